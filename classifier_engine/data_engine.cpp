@@ -1,0 +1,2 @@
+// placeholder until the engine frame lands
+namespace zorvapi {}

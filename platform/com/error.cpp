@@ -1,0 +1,2 @@
+// placeholder until the object layer lands
+namespace com {}

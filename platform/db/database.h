@@ -1,0 +1,198 @@
+// The database layer's public shape: the objects the engines and programs use to read and write
+// tables (DBEngine, Database, Recordset, TableDef, Field) and the typed Value that every cell is
+// read as. Back ends (SQLite files, imported formats, ODBC) implement Database and Recordset;
+// the engines see only these interfaces and send the Jet SQL texts, which each back end parses
+// and renders in its own dialect.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "platform/vb/array.h"
+
+namespace db {
+
+// Jet's field type codes, as TableDefs(...).Fields(...).Type reports them.
+enum FieldType : int16_t {
+    dbBoolean = 1,
+    dbByte = 2,
+    dbInteger = 3,
+    dbLong = 4,
+    dbCurrency = 5,
+    dbSingle = 6,
+    dbDouble = 7,
+    dbDate = 8,
+    dbBinary = 9,
+    dbText = 10,
+    dbLongBinary = 11,
+    dbMemo = 12,
+};
+
+// OpenRecordset types.
+enum RecordsetType : int16_t {
+    dbOpenDefault = 0,
+    dbOpenTable = 1,
+    dbOpenDynaset = 2,
+    dbOpenSnapshot = 4,
+    dbOpenForwardOnly = 8,
+};
+
+// A date as the runtime holds it: days since 1899-12-30, the fraction the time of day.
+struct Date {
+    double serial = 0;
+    bool operator==(const Date& o) const { return serial == o.serial; }
+};
+
+// A cell: Null or one typed value. Integer cells are also what CodeRows writes into a count
+// block in place of the raw values.
+class Value {
+public:
+    enum class Kind : uint8_t { Null, Boolean, Integer, Long, Single, Double, Date, Text };
+
+    Value() = default;
+    static Value Null() { return Value(); }
+    Value(bool b) : v_(b) {}
+    Value(int16_t i) : v_(i) {}
+    Value(int32_t l) : v_(l) {}
+    Value(float s) : v_(s) {}
+    Value(double d) : v_(d) {}
+    Value(Date d) : v_(d) {}
+    Value(std::string t) : v_(std::move(t)) {}
+    Value(const char* t) : v_(std::string(t)) {}
+
+    Kind kind() const { return Kind(v_.index()); }
+    bool IsNull() const { return v_.index() == 0; }
+    bool IsNumeric() const {
+        Kind k = kind();
+        return k == Kind::Integer || k == Kind::Long || k == Kind::Single || k == Kind::Double;
+    }
+
+    bool AsBool() const { return std::get<bool>(v_); }
+    int16_t AsInteger() const { return std::get<int16_t>(v_); }
+    int32_t AsLong() const { return std::get<int32_t>(v_); }
+    float AsSingle() const { return std::get<float>(v_); }
+    double AsDoubleValue() const { return std::get<double>(v_); }
+    Date AsDate() const { return std::get<Date>(v_); }
+    const std::string& AsText() const { return std::get<std::string>(v_); }
+
+    // Any numeric kind (and Boolean as -1/0, Date as its serial) as a double. Error 13 (type
+    // mismatch) for Null and for text that is not a number.
+    double ToDouble() const;
+
+    bool operator==(const Value& o) const { return v_ == o.v_; }
+    bool operator!=(const Value& o) const { return !(v_ == o.v_); }
+
+private:
+    std::variant<std::monostate, bool, int16_t, int32_t, float, double, Date, std::string> v_;
+};
+
+// A database error: Jet's number where the callers handle it by number, and a text that names
+// the table or field.
+class Error : public std::runtime_error {
+public:
+    Error(int32_t number, std::string description)
+        : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+    int32_t number() const { return number_; }
+    const std::string& description() const { return description_; }
+
+private:
+    int32_t number_;
+    std::string description_;
+};
+
+// Jet's numbers for the errors that callers handle by number or that tests pin.
+namespace errnum {
+constexpr int32_t kSyntaxError = 3075;        // syntax error in query expression
+constexpr int32_t kTooFewParameters = 3061;   // unknown name in a query: "Too few parameters"
+constexpr int32_t kNoSuchTable = 3078;        // "The Microsoft Jet database engine cannot find the input table or query '...'"
+constexpr int32_t kItemNotFound = 3265;       // "Item not found in this collection."
+constexpr int32_t kNotDatabase = 3343;        // "Unrecognized database format '...'."
+constexpr int32_t kFileNotFound = 3024;       // "Could not find file '...'."
+constexpr int32_t kDamaged = 3049;            // damaged database: offer repair
+constexpr int32_t kNotValidPassword = 3031;   // "Not a valid password."
+constexpr int32_t kNoInstallableIsam = 3170;  // "Could not find installable ISAM."
+constexpr int32_t kNoCurrentRecord = 3021;    // "No current record."
+constexpr int32_t kOdbcCallFailed = 3146;     // "ODBC--call failed."
+constexpr int32_t kTableExists = 3010;        // "Table '...' already exists."
+constexpr int32_t kInvalidSql = 3129;         // "Invalid SQL statement; expected 'DELETE', 'INSERT', ..."
+}  // namespace errnum
+
+class Field {
+public:
+    std::string Name;
+    FieldType Type = dbText;
+    int32_t Size = 0;
+    db::Value value;  // the current row's value, for a recordset's Fields
+};
+
+class TableDef {
+public:
+    std::string Name;
+    std::vector<Field> Fields;
+    // Fields(name), case-insensitive; db::Error 3265 naming the field when it is not there.
+    const Field& FieldByName(const std::string& name) const;
+};
+
+class Recordset {
+public:
+    virtual ~Recordset() = default;
+
+    // Up to n rows from the current position as a (column, row) array from 0; the upper row
+    // bound + 1 is the number of rows fetched (none: an unallocated row dimension is never
+    // returned; the array is then (0..cols-1, 0..-1)). Moves past the rows fetched.
+    virtual vb::Array<Value> GetRows(int32_t n) = 0;
+
+    virtual int FieldCount() const = 0;
+    // The current row's field by index (0..FieldCount-1) or by name (case-insensitive); error
+    // 3265 for an unknown name or index, 3021 when there is no current row.
+    virtual const Field& Fields(int index) const = 0;
+    virtual const Field& Fields(const std::string& name) const = 0;
+
+    virtual bool Eof() const = 0;
+    virtual bool BOF() const = 0;
+    virtual void MoveFirst() = 0;
+    virtual void MoveNext() = 0;
+    virtual void MoveLast() = 0;
+    // Rows visited so far; after MoveLast, the number of rows.
+    virtual int32_t RecordCount() const = 0;
+    virtual void Close() = 0;
+
+    // Writing, for the programs (dynaset/table recordsets over one table).
+    virtual void AddNew();
+    virtual void Edit();
+    virtual void SetField(const std::string& name, const Value& v);
+    virtual void Update();
+};
+
+class Database {
+public:
+    virtual ~Database() = default;
+    // The connect text: "" for a file database, ";DATABASE=..." style texts for imported formats,
+    // a text beginning "ODBC;" for an ODBC source.
+    virtual std::string Connect() const = 0;
+    virtual std::string Name() const = 0;
+    virtual std::unique_ptr<Recordset> OpenRecordset(const std::string& sql, int16_t type = dbOpenDefault) = 0;
+    // Statements that change data or tables (the programs' copies, ALTER TABLE, UPDATE).
+    virtual void Execute(const std::string& sql) = 0;
+    // The table's definition; db::Error 3265 naming it when there is no such table.
+    virtual TableDef TableDefs(const std::string& table) = 0;
+    virtual std::vector<std::string> TableNames() = 0;
+    virtual void Close() = 0;
+};
+
+// Opening and creating databases.
+class DBEngine {
+public:
+    // A SQLite file; connect "" or a Jet-style connect text naming an imported format
+    // ("Text;", "dBase IV;") or "ODBC;..." for an ODBC source.
+    static std::shared_ptr<Database> OpenDatabase(const std::string& name, bool exclusive = false,
+                                                  bool readOnly = false, const std::string& connect = "");
+    static std::shared_ptr<Database> CreateDatabase(const std::string& name);
+    static void RepairDatabase(const std::string& name);
+};
+
+}  // namespace db

@@ -1,0 +1,34 @@
+// The runtime's numbered errors that the engines and programs rely on (5, 6, 9, 11, 13, 53, 62,
+// 75, 76 ...). Engine code catches them by number and maps them to its own numbered errors.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace vb {
+
+class RuntimeError : public std::runtime_error {
+public:
+    RuntimeError(int32_t number, std::string description)
+        : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+
+    int32_t number() const { return number_; }
+    const std::string& description() const { return description_; }
+
+    static RuntimeError InvalidCall() { return {5, "Invalid procedure call or argument"}; }
+    static RuntimeError Overflow() { return {6, "Overflow"}; }
+    static RuntimeError SubscriptOutOfRange() { return {9, "Subscript out of range"}; }
+    static RuntimeError DivisionByZero() { return {11, "Division by zero"}; }
+    static RuntimeError TypeMismatch() { return {13, "Type mismatch"}; }
+    static RuntimeError FileNotFound() { return {53, "File not found"}; }
+    static RuntimeError InputPastEnd() { return {62, "Input past end of file"}; }
+    static RuntimeError PathFileAccess() { return {75, "Path/File access error"}; }
+    static RuntimeError PathNotFound() { return {76, "Path not found"}; }
+
+private:
+    int32_t number_;
+    std::string description_;
+};
+
+}  // namespace vb

@@ -1,0 +1,47 @@
+#include "platform/vb/array.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Array, BoundsAndSubscriptErrors) {
+    vb::Array<int> a(vb::Range(1, 3), vb::To(2));
+    EXPECT_EQ(a.LBound(1), 1);
+    EXPECT_EQ(a.UBound(1), 3);
+    EXPECT_EQ(a.LBound(2), 0);
+    EXPECT_EQ(a.UBound(2), 2);
+    a(3, 2) = 7;
+    EXPECT_EQ(a(3, 2), 7);
+    EXPECT_EQ(a(1, 0), 0);
+    try {
+        a(0, 0) = 1;
+        FAIL() << "no error";
+    } catch (const vb::RuntimeError& e) {
+        EXPECT_EQ(e.number(), 9);
+        EXPECT_EQ(e.description(), "Subscript out of range");
+    }
+    EXPECT_THROW(a(1), vb::RuntimeError);           // wrong number of subscripts
+    EXPECT_THROW(a.UBound(3), vb::RuntimeError);    // no third dimension
+    vb::Array<int> none;
+    EXPECT_FALSE(none.allocated());
+    EXPECT_THROW(none.UBound(), vb::RuntimeError);
+}
+
+TEST(Array, CopiesAreDeepAndReDimClears) {
+    vb::Array<int> a(vb::To(4));
+    a(4) = 9;
+    vb::Array<int> b = a;
+    b(4) = 1;
+    EXPECT_EQ(a(4), 9);
+    a.ReDim(vb::To(4));
+    EXPECT_EQ(a(4), 0);
+    vb::Array<int> c(vb::To(1), vb::To(2));
+    c(1, 1) = 5;
+    c(0, 2) = 6;
+    c.ReDimPreserveLast(3);
+    EXPECT_EQ(c(1, 1), 5);
+    EXPECT_EQ(c(0, 2), 6);
+    EXPECT_EQ(c(1, 3), 0);
+}
+
+}  // namespace

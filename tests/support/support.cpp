@@ -1,0 +1,2 @@
+// placeholder until shared test helpers land
+namespace testsupport {}
