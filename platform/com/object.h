@@ -1,0 +1,52 @@
+// Objects created by class name: every creatable class derives from com::Object, and
+// com::CreateObject finds the library registered for the class name, loads it and asks its
+// class factory for a new object. Errors raised by objects carry a number, a source and a text.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+namespace com {
+
+class Object {
+public:
+    virtual ~Object() = default;
+};
+
+// The COM object-error base plus n: the numbers the engines raise their own errors with.
+constexpr int32_t kObjectErrorBase = -2147221504;
+constexpr int32_t objectError(int32_t n) { return kObjectErrorBase + n; }
+
+class Error : public std::runtime_error {
+public:
+    Error(int32_t number, std::string source, std::string description)
+        : std::runtime_error(description),
+          number_(number),
+          source_(std::move(source)),
+          description_(std::move(description)) {}
+    int32_t number() const { return number_; }
+    const std::string& source() const { return source_; }
+    const std::string& description() const { return description_; }
+
+private:
+    int32_t number_;
+    std::string source_;
+    std::string description_;
+};
+
+// A new object of the registered class (for example "ZORVAPI.DataEngine"). The library stays
+// loaded while any object it made is alive. Raises com::Error 429 "ActiveX component can't
+// create object" when the class is not registered or its library cannot be loaded.
+std::shared_ptr<Object> CreateObject(const std::string& className);
+
+template <typename I>
+std::shared_ptr<I> CreateObjectAs(const std::string& className) {
+    auto obj = CreateObject(className);
+    auto typed = std::dynamic_pointer_cast<I>(obj);
+    if (!typed) throw Error(13, className, "Type mismatch");
+    return typed;
+}
+
+}  // namespace com
