@@ -89,6 +89,11 @@ public:
     vb::Array<Single> MIWork;    // same shape
     vb::Array<Integer> CondSet;  // (0..20)
     vb::Array<Single> ChiSq;     // critical values by degrees of freedom
+    // Mutual information of a pair in layer NetIdx, from the cache or one widened count query.
+    virtual Single GetMI(Integer a, Integer b);
+    // Conditional MI of a, b given CondSet(1..k) in layer NetIdx (sorts CondSet in place).
+    // Virtual so that search tests can script the results.
+    virtual Single GetCMI(Integer a, Integer b, Integer k);
 
     // ---- domain knowledge and search matrices ----
     vb::Array<Integer> Reach, ReachInit, FL, CE, Adj;  // (0..numfld, 0..numfld)
