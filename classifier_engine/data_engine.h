@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "classifier_engine/zorvapi.h"
 #include "core/learner.h"
@@ -39,8 +40,7 @@ public:
     void GetLift(vb::Array<Single>& tmp) override;
     void GetROC(vb::Array<Single>& tmp) override;
 
-    Long MaxRows = 0;
-    Long TableRows = 0;
+    Long MaxRows = 0;  // TableRows (the table's row count) is the core's: core::Learner
     std::string StatusText;
     bool IsMultiNet_ = false;
     Long TotalCases_ = 0, CorrectCases_ = 0, ErrorCases_ = 0;
@@ -65,32 +65,88 @@ public:
     bool FixedThr = true;
     bool LearnRowsOnly = false;
     vb::Array<Integer> LogMap;
+    // Step of the set-up that loads the statistics of an input learning log (learning_log.cpp):
+    // fills LogMap and, when the log was written under this run's hold-out setting, NetTotal(0),
+    // FF, VluLbl, VluCnt, MICache, MIWork and SetCache of the logged fields. A log of another
+    // hold-out setting is ignored. Reading past its end is runtime error 62, an unreadable
+    // number error 13 (the set-up reports them as 515 and 518).
+    void ReadLearningLog(const std::string& logi);
 
     // ---- construction driver and graph layers: construct_bn.cpp ----
     void ConstructBN(Single& Perc) override;
     vb::Array<Integer> Graph;  // (0..nc, 0..numfld, 0..numfld)
-    vb::Array<Integer> Feature;  // (0..numfld)
 
     // ---- cost table and graph exchange: graph_exchange.cpp ----
     void GetCostTable(vb::Array<Single>& TmpTable) override;
     void PutCostTable(vb::Array<Single>& TmpTable) override;
     void PutGraph(vb::Array<Integer>& TmpGraph) override;
     void GetGraph(vb::Array<Integer>& TmpGraph) override;
+    vb::Array<Single> CostTable;  // (0..nc, 0..nc): cost of deciding class c (column) for class k
+    bool DefaultCost = false;     // the table is the default one: 0 on the diagonal, 1 elsewhere
+    bool CostTablePut = false;    // a cost table has been put into this engine
 
     // ---- learning driver: learn_stru.cpp ----
     void LearnStru(Single& Threshold) override;
 
     // ---- probability tables: learn_cpt.cpp ----
     bool LearnCPT(bool& MN) override;
+    // The two learners; False when the host cancelled (the store is then partly filled).
+    bool LearnCPTBN();
+    bool LearnCPTMN();
+    // The table cache of the learning driver's search. Seed* size it for one network (BN) or
+    // one per class value (MN) and seed the class prior and, for the multi-net, the parentless
+    // table of every feature field from VluCnt and NetTotal; Shrink* empties it when the search
+    // ends. A cached table is reused only where SavedValid says it was computed or seeded for
+    // that field, so reuse never changes a table.
+    void SeedCPTCacheBN();
+    void SeedCPTCacheMN();
+    void ShrinkCPTCache();
+    // Row r of field i holds P(i = value | configuration r); row 1 is the class prior.
+    vb::Array<Single> CPTStore;    // (0..MaxRows, 0..MaxVlus); MN (0..2 x MaxRows, 0..MaxVlus)
+    vb::Array<Long> CPTIndex;      // BN (0..numfld+1); MN (0..nc, 0..numfld+1)
+    vb::Array<Integer> Parents;    // BN (field, slot); MN (class, field, slot); slot 0 = count
+    vb::Array<Integer> ClassChildren;      // (0..numfld) slot 0 = count, then the children
+    vb::Array<Integer> IsClassChild;       // (0..numfld) 1 = a child of the class
+    vb::Array<Integer> MultiNetFieldList;  // (0..MaxVlus) fields of a multi-net table's query
+    vb::Array<Single> SavedCPTStore;
+    vb::Array<Long> SavedCPTIndex;
+    vb::Array<Integer> SavedParents;
+    // 1 where the saved table of a field (BN: SavedValid(i); MN: SavedValid(k, i)) was computed
+    // or seeded for the saved parent set; the prior's slot is field 1 (MN: SavedValid(0, 1)).
+    vb::Array<Integer> SavedValid;
+    // Steps of the two learners (learn_cpt.cpp).
+    void LearnPrior(bool priorCached);
+    Long CountTable(Integer i, vb::Array<Integer>& list, Integer np, const std::string& where);
+    bool ReuseSaved(Integer k, Integer i, Integer np, const vb::Array<Integer>& parents);
+    void SaveTables(vb::Array<Integer> valid);
+    void SeedPrior();
+    int64_t Configurations(const vb::Array<Integer>& list, Integer np) const;
+    Long nextRow_ = 0;  // the store's running row offset while a learner fills it
 
     // ---- inference: inference.cpp ----
     Integer ClsfyInst(vb::Array<Integer>& TmpArr) override;
     Integer InferenceMN(vb::Array<Integer>& FldVi) override;
     Integer InferenceBN(vb::Array<Integer>& FldVi) override;
+    vb::Array<Single> Posterior;  // (0..MaxVlus) unnormalised class scores of the last case
+    // The class chosen from Posterior: most probable, or least expected cost under a user's table.
+    Integer Decide() const;
 
     // ---- batch and hold-out classification: classify_batch.cpp ----
     Single ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string& TestTB,
                       std::string& TmpCls, vb::Array<Long>& Matrix, std::string& FileNM) override;
+    // Hold-out scores of the learning driver's candidates: accuracy on the rows flagged yes, or
+    // the mean ROC index when tmpROC is set. 0 for an empty hold-out set.
+    Single ClsfyHoldOutBN();
+    Single ClsfyHoldOutMN();
+    vb::Array<Integer> CaseValues;    // (0..numfld) value index of each field of the current row
+    vb::Array<Integer> FieldPos;      // (0..numfld) column of each field in the recordset
+    vb::Array<Integer> ActualClass;   // (0..N) actual class index of each case, 0 = no label
+    vb::Array<Single> CasePosterior;  // (0..N, 0..nc) normalised class scores of each case
+    vb::Array<Long> CaseOrder;        // (0..N) case numbers, sorted by lift and ROC
+    // Steps shared by the batch and the hold-out passes (classify_batch.cpp).
+    Single ClsfyHoldOut(bool multiNet);
+    void ReadCaseValues(const db::Recordset& rs);
+    void NormalisedPosterior(std::vector<Single>& out) const;
 
     // ---- lift and ROC: lift_roc.cpp ----
     Single LiftCurve(Integer& C) override;
@@ -99,6 +155,8 @@ public:
     void QuickSort(Integer& D, Long& First, Long& Last) override;
     vb::Array<Single> LiftIndex;  // (0..nc)
     vb::Array<Single> ROCIndex;   // (0..nc, 0..nc)
+    // The ROC file of the pair (x, y), in the current directory.
+    static std::string RocFileName(Integer x, Integer y);
 
     // ---- classifier file: bnc_file.cpp ----
     void ReadBncStru(std::string& FileNM) override;

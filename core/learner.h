@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/cond_set_cache.h"
 #include "platform/db/database.h"
 #include "platform/vb/array.h"
 #include "platform/vb/types.h"
@@ -42,8 +43,25 @@ struct CoreSettings {
     // Search without a complete ordering (construction engine: orientation after drafting too,
     // thickening at 0.9 x Threshold, three more separation checks).
     bool orientAfterDrafting = false;
-    Single thickeningFactor = 1.0f;
+    // Held in double: the threshold is multiplied by the decimal 0.9 and rounded to Single, and
+    // 0.9f would round differently.
+    double thickeningFactor = 1.0;
     bool extraSeparationChecks = false;
+    // Progress budgets of the structure passes: each pass spreads its budget over its items
+    // (pairs, listed pairs, tested links, fields). Classifier / construction.
+    double pairPassBudget = 100;       // over all pairs of a layer: 100 / 60
+    double thickeningBudget = 60;      // over the listed pairs: 60 / 23
+    double thinningBudget = 19.9;      // over the links: 19.9 / 7.9
+    double orientDraftingBudget = 12;  // orientation right after drafting: 12 / 4
+    double orientBudget = 8;           // orientation at the end of the search: 8 / 4
+    // Absolute positions of the construction engine's single percentage: where the search
+    // starts and where thinning starts (negative: the progress is not set, the classifier's
+    // stages only add).
+    Single searchStartPercent = -1;    // -1 / 60
+    Single thinningStartPercent = -1;  // -1 / 88
+    // The pairwise pass stores a computed MI into both cells of the pair (construction); the
+    // classifier stores the cell (i, j) only and leaves the mirror to GetMI.
+    bool pairPassBothCells = false;
 
     static CoreSettings Classifier(Integer maxVlus);
     static CoreSettings Construction();
@@ -76,24 +94,103 @@ public:
 
     // ---- count queries (count_query.cpp) ----
     vb::Array<Integer> QryFld;   // (0..20) fields of the running count query, slots 1..m
-    vb::Array<Integer> RowDone;  // per-row flags of CodeRows
+    // Rows of the whole table ("select count(*) from " + table). With a frequency field it is
+    // the bound of the number of groups a count query can return (see CountRows); the engine
+    // sets it when it binds the table (the classifier's InitLearn).
+    Long TableRows = 0;
     // Count query over grouping fields g (in order) and the pair a, b; reads at most `rows`
     // rows with one GetRows and closes the recordset. QryFld is set by the caller.
     vb::Array<db::Value> CountBlock(const std::vector<Integer>& g, Integer a, Integer b, Long rows);
+    // The same with the row count of CountRows(g, a, b).
+    vb::Array<db::Value> CountBlock(const std::vector<Integer>& g, Integer a, Integer b);
     std::string CountQueryText(const std::vector<Integer>& g, Integer a, Integer b) const;
+    // Rows to ask of a count query: the product of FF over a, b and g, capped at RowCap() after
+    // each grouping field is multiplied in (the pair alone is not capped). Formed in 64 bits,
+    // so it never overflows; the result is at most RowCap() x 101 and never above the Long
+    // range.
+    Long CountRows(const std::vector<Integer>& g, Integer a, Integer b) const;
+    // The most groups a count query of layer NetIdx can have: NetTotal(NetIdx) under
+    // " Count(*) "; with a frequency field the layer total is a sum of weights, which may be
+    // smaller than the number of rows, so TableRows bounds it (no cap while TableRows is 0).
+    Long RowCap() const;
+    // Any query that is read whole: forward-only, one GetRows of at most `rows` rows, closed
+    // before returning (also when GetRows fails).
+    vb::Array<db::Value> QueryBlock(const std::string& sql, Long rows);
     // Replaces columns 1..m of a count block by value indexes (first matching label wins).
     void CodeRows(vb::Array<db::Value>& block, Integer m, const vb::Array<Integer>& fields);
 
+    // ---- set-up shared by both engines (set_up.cpp; added for the construction engine's
+    // Init, meant for the classifier's InitLearn and InitLearnStru as well) ----
+    // Binds the database and the table: Db, IsODBC (the connect text begins "ODBC"), CountExpr
+    // (" Count(*) ", or " Sum(" + cntfld + ") " with cntfld bracketed unless it begins with "["
+    // or the source is ODBC; the bracketed name is written back to the caller's variable) and
+    // TableName (bracketed unless it begins with "["). Sends no query. Error 91 without a
+    // database.
+    void BindTable(const std::shared_ptr<db::Database>& db, const std::string& table,
+                   std::string& cntfld);
+    // The total of the count expression over the table: "select " + CountExpr + "from " +
+    // TableName + where (the expression brings its own blanks). A Null total (a frequency
+    // field that is Null everywhere) and an empty result give 0; the value is rounded to Long.
+    Long CountTotal(const std::string& where);
+    // The number of rows of the table: "select count(*) from " + TableName.
+    Long CountTableRows();
+    // Field f's values: "select distinct " + FieldNames(f) + " from " + TableName, at most
+    // MaxVlus + 1 rows. FF(f) := the number of rows fetched; unless that is MaxVlus + 1 (over
+    // the limit: no labels), VluLbl(f, v) := the v-th value's label text, "?" for Null, in the
+    // order the query returns them.
+    void LoadValueLabels(Integer f);
+    // Before a search of layer NetIdx: every computed MICache entry (both triangles) becomes
+    // its absolute value and MIWork takes a copy; entries not yet computed are copied as they
+    // are. The searches start from these working strengths.
+    void ResetWorkingMI();
+
+    // ---- raw value lookup (value_lookup.cpp) ----
+    // Index 1..FF(fld) of a raw cell value among field fld's labels: a label equal to the value
+    // as text, else the first interval label ("<c", ">c<d", ">c") whose range holds the value;
+    // 0 when none does. A Null val becomes "?" in the caller's variable first. Never raises.
+    Integer GetVluIdx(Integer fld, db::Value& val) const;
+
     // ---- statistics (mutual_information.cpp, conditional_mi.cpp, chi_square.cpp) ----
-    vb::Array<Single> MICache;   // (0..nc, 0..numfld, 0..numfld)
-    vb::Array<Single> MIWork;    // same shape
-    vb::Array<Integer> CondSet;  // (0..20)
+    // The construction engine has no layers: it uses layer 0 of these arrays, and its
+    // TotalRows is NetTotal(0).
+    vb::Array<Single> MICache;   // (0..nc, 0..numfld, 0..numfld), settings().notComputed = not yet
+    vb::Array<Single> MIWork;    // same shape: the pair strengths the searches work on
+    vb::Array<Integer> CondSet;  // (0..20) conditioning set handed to GetCMI; widening fields
     vb::Array<Single> ChiSq;     // critical values by degrees of freedom
+    // Conditioning sets tested per layer and pair with their conditional MI (SetCache and
+    // CMICache in one store): Count(k, a, b) is SetCache(k, a, b, 0, 0), Slots(k, a, b)[s - 1]
+    // holds the fields of slot s and its CMICache value.
+    CondSetCache SetCache;
+    vb::Array<Long> CntA, CntB;  // (0..MaxVlus) value counts of a and b in a one-pass run
+    vb::Array<Integer> CurConf;  // (0..20) configuration of the one-pass run being summed
+
+    // Sizes MICache and MIWork (0..lastLayer, 0..numfld, 0..numfld, all 0), empties SetCache,
+    // and sizes CondSet, QryFld, CurConf (0..20) and CntA, CntB (0..MaxVlus). The caller marks
+    // the pairs to compute with settings().notComputed.
+    void SizeStatistics(Integer lastLayer);
+    // Re-creates ChiSq as (0..top) with the 5 % critical values; entry 0 is 0.
+    void FillChiSq(Long top);
+    // The per-configuration independence test: is the pair dependent within a configuration
+    // whose statistic is S, at df degrees of freedom?
+    bool AdmitsConfiguration(Single S, Integer df) const;
+
     // Mutual information of a pair in layer NetIdx, from the cache or one widened count query.
     virtual Single GetMI(Integer a, Integer b);
+    // Computes and caches the MI of the fields QryFld(i), QryFld(j) from a coded count block.
+    Single CalcMI(const vb::Array<db::Value>& block, Integer i, Integer j);
     // Conditional MI of a, b given CondSet(1..k) in layer NetIdx (sorts CondSet in place).
     // Virtual so that search tests can script the results.
     virtual Single GetCMI(Integer a, Integer b, Integer k);
+    // CMI of the pair at block positions pa, pb given the fields at positions z (ascending),
+    // from the cache or from the block; computed values are cached and lower MIWork.
+    Single CalcCMI1(const vb::Array<db::Value>& block, Integer z, Integer pa, Integer pb);
+    Single CalcCMI2(const vb::Array<db::Value>& block, Integer z1, Integer z2, Integer pa,
+                    Integer pb);
+    Single CalcCMI3(const vb::Array<db::Value>& block, Integer z1, Integer z2, Integer z3,
+                    Integer pa, Integer pb);
+    // CMI of the pair in columns k + 1, k + 2 given columns 1..k, summed configuration by
+    // configuration in one pass over the block's rows (k = 0 or k >= 4).
+    Single OnePassCMI(const vb::Array<db::Value>& block, Integer k);
 
     // ---- domain knowledge and search matrices ----
     vb::Array<Integer> Reach, ReachInit, FL, CE, Adj;  // (0..numfld, 0..numfld)
@@ -107,8 +204,68 @@ public:
     // returns the host's Cancel (also stored in Cancel).
     virtual bool Progress(Single increment) = 0;
 
+    // ---- search without a complete ordering (reach.cpp, pairwise_pass.cpp, search_unordered.cpp, orientation.cpp) ----
+    // Learning-driver state that the core procedures read; the classifier's driver sets it, the
+    // construction engine keeps the defaults (one network over all fields, no hold-out rows).
+    Integer FirstFld = 1;        // first field of the pair loops: 1 single net, 2 per-class nets
+    bool HoldOutSearch = false;  // the layer's count queries leave out the hold-out rows
+    bool SubsetFixed = false;    // drafting keeps to the fields with Feature = 1
+    vb::Array<Integer> Feature;  // (0..numfld) 1 = the field is in the classifier's feature subset
+    Integer Phase = 0;           // 1 drafting, 2 thickening, 3 thinning
+
+    // Adds the arc a -> b to Reach (UpdateReachInit: to ReachInit) and keeps the matrix
+    // transitively closed; an arc between two fields already ordered either way is ignored.
+    void UpdateReach(Integer a, Integer b);
+    void UpdateReachInit(Integer a, Integer b);
+
+    // The pairwise pass of layer NetIdx: MI of every pair FirstFld <= i < j <= numfld still
+    // marked not computed, MI 0 for fields over the value limit, the hold-out filter, and for a
+    // single net with tmpNoOrd the ordering by relevance to the class field. Progress per pair.
+    void InitStruBN();
+    // The pass for each per-class network k = 1..nc, with the layer's class filter.
+    void InitStruMN();
+    // The class field's values as the table holds them, in the order of its labels VluLbl(1, k)
+    // (element k - 1 is class value k), and the WHERE text that selects the rows of value k:
+    // the literal is rendered from the typed value and the field's type, never from the label.
+    std::vector<db::Value> ClassValues();
+    std::string ClassFilter(const std::vector<db::Value>& values, Integer k);
+
+    // The search without a complete ordering on layer NetIdx: drafting, thickening, thinning,
+    // then OrientEdges. Reads the MI of every pair from MIWork (set up by the caller).
+    void ConstructNoOrd();
+    // Is there a path of at most nine links between a and b in Adj that avoids the fields both
+    // of them reach?
+    bool HasPath(Integer a, Integer b);
+    // Links a - b (a < b) unless a conditioning set drawn from the fields between them makes
+    // the pair independent at Threshold.
+    void TestEdge(Integer a, Integer b);
+    // Directs the links of the skeleton by weighted collider votes and propagation; arcs go
+    // into Reach only.
+    void OrientEdges();
+
+    // Progress hooks of the passes (both default to nothing). StartStage: a pass that names
+    // its stage begins (the classifier shows the text and restarts its stage percentage).
+    // SetProgress: the construction engine's percentage is set to an absolute position.
+    virtual void StartStage(const std::string& status) { (void)status; }
+    virtual void SetProgress(Single percent) { (void)percent; }
+
 protected:
     CoreSettings settings_;
+
+private:
+    // Conditioning sets of TestEdge may hold every field: CondSet grows to 0..max(20, numfld).
+    void EnsureCondSetRoom();
+    // Levels of the breadth search out from `from`, avoiding common descendants of a and b;
+    // with stopAt the search returns true as soon as a field linked to `stopAt` gets a level.
+    bool LevelSearch(Integer a, Integer b, Integer from, Integer stopAt, std::vector<int>& level);
+    // The first hops of the admissible paths from `from` to `to` (set 1 or set 2 of TestEdge).
+    std::vector<Integer> CutSet(Integer from, Integer to, const std::vector<int>& level);
+    // Runs GetCMI on one set and its leave-one-out shrinkings; true when the pair separates.
+    bool Separates(Integer a, Integer b, std::vector<Integer> set);
+    Single CMIGiven(Integer a, Integer b, const std::vector<Integer>& set);
+    // Relevance of each field to the class field, from layer 0's class pairs (computed here
+    // when missing).
+    std::vector<bool> ClassRelevance();
 };
 
 }  // namespace core

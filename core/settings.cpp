@@ -13,8 +13,16 @@ CoreSettings CoreSettings::Classifier(Integer maxVlus) {
     s.swallowMIErrors = true;
     s.test = ConfigTest::WeightedStatistic;
     s.orientAfterDrafting = false;
-    s.thickeningFactor = 1.0f;
+    s.thickeningFactor = 1.0;
     s.extraSeparationChecks = false;
+    s.pairPassBudget = 100;
+    s.thickeningBudget = 60;
+    s.thinningBudget = 19.9;
+    s.orientDraftingBudget = 12;
+    s.orientBudget = 8;
+    s.searchStartPercent = -1;
+    s.thinningStartPercent = -1;
+    s.pairPassBothCells = false;
     return s;
 }
 
@@ -28,8 +36,16 @@ CoreSettings CoreSettings::Construction() {
     s.swallowMIErrors = false;
     s.test = ConfigTest::HalfCritical;
     s.orientAfterDrafting = true;
-    s.thickeningFactor = 0.9f;
+    s.thickeningFactor = 0.9;
     s.extraSeparationChecks = true;
+    s.pairPassBudget = 60;
+    s.thickeningBudget = 23;
+    s.thinningBudget = 7.9;
+    s.orientDraftingBudget = 4;
+    s.orientBudget = 4;
+    s.searchStartPercent = 60;
+    s.thinningStartPercent = 88;
+    s.pairPassBothCells = true;
     return s;
 }
 

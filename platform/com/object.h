@@ -36,6 +36,32 @@ private:
     std::string description_;
 };
 
+// What a library's DllGetClassObject hands out: makes new objects of one class. The factory
+// belongs to the library (a static object there); the caller owns the objects it makes.
+class ClassFactory {
+public:
+    virtual ~ClassFactory() = default;
+    virtual Object* CreateInstance() = 0;
+};
+
+// Result codes of the four library entry points.
+constexpr int32_t S_OK = 0;
+constexpr int32_t S_FALSE = 1;
+constexpr int32_t CLASS_E_CLASSNOTAVAILABLE = -2147221231;  // 0x80040111
+constexpr int32_t SELFREG_E_CLASS = -2147220991;            // 0x80040201
+
+// The entry points every object library exports with C linkage (see platform/com/server.h):
+//   int32_t DllGetClassObject(const char* className, com::ClassFactory** factory);
+//   int32_t DllCanUnloadNow();       // S_OK when no object of the library is alive, else S_FALSE
+//   int32_t DllRegisterServer();     // records the library's classes in the class registry
+//   int32_t DllUnregisterServer();   // removes them again
+using DllGetClassObjectFn = int32_t (*)(const char*, ClassFactory**);
+using DllEntryFn = int32_t (*)();
+
+// Error 429, raised when a class cannot be created.
+constexpr int32_t kCannotCreateObject = 429;
+constexpr const char* kCannotCreateObjectText = "ActiveX component can't create object";
+
 // A new object of the registered class (for example "ZORVAPI.DataEngine"). The library stays
 // loaded while any object it made is alive. Raises com::Error 429 "ActiveX component can't
 // create object" when the class is not registered or its library cannot be loaded.

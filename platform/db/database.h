@@ -182,6 +182,27 @@ public:
     virtual TableDef TableDefs(const std::string& table) = 0;
     virtual std::vector<std::string> TableNames() = 0;
     virtual void Close() = 0;
+
+    // Changes the programs make through the table definitions: a field appended to a table
+    // (db::Error 3191 when the table has a field of that name) and a table deleted (3265 when
+    // there is none). The defaults send the Jet DDL texts through Execute.
+    virtual void AppendField(const std::string& table, const Field& field);
+    virtual void DeleteTable(const std::string& table);
+};
+
+// Workspace types of CreateWorkspace.
+enum WorkspaceType : int16_t { dbUseODBC = 1, dbUseJet = 2 };
+
+// A session in which databases are opened: its name, user and type. Opening through it is the
+// same as through DBEngine (the connect text decides the back end).
+class Workspace {
+public:
+    std::string Name;
+    std::string UserName;
+    int16_t Type = dbUseJet;
+    std::shared_ptr<Database> OpenDatabase(const std::string& name, bool exclusive = false, bool readOnly = false,
+                                           const std::string& connect = "") const;
+    void Close() {}
 };
 
 // Opening and creating databases.
@@ -193,6 +214,8 @@ public:
                                                   bool readOnly = false, const std::string& connect = "");
     static std::shared_ptr<Database> CreateDatabase(const std::string& name);
     static void RepairDatabase(const std::string& name);
+    static Workspace CreateWorkspace(const std::string& name, const std::string& user, const std::string& password,
+                                     int16_t type = dbUseJet);
 };
 
 }  // namespace db

@@ -1,8 +1,7 @@
 // Value conversions and the defaults of the database objects' optional operations.
-#include <cstdlib>
-
 #include "platform/db/database.h"
 #include "platform/vb/errors.h"
+#include "platform/vb/strings.h"
 
 namespace db {
 
@@ -14,15 +13,8 @@ double Value::ToDouble() const {
         case Kind::Single: return AsSingle();
         case Kind::Double: return AsDoubleValue();
         case Kind::Date: return AsDate().serial;
-        case Kind::Text: {
-            const std::string& t = AsText();
-            char* end = nullptr;
-            double d = std::strtod(t.c_str(), &end);
-            if (t.empty() || end == t.c_str()) throw vb::RuntimeError::TypeMismatch();
-            while (*end == ' ') ++end;
-            if (*end != '\0') throw vb::RuntimeError::TypeMismatch();
-            return d;
-        }
+        // "." whatever the process locale says: stored texts are not regional.
+        case Kind::Text: return vb::ParseDouble(vb::Trim(AsText()));
         case Kind::Null: break;
     }
     throw vb::RuntimeError::TypeMismatch();

@@ -2,7 +2,8 @@
 // upper bound, as the engines' member arrays and the arrays that cross the engine interface are.
 // An array is either unallocated (no dimensions) or sized by ReDim; sizing clears every cell to
 // T{}. Copies are deep: an Array owns its cells. A subscript outside the bounds, or a subscript
-// count that differs from the number of dimensions, throws vb::RuntimeError 9.
+// count that differs from the number of dimensions, throws vb::RuntimeError 9. Array<bool>
+// holds real bools (not std::vector<bool>'s packed bits), so a(i) = true works as for any T.
 #pragma once
 
 #include <algorithm>
@@ -10,6 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <new>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -29,10 +32,22 @@ inline Bounds Range(int32_t lower, int32_t upper) { return Bounds{lower, upper};
 // The common case "0 To upper".
 inline Bounds To(int32_t upper) { return Bounds{0, upper}; }
 
+namespace detail {
+// The storage cell of an Array<bool>: a bool that a reference can bind to.
+struct BoolCell {
+    bool value = false;
+    BoolCell() = default;
+    BoolCell(bool b) : value(b) {}
+    operator bool() const { return value; }
+    bool operator==(const BoolCell&) const = default;
+};
+}  // namespace detail
+
 template <typename T>
 class Array {
 public:
     static constexpr int kMaxDims = 5;
+    using Cell = std::conditional_t<std::is_same_v<T, bool>, detail::BoolCell, T>;
 
     Array() = default;
     // Array(To(3), To(4)) is "Dim a(3, 4)"; Array(Range(1, 5)) is "Dim a(1 To 5)".
@@ -51,30 +66,17 @@ public:
     }
     size_t size() const { return cells_.size(); }
 
-    // Sizes the array afresh; every cell becomes T{}.
+    // Sizes the array afresh; every cell becomes T{}. Error 9 for a negative extent, error 7
+    // when the cells would not fit in memory; the array is unchanged after an error.
     template <typename... B>
     void ReDim(Bounds first, B... rest) {
         static_assert(sizeof...(B) < kMaxDims, "at most five dimensions");
-        Bounds all[] = {first, rest...};
-        int64_t n = 1;
-        for (const Bounds& x : all) {
-            if (x.count() < 0) throw RuntimeError::SubscriptOutOfRange();
-            n *= x.count();
-        }
-        dims_ = int(sizeof...(B)) + 1;
-        for (int i = 0; i < dims_; ++i) b_[i] = all[i];
-        cells_.assign(size_t(n), T{});
+        const Bounds all[] = {first, rest...};
+        SizeTo(all, int(sizeof...(B)) + 1);
     }
     void ReDim(const std::vector<Bounds>& all) {
         if (all.empty() || all.size() > size_t(kMaxDims)) throw RuntimeError::SubscriptOutOfRange();
-        int64_t n = 1;
-        for (const Bounds& x : all) {
-            if (x.count() < 0) throw RuntimeError::SubscriptOutOfRange();
-            n *= x.count();
-        }
-        dims_ = int(all.size());
-        for (int i = 0; i < dims_; ++i) b_[i] = all[size_t(i)];
-        cells_.assign(size_t(n), T{});
+        SizeTo(all.data(), int(all.size()));
     }
     // ReDim Preserve: only the upper bound of the last dimension may change; cells inside both
     // the old and the new bounds keep their values.
@@ -86,7 +88,7 @@ public:
         int64_t inner = 1;
         for (int i = 0; i < dims_ - 1; ++i) inner *= b_[i].count();
         int64_t oldLast = b_[dims_ - 1].count();
-        std::vector<T> next(size_t(inner * nb.count()), T{});
+        std::vector<Cell> next(size_t(inner * nb.count()), Cell{});
         // Storage is column-major (first subscript fastest), so the last dimension is the
         // outermost block and a prefix of it can be copied whole.
         int64_t keep = std::min<int64_t>(oldLast, nb.count()) * inner;
@@ -105,9 +107,9 @@ public:
     }
 
     template <typename... I>
-    T& operator()(I... idx) { return cells_[offset(idx...)]; }
+    T& operator()(I... idx) { return Ref(cells_[offset(idx...)]); }
     template <typename... I>
-    const T& operator()(I... idx) const { return cells_[offset(idx...)]; }
+    const T& operator()(I... idx) const { return Ref(cells_[offset(idx...)]); }
 
     // True when i lies inside dimension d's bounds.
     bool InBounds(int d, int64_t i) const {
@@ -115,8 +117,8 @@ public:
     }
 
     // Raw cells in storage order (first subscript fastest), for bulk copies and tests.
-    const std::vector<T>& cells() const { return cells_; }
-    std::vector<T>& cells() { return cells_; }
+    const std::vector<Cell>& cells() const { return cells_; }
+    std::vector<Cell>& cells() { return cells_; }
 
     bool operator==(const Array& o) const {
         if (dims_ != o.dims_) return false;
@@ -127,6 +129,35 @@ public:
     bool operator!=(const Array& o) const { return !(*this == o); }
 
 private:
+    void SizeTo(const Bounds* all, int count) {
+        // A cap far below what int64 can count keeps the product from overflowing.
+        constexpr int64_t kMaxCells = int64_t(1) << 40;
+        int64_t n = 1;
+        for (int i = 0; i < count; ++i) {
+            if (all[i].count() < 0) throw RuntimeError::SubscriptOutOfRange();
+            n *= all[i].count();
+            if (n > kMaxCells) throw RuntimeError::OutOfMemory();
+        }
+        std::vector<Cell> fresh;
+        try {
+            fresh.assign(size_t(n), Cell{});
+        } catch (const std::bad_alloc&) {
+            throw RuntimeError::OutOfMemory();
+        }
+        cells_ = std::move(fresh);
+        dims_ = count;
+        for (int i = 0; i < count; ++i) b_[i] = all[i];
+    }
+
+    static T& Ref(Cell& c) {
+        if constexpr (std::is_same_v<T, bool>) return c.value;
+        else return c;
+    }
+    static const T& Ref(const Cell& c) {
+        if constexpr (std::is_same_v<T, bool>) return c.value;
+        else return c;
+    }
+
     template <typename... I>
     size_t offset(I... idx) const {
         constexpr int n = int(sizeof...(I));
@@ -146,7 +177,7 @@ private:
 
     int dims_ = 0;
     std::array<Bounds, kMaxDims> b_{};
-    std::vector<T> cells_;
+    std::vector<Cell> cells_;
 };
 
 }  // namespace vb

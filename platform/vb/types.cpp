@@ -13,7 +13,12 @@ double RoundHalfEven(double v) {
 }
 }  // namespace
 
-Integer CInt(double v) { return CheckedRange<Integer>(int64_t(RoundHalfEven(v))); }
+Integer CInt(double v) {
+    double r = RoundHalfEven(v);
+    // Checked in double first: converting a double beyond int64's range is undefined.
+    if (r < -32768.0 || r > 32767.0) throw RuntimeError::Overflow();
+    return Integer(r);
+}
 
 Long CLng(double v) {
     double r = RoundHalfEven(v);

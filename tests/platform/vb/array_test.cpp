@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 
 TEST(Array, BoundsAndSubscriptErrors) {
@@ -42,6 +44,45 @@ TEST(Array, CopiesAreDeepAndReDimClears) {
     EXPECT_EQ(c(1, 1), 5);
     EXPECT_EQ(c(0, 2), 6);
     EXPECT_EQ(c(1, 3), 0);
+}
+
+TEST(Array, BooleanCellsAreAddressable) {
+    vb::Array<bool> flags(vb::Range(1, 3), vb::To(1));
+    flags(2, 1) = true;
+    bool& cell = flags(3, 0);
+    cell = true;
+    EXPECT_TRUE(flags(2, 1));
+    EXPECT_TRUE(flags(3, 0));
+    EXPECT_FALSE(flags(1, 1));
+    flags.ReDimPreserveLast(2);
+    EXPECT_TRUE(flags(2, 1));
+    EXPECT_FALSE(flags(2, 2));
+}
+
+TEST(Array, FailedReDimLeavesTheArrayAsItWas) {
+    vb::Array<int> a(vb::Range(1, 2));
+    a(2) = 5;
+    const int32_t big = 2000000000;
+    struct Case { std::vector<vb::Bounds> dims; int error; };
+    const Case cases[] = {
+        {{vb::To(big), vb::To(big), vb::To(big), vb::To(big), vb::To(big)}, 7},  // would overflow
+        {{vb::To(3), vb::Range(2, 0)}, 9},                                        // negative extent
+        {{}, 9},
+    };
+    for (const auto& c : cases) {
+        try {
+            a.ReDim(c.dims);
+            FAIL() << "no error";
+        } catch (const vb::RuntimeError& e) {
+            EXPECT_EQ(e.number(), c.error);
+        }
+        EXPECT_EQ(a.dims(), 1);
+        EXPECT_EQ(a(2), 5);
+    }
+    // An empty dimension is allowed and holds no cells.
+    a.ReDim({vb::To(-1)});
+    EXPECT_TRUE(a.allocated());
+    EXPECT_EQ(a.size(), 0u);
 }
 
 }  // namespace

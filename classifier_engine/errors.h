@@ -1,0 +1,85 @@
+// The classifier engine's numbered errors and the one way its trapping methods raise errors
+// again. Every error the class raises has the source "DataEngine Object" and the number
+// com::objectError(n), except 556, which hosts have always received as the plain number.
+//
+// A trapping method wraps its body like this:
+//     try { ... } catch (...) { Reraise(std::current_exception(), {kMapSubscriptTo555}); }
+// or with TrapErrors([&] { ... }, {kMapSubscriptTo555}). Mapped runtime errors become the named
+// engine error; every other error keeps its number and description and takes the engine's source.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <vector>
+#include <string>
+#include <type_traits>
+
+#include "core/engine_errors.h"
+#include "platform/com/object.h"
+
+namespace zorvapi {
+
+extern const char* const kSource;  // "DataEngine Object" (defined in data_engine.cpp)
+
+// The rows both engines share (513 to 518) come from the core's table.
+using core::EngineErrorDef;
+using core::kBadCausesEffects;
+using core::kBadPartialOrdering;
+using core::kInvalidFieldName;
+using core::kInvalidLogFile;
+using core::kLogPastEnd;
+using core::kLogRegionalFormat;
+using core::kTooFewFields;
+
+inline constexpr EngineErrorDef kClassTooManyValues{520, "The class field has too many values"};
+inline constexpr EngineErrorDef kClassMissingValues{521, "The class field contains missing values"};
+inline constexpr EngineErrorDef kTestFieldMissing{550, "A required field is missing in the test set."};
+inline constexpr EngineErrorDef kCPTRowsTooFew{
+    555, "The max number of CPT rows is not large enough, Please increase it at the cover page."};
+// Raised as the plain number 556, not on the object-error base.
+inline constexpr EngineErrorDef kTooManyValuesInFile{
+    556, "A field has more values than the number specified at the 'advanced system settings'."};
+
+// Every row of the table, in order (for tests and for EngineError(n)).
+inline constexpr EngineErrorDef kErrorTable[] = {
+    kTooFewFields,       kInvalidFieldName,   kInvalidLogFile,     kLogPastEnd,
+    kBadPartialOrdering, kBadCausesEffects,   kLogRegionalFormat,  kClassTooManyValues,
+    kClassMissingValues, kTestFieldMissing,   kCPTRowsTooFew,      kTooManyValuesInFile,
+};
+
+// The number a host sees for n: com::objectError(n), or 556 as it is.
+constexpr int32_t EngineErrorNumber(int32_t n) { return n == 556 ? 556 : com::objectError(n); }
+
+// The engine's error n with the table's text (for 515 the text without the full stop; use the
+// EngineErrorDef overload for kLogPastEnd).
+com::Error EngineError(int32_t n);
+com::Error EngineError(const EngineErrorDef& e);
+
+// A runtime error number that a trapping method turns into one of its own errors.
+struct ErrorMapping {
+    int32_t runtimeNumber;  // vb::RuntimeError number (9, 13, 62 ...)
+    EngineErrorDef to;
+};
+inline constexpr ErrorMapping kMapSubscriptTo555{9, kCPTRowsTooFew};
+inline constexpr ErrorMapping kMapSubscriptTo556{9, kTooManyValuesInFile};
+inline constexpr ErrorMapping kMapPastEndTo515{62, kLogPastEnd};
+inline constexpr ErrorMapping kMapTypeMismatchTo518{13, kLogRegionalFormat};
+
+// The exception as the engine raises it again: a runtime error named in `map` becomes that
+// engine error; com::Error, vb::RuntimeError and db::Error keep number and description; any
+// other exception becomes 7 "Out of memory" (std::bad_alloc) or 51 "Internal error" with its
+// what() text. The source is always "DataEngine Object".
+com::Error AsEngineError(std::exception_ptr e, const std::vector<ErrorMapping>& map = {});
+[[noreturn]] void Reraise(std::exception_ptr e, const std::vector<ErrorMapping>& map = {});
+
+// Runs fn and raises any error it throws again by Reraise's rule; returns fn's result.
+template <typename F>
+auto TrapErrors(F&& fn, const std::vector<ErrorMapping>& map = {}) -> std::invoke_result_t<F> {
+    try {
+        return fn();
+    } catch (...) {
+        Reraise(std::current_exception(), map);
+    }
+}
+
+}  // namespace zorvapi

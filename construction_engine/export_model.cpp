@@ -1,0 +1,34 @@
+// The pieces the three export writers share: the node grid, the closing depth of a bracketed
+// table row and the probability text.
+#include "construction_engine/export_model.h"
+
+#include <cmath>
+
+#include "platform/vb/strings.h"
+#include "platform/vb/types.h"
+
+namespace vrellapi {
+
+void PlaceOnGrid(ExportModel& model) {
+    const int n = int(model.nodes.size());
+    if (n == 0) return;
+    const int columns = vb::CInt(std::sqrt(double(n)) + 1.0);
+    for (int i = 0; i < n; ++i) {
+        model.nodes[size_t(i)].x = 150 * (i % columns);
+        model.nodes[size_t(i)].y = 80 * (i / columns);
+    }
+}
+
+int ClosingDepth(const std::vector<int>& parentStates, int c) {
+    int depth = 1;
+    for (auto it = parentStates.rbegin(); it != parentStates.rend(); ++it) {
+        if (*it <= 0 || c % *it != 0) break;
+        c /= *it;
+        ++depth;
+    }
+    return depth;
+}
+
+std::string ProbText(vb::Single p) { return vb::Str(p); }
+
+}  // namespace vrellapi

@@ -1,0 +1,66 @@
+// Arithmetic shared by the mutual-information and conditional-independence procedures: reading a
+// coded count block, adding counts the way the Long tables do (every running sum rounded to a
+// whole number as it is added, so fractional frequency sums round in the order they arrive),
+// and the divisions and logarithms, which raise the runtime's errors instead of giving an
+// infinity or NaN that would pass silently into a statistic.
+#pragma once
+
+#include <cmath>
+
+#include "platform/db/database.h"
+#include "platform/vb/array.h"
+#include "platform/vb/errors.h"
+#include "platform/vb/types.h"
+
+namespace core::counts {
+
+using vb::Integer;
+using vb::Long;
+using vb::Single;
+
+// Rows of a count block (column, row): 0 for an empty result.
+inline int32_t RowCount(const vb::Array<db::Value>& block) {
+    if (block.dims() != 2) return 0;
+    return block.UBound(2) + 1;
+}
+
+// The group's count in column 0: a whole number under Count(*), a sum under Sum(). A Null sum
+// (every weight of the group Null) is not a number: error 94 "Invalid use of Null".
+inline double CountOf(const vb::Array<db::Value>& block, int32_t r) {
+    const db::Value& c = block(0, r);
+    if (c.IsNull()) throw vb::RuntimeError(94, "Invalid use of Null");
+    return c.ToDouble();
+}
+
+// The value index that CodeRows wrote into column `col`, as a subscript 1..ff. A cell that no
+// label matched is not an index: a Null is error 94, a text error 13, a number outside the
+// field's values error 9.
+inline Integer IndexOf(const vb::Array<db::Value>& block, int col, int32_t r, Integer ff) {
+    const db::Value& v = block(col, r);
+    if (v.IsNull()) throw vb::RuntimeError(94, "Invalid use of Null");
+    Integer idx = v.kind() == db::Value::Kind::Integer ? v.AsInteger() : vb::CInt(v.ToDouble());
+    if (idx < 1 || idx > ff) throw vb::RuntimeError::SubscriptOutOfRange();
+    return idx;
+}
+
+// cell := cell + c, the sum rounded to the nearest whole number (halves to even).
+inline void Add(Long& cell, double c) { cell = vb::CLng(double(cell) + c); }
+
+inline double Div(double x, double y) {
+    if (y == 0) throw vb::RuntimeError::DivisionByZero();
+    return x / y;
+}
+
+inline double Ln(double x) {
+    if (!(x > 0)) throw vb::RuntimeError::InvalidCall();
+    return std::log(x);
+}
+
+// A statistic summed over the cases, divided by the layer's total count and rounded to Single.
+// A sum of 0 is 0 whatever the total, so a layer without rows gives 0 rather than 0 / 0.
+inline Single PerCase(Single sum, Long total) {
+    if (sum == 0) return 0;
+    return Single(Div(double(sum), double(total)));
+}
+
+}  // namespace core::counts

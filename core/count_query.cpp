@@ -1,0 +1,118 @@
+// Count queries and value coding: the text of the grouped count query that the statistics
+// send, the number of rows read back, reading a result whole, and CodeRows, which replaces the
+// grouped fields' values in a count block by value indexes so that they can serve as
+// subscripts. Reads Db, TableName, CountExpr, WhereClause, FieldNames, FF, VluLbl, NetTotal,
+// NetIdx and TableRows; writes nothing but the block it is given.
+#include <algorithm>
+#include <limits>
+#include <string_view>
+#include <unordered_map>
+
+#include "core/learner.h"
+#include "platform/db/value_text.h"
+
+namespace core {
+
+namespace {
+
+// Closes a recordset when the scope that opened it ends early; the normal path closes it
+// itself so that a failing Close is reported.
+class RecordsetCloser {
+public:
+    explicit RecordsetCloser(db::Recordset* rs) : rs_(rs) {}
+    ~RecordsetCloser() {
+        if (!rs_) return;
+        try {
+            rs_->Close();
+        } catch (...) {
+            // Already unwinding from the error that matters.
+        }
+    }
+    void Close() {
+        db::Recordset* rs = rs_;
+        rs_ = nullptr;
+        rs->Close();
+    }
+
+private:
+    db::Recordset* rs_;
+};
+
+bool HasFrequencyField(const std::string& countExpr) {
+    return std::string_view(countExpr).substr(0, 5) == " Sum(";
+}
+
+}  // namespace
+
+std::string Learner::CountQueryText(const std::vector<Integer>& g, Integer a, Integer b) const {
+    std::string sql = "select " + CountExpr + ", ";
+    for (Integer f : g) sql += FieldNames(f) + ",";
+    sql += FieldNames(a) + ", " + FieldNames(b);
+    sql += " from " + TableName + WhereClause + " group by ";
+    for (Integer f : g) sql += FieldNames(f) + ",";
+    sql += FieldNames(a) + "," + FieldNames(b);
+    return sql;
+}
+
+Long Learner::RowCap() const {
+    if (HasFrequencyField(CountExpr))
+        return TableRows > 0 ? TableRows : std::numeric_limits<Long>::max();
+    return NetTotal(NetIdx);
+}
+
+Long Learner::CountRows(const std::vector<Integer>& g, Integer a, Integer b) const {
+    // 64 bits throughout: once the running product is capped it stays below cap x 32767, far
+    // inside the range, so no field count or layer total can make it overflow.
+    int64_t rows = int64_t(FF(a)) * FF(b);
+    if (!g.empty()) {
+        const int64_t cap = RowCap();
+        for (Integer f : g) rows = std::min(rows * FF(f), cap);
+    }
+    return Long(std::clamp<int64_t>(rows, 0, std::numeric_limits<Long>::max()));
+}
+
+vb::Array<db::Value> Learner::QueryBlock(const std::string& sql, Long rows) {
+    if (!Db) throw vb::RuntimeError(91, "Object variable or With block variable not set");
+    std::unique_ptr<db::Recordset> rs = Db->OpenRecordset(sql, db::dbOpenForwardOnly);
+    RecordsetCloser closer(rs.get());
+    vb::Array<db::Value> block = rs->GetRows(rows);
+    closer.Close();
+    return block;
+}
+
+vb::Array<db::Value> Learner::CountBlock(const std::vector<Integer>& g, Integer a, Integer b, Long rows) {
+    return QueryBlock(CountQueryText(g, a, b), rows);
+}
+
+vb::Array<db::Value> Learner::CountBlock(const std::vector<Integer>& g, Integer a, Integer b) {
+    return CountBlock(g, a, b, CountRows(g, a, b));
+}
+
+void Learner::CodeRows(vb::Array<db::Value>& block, Integer m, const vb::Array<Integer>& fields) {
+    if (block.dims() != 2) return;  // no rows fetched: nothing to code
+    const int32_t firstRow = block.LBound(2), lastRow = block.UBound(2);
+    std::unordered_map<std::string, Integer> firstIndex;
+    for (Integer f = 1; f <= m; ++f) {
+        const Integer x = fields(f);
+        // Labels are tried in their order, so the first of two equal labels takes the cells.
+        firstIndex.clear();
+        for (Integer v = 1; v <= FF(x); ++v) firstIndex.emplace(VluLbl(x, v), v);
+        const auto missing = firstIndex.find("?");
+        for (int32_t r = firstRow; r <= lastRow; ++r) {
+            db::Value& cell = block(f, r);
+            // A Null cell is the missing value: it takes the "?" label and is never compared
+            // as text, so no other label (not even an empty one) can claim it.
+            if (cell.IsNull()) {
+                if (missing != firstIndex.end()) cell = db::Value(missing->second);
+                continue;
+            }
+            // Labels were upper-cased when they were made, so compare the cell's label text:
+            // the data's case must not create a second value. A text "?" meets the "?" label
+            // here too.
+            auto hit = firstIndex.find(db::LabelText(cell));
+            if (hit != firstIndex.end()) cell = db::Value(hit->second);
+        }
+    }
+}
+
+}  // namespace core

@@ -1,0 +1,130 @@
+// Mutual information of pairs of fields in the current layer (GetMI, CalcMI). GetMI answers from
+// MICache or sends one count query over the pair and up to three randomly drawn further fields,
+// and CalcMI computes every pair of that query, so one query pays for up to ten pairs. Reads FF,
+// MaxVlus, NetIdx, NetTotal and numfld; writes MICache, MIWork, VluCnt, CondSet and QryFld.
+#include <cmath>
+#include <exception>
+#include <vector>
+
+#include "core/count_arithmetic.h"
+#include "core/learner.h"
+#include "platform/vb/rnd.h"
+
+namespace core {
+
+namespace {
+
+// A field drawn uniformly from the `range` fields after `base`: the range as a Single times a
+// fresh Rnd, the product rounded down. The product is a Single, as the draws have always been
+// made, so the same generator state gives the same field.
+Integer DrawAfter(Integer base, Integer range) {
+    const Single r = vb::Rnd();
+    const Single product = Single(range) * r;
+    return Integer(Integer(std::floor(product)) + base + 1);
+}
+
+}  // namespace
+
+Single Learner::GetMI(Integer a, Integer b) {
+    try {
+        if (a > b) std::swap(a, b);
+        if (MICache(NetIdx, a, b) != settings_.notComputed) return MICache(NetIdx, a, b);
+
+        // Widening: three more fields after a, drawn in a fixed order from the one process-wide
+        // generator, so a fresh process draws the same fields for the same calls.
+        const Integer n = numfld;
+        Integer k = 0;
+        if (n - a > 3) {
+            Integer first;
+            if (n - b > 2) {
+                first = DrawAfter(b, Integer(n - b));
+            } else {
+                do first = DrawAfter(a, Integer(n - a));
+                while (first == b);
+            }
+            Integer second;
+            do second = DrawAfter(a, Integer(n - a));
+            while (second == b || second == first);
+            Integer third;
+            do third = DrawAfter(a, Integer(n - a));
+            while (third == b || third == first || third == second);
+            CondSet(1) = first;
+            CondSet(2) = second;
+            CondSet(3) = third;
+            k = 3;
+        }
+        // A field over the value limit has no labels and cannot be counted: one such draw
+        // cancels the widening altogether.
+        for (Integer i = 1; i <= k; ++i) {
+            if (FF(CondSet(i)) > MaxVlus) {
+                k = 0;
+                break;
+            }
+        }
+
+        std::vector<Integer> g;
+        for (Integer i = 1; i <= k; ++i) {
+            g.push_back(CondSet(i));
+            QryFld(i) = CondSet(i);
+        }
+        vb::Array<db::Value> block = CountBlock(g, a, b);
+        QryFld(k + 1) = a;
+        QryFld(k + 2) = b;
+        CodeRows(block, Integer(k + 2), QryFld);
+
+        for (Integer i = 1; i <= k + 1; ++i)
+            for (Integer j = Integer(i + 1); j <= k + 2; ++j) CalcMI(block, i, j);
+        return MICache(NetIdx, a, b);
+    } catch (const std::exception&) {
+        if (!settings_.swallowMIErrors) throw;
+        // The classifier scores a pair it cannot count as independent and goes on learning;
+        // pairs of the same query already computed keep their values.
+        if (a > b) std::swap(a, b);
+        if (MICache.InBounds(1, NetIdx) && MICache.InBounds(2, a) && MICache.InBounds(3, b))
+            MICache(NetIdx, a, b) = 0;
+        return 0;
+    }
+}
+
+Single Learner::CalcMI(const vb::Array<db::Value>& block, Integer i, Integer j) {
+    const Integer x = QryFld(i);
+    const Integer y = QryFld(j);
+    if (MICache(NetIdx, x, y) != settings_.notComputed) return MICache(NetIdx, x, y);
+
+    const Integer fx = FF(x);
+    const Integer fy = FF(y);
+    // (0..fx, 0..fy); row 0 and column 0 hold the margins, cell (0, 0) the total.
+    vb::Array<Long> cnt(vb::To(fx), vb::To(fy));
+    const int32_t rows = counts::RowCount(block);
+    for (int32_t r = 0; r < rows; ++r) {
+        const double c = counts::CountOf(block, r);
+        const Integer u = counts::IndexOf(block, i, r, fx);
+        const Integer v = counts::IndexOf(block, j, r, fy);
+        counts::Add(cnt(0, 0), c);
+        counts::Add(cnt(u, 0), c);
+        counts::Add(cnt(0, v), c);
+        counts::Add(cnt(u, v), c);
+    }
+    for (Integer u = 1; u <= fx; ++u) VluCnt(NetIdx, x, u) = cnt(u, 0);
+    for (Integer v = 1; v <= fy; ++v) VluCnt(NetIdx, y, v) = cnt(0, v);
+
+    // Each term in double, the running sum rounded to Single after every addition: the order
+    // of the cells (u outer, v inner) is part of the result.
+    const double N = cnt(0, 0);
+    Single S = 0;
+    for (Integer u = 1; u <= fx; ++u) {
+        for (Integer v = 1; v <= fy; ++v) {
+            const Long n = cnt(u, v);
+            if (n > 0) {
+                const double ratio = counts::Div(counts::Div(n, cnt(u, 0)), cnt(0, v)) * N;
+                S = Single(double(S) + double(n) * counts::Ln(ratio));
+            }
+        }
+    }
+    const Single mi = counts::PerCase(S, NetTotal(NetIdx));
+    MICache(NetIdx, x, y) = MICache(NetIdx, y, x) = mi;
+    MIWork(NetIdx, x, y) = MIWork(NetIdx, y, x) = mi;
+    return mi;
+}
+
+}  // namespace core

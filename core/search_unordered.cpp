@@ -1,0 +1,333 @@
+// The structure search when no complete ordering of the fields is given: drafting links the
+// most dependent pairs that no path joins yet, thickening tests every pair drafting left out,
+// thinning re-tests every link, and OrientEdges then directs the links. Reads MIWork (the pair
+// strengths of layer NetIdx), Reach, FL, CE, Threshold and the learning-driver state; writes
+// Adj, Phase and MIWork (drafting marks, GetCMI's lowered values).
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "core/learner.h"
+
+namespace core {
+
+namespace {
+
+// Path searches look at most this many levels out from their start.
+constexpr int kMaxLevel = 8;
+
+void Link(vb::Array<Integer>& adj, Integer a, Integer b, Integer value) {
+    adj(a, b) = value;
+    adj(b, a) = value;
+}
+
+}  // namespace
+
+void Learner::EnsureCondSetRoom() {
+    const int32_t top = std::max<int32_t>(20, numfld);
+    if (!CondSet.allocated())
+        CondSet.ReDim(vb::To(top));
+    else if (CondSet.UBound() < top)
+        CondSet.ReDimPreserveLast(top);
+}
+
+std::vector<bool> Learner::ClassRelevance() {
+    const Integer n = numfld;
+    std::vector<bool> relevant(size_t(n) + 1, false);
+    relevant[1] = true;
+    // A field's relevance is its MI with the class field over all of the layer-0 rows; inside
+    // a per-class network the class is constant, so those pairs are read from layer 0 and
+    // computed there when no single net was learned before (a multi-net with fixed threshold).
+    const Integer layer = NetIdx;
+    const std::string where = WhereClause;
+    bool switched = false;
+    for (Integer i = 2; i <= n; ++i) {
+        if (MICache(0, 1, i) == settings_.notComputed) {
+            if (!switched) {
+                NetIdx = 0;
+                const bool holdOut = settings_.holdOutFilter && HoldOutSearch;
+                WhereClause = holdOut ? " WHERE zorv_holdout=no " : "";
+                switched = true;
+            }
+            try {
+                MICache(0, 1, i) = GetMI(1, i);
+            } catch (...) {
+                NetIdx = layer;
+                WhereClause = where;
+                throw;
+            }
+        }
+        relevant[size_t(i)] = std::fabs(MICache(0, 1, i)) >= Threshold;
+    }
+    NetIdx = layer;
+    WhereClause = where;
+    return relevant;
+}
+
+bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
+                          std::vector<int>& level) {
+    const Integer n = numfld;
+    level.assign(size_t(n) + 1, 0);
+    // A field that both ends reach is a common descendant: a path through it is blocked.
+    auto commonDescendant = [&](Integer k) { return Reach(a, k) != 0 && Reach(b, k) != 0; };
+    for (Integer k = 1; k <= n; ++k) {
+        if (Adj(k, from) != 1 || commonDescendant(k)) continue;
+        level[size_t(k)] = 1;
+        if (stopAt != 0 && Adj(k, stopAt) == 1) return true;
+    }
+    std::vector<int> next;
+    for (int lv = 2; lv <= kMaxLevel; ++lv) {
+        // New levels take effect once the whole level is scanned.
+        next = level;
+        for (Integer k = 1; k <= n; ++k) {
+            if (k == a || k == b || commonDescendant(k) || level[size_t(k)] != 0) continue;
+            bool touches = false;
+            for (Integer m = 1; m <= n && !touches; ++m)
+                touches = level[size_t(m)] > 0 && Adj(k, m) == 1;
+            if (!touches) continue;
+            next[size_t(k)] = lv;
+            if (stopAt != 0 && Adj(stopAt, k) == 1) return true;
+        }
+        level.swap(next);
+    }
+    return false;
+}
+
+bool Learner::HasPath(Integer a, Integer b) {
+    std::vector<int> level;
+    return LevelSearch(a, b, b, a, level);
+}
+
+// Depth-first walk from `from` towards `to` over Adj. A path may not pass through a collider:
+// a node entered along an arc into it (the previous node reaches it) may not be left along
+// another arc into it, unless it is linked to both ends of the pair. The flag belongs to the
+// node the walk stands on: it is set when the node is entered, restored when the walk comes back
+// to it, and false at `from`, which no arc entered. Each completed path contributes its first
+// hop, and the walk then starts again from `from` with the next neighbour, so every neighbour
+// enters the set at most once. Levels (distance from `to`) and the depth prune the walk.
+std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector<int>& level) {
+    const Integer n = numfld;
+    std::vector<Integer> set;
+    std::vector<Integer> path{from};        // the current path, path[depth]
+    std::vector<bool> collider{false};      // collider flag of the node at each depth
+    std::vector<Integer> resume{1};         // next candidate to scan at each depth
+    std::vector<bool> onPath(size_t(n) + 1, false);
+    onPath[size_t(from)] = true;
+    auto inSet = [&](Integer x) {
+        for (Integer m : set)
+            if (m == x) return true;
+        return false;
+    };
+
+    while (!path.empty()) {
+        const size_t depth = path.size() - 1;
+        const Integer x = path[depth];
+        Integer c = resume[depth];
+        bool moved = false;
+        for (; c <= n; ++c) {
+            if (Adj(x, c) != 1) continue;
+            if (Reach(c, x) != 0 && collider[depth]) continue;
+            if (c == to) {
+                if (depth == 0) continue;  // the pair's own link is not a path between them
+                const Integer hop = path[1];
+                if (!inSet(hop)) set.push_back(hop);
+                // Start again from `from`, with the neighbour after that first hop.
+                for (size_t d = 1; d < path.size(); ++d) onPath[size_t(path[d])] = false;
+                path.resize(1);
+                collider.resize(1);
+                resume.assign(1, Integer(hop + 1));
+                moved = true;
+                break;
+            }
+            const int lv = level[size_t(c)];
+            if (lv == 0 || lv >= kMaxLevel - int(depth) || onPath[size_t(c)]) continue;
+            resume[depth] = Integer(c + 1);
+            path.push_back(c);
+            onPath[size_t(c)] = true;
+            collider.push_back(Reach(x, c) != 0 && Adj(from, c) + Adj(c, to) != 2);
+            resume.push_back(1);
+            moved = true;
+            break;
+        }
+        if (moved) continue;
+        // Candidates exhausted: step back; the node returned to resumes after the one left.
+        onPath[size_t(x)] = false;
+        path.pop_back();
+        collider.pop_back();
+        resume.pop_back();
+    }
+    return set;
+}
+
+Single Learner::CMIGiven(Integer a, Integer b, const std::vector<Integer>& set) {
+    // GetCMI sorts CondSet in place, so the set's own order is kept here.
+    for (size_t i = 0; i < set.size(); ++i) CondSet(int32_t(i + 1)) = set[i];
+    return GetCMI(a, b, Integer(set.size()));
+}
+
+bool Learner::Separates(Integer a, Integer b, std::vector<Integer> set) {
+    const bool extra = settings_.extraSeparationChecks;
+    Single v = CMIGiven(a, b, set);
+    if (MIWork(NetIdx, a, b) < Threshold || (extra && v < Threshold)) return true;
+    while (set.size() >= 2) {
+        // The best starts above every possible result, so the member whose removal gives the
+        // smallest value is always the one removed; the first of equal results is kept.
+        Single best = std::numeric_limits<Single>::infinity();
+        size_t bestAt = 0;
+        Single last = 0;
+        for (size_t r = 0; r < set.size(); ++r) {
+            std::vector<Integer> without;
+            without.reserve(set.size() - 1);
+            for (size_t i = 0; i < set.size(); ++i)
+                if (i != r) without.push_back(set[i]);
+            last = CMIGiven(a, b, without);
+            if (last < best) {
+                best = last;
+                bestAt = r;
+            }
+        }
+        if (MIWork(NetIdx, a, b) < Threshold || (extra && last < Threshold)) return true;
+        // Go on only while dropping a member lowers the value by more than a tenth.
+        if (!(Single(0.9 * double(v)) > best)) return false;
+        v = best;
+        set.erase(set.begin() + std::ptrdiff_t(bestAt));
+    }
+    return false;
+}
+
+void Learner::TestEdge(Integer a, Integer b) {
+    EnsureCondSetRoom();
+    if (settings_.extraSeparationChecks && MIWork(NetIdx, a, b) < Threshold) {
+        Link(Adj, a, b, 0);
+        return;
+    }
+    // Set 1: the first hops of the paths from a to b, without a's descendants (a's side of the
+    // separator). Not built when a already comes before b.
+    std::vector<Integer> set1, set2;
+    std::vector<int> level;
+    if (Reach(a, b) == 0) {
+        LevelSearch(a, b, b, 0, level);
+        set1 = CutSet(a, b, level);
+        if (set1.empty()) {
+            Link(Adj, a, b, 1);
+            return;
+        }
+        std::erase_if(set1, [&](Integer m) { return Reach(a, m) != 0; });
+    }
+    // Set 2: the mirror from b's side.
+    if (Reach(b, a) == 0) {
+        LevelSearch(a, b, a, 0, level);
+        set2 = CutSet(b, a, level);
+        std::erase_if(set2, [&](Integer m) { return Reach(b, m) != 0; });
+    }
+    if (set1.empty() && set2.empty()) {
+        Link(Adj, a, b, 1);
+        return;
+    }
+    // The smaller set first (set 1 on equal sizes).
+    if (set2.size() < set1.size()) std::swap(set1, set2);
+    for (const std::vector<Integer>* set : {&set1, &set2}) {
+        if (set->empty()) continue;
+        if (Separates(a, b, *set)) {
+            Link(Adj, a, b, 0);
+            return;
+        }
+    }
+    Link(Adj, a, b, 1);
+}
+
+void Learner::ConstructNoOrd() {
+    const Integer n = numfld;
+    const Integer first = FirstFld;
+    EnsureCondSetRoom();
+    if (settings_.searchStartPercent >= 0) SetProgress(settings_.searchStartPercent);
+
+    Phase = 1;
+    std::vector<bool> relevant;
+    if (tmpFilter) relevant = ClassRelevance();
+    auto takesPart = [&](Integer i) {
+        if (tmpFilter && !relevant[size_t(i)]) return false;
+        if (SubsetFixed && Feature(i) != 1) return false;
+        return true;
+    };
+    auto marked = [&](Integer i, Integer j) { return CE(i, j) != 0 || CE(j, i) != 0; };
+
+    // Drafting: the strongest pair first; a pair joins the skeleton when no path links its ends
+    // yet, until the skeleton could be a tree. The rest wait in the list for thickening.
+    std::vector<std::pair<Integer, Integer>> listed;
+    int treeLinks = 0;
+    for (;;) {
+        Integer pi = 0, pj = 0;
+        Single best = 0;
+        for (Integer i = first; i < n; ++i) {
+            if (!takesPart(i)) continue;
+            for (Integer j = Integer(i + 1); j <= n; ++j) {
+                if (!takesPart(j)) continue;
+                const Single w = MIWork(NetIdx, i, j);
+                if (w > best) {
+                    best = w;
+                    pi = i;
+                    pj = j;
+                }
+            }
+        }
+        if (pi == 0 || best < Threshold) break;
+        if (FL(pi, pj) != 1) {
+            if (treeLinks < n - 1) {
+                if (!HasPath(pi, pj)) {
+                    Link(Adj, pi, pj, 1);
+                    ++treeLinks;
+                } else if (marked(pi, pj)) {
+                    Link(Adj, pi, pj, 1);
+                }
+            }
+            if (Adj(pi, pj) != 1 && !marked(pi, pj)) listed.emplace_back(pi, pj);
+        }
+        MIWork(NetIdx, pi, pj) = -best;  // picked: not again
+    }
+    for (Integer i = 1; i < n; ++i)
+        for (Integer j = Integer(i + 1); j <= n; ++j)
+            MIWork(NetIdx, i, j) = std::fabs(MIWork(NetIdx, i, j));
+
+    if (settings_.orientAfterDrafting) {
+        // Arcs found now shape the conditioning sets of the later phases.
+        OrientEdges();
+    }
+
+    if (Cancel) return;
+    Phase = 2;
+    const double factor = settings_.thickeningFactor;
+    if (factor != 1.0) Threshold = Single(double(Threshold) * factor);
+    // The budget over the listed pairs (equal to spreading eight times the budget over the
+    // eight-character records of a text list, to the last bit).
+    const Single thickStep =
+        listed.empty() ? 0 : Single(settings_.thickeningBudget / double(listed.size()));
+    for (const auto& [i, j] : listed) {
+        TestEdge(i, j);
+        if (Progress(thickStep)) return;
+    }
+
+    if (Cancel) return;
+    Phase = 3;
+    if (factor != 1.0) Threshold = Single(double(Threshold) / factor);
+    if (settings_.thinningStartPercent >= 0) SetProgress(settings_.thinningStartPercent);
+    int links = 0;
+    for (Integer i = first; i < n; ++i)
+        for (Integer j = Integer(i + 1); j <= n; ++j)
+            if (Adj(i, j) == 1) ++links;
+    const Single thinStep = links == 0 ? 0 : Single(settings_.thinningBudget / links);
+    // In place: later links are tested against the skeleton as thinned so far.
+    for (Integer i = first; i < n; ++i) {
+        for (Integer j = Integer(i + 1); j <= n; ++j) {
+            if (Adj(i, j) != 1) continue;
+            if (marked(i, j) && bpres) continue;  // required links stay when preserving
+            Link(Adj, i, j, 0);
+            TestEdge(i, j);
+            if (Progress(thinStep)) return;
+        }
+    }
+
+    OrientEdges();
+}
+
+}  // namespace core

@@ -1,2 +1,0 @@
-// placeholder until the object layer lands
-namespace com {}

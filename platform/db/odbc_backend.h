@@ -1,0 +1,120 @@
+// The ODBC back end's inner parts: handles of the unixODBC driver manager with Jet's 3146
+// errors carrying the driver's diagnostics, the server's dialect, and the rendering of bound
+// Jet queries in it. Every call goes through the wide-character API, so texts and names reach
+// the driver as UTF-16 whatever the process's locale, and come back as UTF-8.
+#pragma once
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/db/database.h"
+#include "platform/db/sql_bind.h"
+
+namespace db::odbc {
+
+using WString = std::basic_string<SQLWCHAR>;
+WString Wide(const std::string& utf8);
+std::string Utf8(const SQLWCHAR* text, size_t length);
+std::string Utf8(const WString& text);
+
+// The process's ODBC 3 environment, made on first use and kept for the process's life.
+SQLHENV Environment();
+
+// The driver's diagnostic records of the handle, "[SQLSTATE] message" joined by blanks.
+std::string Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
+// Jet's "ODBC--call failed." with the driver's messages, for a call that returned an error.
+[[noreturn]] void Fail(SQLSMALLINT handleType, SQLHANDLE handle);
+
+// The servers whose SQL differs where the Jet rules need it; any other speaks plain SQL.
+enum class Server : uint8_t { Generic, PostgreSql, Sqlite };
+
+// One connection to a data source.
+class Connection {
+public:
+    // Connects with the connect string (without "ODBC;"), never prompting.
+    explicit Connection(const std::string& connect);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    SQLHDBC handle() const { return dbc_; }
+    // The connect string as the driver completed it.
+    const std::string& completed() const { return completed_; }
+    Server server() const { return server_; }
+    // A name in the server's identifier quotes, an embedded quote doubled.
+    std::string QuoteName(const std::string& name) const;
+    void SetReadOnly();
+
+private:
+    std::string InfoText(SQLUSMALLINT info) const;
+
+    SQLHDBC dbc_ = SQL_NULL_HDBC;
+    std::string completed_;
+    Server server_ = Server::Generic;
+    std::string quote_ = "\"";
+};
+
+// A statement on a connection; results are read cell by cell.
+class Statement {
+public:
+    explicit Statement(const Connection& conn);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    SQLHSTMT handle() const { return stmt_; }
+    // Runs the text with the values bound to its "?" markers in order.
+    void Execute(const std::string& sql, const std::vector<Value>& params = {});
+    // Checks the return code of a catalog call made on handle().
+    void Check(SQLRETURN rc) const;
+    bool Fetch();
+    int ColumnCount() const;
+    // The cell as text (Nothing for Null); binary cells as their bytes.
+    std::optional<std::string> Text(int column);
+    std::optional<std::string> Bytes(int column);
+    std::optional<int64_t> Integer(int column);
+
+private:
+    SQLHSTMT stmt_ = SQL_NULL_HSTMT;
+};
+
+// A column with what the renderer needs beyond its Jet type.
+struct OdbcColumn {
+    bool nativeBoolean = false;  // a server Boolean (true/false), not a number stored 1/0
+};
+
+// A table as the catalog gave it.
+struct OdbcTable {
+    sql::TableInfo info;
+    std::string schema;  // "" where the server has none
+    std::vector<OdbcColumn> extra;
+};
+
+// A text of server SQL with its parameters in the order of their "?" markers.
+struct Rendered {
+    std::string sql;
+    std::vector<Value> params;
+};
+
+// The table's name as the FROM clause writes it (schema-qualified where there is one).
+std::string TableName(const Connection& conn, const OdbcTable& table);
+Rendered RenderSelect(const Connection& conn, const OdbcTable& table, const sql::BoundSelect& q);
+// A bound condition (UPDATE, DELETE), its parameters appended to params.
+std::string RenderCondition(const Connection& conn, const OdbcTable& table, const sql::BoundExpr& e,
+                            std::vector<Value>& params);
+// The server's column type for a new column of the Jet type.
+std::string ColumnTypeName(Server server, FieldType type, int32_t size);
+
+// A cell read from its text as the result column's Jet type, the way the file back end types
+// its cells; a cell the type cannot read comes back as its text.
+Value CellFromText(const std::string& text, FieldType type);
+
+// A result read whole into memory, walked as a Jet recordset.
+std::unique_ptr<Recordset> MakeRecordset(std::vector<Field> fields, std::vector<Value> cells);
+
+}  // namespace db::odbc

@@ -1,0 +1,521 @@
+// The Database over an ODBC connection: table definitions from the driver's catalog (SQLTables,
+// SQLColumns) with the server's types read as Jet's, SELECT texts parsed and bound by the same
+// Jet rules as the file back end and rendered in the server's SQL, and the statements that
+// change data or tables. Names are case-insensitive as in Jet: a table made as "data" on a
+// server that folds names answers to [Data].
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <map>
+
+#include "platform/db/column_types.h"
+#include "platform/db/odbc.h"
+#include "platform/db/odbc_backend.h"
+#include "platform/db/sql_parser.h"
+#include "platform/db/table_copy.h"
+#include "platform/vb/strings.h"
+
+namespace db::odbc {
+namespace {
+
+Error ReadOnlyError() { return Error(3027, "Cannot update. Database or object is read-only."); }
+
+bool IsStatementText(const std::string& text) {
+    std::string t = vb::UCase(vb::Trim(text));
+    size_t end = 0;
+    while (end < t.size() && t[end] >= 'A' && t[end] <= 'Z') ++end;
+    std::string word = t.substr(0, end);
+    for (const char* w : {"SELECT", "INSERT", "UPDATE", "DELETE", "CREATE", "ALTER", "DROP", "TRANSFORM", "PARAMETERS"})
+        if (word == w) return true;
+    return !t.empty() && t[0] == '(';
+}
+
+// The value of one key of a connect string ("KEY=value;" pairs, a value possibly in braces).
+std::string ConnectValue(const std::string& connect, const std::string& key) {
+    size_t i = 0;
+    while (i < connect.size()) {
+        size_t eq = connect.find('=', i);
+        if (eq == std::string::npos) break;
+        std::string name = vb::UCase(vb::Trim(connect.substr(i, eq - i)));
+        size_t start = eq + 1, end;
+        std::string value;
+        if (start < connect.size() && connect[start] == '{') {
+            end = connect.find('}', start);
+            if (end == std::string::npos) end = connect.size();
+            value = connect.substr(start + 1, end - start - 1);
+            end = connect.find(';', end);
+        } else {
+            end = connect.find(';', start);
+            value = connect.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        }
+        if (name == vb::UCase(key)) return value;
+        if (end == std::string::npos) break;
+        i = end + 1;
+    }
+    return "";
+}
+
+struct ColumnType {
+    FieldType type = dbText;
+    int32_t size = 0;
+    bool nativeBoolean = false;
+};
+
+// A column's ODBC type read as Jet's. Every character type is Text (Jet would call a long one
+// Memo), because the engines quote a class label only for Text fields, and a server's plain
+// text type is reported as a long one.
+ColumnType MapColumnType(Server server, SQLSMALLINT dataType, const std::string& typeName, int32_t size) {
+    ColumnType out;
+    if (server == Server::Sqlite) {
+        // The SQLite driver reports the declared type's text: read it the way the file back end does.
+        DeclaredType d = FieldTypeFromDeclared(typeName);
+        out.type = d.type;
+        out.size = JetFieldSize(d.type, d.size > 0 ? d.size : 0);
+        return out;
+    }
+    const std::string name = vb::UCase(typeName);
+    if (dataType == SQL_BIT || name == "BOOL" || name == "BOOLEAN") {
+        out.type = dbBoolean;
+        out.nativeBoolean = true;
+    } else {
+        switch (dataType) {
+            case SQL_TINYINT: out.type = dbByte; break;
+            case SQL_SMALLINT: out.type = dbInteger; break;
+            case SQL_INTEGER:
+            case SQL_BIGINT: out.type = dbLong; break;
+            case SQL_REAL: out.type = dbSingle; break;
+            case SQL_FLOAT:
+            case SQL_DOUBLE:
+            case SQL_NUMERIC:
+            case SQL_DECIMAL: out.type = dbDouble; break;
+            case SQL_TYPE_DATE:
+            case SQL_TYPE_TIME:
+            case SQL_TYPE_TIMESTAMP:
+            case SQL_DATE:
+            case SQL_TIME:
+            case SQL_TIMESTAMP: out.type = dbDate; break;
+            case SQL_BINARY:
+            case SQL_VARBINARY: out.type = dbBinary; break;
+            case SQL_LONGVARBINARY: out.type = dbLongBinary; break;
+            default: out.type = dbText; break;
+        }
+    }
+    const bool unbounded = dataType == SQL_LONGVARCHAR || dataType == SQL_WLONGVARCHAR;
+    // A long text type has no length to check values against: Size 0, as for a Memo.
+    out.size = unbounded ? 0 : JetFieldSize(out.type, out.type == dbText || out.type == dbBinary ? size : 0);
+    return out;
+}
+
+struct CatalogEntry {
+    std::string schema;
+    std::string name;
+};
+
+// Autocommit off for one scope; committed by Commit, rolled back otherwise.
+class Transaction {
+public:
+    explicit Transaction(const Connection& conn) : conn_(conn) {
+        if (!SQL_SUCCEEDED(SQLSetConnectAttrW(conn_.handle(), SQL_ATTR_AUTOCOMMIT,
+                                              reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)))
+            Fail(SQL_HANDLE_DBC, conn_.handle());
+    }
+    ~Transaction() {
+        if (!done_) SQLEndTran(SQL_HANDLE_DBC, conn_.handle(), SQL_ROLLBACK);
+        SQLSetConnectAttrW(conn_.handle(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+    }
+    void Commit() {
+        if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, conn_.handle(), SQL_COMMIT))) Fail(SQL_HANDLE_DBC, conn_.handle());
+        done_ = true;
+    }
+
+private:
+    const Connection& conn_;
+    bool done_ = false;
+};
+
+class OdbcDatabase : public Database {
+public:
+    OdbcDatabase(std::unique_ptr<Connection> conn, bool readOnly) : conn_(std::move(conn)), readOnly_(readOnly) {}
+
+    std::string Connect() const override { return "ODBC;" + completed(); }
+
+    std::string Name() const override {
+        std::string name = ConnectValue(completed(), "DATABASE");
+        return name.empty() ? ConnectValue(completed(), "DSN") : name;
+    }
+
+    std::unique_ptr<Recordset> OpenRecordset(const std::string& text, int16_t /*type*/) override {
+        CheckOpen();
+        sql::Select select;
+        if (IsStatementText(text)) {
+            sql::Statement st = sql::ParseStatement(text);
+            auto* s = std::get_if<sql::Select>(&st);
+            if (!s || s->into) throw Error(3219, fmt::format("Invalid operation: '{}' returns no rows.", text));
+            select = std::move(*s);
+        } else {
+            // A table name alone opens all its rows, as "select * from [name]" does.
+            sql::SelectItem star;
+            star.star = true;
+            select.items.push_back(std::move(star));
+            select.from.name.text = vb::Trim(text);
+        }
+        return Query(select);
+    }
+
+    void Execute(const std::string& text) override {
+        CheckOpen();
+        sql::Statement st = sql::ParseStatement(text);
+        if (auto* s = std::get_if<sql::Select>(&st)) {
+            if (!s->into) throw Error(3065, "Cannot execute a select query.");
+            if (readOnly_ && !s->into->database) throw ReadOnlyError();
+            SelectInto(*s);
+            return;
+        }
+        if (readOnly_) throw ReadOnlyError();
+        if (auto* c = std::get_if<sql::CreateTable>(&st)) {
+            std::vector<Field> fields;
+            for (const sql::ColumnDef& d : c->columns) fields.push_back(FieldOf(d));
+            CreateTable(c->table.text, fields);
+        } else if (auto* a = std::get_if<sql::AlterTableAdd>(&st)) {
+            const OdbcTable& t = Table(a->table.text);
+            if (t.info.Find(a->column.name.text) >= 0)
+                throw Error(3380, fmt::format("Field '{}' already exists in table '{}'.", a->column.name.text, t.info.name));
+            if (a->column.name.text.empty()) throw Error(3125, "'' is not a valid name.");
+            Run(fmt::format("ALTER TABLE {} ADD {}{} {}", TableName(*conn_, t),
+                            conn_->server() == Server::Generic ? "" : "COLUMN ", conn_->QuoteName(a->column.name.text),
+                            ColumnTypeName(conn_->server(), a->column.type, a->column.size)),
+                {});
+            tables_.clear();
+        } else if (auto* d = std::get_if<sql::DropTable>(&st)) {
+            auto entry = FindTable(d->table.text);
+            if (!entry) throw Error(3376, fmt::format("Table '{}' does not exist.", d->table.text));
+            OdbcTable t;
+            t.info.name = entry->name;
+            t.schema = entry->schema;
+            Run("DROP TABLE " + TableName(*conn_, t), {});
+            tables_.clear();
+        } else if (auto* ins = std::get_if<sql::Insert>(&st)) {
+            Insert(*ins);
+        } else if (auto* u = std::get_if<sql::Update>(&st)) {
+            const OdbcTable& t = Table(u->table.text);
+            std::vector<Value> params;
+            std::string text = "UPDATE " + TableName(*conn_, t) + " SET ";
+            for (size_t i = 0; i < u->set.size(); ++i) {
+                int c = t.info.Find(u->set[i].column.text);
+                if (c < 0) throw sql::NoSuchField(u->set[i].column.text, t.info.name);
+                text += (i ? ", " : "") + conn_->QuoteName(t.info.columns[size_t(c)].name) + " = " +
+                        Marker(sql::CoerceForColumn(u->set[i].value.literal, t.info.columns[size_t(c)]), params);
+            }
+            if (u->where) text += " WHERE " + RenderCondition(*conn_, t, sql::BindCondition(*u->where, t.info), params);
+            Run(text, params);
+        } else if (auto* del = std::get_if<sql::Delete>(&st)) {
+            const OdbcTable& t = Table(del->table.text);
+            std::vector<Value> params;
+            std::string text = "DELETE FROM " + TableName(*conn_, t);
+            if (del->where) text += " WHERE " + RenderCondition(*conn_, t, sql::BindCondition(*del->where, t.info), params);
+            Run(text, params);
+        }
+    }
+
+    TableDef TableDefs(const std::string& table) override {
+        CheckOpen();
+        tables_.erase(vb::UCase(table));  // a definition is read afresh, as after a Refresh
+        sql::TableInfo info;
+        try {
+            info = Table(table).info;
+        } catch (const Error& e) {
+            if (e.number() != errnum::kNoSuchTable) throw;
+            throw Error(errnum::kItemNotFound, fmt::format("Item not found in this collection: no table '{}'.", table));
+        }
+        TableDef def;
+        def.Name = info.name;
+        for (const sql::ColumnInfo& c : info.columns) {
+            Field f;
+            f.Name = c.name;
+            f.Type = c.type;
+            f.Size = c.size;
+            def.Fields.push_back(std::move(f));
+        }
+        return def;
+    }
+
+    std::vector<std::string> TableNames() override {
+        CheckOpen();
+        std::vector<std::string> names;
+        for (const CatalogEntry& e : Catalog()) names.push_back(e.name);
+        std::stable_sort(names.begin(), names.end(),
+                         [](const std::string& a, const std::string& b) { return vb::UCase(a) < vb::UCase(b); });
+        return names;
+    }
+
+    void Close() override {
+        closed_ = true;
+        tables_.clear();
+        conn_.reset();
+    }
+
+private:
+    const std::string& completed() const {
+        static const std::string none;
+        return conn_ ? conn_->completed() : none;
+    }
+
+    void CheckOpen() const {
+        if (closed_) throw Error(3420, "Object invalid or no longer set.");
+    }
+
+    static Field FieldOf(const sql::ColumnDef& d) {
+        Field f;
+        f.Name = d.name.text;
+        f.Type = d.type;
+        f.Size = d.size;
+        return f;
+    }
+
+    // A value as a "?" marker, or Null written out: a Null parameter carries no type, and some
+    // servers will not store an untyped Null in a typed column.
+    static std::string Marker(const Value& v, std::vector<Value>& params) {
+        if (v.IsNull()) return "NULL";
+        params.push_back(v);
+        return "?";
+    }
+
+    void Run(const std::string& text, const std::vector<Value>& params) {
+        Statement s(*conn_);
+        s.Execute(text, params);
+    }
+
+    // The user's tables and views; the driver's own bookkeeping tables are left out.
+    std::vector<CatalogEntry> Catalog() {
+        Statement s(*conn_);
+        WString all = Wide("%"), types = Wide("TABLE,VIEW");
+        s.Check(SQLTablesW(s.handle(), nullptr, 0, nullptr, 0, all.data(), SQL_NTS, types.data(), SQL_NTS));
+        std::vector<CatalogEntry> out;
+        while (s.Fetch()) {
+            CatalogEntry e;
+            e.schema = s.Text(2).value_or("");
+            e.name = s.Text(3).value_or("");
+            if (conn_->server() == Server::Sqlite && vb::UCase(e.name).rfind("SQLITE_", 0) == 0) continue;
+            if (!e.name.empty()) out.push_back(std::move(e));
+        }
+        return out;
+    }
+
+    std::optional<CatalogEntry> FindTable(const std::string& name) {
+        std::vector<CatalogEntry> all = Catalog();
+        for (const CatalogEntry& e : all)
+            if (e.name == name) return e;
+        const std::string wanted = vb::UCase(name);
+        for (const CatalogEntry& e : all)
+            if (vb::UCase(e.name) == wanted) return e;
+        return std::nullopt;
+    }
+
+    const OdbcTable& Table(const std::string& name) {
+        CheckOpen();
+        const std::string key = vb::UCase(name);
+        auto it = tables_.find(key);
+        if (it != tables_.end()) return it->second;
+        std::optional<CatalogEntry> entry = FindTable(name);
+        if (!entry) throw sql::NoSuchTable(name);
+
+        OdbcTable t;
+        t.info.name = entry->name;
+        t.schema = entry->schema;
+        {
+            Statement s(*conn_);
+            WString schema = Wide(entry->schema), table = Wide(entry->name);
+            // Names are patterns here ("_" matches any character), so the rows are filtered by
+            // the exact name below.
+            s.Check(SQLColumnsW(s.handle(), nullptr, 0, entry->schema.empty() ? nullptr : schema.data(),
+                                entry->schema.empty() ? 0 : SQL_NTS, table.data(), SQL_NTS, nullptr, 0));
+            while (s.Fetch()) {
+                std::string schemaName = s.Text(2).value_or("");
+                std::string tableName = s.Text(3).value_or("");
+                std::string column = s.Text(4).value_or("");
+                auto dataType = SQLSMALLINT(s.Integer(5).value_or(SQL_VARCHAR));
+                std::string typeName = s.Text(6).value_or("");
+                auto size = int32_t(s.Integer(7).value_or(0));
+                if (tableName != entry->name || schemaName != entry->schema) continue;
+                ColumnType ct = MapColumnType(conn_->server(), dataType, typeName, size);
+                sql::ColumnInfo c;
+                c.name = column;
+                c.type = ct.type;
+                c.size = ct.size;
+                if (conn_->server() == Server::Sqlite && vb::Trim(typeName).empty()) {
+                    // No declared type: the file back end reports the type of the first value.
+                    c.type = FirstValueType(t, column);
+                    c.size = JetFieldSize(c.type, 0);
+                }
+                t.info.columns.push_back(std::move(c));
+                t.extra.push_back({ct.nativeBoolean});
+            }
+        }
+        return tables_.emplace(key, std::move(t)).first->second;
+    }
+
+    FieldType FirstValueType(const OdbcTable& t, const std::string& column) {
+        Statement s(*conn_);
+        std::string c = conn_->QuoteName(column);
+        s.Execute("SELECT typeof(" + c + ") FROM " + TableName(*conn_, t) + " WHERE " + c + " IS NOT NULL LIMIT 1");
+        std::string storage = s.Fetch() ? s.Text(1).value_or("") : "";
+        return storage == "integer" ? dbLong : storage == "real" ? dbDouble : storage == "blob" ? dbLongBinary : dbText;
+    }
+
+    sql::BoundSelect Bind(const sql::Select& select) {
+        return sql::BindSelect(select, [this](const std::string& name) { return Table(name).info; });
+    }
+
+    // Runs a SELECT and reads its result whole, each cell typed by its result column.
+    std::unique_ptr<Recordset> Query(const sql::Select& select) {
+        sql::BoundSelect q = Bind(select);
+        const OdbcTable& table = Table(q.table.name);
+        Rendered r = RenderSelect(*conn_, table, q);
+        std::vector<Field> fields = FieldsOf(q);
+        Statement s(*conn_);
+        s.Execute(r.sql, r.params);
+        std::vector<Value> cells;
+        while (s.Fetch()) {
+            for (size_t c = 0; c < fields.size(); ++c) {
+                const FieldType type = fields[c].Type;
+                const int column = int(c) + 1;
+                std::optional<std::string> cell =
+                    type == dbBinary || type == dbLongBinary ? s.Bytes(column) : s.Text(column);
+                cells.push_back(cell ? (type == dbBinary || type == dbLongBinary ? Value(std::move(*cell))
+                                                                                 : CellFromText(*cell, type))
+                                     : Value());
+            }
+        }
+        return MakeRecordset(std::move(fields), std::move(cells));
+    }
+
+    void CreateTable(const std::string& name, const std::vector<Field>& fields) {
+        if (name.empty())
+            throw Error(3125, "'' is not a valid name. Make sure that it does not include invalid characters or "
+                              "punctuation and that it is not too long.");
+        if (FindTable(name)) throw Error(errnum::kTableExists, fmt::format("Table '{}' already exists.", name));
+        if (fields.empty()) throw Error(3264, "No field defined--cannot append TableDef or Index.");
+        std::string text = "CREATE TABLE " + conn_->QuoteName(name) + " (";
+        for (size_t i = 0; i < fields.size(); ++i) {
+            for (size_t j = 0; j < i; ++j)
+                if (vb::UCase(fields[j].Name) == vb::UCase(fields[i].Name))
+                    throw Error(3191, fmt::format("Cannot define field '{}' more than once.", fields[i].Name));
+            if (i) text += ", ";
+            text += conn_->QuoteName(fields[i].Name) + " " + ColumnTypeName(conn_->server(), fields[i].Type, fields[i].Size);
+        }
+        Run(text + ")", {});
+        tables_.clear();
+    }
+
+    void Insert(const sql::Insert& ins) {
+        if (ins.table.database) throw Error(3170, "Could not find installable ISAM.");
+        const OdbcTable& t = Table(ins.table.name.text);
+        std::vector<int> targets;
+        for (const sql::Name& n : ins.columns) {
+            int i = t.info.Find(n.text);
+            if (i < 0)
+                throw Error(3127, fmt::format("The INSERT INTO statement contains the following unknown field name: "
+                                              "'{}'. Make sure you have typed the name correctly, and try the "
+                                              "operation again.",
+                                              n.text));
+            targets.push_back(i);
+        }
+        if (targets.empty())
+            for (size_t i = 0; i < t.info.columns.size(); ++i) targets.push_back(int(i));
+        std::string names;
+        for (size_t i = 0; i < targets.size(); ++i)
+            names += (i ? ", " : "") + conn_->QuoteName(t.info.columns[size_t(targets[i])].name);
+        std::vector<Value> params;
+        std::string text = "INSERT INTO " + TableName(*conn_, t) + " (" + names + ") ";
+        if (ins.select) {
+            sql::BoundSelect q = Bind(*ins.select);
+            if (q.items.size() != targets.size())
+                throw Error(3346, "Number of query values and destination fields are not the same.");
+            Rendered r = RenderSelect(*conn_, Table(q.table.name), q);
+            text += r.sql;
+            params = std::move(r.params);
+        } else {
+            if (ins.values.size() != targets.size())
+                throw Error(3346, "Number of query values and destination fields are not the same.");
+            text += "VALUES (";
+            for (size_t i = 0; i < targets.size(); ++i)
+                text += (i ? ", " : "") +
+                        Marker(sql::CoerceForColumn(ins.values[i].literal, t.info.columns[size_t(targets[i])]), params);
+            text += ")";
+        }
+        Run(text, params);
+    }
+
+    // SELECT ... INTO: into a SQLite file (IN 'file'), or into a new table of this source, which
+    // is created and filled in one transaction so a failure leaves no half table.
+    void SelectInto(const sql::Select& select) {
+        sql::Select source = select;
+        source.into.reset();
+        const std::vector<Field> fields = FieldsOf(Bind(source));
+        std::unique_ptr<Recordset> rows = Query(source);
+        const sql::TableRef& into = *select.into;
+        if (into.database) {
+            CopyIntoFile(*rows, fields, *into.database, into.name.text);
+            return;
+        }
+        Transaction tx(*conn_);
+        CreateTable(into.name.text, fields);
+        std::string names, marks;
+        for (size_t i = 0; i < fields.size(); ++i) {
+            names += (i ? ", " : "") + conn_->QuoteName(fields[i].Name);
+            marks += i ? ", ?" : "?";
+        }
+        const std::string insert =
+            "INSERT INTO " + conn_->QuoteName(into.name.text) + " (" + names + ") VALUES (" + marks + ")";
+        while (true) {
+            vb::Array<Value> block = rows->GetRows(1000);
+            const int32_t n = block.UBound(2) + 1;
+            if (n == 0) break;
+            for (int32_t r = 0; r < n; ++r) {
+                std::vector<Value> params;
+                for (size_t c = 0; c < fields.size(); ++c) params.push_back(block(int32_t(c), r));
+                Run(insert, params);
+            }
+        }
+        tx.Commit();
+        tables_.clear();
+    }
+
+    // The result columns' names, types and sizes as Fields reports them.
+    static std::vector<Field> FieldsOf(const sql::BoundSelect& q) {
+        std::vector<Field> fields;
+        for (const sql::BoundItem& item : q.items) {
+            Field f;
+            f.Name = item.name;
+            f.Type = item.expr.type;
+            const bool column = item.expr.kind == sql::BoundExpr::Kind::Column;
+            f.Size = JetFieldSize(item.expr.type, column ? q.table.columns[size_t(item.expr.column)].size : 0);
+            fields.push_back(std::move(f));
+        }
+        return fields;
+    }
+
+    std::unique_ptr<Connection> conn_;
+    bool readOnly_;
+    bool closed_ = false;
+    std::map<std::string, OdbcTable> tables_;  // by upper-cased name
+};
+
+}  // namespace
+}  // namespace db::odbc
+
+namespace db {
+
+std::shared_ptr<Database> OpenOdbcDatabase(const std::string& connect, bool readOnly) {
+    // "ODBC;DSN=x;..." and "DSN=x;..." open the same source.
+    std::string rest = vb::Trim(connect);
+    if (vb::UCase(rest.substr(0, 4)) == "ODBC") {
+        rest = rest.substr(4);
+        if (!rest.empty() && rest[0] == ';') rest = rest.substr(1);
+    }
+    auto conn = std::make_unique<odbc::Connection>(rest);
+    if (readOnly) conn->SetReadOnly();
+    return std::make_shared<odbc::OdbcDatabase>(std::move(conn), readOnly);
+}
+
+}  // namespace db

@@ -1,0 +1,247 @@
+// Renders bound Jet queries in the SQL of the server behind an ODBC connection. Names go in the
+// server's identifier quotes and literals become "?" parameters; the Jet rules that the binder
+// marked become constructs each server has, chosen so that the rows equal the file back end's:
+//  - case-insensitive texts: SQLite's NOCASE collation; on PostgreSQL lower(x COLLATE "C"),
+//    which folds ASCII letters only and orders by bytes, as NOCASE does (lower, not upper, so
+//    that "_" sorts before letters the same way);
+//  - a case-insensitive group shows its smallest spelling in byte order: min(x COLLATE "C");
+//  - Null first in ascending order: SQLite does so by itself, PostgreSQL is told NULLS FIRST;
+//  - Booleans as Jet's -1/0, a Null counting as No in comparisons: CASE over the column's truth,
+//    which is the column itself for a server Boolean and x<>0 for a number stored 1/0.
+#include "platform/db/column_types.h"
+#include "platform/db/odbc_backend.h"
+
+namespace db::odbc {
+namespace {
+
+using sql::BoundExpr;
+
+const char* OpText(sql::CompareOp op) {
+    switch (op) {
+        case sql::CompareOp::Eq: return "=";
+        case sql::CompareOp::Ne: return "<>";
+        case sql::CompareOp::Lt: return "<";
+        case sql::CompareOp::Gt: return ">";
+        case sql::CompareOp::Le: return "<=";
+        case sql::CompareOp::Ge: return ">=";
+    }
+    return "=";
+}
+
+bool CaseInsensitive(const BoundExpr& e) { return !e.typed || e.type == dbText || e.type == dbMemo; }
+bool IsBoolean(const BoundExpr& e) { return e.typed && e.type == dbBoolean; }
+
+class Renderer {
+public:
+    Renderer(const Connection& conn, const OdbcTable& table, std::vector<Value>& params)
+        : conn_(conn), server_(conn.server()), table_(table), params_(params) {}
+
+    std::string Column(int c) const { return conn_.QuoteName(table_.info.columns[size_t(c)].name); }
+
+    std::string Expr(const BoundExpr& e) {
+        switch (e.kind) {
+            case BoundExpr::Kind::Column: return Column(e.column);
+            case BoundExpr::Kind::Literal: return Param(e.literal);
+            case BoundExpr::Kind::Null: return "NULL";
+            case BoundExpr::Kind::CountStar: return "count(*)";
+            case BoundExpr::Kind::Aggregate: return Aggregate(e);
+            case BoundExpr::Kind::Compare: return Compare(e);
+            case BoundExpr::Kind::And:
+            case BoundExpr::Kind::Or: {
+                std::string out = "(";
+                for (size_t i = 0; i < e.args.size(); ++i) {
+                    if (i) out += e.kind == BoundExpr::Kind::And ? " AND " : " OR ";
+                    out += Expr(e.args[i]);
+                }
+                return out + ")";
+            }
+            case BoundExpr::Kind::Not: return "(NOT " + Expr(e.args[0]) + ")";
+            case BoundExpr::Kind::IsNull: return "(" + Expr(e.args[0]) + " IS NULL)";
+            case BoundExpr::Kind::IsNotNull: return "(" + Expr(e.args[0]) + " IS NOT NULL)";
+        }
+        return "NULL";
+    }
+
+    // The text compared, grouped and ordered without regard to case.
+    std::string Folded(const std::string& x) const {
+        switch (server_) {
+            case Server::Sqlite: return x + " COLLATE NOCASE";
+            case Server::PostgreSql: return "lower(" + x + " COLLATE \"C\")";
+            case Server::Generic: break;
+        }
+        return "lower(" + x + ")";
+    }
+
+    // The text in byte order, for the spelling a case-insensitive group shows.
+    std::string Binary(const std::string& x) const {
+        switch (server_) {
+            case Server::Sqlite: return x + " COLLATE BINARY";
+            case Server::PostgreSql: return x + " COLLATE \"C\"";
+            case Server::Generic: break;
+        }
+        return x;
+    }
+
+    std::string Ascending(bool descending) const {
+        // Jet puts Null first going up, so last going down; PostgreSQL's default is the reverse.
+        if (server_ == Server::PostgreSql) return descending ? " DESC NULLS LAST" : " NULLS FIRST";
+        return descending ? " DESC" : "";
+    }
+
+    std::string Truth(const BoundExpr& e) {
+        const bool native = e.kind == BoundExpr::Kind::Column && table_.extra[size_t(e.column)].nativeBoolean;
+        return native ? Expr(e) : "(" + Expr(e) + "<>0)";
+    }
+
+    // The Boolean as Jet's number: -1 True, 0 False; a Null is 0 (nullAsNo) or stays Null.
+    std::string JetBoolean(const BoundExpr& e, bool nullAsNo) {
+        std::string truth = Truth(e);
+        if (nullAsNo) return "(CASE WHEN " + truth + " THEN -1 ELSE 0 END)";
+        return "(CASE WHEN " + truth + " THEN -1 WHEN NOT " + truth + " THEN 0 END)";
+    }
+
+    std::string OrderKey(const sql::OrderKey& k) {
+        std::string out;
+        if (k.jetBoolean) out = JetBoolean(k.expr, false);  // True (-1) before False (0); Null stays Null
+        else if (k.caseInsensitive) out = Folded(Expr(k.expr));
+        else out = Expr(k.expr);
+        return out + Ascending(k.descending);
+    }
+
+private:
+    std::string Param(const Value& v) {
+        params_.push_back(v);
+        return "?";
+    }
+
+    std::string Aggregate(const BoundExpr& e) {
+        const BoundExpr& arg = e.args[0];
+        std::string a = Column(arg.column);
+        if (IsBoolean(arg) && e.fn != sql::AggregateFn::Count) a = JetBoolean(arg, false);
+        switch (e.fn) {
+            case sql::AggregateFn::Count: return "count(" + a + ")";
+            case sql::AggregateFn::Sum: return "sum(" + a + ")";
+            case sql::AggregateFn::Avg: return "avg(" + a + ")";
+            case sql::AggregateFn::Max:
+            case sql::AggregateFn::Min: {
+                const bool max = e.fn == sql::AggregateFn::Max;
+                if (!CaseInsensitive(arg)) return (max ? "max(" : "min(") + a + ")";
+                if (server_ == Server::PostgreSql) {
+                    // The extreme under the case-insensitive order, shown in a spelling it has.
+                    const char* dir = max ? " DESC" : "";
+                    return "(array_agg(" + a + " ORDER BY " + Folded(a) + dir + ", " + Binary(a) + dir +
+                           ") FILTER (WHERE " + a + " IS NOT NULL))[1]";
+                }
+                if (server_ == Server::Sqlite) return (max ? "max(" : "min(") + a + " COLLATE NOCASE)";
+                return (max ? "max(" : "min(") + a + ")";
+            }
+        }
+        return "NULL";
+    }
+
+    std::string Compare(const BoundExpr& e) {
+        const BoundExpr& l = e.args[0];
+        const BoundExpr& r = e.args[1];
+        std::string left, right;
+        switch (e.mode) {
+            case sql::CompareMode::Boolean:
+                left = JetBoolean(l, true);
+                right = Expr(r);
+                break;
+            case sql::CompareMode::Text:
+                left = Folded(Expr(l));
+                right = Folded(Expr(r));
+                break;
+            case sql::CompareMode::Date:
+                if (server_ == Server::Sqlite) {
+                    // Dates are stored as texts there (a number is taken as a serial already).
+                    std::string x = Expr(l);
+                    left = "(CASE WHEN typeof(" + x + ") IN ('integer','real') THEN " + x + " ELSE julianday(" + x +
+                           ") - 2415018.5 END)";
+                    right = Expr(r);
+                } else {
+                    // A server date compares with a date: the serial goes in as a timestamp.
+                    left = Expr(l);
+                    right = r.kind == BoundExpr::Kind::Literal && r.literal.IsNumeric()
+                                ? Param(Value(Date{r.literal.ToDouble()}))
+                                : Expr(r);
+                }
+                break;
+            default:
+                left = Expr(l);
+                right = Expr(r);
+                break;
+        }
+        return "(" + left + " " + OpText(e.op) + " " + right + ")";
+    }
+
+    const Connection& conn_;
+    Server server_;
+    const OdbcTable& table_;
+    std::vector<Value>& params_;
+};
+
+}  // namespace
+
+std::string TableName(const Connection& conn, const OdbcTable& table) {
+    std::string name = conn.QuoteName(table.info.name);
+    return table.schema.empty() ? name : conn.QuoteName(table.schema) + "." + name;
+}
+
+Rendered RenderSelect(const Connection& conn, const OdbcTable& table, const sql::BoundSelect& q) {
+    Rendered out;
+    Renderer r(conn, table, out.params);
+    out.sql = q.distinctRows ? "SELECT DISTINCT " : "SELECT ";
+    for (size_t i = 0; i < q.items.size(); ++i) {
+        if (i) out.sql += ", ";
+        const sql::BoundItem& item = q.items[i];
+        if (item.representative) out.sql += "min(" + r.Binary(r.Column(item.expr.column)) + ")";
+        else out.sql += r.Expr(item.expr);
+    }
+    out.sql += " FROM " + TableName(conn, table);
+    if (q.where) out.sql += " WHERE " + r.Expr(*q.where);
+    if (!q.groupBy.empty()) {
+        out.sql += " GROUP BY ";
+        for (size_t i = 0; i < q.groupBy.size(); ++i) {
+            if (i) out.sql += ", ";
+            std::string key = r.Expr(q.groupBy[i].expr);
+            out.sql += q.groupBy[i].caseInsensitive ? r.Folded(key) : key;
+        }
+    }
+    if (!q.orderBy.empty()) {
+        out.sql += " ORDER BY ";
+        for (size_t i = 0; i < q.orderBy.size(); ++i) {
+            if (i) out.sql += ", ";
+            out.sql += r.OrderKey(q.orderBy[i]);
+        }
+    }
+    return out;
+}
+
+std::string RenderCondition(const Connection& conn, const OdbcTable& table, const sql::BoundExpr& e,
+                            std::vector<Value>& params) {
+    return Renderer(conn, table, params).Expr(e);
+}
+
+std::string ColumnTypeName(Server server, FieldType type, int32_t size) {
+    const int32_t textSize = size > 0 ? size : 255;
+    if (server == Server::Sqlite) return DeclaredTypeFor(type, size);  // the file back end's own names
+    const bool pg = server == Server::PostgreSql;
+    switch (type) {
+        case dbBoolean: return pg ? "boolean" : "BIT";
+        case dbByte:
+        case dbInteger: return "SMALLINT";
+        case dbLong: return "INTEGER";
+        case dbCurrency: return "DECIMAL(19,4)";
+        case dbSingle: return "REAL";
+        case dbDouble: return "DOUBLE PRECISION";
+        case dbDate: return "TIMESTAMP";
+        case dbText: return "VARCHAR(" + std::to_string(textSize) + ")";
+        case dbMemo: return pg ? "text" : "VARCHAR(8000)";
+        case dbBinary:
+        case dbLongBinary: return pg ? "bytea" : "VARBINARY(8000)";
+    }
+    return "VARCHAR(255)";
+}
+
+}  // namespace db::odbc

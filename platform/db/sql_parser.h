@@ -1,0 +1,23 @@
+// The Jet SQL parser: texts in, the AST of sql_ast.h out. Keywords are case-insensitive; names
+// are bare (a letter, then letters, digits and "_") or in [brackets] (anything but "]"); texts
+// are in "double quotes" or 'single quotes', a doubled quote standing for one; numbers may carry
+// a sign, a fraction and an exponent; yes/no/True/False/On/Off are Boolean literals. A trailing
+// ";" is allowed. Anything else fails with db::Error 3075 (or 3129 for an unknown statement)
+// naming the token where the parse stopped.
+#pragma once
+
+#include <string>
+
+#include "platform/db/sql_ast.h"
+
+namespace db::sql {
+
+Statement ParseStatement(const std::string& text);
+// A SELECT text; any other statement fails with 3129.
+Select ParseSelect(const std::string& text);
+
+// The name in the form the parser reads back: bare when it is a plain name, else in brackets.
+// db::Error 3075 for a name that cannot be written (empty, or holding "]").
+std::string QuoteJetName(const std::string& name);
+
+}  // namespace db::sql

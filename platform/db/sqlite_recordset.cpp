@@ -1,0 +1,382 @@
+// Recordsets of the SQLite back end. Rows are never copied into the recordset: a streamed
+// recordset steps its statement (re-running it to go back), a keyset recordset holds the row
+// ids of its result and reads one row at a time, so a big table costs one pass, or eight bytes
+// a row, not a copy. GetRows writes the cells straight into the array it returns.
+#include <fmt/format.h>
+
+#include "platform/db/sqlite_backend.h"
+
+#include <unordered_map>
+
+namespace db::sqlite {
+namespace {
+
+Error NoCurrentRecord() { return Error(errnum::kNoCurrentRecord, "No current record."); }
+Error Closed() { return Error(3420, "Object invalid or no longer set."); }
+
+class RowSource {
+public:
+    virtual ~RowSource() = default;
+    // Positions on row k (from 0); false when the result has no such row.
+    virtual bool Seek(int64_t k) = 0;
+    // A cell of the row Seek positioned on.
+    virtual Value Read(int column, const ResultColumn& c) = 0;
+    // The number of rows of the result.
+    virtual int64_t Count() = 0;
+};
+
+class StreamSource : public RowSource {
+public:
+    StreamSource(Connection& conn, const Rendered& query) : stmt_(conn, query.sql) { stmt_.Bind(query.params); }
+
+    bool Seek(int64_t k) override {
+        if (count_ >= 0 && k >= count_) return false;
+        if (done_ || at_ > k) {
+            sqlite3_reset(stmt_.get());  // keeps the bindings: the same query runs again
+            at_ = -1;
+            done_ = false;
+        }
+        while (at_ < k) {
+            if (!stmt_.Step()) {
+                done_ = true;
+                count_ = at_ + 1;
+                return false;
+            }
+            ++at_;
+        }
+        return true;
+    }
+
+    Value Read(int column, const ResultColumn& c) override {
+        return ReadCell(stmt_.get(), column, c.field.Type, c.typed);
+    }
+
+    int64_t Count() override {
+        while (count_ < 0) {
+            if (stmt_.Step()) ++at_;
+            else {
+                done_ = true;
+                count_ = at_ + 1;
+            }
+        }
+        return count_;
+    }
+
+private:
+    Statement stmt_;
+    int64_t at_ = -1;  // the row the statement is on
+    bool done_ = false;
+    int64_t count_ = -1;
+};
+
+// Reads the rows of its keyset a block at a time: a lookup costs SQLite a lock of the file
+// when no statement is running, so one lookup a row would cost more than the row.
+class KeysetSource : public RowSource {
+public:
+    KeysetSource(Connection& conn, const QueryPlan& plan) : plan_(plan), rows_(conn, plan.rowSql) {
+        Statement keys(conn, plan.keys.sql);
+        keys.Bind(plan.keys.params);
+        while (keys.Step()) ids_.push_back(sqlite3_column_int64(keys.get(), 0));
+    }
+
+    bool Seek(int64_t k) override {
+        if (k < 0 || k >= int64_t(ids_.size())) return false;
+        if (k < blockStart_ || k >= blockStart_ + int64_t(block_.size())) LoadBlock(k);
+        current_ = &block_[size_t(k - blockStart_)];
+        return true;
+    }
+
+    Value Read(int column, const ResultColumn&) override {
+        // A row deleted since the keyset was made shows as all Null.
+        return current_->empty() ? Value() : (*current_)[size_t(column)];
+    }
+
+    int64_t Count() override { return int64_t(ids_.size()); }
+
+    int64_t Id(int64_t k) const { return ids_.at(size_t(k)); }
+    void Append(int64_t id) { ids_.push_back(id); }
+    void Reload() {
+        block_.clear();
+        blockStart_ = 0;
+        current_ = nullptr;
+    }
+
+private:
+    void LoadBlock(int64_t k) {
+        sqlite3_stmt* s = rows_.get();
+        sqlite3_reset(s);
+        const int64_t end = std::min<int64_t>(k + kKeysetBlock, int64_t(ids_.size()));
+        std::unordered_map<int64_t, std::vector<Value>> found;
+        for (int i = 0; i < kKeysetBlock; ++i) {
+            if (k + i < end) sqlite3_bind_int64(s, i + 1, ids_[size_t(k + i)]);
+            else sqlite3_bind_null(s, i + 1);
+        }
+        while (rows_.Step()) {
+            std::vector<Value> row;
+            for (size_t c = 0; c < plan_.columns.size(); ++c)
+                row.push_back(ReadCell(s, int(c) + 1, plan_.columns[c].field.Type, plan_.columns[c].typed));
+            found.emplace(sqlite3_column_int64(s, 0), std::move(row));
+        }
+        block_.clear();
+        for (int64_t i = k; i < end; ++i) {
+            auto it = found.find(ids_[size_t(i)]);
+            block_.push_back(it == found.end() ? std::vector<Value>() : std::move(it->second));
+        }
+        blockStart_ = k;
+    }
+
+    const QueryPlan& plan_;
+    Statement rows_;
+    std::vector<int64_t> ids_;
+    std::vector<std::vector<Value>> block_;
+    int64_t blockStart_ = 0;
+    const std::vector<Value>* current_ = nullptr;
+};
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (Upper(a[i]) != Upper(b[i])) return false;
+    return true;
+}
+
+class SqliteRecordset : public Recordset {
+public:
+    SqliteRecordset(std::shared_ptr<Connection> conn, std::shared_ptr<const QueryPlan> plan, int16_t type,
+                    bool readOnly)
+        : conn_(std::move(conn)), plan_(std::move(plan)) {
+        const bool walkByKey = plan_->keyset && (type == dbOpenDefault || type == dbOpenDynaset || type == dbOpenTable);
+        if (walkByKey) {
+            auto keyset = std::make_unique<KeysetSource>(*conn_, *plan_);
+            keyset_ = keyset.get();
+            src_ = std::move(keyset);
+            updatable_ = !readOnly;
+        } else {
+            src_ = std::make_unique<StreamSource>(*conn_, plan_->query);
+        }
+        for (const ResultColumn& c : plan_->columns) fields_.push_back(c.field);
+        eof_ = bof_ = !src_->Seek(0);
+        visited_ = eof_ ? 0 : 1;
+    }
+
+    vb::Array<Value> GetRows(int32_t n) override {
+        CheckOpen();
+        const size_t cols = plan_->columns.size();
+        std::vector<Value> cells;
+        int32_t rows = 0;
+        if (n > 0 && !eof_) {
+            cells.reserve(size_t(std::min<int32_t>(n, 4096)) * cols);
+            src_->Seek(pos_);
+            while (rows < n) {
+                for (size_t c = 0; c < cols; ++c) cells.push_back(src_->Read(int(c), plan_->columns[c]));
+                ++rows;
+                if (!Advance()) break;
+            }
+        }
+        // Cells are stored first subscript fastest, so (column, row) in row order is exactly
+        // the order they were read in.
+        vb::Array<Value> out;
+        out.ReDim(vb::To(int32_t(cols) - 1), vb::To(rows - 1));
+        out.cells() = std::move(cells);
+        return out;
+    }
+
+    int FieldCount() const override { return int(fields_.size()); }
+
+    const Field& Fields(int index) const override {
+        CheckOpen();
+        if (index < 0 || index >= int(fields_.size()))
+            throw Error(errnum::kItemNotFound, fmt::format("Item not found in this collection: field {}.", index));
+        Load();
+        return fields_[size_t(index)];
+    }
+
+    const Field& Fields(const std::string& name) const override { return Fields(IndexOf(name)); }
+
+    bool Eof() const override {
+        CheckOpen();
+        return eof_;
+    }
+    bool BOF() const override {
+        CheckOpen();
+        return bof_;
+    }
+
+    void MoveFirst() override {
+        CheckOpen();
+        CancelEdit();
+        if (!src_->Seek(0)) throw NoCurrentRecord();
+        pos_ = 0;
+        eof_ = bof_ = false;
+    }
+
+    void MoveNext() override {
+        CheckOpen();
+        if (eof_) throw NoCurrentRecord();
+        CancelEdit();
+        Advance();
+    }
+
+    void MoveLast() override {
+        CheckOpen();
+        CancelEdit();
+        int64_t n = src_->Count();
+        if (n == 0) throw NoCurrentRecord();
+        pos_ = n - 1;
+        eof_ = bof_ = false;
+        visited_ = n;
+    }
+
+    int32_t RecordCount() const override {
+        CheckOpen();
+        return int32_t(std::min<int64_t>(visited_, INT32_MAX));
+    }
+
+    void Close() override {
+        src_.reset();
+        keyset_ = nullptr;
+        closed_ = true;
+    }
+
+    void AddNew() override {
+        CheckUpdatable();
+        mode_ = Mode::Adding;
+        pending_.clear();
+    }
+
+    void Edit() override {
+        CheckUpdatable();
+        if (eof_ || bof_) throw NoCurrentRecord();
+        mode_ = Mode::Editing;
+        pending_.clear();
+    }
+
+    void SetField(const std::string& name, const Value& v) override {
+        CheckOpen();
+        if (mode_ == Mode::None) throw Error(3020, "Update or CancelUpdate without AddNew or Edit.");
+        const ResultColumn& c = plan_->columns[size_t(IndexOf(name))];
+        if (c.tableColumn < 0) throw Error(3027, "Cannot update. Database or object is read-only.");
+        Value stored = sql::CoerceForColumn(v, plan_->table.columns[size_t(c.tableColumn)]);
+        for (auto& p : pending_)
+            if (p.first == c.tableColumn) {
+                p.second = std::move(stored);
+                return;
+            }
+        pending_.emplace_back(c.tableColumn, std::move(stored));
+    }
+
+    void Update() override {
+        CheckOpen();
+        if (mode_ == Mode::None) throw Error(3020, "Update or CancelUpdate without AddNew or Edit.");
+        const std::string table = QuoteName(plan_->table.name);
+        std::vector<Value> params;
+        std::string sql;
+        if (mode_ == Mode::Editing) {
+            if (pending_.empty()) {
+                mode_ = Mode::None;
+                return;
+            }
+            sql = "UPDATE " + table + " SET ";
+            for (size_t i = 0; i < pending_.size(); ++i) {
+                if (i) sql += ", ";
+                sql += QuoteName(plan_->table.columns[size_t(pending_[i].first)].name) + " = ?";
+                params.push_back(pending_[i].second);
+            }
+            sql += " WHERE " + plan_->rowidName + " = ?";
+        } else if (pending_.empty()) {
+            sql = "INSERT INTO " + table + " DEFAULT VALUES";
+        } else {
+            std::string names, marks;
+            for (size_t i = 0; i < pending_.size(); ++i) {
+                if (i) {
+                    names += ", ";
+                    marks += ", ";
+                }
+                names += QuoteName(plan_->table.columns[size_t(pending_[i].first)].name);
+                marks += "?";
+                params.push_back(pending_[i].second);
+            }
+            sql = "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
+        }
+        {
+            Statement s(*conn_, sql);
+            s.Bind(params);
+            if (mode_ == Mode::Editing) sqlite3_bind_int64(s.get(), int(params.size()) + 1, keyset_->Id(pos_));
+            s.Step();
+        }
+        if (mode_ == Mode::Adding) {
+            keyset_->Append(sqlite3_last_insert_rowid(conn_->handle()));
+            if (eof_ && bof_) {  // the first row of an empty recordset becomes the current one
+                eof_ = bof_ = false;
+                pos_ = 0;
+                visited_ = 1;
+            }
+        }
+        mode_ = Mode::None;
+        pending_.clear();
+        keyset_->Reload();
+        loadedPos_ = -1;
+    }
+
+private:
+    enum class Mode : uint8_t { None, Editing, Adding };
+
+    void CheckOpen() const {
+        if (closed_) throw Closed();
+    }
+    void CheckUpdatable() const {
+        CheckOpen();
+        if (!updatable_) throw Error(3027, "Cannot update. Database or object is read-only.");
+    }
+    void CancelEdit() {
+        mode_ = Mode::None;
+        pending_.clear();
+    }
+
+    int IndexOf(const std::string& name) const {
+        for (size_t i = 0; i < fields_.size(); ++i)
+            if (SameName(fields_[i].Name, name)) return int(i);
+        throw Error(errnum::kItemNotFound, fmt::format("Item not found in this collection: no field '{}'.", name));
+    }
+
+    // Moves to the next row; false (and EOF) past the last.
+    bool Advance() {
+        ++pos_;
+        eof_ = !src_->Seek(pos_);
+        if (!eof_) visited_ = std::max(visited_, pos_ + 1);
+        return !eof_;
+    }
+
+    void Load() const {
+        if (eof_ || bof_) throw NoCurrentRecord();
+        if (loadedPos_ == pos_) return;
+        src_->Seek(pos_);
+        for (size_t c = 0; c < fields_.size(); ++c) fields_[c].value = src_->Read(int(c), plan_->columns[c]);
+        loadedPos_ = pos_;
+    }
+
+    std::shared_ptr<Connection> conn_;
+    std::shared_ptr<const QueryPlan> plan_;
+    std::unique_ptr<RowSource> src_;
+    KeysetSource* keyset_ = nullptr;
+    mutable std::vector<Field> fields_;
+    mutable int64_t loadedPos_ = -1;
+    int64_t pos_ = 0;
+    int64_t visited_ = 0;
+    bool eof_ = false;
+    bool bof_ = false;
+    bool closed_ = false;
+    bool updatable_ = false;
+    Mode mode_ = Mode::None;
+    std::vector<std::pair<int, Value>> pending_;
+};
+
+}  // namespace
+
+std::unique_ptr<Recordset> MakeRecordset(std::shared_ptr<Connection> conn, std::shared_ptr<const QueryPlan> plan,
+                                         int16_t type, bool readOnly) {
+    return std::make_unique<SqliteRecordset>(std::move(conn), std::move(plan), type, readOnly);
+}
+
+}  // namespace db::sqlite

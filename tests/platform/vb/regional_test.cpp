@@ -1,0 +1,84 @@
+#include "platform/vb/regional.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "platform/vb/text_file.h"
+#include "tests/platform/vb/vb_test_util.h"
+
+namespace {
+
+using vbtest::ErrorOf;
+
+// Switches LC_NUMERIC to a locale whose decimal symbol is a comma for the test's duration.
+// When the system has none installed, one is compiled into a temporary folder with localedef.
+class CommaLocale : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8"})
+            if (std::setlocale(LC_NUMERIC, name)) return;
+        built_.emplace("locale");
+        std::string cmd = "localedef -i de_DE -f UTF-8 '" + built_->File("de_DE.UTF-8") +
+                          "' >/dev/null 2>&1";
+        if (std::system(cmd.c_str()) == 0) {
+            ::setenv("LOCPATH", built_->path().c_str(), 1);
+            if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) return;
+        }
+        GTEST_SKIP() << "no locale with a decimal comma can be made here";
+    }
+    void TearDown() override {
+        std::setlocale(LC_NUMERIC, "C");
+        if (built_) ::unsetenv("LOCPATH");
+    }
+    std::optional<vbtest::TempDir> built_;
+};
+
+TEST(Regional, TheCLocaleUsesAPoint) {
+    std::setlocale(LC_NUMERIC, "C");
+    EXPECT_EQ(vb::RegionalDecimal(), ".");
+    EXPECT_EQ(vb::RegionalFixed(0.1234567, 5), "0.12346");
+    EXPECT_EQ(vb::RegionalText(2.5), "2.5");
+    EXPECT_EQ(vb::ParseRegionalSingle("0.25"), 0.25f);
+    EXPECT_EQ(ErrorOf([] { vb::ParseRegionalDouble("0,25"); }), 13);
+    EXPECT_FALSE(vb::CurrentDateText().empty());
+    EXPECT_FALSE(vb::CurrentTimeText().empty());
+}
+
+TEST_F(CommaLocale, RegionalFormsFollowTheLocaleAndListStyleDoesNot) {
+    EXPECT_EQ(vb::RegionalDecimal(), ",");
+    EXPECT_EQ(vb::RegionalFixed(0.1234567, 5), "0,12346");
+    EXPECT_EQ(vb::RegionalFixed(12, 4), "12,0000");
+    EXPECT_EQ(vb::RegionalText(2.5), "2,5");
+    EXPECT_EQ(vb::RegionalText(1.5e-7), "1,5E-07");
+    EXPECT_EQ(vb::RegionalStr(0.5f), " ,5");
+    EXPECT_EQ(vb::ParseRegionalSingle("0,12346"), 0.12346f);
+    // A log written under a point cannot be read under a comma: a type mismatch, not 12346.
+    EXPECT_EQ(ErrorOf([] { vb::ParseRegionalSingle("0.12346"); }), 13);
+    // The invariant forms ignore the locale.
+    EXPECT_EQ(vb::NumberText(2.5), "2.5");
+    EXPECT_EQ(vb::ParseDouble("2.5"), 2.5);
+
+    vbtest::TempDir dir("regional");
+    std::string file = dir.File("mixed.txt");
+    {
+        vb::TextWriter w(file);
+        w.Print(0.5).EndLine();                 // print style: regional
+        w.WriteLine(0.5, 0.25f);                // list style: always "."
+        w.Write(vb::RegionalFixed(0.5, 5));     // a regional text in a list line
+        w.EndLine();
+        w.Close();
+    }
+    EXPECT_EQ(vbtest::FileBytes(file), " ,5 \r\n0.5,0.25\r\n\"0,50000\",\r\n");
+    vb::TextReader r(file);
+    EXPECT_EQ(r.LineInput(), " ,5 ");
+    EXPECT_EQ(r.ReadDouble(), 0.5);
+    EXPECT_EQ(r.ReadSingle(), 0.25f);
+    EXPECT_EQ(vb::ParseRegionalSingle(r.ReadItem()), 0.5f);
+}
+
+}  // namespace

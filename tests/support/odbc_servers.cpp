@@ -1,0 +1,213 @@
+// Starting the ODBC test servers through scripts/test_servers.sh, native SQL through the plain
+// ODBC API, and the two contract factories that build their tables with it.
+#include "tests/support/odbc_servers.h"
+
+#include <fmt/format.h>
+#include <sql.h>
+#include <sqlext.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "platform/db/odbc_backend.h"
+#include "platform/vb/strings.h"
+
+namespace testsupport {
+namespace {
+
+enum class Native { Sqlite, Postgres };
+
+std::string Quoted(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
+}
+
+std::string TypeName(Native server, const ColumnSpec& c) {
+    const int32_t size = c.size > 0 ? c.size : 255;
+    const bool pg = server == Native::Postgres;
+    switch (c.type) {
+        case db::dbBoolean: return pg ? "boolean" : "BOOLEAN";
+        case db::dbByte: return pg ? "smallint" : "TINYINT";
+        case db::dbInteger: return pg ? "smallint" : "SMALLINT";
+        case db::dbLong: return pg ? "integer" : "INTEGER";
+        case db::dbCurrency: return pg ? "numeric(19,4)" : "CURRENCY";
+        case db::dbSingle: return pg ? "real" : "SINGLE";
+        case db::dbDouble: return pg ? "double precision" : "DOUBLE";
+        case db::dbDate: return pg ? "timestamp" : "DATETIME";
+        case db::dbMemo: return pg ? "text" : "LONGTEXT";
+        case db::dbBinary:
+        case db::dbLongBinary: return pg ? "bytea" : "BLOB";
+        default: return (pg ? "varchar(" : "VARCHAR(") + std::to_string(size) + ")";
+    }
+}
+
+std::string Literal(Native server, const db::Value& v) {
+    using K = db::Value::Kind;
+    switch (v.kind()) {
+        case K::Null: return "NULL";
+        case K::Boolean:
+            if (server == Native::Postgres) return v.AsBool() ? "TRUE" : "FALSE";
+            return v.AsBool() ? "1" : "0";
+        case K::Integer: return std::to_string(v.AsInteger());
+        case K::Long: return std::to_string(v.AsLong());
+        case K::Single: return fmt::format("{}", v.AsSingle());
+        case K::Double: return fmt::format("{:.17g}", v.AsDoubleValue());
+        case K::Date:
+            return (server == Native::Postgres ? "TIMESTAMP '" : "'") + vb::DateTimeText(v.AsDate().serial) + "'";
+        case K::Text: {
+            std::string out = "'";
+            for (char c : v.AsText()) {
+                if (c == '\'') out += '\'';
+                out += c;
+            }
+            return out + "'";
+        }
+    }
+    return "NULL";
+}
+
+std::vector<std::string> TableStatements(Native server, const std::vector<TableSpec>& tables) {
+    std::vector<std::string> out;
+    for (const TableSpec& t : tables) {
+        std::string ddl = "CREATE TABLE " + Quoted(t.name) + " (";
+        for (size_t c = 0; c < t.columns.size(); ++c)
+            ddl += (c ? ", " : "") + Quoted(t.columns[c].name) + " " + TypeName(server, t.columns[c]);
+        out.push_back(ddl + ")");
+        for (const auto& row : t.rows) {
+            std::string values;
+            for (size_t c = 0; c < t.columns.size(); ++c)
+                values += (c ? ", " : "") + Literal(server, c < row.size() ? row[c] : db::Value());
+            out.push_back("INSERT INTO " + Quoted(t.name) + " VALUES (" + values + ")");
+        }
+    }
+    return out;
+}
+
+std::string RunCommand(const std::string& command, int& status) {
+    std::string output;
+    FILE* p = ::popen(command.c_str(), "r");
+    if (!p) throw std::runtime_error("cannot run: " + command);
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) output.append(buffer, n);
+    status = ::pclose(p);
+    return output;
+}
+
+std::string ScriptCommand(const std::string& verb) {
+    return fmt::format("bash '{}' {} 2>&1", BNS_TEST_SERVERS_SCRIPT, verb);
+}
+
+void StopServersAtExit() {
+    int status = 0;
+    std::string output = RunCommand(ScriptCommand("stop"), status);
+    if (status != 0) std::fprintf(stderr, "the ODBC test servers did not stop:\n%s", output.c_str());
+}
+
+}  // namespace
+
+std::string OdbcServers::PgConnect(const std::string& database) const {
+    return fmt::format("Driver={};Server={};Port={};Database={};UID={};PWD=;", pgDriver, socketDir, port, database,
+                       pgUser);
+}
+
+std::string OdbcServers::SqliteConnect(const std::string& file) const {
+    return fmt::format("Driver={};Database={};", sqliteDriver, file);
+}
+
+const OdbcServers& StartOdbcServers() {
+    static const OdbcServers servers = [] {
+        OdbcServers s;
+        const char* dir = std::getenv("BNS_ODBC_TEST_DIR");
+        s.dir = dir && *dir ? dir : BNS_ODBC_TEST_DIR;
+        ::setenv("BNS_ODBC_TEST_DIR", s.dir.c_str(), 1);
+        if (const char* port = std::getenv("BNS_PG_PORT"); port && *port) s.port = std::atoi(port);
+        s.socketDir = s.dir + "/socket";
+        int status = 0;
+        std::string output = RunCommand(ScriptCommand("start"), status);
+        if (status != 0)
+            throw std::runtime_error("the ODBC test servers could not be started (scripts/test_servers.sh start):\n" +
+                                     output);
+        // Under ctest the servers were started before this process and are stopped after the
+        // last ODBC test; a binary run by hand cleans up what it started itself.
+        if (output.find("started") != std::string::npos) std::atexit(StopServersAtExit);
+        ::setenv("ODBCSYSINI", (s.dir + "/odbc").c_str(), 1);
+        ::setenv("ODBCINI", (s.dir + "/odbc/odbc.ini").c_str(), 1);
+        return s;
+    }();
+    return servers;
+}
+
+void RunNativeSql(const std::string& connect, const std::vector<std::string>& statements) {
+    using db::odbc::Wide;
+    SQLHENV env = SQL_NULL_HENV;
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    SQLHSTMT stmt = SQL_NULL_HSTMT;
+    auto cleanUp = [&] {
+        if (stmt) SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+        if (dbc) {
+            SQLDisconnect(dbc);
+            SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+        }
+        if (env) SQLFreeHandle(SQL_HANDLE_ENV, env);
+    };
+    auto fail = [&](SQLSMALLINT type, SQLHANDLE h, const std::string& what) {
+        std::string message = what + ": " + db::odbc::Diagnostics(type, h);
+        cleanUp();
+        throw std::runtime_error(message);
+    };
+    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+    db::odbc::WString in = Wide(connect);
+    if (!SQL_SUCCEEDED(SQLDriverConnectW(dbc, nullptr, in.data(), SQLSMALLINT(in.size()), nullptr, 0, nullptr,
+                                         SQL_DRIVER_NOPROMPT)))
+        fail(SQL_HANDLE_DBC, dbc, "cannot connect with " + connect);
+    SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
+    for (const std::string& sql : statements) {
+        db::odbc::WString text = Wide(sql);
+        SQLRETURN rc = SQLExecDirectW(stmt, text.data(), SQLINTEGER(text.size()));
+        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) fail(SQL_HANDLE_STMT, stmt, sql);
+        SQLFreeStmt(stmt, SQL_CLOSE);
+    }
+    cleanUp();
+}
+
+std::shared_ptr<db::Database> SqliteOdbcFactory::Create(const std::vector<TableSpec>& tables) {
+    const OdbcServers& s = StartOdbcServers();
+    const std::string connect = s.SqliteConnect(dir_.Path("contract" + std::to_string(++files_) + ".db"));
+    RunNativeSql(connect, TableStatements(Native::Sqlite, tables));
+    return db::DBEngine::OpenDatabase("", false, false, "ODBC;" + connect);
+}
+
+PostgresOdbcFactory::~PostgresOdbcFactory() {
+    if (databases_.empty()) return;
+    try {
+        const OdbcServers& s = StartOdbcServers();
+        std::vector<std::string> drops;
+        for (const std::string& name : databases_) drops.push_back("DROP DATABASE IF EXISTS " + Quoted(name) + " WITH (FORCE)");
+        RunNativeSql(s.PgConnect(s.pgDatabase), drops);
+    } catch (const std::exception&) {
+        // The whole cluster goes when the servers stop; a database left here costs only disk.
+    }
+}
+
+std::shared_ptr<db::Database> PostgresOdbcFactory::Create(const std::vector<TableSpec>& tables) {
+    const OdbcServers& s = StartOdbcServers();
+    // The suite may make a factory per test, so the number counts for the whole process.
+    static int made = 0;
+    const std::string name = fmt::format("bns_{}_{}", ::getpid(), ++made);
+    RunNativeSql(s.PgConnect(s.pgDatabase), {"CREATE DATABASE " + Quoted(name)});
+    databases_.push_back(name);
+    lastConnect_ = s.PgConnect(name);
+    RunNativeSql(lastConnect_, TableStatements(Native::Postgres, tables));
+    return db::DBEngine::OpenDatabase("", false, false, "ODBC;" + lastConnect_);
+}
+
+}  // namespace testsupport

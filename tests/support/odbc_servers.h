@@ -1,0 +1,74 @@
+// The ODBC test servers and the contract factories over them. scripts/test_servers.sh keeps a
+// private PostgreSQL server (Unix socket only) and the ODBC ini files in one folder per build
+// tree; ctest starts it before the ODBC tests and stops it after them. A test binary run by hand
+// starts it on first use and stops it again at exit when it was the one that started it.
+//
+//     const testsupport::OdbcServers& s = testsupport::StartOdbcServers();  // throws with the reason
+//     auto db = db::DBEngine::OpenDatabase("", false, true, "ODBC;DSN=" + s.pgDsn + ";");
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/db_contract.h"
+
+namespace testsupport {
+
+struct OdbcServers {
+    std::string dir;        // the state folder ($BNS_ODBC_TEST_DIR)
+    std::string socketDir;  // the PostgreSQL server's socket folder (its "Server=")
+    int port = 54329;
+    std::string pgUser = "bnstest";
+    std::string pgDatabase = "bnstest";
+    std::string pgDriver = "PostgreSQL Unicode";
+    std::string sqliteDriver = "SQLite3";
+    std::string pgDsn = "bns_pg";
+    std::string sqliteDsn = "bns_sqlite";
+
+    // A DSN-less connect string (without "ODBC;") for a database of the server.
+    std::string PgConnect(const std::string& database) const;
+    // A DSN-less connect string for a SQLite file.
+    std::string SqliteConnect(const std::string& file) const;
+};
+
+// Starts the servers or finds them running, and points ODBCSYSINI and ODBCINI at the ini files
+// (before this process first calls the driver manager). std::runtime_error with the script's
+// output when they cannot be started.
+const OdbcServers& StartOdbcServers();
+
+// Runs native SQL statements through the plain ODBC API, for fixtures made by a server's own
+// means; std::runtime_error with the driver's message when one fails.
+void RunNativeSql(const std::string& connect, const std::vector<std::string>& statements);
+
+// Makes each database through the SQLite ODBC driver: a new file, its tables created and filled
+// with native CREATE TABLE and INSERT texts.
+class SqliteOdbcFactory : public BackendFactory {
+public:
+    std::string Name() const override { return "SqliteOdbc"; }
+    std::shared_ptr<db::Database> Create(const std::vector<TableSpec>& tables) override;
+    std::string ConnectPrefix() const override { return "ODBC;"; }
+
+private:
+    TempDir dir_;
+    int files_ = 0;
+};
+
+// Makes each database on the PostgreSQL server: a new database per call (dropped again with
+// the factory), tables created natively with PostgreSQL's types (boolean, integer, real,
+// double precision, timestamp, varchar, text).
+class PostgresOdbcFactory : public BackendFactory {
+public:
+    ~PostgresOdbcFactory() override;
+    std::string Name() const override { return "PostgresOdbc"; }
+    std::shared_ptr<db::Database> Create(const std::vector<TableSpec>& tables) override;
+    std::string ConnectPrefix() const override { return "ODBC;"; }
+    // The native connect string of the database Create made last.
+    const std::string& lastConnect() const { return lastConnect_; }
+
+private:
+    std::vector<std::string> databases_;
+    std::string lastConnect_;
+};
+
+}  // namespace testsupport

@@ -1,0 +1,87 @@
+// RecordingDatabase: a db::Database for tests that records every SQL text it is sent (with the
+// recordset type and the rows asked of GetRows) and answers from scripted results, or passes
+// every query through to a real database while recording. Use it to pin the exact texts an
+// engine sends and to check that it sends no query at all where it should not:
+//
+//     auto rdb = std::make_shared<testsupport::RecordingDatabase>();
+//     rdb->Answer("select count(*) from [T]", {{"n"}, {{12}}});
+//     rdb->AnswerWith([](const std::string& sql) -> std::optional<testsupport::Result> { ... });
+//     ... run the engine with std::shared_ptr<db::Database>(rdb) ...
+//     EXPECT_EQ(rdb->Texts(), (std::vector<std::string>{"select count(*) from [T]"}));
+//     EXPECT_EQ(rdb->CountQueries(), 0);
+//
+// A query with no scripted answer fails with db::Error 3129 naming the text (and is recorded).
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/db/database.h"
+
+namespace testsupport {
+
+// A scripted result: column names and rows of cells.
+struct Result {
+    std::vector<std::string> columns;
+    std::vector<std::vector<db::Value>> rows;
+};
+
+// One query as it was sent.
+struct SentQuery {
+    std::string sql;
+    int16_t type = db::dbOpenDefault;
+    std::vector<int32_t> getRows;  // the n of every GetRows call on its recordset, in order
+    bool closed = false;           // Close was called on its recordset
+};
+
+class RecordingDatabase : public db::Database {
+public:
+    // A scripted database with the connect text `connect` ("" = a file database).
+    explicit RecordingDatabase(std::string connect = "");
+    // Records while every call goes to `inner`.
+    explicit RecordingDatabase(std::shared_ptr<db::Database> inner);
+
+    // Scripting. Exact texts win over callbacks; callbacks are asked in the order added, and
+    // the first that gives a result answers.
+    void Answer(const std::string& sql, Result result);
+    void AnswerWith(std::function<std::optional<Result>(const std::string& sql)> answer);
+    // The text fails with the given error when it is sent.
+    void Fail(const std::string& sql, db::Error error);
+    void AddTable(db::TableDef table);
+
+    // Recording.
+    const std::vector<SentQuery>& Queries() const { return queries_; }
+    std::vector<std::string> Texts() const;
+    // Queries sent so far, and of them the grouped count queries (texts with " group by ").
+    int QueryCount() const { return int(queries_.size()); }
+    int CountQueries() const;
+    // Recordsets opened and not yet closed.
+    int OpenRecordsets() const;
+    const std::vector<std::string>& Executed() const { return executed_; }
+    void ClearLog() { queries_.clear(); executed_.clear(); }
+
+    // db::Database
+    std::string Connect() const override;
+    std::string Name() const override;
+    std::unique_ptr<db::Recordset> OpenRecordset(const std::string& sql, int16_t type) override;
+    void Execute(const std::string& sql) override;
+    db::TableDef TableDefs(const std::string& table) override;
+    std::vector<std::string> TableNames() override;
+    void Close() override;
+
+private:
+    std::string connect_;
+    std::shared_ptr<db::Database> inner_;
+    std::map<std::string, Result> answers_;
+    std::map<std::string, db::Error> failures_;
+    std::vector<std::function<std::optional<Result>(const std::string&)>> callbacks_;
+    std::vector<db::TableDef> tables_;
+    std::vector<SentQuery> queries_;
+    std::vector<std::string> executed_;
+};
+
+}  // namespace testsupport
