@@ -58,6 +58,11 @@ bool DataEngine::RaisePercentDone() {
     return Cancel;
 }
 
+void DataEngine::StartStage(const std::string& status) {
+    StatusText = status;
+    Percent2 = 0;
+}
+
 bool DataEngine::Progress(Single increment) {
     // Inside a construction of one per-class network a step counts ConstructShare times.
     const Single share = InConstruction ? ConstructShare : Single(1);

@@ -52,6 +52,8 @@ public:
     // Raises PercentDone with the current percentages; returns Cancel.
     bool RaisePercentDone();
     bool Progress(Single increment) override;
+    // A named stage begins: the host's status text changes and the stage percentage restarts.
+    void StartStage(const std::string& status) override;
 
     // ---- learning set-up: init_learn_stru.cpp ----
     void InitLearnStru(Integer& numfld, vb::Array<std::string>& arrfldnm, bool& bord,

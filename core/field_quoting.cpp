@@ -10,24 +10,19 @@ namespace core {
 
 namespace {
 
-// Words that the Jet dialect and the back ends' SQL reserve or treat as functions and literals.
-// A bare field of one of these names would be read as a keyword (COUNT, DATE) or a constant
-// (YES, TRUE) and count the wrong thing; bracketed, it is just a name. Sorted for lookup.
-constexpr std::array<std::string_view, 97> kReserved = {
-    "ADD",       "ALL",       "ALTER",     "AND",        "ANY",      "AS",        "ASC",
-    "AUTOINCREMENT", "AVG",   "BETWEEN",   "BINARY",     "BIT",      "BOOLEAN",   "BY",
-    "BYTE",      "CASE",      "CHAR",      "CHARACTER",  "COLUMN",   "CONSTRAINT", "COUNT",
-    "COUNTER",   "CREATE",    "CURRENCY",  "DATABASE",   "DATE",     "DATETIME",  "DEFAULT",
-    "DELETE",    "DESC",      "DISALLOW",  "DISTINCT",   "DISTINCTROW", "DOUBLE", "DROP",
-    "ELSE",      "END",       "EXISTS",    "FALSE",      "FIRST",    "FLOAT",     "FOREIGN",
-    "FROM",      "FULL",      "GROUP",     "HAVING",     "IN",       "INDEX",     "INNER",
-    "INSERT",    "INT",       "INTEGER",   "INTO",       "IS",       "JOIN",      "KEY",
-    "LAST",      "LEFT",      "LEVEL",     "LIKE",       "LONG",     "MAX",       "MEMO",
-    "MIN",       "MOD",       "NAME",      "NO",         "NOT",      "NULL",      "NUMBER",
-    "ON",        "OR",        "ORDER",     "OUTER",      "PERCENT",  "PRIMARY",   "REFERENCES",
-    "RIGHT",     "SELECT",    "SET",       "SINGLE",     "SUM",      "TABLE",     "TEXT",
-    "THEN",      "TIME",      "TOP",       "TRUE",       "UNION",    "UNIQUE",    "UPDATE",
-    "USER",      "VALUE",     "VALUES",    "WHEN",       "WHERE",    "YES",
+// Words that a query statement gives a meaning of its own: a bare field of one of these names
+// would be read as a keyword (FROM, COUNT) or a constant (YES, TRUE) and break the query or
+// count the wrong thing; bracketed, it is just a name. Words that only name types or functions
+// elsewhere (Name, Date, Value) are plain identifiers in a query and stay bare, so stored files
+// keep their form. Sorted for lookup.
+constexpr std::array<std::string_view, 56> kReserved = {
+    "ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "BETWEEN",
+    "BY", "CASE", "COLUMN", "CONSTRAINT", "COUNT", "CREATE", "DELETE", "DESC",
+    "DISTINCT", "DISTINCTROW", "DROP", "ELSE", "END", "EXISTS", "FALSE", "FROM",
+    "FULL", "GROUP", "HAVING", "IN", "INNER", "INSERT", "INTO", "IS",
+    "JOIN", "LEFT", "LIKE", "NO", "NOT", "NULL", "ON", "OR",
+    "ORDER", "OUTER", "RIGHT", "SELECT", "SET", "SUM", "TABLE", "THEN",
+    "TOP", "TRUE", "UNION", "UPDATE", "VALUES", "WHEN", "WHERE", "YES",
 };
 
 // ASCII only, whatever the process locale says about other characters.

@@ -3,9 +3,12 @@
 // thinning re-tests every link, and OrientEdges then directs the links. Reads MIWork (the pair
 // strengths of layer NetIdx), Reach, FL, CE, Threshold and the learning-driver state; writes
 // Adj, Phase and MIWork (drafting marks, GetCMI's lowered values).
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "core/learner.h"
 
@@ -38,29 +41,24 @@ std::vector<bool> Learner::ClassRelevance() {
     // A field's relevance is its MI with the class field over all of the layer-0 rows; inside
     // a per-class network the class is constant, so those pairs are read from layer 0 and
     // computed there when no single net was learned before (a multi-net with fixed threshold).
-    const Integer layer = NetIdx;
-    const std::string where = WhereClause;
-    bool switched = false;
+    struct Restore {  // the layer and its row filter come back however the lookup ends
+        Learner& L;
+        Integer layer;
+        std::string where;
+        ~Restore() {
+            L.NetIdx = layer;
+            L.WhereClause = where;
+        }
+    } restore{*this, NetIdx, WhereClause};
     for (Integer i = 2; i <= n; ++i) {
         if (MICache(0, 1, i) == settings_.notComputed) {
-            if (!switched) {
-                NetIdx = 0;
-                const bool holdOut = settings_.holdOutFilter && HoldOutSearch;
-                WhereClause = holdOut ? " WHERE zorv_holdout=no " : "";
-                switched = true;
-            }
-            try {
-                MICache(0, 1, i) = GetMI(1, i);
-            } catch (...) {
-                NetIdx = layer;
-                WhereClause = where;
-                throw;
-            }
+            NetIdx = 0;
+            const bool holdOut = settings_.holdOutFilter && HoldOutSearch;
+            WhereClause = holdOut ? " WHERE zorv_holdout=no " : "";
+            MICache(0, 1, i) = GetMI(1, i);
         }
         relevant[size_t(i)] = std::fabs(MICache(0, 1, i)) >= Threshold;
     }
-    NetIdx = layer;
-    WhereClause = where;
     return relevant;
 }
 

@@ -175,6 +175,10 @@ public:
     // a text beginning "ODBC;" for an ODBC source.
     virtual std::string Connect() const = 0;
     virtual std::string Name() const = 0;
+    // A SELECT text, or a table name alone for all its rows. Dynaset, table and default
+    // recordsets over the columns of one table can be edited (AddNew/Edit/Update); snapshot
+    // and forward-only ones are read-only. Errors: 3078 for a missing table, 3061 for a missing
+    // field, 3075 for a text the parser does not know, each naming what it found.
     virtual std::unique_ptr<Recordset> OpenRecordset(const std::string& sql, int16_t type = dbOpenDefault) = 0;
     // Statements that change data or tables (the programs' copies, ALTER TABLE, UPDATE).
     virtual void Execute(const std::string& sql) = 0;
@@ -208,11 +212,19 @@ public:
 // Opening and creating databases.
 class DBEngine {
 public:
-    // A SQLite file; connect "" or a Jet-style connect text naming an imported format
-    // ("Text;", "dBase IV;") or "ODBC;..." for an ODBC source.
+    // A SQLite file for connect "" (or ";PWD=..."; SQLite files have no password): 3024 "Could
+    // not find file '...'." when it is missing, 3343 "Unrecognized database format '...'." when
+    // it is not a SQLite database (an empty file included), 3049 when it is damaged. A connect
+    // text beginning "ODBC" (any case) opens an ODBC source. "Text;..." opens the folder `name`
+    // as a database of delimited text files, "dBase III;", "dBase IV;", "dBase 5.0;" and the
+    // FoxPro connects a folder of .dbf files (both read-only; 3044 for a missing folder); any
+    // other format fails with 3170 "Could not find installable ISAM.".
     static std::shared_ptr<Database> OpenDatabase(const std::string& name, bool exclusive = false,
                                                   bool readOnly = false, const std::string& connect = "");
+    // A new, empty SQLite file; 3204 "Database already exists." when the file exists.
     static std::shared_ptr<Database> CreateDatabase(const std::string& name);
+    // Checks the file's integrity, rebuilds broken indexes and compacts it. Damage to the
+    // tables themselves is not repaired: 3049 and the file is left unchanged.
     static void RepairDatabase(const std::string& name);
     static Workspace CreateWorkspace(const std::string& name, const std::string& user, const std::string& password,
                                      int16_t type = dbUseJet);

@@ -26,6 +26,7 @@ std::shared_ptr<Database> DBEngine::OpenDatabase(const std::string& name, bool e
     if (connect.empty() && StartsWithOdbc(name)) return OpenOdbcDatabase(name, readOnly);
     const std::string format = FormatWord(connect);
     if (format == "TEXT") return OpenTextDatabase(name, connect);
+    if (format.rfind("DBASE", 0) == 0 || format.rfind("FOXPRO", 0) == 0) return OpenDbaseDatabase(name, connect);
     if (!format.empty())
         throw Error(errnum::kNoInstallableIsam,
                     fmt::format("Could not find installable ISAM. The format '{}' cannot be read here.",

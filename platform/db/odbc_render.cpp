@@ -7,7 +7,11 @@
 //  - a case-insensitive group shows its smallest spelling in byte order: min(x COLLATE "C");
 //  - Null first in ascending order: SQLite does so by itself, PostgreSQL is told NULLS FIRST;
 //  - Booleans as Jet's -1/0, a Null counting as No in comparisons: CASE over the column's truth,
-//    which is the column itself for a server Boolean and x<>0 for a number stored 1/0.
+//    which is the column itself for a server Boolean and x<>0 for a number stored 1/0;
+//  - a Single compared at single precision, by bounds around the literal (see SingleCompare).
+#include <cmath>
+#include <cstring>
+
 #include "platform/db/column_types.h"
 #include "platform/db/odbc_backend.h"
 
@@ -109,8 +113,23 @@ public:
     }
 
 private:
+    // A literal's marker. PostgreSQL's driver sends parameters without a type and the server
+    // then takes the other side's: 2.5 compared with an integer column would be read as an
+    // integer and fail, a bound next to a real column would be rounded to real. So the marker
+    // says its type itself wherever the server is not SQLite (whose binding is typed).
     std::string Param(const Value& v) {
         params_.push_back(v);
+        if (server_ == Server::Sqlite) return "?";
+        switch (v.kind()) {
+            case Value::Kind::Boolean: return server_ == Server::PostgreSql ? "CAST(? AS BOOLEAN)" : "?";
+            case Value::Kind::Integer: return "CAST(? AS SMALLINT)";
+            case Value::Kind::Long: return "CAST(? AS INTEGER)";
+            case Value::Kind::Single: return "CAST(? AS REAL)";
+            case Value::Kind::Double: return "CAST(? AS DOUBLE PRECISION)";
+            case Value::Kind::Date: return "CAST(? AS TIMESTAMP)";
+            case Value::Kind::Text: return server_ == Server::PostgreSql ? "CAST(? AS VARCHAR)" : "?";
+            case Value::Kind::Null: break;
+        }
         return "?";
     }
 
@@ -167,12 +186,47 @@ private:
                                 : Expr(r);
                 }
                 break;
+            case sql::CompareMode::Single:
+                if (r.kind == BoundExpr::Kind::Literal && r.literal.IsNumeric()) return SingleCompare(e);
+                left = Expr(l);
+                right = Expr(r);
+                break;
             default:
                 left = Expr(l);
                 right = Expr(r);
                 break;
         }
         return "(" + left + " " + OpText(e.op) + " " + right + ")";
+    }
+
+    // A Single column is seen at single precision, but a server may hold its values with more
+    // digits (SQLite keeps a double). Rounding a double to the literal's Single f is the same as
+    // lying between the midpoints to f's neighbours; a midpoint itself rounds to the neighbour
+    // with the even last bit. So the comparison becomes one on bounds computed here.
+    std::string SingleCompare(const BoundExpr& e) {
+        const float f = float(e.args[1].literal.ToDouble());
+        const double lo = (double(f) + double(std::nextafter(f, -INFINITY))) / 2;
+        const double hi = (double(f) + double(std::nextafter(f, INFINITY))) / 2;
+        uint32_t bits = 0;
+        std::memcpy(&bits, &f, sizeof bits);
+        const bool even = (bits & 1) == 0;  // then both midpoints round to f itself
+        const std::string x = Expr(e.args[0]);
+        // Each marker is made in its own statement: the parameters must follow the text's order.
+        auto cmp = [&](const char* op, double bound) { return x + " " + op + " " + Param(Value(bound)); };
+        std::string above, below;
+        switch (e.op) {
+            case sql::CompareOp::Eq:
+            case sql::CompareOp::Ne:
+                above = cmp(even ? ">=" : ">", lo);
+                below = cmp(even ? "<=" : "<", hi);
+                return e.op == sql::CompareOp::Eq ? "(" + above + " AND " + below + ")"
+                                                  : "(NOT (" + above + " AND " + below + "))";
+            case sql::CompareOp::Lt: return "(" + cmp(even ? "<" : "<=", lo) + ")";
+            case sql::CompareOp::Ge: return "(" + cmp(even ? ">=" : ">", lo) + ")";
+            case sql::CompareOp::Le: return "(" + cmp(even ? "<=" : "<", hi) + ")";
+            case sql::CompareOp::Gt: return "(" + cmp(even ? ">" : ">=", hi) + ")";
+        }
+        return "NULL";
     }
 
     const Connection& conn_;

@@ -5,6 +5,14 @@
 #include "platform/db/odbc_backend.h"
 
 namespace db {
+namespace {
+
+// A text the driver manager wrote into a buffer of `capacity` characters, `length` long.
+std::string BufferText(const SQLWCHAR* text, SQLSMALLINT length, size_t capacity) {
+    return odbc::Utf8(text, std::min<size_t>(size_t(std::max<SQLSMALLINT>(length, 0)), capacity - 1));
+}
+
+}  // namespace
 
 std::vector<OdbcDataSource> OdbcDataSources() {
     SQLHENV env = odbc::Environment();
@@ -18,8 +26,8 @@ std::vector<OdbcDataSource> OdbcDataSources() {
         if (!SQL_SUCCEEDED(rc)) odbc::Fail(SQL_HANDLE_ENV, env);
         direction = SQL_FETCH_NEXT;
         OdbcDataSource s;
-        s.name = odbc::Utf8(name, std::min<size_t>(size_t(std::max<SQLSMALLINT>(nameLength, 0)), 1023));
-        s.driver = odbc::Utf8(driver, std::min<size_t>(size_t(std::max<SQLSMALLINT>(driverLength, 0)), 1023));
+        s.name = BufferText(name, nameLength, 1024);
+        s.driver = BufferText(driver, driverLength, 1024);
         if (!s.name.empty()) out.push_back(std::move(s));
     }
     return out;
@@ -37,7 +45,7 @@ std::vector<OdbcDriver> OdbcDrivers() {
         if (!SQL_SUCCEEDED(rc)) odbc::Fail(SQL_HANDLE_ENV, env);
         direction = SQL_FETCH_NEXT;
         OdbcDriver d;
-        d.name = odbc::Utf8(name, std::min<size_t>(size_t(std::max<SQLSMALLINT>(nameLength, 0)), 1023));
+        d.name = BufferText(name, nameLength, 1024);
         // The attributes come as "key=value" texts, each ended by a 0, the list by a second 0.
         const size_t length = std::min<size_t>(size_t(std::max<SQLSMALLINT>(attributesLength, 0)), 4095);
         size_t start = 0;

@@ -161,7 +161,7 @@ TEST(InitQueries, QuotingOfNamesAndTable) {
         {"Name1", "Name1"},      {"Age2", "Age2"},           {"Unit Price", "[Unit Price]"},
         {"A-B", "[A-B]"},        {"A+B", "[A+B]"},            {"2ndValue", "[2ndValue]"},
         {"_x", "[_x]"},          {"[Given]", "[Given]"},      {"Price/Unit", "[Price/Unit]"},
-        {"A.B", "[A.B]"},        {"Date", "[Date]"},          {"count", "[count]"},
+        {"A.B", "[A.B]"},        {"Date", "Date"},            {"count", "[count]"},
         {"Straße", "[Straße]"},  {"a_b", "a_b"},
     };
     for (const char* connect : {"", "ODBC;DSN=sales"}) {

@@ -572,7 +572,7 @@ struct Learned {
 
 // Sizes the search matrices of a bound learner, runs the pairwise pass and the search from the
 // absolute MI at the default threshold, and reads the result back over node indexes.
-Learned Search(core::Learner& L, const std::vector<int>& nodeOfField) {
+Learned LearnLayer(core::Learner& L, const std::vector<int>& nodeOfField) {
     const Integer n = L.numfld;
     for (auto* m : {&L.Adj, &L.Reach, &L.ReachInit, &L.FL, &L.CE}) m->ReDim(vb::To(n), vb::To(n));
     L.Feature.ReDim(vb::To(n));
@@ -611,7 +611,7 @@ Learned LearnFromSample(const testsupport::Network& net, int rows, core::CoreSet
     }
     testsupport::StatsLearner L(s);
     L.Bind(database, table.table, fields);
-    return Search(L, nodeOfField);
+    return LearnLayer(L, nodeOfField);
 }
 
 NodePairs Skeleton(const testsupport::Network& net) {

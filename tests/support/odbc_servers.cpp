@@ -124,8 +124,9 @@ std::string OdbcServers::SqliteConnect(const std::string& file) const {
 const OdbcServers& StartOdbcServers() {
     static const OdbcServers servers = [] {
         OdbcServers s;
-        const char* dir = std::getenv("BNS_ODBC_TEST_DIR");
-        s.dir = dir && *dir ? dir : BNS_ODBC_TEST_DIR;
+        // The build's own folder, the one ctest's start and stop tests are given: a folder of
+        // the caller's environment could differ from theirs and start a second server.
+        s.dir = BNS_ODBC_TEST_DIR;
         ::setenv("BNS_ODBC_TEST_DIR", s.dir.c_str(), 1);
         if (const char* port = std::getenv("BNS_PG_PORT"); port && *port) s.port = std::atoi(port);
         s.socketDir = s.dir + "/socket";

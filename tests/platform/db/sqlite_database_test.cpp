@@ -55,7 +55,7 @@ TEST_F(SqliteFile, OpeningRefusesWhatIsNotASqliteDatabase) {
     EXPECT_EQ(ErrorNumber([&] { db::DBEngine::OpenDatabase(dir_.Path("text.db")); }, "text.db"), 3343);
     EXPECT_EQ(ErrorNumber([&] { db::DBEngine::OpenDatabase(dir_.Path("empty.db")); }), 3343);
     EXPECT_EQ(ReadFile(dir_.Path("empty.db")), "");  // not turned into a database
-    EXPECT_EQ(ErrorNumber([&] { db::DBEngine::OpenDatabase(dir_.Path("x"), false, false, "dBase IV;"); }), 3170);
+    EXPECT_EQ(ErrorNumber([&] { db::DBEngine::OpenDatabase(dir_.path(), false, false, "Paradox 4.X;"); }), 3170);
     EXPECT_EQ(ErrorNumber([&] { db::DBEngine::OpenDatabase("", false, false, "odbc;DSN=no such source"); }), 3146);
 }
 

@@ -1,9 +1,9 @@
-// Delimited text files opened with the "Text;" connect: the folder is the database, each file
-// a table with column types guessed from its values, read-only, and a source for the copy into
-// a SQLite file.
+// Imported formats: delimited text files ("Text;") and dBase tables ("dBase IV;"). The folder
+// is the database, each file a table, read-only, and a source for the copy into a SQLite file.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <tuple>
 
 #include "tests/support/db_contract.h"
 
@@ -81,6 +81,50 @@ TEST_F(TextImport, HonoursHeaderAndDelimiterOptionsAndRefusesBadFiles) {
         EXPECT_NE(e.description().find("bad.csv"), std::string::npos) << e.description();
     }
     EXPECT_EQ(ErrorNumber([&] { db::DBEngine::OpenDatabase(dir_.Path("none"), false, false, "Text;"); }), 3044);
+}
+
+// A dBase III table: a 32-byte header, 32 bytes a field, the 0x0D end mark, then the rows.
+std::string DbfFile(const std::vector<std::tuple<std::string, char, int, int>>& fields,
+                    const std::vector<std::string>& records) {
+    int recordLength = 1;
+    for (const auto& f : fields) recordLength += std::get<2>(f);
+    const int headerLength = 32 + 32 * int(fields.size()) + 1;
+    std::string out(32, '\0');
+    out[0] = 0x03;
+    out[4] = char(records.size());
+    out[8] = char(headerLength & 0xFF);
+    out[9] = char(headerLength >> 8);
+    out[10] = char(recordLength & 0xFF);
+    out[11] = char(recordLength >> 8);
+    for (const auto& [name, type, length, decimals] : fields) {
+        std::string d(32, '\0');
+        d.replace(0, name.size(), name);
+        d[11] = type;
+        d[16] = char(length);
+        d[17] = char(decimals);
+        out += d;
+    }
+    out += '\x0D';
+    for (const std::string& r : records) out += r;
+    return out + '\x1A';
+}
+
+TEST_F(TextImport, ReadsDbaseTables) {
+    Write("sales.dbf", DbfFile({{"NAME", 'C', 6, 0}, {"QTY", 'N', 4, 0}, {"PRICE", 'N', 7, 2}, {"PAID", 'L', 1, 0}, {"ON", 'D', 8, 0}},
+                               {" caf\xE9     3  12.50T20240131", "*gone     1   1.00F20240101", " tea     12       ?        "}));
+    Write("broken.dbf", "\x03 not a table");
+    auto db = db::DBEngine::OpenDatabase(dir_.path(), false, false, "dBase IV;");
+    EXPECT_EQ(db->TableNames(), (std::vector<std::string>{"broken", "sales"}));
+    db::TableDef sales = db->TableDefs("SALES");
+    EXPECT_EQ(sales.FieldByName("name").Type, db::dbText);
+    EXPECT_EQ(sales.FieldByName("qty").Type, db::dbLong);
+    EXPECT_EQ(sales.FieldByName("price").Type, db::dbDouble);
+    EXPECT_EQ(sales.FieldByName("paid").Type, db::dbBoolean);
+    EXPECT_EQ(sales.FieldByName("on").Type, db::dbDate);
+    EXPECT_EQ(Query(*db, "select * from sales"),
+              (std::vector<Row>{{Value("caf\u00e9"), Value(int32_t(3)), Value(12.5), Value(true), Value(db::Date{45322})},
+                                {Value("tea"), Value(int32_t(12)), Value(), Value(), Value()}}));
+    EXPECT_EQ(ErrorNumber([&] { Query(*db, "select * from broken"); }), 3274);
 }
 
 }  // namespace

@@ -1,0 +1,178 @@
+// dBase III/IV/5 and FoxPro tables (.dbf) read whole into an imported table. The header gives
+// the row count and the fixed-width fields; each row is a deletion flag and the fields' bytes.
+// Texts are taken as Latin-1, the usual code page of such files, and stored as UTF-8.
+#include <fmt/format.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "platform/db/column_types.h"
+#include "platform/db/importers.h"
+#include "platform/vb/strings.h"
+
+namespace db {
+namespace {
+
+struct DbfField {
+    std::string name;
+    char type = 'C';
+    size_t length = 0;
+    int decimals = 0;
+};
+
+uint32_t U32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
+uint16_t U16(const unsigned char* p) { return uint16_t(p[0] | (p[1] << 8)); }
+
+std::string Latin1ToUtf8(const char* p, size_t n) {
+    std::string out;
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char c = static_cast<unsigned char>(p[i]);
+        if (c < 0x80) {
+            out += char(c);
+        } else {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+ImportedTable ReadDbfFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw Error(errnum::kFileNotFound, fmt::format("Could not find file '{}'.", path));
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    const std::string data = buffer.str();
+    auto bad = [&](const std::string& what) {
+        return Error(3274, fmt::format("External table isn't in the expected format: '{}' {}.", path, what));
+    };
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    if (data.size() < 33) throw bad("is too short for a dBase table");
+    const unsigned char version = bytes[0];
+    const bool visualFoxPro = version == 0x30 || version == 0x31 || version == 0x32;
+    const uint32_t rows = U32(bytes + 4);
+    const size_t headerLength = U16(bytes + 8);
+    const size_t recordLength = U16(bytes + 10);
+    if (headerLength < 33 || headerLength > data.size()) throw bad("has a damaged header");
+
+    std::vector<DbfField> fields;
+    size_t width = 1;  // the deletion flag
+    for (size_t at = 32; at + 32 <= headerLength && bytes[at] != 0x0D; at += 32) {
+        DbfField f;
+        f.name = Latin1ToUtf8(data.data() + at, strnlen(data.data() + at, 11));
+        f.type = char(bytes[at + 11]);
+        f.length = bytes[at + 16];
+        f.decimals = bytes[at + 17];
+        if (f.type == 'C') f.length |= size_t(bytes[at + 17]) << 8;  // long texts keep the high byte here
+        if (f.type == 'C') f.decimals = 0;
+        width += f.length;
+        fields.push_back(std::move(f));
+    }
+    if (fields.empty()) throw bad("has no fields");
+    if (width != recordLength) throw bad("has fields that do not fill its rows");
+    if (headerLength + uint64_t(rows) * recordLength > data.size()) throw bad("is shorter than its header says");
+
+    ImportedTable table;
+    for (const DbfField& f : fields) {
+        Field out;
+        out.Name = f.name;
+        switch (f.type) {
+            case 'N':
+            case 'F': out.Type = (f.decimals == 0 && f.length <= 9) ? dbLong : dbDouble; break;
+            case 'L': out.Type = dbBoolean; break;
+            case 'D':
+            case 'T': out.Type = dbDate; break;
+            case 'I': out.Type = dbLong; break;
+            case 'Y': out.Type = dbCurrency; break;
+            case 'B': out.Type = visualFoxPro ? dbDouble : dbMemo; break;
+            case 'M':
+            case 'G':
+            case 'P': out.Type = dbMemo; break;
+            default: out.Type = dbText; out.Size = int32_t(f.length); break;
+        }
+        table.fields.push_back(std::move(out));
+    }
+
+    for (uint32_t r = 0; r < rows; ++r) {
+        const char* rec = data.data() + headerLength + size_t(r) * recordLength;
+        if (rec[0] == '*') continue;  // deleted
+        std::vector<Value> row;
+        size_t at = 1;
+        for (size_t c = 0; c < fields.size(); ++c) {
+            const DbfField& f = fields[c];
+            const char* p = rec + at;
+            const auto* u = reinterpret_cast<const unsigned char*>(p);
+            at += f.length;
+            std::string text = vb::Trim(std::string(p, f.length));
+            Value v;
+            switch (f.type) {
+                case 'N':
+                case 'F':
+                    if (!text.empty() && text.find('*') == std::string::npos) {
+                        double d;
+                        try {
+                            d = vb::ParseDouble(text);
+                        } catch (...) {
+                            throw bad(fmt::format("holds '{}' in the number field {}", text, f.name));
+                        }
+                        v = table.fields[c].Type == dbLong ? Value(int32_t(d)) : Value(d);
+                    }
+                    break;
+                case 'L':
+                    if (!text.empty() && std::strchr("TtYy", text[0])) v = Value(true);
+                    else if (!text.empty() && std::strchr("FfNn", text[0])) v = Value(false);
+                    break;
+                case 'D':
+                    if (text.size() == 8) {
+                        auto serial = ParseStoredDate(text.substr(0, 4) + "-" + text.substr(4, 2) + "-" + text.substr(6, 2));
+                        if (serial) v = Value(Date{*serial});
+                    }
+                    break;
+                case 'I':
+                    if (f.length == 4) v = Value(int32_t(U32(u)));
+                    break;
+                case 'Y':
+                    if (f.length == 8) {
+                        int64_t money;
+                        std::memcpy(&money, p, 8);
+                        v = Value(double(money) / 10000.0);
+                    }
+                    break;
+                case 'B':
+                    if (visualFoxPro && f.length == 8) {
+                        double d;
+                        std::memcpy(&d, p, 8);
+                        v = Value(d);
+                    }
+                    break;
+                case 'T':
+                    if (f.length == 8 && U32(u) != 0) {
+                        // Julian day number, then milliseconds since midnight.
+                        double day = double(U32(u)) - 2415019.0;  // 1899-12-30 is Julian day 2415019
+                        v = Value(Date{day + double(U32(u + 4)) / 86400000.0});
+                    }
+                    break;
+                case 'M':
+                case 'G':
+                case 'P': break;  // the memo file is not read
+                default:
+                    if (!text.empty()) {
+                        size_t end = f.length;
+                        while (end > 0 && (p[end - 1] == ' ' || p[end - 1] == '\0')) --end;
+                        v = Value(Latin1ToUtf8(p, end));
+                    }
+            }
+            row.push_back(std::move(v));
+        }
+        table.rows.push_back(std::move(row));
+    }
+    return table;
+}
+
+}  // namespace db

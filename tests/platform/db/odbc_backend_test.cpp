@@ -1,0 +1,291 @@
+// The ODBC back end on its two test drivers: the driver manager's lists, the connect strings the
+// programs build and the one the database reports, the driver's reasons in errors, the
+// catalog's types, results equal to the file back end's on data that tells the Jet rules apart,
+// and the statements that write.
+#include <gtest/gtest.h>
+
+#include "platform/db/odbc.h"
+#include "tests/support/db_contract.h"
+#include "tests/support/odbc_servers.h"
+
+namespace {
+
+using db::Value;
+using testsupport::BackendFactory;
+using testsupport::RowsOf;
+using testsupport::TableSpec;
+using Row = std::vector<Value>;
+
+const Value kNull;
+Value L(int32_t v) { return Value(v); }
+Value D(double v) { return Value(v); }
+Value T(const char* v) { return Value(v); }
+Value B(bool v) { return Value(v); }
+Value W(double serial) { return Value(db::Date{serial}); }
+
+std::vector<Row> Query(db::Database& db, const std::string& sql) {
+    auto rs = db.OpenRecordset(sql, db::dbOpenSnapshot);
+    std::vector<Row> rows = RowsOf(rs->GetRows(100000));
+    rs->Close();
+    return rows;
+}
+
+template <typename F>
+db::Error ErrorOf(F&& f) {
+    try {
+        f();
+    } catch (const db::Error& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no error";
+    return db::Error(0, "");
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(OdbcSources, ListTheDataSourcesAndDriversOfTheIniFiles) {
+    testsupport::StartOdbcServers();
+    for (int pass = 0; pass < 2; ++pass) {  // a second listing starts from the first entry again
+        std::vector<db::OdbcDataSource> sources = db::OdbcDataSources();
+        ASSERT_EQ(sources.size(), 2u);
+        EXPECT_EQ(sources[0].name, "bns_sqlite");
+        EXPECT_EQ(sources[0].driver, "SQLite3");
+        EXPECT_EQ(sources[1].name, "bns_pg");
+        EXPECT_EQ(sources[1].driver, "PostgreSQL Unicode");
+    }
+    std::vector<db::OdbcDriver> drivers = db::OdbcDrivers();
+    ASSERT_EQ(drivers.size(), 2u);
+    EXPECT_EQ(drivers[0].name, "SQLite3");
+    EXPECT_EQ(drivers[1].name, "PostgreSQL Unicode");
+    bool named = false;
+    for (const std::string& a : drivers[1].attributes) named = named || Contains(a, "psqlodbcw.so");
+    EXPECT_TRUE(named) << "the driver's attributes name its library";
+}
+
+// The strings the data-source page builds open, and the database's own Connect text (what the
+// later steps store) opens the same source again.
+TEST(OdbcConnect, OpensTheConnectStringsTheProgramsBuild) {
+    const testsupport::OdbcServers& s = testsupport::StartOdbcServers();
+    testsupport::RunNativeSql("DSN=" + s.pgDsn, {"CREATE TABLE IF NOT EXISTS wizard_probe (x integer)"});
+    testsupport::RunNativeSql("DSN=" + s.sqliteDsn, {"CREATE TABLE IF NOT EXISTS wizard_probe (x INTEGER)"});
+    const std::string connects[] = {
+        "ODBC;DSN=bns_pg;UID=bnstest;PWD=;",
+        "ODBC;DSN=bns_pg;UID=bnstest;PWD=;Database=bnstest;",
+        "ODBC;Driver=PostgreSQL Unicode;Server=" + s.socketDir + ";UID=bnstest;PWD=;Database=bnstest;Port=" +
+            std::to_string(s.port) + ";",
+        "ODBC;DSN=bns_sqlite;UID=;PWD=;",
+        "odbc;DSN=bns_sqlite",
+    };
+    for (const std::string& connect : connects) {
+        SCOPED_TRACE(connect);
+        auto db = db::DBEngine::OpenDatabase("", false, true, connect);
+        const std::string reported = db->Connect();
+        EXPECT_EQ(reported.rfind("ODBC;", 0), 0u) << reported;
+        EXPECT_FALSE(db->Name().empty());
+        auto again = db::DBEngine::OpenDatabase("", false, true, reported);
+        EXPECT_EQ(again->Connect(), reported);
+        std::vector<std::string> names = again->TableNames();
+        EXPECT_NE(std::find(names.begin(), names.end(), "wizard_probe"), names.end());
+        EXPECT_EQ(Query(*again, "select count(*) from [wizard_probe]"), (std::vector<Row>{{L(0)}}));
+        db->Close();
+        again->Close();
+    }
+}
+
+// Every failure the driver reports is Jet's 3146 followed by the driver's own words.
+TEST(OdbcErrors, CarryTheDriversReason) {
+    const testsupport::OdbcServers& s = testsupport::StartOdbcServers();
+    struct Case {
+        std::string connect;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"ODBC;DSN=no_such_source;UID=;PWD=;", "IM002"},
+        {"ODBC;DSN=bns_pg;UID=nobody;PWD=;", "nobody"},
+        {"ODBC;Driver=PostgreSQL Unicode;Server=" + s.dir + "/nowhere;Port=" + std::to_string(s.port) + ";UID=bnstest;",
+         "nowhere"},
+        {"ODBC;DSN=bns_pg;UID=bnstest;PWD=;Database=no_such_db;", "no_such_db"},
+    };
+    for (const Case& c : cases) {
+        db::Error e = ErrorOf([&] { db::DBEngine::OpenDatabase("", false, true, c.connect); });
+        EXPECT_EQ(e.number(), db::errnum::kOdbcCallFailed) << c.connect;
+        EXPECT_EQ(e.description().rfind("ODBC--call failed.", 0), 0u) << e.description();
+        EXPECT_TRUE(Contains(e.description(), c.reason)) << c.connect << ": " << e.description();
+    }
+
+    // A statement the server refuses: the table went away behind the database's back.
+    testsupport::PostgresOdbcFactory factory;
+    auto db = factory.Create({{"Gone", {{"a", db::dbLong}}, {{L(1)}}}});
+    EXPECT_EQ(db->TableDefs("Gone").Fields.size(), 1u);
+    testsupport::RunNativeSql(factory.lastConnect(), {"DROP TABLE \"Gone\""});
+    db::Error e = ErrorOf([&] { Query(*db, "select count(*) from [Gone]"); });
+    EXPECT_EQ(e.number(), db::errnum::kOdbcCallFailed);
+    EXPECT_TRUE(Contains(e.description(), "Gone") && Contains(e.description(), "does not exist")) << e.description();
+    db->Close();
+}
+
+// Server types read as Jet's codes, cells typed by them; names answer in any case.
+TEST(OdbcCatalog, ServerTypesReadAsJetTypes) {
+    struct TypeCase {
+        const char* pg;
+        const char* sqlite;
+        const char* literal;
+        db::FieldType type;
+        Value value;
+    };
+    const TypeCase cases[] = {
+        {"boolean", "BOOLEAN", "TRUE", db::dbBoolean, B(true)},
+        {"smallint", "SMALLINT", "-7", db::dbInteger, Value(int16_t(-7))},
+        {"integer", "INTEGER", "70000", db::dbLong, L(70000)},
+        {"bigint", "BIGINT", "5000000000", db::dbLong, D(5e9)},  // beyond a Long: read as Double
+        {"real", "SINGLE", "0.25", db::dbSingle, Value(0.25f)},
+        {"double precision", "DOUBLE", "-2.5", db::dbDouble, D(-2.5)},
+        {"numeric(10,2)", "NUMERIC", "12.75", db::dbDouble, D(12.75)},
+        {"timestamp", "DATETIME", "'2024-01-01 12:00:00'", db::dbDate, W(45292.5)},
+        {"date", "DATE", "'2024-01-01'", db::dbDate, W(45292)},
+        {"varchar(20)", "VARCHAR(20)", "'x''y'", db::dbText, T("x'y")},
+        {"text", "TEXT", "'Ünïcode'", db::dbText, T("Ünïcode")},
+    };
+    for (bool pg : {true, false}) {
+        SCOPED_TRACE(pg ? "PostgreSQL" : "SQLite");
+        std::string ddl = "CREATE TABLE Typed (", values;
+        for (size_t i = 0; i < std::size(cases); ++i) {
+            const char* literal = !pg && std::string(cases[i].literal) == "TRUE" ? "1" : cases[i].literal;
+            ddl += (i ? ", " : "") + std::string("c") + std::to_string(i) + " " + (pg ? cases[i].pg : cases[i].sqlite);
+            values += (i ? ", " : "") + std::string(literal);
+        }
+        testsupport::PostgresOdbcFactory pgFactory;
+        testsupport::SqliteOdbcFactory sqliteFactory;
+        std::shared_ptr<db::Database> db = pg ? pgFactory.Create({}) : sqliteFactory.Create({});
+        // Unquoted names: PostgreSQL folds them to lower case; Jet names still find them.
+        const std::string connect = pg ? pgFactory.lastConnect() : db->Connect().substr(5);
+        testsupport::RunNativeSql(connect, {ddl + ")", "INSERT INTO Typed VALUES (" + values + ")",
+                                            "INSERT INTO Typed (c0) VALUES (NULL)"});
+        db::TableDef def = db->TableDefs("TYPED");
+        ASSERT_EQ(def.Fields.size(), std::size(cases));
+        std::vector<Row> rows = Query(*db, "select * from [typed]");
+        ASSERT_EQ(rows.size(), 2u);
+        for (size_t i = 0; i < std::size(cases); ++i) {
+            const TypeCase& c = cases[i];
+            EXPECT_EQ(def.FieldByName("C" + std::to_string(i)).Type, c.type) << (pg ? c.pg : c.sqlite);
+            EXPECT_EQ(rows[0][i], c.value) << (pg ? c.pg : c.sqlite);
+            EXPECT_EQ(rows[1][i], kNull) << (pg ? c.pg : c.sqlite);
+        }
+        EXPECT_EQ(def.FieldByName("c9").Size, 20);
+        db->Close();
+    }
+}
+
+// The same table through each ODBC driver and through the file back end gives the same rows:
+// case-insensitive groups and compares where "_" sorts before letters, the spelling a group
+// shows, Null first, Booleans with Null as No, dates, Single values, texts beyond ASCII.
+class OdbcBackends : public ::testing::TestWithParam<std::shared_ptr<BackendFactory>> {};
+
+TableSpec RuleTable() {
+    TableSpec t;
+    t.name = "X";
+    t.columns = {{"t", db::dbText, 20},   {"n", db::dbLong},  {"d", db::dbDouble},
+                 {"b", db::dbBoolean},    {"w", db::dbDate},  {"s", db::dbSingle}};
+    t.rows = {
+        {T("a_"), L(1), D(1.5), B(true), W(45292), Value(0.1f)},
+        {T("aa"), L(2), D(-0.5), B(false), W(45292.5), Value(2.5f)},
+        {T("A_"), L(3), kNull, kNull, kNull, kNull},
+        {T("AA"), L(4), D(1.5), B(true), W(45000.25), Value(0.1f)},
+        {T("B"), L(5), D(2.25), B(false), W(45292), Value(1.5f)},
+        {T("b"), kNull, D(2.25), kNull, W(45500), kNull},
+        {T(""), L(7), D(0), B(false), W(45292), Value(2.5f)},
+        {kNull, L(8), D(1e10), B(true), kNull, Value(0.1f)},
+        {T("Ünï"), L(9), D(-0.5), B(false), W(45000.25), Value(1.5f)},
+        {T("ünï"), L(10), D(3), kNull, W(45292.5), kNull},
+        {T("say \"hi\" it's"), L(11), D(2.25), B(true), W(45500), Value(2.5f)},
+    };
+    return t;
+}
+
+TEST_P(OdbcBackends, ResultsEqualTheFileBackEnds) {
+    const std::vector<TableSpec> tables = {RuleTable()};
+    testsupport::SqliteFileFactory files;
+    auto expected = files.Create(tables);
+    auto db = GetParam()->Create(tables);
+    const char* queries[] = {
+        "select  Count(*) , t from [X] group by t",
+        "select distinct t from [X]",
+        "select  Count(*) , b, t from [X] group by b,t",
+        "select  Sum(n) , t from [X] WHERE b=no  group by t",
+        "select  Sum([d]) , b from [X] group by b",
+        "select  Count(*) , w from [X] group by w",
+        "select distinct s from [X]",
+        "select distinct t, b from [X]",
+        "select count(*) from [X] where t = \"AA\"",
+        "select count(*) from [X] where t = \"ünï\"",
+        "select count(*) from [X] where t < \"b\"",
+        "select count(*) from [X] where t >= \"a_\" And t <= \"aa\"",
+        "select count(*) from [X] where w >= 45292 And b = yes",
+        "select count(*) from [X] where s = 0.1",
+        "select count(*) from [X] where s <> 0.1",
+        "select count(*) from [X] where s > 0.1 And s <= 2.5",
+        "select count(*) from [X] where s >= 0.1 And s < 1.5",
+        "select count(t), count(*), max(n), min(d), sum(b) from [X] where t Is Not Null",
+        "select * from [X]",
+        "select * from [X] where b=yes",
+    };
+    for (const char* sql : queries) {
+        std::vector<Row> want = Query(*expected, sql);
+        EXPECT_FALSE(want.empty()) << sql;
+        EXPECT_EQ(Query(*db, sql), want) << sql;
+    }
+    db->Close();
+    expected->Close();
+}
+
+// The statements the programs send to copy, extend and update tables.
+TEST_P(OdbcBackends, WritesThroughJetStatements) {
+    auto db = GetParam()->Create({});
+    db->Execute("CREATE TABLE [New T] ([Name] TEXT(20), Flag YESNO, N LONG, X DOUBLE, D DATETIME, M MEMO)");
+    db->Execute("INSERT INTO [New T] ([Name], Flag, N, X, D) VALUES (\"it's \"\"x\"\"\", yes, 3, 2.5, 45292.5)");
+    db->Execute("INSERT INTO [New T] ([Name], N) VALUES ('Other', Null)");
+    db->Execute("UPDATE [New T] SET Flag = no, M = 'memo' WHERE [Name] = 'OTHER'");
+    db->Execute("ALTER TABLE [New T] ADD COLUMN Extra LONG");
+    db->Execute("SELECT * INTO [Copy] FROM [New T] WHERE Flag = yes");
+    EXPECT_EQ(Query(*db, "select * from [New T]"),
+              (std::vector<Row>{{T("it's \"x\""), B(true), L(3), D(2.5), W(45292.5), kNull, kNull},
+                                {T("Other"), B(false), kNull, kNull, kNull, T("memo"), kNull}}));
+    EXPECT_EQ(Query(*db, "select [Name], Extra from [Copy]"), (std::vector<Row>{{T("it's \"x\""), kNull}}));
+    db::TableDef copy = db->TableDefs("copy");
+    const db::FieldType types[] = {db::dbText, db::dbBoolean, db::dbLong, db::dbDouble, db::dbDate};
+    for (size_t i = 0; i < std::size(types); ++i) EXPECT_EQ(copy.Fields.at(i).Type, types[i]) << copy.Fields[i].Name;
+    EXPECT_EQ(copy.Fields[0].Size, 20);
+
+    struct Failing {
+        const char* sql;
+        int32_t number;
+    };
+    const Failing failing[] = {
+        {"CREATE TABLE [copy] (a LONG)", db::errnum::kTableExists},
+        {"INSERT INTO [New T] ([Name]) VALUES ('twenty-one characters')", 3163},
+        {"INSERT INTO [New T] (N) VALUES ('text')", 3464},
+        {"ALTER TABLE [New T] ADD COLUMN n LONG", 3380},
+        {"DROP TABLE [Nope]", 3376},
+    };
+    for (const Failing& f : failing) EXPECT_EQ(ErrorOf([&] { db->Execute(f.sql); }).number(), f.number) << f.sql;
+
+    db->Execute("DELETE FROM [New T] WHERE N = 3");
+    db->Execute("DROP TABLE [Copy]");
+    EXPECT_EQ(Query(*db, "select count(*) from [New T]"), (std::vector<Row>{{L(1)}}));
+    std::vector<std::string> names = db->TableNames();
+    EXPECT_EQ(names, (std::vector<std::string>{"New T"}));
+
+    // Opened read-only, the source refuses every change and keeps its rows.
+    auto readOnly = db::OpenOdbcDatabase(db->Connect(), /*readOnly=*/true);
+    EXPECT_EQ(ErrorOf([&] { readOnly->Execute("DELETE FROM [New T]"); }).number(), 3027);
+    EXPECT_EQ(Query(*readOnly, "select count(*) from [New T]"), (std::vector<Row>{{L(1)}}));
+    readOnly->Close();
+    db->Close();
+}
+
+INSTANTIATE_TEST_SUITE_P(Drivers, OdbcBackends,
+                         ::testing::Values(std::make_shared<testsupport::SqliteOdbcFactory>(),
+                                           std::make_shared<testsupport::PostgresOdbcFactory>()),
+                         [](const auto& info) { return info.param->Name(); });
+
+}  // namespace
