@@ -5,6 +5,7 @@
 // file named in its heading.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -70,13 +71,25 @@ public:
     // Step of the set-up that loads the statistics of an input learning log (learning_log.cpp):
     // fills LogMap and, when the log was written under this run's hold-out setting, NetTotal(0),
     // FF, VluLbl, VluCnt, MICache, MIWork and SetCache of the logged fields. A log of another
-    // hold-out setting is ignored. Reading past its end is runtime error 62, an unreadable
-    // number error 13 (the set-up reports them as 515 and 518).
+    // hold-out setting is ignored. A log that is not one the engine wrote for this table (too
+    // few fields, another class field or other class values, a total of 0, a line of the wrong
+    // length) is error 515; reading past its end is runtime error 62, an unreadable number
+    // error 13 (the set-up reports them as 515 and 518). Mutual information is read with "."
+    // or "," as decimal separator, and 100 or more (a pair the writer never computed) as not
+    // computed.
     void ReadLearningLog(const std::string& logi);
 
     // ---- construction driver and graph layers: construct_bn.cpp ----
+    // Learns layer NetIdx at the threshold Perc x 0.008 from the pairwise pass's MICache: the
+    // search with or without the ordering (bord), then the layer's link codes (cells i < j: 0
+    // none, 1 i is a parent of j, 2 j is a parent of i; the other triangle cleared) and the run
+    // marker Graph(NetIdx, 0, 0) = 1. Layer 0 is then cut to the arcs that end in a child of
+    // the class, written into both cells, with ClassChildren, Parents (declared with the
+    // probability tables) and LastGraph describing the same arcs. A cancel leaves
+    // Graph(0, 0, 0) = -1 and the layer as it was, and returns normally.
     void ConstructBN(Single& Perc) override;
-    vb::Array<Integer> Graph;  // (0..nc, 0..numfld, 0..numfld)
+    vb::Array<Integer> Graph;      // (0..nc, 0..numfld, 0..numfld)
+    vb::Array<Integer> LastGraph;  // (0..numfld, 0..numfld) layer 0's kept arcs: (p, c) 1, (c, p) 2
 
     // ---- cost table and graph exchange: graph_exchange.cpp ----
     void GetCostTable(vb::Array<Single>& TmpTable) override;
@@ -89,6 +102,37 @@ public:
 
     // ---- learning driver: learn_stru.cpp ----
     void LearnStru(Single& Threshold) override;
+    vb::Array<Integer> SavedGraph;   // (0..nc, 0..numfld, 0..numfld) the model kept so far
+    Single BestScore = 0;            // hold-out score of the kept model
+    Single BestThreshold = 0;        // threshold of the best single net the search found
+    vb::Array<Integer> CandGraph1, CandGraph2, CandGraph3;  // (0..numfld, 0..numfld)
+    vb::Array<Integer> BestGraph;    // single net (0..numfld, 0..numfld); multi-net (0..nc, ..)
+    vb::Array<Integer> LastMNGraph;  // (0..nc, 0..numfld, 0..numfld) the last multi-net scored
+    // The steps: the single net (threshold given, or searched), the multi-net (threshold
+    // given, or scanned around the single net's), one multi-net construction per class value.
+    void LearnStruBN(Single T);
+    void LearnStruMN(Single T);
+    void ConstructMN(Single T);
+    // Feature := the class and both ends of every link of layer 0; SubsetFixed when that
+    // leaves a field out.
+    void MarkFeatureSubset();
+    // Same links i < j (single net), or the same links of layers 1..nc among fields 2..numfld.
+    bool SameGraphBN(const vb::Array<Integer>& A, const vb::Array<Integer>& B) const;
+    bool SameGraphMN(const vb::Array<Integer>& A, const vb::Array<Integer>& B) const;
+    bool LearnModels(Single T);
+    bool SearchThresholdBN();
+    bool Score(bool multiNet, Single tablesShare, Single afterShare, Single& score);
+    void KeepBetter(Single score, const vb::Array<Integer>& graph);
+    void EndHoldOutSearch();
+
+protected:
+    // The driver's two seams: one construction of layer NetIdx (ConstructBN), and scoring the
+    // current candidate (its tables from the learning rows, then the hold-out rows classified);
+    // false when the host cancelled. Tests replace them to pin the search's trajectory.
+    virtual void ConstructCandidate(Single T);
+    virtual bool ScoreCandidate(bool multiNet, Single& score);
+
+public:
 
     // ---- probability tables: learn_cpt.cpp ----
     bool LearnCPT(bool& MN) override;
@@ -161,9 +205,25 @@ public:
     static std::string RocFileName(Integer x, Integer y);
 
     // ---- classifier file: bnc_file.cpp ----
+    // ReadBncStru reads the head and structure (fields, labels, feature subset, cost table,
+    // graph; a single net's feature subset is derived from layer 0, as LearnCPT derives it);
+    // ReadBncCPT the class prior and the tables; WriteBnc writes the whole file.
     void ReadBncStru(std::string& FileNM) override;
     void ReadBncCPT(std::string& FileNM) override;
     void WriteBnc(std::string& FileNM) override;
+    // Gives the time and date of the file's comment line; empty: the system clock in the
+    // regional forms. Tests set a fixed clock.
+    std::function<void(std::string& time, std::string& date)> BncClock;
+    // A Single as the double of its shortest decimal text, for list-style items that must read
+    // back to the very same Single (probabilities, costs, the log's cached CMI values).
+    static double ExactSingle(Single v);
+
+    // ---- learning log: learning_log.cpp ----
+    // Writes the run's statistics to the output log `logo` (created or replaced): fields,
+    // hold-out flag, total, labels, value counts, mutual information and cached conditioning
+    // sets of every layer. The learning driver calls it at the end of a completed run when
+    // `logo` is not empty; a file error reaches the caller as the runtime's error.
+    void WriteLog();
 
 private:
     DataEngineEvents* sink_ = nullptr;

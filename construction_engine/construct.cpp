@@ -77,9 +77,9 @@ void DataSet::Construct(Single& Perc, bool& bpres_, vb::Array<Integer>& rst) {
 
     ResetWorkingMI();
     if (bord)
-        throw com::Error(com::objectError(599), kSource,
-                         "The search with a complete ordering is not available yet");
-    ConstructNoOrd();
+        ConstructOrd();
+    else
+        ConstructNoOrd();
     SoundBeep();
     if (Cancel) {
         rst(0, 0) = -1;

@@ -16,6 +16,8 @@
 
 #include "construction_engine/data_set.h"
 #include "construction_engine/errors.h"
+#include "core/field_quoting.h"
+#include "platform/vb/regional.h"
 #include "platform/vb/strings.h"
 #include "platform/vb/text_file.h"
 
@@ -26,14 +28,6 @@ namespace {
 // A pair keeps at most this many sets from a log, so that the run that reads it can still add
 // its own to the cache.
 constexpr int kLogSetsPerPair = 80;
-
-// A name without the brackets of its SQL form: "[UNIT PRICE]" and "UNIT PRICE" are one field,
-// whichever quoting rule the writing run applied.
-std::string BareName(const std::string& name) {
-    if (name.size() >= 2 && name.front() == '[' && name.back() == ']')
-        return name.substr(1, name.size() - 2);
-    return name;
-}
 
 // The mutual information of a pair as the log holds it. Older logs wrote it with the regional
 // decimal symbol, so a comma is read as the decimal separator as well as a period; the texts
@@ -71,9 +65,10 @@ void DataSet::WriteLog(const std::string& path) {
             for (Integer s = 1; s <= NumStates(i); ++s) w.Write(StateCnt(i, s));
         w.EndLine();
     }
-    // Always with a period, whatever the regional settings: the reader must not depend on them.
+    // With the regional decimal symbol, as logs have always been written; the reader takes
+    // either symbol, so a log moves between regional settings unharmed.
     for (Integer i = 1; i < n; ++i) {
-        for (Integer j = i + 1; j <= n; ++j) w.Write(vb::FormatFixed(std::fabs(MICache(0, i, j)), 4));
+        for (Integer j = i + 1; j <= n; ++j) w.Write(vb::RegionalFixed(std::fabs(MICache(0, i, j)), 4));
         w.EndLine();
     }
     for (Integer i = 1; i < n; ++i) {
@@ -117,9 +112,9 @@ void DataSet::ReadLog(const std::string& path) {
         if (k < 3) throw EngineError(kInvalidLogFile);
         LogMap.ReDim(vb::To(k));
         for (Integer i = 1; i <= k; ++i) {
-            const std::string name = BareName(r.ReadItem());
+            const std::string name = core::BareFieldName(r.ReadItem());
             for (Integer j = 1; j <= numfld && LogMap(i) == 0; ++j)
-                if (BareName(vb::UCase(FieldNames(j))) == name) LogMap(i) = j;
+                if (core::BareFieldName(vb::UCase(FieldNames(j))) == name) LogMap(i) = j;
         }
         r.ReadItem();
 

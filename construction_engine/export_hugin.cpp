@@ -77,18 +77,7 @@ bool WriteHugin(const ExportModel& model, TableSource& tables, std::ostream& out
                 for (int s = 0; s < t.states; ++s) data += (s > 0 ? " " : "") + ProbText(t.at(0, s));
                 Line(out, data + " );");
             } else {
-                const int np = int(node.parents.size());
-                std::string line = " data = " + std::string(size_t(np + 1), '(');
-                for (int c = 1; c <= t.configurations; ++c) {
-                    line += Row(t, c - 1);
-                    if (c < t.configurations) {
-                        const int depth = ClosingDepth(parentStates, c);
-                        Line(out, line + std::string(size_t(depth), ')'));
-                        line = "       " + std::string(size_t(depth), '(');
-                    } else {
-                        Line(out, line + std::string(size_t(np + 1), ')') + ";");
-                    }
-                }
+                WriteBracketedRows(out, t, parentStates, " data = ", Row, "");
             }
             Line(out, "}");
             Line(out, "");

@@ -31,4 +31,21 @@ int ClosingDepth(const std::vector<int>& parentStates, int c) {
 
 std::string ProbText(vb::Single p) { return vb::Str(p); }
 
+void WriteBracketedRows(std::ostream& out, const NodeTable& t, const std::vector<int>& parentStates,
+                        const std::string& lead, std::string (*row)(const NodeTable&, int),
+                        const std::string& separator) {
+    const size_t all = parentStates.size() + 1;
+    std::string line = lead + std::string(all, '(');
+    for (int c = 1; c <= t.configurations; ++c) {
+        line += row(t, c - 1);
+        if (c < t.configurations) {
+            const size_t depth = size_t(ClosingDepth(parentStates, c));
+            out << line << std::string(depth, ')') << separator << "\r\n";
+            line = "       " + std::string(depth, '(');
+        } else {
+            out << line << std::string(all, ')') << ";\r\n";
+        }
+    }
+}
+
 }  // namespace vrellapi

@@ -63,6 +63,14 @@ int ClosingDepth(const std::vector<int>& parentStates, int c);
 // The probability text: vb::Str of the Single, e.g. " .3666667".
 std::string ProbText(vb::Single p);
 
+// The rows of a node table bracketed by parent configuration (Netica and Hugin): the first
+// line is `lead` and one opening bracket a parent plus one; every row but the last is followed
+// by its closing depth in brackets and `separator`, ending the line, and the next line begins
+// with seven blanks and as many opening brackets; the last row closes every bracket and ";".
+void WriteBracketedRows(std::ostream& out, const NodeTable& t, const std::vector<int>& parentStates,
+                        const std::string& lead, std::string (*row)(const NodeTable&, int),
+                        const std::string& separator);
+
 // Each writes the whole file to `out` and returns true, or returns false when NodeDone asked
 // it to stop (the text is then incomplete and must not be kept).
 bool WriteNetica(const ExportModel& model, TableSource& tables, std::ostream& out);

@@ -22,23 +22,6 @@ std::string Row(const NodeTable& t, int c) {
     return row;
 }
 
-// The probs lines of a node with parents: rows bracketed by parent configuration, the first
-// parent outermost.
-void ParentTable(std::ostream& out, const NodeTable& t, const std::vector<int>& parentStates) {
-    const int np = int(parentStates.size());
-    std::string line = "    " + std::string(size_t(np + 1), '(');
-    for (int c = 1; c <= t.configurations; ++c) {
-        line += Row(t, c - 1);
-        if (c < t.configurations) {
-            const int depth = ClosingDepth(parentStates, c);
-            Line(out, line + std::string(size_t(depth), ')') + ",");
-            line = "       " + std::string(size_t(depth), '(');
-        } else {
-            Line(out, line + std::string(size_t(np + 1), ')') + ";");
-        }
-    }
-}
-
 }  // namespace
 
 bool WriteNetica(const ExportModel& model, TableSource& tables, std::ostream& out) {
@@ -94,7 +77,7 @@ bool WriteNetica(const ExportModel& model, TableSource& tables, std::ostream& ou
                 }
                 Line(out, "   parents = (" + parents + ");");
                 Line(out, "   probs=");
-                ParentTable(out, t, parentStates);
+                WriteBracketedRows(out, t, parentStates, "    ", Row, ",");
             }
         }
         Line(out, "   title = " + EscapedQuoted(node.name) + ";");

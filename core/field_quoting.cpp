@@ -51,4 +51,9 @@ std::string QuoteFieldName(const std::string& name) {
     return "[" + name + "]";
 }
 
+std::string BareFieldName(const std::string& name) {
+    if (name.size() >= 2 && name.front() == '[' && name.back() == ']') return name.substr(1, name.size() - 2);
+    return name;
+}
+
 }  // namespace core

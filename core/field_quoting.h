@@ -13,6 +13,10 @@ namespace core {
 // The name in the form used in SQL: bare, bracketed, or unchanged when it begins with "[".
 std::string QuoteFieldName(const std::string& name);
 
+// The name without the brackets of its SQL form ("[UNIT PRICE]" -> "UNIT PRICE"), so that names
+// that logs wrote under one quoting rule match the names of a run under another.
+std::string BareFieldName(const std::string& name);
+
 // True for a word that the SQL dialect reserves (SELECT, COUNT, DATE, NAME ...), in any case.
 bool IsSqlReservedWord(const std::string& name);
 

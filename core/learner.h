@@ -62,6 +62,12 @@ struct CoreSettings {
     // The pairwise pass stores a computed MI into both cells of the pair (construction); the
     // classifier stores the cell (i, j) only and leaves the mirror to GetMI.
     bool pairPassBothCells = false;
+    // Search with a complete ordering: the budgets over the listed pairs and over the links,
+    // and where thinning starts on the construction engine's single percentage (negative: not
+    // set). Classifier / construction.
+    double orderedThickeningBudget = 65;      // 65 / 30
+    double orderedThinningBudget = 34.9;      // 34.9 / 9.9
+    Single orderedThinningStartPercent = -1;  // -1 / 90
 
     static CoreSettings Classifier(Integer maxVlus);
     static CoreSettings Construction();
@@ -248,6 +254,23 @@ public:
     // SetProgress: the construction engine's percentage is set to an absolute position.
     virtual void StartStage(const std::string& status) { (void)status; }
     virtual void SetProgress(Single percent) { (void)percent; }
+
+    // ---- search with a complete ordering (search_ordered.cpp) ----
+    // The search when field i comes before field j whenever i < j (bord), on layer NetIdx:
+    // drafting, thickening and thinning; every link points from the lower field to the higher
+    // one, so nothing is oriented. Reads the pair strengths from MIWork (set up by the caller);
+    // leaves the skeleton in Adj, MIWork absolute (lowered where a conditional value was
+    // smaller) and Threshold a tenth higher than it entered (the thinning level). Progress per
+    // listed pair and per re-tested link; the searchStartPercent and
+    // orderedThinningStartPercent positions of the settings are set through SetProgress.
+    void ConstructOrd();
+    // Is a and b (a < b) joined by a path without a collider when every link points from the
+    // lower field to the higher: down to earlier fields first, then only up, never above b?
+    bool HasPathOrd(Integer a, Integer b);
+    // Links a - b (a < b) unless the neighbours of b below b that lead back to a within eight
+    // levels, tested as one conditioning set, bring MIWork(NetIdx, a, b) below Threshold; no
+    // such neighbour links the pair without a test.
+    void TestEdgeOrd(Integer a, Integer b);
 
 protected:
     CoreSettings settings_;

@@ -23,6 +23,9 @@ CoreSettings CoreSettings::Classifier(Integer maxVlus) {
     s.searchStartPercent = -1;
     s.thinningStartPercent = -1;
     s.pairPassBothCells = false;
+    s.orderedThickeningBudget = 65;
+    s.orderedThinningBudget = 34.9;
+    s.orderedThinningStartPercent = -1;
     return s;
 }
 
@@ -46,6 +49,9 @@ CoreSettings CoreSettings::Construction() {
     s.searchStartPercent = 60;
     s.thinningStartPercent = 88;
     s.pairPassBothCells = true;
+    s.orderedThickeningBudget = 30;
+    s.orderedThinningBudget = 9.9;
+    s.orderedThinningStartPercent = 90;
     return s;
 }
 

@@ -103,10 +103,7 @@ start() {
     if [ "$(id -u)" -eq 0 ] && ! getent passwd postgres >/dev/null; then
         die "running as root but there is no postgres user to run the server as"
     fi
-    # A directory left by a run that died is not trusted: the cluster is made anew.
-    if [ -f "$dir/pgdata/postmaster.pid" ]; then
-        as_server_user "$pg_bin/pg_ctl" -D "$dir/pgdata" stop -m immediate -w >/dev/null 2>&1 || true
-    fi
+    # A folder left by a run that died (its server gone) is not trusted: the cluster is made anew.
     rm -rf "$dir"
     mkdir -p "$dir/pgdata" "$dir/socket"
     chmod 755 "$dir"
@@ -134,7 +131,7 @@ start() {
 }
 
 stop() {
-    if [ -f "$dir/pgdata/postmaster.pid" ]; then
+    if server_running; then
         as_server_user "$pg_bin/pg_ctl" -D "$dir/pgdata" stop -m fast -w >/dev/null ||
             die "the PostgreSQL server in $dir/pgdata did not stop"
     fi

@@ -1,7 +1,8 @@
 // The ODBC back end's inner parts: handles of the unixODBC driver manager with Jet's 3146
 // errors carrying the driver's diagnostics, the server's dialect, and the rendering of bound
-// Jet queries in it. Every call goes through the wide-character API, so texts and names reach
-// the driver as UTF-16 whatever the process's locale, and come back as UTF-8.
+// Jet queries in it. Texts never pass through the driver manager's own conversions, which
+// depend on the process's locale: a driver with wide-character functions is spoken to in
+// UTF-16 through them, one without (the SQLite driver) in UTF-8 through the narrow ones.
 #pragma once
 
 #include <sql.h>
@@ -25,10 +26,18 @@ std::string Utf8(const WString& text);
 // The process's ODBC 3 environment, made on first use and kept for the process's life.
 SQLHENV Environment();
 
-// The driver's diagnostic records of the handle, "[SQLSTATE] message" joined by blanks.
-std::string Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
+// The driver's diagnostic records of the handle, "[SQLSTATE] message" joined by blanks; wide:
+// through the wide-character call.
+std::string Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, bool wide = true);
 // Jet's "ODBC--call failed." with the driver's messages, for a call that returned an error.
-[[noreturn]] void Fail(SQLSMALLINT handleType, SQLHANDLE handle);
+[[noreturn]] void Fail(SQLSMALLINT handleType, SQLHANDLE handle, bool wide = true);
+
+// The value of one key of a connect string ("KEY=value;" pairs, a value possibly in braces),
+// the key in any case; "" when it is not there.
+std::string ConnectValue(const std::string& connect, const std::string& key);
+// Whether the driver the connect string leads to (by Driver=, or by its data source) has the
+// wide-character functions; true when that cannot be told, as for most drivers it holds.
+bool DriverIsWide(const std::string& connect);
 
 // The servers whose SQL differs where the Jet rules need it; any other speaks plain SQL.
 enum class Server : uint8_t { Generic, PostgreSql, Sqlite };
@@ -43,6 +52,7 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     SQLHDBC handle() const { return dbc_; }
+    bool wide() const { return wide_; }
     // The connect string as the driver completed it.
     const std::string& completed() const { return completed_; }
     Server server() const { return server_; }
@@ -54,6 +64,7 @@ private:
     std::string InfoText(SQLUSMALLINT info) const;
 
     SQLHDBC dbc_ = SQL_NULL_HDBC;
+    bool wide_ = true;
     std::string completed_;
     Server server_ = Server::Generic;
     std::string quote_ = "\"";
@@ -67,11 +78,12 @@ public:
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    SQLHSTMT handle() const { return stmt_; }
     // Runs the text with the values bound to its "?" markers in order.
     void Execute(const std::string& sql, const std::vector<Value>& params = {});
-    // Checks the return code of a catalog call made on handle().
-    void Check(SQLRETURN rc) const;
+    // The catalog's tables and views whose names match the pattern (SQLTables).
+    void Tables(const std::string& pattern);
+    // The catalog's columns of tables matching the patterns (SQLColumns; schema "": any).
+    void Columns(const std::string& schema, const std::string& table);
     bool Fetch();
     int ColumnCount() const;
     // The cell as text (Nothing for Null); binary cells as their bytes.
@@ -80,7 +92,10 @@ public:
     std::optional<int64_t> Integer(int column);
 
 private:
+    void Check(SQLRETURN rc) const;
+
     SQLHSTMT stmt_ = SQL_NULL_HSTMT;
+    bool wide_ = true;
 };
 
 // A column with what the renderer needs beyond its Jet type.

@@ -4,6 +4,9 @@
 // sees why (a refused login, an unknown data source, the server's complaint about a statement).
 #include <fmt/format.h>
 
+#include <clocale>
+#include <locale.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -152,6 +155,19 @@ SQLHENV Environment() {
     return env;
 }
 
+Utf8Scope::Utf8Scope() {
+    static const locale_t utf8 = [] {
+        for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"})
+            if (locale_t l = ::newlocale(LC_CTYPE_MASK, name, locale_t(0))) return l;
+        return locale_t(0);
+    }();
+    if (utf8) previous_ = ::uselocale(utf8);
+}
+
+Utf8Scope::~Utf8Scope() {
+    if (previous_) ::uselocale(static_cast<locale_t>(previous_));
+}
+
 std::string Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
     std::string out;
     for (SQLSMALLINT i = 1; i <= kMaxDiagnostics; ++i) {
@@ -182,8 +198,12 @@ Connection::Connection(const std::string& connect) {
     WString in = Wide(connect);
     std::vector<SQLWCHAR> out(8192);
     SQLSMALLINT outLength = 0;
-    SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, in.data(), SQLSMALLINT(in.size()), out.data(),
-                                     SQLSMALLINT(out.size()), &outLength, SQL_DRIVER_NOPROMPT);
+    SQLRETURN rc;
+    {
+        Utf8Scope utf8;
+        rc = SQLDriverConnectW(dbc_, nullptr, in.data(), SQLSMALLINT(in.size()), out.data(), SQLSMALLINT(out.size()),
+                               &outLength, SQL_DRIVER_NOPROMPT);
+    }
     if (!SQL_SUCCEEDED(rc)) {
         std::string detail = Diagnostics(SQL_HANDLE_DBC, dbc_);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
@@ -388,10 +408,17 @@ Value CellFromText(const std::string& text, FieldType type) {
         case dbCurrency:
             if (ParseNumber(text, d)) return Value(d);
             break;
-        case dbDate:
+        case dbDate: {
             if (auto serial = ParseStoredDate(text)) return Value(Date{*serial});
+            // A time of day alone is that time on day 0; a zone after a time is dropped, as the
+            // runtime's dates have none.
+            if (auto serial = ParseStoredDate("1899-12-30 " + text)) return Value(Date{*serial});
+            size_t zone = text.find_last_of("+-");
+            if (zone != std::string::npos && zone > 10)
+                if (auto serial = ParseStoredDate(text.substr(0, zone))) return Value(Date{*serial});
             if (ParseNumber(text, d)) return Value(Date{d});
             break;
+        }
         default: break;
     }
     // Texts, and a cell that its column's type cannot read, come back as the text itself.

@@ -305,9 +305,8 @@ private:
         std::vector<CatalogEntry> all = Catalog();
         for (const CatalogEntry& e : all)
             if (e.name == name) return e;
-        const std::string wanted = vb::UCase(name);
         for (const CatalogEntry& e : all)
-            if (vb::UCase(e.name) == wanted) return e;
+            if (sql::SameName(e.name, name)) return e;
         return std::nullopt;
     }
 
@@ -398,7 +397,7 @@ private:
         std::string text = "CREATE TABLE " + conn_->QuoteName(name) + " (";
         for (size_t i = 0; i < fields.size(); ++i) {
             for (size_t j = 0; j < i; ++j)
-                if (vb::UCase(fields[j].Name) == vb::UCase(fields[i].Name))
+                if (sql::SameName(fields[j].Name, fields[i].Name))
                     throw Error(3191, fmt::format("Cannot define field '{}' more than once.", fields[i].Name));
             if (i) text += ", ";
             text += conn_->QuoteName(fields[i].Name) + " " + ColumnTypeName(conn_->server(), fields[i].Type, fields[i].Size);

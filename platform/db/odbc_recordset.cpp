@@ -5,7 +5,6 @@
 #include <fmt/format.h>
 
 #include "platform/db/odbc_backend.h"
-#include "platform/vb/strings.h"
 
 namespace db::odbc {
 namespace {
@@ -52,9 +51,8 @@ public:
 
     const Field& Fields(const std::string& name) const override {
         CheckOpen();
-        const std::string wanted = vb::UCase(name);
         for (size_t i = 0; i < fields_.size(); ++i)
-            if (vb::UCase(fields_[i].Name) == wanted) return Fields(int(i));
+            if (sql::SameName(fields_[i].Name, name)) return Fields(int(i));
         throw Error(errnum::kItemNotFound, fmt::format("Item not found in this collection: no field '{}'.", name));
     }
 

@@ -1,6 +1,8 @@
 // The driver manager's lists for the programs' data-source pages: the named data sources with
 // their drivers (SQLDataSources) and the installed drivers (SQLDrivers), each walked from the
 // first entry so that a second listing starts over.
+#include <algorithm>
+
 #include "platform/db/odbc.h"
 #include "platform/db/odbc_backend.h"
 

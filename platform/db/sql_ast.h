@@ -8,12 +8,26 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
 #include "platform/db/database.h"
 
 namespace db::sql {
+
+// Names and keywords compare without regard to case (ASCII letters; labels and names are
+// compared as the Jet engine does).
+inline bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = char(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = char(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
 
 // A table or column name as written: bare, or in [brackets] (the brackets are not part of text).
 struct Name {
@@ -25,6 +39,12 @@ struct Name {
 enum class AggregateFn : uint8_t { Count, Sum, Max, Min, Avg };
 
 enum class CompareOp : uint8_t { Eq, Ne, Lt, Gt, Le, Ge };
+
+// The operator as SQL writes it: "=", "<>", "<", ">", "<=", ">=".
+inline const char* CompareOpText(CompareOp op) {
+    static const char* const text[] = {"=", "<>", "<", ">", "<=", ">="};
+    return text[int(op)];
+}
 
 // One expression of a select list, WHERE clause, GROUP BY or ORDER BY.
 struct Expr {

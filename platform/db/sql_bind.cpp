@@ -9,15 +9,6 @@
 namespace db::sql {
 namespace {
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Upper(a[i]) != Upper(b[i])) return false;
-    return true;
-}
-
 bool IsTextType(FieldType t) { return t == dbText || t == dbMemo; }
 bool IsIntegerType(FieldType t) { return t == dbByte || t == dbInteger || t == dbLong; }
 
@@ -192,14 +183,13 @@ private:
     const TableInfo& table_;
 };
 
-bool CaseInsensitive(const BoundExpr& e) { return !e.typed || IsTextType(e.type); }
 
 OrderKey MakeOrderKey(const BoundExpr& e, bool descending) {
     OrderKey k;
     k.expr = e;
     k.descending = descending;
-    k.caseInsensitive = CaseInsensitive(e);
-    k.jetBoolean = e.typed && e.type == dbBoolean;
+    k.caseInsensitive = IsCaseInsensitive(e);
+    k.jetBoolean = IsJetBoolean(e);
     return k;
 }
 
@@ -278,7 +268,7 @@ BoundSelect BindSelect(const Select& select, const TableLookup& lookup) {
     for (const Expr& g : select.groupBy) {
         if (g.kind != Expr::Kind::Column) throw Error(errnum::kSyntaxError, fmt::format("Cannot group on '{}'.", g.text));
         BoundExpr col = binder.Column(g);
-        out.groupBy.push_back({col, CaseInsensitive(col)});
+        out.groupBy.push_back({col, IsCaseInsensitive(col)});
     }
 
     if (select.distinct && !anyAggregate && select.groupBy.empty()) {
@@ -290,7 +280,7 @@ BoundSelect BindSelect(const Select& select, const TableLookup& lookup) {
             for (const BoundItem& item : out.items) {
                 bool known = false;
                 for (const GroupKey& k : out.groupBy) known = known || SameColumn(k.expr, item.expr);
-                if (!known) out.groupBy.push_back({item.expr, CaseInsensitive(item.expr)});
+                if (!known) out.groupBy.push_back({item.expr, IsCaseInsensitive(item.expr)});
             }
         } else {
             out.distinctRows = true;

@@ -66,6 +66,11 @@ struct BoundExpr {
     bool typed = true;           // false: typed by the stored value (untyped column, or over one)
 };
 
+// A text (or untyped) result: compared, grouped and ordered without regard to case.
+inline bool IsCaseInsensitive(const BoundExpr& e) { return !e.typed || e.type == dbText || e.type == dbMemo; }
+// A Boolean column's result: True is -1 and False 0 in comparisons, sums and order.
+inline bool IsJetBoolean(const BoundExpr& e) { return e.typed && e.type == dbBoolean; }
+
 struct BoundItem {
     BoundExpr expr;
     std::string name;             // the result column's name

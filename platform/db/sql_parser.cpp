@@ -26,14 +26,7 @@ bool IsNameStart(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' &
 bool IsNameChar(unsigned char c) { return IsNameStart(c) || (c >= '0' && c <= '9') || c == '_'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-
-bool EqualsNoCase(const std::string& a, const char* b) {
-    size_t i = 0;
-    for (; i < a.size() && b[i]; ++i)
-        if (Upper(a[i]) != Upper(b[i])) return false;
-    return i == a.size() && !b[i];
-}
+bool EqualsNoCase(const std::string& a, const char* b) { return SameName(a, b); }
 
 const char* const kReserved[] = {
     "SELECT", "DISTINCT", "FROM", "WHERE", "AND", "OR", "NOT", "IS", "NULL", "GROUP", "ORDER", "BY",
@@ -633,6 +626,29 @@ Select ParseSelect(const std::string& text) {
     Statement s = ParseStatement(text);
     if (auto* select = std::get_if<Select>(&s)) return std::move(*select);
     throw Error(errnum::kInvalidSql, fmt::format("Invalid SQL statement; expected 'SELECT': '{}'.", text));
+}
+
+Select ParseRecordsetSource(const std::string& text) {
+    size_t start = text.find_first_not_of(" \t\r\n");
+    size_t end = start;
+    while (end < text.size() && IsNameStart((unsigned char)text[end])) ++end;
+    const std::string word = start == std::string::npos ? "" : text.substr(start, end - start);
+    bool statement = start != std::string::npos && text[start] == '(';
+    for (const char* w : {"SELECT", "INSERT", "UPDATE", "DELETE", "CREATE", "ALTER", "DROP", "TRANSFORM", "PARAMETERS"})
+        statement = statement || EqualsNoCase(word, w);
+    if (!statement) {
+        Select all;
+        SelectItem star;
+        star.star = true;
+        all.items.push_back(std::move(star));
+        size_t last = text.find_last_not_of(" \t\r\n");
+        all.from.name.text = start == std::string::npos ? "" : text.substr(start, last - start + 1);
+        return all;
+    }
+    Statement st = ParseStatement(text);
+    auto* s = std::get_if<Select>(&st);
+    if (!s || s->into) throw Error(3219, fmt::format("Invalid operation: '{}' returns no rows.", text));
+    return std::move(*s);
 }
 
 std::string QuoteJetName(const std::string& name) {

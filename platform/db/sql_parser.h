@@ -16,6 +16,10 @@ Statement ParseStatement(const std::string& text);
 // A SELECT text; any other statement fails with 3129.
 Select ParseSelect(const std::string& text);
 
+// What OpenRecordset opens: a SELECT text, or a table or query name alone, which stands for
+// "select * from [name]". An action statement or a SELECT ... INTO fails with 3219.
+Select ParseRecordsetSource(const std::string& text);
+
 // The name in the form the parser reads back: bare when it is a plain name, else in brackets.
 // db::Error 3075 for a name that cannot be written (empty, or holding "]").
 std::string QuoteJetName(const std::string& name);

@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <list>
 #include <map>
 #include <memory>
 #include <optional>
@@ -49,8 +50,9 @@ public:
 private:
     sqlite3* db_;
     std::string name_;
-    std::unordered_map<std::string, std::vector<sqlite3_stmt*>> idle_;
-    size_t idleCount_ = 0;
+    // Statements not in use, the most recently used first; the least recently used one is
+    // finalized when the list is full.
+    std::list<sqlite3_stmt*> idle_;
 };
 
 // A statement taken from the connection's cache for one scope. The connection must outlive it

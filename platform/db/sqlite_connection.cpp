@@ -53,19 +53,17 @@ std::string TextOf(sqlite3_stmt* stmt, int index) {
 Connection::Connection(sqlite3* handle, std::string name) : db_(handle), name_(std::move(name)) {}
 
 Connection::~Connection() {
-    for (auto& [sql, list] : idle_)
-        for (sqlite3_stmt* s : list) sqlite3_finalize(s);
+    for (sqlite3_stmt* s : idle_) sqlite3_finalize(s);
     sqlite3_close_v2(db_);
 }
 
 sqlite3_stmt* Connection::Acquire(const std::string& sql) {
-    auto it = idle_.find(sql);
-    if (it != idle_.end() && !it->second.empty()) {
-        sqlite3_stmt* s = it->second.back();
-        it->second.pop_back();
-        --idleCount_;
-        return s;
-    }
+    for (auto it = idle_.begin(); it != idle_.end(); ++it)
+        if (sql == sqlite3_sql(*it)) {
+            sqlite3_stmt* s = *it;
+            idle_.erase(it);
+            return s;
+        }
     sqlite3_stmt* s = nullptr;
     int rc = sqlite3_prepare_v3(db_, sql.c_str(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &s, nullptr);
     if (rc != SQLITE_OK) Fail(rc);
@@ -76,12 +74,11 @@ void Connection::Release(sqlite3_stmt* stmt) {
     if (!stmt) return;
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
-    if (idleCount_ >= kMaxIdleStatements) {
-        sqlite3_finalize(stmt);
-        return;
+    idle_.push_front(stmt);
+    if (idle_.size() > kMaxIdleStatements) {
+        sqlite3_finalize(idle_.back());
+        idle_.pop_back();
     }
-    idle_[sqlite3_sql(stmt)].push_back(stmt);
-    ++idleCount_;
 }
 
 void Connection::Run(const std::string& sql) {

@@ -15,16 +15,6 @@ namespace {
 
 constexpr size_t kMaxPlans = 512;
 
-bool IsStatementText(const std::string& text) {
-    std::string t = vb::UCase(vb::Trim(text));
-    size_t end = 0;
-    while (end < t.size() && t[end] >= 'A' && t[end] <= 'Z') ++end;
-    std::string word = t.substr(0, end);
-    for (const char* w : {"SELECT", "INSERT", "UPDATE", "DELETE", "CREATE", "ALTER", "DROP", "TRANSFORM", "PARAMETERS"})
-        if (word == w) return true;
-    return !t.empty() && t[0] == '(';
-}
-
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat sa {}, sb {};
     if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
@@ -172,20 +162,7 @@ std::shared_ptr<const QueryPlan> SqliteDatabase::Plan(const std::string& text) {
 }
 
 std::shared_ptr<const QueryPlan> SqliteDatabase::BuildPlan(const std::string& text) {
-    sql::Select select;
-    if (IsStatementText(text)) {
-        sql::Statement st = sql::ParseStatement(text);
-        auto* s = std::get_if<sql::Select>(&st);
-        if (!s || s->into) throw Error(3219, fmt::format("Invalid operation: '{}' returns no rows.", text));
-        select = std::move(*s);
-    } else {
-        // A table or query name alone opens all its rows, as "select * from [name]" does.
-        sql::SelectItem star;
-        star.star = true;
-        select.items.push_back(std::move(star));
-        select.from.name.text = vb::Trim(text);
-    }
-    return PlanFor(select);
+    return PlanFor(sql::ParseRecordsetSource(text));
 }
 
 std::shared_ptr<QueryPlan> SqliteDatabase::PlanFor(const sql::Select& select) {

@@ -133,14 +133,6 @@ private:
     const std::vector<Value>* current_ = nullptr;
 };
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
-bool SameName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (Upper(a[i]) != Upper(b[i])) return false;
-    return true;
-}
-
 class SqliteRecordset : public Recordset {
 public:
     SqliteRecordset(std::shared_ptr<Connection> conn, std::shared_ptr<const QueryPlan> plan, int16_t type,
@@ -336,7 +328,7 @@ private:
 
     int IndexOf(const std::string& name) const {
         for (size_t i = 0; i < fields_.size(); ++i)
-            if (SameName(fields_[i].Name, name)) return int(i);
+            if (sql::SameName(fields_[i].Name, name)) return int(i);
         throw Error(errnum::kItemNotFound, fmt::format("Item not found in this collection: no field '{}'.", name));
     }
 

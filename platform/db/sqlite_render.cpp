@@ -11,21 +11,6 @@ namespace {
 
 using sql::BoundExpr;
 
-const char* OpText(sql::CompareOp op) {
-    switch (op) {
-        case sql::CompareOp::Eq: return "=";
-        case sql::CompareOp::Ne: return "<>";
-        case sql::CompareOp::Lt: return "<";
-        case sql::CompareOp::Gt: return ">";
-        case sql::CompareOp::Le: return "<=";
-        case sql::CompareOp::Ge: return ">=";
-    }
-    return "=";
-}
-
-bool CaseInsensitive(const BoundExpr& e) { return !e.typed || e.type == dbText || e.type == dbMemo; }
-bool IsBoolean(const BoundExpr& e) { return e.typed && e.type == dbBoolean; }
-
 class Renderer {
 public:
     Renderer(const sql::TableInfo& table, std::vector<Value>& params) : table_(table), params_(params) {}
@@ -74,7 +59,7 @@ private:
     std::string Aggregate(const BoundExpr& e) {
         const BoundExpr& arg = e.args[0];
         std::string a = Column(arg.column);
-        if (IsBoolean(arg) && e.fn != sql::AggregateFn::Count) a = "-(" + a + "<>0)";
+        if (sql::IsJetBoolean(arg) && e.fn != sql::AggregateFn::Count) a = "-(" + a + "<>0)";
         switch (e.fn) {
             case sql::AggregateFn::Count: return "count(" + a + ")";
             case sql::AggregateFn::Sum: return "sum(" + a + ")";
@@ -82,7 +67,7 @@ private:
             case sql::AggregateFn::Max:
             case sql::AggregateFn::Min: {
                 std::string fn = e.fn == sql::AggregateFn::Max ? "max(" : "min(";
-                return fn + a + (CaseInsensitive(arg) ? " COLLATE NOCASE)" : ")");
+                return fn + a + (sql::IsCaseInsensitive(arg) ? " COLLATE NOCASE)" : ")");
             }
         }
         return "NULL";
@@ -97,7 +82,7 @@ private:
             default: break;
         }
         std::string right = Expr(e.args[1]);
-        return "(" + left + " " + OpText(e.op) + " " + right + ")";
+        return "(" + left + " " + sql::CompareOpText(e.op) + " " + right + ")";
     }
 
     const sql::TableInfo& table_;

@@ -435,11 +435,11 @@ TEST(ExportNames, DerivedIdentifiers) {
     };
     const Case cases[] = {
         {{"Age", "A_1", "x9"}, {"Age", "A_1", "x9"}},  // plain: unchanged
-        {{"[Unit Price]", "[Date]", "[2ndValue]", "[A-B+C]"}, {"Unit_Price", "Date", "n2ndValue", "A_Bplus_C"}},
+        {{"[Unit Price]", "[Date]", "[2ndValue]", "[A-B+C]"}, {"Unit_Price", "Date", "n2ndValue", "A_BplusC"}},
         {{"<5.5", ">5.5<7", ">7", "?", "40-49", ""}, {"lt5_5", "gt5_5lt7", "gt7", "missing", "n40_49", "n"}},
-        {{"A", "a", "A"}, {"A", "a_2", "A_2"}},       // repeats, in any case
+        {{"A", "a", "A"}, {"A", "a_2", "A_3"}},       // repeats, in any case
         {{"[A B]", "A_B"}, {"A_B_2", "A_B"}},          // a plain name keeps its spelling
-        {{"node", "NODE_2"}, {"node_2", "NODE_2_2"}},  // reserved words
+        {{"node", "NODE_2"}, {"node_3", "NODE_2"}},    // a reserved word, and a plain name it meets
         {{"ABCDEFGHIJKLMNOPQRSTUVWXYZ_0123", "[ABCDEFGHIJKLMNOPQRSTUVWXYZ_0123 x]"},
          {"ABCDEFGHIJKLMNOPQRSTUVWXYZ_012", "ABCDEFGHIJKLMNOPQRSTUVWXYZ_0_2"}},  // 30 at most
     };

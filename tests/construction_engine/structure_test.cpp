@@ -1,6 +1,6 @@
 // Construct on tables drawn from known networks: the skeleton and collider orientation of
-// three-node networks, forbidden and required links on data, and the recovery of a generated
-// network of twenty nodes.
+// three-node networks, forbidden and required links on data, the search under a complete
+// ordering, and the recovery of a generated network of twenty nodes.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -89,6 +89,36 @@ TEST(ConstructOnData, ForbiddenAndRequiredLinks) {
     }
 }
 
+TEST(ConstructOnData, CompleteOrdering) {
+    struct Case {
+        const char* what;
+        Network net;
+        std::vector<std::string> order;  // the complete ordering, first field first
+        bool requireFirstPair;           // ce(0, 1) with bpres
+        Integer ab, ac, bc;              // codes of the pairs in that order
+    };
+    // Every link points from the earlier field to the later one; the collider's parents stay
+    // apart unless a required link joins them.
+    const Case cases[] = {
+        {"chain", Chain(), {"A", "B", "C"}, false, 1, 0, 1},
+        {"fork", Fork(), {"B", "A", "C"}, false, 1, 1, 0},
+        {"collider", Collider(), {"A", "B", "C"}, false, 0, 1, 1},
+        {"collider with a required link", Collider(), {"A", "B", "C"}, true, 1, 1, 1},
+    };
+    for (const Case& c : cases) {
+        InitArgs a(c.order);
+        a.bord = true;
+        if (c.requireFirstPair) a.ce(0, 1) = 1;
+        DataSet d;
+        const std::string file = std::string("ordered_") + c.what;
+        const vb::Array<Integer> rst =
+            Learn(d, a, SampledDatabase(c.net, 5000, file), 1, c.requireFirstPair);
+        EXPECT_EQ(Code(rst, 1, 2), c.ab) << c.what;
+        EXPECT_EQ(Code(rst, 1, 3), c.ac) << c.what;
+        EXPECT_EQ(Code(rst, 2, 3), c.bc) << c.what;
+    }
+}
+
 TEST(ConstructOnData, RecoversAGeneratedNetwork) {
     testsupport::RandomNetworkOptions opt;
     opt.nodes = 20;
@@ -97,30 +127,38 @@ TEST(ConstructOnData, RecoversAGeneratedNetwork) {
     opt.arcProbability = 0.12;
     opt.strength = 0.7;
     const Network net = testsupport::RandomNetwork(opt, 2024);
-    InitArgs a(NodeNames(net));
-    DataSet d;
-    const vb::Array<Integer> rst = Learn(d, a, SampledDatabase(net, 10000, "random20", 7));
-
-    int missing = 0, extra = 0, reversed = 0, unoriented = 0, bothWays = 0;
     const auto arcs = net.Arcs();
     std::set<std::pair<int, int>> truth;
     for (auto [p, c] : arcs) truth.insert({std::min(p, c) + 1, std::max(p, c) + 1});
-    for (auto [p, c] : arcs) {
-        const Integer code = Code(rst, Integer(p + 1), Integer(c + 1));
-        if (code == 0) ++missing;
-        else if (IsParent(rst, Integer(c + 1), Integer(p + 1))) ++reversed;
-        else if (code == 3) ++unoriented;
-        else if (code == 4) ++bothWays;
+
+    // Without an ordering, and with the node order, which is a complete ordering of the network.
+    for (bool bord : {false, true}) {
+        InitArgs a(NodeNames(net));
+        a.bord = bord;
+        DataSet d;
+        const vb::Array<Integer> rst = Learn(d, a, SampledDatabase(net, 10000, "random20", 7));
+        int missing = 0, extra = 0, reversed = 0, unoriented = 0, bothWays = 0;
+        for (auto [p, c] : arcs) {
+            const Integer code = Code(rst, Integer(p + 1), Integer(c + 1));
+            if (code == 0) ++missing;
+            else if (IsParent(rst, Integer(c + 1), Integer(p + 1))) ++reversed;
+            else if (code == 3) ++unoriented;
+            else if (code == 4) ++bothWays;
+        }
+        for (Integer i = 1; i < 20; ++i)
+            for (Integer j = i + 1; j <= 20; ++j)
+                if (Code(rst, i, j) != 0 && !truth.count({i, j})) ++extra;
+        std::cout << "20-node network, " << arcs.size() << " arcs, "
+                  << (bord ? "complete ordering" : "no ordering") << ": missing " << missing
+                  << ", extra " << extra << ", reversed " << reversed << ", unoriented "
+                  << unoriented << ", both ways " << bothWays << "\n";
+        EXPECT_LE(missing, int(arcs.size()) / 4) << bord;
+        EXPECT_LE(extra, 3) << bord;
+        EXPECT_LE(reversed, int(arcs.size()) / 3) << bord;
+        if (bord) {
+            EXPECT_EQ(reversed + unoriented + bothWays, 0);
+        }
     }
-    for (Integer i = 1; i < 20; ++i)
-        for (Integer j = i + 1; j <= 20; ++j)
-            if (Code(rst, i, j) != 0 && !truth.count({i, j})) ++extra;
-    std::cout << "20-node network, " << arcs.size() << " arcs: missing " << missing << ", extra "
-              << extra << ", reversed " << reversed << ", unoriented " << unoriented
-              << ", both ways " << bothWays << "\n";
-    EXPECT_LE(missing, int(arcs.size()) / 4);
-    EXPECT_LE(extra, 3);
-    EXPECT_LE(reversed, int(arcs.size()) / 3);
 }
 
 }  // namespace

@@ -258,12 +258,12 @@ TEST(InitStruMN, EveryClassLayerCountsExactlyTheRowsOfItsValue) {
     };
     for (const Column& c : columns) {
         testsupport::TempDir dir;
-        testsupport::TableSpec spec{
+        testsupport::TableSpec tableSpec{
             "T", {{"Cls", c.type, 50}, {"X", db::dbText, 10}, {"Y", db::dbText, 10}}, {}};
         for (size_t v = 0; v < c.values.size(); ++v)
             for (size_t r = 0; r <= v; ++r)
-                spec.rows.push_back({c.values[v], db::Value("x"), db::Value("y")});
-        testsupport::CreateSqliteFile(dir.Path("t.db"), {spec});
+                tableSpec.rows.push_back({c.values[v], db::Value("x"), db::Value("y")});
+        testsupport::CreateSqliteFile(dir.Path("t.db"), {tableSpec});
         auto database = db::DBEngine::OpenDatabase(dir.Path("t.db"));
 
         const auto classes = vb::Integer(c.values.size());

@@ -24,9 +24,9 @@ void ProgressRecorder::PercentDone(vb::Single Percent1, vb::Single Percent2, boo
     if (cancelAt_ > 0 && int(calls.size()) == cancelAt_) Cancel = true;
 }
 
-EngineFixture::EngineFixture(TableSpec spec, std::vector<std::string> fieldList, vb::Long maxRows,
+EngineFixture::EngineFixture(TableSpec tableSpec, std::vector<std::string> fieldList, vb::Long maxRows,
                              vb::Integer maxVlus, std::string frequency)
-    : table(std::move(spec)), fields(std::move(fieldList)), freq(std::move(frequency)) {
+    : table(std::move(tableSpec)), fields(std::move(fieldList)), freq(std::move(frequency)) {
     CreateSqliteFile(dir.Path("train.db"), {table});
     db = db::DBEngine::OpenDatabase(dir.Path("train.db"));
     engine.Init(maxRows, maxVlus);

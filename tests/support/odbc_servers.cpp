@@ -167,9 +167,13 @@ void RunNativeSql(const std::string& connect, const std::vector<std::string>& st
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
     db::odbc::WString in = Wide(connect);
-    if (!SQL_SUCCEEDED(SQLDriverConnectW(dbc, nullptr, in.data(), SQLSMALLINT(in.size()), nullptr, 0, nullptr,
-                                         SQL_DRIVER_NOPROMPT)))
-        fail(SQL_HANDLE_DBC, dbc, "cannot connect with " + connect);
+    SQLRETURN rc;
+    {
+        db::odbc::Utf8Scope utf8;  // texts reach a driver without wide functions as UTF-8
+        rc = SQLDriverConnectW(dbc, nullptr, in.data(), SQLSMALLINT(in.size()), nullptr, 0, nullptr,
+                               SQL_DRIVER_NOPROMPT);
+    }
+    if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_DBC, dbc, "cannot connect with " + connect);
     SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
     for (const std::string& sql : statements) {
         db::odbc::WString text = Wide(sql);

@@ -143,6 +143,7 @@ TEST(OdbcCatalog, ServerTypesReadAsJetTypes) {
         {"numeric(10,2)", "NUMERIC", "12.75", db::dbDouble, D(12.75)},
         {"timestamp", "DATETIME", "'2024-01-01 12:00:00'", db::dbDate, W(45292.5)},
         {"date", "DATE", "'2024-01-01'", db::dbDate, W(45292)},
+        {"time", "TIME", "'06:00:00'", db::dbDate, W(0.25)},
         {"varchar(20)", "VARCHAR(20)", "'x''y'", db::dbText, T("x'y")},
         {"text", "TEXT", "'Ünïcode'", db::dbText, T("Ünïcode")},
     };
@@ -171,7 +172,7 @@ TEST(OdbcCatalog, ServerTypesReadAsJetTypes) {
             EXPECT_EQ(rows[0][i], c.value) << (pg ? c.pg : c.sqlite);
             EXPECT_EQ(rows[1][i], kNull) << (pg ? c.pg : c.sqlite);
         }
-        EXPECT_EQ(def.FieldByName("c9").Size, 20);
+        EXPECT_EQ(def.FieldByName("c10").Size, 20);
         db->Close();
     }
 }
