@@ -46,7 +46,7 @@ void DataSet::Construct(Single& Perc, bool& bpres_, vb::Array<Integer>& rst) {
     // Refusals come before anything changes, so that a refused call leaves the object as it
     // was: a run needs Init's statistics and knowledge, and starts from the skeleton Init set
     // up, which a finished run has replaced.
-    if (!InitDone) throw EngineError(kConstructBeforeInit);
+    if (!InitDone) throw EngineError(kNeedsInit, "Construct");
     if (Constructed) throw EngineError(kConstructTwice);
     // The drafting loop stops at the first pair below the threshold; with no positive
     // threshold it would link every dependent pair. NaN fails this test too.

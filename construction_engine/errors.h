@@ -51,7 +51,8 @@ inline constexpr EngineErrorDef kConstructTwice{
     522,
     "Construct runs once per DataSet object; create a new object and call Init for the next "
     "construction"};
-inline constexpr EngineErrorDef kConstructBeforeInit{523, "Construct needs a completed Init"};
+// {} names the method: Construct, LearnCP and MarkovFS all work on what Init read.
+inline constexpr EngineErrorDef kNeedsInit{523, "{} needs a completed Init"};
 inline constexpr EngineErrorDef kBadThreshold{524, "The threshold factor must be greater than 0"};
 inline constexpr EngineErrorDef kLogNotCreatable{
     525, "The output log file {} cannot be created; choose another file or folder"};
@@ -61,24 +62,22 @@ inline constexpr EngineErrorDef kQuoteInLog{
     "The construction log cannot hold the double quote in {}; rename it, or run without an "
     "output log"};
 // ---- probability tables and export (learn_cp.cpp), ranking (markov_fs.cpp) ----
-// {} names the method.
-inline constexpr EngineErrorDef kNeedsInit{527, "{} needs a completed Init"};
 // A node's parents and the node itself are the grouping fields of one count query.
 inline constexpr EngineErrorDef kTooManyParents{
-    528,
+    527,
     "The field {} has more than 19 parents, more than a probability table can be learned for; "
     "remove some of its links"};
 // A field over the value limit has no labels, so its values cannot be coded as a parent's.
 inline constexpr EngineErrorDef kParentOverLimit{
-    529,
+    528,
     "The field {} has more than 65 values and cannot be a parent in a probability table; remove "
     "its links to other fields or group its values"};
 inline constexpr EngineErrorDef kTableTooLarge{
-    530,
+    529,
     "The probability table of the field {} would have more than 4000000 cells (parent "
     "configurations x states); remove some of its links or group its parents' values"};
 inline constexpr EngineErrorDef kTableChanged{
-    531,
+    530,
     "The table holds values of the field {} that it did not hold when Init read it; create a new "
     "object and call Init again"};
 
@@ -86,10 +85,9 @@ inline constexpr EngineErrorDef kTableChanged{
 inline constexpr EngineErrorDef kErrorTable[] = {
     kTooFewFields,    kInvalidFieldName,      kInvalidLogFile, kLogPastEnd,
     kBadPartialOrdering, kBadCausesEffects,   kLogRegionalFormat, kEmptyTable,
-    kRequiredLinkOverLimit, kKnowledgeLoop,   kConstructTwice, kConstructBeforeInit,
+    kRequiredLinkOverLimit, kKnowledgeLoop,   kConstructTwice, kNeedsInit,
     kBadThreshold,    kLogNotCreatable,       kQuoteInLog,
-    kNeedsInit,       kTooManyParents,        kParentOverLimit, kTableTooLarge,
-    kTableChanged,
+    kTooManyParents,  kParentOverLimit,       kTableTooLarge,  kTableChanged,
 };
 
 // The engine's error with the table's text; `subject` fills the text's "{}".

@@ -271,6 +271,15 @@ public:
     // levels, tested as one conditioning set, bring MIWork(NetIdx, a, b) below Threshold; no
     // such neighbour links the pair without a test.
     void TestEdgeOrd(Integer a, Integer b);
+    // Drafting steps both searches share (drafting.cpp). StrongestPair: the pair drafting picks
+    // next, the largest MIWork(NetIdx, i, j) above 0 over FirstFld <= i < j <= numfld, the
+    // first in scan order among equal values, skipping fields not marked in `relevant` (when
+    // it is not empty) and, with SubsetFixed, fields outside the feature subset; false when no
+    // pair is left. RestoreDraftedMI: every MIWork(NetIdx, i, j), i < j, back to its absolute
+    // value once drafting has negated the picked pairs.
+    bool StrongestPair(const std::vector<bool>& relevant, Integer& i, Integer& j,
+                       Single& value) const;
+    void RestoreDraftedMI();
 
 protected:
     CoreSettings settings_;

@@ -121,34 +121,15 @@ void Learner::ConstructOrd() {
     Phase = 1;
     std::vector<bool> relevant;
     if (tmpFilter) relevant = ClassRelevance();
-    auto takesPart = [&](Integer i) {
-        if (tmpFilter && !relevant[size_t(i)]) return false;
-        if (SubsetFixed && Feature(i) == 0) return false;
-        return true;
-    };
     auto required = [&](Integer i, Integer j) { return CE(i, j) + CE(j, i) > 0; };
 
-    // Drafting: the strongest pair first, the first pair in scan order among equal values; it
-    // is linked when required or when no open path joins its ends yet, else listed. A forbidden
-    // pair is neither.
+    // Drafting: the strongest pair first; it is linked when required or when no open path
+    // joins its ends yet, else listed. A forbidden pair is neither.
     std::vector<std::pair<Integer, Integer>> listed;
     int listLength = 0;
-    for (;;) {
-        Integer pi = 0, pj = 0;
-        Single best = 0;
-        for (Integer i = first; i < n; ++i) {
-            if (!takesPart(i)) continue;
-            for (Integer j = Integer(i + 1); j <= n; ++j) {
-                if (!takesPart(j)) continue;
-                const Single w = MIWork(NetIdx, i, j);
-                if (w > best) {
-                    best = w;
-                    pi = i;
-                    pj = j;
-                }
-            }
-        }
-        if (pi == 0 || best < Threshold) break;
+    Integer pi = 0, pj = 0;
+    Single best = 0;
+    while (StrongestPair(relevant, pi, pj, best) && best >= Threshold) {
         if (required(pi, pj)) {
             Link(Adj, pi, pj, 1);
         } else if (FL(pi, pj) != 1) {
@@ -161,9 +142,7 @@ void Learner::ConstructOrd() {
         }
         MIWork(NetIdx, pi, pj) = -best;  // picked: not again
     }
-    for (Integer i = 1; i < n; ++i)
-        for (Integer j = Integer(i + 1); j <= n; ++j)
-            MIWork(NetIdx, i, j) = std::fabs(MIWork(NetIdx, i, j));
+    RestoreDraftedMI();
 
     // Thickening: the budget is spread over the characters of the list's records, eight per
     // pair for fields below 1000.

@@ -243,11 +243,6 @@ void Learner::ConstructNoOrd() {
     Phase = 1;
     std::vector<bool> relevant;
     if (tmpFilter) relevant = ClassRelevance();
-    auto takesPart = [&](Integer i) {
-        if (tmpFilter && !relevant[size_t(i)]) return false;
-        if (SubsetFixed && Feature(i) != 1) return false;
-        return true;
-    };
     auto marked = [&](Integer i, Integer j) { return CE(i, j) != 0 || CE(j, i) != 0; };
 
     // Drafting: the strongest pair first; a pair joins the skeleton when no path links its ends
@@ -257,18 +252,7 @@ void Learner::ConstructNoOrd() {
     for (;;) {
         Integer pi = 0, pj = 0;
         Single best = 0;
-        for (Integer i = first; i < n; ++i) {
-            if (!takesPart(i)) continue;
-            for (Integer j = Integer(i + 1); j <= n; ++j) {
-                if (!takesPart(j)) continue;
-                const Single w = MIWork(NetIdx, i, j);
-                if (w > best) {
-                    best = w;
-                    pi = i;
-                    pj = j;
-                }
-            }
-        }
+        StrongestPair(relevant, pi, pj, best);
         if (pi == 0 || best < Threshold) break;
         if (FL(pi, pj) != 1) {
             if (treeLinks < n - 1) {
@@ -283,9 +267,7 @@ void Learner::ConstructNoOrd() {
         }
         MIWork(NetIdx, pi, pj) = -best;  // picked: not again
     }
-    for (Integer i = 1; i < n; ++i)
-        for (Integer j = Integer(i + 1); j <= n; ++j)
-            MIWork(NetIdx, i, j) = std::fabs(MIWork(NetIdx, i, j));
+    RestoreDraftedMI();
 
     if (settings_.orientAfterDrafting) {
         // Arcs found now shape the conditioning sets of the later phases.

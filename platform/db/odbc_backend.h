@@ -32,8 +32,13 @@ std::string Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, bool wide = tr
 // Jet's "ODBC--call failed." with the driver's messages, for a call that returned an error.
 [[noreturn]] void Fail(SQLSMALLINT handleType, SQLHANDLE handle, bool wide = true);
 
-// The value of one key of a connect string ("KEY=value;" pairs, a value possibly in braces),
-// the key in any case; "" when it is not there.
+// A connect string's "KEY=value" pairs (a value possibly in braces, which value leaves out),
+// each with its text as written.
+struct ConnectPair {
+    std::string key, value, text;
+};
+std::vector<ConnectPair> ConnectPairs(const std::string& connect);
+// The value of a key, the key in any case; "" when it is not there.
 std::string ConnectValue(const std::string& connect, const std::string& key);
 // Whether the driver the connect string leads to (by Driver=, or by its data source) has the
 // wide-character functions; true when that cannot be told, as for most drivers it holds.

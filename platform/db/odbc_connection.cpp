@@ -4,15 +4,17 @@
 // sees why (a refused login, an unknown data source, the server's complaint about a statement).
 #include <fmt/format.h>
 
-#include <clocale>
-#include <locale.h>
+#include <dlfcn.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 
 #include "platform/db/column_types.h"
+#include "platform/db/odbc.h"
 #include "platform/db/odbc_backend.h"
 #include "platform/vb/strings.h"
 
@@ -81,7 +83,8 @@ SQL_TIMESTAMP_STRUCT TimestampOf(double serial) {
 
 // The storage of one bound parameter; it must stay put until the statement has run.
 struct ParamBuffer {
-    WString text;
+    WString wide;
+    std::string narrow;
     int32_t l = 0;
     int16_t s = 0;
     unsigned char bit = 0;
@@ -155,65 +158,139 @@ SQLHENV Environment() {
     return env;
 }
 
-Utf8Scope::Utf8Scope() {
-    static const locale_t utf8 = [] {
-        for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"})
-            if (locale_t l = ::newlocale(LC_CTYPE_MASK, name, locale_t(0))) return l;
-        return locale_t(0);
-    }();
-    if (utf8) previous_ = ::uselocale(utf8);
-}
-
-Utf8Scope::~Utf8Scope() {
-    if (previous_) ::uselocale(static_cast<locale_t>(previous_));
-}
-
-std::string Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
+std::string Diagnostics(SQLSMALLINT handleType, SQLHANDLE handle, bool wide) {
     std::string out;
     for (SQLSMALLINT i = 1; i <= kMaxDiagnostics; ++i) {
-        SQLWCHAR state[6] = {};
-        SQLWCHAR message[2048] = {};
+        constexpr SQLSMALLINT room = 2048;
+        std::string state, text;
         SQLINTEGER native = 0;
         SQLSMALLINT length = 0;
-        SQLRETURN rc = SQLGetDiagRecW(handleType, handle, i, state, &native, message,
-                                      SQLSMALLINT(sizeof message / sizeof message[0]), &length);
-        if (!SQL_SUCCEEDED(rc)) break;
-        size_t n = std::min<size_t>(size_t(std::max<SQLSMALLINT>(length, 0)), sizeof message / sizeof message[0] - 1);
-        std::string text = Utf8(message, n);
+        if (wide) {
+            SQLWCHAR s[6] = {}, message[room] = {};
+            if (!SQL_SUCCEEDED(SQLGetDiagRecW(handleType, handle, i, s, &native, message, room, &length))) break;
+            state = Utf8(s, 5);
+            text = Utf8(message, size_t(std::clamp<SQLSMALLINT>(length, 0, room - 1)));
+        } else {
+            SQLCHAR s[6] = {}, message[room] = {};
+            if (!SQL_SUCCEEDED(SQLGetDiagRec(handleType, handle, i, s, &native, message, room, &length))) break;
+            state.assign(reinterpret_cast<char*>(s), 5);
+            text.assign(reinterpret_cast<char*>(message), size_t(std::clamp<SQLSMALLINT>(length, 0, room - 1)));
+        }
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
         if (!out.empty()) out += " ";
-        out += "[" + Utf8(state, 5) + "] " + text;
+        out += "[" + state + "] " + text;
     }
     return out;
 }
 
-void Fail(SQLSMALLINT handleType, SQLHANDLE handle) {
-    std::string detail = Diagnostics(handleType, handle);
+void Fail(SQLSMALLINT handleType, SQLHANDLE handle, bool wide) {
+    std::string detail = Diagnostics(handleType, handle, wide);
     throw Error(errnum::kOdbcCallFailed, detail.empty() ? "ODBC--call failed." : "ODBC--call failed. " + detail);
 }
 
-Connection::Connection(const std::string& connect) {
+std::vector<ConnectPair> ConnectPairs(const std::string& connect) {
+    std::vector<ConnectPair> out;
+    size_t i = 0;
+    while (i < connect.size()) {
+        size_t eq = connect.find('=', i);
+        if (eq == std::string::npos) break;
+        ConnectPair p;
+        p.key = vb::Trim(connect.substr(i, eq - i));
+        size_t start = eq + 1, end;
+        if (start < connect.size() && connect[start] == '{') {
+            end = connect.find('}', start);
+            if (end == std::string::npos) end = connect.size();
+            p.value = connect.substr(start + 1, end - start - 1);
+            end = connect.find(';', end);
+        } else {
+            end = connect.find(';', start);
+            p.value = connect.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        }
+        p.text = connect.substr(i, end == std::string::npos ? std::string::npos : end - i);
+        if (!p.key.empty()) out.push_back(std::move(p));
+        if (end == std::string::npos) break;
+        i = end + 1;
+    }
+    return out;
+}
+
+std::string ConnectValue(const std::string& connect, const std::string& key) {
+    for (const ConnectPair& p : ConnectPairs(connect))
+        if (sql::SameName(p.key, key)) return p.value;
+    return "";
+}
+
+bool DriverIsWide(const std::string& connect) {
+    // The driver manager's own way: Driver= names the driver, else the data source does.
+    std::string driver = ConnectValue(connect, "DRIVER");
+    if (driver.empty()) {
+        std::string dsn = ConnectValue(connect, "DSN");
+        if (dsn.empty()) dsn = "DEFAULT";
+        for (const OdbcDataSource& s : OdbcDataSources())
+            if (sql::SameName(s.name, dsn)) driver = s.driver;
+    }
+    std::string library = driver.find('/') != std::string::npos ? driver : "";
+    for (const OdbcDriver& d : OdbcDrivers()) {
+        if (!library.empty() || !sql::SameName(d.name, driver)) continue;
+        for (const std::string& a : d.attributes)
+            if (sql::SameName(a.substr(0, a.find('=')), "Driver")) library = a.substr(a.find('=') + 1);
+    }
+    if (library.empty()) return true;
+    if (library.find('/') == std::string::npos) {
+        // A bare file name is looked for where the driver manager keeps its drivers.
+        Dl_info self{};
+        if (::dladdr(reinterpret_cast<void*>(&SQLAllocHandle), &self) && self.dli_fname) {
+            std::string dir = self.dli_fname;
+            library = dir.substr(0, dir.rfind('/') + 1) + "odbc/" + library;
+        }
+    }
+    static std::map<std::string, bool> known;
+    auto it = known.find(library);
+    if (it != known.end()) return it->second;
+    // The library stays loaded: the driver manager loads it for the connection anyway.
+    void* handle = ::dlopen(library.c_str(), RTLD_LAZY | RTLD_LOCAL);
+    bool wide = !handle || ::dlsym(handle, "SQLExecDirectW") != nullptr;
+    known.emplace(library, wide);
+    return wide;
+}
+
+Connection::Connection(const std::string& connect) : wide_(DriverIsWide(connect)) {
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &dbc_))) Fail(SQL_HANDLE_ENV, Environment());
     SQLSetConnectAttrW(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(intptr_t(kLoginTimeoutSeconds)), 0);
-    WString in = Wide(connect);
-    std::vector<SQLWCHAR> out(8192);
+    constexpr SQLSMALLINT room = 8192;
     SQLSMALLINT outLength = 0;
     SQLRETURN rc;
-    {
-        Utf8Scope utf8;
-        rc = SQLDriverConnectW(dbc_, nullptr, in.data(), SQLSMALLINT(in.size()), out.data(), SQLSMALLINT(out.size()),
-                               &outLength, SQL_DRIVER_NOPROMPT);
+    if (wide_) {
+        WString in = Wide(connect);
+        std::vector<SQLWCHAR> out(room);
+        rc = SQLDriverConnectW(dbc_, nullptr, in.data(), SQLSMALLINT(in.size()), out.data(), room, &outLength,
+                               SQL_DRIVER_NOPROMPT);
+        completed_ = Utf8(out.data(), size_t(std::clamp<SQLSMALLINT>(outLength, 0, room - 1)));
+    } else {
+        std::string in = connect;
+        std::vector<SQLCHAR> out(room);
+        rc = SQLDriverConnect(dbc_, nullptr, reinterpret_cast<SQLCHAR*>(in.data()), SQLSMALLINT(in.size()), out.data(),
+                              room, &outLength, SQL_DRIVER_NOPROMPT);
+        completed_.assign(reinterpret_cast<char*>(out.data()), size_t(std::clamp<SQLSMALLINT>(outLength, 0, room - 1)));
     }
     if (!SQL_SUCCEEDED(rc)) {
-        std::string detail = Diagnostics(SQL_HANDLE_DBC, dbc_);
+        std::string detail = Diagnostics(SQL_HANDLE_DBC, dbc_, wide_);
         SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
         dbc_ = SQL_NULL_HDBC;
         throw Error(errnum::kOdbcCallFailed, detail.empty() ? "ODBC--call failed." : "ODBC--call failed. " + detail);
     }
-    size_t n = std::min<size_t>(size_t(std::max<SQLSMALLINT>(outLength, 0)), out.size() - 1);
-    completed_ = Utf8(out.data(), n);
     // A driver that completes nothing leaves the string as given: it still opens the source.
     if (completed_.empty()) completed_ = connect;
+    // Some drivers (SQLite's) leave out how they were found: their text names no driver and an
+    // empty data source, and would not open the source again. The caller's way in is put back.
+    if (ConnectValue(completed_, "DRIVER").empty() && ConnectValue(completed_, "DSN").empty()) {
+        std::string found;
+        for (const ConnectPair& p : ConnectPairs(connect))
+            if (sql::SameName(p.key, "DRIVER") || sql::SameName(p.key, "DSN")) found = p.text + ";";
+        for (const ConnectPair& p : ConnectPairs(completed_))
+            if (!sql::SameName(p.key, "DSN")) found += p.text + ";";
+        completed_ = found;
+    }
 
     std::string dbms = vb::UCase(InfoText(SQL_DBMS_NAME));
     if (dbms.find("POSTGRES") != std::string::npos) server_ = Server::PostgreSql;
@@ -230,11 +307,15 @@ Connection::~Connection() {
 }
 
 std::string Connection::InfoText(SQLUSMALLINT info) const {
-    SQLWCHAR buffer[256] = {};
     SQLSMALLINT length = 0;
-    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc_, info, buffer, sizeof buffer, &length))) return "";
-    size_t n = std::min<size_t>(size_t(std::max<SQLSMALLINT>(length, 0)) / sizeof(SQLWCHAR), 255);
-    return Utf8(buffer, n);
+    if (wide_) {
+        SQLWCHAR buffer[256] = {};
+        if (!SQL_SUCCEEDED(SQLGetInfoW(dbc_, info, buffer, sizeof buffer, &length))) return "";
+        return Utf8(buffer, std::min<size_t>(size_t(std::max<SQLSMALLINT>(length, 0)) / sizeof(SQLWCHAR), 255));
+    }
+    char buffer[256] = {};
+    if (!SQL_SUCCEEDED(SQLGetInfo(dbc_, info, buffer, sizeof buffer, &length))) return "";
+    return std::string(buffer, std::min<size_t>(size_t(std::max<SQLSMALLINT>(length, 0)), 255));
 }
 
 std::string Connection::QuoteName(const std::string& name) const {
@@ -252,8 +333,9 @@ void Connection::SetReadOnly() {
     SQLSetConnectAttrW(dbc_, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
 }
 
-Statement::Statement(const Connection& conn) {
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, conn.handle(), &stmt_))) Fail(SQL_HANDLE_DBC, conn.handle());
+Statement::Statement(const Connection& conn) : wide_(conn.wide()) {
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, conn.handle(), &stmt_)))
+        Fail(SQL_HANDLE_DBC, conn.handle(), wide_);
 }
 
 Statement::~Statement() {
@@ -261,7 +343,7 @@ Statement::~Statement() {
 }
 
 void Statement::Check(SQLRETURN rc) const {
-    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) Fail(SQL_HANDLE_STMT, stmt_);
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) Fail(SQL_HANDLE_STMT, stmt_, wide_);
 }
 
 void Statement::Execute(const std::string& sql, const std::vector<Value>& params) {
@@ -269,17 +351,12 @@ void Statement::Execute(const std::string& sql, const std::vector<Value>& params
     for (size_t i = 0; i < params.size(); ++i) {
         const Value& v = params[i];
         ParamBuffer& b = buffers[i];
-        const auto number = SQLUSMALLINT(i + 1);
         SQLSMALLINT cType = SQL_C_WCHAR, sqlType = SQL_WVARCHAR;
         SQLULEN size = 1;
-        SQLSMALLINT digits = 0;
-        SQLPOINTER data = nullptr;
+        SQLPOINTER data = &b.l;
         SQLLEN bytes = 0;
         switch (v.kind()) {
-            case Value::Kind::Null:
-                b.ind = SQL_NULL_DATA;
-                data = &b.l;
-                break;
+            case Value::Kind::Null: b.ind = SQL_NULL_DATA; break;
             case Value::Kind::Boolean:
                 b.bit = v.AsBool() ? 1 : 0;
                 cType = SQL_C_BIT, sqlType = SQL_BIT, data = &b.bit;
@@ -290,7 +367,7 @@ void Statement::Execute(const std::string& sql, const std::vector<Value>& params
                 break;
             case Value::Kind::Long:
                 b.l = v.AsLong();
-                cType = SQL_C_SLONG, sqlType = SQL_INTEGER, size = 10, data = &b.l;
+                cType = SQL_C_SLONG, sqlType = SQL_INTEGER, size = 10;
                 break;
             case Value::Kind::Single:
                 b.f = v.AsSingle();
@@ -305,78 +382,111 @@ void Statement::Execute(const std::string& sql, const std::vector<Value>& params
                 cType = SQL_C_TYPE_TIMESTAMP, sqlType = SQL_TYPE_TIMESTAMP, size = 19, data = &b.ts;
                 break;
             case Value::Kind::Text:
-                b.text = Wide(v.AsText());
-                b.text.push_back(0);
-                bytes = SQLLEN((b.text.size() - 1) * sizeof(SQLWCHAR));
-                b.ind = bytes;
-                size = std::max<SQLULEN>(b.text.size() - 1, 1);
-                if (size > 4000) sqlType = SQL_WLONGVARCHAR;
-                data = b.text.data();
-                bytes += sizeof(SQLWCHAR);
+                if (wide_) {
+                    b.wide = Wide(v.AsText());
+                    size = b.wide.size();
+                    b.ind = SQLLEN(size * sizeof(SQLWCHAR));
+                    b.wide.push_back(0);
+                    data = b.wide.data();
+                } else {
+                    b.narrow = v.AsText();
+                    size = b.narrow.size();
+                    b.ind = SQLLEN(size);
+                    cType = SQL_C_CHAR, sqlType = SQL_VARCHAR, data = b.narrow.data();
+                }
+                bytes = b.ind;
+                if (size > 4000) sqlType = wide_ ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR;
+                size = std::max<SQLULEN>(size, 1);
                 break;
         }
-        SQLRETURN rc = SQLBindParameter(stmt_, number, SQL_PARAM_INPUT, cType, sqlType, size, digits, data, bytes,
-                                        &b.ind);
-        if (!SQL_SUCCEEDED(rc)) Fail(SQL_HANDLE_STMT, stmt_);
+        Check(SQLBindParameter(stmt_, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, cType, sqlType, size, 0, data, bytes,
+                               &b.ind));
     }
-    WString text = Wide(sql);
-    SQLRETURN rc = SQLExecDirectW(stmt_, text.data(), SQLINTEGER(text.size()));
-    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) Fail(SQL_HANDLE_STMT, stmt_);
+    SQLRETURN rc;
+    if (wide_) {
+        WString text = Wide(sql);
+        rc = SQLExecDirectW(stmt_, text.data(), SQLINTEGER(text.size()));
+    } else {
+        std::string text = sql;
+        rc = SQLExecDirect(stmt_, reinterpret_cast<SQLCHAR*>(text.data()), SQLINTEGER(text.size()));
+    }
+    Check(rc);
     SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
+}
+
+void Statement::Tables(const std::string& pattern) {
+    const std::string types = "TABLE,VIEW";
+    if (wide_) {
+        WString p = Wide(pattern), t = Wide(types);
+        Check(SQLTablesW(stmt_, nullptr, 0, nullptr, 0, p.data(), SQL_NTS, t.data(), SQL_NTS));
+    } else {
+        std::string p = pattern, t = types;
+        Check(SQLTables(stmt_, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(p.data()), SQL_NTS,
+                        reinterpret_cast<SQLCHAR*>(t.data()), SQL_NTS));
+    }
+}
+
+void Statement::Columns(const std::string& schema, const std::string& table) {
+    const SQLSMALLINT schemaLength = schema.empty() ? 0 : SQL_NTS;
+    if (wide_) {
+        WString s = Wide(schema), t = Wide(table);
+        Check(SQLColumnsW(stmt_, nullptr, 0, schema.empty() ? nullptr : s.data(), schemaLength, t.data(), SQL_NTS,
+                          nullptr, 0));
+    } else {
+        std::string s = schema, t = table;
+        Check(SQLColumns(stmt_, nullptr, 0, schema.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(s.data()),
+                         schemaLength, reinterpret_cast<SQLCHAR*>(t.data()), SQL_NTS, nullptr, 0));
+    }
 }
 
 bool Statement::Fetch() {
     SQLRETURN rc = SQLFetch(stmt_);
     if (rc == SQL_NO_DATA) return false;
-    if (!SQL_SUCCEEDED(rc)) Fail(SQL_HANDLE_STMT, stmt_);
+    Check(rc);
     return true;
 }
 
 int Statement::ColumnCount() const {
     SQLSMALLINT n = 0;
-    if (!SQL_SUCCEEDED(SQLNumResultCols(stmt_, &n))) Fail(SQL_HANDLE_STMT, stmt_);
+    Check(SQLNumResultCols(stmt_, &n));
     return n;
 }
 
-std::optional<std::string> Statement::Text(int column) {
-    WString out;
-    SQLWCHAR buffer[2048];
-    constexpr SQLLEN room = SQLLEN(sizeof buffer - sizeof(SQLWCHAR));  // the driver ends each part with a 0
+// Reads a cell in parts of the buffer's size until the driver says it gave the last one.
+template <typename Char>
+std::optional<std::basic_string<Char>> ReadParts(SQLHSTMT stmt, int column, SQLSMALLINT cType, bool terminated,
+                                                 const Statement& owner, void (Statement::*check)(SQLRETURN) const) {
+    std::basic_string<Char> out;
+    Char buffer[8192 / sizeof(Char)];
+    const SQLLEN room = SQLLEN(sizeof buffer - (terminated ? sizeof(Char) : 0));  // a text part ends in a 0
     while (true) {
         SQLLEN ind = 0;
-        SQLRETURN rc = SQLGetData(stmt_, SQLUSMALLINT(column), SQL_C_WCHAR, buffer, sizeof buffer, &ind);
+        SQLRETURN rc = SQLGetData(stmt, SQLUSMALLINT(column), cType, buffer, sizeof buffer, &ind);
         if (rc == SQL_NO_DATA) break;
-        if (!SQL_SUCCEEDED(rc)) Fail(SQL_HANDLE_STMT, stmt_);
+        (owner.*check)(rc);
         if (ind == SQL_NULL_DATA) return std::nullopt;
         const bool more = rc == SQL_SUCCESS_WITH_INFO && (ind == SQL_NO_TOTAL || ind > room);
-        const SQLLEN bytes = more ? room : std::min(ind, room);
-        out.append(buffer, size_t(bytes) / sizeof(SQLWCHAR));
-        if (!more) break;
-    }
-    return Utf8(out);
-}
-
-std::optional<std::string> Statement::Bytes(int column) {
-    std::string out;
-    char buffer[8192];
-    while (true) {
-        SQLLEN ind = 0;
-        SQLRETURN rc = SQLGetData(stmt_, SQLUSMALLINT(column), SQL_C_BINARY, buffer, sizeof buffer, &ind);
-        if (rc == SQL_NO_DATA) break;
-        if (!SQL_SUCCEEDED(rc)) Fail(SQL_HANDLE_STMT, stmt_);
-        if (ind == SQL_NULL_DATA) return std::nullopt;
-        const bool more = rc == SQL_SUCCESS_WITH_INFO && (ind == SQL_NO_TOTAL || ind > SQLLEN(sizeof buffer));
-        out.append(buffer, more ? sizeof buffer : size_t(std::min<SQLLEN>(ind, sizeof buffer)));
+        out.append(buffer, size_t(more ? room : std::min(ind, room)) / sizeof(Char));
         if (!more) break;
     }
     return out;
 }
 
+std::optional<std::string> Statement::Text(int column) {
+    if (!wide_) return ReadParts<char>(stmt_, column, SQL_C_CHAR, true, *this, &Statement::Check);
+    auto text = ReadParts<SQLWCHAR>(stmt_, column, SQL_C_WCHAR, true, *this, &Statement::Check);
+    if (!text) return std::nullopt;
+    return Utf8(*text);
+}
+
+std::optional<std::string> Statement::Bytes(int column) {
+    return ReadParts<char>(stmt_, column, SQL_C_BINARY, false, *this, &Statement::Check);
+}
+
 std::optional<int64_t> Statement::Integer(int column) {
     SQLBIGINT v = 0;
     SQLLEN ind = 0;
-    SQLRETURN rc = SQLGetData(stmt_, SQLUSMALLINT(column), SQL_C_SBIGINT, &v, sizeof v, &ind);
-    if (!SQL_SUCCEEDED(rc)) Fail(SQL_HANDLE_STMT, stmt_);
+    Check(SQLGetData(stmt_, SQLUSMALLINT(column), SQL_C_SBIGINT, &v, sizeof v, &ind));
     if (ind == SQL_NULL_DATA) return std::nullopt;
     return int64_t(v);
 }

@@ -30,31 +30,6 @@ bool IsStatementText(const std::string& text) {
     return !t.empty() && t[0] == '(';
 }
 
-// The value of one key of a connect string ("KEY=value;" pairs, a value possibly in braces).
-std::string ConnectValue(const std::string& connect, const std::string& key) {
-    size_t i = 0;
-    while (i < connect.size()) {
-        size_t eq = connect.find('=', i);
-        if (eq == std::string::npos) break;
-        std::string name = vb::UCase(vb::Trim(connect.substr(i, eq - i)));
-        size_t start = eq + 1, end;
-        std::string value;
-        if (start < connect.size() && connect[start] == '{') {
-            end = connect.find('}', start);
-            if (end == std::string::npos) end = connect.size();
-            value = connect.substr(start + 1, end - start - 1);
-            end = connect.find(';', end);
-        } else {
-            end = connect.find(';', start);
-            value = connect.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        }
-        if (name == vb::UCase(key)) return value;
-        if (end == std::string::npos) break;
-        i = end + 1;
-    }
-    return "";
-}
-
 struct ColumnType {
     FieldType type = dbText;
     int32_t size = 0;
@@ -288,8 +263,7 @@ private:
     // The user's tables and views; the driver's own bookkeeping tables are left out.
     std::vector<CatalogEntry> Catalog() {
         Statement s(*conn_);
-        WString all = Wide("%"), types = Wide("TABLE,VIEW");
-        s.Check(SQLTablesW(s.handle(), nullptr, 0, nullptr, 0, all.data(), SQL_NTS, types.data(), SQL_NTS));
+        s.Tables("%");
         std::vector<CatalogEntry> out;
         while (s.Fetch()) {
             CatalogEntry e;
@@ -323,11 +297,9 @@ private:
         t.schema = entry->schema;
         {
             Statement s(*conn_);
-            WString schema = Wide(entry->schema), table = Wide(entry->name);
             // Names are patterns here ("_" matches any character), so the rows are filtered by
             // the exact name below.
-            s.Check(SQLColumnsW(s.handle(), nullptr, 0, entry->schema.empty() ? nullptr : schema.data(),
-                                entry->schema.empty() ? 0 : SQL_NTS, table.data(), SQL_NTS, nullptr, 0));
+            s.Columns(entry->schema, entry->name);
             while (s.Fetch()) {
                 std::string schemaName = s.Text(2).value_or("");
                 std::string tableName = s.Text(3).value_or("");
@@ -341,14 +313,17 @@ private:
                 c.name = column;
                 c.type = ct.type;
                 c.size = ct.size;
-                if (conn_->server() == Server::Sqlite && vb::Trim(typeName).empty()) {
-                    // No declared type: the file back end reports the type of the first value.
-                    c.type = FirstValueType(t, column);
-                    c.size = JetFieldSize(c.type, 0);
-                }
+                // No declared type: the file back end reports the type of the first value and
+                // compares the column's cells by what each holds.
+                c.typed = !(conn_->server() == Server::Sqlite && vb::Trim(typeName).empty());
                 t.info.columns.push_back(std::move(c));
                 t.extra.push_back({ct.nativeBoolean});
             }
+        }
+        for (sql::ColumnInfo& c : t.info.columns) {
+            if (c.typed) continue;
+            c.type = FirstValueType(t, c.name);
+            c.size = JetFieldSize(c.type, 0);
         }
         return tables_.emplace(key, std::move(t)).first->second;
     }

@@ -78,6 +78,9 @@ std::string QuoteName(const std::string& name);
 void BindValue(sqlite3_stmt* stmt, int index, const Value& v);
 // The cell read as the column's Jet type (see column_types.h); typed false: by its storage.
 Value ReadCell(sqlite3_stmt* stmt, int index, FieldType type, bool typed);
+// A number stored as an integer (i, and d = i) or a real (d) read as ReadCell reads it; nothing
+// for the types that show a number as its text.
+std::optional<Value> ReadNumber(bool integer, int64_t i, double d, FieldType type, bool typed);
 // The functions the rendered SQL calls: jet_single (a number at single precision) and jet_date
 // (a stored date as its serial).
 void RegisterFunctions(sqlite3* db);
@@ -111,6 +114,9 @@ struct QueryPlan {
     std::string rowidName;  // the name by which this table's row id is read
     Rendered keys;          // the row ids of the result, in its order
     std::string rowSql;     // a block's row ids and columns, by kKeysetBlock row ids
+    // A grouped or aggregate query, kept bound for the in-memory counting path.
+    std::shared_ptr<const sql::BoundSelect> counting;
+    bool rowidTable = false;
 };
 
 // The rows a keyset recordset reads at once.
@@ -120,6 +126,13 @@ constexpr int kKeysetBlock = 64;
 // grouped results; walked by row id (and updatable) for dynaset, table and default types.
 std::unique_ptr<Recordset> MakeRecordset(std::shared_ptr<Connection> conn, std::shared_ptr<const QueryPlan> plan,
                                          int16_t type, bool readOnly);
+// A read-only recordset over rows already computed for the plan (cells row by row), which
+// behaves as the streamed recordset over the same rows.
+std::unique_ptr<Recordset> MakeRecordset(std::shared_ptr<Connection> conn, std::shared_ptr<const QueryPlan> plan,
+                                         std::vector<Value> cells);
+
+class CountingPath;
+struct CountingStats;
 
 class SqliteDatabase : public Database {
 public:
@@ -141,6 +154,11 @@ public:
     // Makes a new table; db::Error 3010 when one of that name exists.
     void CreateTable(const std::string& name, const std::vector<Field>& fields);
     const std::shared_ptr<Connection>& connection() const { return conn_; }
+    // The in-memory counting path (column_store.h): on unless BNSUITE_COUNTING=sqlite is set;
+    // off, every query goes to SQLite.
+    void SetInMemoryCounting(bool on);
+    bool InMemoryCounting() const;
+    const CountingStats& CountingStatistics() const;
     // Creates the table in this database and copies the recordset's remaining rows into it.
     void CopyRows(Recordset& rows, const std::vector<Field>& fields, const std::string& table);
 
@@ -173,6 +191,7 @@ private:
     const TableEntry& Entry(const std::string& name);
     std::map<std::string, TableEntry> tables_;  // by upper-cased name
     std::unordered_map<std::string, std::shared_ptr<const QueryPlan>> plans_;
+    std::unique_ptr<CountingPath> counting_;
 };
 
 // Opens a SQLite file (3024 when it is missing, 3343 when it is not a SQLite database, 3049

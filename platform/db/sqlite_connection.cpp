@@ -158,48 +158,37 @@ void BindValue(sqlite3_stmt* stmt, int index, const Value& v) {
     }
 }
 
-Value ReadCell(sqlite3_stmt* stmt, int index, FieldType type, bool typed) {
-    const int storage = sqlite3_column_type(stmt, index);
-    if (storage == SQLITE_NULL) return Value();
-    const bool number = storage == SQLITE_INTEGER || storage == SQLITE_FLOAT;
-    if (!typed) {
-        if (storage == SQLITE_INTEGER) return NumberOf(sqlite3_column_int64(stmt, index));
-        if (storage == SQLITE_FLOAT) return Value(sqlite3_column_double(stmt, index));
-        return Value(TextOf(stmt, index));
-    }
+std::optional<Value> ReadNumber(bool integer, int64_t i, double d, FieldType type, bool typed) {
+    if (!typed) return integer ? NumberOf(i) : Value(d);
     switch (type) {
-        case dbBoolean:
-            if (number) return Value(sqlite3_column_double(stmt, index) != 0);
-            break;
+        case dbBoolean: return Value(d != 0);
         case dbByte:
         case dbInteger:
-            if (storage == SQLITE_INTEGER) {
-                int64_t i = sqlite3_column_int64(stmt, index);
+            if (integer) {
                 if (i >= INT16_MIN && i <= INT16_MAX) return Value(int16_t(i));
                 return NumberOf(i);
             }
-            if (storage == SQLITE_FLOAT) return Value(sqlite3_column_double(stmt, index));
-            break;
-        case dbLong:
-            if (storage == SQLITE_INTEGER) return NumberOf(sqlite3_column_int64(stmt, index));
-            if (storage == SQLITE_FLOAT) return Value(sqlite3_column_double(stmt, index));
-            break;
-        case dbSingle:
-            if (number) return Value(float(sqlite3_column_double(stmt, index)));
-            break;
+            return Value(d);
+        case dbLong: return integer ? NumberOf(i) : Value(d);
+        case dbSingle: return Value(float(d));
         case dbDouble:
-        case dbCurrency:
-            if (number) return Value(sqlite3_column_double(stmt, index));
-            break;
-        case dbDate:
-            if (number) return Value(Date{sqlite3_column_double(stmt, index)});
-            if (storage == SQLITE_TEXT) {
-                std::string text = TextOf(stmt, index);
-                if (auto serial = ParseStoredDate(text)) return Value(Date{*serial});
-                return Value(std::move(text));
-            }
-            break;
-        default: break;
+        case dbCurrency: return Value(d);
+        case dbDate: return Value(Date{d});
+        default: return std::nullopt;
+    }
+}
+
+Value ReadCell(sqlite3_stmt* stmt, int index, FieldType type, bool typed) {
+    const int storage = sqlite3_column_type(stmt, index);
+    if (storage == SQLITE_NULL) return Value();
+    if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT) {
+        const bool integer = storage == SQLITE_INTEGER;
+        const int64_t i = integer ? sqlite3_column_int64(stmt, index) : 0;
+        if (auto v = ReadNumber(integer, i, sqlite3_column_double(stmt, index), type, typed)) return *v;
+    } else if (typed && type == dbDate && storage == SQLITE_TEXT) {
+        std::string text = TextOf(stmt, index);
+        if (auto serial = ParseStoredDate(text)) return Value(Date{*serial});
+        return Value(std::move(text));
     }
     // Texts, and whatever a column holds that its type cannot read, come back as text: a cell
     // that does not fit its declared type is shown as it is, never lost.

@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 #include <sys/stat.h>
 
+#include "platform/db/column_store.h"
 #include "platform/db/column_types.h"
 #include "platform/db/sql_parser.h"
 #include "platform/db/sqlite_backend.h"
@@ -26,7 +27,8 @@ Error ReadOnlyError() { return Error(3027, "Cannot update. Database or object is
 }  // namespace
 
 SqliteDatabase::SqliteDatabase(std::shared_ptr<Connection> conn, std::string connect, bool readOnly)
-    : readOnly_(readOnly), conn_(std::move(conn)), connect_(std::move(connect)) {}
+    : readOnly_(readOnly), conn_(std::move(conn)), connect_(std::move(connect)),
+      counting_(std::make_unique<CountingPath>()) {}
 
 SqliteDatabase::~SqliteDatabase() = default;
 
@@ -45,7 +47,12 @@ void SqliteDatabase::SchemaChanged() {
     tables_.clear();
     plans_.clear();
     schemaVersion_ = -1;
+    counting_->Invalidate();
 }
+
+void SqliteDatabase::SetInMemoryCounting(bool on) { counting_->SetEnabled(on); }
+bool SqliteDatabase::InMemoryCounting() const { return counting_->enabled(); }
+const CountingStats& SqliteDatabase::CountingStatistics() const { return counting_->stats(); }
 
 void SqliteDatabase::Revalidate() {
     int64_t v = conn_->SchemaVersion();
@@ -59,6 +66,7 @@ void SqliteDatabase::Close() {
     closed_ = true;
     tables_.clear();
     plans_.clear();
+    counting_->Invalidate();
     conn_.reset();  // the file closes once the recordsets opened from it are gone too
 }
 
@@ -175,6 +183,10 @@ std::shared_ptr<QueryPlan> SqliteDatabase::PlanFor(const sql::Select& select) {
     });
     plan->query = RenderSelect(q);
     plan->table = q.table;
+    if (q.aggregate && !q.distinctRows && !q.into) {
+        plan->counting = std::make_shared<const sql::BoundSelect>(q);
+        plan->rowidTable = hasRowid;
+    }
     bool plainColumns = !q.aggregate && !q.distinctRows;
     for (const sql::BoundItem& item : q.items) {
         ResultColumn c;
@@ -211,6 +223,10 @@ std::shared_ptr<QueryPlan> SqliteDatabase::PlanFor(const sql::Select& select) {
 
 std::unique_ptr<Recordset> SqliteDatabase::OpenRecordset(const std::string& sql, int16_t type) {
     auto plan = Plan(sql);
+    if (plan->counting && counting_->enabled()) {
+        if (auto cells = counting_->Answer(*conn_, *plan->counting, plan->rowidTable))
+            return MakeRecordset(conn_, std::move(plan), std::move(*cells));
+    }
     return MakeRecordset(conn_, std::move(plan), type, readOnly_);
 }
 
@@ -312,6 +328,8 @@ void SqliteDatabase::SelectInto(const sql::Select& select) {
 
 void SqliteDatabase::Execute(const std::string& text) {
     CheckOpen();
+    // Whatever the statement writes, the coded copies of the tables are no longer the data.
+    counting_->Invalidate();
     sql::Statement st = sql::ParseStatement(text);
     if (auto* s = std::get_if<sql::Select>(&st)) {
         if (!s->into) throw Error(3065, "Cannot execute a select query.");

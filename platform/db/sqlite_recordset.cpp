@@ -133,8 +133,33 @@ private:
     const std::vector<Value>* current_ = nullptr;
 };
 
+// Rows computed elsewhere (the in-memory counting path), held whole.
+class MemorySource : public RowSource {
+public:
+    MemorySource(std::vector<Value> cells, size_t columns) : cells_(std::move(cells)), columns_(columns) {}
+
+    bool Seek(int64_t k) override {
+        if (k < 0 || k >= Count()) return false;
+        row_ = size_t(k);
+        return true;
+    }
+    Value Read(int column, const ResultColumn&) override { return cells_[row_ * columns_ + size_t(column)]; }
+    int64_t Count() override { return columns_ ? int64_t(cells_.size() / columns_) : 0; }
+
+private:
+    std::vector<Value> cells_;
+    size_t columns_;
+    size_t row_ = 0;
+};
+
 class SqliteRecordset : public Recordset {
 public:
+    SqliteRecordset(std::shared_ptr<Connection> conn, std::shared_ptr<const QueryPlan> plan,
+                    std::unique_ptr<RowSource> rows)
+        : conn_(std::move(conn)), plan_(std::move(plan)), src_(std::move(rows)) {
+        Start();
+    }
+
     SqliteRecordset(std::shared_ptr<Connection> conn, std::shared_ptr<const QueryPlan> plan, int16_t type,
                     bool readOnly)
         : conn_(std::move(conn)), plan_(std::move(plan)) {
@@ -147,9 +172,7 @@ public:
         } else {
             src_ = std::make_unique<StreamSource>(*conn_, plan_->query);
         }
-        for (const ResultColumn& c : plan_->columns) fields_.push_back(c.field);
-        eof_ = bof_ = !src_->Seek(0);
-        visited_ = eof_ ? 0 : 1;
+        Start();
     }
 
     vb::Array<Value> GetRows(int32_t n) override {
@@ -314,6 +337,12 @@ public:
 private:
     enum class Mode : uint8_t { None, Editing, Adding };
 
+    void Start() {
+        for (const ResultColumn& c : plan_->columns) fields_.push_back(c.field);
+        eof_ = bof_ = !src_->Seek(0);
+        visited_ = eof_ ? 0 : 1;
+    }
+
     void CheckOpen() const {
         if (closed_) throw Closed();
     }
@@ -369,6 +398,13 @@ private:
 std::unique_ptr<Recordset> MakeRecordset(std::shared_ptr<Connection> conn, std::shared_ptr<const QueryPlan> plan,
                                          int16_t type, bool readOnly) {
     return std::make_unique<SqliteRecordset>(std::move(conn), std::move(plan), type, readOnly);
+}
+
+std::unique_ptr<Recordset> MakeRecordset(std::shared_ptr<Connection> conn, std::shared_ptr<const QueryPlan> plan,
+                                         std::vector<Value> cells) {
+    const size_t columns = plan->columns.size();
+    return std::make_unique<SqliteRecordset>(std::move(conn), std::move(plan),
+                                             std::make_unique<MemorySource>(std::move(cells), columns));
 }
 
 }  // namespace db::sqlite

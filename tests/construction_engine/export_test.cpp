@@ -627,11 +627,11 @@ TEST(ExportFile, RefusedNetworksTouchNothing) {
     };
     const Refusal cases[] = {
         {"a parent over the value limit", {"A", "B", "F"}, 2,
-         [](vb::Array<Integer>& g) { g(2, 0) = 1; }, com::objectError(529), "F"},
+         [](vb::Array<Integer>& g) { g(2, 0) = 1; }, com::objectError(528), "F"},
         {"twenty parents", {}, 2,
-         [](vb::Array<Integer>& g) { for (int j = 1; j <= 20; ++j) g(j, 0) = 1; }, com::objectError(528), "X1"},
+         [](vb::Array<Integer>& g) { for (int j = 1; j <= 20; ++j) g(j, 0) = 1; }, com::objectError(527), "X1"},
         {"five parents of 65 states", {"X1", "X2", "X3", "X4", "X5", "X6"}, 65,
-         [](vb::Array<Integer>& g) { for (int j = 1; j <= 5; ++j) g(0, j) = 2; }, com::objectError(530), "X1"},
+         [](vb::Array<Integer>& g) { for (int j = 1; j <= 5; ++j) g(0, j) = 2; }, com::objectError(529), "X1"},
         {"a matrix smaller than the fields", {"A", "B", "F"}, 2, nullptr, 9, ""},
     };
     for (const Refusal& r : cases) {
@@ -675,7 +675,7 @@ TEST(ExportFile, RefusedNetworksTouchNothing) {
         fresh.LearnCP(graf, tmpF);
         ADD_FAILURE() << "no error before Init";
     } catch (const com::Error& e) {
-        EXPECT_EQ(e.number(), com::objectError(527));
+        EXPECT_EQ(e.number(), com::objectError(523));
         EXPECT_EQ(e.description(), "LearnCP needs a completed Init");
     }
     EXPECT_EQ(ReadFile(tmpF), kOld);

@@ -120,7 +120,7 @@ TEST(LearnCP, TableChangedSinceInit) {
             d.LearnCP(n.graf, tmpF);
             ADD_FAILURE() << c.field << ": no error";
         } catch (const com::Error& e) {
-            EXPECT_EQ(e.number(), com::objectError(531));
+            EXPECT_EQ(e.number(), com::objectError(530));
             EXPECT_NE(e.description().find(std::string("field ") + c.field + " "), std::string::npos) << e.description();
         }
         EXPECT_EQ(ReadFile(path), "old");

@@ -168,7 +168,7 @@ TEST(MarkovFS, NeedsInit) {
         d.MarkovFS();
         ADD_FAILURE() << "no error";
     } catch (const com::Error& e) {
-        EXPECT_EQ(e.number(), com::objectError(527));
+        EXPECT_EQ(e.number(), com::objectError(523));
         EXPECT_EQ(e.description(), "MarkovFS needs a completed Init");
     }
 }

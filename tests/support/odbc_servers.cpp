@@ -3,8 +3,6 @@
 #include "tests/support/odbc_servers.h"
 
 #include <fmt/format.h>
-#include <sql.h>
-#include <sqlext.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -146,42 +144,17 @@ const OdbcServers& StartOdbcServers() {
 }
 
 void RunNativeSql(const std::string& connect, const std::vector<std::string>& statements) {
-    using db::odbc::Wide;
-    SQLHENV env = SQL_NULL_HENV;
-    SQLHDBC dbc = SQL_NULL_HDBC;
-    SQLHSTMT stmt = SQL_NULL_HSTMT;
-    auto cleanUp = [&] {
-        if (stmt) SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-        if (dbc) {
-            SQLDisconnect(dbc);
-            SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    // The driver manager's plain handles (not the Jet layer), with their errors made readable.
+    std::string current = "connect with " + connect;
+    try {
+        db::odbc::Connection conn(connect);
+        for (const std::string& sql : statements) {
+            current = sql;
+            db::odbc::Statement(conn).Execute(sql);
         }
-        if (env) SQLFreeHandle(SQL_HANDLE_ENV, env);
-    };
-    auto fail = [&](SQLSMALLINT type, SQLHANDLE h, const std::string& what) {
-        std::string message = what + ": " + db::odbc::Diagnostics(type, h);
-        cleanUp();
-        throw std::runtime_error(message);
-    };
-    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
-    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
-    db::odbc::WString in = Wide(connect);
-    SQLRETURN rc;
-    {
-        db::odbc::Utf8Scope utf8;  // texts reach a driver without wide functions as UTF-8
-        rc = SQLDriverConnectW(dbc, nullptr, in.data(), SQLSMALLINT(in.size()), nullptr, 0, nullptr,
-                               SQL_DRIVER_NOPROMPT);
+    } catch (const db::Error& e) {
+        throw std::runtime_error(current + ": " + e.description());
     }
-    if (!SQL_SUCCEEDED(rc)) fail(SQL_HANDLE_DBC, dbc, "cannot connect with " + connect);
-    SQLAllocHandle(SQL_HANDLE_STMT, dbc, &stmt);
-    for (const std::string& sql : statements) {
-        db::odbc::WString text = Wide(sql);
-        SQLRETURN rc = SQLExecDirectW(stmt, text.data(), SQLINTEGER(text.size()));
-        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) fail(SQL_HANDLE_STMT, stmt, sql);
-        SQLFreeStmt(stmt, SQL_CLOSE);
-    }
-    cleanUp();
 }
 
 std::shared_ptr<db::Database> SqliteOdbcFactory::Create(const std::vector<TableSpec>& tables) {

@@ -74,6 +74,7 @@ TEST(OdbcConnect, OpensTheConnectStringsTheProgramsBuild) {
         "ODBC;Driver=PostgreSQL Unicode;Server=" + s.socketDir + ";UID=bnstest;PWD=;Database=bnstest;Port=" +
             std::to_string(s.port) + ";",
         "ODBC;DSN=bns_sqlite;UID=;PWD=;",
+        "ODBC;Driver=SQLite3;Database=" + s.dir + "/sqlite/dsn.db;",
         "odbc;DSN=bns_sqlite",
     };
     for (const std::string& connect : connects) {

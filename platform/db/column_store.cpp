@@ -1,0 +1,887 @@
+// The dictionary-coded copy of a SQLite table and the count queries it answers (see
+// column_store.h for what it answers and when it leaves a query to SQLite). The rules it mirrors
+// are those of the SQLite rendering of a bound query (sqlite_render.cpp) as SQLite 3 evaluates
+// it: Null sorts first, then numbers by value (an integer and a real compared exactly), then
+// texts by the collation, NOCASE folding ASCII letters only; GROUP BY forms one group per value
+// equal under that order; sum() keeps an exact integer total until it meets a real, and adds
+// reals one after the other in the order the scan visits the rows.
+#include "platform/db/column_store.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <numeric>
+#include <string_view>
+#include <unordered_map>
+
+#include "platform/db/column_types.h"
+#include "platform/vb/strings.h"
+
+namespace db::sqlite {
+namespace {
+
+// Integers and reals are compared in long double, which holds every 64-bit integer and every
+// double exactly, as SQLite compares them.
+static_assert(std::numeric_limits<long double>::digits >= 64, "long double must hold a 64-bit integer exactly");
+
+// ---- values as the rendered SQL sees them ----
+
+// A value as SQLite holds it (blobs never reach a coded column).
+struct Cell {
+    enum Class : uint8_t { Null, Integer, Real, Text };
+    Class cls = Null;
+    int64_t i = 0;
+    double d = 0;
+    std::string text;
+
+    static Cell Int(int64_t v) {
+        Cell c;
+        c.cls = Integer;
+        c.i = v;
+        return c;
+    }
+    static Cell Dbl(double v) {
+        Cell c;
+        c.cls = Real;
+        c.d = v;
+        return c;
+    }
+    bool IsNumber() const { return cls == Integer || cls == Real; }
+    long double Number() const { return cls == Integer ? static_cast<long double>(i) : static_cast<long double>(d); }
+};
+
+template <typename T>
+int Sign(const T& a, const T& b) {
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+int CompareNumbers(const Cell& a, const Cell& b) {
+    if (a.cls == Cell::Integer && b.cls == Cell::Integer) return Sign(a.i, b.i);
+    if (a.cls == Cell::Real && b.cls == Cell::Real) return Sign(a.d, b.d);
+    return Sign(a.Number(), b.Number());
+}
+
+unsigned char FoldLower(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
+}
+
+// BINARY: bytes, then the shorter first. NOCASE: the same with ASCII capitals folded to lower
+// case (so "_" sorts before "a", as SQLite has it).
+int CompareText(std::string_view a, std::string_view b, bool nocase) {
+    if (!nocase) return Sign(a.compare(b), 0);
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t k = 0; k < n; ++k) {
+        const unsigned char x = FoldLower(a[k]), y = FoldLower(b[k]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return Sign(a.size(), b.size());
+}
+
+int ClassRank(const Cell& c) { return c.cls == Cell::Null ? 0 : c.cls == Cell::Text ? 2 : 1; }
+
+// SQLite's order of two values: Null, numbers, texts.
+int CompareCells(const Cell& a, const Cell& b, bool nocase) {
+    const int ra = ClassRank(a), rb = ClassRank(b);
+    if (ra != rb) return Sign(ra, rb);
+    if (ra == 1) return CompareNumbers(a, b);
+    if (ra == 2) return CompareText(a.text, b.text, nocase);
+    return 0;
+}
+
+bool Identical(const Cell& a, const Cell& b) {
+    if (a.cls != b.cls) return false;
+    switch (a.cls) {
+        case Cell::Integer: return a.i == b.i;
+        case Cell::Real: return std::memcmp(&a.d, &b.d, sizeof a.d) == 0;
+        case Cell::Text: return a.text == b.text;
+        default: return true;
+    }
+}
+
+// ---- column affinity ----
+
+enum class Affinity : uint8_t { Blob, Text, Numeric, Integer, Real };
+
+// SQLite's affinity of a declared column type: the last four letters seen decide, "INT"
+// anywhere wins at once, and a type without a name has none (blob).
+Affinity AffinityOf(const std::string& declared) {
+    if (declared.empty()) return Affinity::Blob;
+    auto word = [](const char (&w)[5]) {
+        return (uint32_t(uint8_t(w[0])) << 24) | (uint32_t(uint8_t(w[1])) << 16) | (uint32_t(uint8_t(w[2])) << 8) |
+               uint32_t(uint8_t(w[3]));
+    };
+    Affinity aff = Affinity::Numeric;
+    uint32_t h = 0;
+    for (char c : declared) {
+        h = (h << 8) + FoldLower(c);
+        if (h == word("char") || h == word("clob") || h == word("text")) {
+            aff = Affinity::Text;
+        } else if (h == word("blob") && (aff == Affinity::Numeric || aff == Affinity::Real)) {
+            aff = Affinity::Blob;
+        } else if ((h == word("real") || h == word("floa") || h == word("doub")) && aff == Affinity::Numeric) {
+            aff = Affinity::Real;
+        } else if ((h & 0x00FFFFFF) == ((uint32_t('i') << 16) | (uint32_t('n') << 8) | uint32_t('t'))) {
+            return Affinity::Integer;
+        }
+    }
+    return aff;
+}
+
+// ---- sum() as SQLite computes it ----
+
+struct SumState {
+    int64_t count = 0;
+    int64_t exact = 0;    // the integer total while no real and no overflow was met
+    double approx = 0;    // every value added as a double, in visiting order
+    bool inexact = false; // a real was added (or the integer total overflowed)
+    bool overflow = false;
+
+    void Add(const Cell& v) {
+        if (v.cls == Cell::Null) return;
+        ++count;
+        if (v.cls == Cell::Integer) {
+            approx += static_cast<double>(v.i);
+            if (!inexact && !overflow && __builtin_add_overflow(exact, v.i, &exact)) inexact = overflow = true;
+        } else {
+            approx += v.d;
+            inexact = true;
+        }
+    }
+};
+
+// SQLite from 3.43 adds reals with a compensated sum; the store copies the plain one and leaves
+// inexact sums of other versions to SQLite.
+bool PlainRealSums() { return sqlite3_libversion_number() < 3043000; }
+
+struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+};
+
+// The distinct stored values of one column while the table is read.
+struct RawValues {
+    std::unordered_map<int64_t, uint32_t> integers;
+    std::unordered_map<uint64_t, uint32_t> reals;
+    std::unordered_map<std::string, uint32_t, TextHash, std::equal_to<>> texts;
+    int64_t nullId = -1;
+    std::vector<Cell> cells;
+    std::vector<Value> shown;
+    bool blob = false;
+    bool nulInText = false;
+};
+
+std::string RowidName(const sql::TableInfo& table) {
+    for (const char* name : {"rowid", "_rowid_", "oid"})
+        if (table.Find(name) < 0) return name;
+    return "";
+}
+
+std::string Text(sqlite3_stmt* s, int index) {
+    const char* p = reinterpret_cast<const char*>(sqlite3_column_text(s, index));
+    return std::string(p ? p : "", size_t(sqlite3_column_bytes(s, index)));
+}
+
+}  // namespace
+
+// ---- the store of one table ----
+
+class ColumnStore {
+public:
+    // Reads the table (SELECT only); nothing, with the reason, when it cannot be coded.
+    static std::unique_ptr<ColumnStore> Load(Connection& conn, const sql::TableInfo& table, std::string& why);
+    std::optional<std::vector<Value>> Answer(const sql::BoundSelect& q, std::string& why);
+
+private:
+    struct Column {
+        FieldType type = dbText;
+        bool typed = true;
+        bool ci = false;          // groups, orders and compares texts without regard to case
+        bool jetBoolean = false;  // orders True before False, compares as -1 / 0
+        bool single = false;      // seen at single precision
+        Affinity affinity = Affinity::Blob;
+        std::string unusable;     // why no query over it can be answered here; "" when it can
+        bool hasText = false;     // Sum would meet a text
+        std::vector<uint32_t> codes;  // per row
+        std::vector<Cell> cells;      // per code: the value the SQL sees (a Single column's rounded)
+        std::vector<Value> shown;     // per code: the cell a grouped query shows
+    };
+
+    struct Term {
+        enum class Kind : uint8_t { Compare, IsNull, IsNotNull } kind = Kind::Compare;
+        int column = -1;
+        sql::CompareOp op = sql::CompareOp::Eq;
+        sql::CompareMode mode = sql::CompareMode::Plain;
+        Cell literal;
+    };
+
+    static void Code(Column& col, RawValues& raw);
+    bool TermsOf(const sql::BoundExpr& e, std::vector<Term>& out, std::string& why) const;
+    std::vector<uint8_t> Mask(const Term& t) const;
+    const std::vector<uint32_t>& Select(const std::vector<Term>& terms);
+
+    size_t rows_ = 0;
+    bool visitOrderKnown_ = true;  // no index could make SQLite visit a group's rows in another order
+    std::vector<Column> columns_;
+    std::vector<uint32_t> allRows_;
+    std::map<std::string, std::vector<uint32_t>> selections_;  // rows passing a WHERE, by its terms
+    // Scratch of the counting pass, kept so that each query does not allocate it again.
+    std::vector<uint64_t> keys_;
+    std::vector<uint32_t> dense_;
+    std::vector<std::pair<uint64_t, uint32_t>> hash_;
+};
+
+std::unique_ptr<ColumnStore> ColumnStore::Load(Connection& conn, const sql::TableInfo& table, std::string& why) {
+    {
+        // Texts are compared as UTF-8 bytes; a UTF-16 file would order them differently.
+        Statement s(conn, "PRAGMA encoding");
+        if (!s.Step() || Text(s.get(), 0) != "UTF-8") {
+            why = "the database is not UTF-8";
+            return nullptr;
+        }
+    }
+    const std::string rowid = RowidName(table);
+    if (rowid.empty()) {
+        why = "the table's row id has no name";
+        return nullptr;
+    }
+    auto store = std::unique_ptr<ColumnStore>(new ColumnStore());
+    store->columns_.resize(table.columns.size());
+    {
+        Statement s(conn, "SELECT name, type FROM pragma_table_info(?1)");
+        BindValue(s.get(), 1, Value(table.name));
+        size_t c = 0;
+        while (s.Step()) {
+            if (c >= table.columns.size() || !sql::SameName(Text(s.get(), 0), table.columns[c].name)) {
+                why = "the table changed while it was read";
+                return nullptr;
+            }
+            store->columns_[c++].affinity = AffinityOf(Text(s.get(), 1));
+        }
+        if (c != table.columns.size()) {
+            why = "the table changed while it was read";
+            return nullptr;
+        }
+    }
+    {
+        // An index can give SQLite a scan in index order, and a floating sum then adds in
+        // another order than the row ids'.
+        Statement s(conn, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND tbl_name = ?1 COLLATE NOCASE");
+        BindValue(s.get(), 1, Value(table.name));
+        store->visitOrderKnown_ = !s.Step();
+    }
+
+    std::string sql = "SELECT ";
+    for (size_t c = 0; c < table.columns.size(); ++c) sql += (c ? ", " : "") + QuoteName(table.columns[c].name);
+    sql += " FROM " + QuoteName(table.name) + " ORDER BY " + rowid;
+
+    const size_t n = table.columns.size();
+    std::vector<RawValues> raw(n);
+    for (size_t c = 0; c < n; ++c) {
+        Column& col = store->columns_[c];
+        col.type = table.columns[c].type;
+        col.typed = table.columns[c].typed;
+        sql::BoundExpr e;
+        e.kind = sql::BoundExpr::Kind::Column;
+        e.type = col.type;
+        e.typed = col.typed;
+        col.ci = sql::IsCaseInsensitive(e);
+        col.jetBoolean = sql::IsJetBoolean(e);
+        col.single = col.typed && col.type == dbSingle;
+    }
+
+    Statement s(conn, sql);
+    while (s.Step()) {
+        for (size_t c = 0; c < n; ++c) {
+            RawValues& r = raw[c];
+            const int index = int(c);
+            uint32_t id = uint32_t(r.cells.size());
+            bool added = false;
+            switch (sqlite3_column_type(s.get(), index)) {
+                case SQLITE_INTEGER: {
+                    auto [it, fresh] = r.integers.try_emplace(sqlite3_column_int64(s.get(), index), id);
+                    if (fresh) r.cells.push_back(Cell::Int(it->first));
+                    id = it->second;
+                    added = fresh;
+                    break;
+                }
+                case SQLITE_FLOAT: {
+                    const double d = sqlite3_column_double(s.get(), index);
+                    uint64_t bits;
+                    std::memcpy(&bits, &d, sizeof bits);
+                    auto [it, fresh] = r.reals.try_emplace(bits, id);
+                    if (fresh) r.cells.push_back(Cell::Dbl(d));
+                    id = it->second;
+                    added = fresh;
+                    break;
+                }
+                case SQLITE_TEXT: {
+                    const char* p = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), index));
+                    const std::string_view text(p ? p : "", size_t(sqlite3_column_bytes(s.get(), index)));
+                    auto it = r.texts.find(text);
+                    if (it == r.texts.end()) {
+                        // SQLite's NOCASE stops at a zero byte; such texts are left to SQLite.
+                        if (text.find('\0') != std::string_view::npos) r.nulInText = true;
+                        it = r.texts.emplace(std::string(text), id).first;
+                        Cell cell;
+                        cell.cls = Cell::Text;
+                        cell.text = std::string(text);
+                        r.cells.push_back(std::move(cell));
+                        added = true;
+                    }
+                    id = it->second;
+                    break;
+                }
+                case SQLITE_BLOB:
+                    r.blob = true;
+                    [[fallthrough]];
+                default:
+                    if (r.nullId < 0) {
+                        r.nullId = id;
+                        r.cells.emplace_back();
+                        added = true;
+                    }
+                    id = uint32_t(r.nullId);
+                    break;
+            }
+            // The cell the SQLite path would show for this value, read as that path reads it.
+            if (added) r.shown.push_back(ReadCell(s.get(), index, table.columns[c].type, table.columns[c].typed));
+            store->columns_[c].codes.push_back(id);
+        }
+        ++store->rows_;
+        if (store->rows_ >= UINT32_MAX) {
+            why = "the table has too many rows";
+            return nullptr;
+        }
+    }
+    for (size_t c = 0; c < n; ++c) Code(store->columns_[c], raw[c]);
+    store->allRows_.resize(store->rows_);
+    std::iota(store->allRows_.begin(), store->allRows_.end(), 0u);
+    return store;
+}
+
+// Numbers the column's groups in the order the SQLite path sorts them and recodes its rows.
+void ColumnStore::Code(Column& col, RawValues& raw) {
+    if (raw.blob) col.unusable = "the column holds blobs";
+    if (raw.nulInText) col.unusable = "the column holds a text with a zero byte";
+    std::vector<Cell>& cells = raw.cells;
+    // A Single column groups, orders and compares at single precision (jet_single).
+    if (col.single)
+        for (Cell& c : cells)
+            if (c.IsNumber()) c = Cell::Dbl(double(float(c.cls == Cell::Integer ? double(c.i) : c.d)));
+
+    std::vector<uint32_t> order(cells.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(),
+              [&](uint32_t a, uint32_t b) { return CompareCells(cells[a], cells[b], col.ci) < 0; });
+
+    // Groups: runs of values equal under the order. A number group must hold one value as
+    // stored (1 and 1.0 would group as one and show whichever row SQLite met last); a text
+    // group without regard to case shows its smallest spelling in byte order.
+    std::vector<uint32_t> codeOf(cells.size());
+    std::vector<uint32_t> representative;
+    for (size_t k = 0; k < order.size(); ++k) {
+        const uint32_t id = order[k];
+        if (k > 0 && CompareCells(cells[order[k - 1]], cells[id], col.ci) == 0) {
+            uint32_t& rep = representative.back();
+            if (cells[id].cls != Cell::Text && !Identical(cells[id], cells[rep]))
+                col.unusable = "values stored differently group as one";
+            if (cells[id].cls == Cell::Text && cells[id].text < cells[rep].text) rep = id;
+        } else {
+            representative.push_back(id);
+        }
+        codeOf[id] = uint32_t(representative.size() - 1);
+        if (cells[id].cls == Cell::Text) col.hasText = true;
+    }
+
+    if (col.jetBoolean) {
+        // Groups by the stored value, ordered by the Jet value: one zero and one other number
+        // at most, or two groups would show the same Boolean in an order SQLite leaves open.
+        int zero = -1, nonzero = -1;
+        for (size_t g = 0; g < representative.size(); ++g) {
+            const Cell& c = cells[representative[g]];
+            if (c.cls == Cell::Text) {
+                col.unusable = "a Boolean column holds texts";
+            } else if (c.IsNumber()) {
+                int& slot = c.Number() == 0 ? zero : nonzero;
+                if (slot >= 0) col.unusable = "a Boolean column holds more than two values";
+                slot = int(g);
+            }
+        }
+        if (col.unusable.empty()) {
+            // Null first, then True (-1), then False (0).
+            std::vector<uint32_t> newCode(representative.size());
+            uint32_t next = 0;
+            for (size_t g = 0; g < representative.size(); ++g)
+                if (cells[representative[g]].cls == Cell::Null) newCode[g] = next++;
+            if (nonzero >= 0) newCode[size_t(nonzero)] = next++;
+            if (zero >= 0) newCode[size_t(zero)] = next++;
+            std::vector<uint32_t> reordered(representative.size());
+            for (size_t g = 0; g < representative.size(); ++g) reordered[newCode[g]] = representative[g];
+            representative = std::move(reordered);
+            for (uint32_t& c : codeOf) c = newCode[c];
+        }
+    }
+
+    col.cells.reserve(representative.size());
+    col.shown.reserve(representative.size());
+    for (uint32_t id : representative) {
+        col.cells.push_back(cells[id]);
+        col.shown.push_back(raw.shown[id]);
+    }
+    for (uint32_t& c : col.codes) c = codeOf[c];
+    raw = RawValues();
+}
+
+// ---- WHERE ----
+
+bool ColumnStore::TermsOf(const sql::BoundExpr& e, std::vector<Term>& out, std::string& why) const {
+    using K = sql::BoundExpr::Kind;
+    if (e.kind == K::And) {
+        for (const sql::BoundExpr& a : e.args)
+            if (!TermsOf(a, out, why)) return false;
+        return true;
+    }
+    Term t;
+    if ((e.kind == K::IsNull || e.kind == K::IsNotNull) && e.args.size() == 1 && e.args[0].kind == K::Column) {
+        t.kind = e.kind == K::IsNull ? Term::Kind::IsNull : Term::Kind::IsNotNull;
+        t.column = e.args[0].column;
+    } else if (e.kind == K::Compare && e.args.size() == 2 && e.args[0].kind == K::Column &&
+               e.args[1].kind == K::Literal) {
+        t.column = e.args[0].column;
+        t.op = e.op;
+        t.mode = e.mode;
+        const Value& v = e.args[1].literal;
+        switch (v.kind()) {
+            case Value::Kind::Long: t.literal = Cell::Int(v.AsLong()); break;
+            case Value::Kind::Integer: t.literal = Cell::Int(v.AsInteger()); break;
+            case Value::Kind::Double: t.literal = Cell::Dbl(v.AsDoubleValue()); break;
+            case Value::Kind::Text:
+                t.literal.cls = Cell::Text;
+                t.literal.text = v.AsText();
+                break;
+            default: why = "a comparison with a literal of another kind"; return false;
+        }
+        // A plain or text comparison with a column puts the column's affinity on the literal
+        // when they differ in kind (a text "1" meets an INTEGER column as the number 1).
+        const Affinity aff = columns_[size_t(t.column)].affinity;
+        if (t.mode == sql::CompareMode::Plain || t.mode == sql::CompareMode::Text) {
+            const bool textLiteral = t.literal.cls == Cell::Text;
+            if ((textLiteral && aff != Affinity::Text && aff != Affinity::Blob) || (!textLiteral && aff == Affinity::Text)) {
+                why = "the column's affinity would convert the literal";
+                return false;
+            }
+        }
+    } else {
+        why = "a condition other than comparisons joined by And";
+        return false;
+    }
+    if (!columns_[size_t(t.column)].unusable.empty()) {
+        why = columns_[size_t(t.column)].unusable;
+        return false;
+    }
+    out.push_back(std::move(t));
+    return true;
+}
+
+// Which codes of the term's column pass it.
+std::vector<uint8_t> ColumnStore::Mask(const Term& t) const {
+    const Column& col = columns_[size_t(t.column)];
+    std::vector<uint8_t> mask(col.cells.size(), 0);
+    for (size_t code = 0; code < col.cells.size(); ++code) {
+        const Cell& v = col.cells[code];
+        if (t.kind != Term::Kind::Compare) {
+            mask[code] = (v.cls == Cell::Null) == (t.kind == Term::Kind::IsNull);
+            continue;
+        }
+        // The left side as the rendered comparison computes it; Null compares to nothing.
+        Cell left;
+        bool nocase = false;
+        switch (t.mode) {
+            case sql::CompareMode::Boolean:  // -(IFNULL(x,0)<>0): a Null is No
+                left = Cell::Int(v.IsNumber() && v.Number() != 0 ? -1 : 0);
+                break;
+            case sql::CompareMode::Date:  // jet_date(x): a number as it is, a date text as its serial
+                if (v.IsNumber()) {
+                    left = Cell::Dbl(v.cls == Cell::Integer ? double(v.i) : v.d);
+                } else if (v.cls == Cell::Text) {
+                    if (auto serial = ParseStoredDate(v.text)) left = Cell::Dbl(*serial);
+                }
+                break;
+            case sql::CompareMode::Text: nocase = true; left = v; break;
+            default: left = v; break;
+        }
+        if (left.cls == Cell::Null) continue;
+        const int c = CompareCells(left, t.literal, nocase);
+        bool pass = false;
+        switch (t.op) {
+            case sql::CompareOp::Eq: pass = c == 0; break;
+            case sql::CompareOp::Ne: pass = c != 0; break;
+            case sql::CompareOp::Lt: pass = c < 0; break;
+            case sql::CompareOp::Gt: pass = c > 0; break;
+            case sql::CompareOp::Le: pass = c <= 0; break;
+            case sql::CompareOp::Ge: pass = c >= 0; break;
+        }
+        mask[code] = pass;
+    }
+    return mask;
+}
+
+// The rows passing every term, in row-id order; kept per condition, since learning sends the
+// same few conditions (the hold-out filter, one per class value) with thousands of queries.
+const std::vector<uint32_t>& ColumnStore::Select(const std::vector<Term>& terms) {
+    if (terms.empty()) return allRows_;
+    std::string key;
+    for (const Term& t : terms) {
+        key += fmt::format("{}:{}:{}:{}:{}:", t.column, int(t.kind), int(t.op), int(t.mode), int(t.literal.cls));
+        switch (t.literal.cls) {
+            case Cell::Integer: key += std::to_string(t.literal.i); break;
+            case Cell::Real: key.append(reinterpret_cast<const char*>(&t.literal.d), sizeof(double)); break;
+            case Cell::Text: key += std::to_string(t.literal.text.size()) + ":" + t.literal.text; break;
+            default: break;
+        }
+        key += ';';
+    }
+    auto it = selections_.find(key);
+    if (it != selections_.end()) return it->second;
+
+    std::vector<uint8_t> pass(rows_, 1);
+    for (const Term& t : terms) {
+        const std::vector<uint8_t> mask = Mask(t);
+        const std::vector<uint32_t>& codes = columns_[size_t(t.column)].codes;
+        for (size_t r = 0; r < rows_; ++r) pass[r] &= mask[codes[r]];
+    }
+    std::vector<uint32_t> rows;
+    for (size_t r = 0; r < rows_; ++r)
+        if (pass[r]) rows.push_back(uint32_t(r));
+    if (selections_.size() >= 256) selections_.clear();
+    return selections_.emplace(std::move(key), std::move(rows)).first->second;
+}
+
+// ---- the count ----
+
+std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q, std::string& why) {
+    using K = sql::BoundExpr::Kind;
+    if (!q.aggregate || q.distinctRows || q.into) {
+        why = "not a grouped query";
+        return std::nullopt;
+    }
+    auto usable = [&](int c) {
+        if (c < 0 || size_t(c) >= columns_.size()) {
+            why = "an unknown column";
+            return false;
+        }
+        if (!columns_[size_t(c)].unusable.empty()) {
+            why = columns_[size_t(c)].unusable;
+            return false;
+        }
+        return true;
+    };
+
+    // The grouping columns, once each, in the order the rows are sorted by: that order is the
+    // digits of the group key, first most significant.
+    std::vector<int> groupColumns;
+    for (const sql::GroupKey& g : q.groupBy) {
+        if (g.expr.kind != K::Column || !usable(g.expr.column)) {
+            if (why.empty()) why = "a grouping over an expression";
+            return std::nullopt;
+        }
+        if (g.caseInsensitive != columns_[size_t(g.expr.column)].ci) {
+            why = "a grouping in another collation";
+            return std::nullopt;
+        }
+        if (std::find(groupColumns.begin(), groupColumns.end(), g.expr.column) == groupColumns.end())
+            groupColumns.push_back(g.expr.column);
+    }
+    std::vector<int> digits;
+    for (const sql::OrderKey& o : q.orderBy) {
+        const int c = o.expr.kind == K::Column ? o.expr.column : -1;
+        if (c < 0 || o.descending || std::find(groupColumns.begin(), groupColumns.end(), c) == groupColumns.end() ||
+            o.caseInsensitive != columns_[size_t(c)].ci || o.jetBoolean != columns_[size_t(c)].jetBoolean) {
+            why = "an order other than the grouping columns'";
+            return std::nullopt;
+        }
+        if (std::find(digits.begin(), digits.end(), c) == digits.end()) digits.push_back(c);
+    }
+    if (digits.size() != groupColumns.size()) {
+        why = "an order other than the grouping columns'";
+        return std::nullopt;
+    }
+
+    // The result columns.
+    enum class ItemKind : uint8_t { Count, CountColumn, Sum, Group };
+    struct Item {
+        ItemKind kind;
+        int column = -1;
+        FieldType type = dbLong;
+        bool typed = true;
+        size_t sum = 0;  // index of its SumState
+    };
+    std::vector<Item> items;
+    size_t sums = 0;
+    for (const sql::BoundItem& bi : q.items) {
+        const sql::BoundExpr& e = bi.expr;
+        Item it{ItemKind::Count, -1, e.type, e.typed, 0};
+        if (e.kind == K::CountStar) {
+            it.kind = ItemKind::Count;
+        } else if (e.kind == K::Aggregate && (e.fn == sql::AggregateFn::Count || e.fn == sql::AggregateFn::Sum) &&
+                   e.args.size() == 1 && e.args[0].kind == K::Column) {
+            it.column = e.args[0].column;
+            if (!usable(it.column)) return std::nullopt;
+            if (e.fn == sql::AggregateFn::Sum) {
+                if (columns_[size_t(it.column)].hasText || (columns_[size_t(it.column)].typed && columns_[size_t(it.column)].type == dbDate)) {
+                    why = "a sum over texts";
+                    return std::nullopt;
+                }
+                it.kind = ItemKind::Sum;
+                it.sum = sums++;
+            } else {
+                it.kind = ItemKind::CountColumn;
+            }
+        } else if (e.kind == K::Column &&
+                   std::find(groupColumns.begin(), groupColumns.end(), e.column) != groupColumns.end() &&
+                   bi.representative == columns_[size_t(e.column)].ci) {
+            it.kind = ItemKind::Group;
+            it.column = e.column;
+        } else {
+            why = "a result column other than Count, Sum and the grouping columns";
+            return std::nullopt;
+        }
+        items.push_back(it);
+    }
+
+    std::vector<Term> terms;
+    if (q.where && !TermsOf(*q.where, terms, why)) return std::nullopt;
+    const std::vector<uint32_t>& rows = Select(terms);
+    const size_t n = rows.size();
+    const bool allRows = n == rows_;
+
+    // The group key of every selected row: the codes of the digits in mixed radix. When the
+    // product of the radixes would pass 2^62, the key so far is replaced by its rank among the
+    // distinct keys, which keeps the order and bounds the radix by the number of rows.
+    std::vector<uint64_t>& keys = keys_;
+    keys.assign(n, 0);
+    uint64_t radix = 1;
+    constexpr uint64_t kKeyLimit = uint64_t(1) << 62;
+    for (int c : digits) {
+        const uint64_t k = std::max<uint64_t>(columns_[size_t(c)].cells.size(), 1);
+        if (k == 1) continue;
+        if (radix > kKeyLimit / k) {
+            std::vector<uint64_t> distinct(keys);
+            std::sort(distinct.begin(), distinct.end());
+            distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+            for (uint64_t& key : keys) key = uint64_t(std::lower_bound(distinct.begin(), distinct.end(), key) - distinct.begin());
+            radix = std::max<uint64_t>(distinct.size(), 1);
+        }
+        const uint32_t* codes = columns_[size_t(c)].codes.data();
+        if (allRows) {
+            for (size_t i = 0; i < n; ++i) keys[i] = keys[i] * k + codes[i];
+        } else {
+            for (size_t i = 0; i < n; ++i) keys[i] = keys[i] * k + codes[rows[i]];
+        }
+        radix *= k;
+    }
+
+    // One pass in row-id order: each row finds its group (a slot array over small key ranges,
+    // an open-addressing table over large ones) and adds to its counts and sums, so each sum
+    // adds its values in the order SQLite's scan meets them.
+    std::vector<uint64_t> groupKey;
+    std::vector<uint32_t> firstRow;
+    std::vector<int64_t> count;
+    std::vector<SumState> sumState;
+    std::vector<const Item*> sumItems, countColumnItems;
+    for (const Item& it : items) {
+        if (it.kind == ItemKind::Sum) sumItems.push_back(&it);
+        if (it.kind == ItemKind::CountColumn) countColumnItems.push_back(&it);
+    }
+    std::vector<std::vector<int64_t>> columnCount(countColumnItems.size());
+
+    auto newGroup = [&](uint64_t key, uint32_t row) {
+        groupKey.push_back(key);
+        firstRow.push_back(row);
+        count.push_back(0);
+        sumState.resize(sumState.size() + sumItems.size());
+        for (auto& cc : columnCount) cc.push_back(0);
+        return uint32_t(groupKey.size() - 1);
+    };
+    auto addRow = [&](uint32_t g, uint32_t row) {
+        ++count[g];
+        for (size_t s = 0; s < sumItems.size(); ++s) {
+            const Column& col = columns_[size_t(sumItems[s]->column)];
+            const Cell& v = col.cells[col.codes[row]];
+            SumState& st = sumState[size_t(g) * sumItems.size() + s];
+            if (col.jetBoolean) {
+                // Sum of a Boolean adds its Jet value: -1 for True, 0 for False.
+                if (v.cls != Cell::Null) st.Add(Cell::Int(v.Number() != 0 ? -1 : 0));
+            } else {
+                st.Add(v);
+            }
+        }
+        for (size_t k = 0; k < countColumnItems.size(); ++k) {
+            const Column& col = columns_[size_t(countColumnItems[k]->column)];
+            if (col.cells[col.codes[row]].cls != Cell::Null) ++columnCount[k][g];
+        }
+    };
+
+    const bool dense = radix <= std::max<uint64_t>(4 * uint64_t(n), 4096) && radix <= (uint64_t(1) << 22);
+    if (dense) {
+        if (dense_.size() < radix) dense_.assign(radix, 0);
+        for (size_t i = 0; i < n; ++i) {
+            uint32_t& slot = dense_[keys[i]];
+            if (slot == 0) slot = newGroup(keys[i], rows[i]) + 1;
+            addRow(slot - 1, rows[i]);
+        }
+        for (uint64_t key : groupKey) dense_[key] = 0;
+    } else {
+        size_t capacity = 1024;
+        auto rebuild = [&](size_t cap) {
+            hash_.assign(cap, {UINT64_MAX, 0});
+            for (size_t g = 0; g < groupKey.size(); ++g) {
+                size_t h = size_t(groupKey[g] * 0x9E3779B97F4A7C15ull) & (cap - 1);
+                while (hash_[h].first != UINT64_MAX) h = (h + 1) & (cap - 1);
+                hash_[h] = {groupKey[g], uint32_t(g)};
+            }
+        };
+        rebuild(capacity);
+        for (size_t i = 0; i < n; ++i) {
+            const uint64_t key = keys[i];
+            size_t h = size_t(key * 0x9E3779B97F4A7C15ull) & (capacity - 1);
+            while (hash_[h].first != UINT64_MAX && hash_[h].first != key) h = (h + 1) & (capacity - 1);
+            uint32_t g;
+            if (hash_[h].first == key) {
+                g = hash_[h].second;
+            } else {
+                g = newGroup(key, rows[i]);
+                hash_[h] = {key, g};
+                if (groupKey.size() * 2 > capacity) {
+                    capacity *= 2;
+                    rebuild(capacity);
+                }
+            }
+            addRow(g, rows[i]);
+        }
+    }
+    // A query without grouping columns has one row even over no rows.
+    if (groupColumns.empty() && groupKey.empty()) newGroup(0, 0);
+
+    std::vector<uint32_t> order(groupKey.size());
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return groupKey[a] < groupKey[b]; });
+
+    const bool plainSums = PlainRealSums();
+    std::vector<Value> cells;
+    cells.reserve(order.size() * items.size());
+    // A count or sum read as the SQLite path reads its result column.
+    auto number = [&](bool integer, int64_t i, double d, const Item& it) {
+        std::optional<Value> v = ReadNumber(integer, i, d, it.type, it.typed);
+        if (v) cells.push_back(std::move(*v));
+        else why = "a count shown as text";
+        return v.has_value();
+    };
+    for (uint32_t g : order) {
+        size_t countColumn = 0;
+        for (const Item& it : items) {
+            bool ok = true;
+            switch (it.kind) {
+                case ItemKind::Count: ok = number(true, count[g], double(count[g]), it); break;
+                case ItemKind::CountColumn: {
+                    const int64_t c = columnCount[countColumn++][g];
+                    ok = number(true, c, double(c), it);
+                    break;
+                }
+                case ItemKind::Sum: {
+                    const SumState& st = sumState[size_t(g) * sumItems.size() + it.sum];
+                    if (st.overflow) {
+                        why = "an integer sum overflows";
+                        return std::nullopt;
+                    }
+                    if (st.inexact && (!plainSums || !visitOrderKnown_)) {
+                        why = "a floating sum in an order the store cannot copy";
+                        return std::nullopt;
+                    }
+                    if (st.count == 0) cells.emplace_back();
+                    else if (st.inexact) ok = number(false, 0, st.approx, it);
+                    else ok = number(true, st.exact, double(st.exact), it);
+                    break;
+                }
+                case ItemKind::Group: {
+                    const Column& col = columns_[size_t(it.column)];
+                    cells.push_back(col.shown[col.codes[firstRow[g]]]);
+                    break;
+                }
+            }
+            if (!ok) return std::nullopt;
+        }
+    }
+    return cells;
+}
+
+// ---- the path of one database ----
+
+CountingPath::CountingPath() : enabled_(DefaultEnabled()) {}
+CountingPath::~CountingPath() = default;
+
+bool CountingPath::DefaultEnabled() {
+    const char* v = std::getenv("BNSUITE_COUNTING");
+    return !(v && vb::UCase(v) == "SQLITE");
+}
+
+void CountingPath::SetEnabled(bool on) {
+    enabled_ = on;
+    if (!on) Invalidate();
+}
+
+void CountingPath::Invalidate() {
+    stores_.clear();
+    totalChanges_ = dataVersion_ = -1;
+}
+
+std::optional<std::vector<Value>> CountingPath::FallBack(const char* why) {
+    ++stats_.fellBack;
+    stats_.lastFallback = why;
+    return std::nullopt;
+}
+
+std::optional<std::vector<Value>> CountingPath::Answer(Connection& conn, const sql::BoundSelect& q, bool rowidTable) {
+    if (!enabled_) return std::nullopt;
+    if (!rowidTable) return FallBack("not a rowid table");
+
+    // Any change since the stores were read drops them: this connection's own (recordset
+    // updates included) moves its change counter, another connection's moves data_version.
+    int64_t dataVersion = 0;
+    {
+        Statement s(conn, "PRAGMA data_version");
+        if (s.Step()) dataVersion = sqlite3_column_int64(s.get(), 0);
+    }
+    const int64_t totalChanges = sqlite3_total_changes64(conn.handle());
+    if (dataVersion != dataVersion_ || totalChanges != totalChanges_) {
+        stores_.clear();
+        dataVersion_ = dataVersion;
+        totalChanges_ = totalChanges;
+    }
+
+    const std::string key = vb::UCase(q.table.name);
+    auto it = stores_.find(key);
+    if (it == stores_.end()) {
+        std::string why;
+        std::unique_ptr<ColumnStore> store = ColumnStore::Load(conn, q.table, why);
+        ++stats_.loads;
+        it = stores_.emplace(key, std::move(store)).first;
+        if (!it->second) stats_.lastFallback = why;
+    }
+    if (!it->second) return FallBack("the table could not be coded");
+    std::string why;
+    std::optional<std::vector<Value>> cells = it->second->Answer(q, why);
+    if (!cells) {
+        ++stats_.fellBack;
+        stats_.lastFallback = why;
+        return std::nullopt;
+    }
+    ++stats_.answered;
+    return cells;
+}
+
+}  // namespace db::sqlite

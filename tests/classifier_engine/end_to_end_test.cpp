@@ -1,0 +1,232 @@
+// The classifier engine as a host drives it, created by name and used only through its public
+// interface: learning under every model and threshold setting on a table drawn from a known
+// network, then the final tables, the cost table, classification of a test table drawn from
+// the same network, and a classifier file opened in a fresh engine that classifies the same.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "classifier_engine/zorvapi.h"
+#include "platform/com/object.h"
+#include "tests/classifier_engine/learning_host.h"
+#include "tests/support/class_registry.h"
+#include "tests/support/engine_fixture.h"
+
+namespace {
+
+using learning_host::LearningTable;
+using learning_host::LearnSettings;
+using learning_host::Settings;
+using vb::Integer;
+using vb::Long;
+using vb::Single;
+using Engine = std::shared_ptr<zorvapi::IDataEngine>;
+
+// Three class values; two children of the class, a third child that also depends on the first,
+// a field that depends only on a child, and one that tells nothing.
+testsupport::Network KnownNetwork() {
+    testsupport::Network net;
+    const int c = net.AddNode("Risk", {"HIGH", "MID", "LOW"}, {}, {{0.45, 0.35, 0.2}});
+    const int a = net.AddNode("Age", {"YOUNG", "MIDDLE", "OLD"}, {c},
+                              {{0.7, 0.2, 0.1}, {0.2, 0.6, 0.2}, {0.1, 0.2, 0.7}});
+    const int s = net.AddNode("Smoker", {"Y", "N"}, {c}, {{0.8, 0.2}, {0.4, 0.6}, {0.1, 0.9}});
+    net.AddNode("Fitness", {"GOOD", "POOR"}, {c, s},
+                {{0.1, 0.9}, {0.5, 0.5}, {0.3, 0.7}, {0.8, 0.2}, {0.6, 0.4}, {0.95, 0.05}});
+    (void)a;
+    net.AddNode("Cough", {"Y", "N"}, {s}, {{0.7, 0.3}, {0.2, 0.8}});
+    net.AddNode("Colour", {"RED", "BLUE"});
+    return net;
+}
+
+struct Outcome {
+    Single accuracy = 0;
+    Long total = 0, correct = 0, errors = 0;
+    vb::Array<Long> matrix;
+    vb::Array<Single> lift, roc;
+    std::string resultFile;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// ClsfyBatch over the test table and everything the host reads after it.
+Outcome Classify(zorvapi::IDataEngine& e, LearningTable& t, const std::string& resultFile) {
+    Outcome o;
+    std::string table = t.test.table, cls = t.test.columns[0], file = resultFile;
+    o.accuracy = e.ClsfyBatch(t.db, table, cls, o.matrix, file);
+    o.total = e.TotalCases();
+    o.correct = e.CorrectCases();
+    o.errors = e.ErrorCases();
+    e.GetLift(o.lift);
+    e.GetROC(o.roc);
+    if (!resultFile.empty()) o.resultFile = ReadFile(resultFile);
+    return o;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        registry_ = new testsupport::PrivateClassRegistry(ZORVAPI_LIBRARY);
+        table_ = new LearningTable(KnownNetwork(), 3000, 1500);
+    }
+    static void TearDownTestSuite() {
+        delete table_;
+        delete registry_;
+    }
+    void SetUp() override { ASSERT_EQ(registry_->Call("DllRegisterServer"), com::S_OK); }
+
+    static Engine Create() { return com::CreateObjectAs<zorvapi::IDataEngine>("ZORVAPI.DataEngine"); }
+
+    // Learning as the host does it: set-up, structure, the graph handed back, the final tables
+    // from all rows and the cost table.
+    static Engine Learn(const LearnSettings& s, testsupport::ProgressRecorder& host) {
+        Engine e = Create();
+        e->SetEventSink(&host);
+        learning_host::SetUpLearning(*e, *table_, s);
+        vb::Array<std::string> labels;
+        e->GetClsLbl(labels);
+        EXPECT_EQ(labels.UBound(), 3);
+        Single threshold = 1;
+        e->LearnStru(threshold);
+
+        vb::Array<Integer> graph, relative;
+        e->GetGraph(graph);
+        EXPECT_NE(graph(0, 0, 0), -1);
+        bool mn = e->IsMultiNet();
+        e->GetRelative(relative);
+        e->PutGraph(graph);
+        std::string name = table_->train.table, cnt;
+        e->InitLearn(table_->db, name, cnt);
+        EXPECT_TRUE(e->LearnCPT(mn));
+        vb::Array<Single> costs;
+        e->GetCostTable(costs);
+        e->PutCostTable(costs);
+        return e;
+    }
+
+    static LearningTable& table() { return *table_; }
+
+private:
+    static testsupport::PrivateClassRegistry* registry_;
+    static LearningTable* table_;
+};
+testsupport::PrivateClassRegistry* EndToEnd::registry_ = nullptr;
+LearningTable* EndToEnd::table_ = nullptr;
+
+// The share of the test rows in the most frequent class.
+double MajorityShare(const testsupport::SampledTable& t) {
+    std::vector<int> counts(3, 0);
+    for (const auto& row : t.cells) {
+        const std::string v = row[0].AsText();
+        counts[v == "HIGH" ? 0 : v == "MID" ? 1 : 2]++;
+    }
+    return double(*std::max_element(counts.begin(), counts.end())) / double(t.cells.size());
+}
+
+TEST_F(EndToEnd, EverySettingLearnsAClassifierThatBeatsTheMajorityClass) {
+    learning_host::InFolder here(table().dir.path());  // ROC files go to the current folder
+    const double majority = MajorityShare(table().test);
+    struct Case {
+        Integer BMMode;
+        bool FixedThr;
+        Integer FSM;
+    };
+    std::vector<Case> cases{{1, true, 2}, {1, false, 2}};
+    for (Integer bm : {2, 3})
+        for (bool fixed : {true, false})
+            for (Integer fsm : {1, 2, 3}) cases.push_back({bm, fixed, fsm});
+    for (const Case& c : cases) {
+        const std::string name = "BMMode " + std::to_string(c.BMMode) +
+                                 (c.FixedThr ? " fixed" : " searched") + " FSM " +
+                                 std::to_string(c.FSM);
+        testsupport::ProgressRecorder host;
+        Engine e = Learn(Settings(c.BMMode, c.FixedThr, c.FSM), host);
+        EXPECT_FALSE(host.calls.empty()) << name;
+        if (c.BMMode == 1) EXPECT_FALSE(e->IsMultiNet()) << name;
+        if (c.BMMode == 2) EXPECT_TRUE(e->IsMultiNet()) << name;
+        vb::Array<Integer> feature;
+        e->GetRelative(feature);
+        // The class's two strong children are always in the subset.
+        EXPECT_EQ(feature(1), 1) << name;
+        EXPECT_EQ(feature(2), 1) << name;
+        EXPECT_EQ(feature(3), 1) << name;
+
+        const Outcome o = Classify(*e, table(), "");
+        EXPECT_EQ(o.total, 1500) << name;
+        EXPECT_EQ(o.errors, 0) << name;
+        Long diagonal = 0, sum = 0;
+        for (Integer a = 0; a <= 3; ++a)
+            for (Integer p = 0; p <= 3; ++p) {
+                sum += o.matrix(a, p);
+                if (a == p) diagonal += o.matrix(a, p);
+            }
+        EXPECT_EQ(sum, o.total) << name;
+        EXPECT_EQ(diagonal, o.correct) << name;
+        EXPECT_FLOAT_EQ(o.accuracy, Single(double(o.correct) / double(o.total))) << name;
+        EXPECT_GT(o.accuracy, majority + 0.1) << name << ": majority " << majority;
+        for (Integer x = 1; x <= 3; ++x)
+            for (Integer y = 1; y <= 3; ++y)
+                if (x != y) EXPECT_GT(o.roc(x, y), 0.6f) << name << " ROC " << x << y;
+    }
+}
+
+// A classifier written to a file and opened in a fresh engine classifies the test table
+// exactly as the engine that learned it.
+TEST_F(EndToEnd, ClassifierFileRoundTrip) {
+    learning_host::InFolder here(table().dir.path());
+    for (const LearnSettings& s : {Settings(1, false), Settings(3, false, 3), Settings(2, true, 2)}) {
+        const std::string name = "BMMode " + std::to_string(s.BMMode);
+        testsupport::ProgressRecorder host;
+        Engine learned = Learn(s, host);
+        std::string bnc = table().dir.Path("model.bnc");
+        learned->WriteBnc(bnc);
+        const Outcome before = Classify(*learned, table(), table().dir.Path("before.txt"));
+
+        Engine opened = Create();
+        Long rows = 5000;
+        Integer vlus = 10;
+        opened->Init(rows, vlus);
+        opened->ReadBncStru(bnc);
+        opened->ReadBncCPT(bnc);
+        EXPECT_EQ(opened->IsMultiNet(), learned->IsMultiNet()) << name;
+        const Outcome after = Classify(*opened, table(), table().dir.Path("after.txt"));
+
+        EXPECT_EQ(after.accuracy, before.accuracy) << name;
+        EXPECT_EQ(after.total, before.total) << name;
+        EXPECT_EQ(after.correct, before.correct) << name;
+        EXPECT_EQ(after.errors, before.errors) << name;
+        EXPECT_TRUE(after.matrix == before.matrix) << name;
+        EXPECT_TRUE(after.lift == before.lift) << name;
+        EXPECT_TRUE(after.roc == before.roc) << name;
+        EXPECT_FALSE(before.resultFile.empty()) << name;
+        EXPECT_EQ(after.resultFile, before.resultFile) << name;
+    }
+}
+
+}  // namespace
+namespace {
+TEST_F(EndToEnd, ScratchRoc) {
+    learning_host::InFolder here(table().dir.path());
+    testsupport::ProgressRecorder host;
+    Engine e = Learn(Settings(1, true, 2), host);
+    vb::Array<Integer> g, f; e->GetGraph(g); e->GetRelative(f);
+    for (Integer i = 1; i <= 6; ++i) { for (Integer j = 1; j <= 6; ++j) fprintf(stderr, "%d ", g(0, i, j)); fprintf(stderr, "   f=%d\n", f(i)); }
+    const Outcome o = Classify(*e, table(), table().dir.Path("res.txt"));
+    std::istringstream in(o.resultFile);
+    std::string line;
+    std::getline(in, line);
+    fprintf(stderr, "%s\n", line.c_str());
+    for (int i = 0; i < 5 && std::getline(in, line); ++i) fprintf(stderr, "%s\n", line.c_str());
+    for (Integer x = 1; x <= 3; ++x) for (Integer y = 1; y <= 3; ++y) fprintf(stderr, "roc %d %d %g\n", x, y, o.roc(x, y));
+    for (Integer x = 0; x <= 3; ++x) for (Integer y = 0; y <= 3; ++y) fprintf(stderr, "m %d %d %d\n", x, y, o.matrix(x, y));
+}
+}
