@@ -10,7 +10,7 @@
 // the settings (BMMode, FixedThr, FSM, logo), writes Graph, SavedGraph, Feature, IsMultiNet,
 // SubsetFixed, HoldOutSearch, FirstFld, NetIdx, WhereClause, BestScore, BestThreshold, the
 // candidate graphs and the progress shares; sizes and empties the probability-table cache.
-#include <utility>
+#include <vector>
 
 #include "classifier_engine/data_engine.h"
 #include "classifier_engine/errors.h"
@@ -50,6 +50,16 @@ Single ScanStep(Single centre) {
     return step < kSmallestStep ? kSmallestStep : step;
 }
 
+// A single net's features: the class and both ends of every link of layer 0.
+void MarkSingleNetFeatures(vb::Array<Integer>& Feature, const vb::Array<Integer>& Graph,
+                           Integer n) {
+    for (Integer i = 2; i <= n; ++i) Feature(i) = 0;
+    Feature(1) = 1;
+    for (Integer i = 1; i < n; ++i)
+        for (Integer j = Integer(i + 1); j <= n; ++j)
+            if (Graph(0, i, j) > 0) Feature(i) = Feature(j) = 1;
+}
+
 }  // namespace
 
 void DataEngine::LearnStru(Single& Threshold) {
@@ -70,14 +80,7 @@ void DataEngine::LearnStru(Single& Threshold) {
             return;
         }
 
-        if (!IsMultiNet_) {
-            // A single net's features: the class and both ends of every link of layer 0.
-            for (Integer i = 2; i <= numfld; ++i) Feature(i) = 0;
-            Feature(1) = 1;
-            for (Integer i = 1; i < numfld; ++i)
-                for (Integer j = Integer(i + 1); j <= numfld; ++j)
-                    if (Graph(0, i, j) > 0) Feature(i) = Feature(j) = 1;
-        }
+        if (!IsMultiNet_) MarkSingleNetFeatures(Feature, Graph, numfld);
         if (!logo.empty()) WriteLog();
     } catch (...) {
         EndHoldOutSearch();
@@ -144,11 +147,7 @@ bool DataEngine::LearnModels(Single T) {
 }
 
 void DataEngine::MarkFeatureSubset() {
-    for (Integer i = 2; i <= numfld; ++i) Feature(i) = 0;
-    Feature(1) = 1;
-    for (Integer i = 1; i < numfld; ++i)
-        for (Integer j = Integer(i + 1); j <= numfld; ++j)
-            if (Graph(0, i, j) > 0) Feature(i) = Feature(j) = 1;
+    MarkSingleNetFeatures(Feature, Graph, numfld);
     SubsetFixed = false;
     for (Integer i = 2; i <= numfld; ++i)
         if (Feature(i) == 0) SubsetFixed = true;

@@ -208,6 +208,12 @@ private:
         std::vector<uint32_t> codes;  // per row
         std::vector<Cell> cells;      // per code: the value the SQL sees (a Single column's rounded)
         std::vector<Value> shown;     // per code: the cell a grouped query shows
+        // A column whose groups hold several spellings shows, for each result row, the
+        // smallest spelling among that row's own rows: spellings is the rank in byte order of
+        // each row's stored value, spellingShown the cell of each rank.
+        bool variants = false;
+        std::vector<uint32_t> spellings;
+        std::vector<Value> spellingShown;
     };
 
     struct Term {
@@ -389,7 +395,10 @@ void ColumnStore::Code(Column& col, RawValues& raw) {
             uint32_t& rep = representative.back();
             if (cells[id].cls != Cell::Text && !Identical(cells[id], cells[rep]))
                 col.unusable = "values stored differently group as one";
-            if (cells[id].cls == Cell::Text && cells[id].text < cells[rep].text) rep = id;
+            if (cells[id].cls == Cell::Text) {
+                col.variants = true;
+                if (cells[id].text < cells[rep].text) rep = id;
+            }
         } else {
             representative.push_back(id);
         }
@@ -424,6 +433,20 @@ void ColumnStore::Code(Column& col, RawValues& raw) {
             representative = std::move(reordered);
             for (uint32_t& c : codeOf) c = newCode[c];
         }
+    }
+
+    if (col.variants) {
+        std::vector<uint32_t> binary(cells.size());
+        std::iota(binary.begin(), binary.end(), 0u);
+        std::sort(binary.begin(), binary.end(),
+                  [&](uint32_t a, uint32_t b) { return CompareCells(cells[a], cells[b], false) < 0; });
+        std::vector<uint32_t> rank(cells.size());
+        for (size_t k = 0; k < binary.size(); ++k) {
+            rank[binary[k]] = uint32_t(k);
+            col.spellingShown.push_back(raw.shown[binary[k]]);
+        }
+        col.spellings.reserve(col.codes.size());
+        for (uint32_t id : col.codes) col.spellings.push_back(rank[id]);
     }
 
     col.cells.reserve(representative.size());
@@ -698,6 +721,11 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
         if (it.kind == ItemKind::CountColumn) countColumnItems.push_back(&it);
     }
     std::vector<std::vector<int64_t>> columnCount(countColumnItems.size());
+    // The grouping columns with several spellings a group: their smallest spelling per group.
+    std::vector<const Column*> spelled;
+    for (int c : groupColumns)
+        if (columns_[size_t(c)].variants) spelled.push_back(&columns_[size_t(c)]);
+    std::vector<std::vector<uint32_t>> smallest(spelled.size());
 
     auto newGroup = [&](uint64_t key, uint32_t row) {
         groupKey.push_back(key);
@@ -705,6 +733,7 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
         count.push_back(0);
         sumState.resize(sumState.size() + sumItems.size());
         for (auto& cc : columnCount) cc.push_back(0);
+        for (auto& sm : smallest) sm.push_back(UINT32_MAX);
         return uint32_t(groupKey.size() - 1);
     };
     auto addRow = [&](uint32_t g, uint32_t row) {
@@ -724,6 +753,7 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
             const Column& col = columns_[size_t(countColumnItems[k]->column)];
             if (col.cells[col.codes[row]].cls != Cell::Null) ++columnCount[k][g];
         }
+        for (size_t k = 0; k < spelled.size(); ++k) smallest[k][g] = std::min(smallest[k][g], spelled[k]->spellings[row]);
     };
 
     const bool dense = radix <= std::max<uint64_t>(4 * uint64_t(n), 4096) && radix <= (uint64_t(1) << 22);
@@ -809,7 +839,12 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
                 }
                 case ItemKind::Group: {
                     const Column& col = columns_[size_t(it.column)];
-                    cells.push_back(col.shown[col.codes[firstRow[g]]]);
+                    if (col.variants) {
+                        const size_t k = size_t(std::find(spelled.begin(), spelled.end(), &col) - spelled.begin());
+                        cells.push_back(col.spellingShown[smallest[k][g]]);
+                    } else {
+                        cells.push_back(col.shown[col.codes[firstRow[g]]]);
+                    }
                     break;
                 }
             }

@@ -219,8 +219,9 @@ TEST_F(LearnStruTest, SettingsDecideModelsRowsSharesAndTheKeptModel) {
         {4, false, 1, "1-2 1-3", .6f, .7f, .65f, "Bh/0.35 Msh/0.65", "B M", true, "2-3", subset},
     };
     for (const Case& c : cases) {
-        const std::string name = "BMMode " + std::to_string(c.BMMode) + (c.FixedThr ? " fixed" : " searched") +
-                                 " FSM " + std::to_string(c.FSM) + " " + c.bnLinks;
+        const std::string name = "BMMode " + std::to_string(c.BMMode) +
+                                 (c.FixedThr ? " fixed" : " searched") + " FSM " +
+                                 std::to_string(c.FSM) + " " + c.bnLinks;
         ScriptedDriver d;
         const std::string bn = c.bnLinks;
         d.bnAt = [bn](Single) { return bn; };

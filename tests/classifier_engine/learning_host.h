@@ -64,6 +64,7 @@ struct LearnSettings {
     Integer FSM = 2;
     bool tmpROC = false;
     std::string logo;
+    std::string freq;  // the frequency field, or "" to count rows
     Long maxRows = 5000;
     Integer maxVlus = 10;
 };
@@ -96,7 +97,7 @@ inline void SetUpLearning(zorvapi::IDataEngine& e, LearningTable& t, const Learn
     Long rows = s.maxRows;
     Integer vlus = s.maxVlus;
     e.Init(rows, vlus);
-    std::string table = t.train.table, cnt;
+    std::string table = t.train.table, cnt = s.freq;
     e.InitLearn(t.db, table, cnt);
 
     const std::vector<std::string> fields = t.Fields();

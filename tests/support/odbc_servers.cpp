@@ -143,6 +143,10 @@ const OdbcServers& StartOdbcServers() {
     return servers;
 }
 
+std::vector<std::string> NativeTableSql(bool postgres, const std::vector<TableSpec>& tables) {
+    return TableStatements(postgres ? Native::Postgres : Native::Sqlite, tables);
+}
+
 void RunNativeSql(const std::string& connect, const std::vector<std::string>& statements) {
     // The driver manager's plain handles (not the Jet layer), with their errors made readable.
     std::string current = "connect with " + connect;

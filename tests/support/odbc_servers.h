@@ -41,6 +41,11 @@ const OdbcServers& StartOdbcServers();
 // means; std::runtime_error with the driver's message when one fails.
 void RunNativeSql(const std::string& connect, const std::vector<std::string>& statements);
 
+// The native CREATE TABLE and INSERT texts the factories below run (PostgreSQL's types, or the
+// SQLite driver's), for a test that makes its database by its own route, e.g. a file or
+// database of its own reached through a DSN.
+std::vector<std::string> NativeTableSql(bool postgres, const std::vector<TableSpec>& tables);
+
 // Makes each database through the SQLite ODBC driver: a new file, its tables created and filled
 // with native CREATE TABLE and INSERT texts.
 class SqliteOdbcFactory : public BackendFactory {

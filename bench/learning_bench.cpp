@@ -1,0 +1,261 @@
+// Times structure learning through the counting paths: the classifier engine's pairwise pass,
+// one ConstructBN and a whole LearnStru (both models, searched threshold) over tables drawn
+// from a known network, each through SQLite, through the in-memory counting path and, for the
+// smaller table, through a PostgreSQL server over ODBC. Prints one line per step and path with
+// the wall time, the number of grouped count queries and the speed-up over SQLite.
+//
+//     learning_bench [--sizes 50000x15,200000x30] [--skip-sqlite-above N] [--no-postgres] [--data DIR]
+//
+// Tables are kept in DIR (default: bench-data under the current folder) and reused by later
+// runs; --skip-sqlite-above leaves out the SQLite runs of tables with more rows than N (they
+// take minutes).
+#include <fmt/format.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "classifier_engine/data_engine.h"
+#include "platform/db/column_store.h"
+#include "platform/db/sqlite_backend.h"
+#include "platform/vb/rnd.h"
+#include "tests/support/network_sampler.h"
+#include "tests/support/odbc_servers.h"
+#include "tests/support/recording_db.h"
+
+namespace {
+
+using vb::Integer;
+using vb::Long;
+using vb::Single;
+
+struct Size {
+    int rows = 0;
+    int fields = 0;
+};
+
+struct Options {
+    std::vector<Size> sizes{{50000, 15}, {200000, 30}};
+    long skipSqliteAbove = -1;
+    bool postgres = true;
+    std::string data = "bench-data";
+};
+
+// A benchmark table: the class first, the hold-out flag last.
+struct BenchTable {
+    testsupport::SampledTable table;
+    std::string file;
+    std::vector<std::string> fields;
+};
+
+BenchTable MakeTable(const Size& size, const std::string& dataDir) {
+    testsupport::RandomNetworkOptions o;
+    o.nodes = size.fields;
+    o.minStates = 2;
+    o.maxStates = 5;
+    o.maxParents = 3;
+    o.arcProbability = 0.3;
+    o.strength = 0.6;
+    testsupport::Network net = testsupport::RandomNetwork(o, 2024);
+    testsupport::TableOptions opt;
+    opt.table = "Sample";
+    opt.classNode = size.fields - 1;
+    opt.holdOut = true;
+    opt.seed = 99;
+    BenchTable t;
+    t.table = testsupport::SampleTable(net, size.rows, opt);
+    for (size_t c = 0; c < t.table.columns.size(); ++c)
+        if (t.table.nodeOfColumn[c] >= 0) t.fields.push_back(t.table.columns[c]);
+    std::filesystem::create_directories(dataDir);
+    t.file = fmt::format("{}/sample_{}x{}.db", dataDir, size.rows, size.fields);
+    if (!std::filesystem::exists(t.file)) {
+        const std::string part = t.file + ".part";
+        testsupport::WriteSqliteTable(part, t.table)->Close();
+        std::filesystem::rename(part, t.file);
+    }
+    return t;
+}
+
+// The engine bound to the table through a database that counts the queries it is sent.
+struct Run {
+    std::shared_ptr<testsupport::RecordingDatabase> db;
+    zorvapi::DataEngine e;
+
+    Run(std::shared_ptr<db::Database> inner, const BenchTable& t, Integer BMMode, bool FixedThr) {
+        db = std::make_shared<testsupport::RecordingDatabase>(std::move(inner));
+        vb::ResetRnd();
+        Long rows = 5000;
+        Integer vlus = 20;
+        e.Init(rows, vlus);
+        std::shared_ptr<db::Database> d = db;
+        std::string table = t.table.table, cnt;
+        e.InitLearn(d, table, cnt);
+        Integer n = Integer(t.fields.size());
+        vb::Array<std::string> names(vb::To(n));
+        for (Integer i = 1; i <= n; ++i) names(i) = t.fields[size_t(i - 1)];
+        vb::Array<Integer> po(vb::To(n), vb::To(n)), ce(vb::To(n), vb::To(n)), fl(vb::To(n), vb::To(n));
+        vb::Array<Integer> rt(vb::To(n)), lf(vb::To(n));
+        bool bord = false, bpres = false, tmpFilter = false, tmpNoOrd = false, tmpROC = false;
+        Integer fsm = 2;
+        std::string logi, logo;
+        e.InitLearnStru(n, names, bord, po, ce, fl, rt, lf, bpres, logi, logo, BMMode, FixedThr, fsm, tmpROC,
+                        tmpFilter, tmpNoOrd);
+        db->ClearLog();
+    }
+};
+
+struct Timing {
+    double seconds = 0;
+    int queries = 0;
+};
+
+Timing Time(Run& run, const std::function<void()>& step) {
+    run.db->ClearLog();
+    const auto start = std::chrono::steady_clock::now();
+    step();
+    const auto end = std::chrono::steady_clock::now();
+    return {std::chrono::duration<double>(end - start).count(), run.db->CountQueries()};
+}
+
+// The three steps on one database; the set-up (value labels and counts) is not timed.
+std::map<std::string, Timing> Steps(const std::function<std::shared_ptr<db::Database>()>& open, const BenchTable& t) {
+    std::map<std::string, Timing> out;
+    {
+        auto db = open();
+        Run run(db, t, 1, true);
+        out["1 pairwise pass"] = Time(run, [&] { run.e.InitStruBN(); });
+        Single perc = 1;
+        out["2 ConstructBN"] = Time(run, [&] { run.e.ConstructBN(perc); });
+        db->Close();
+    }
+    {
+        auto db = open();
+        Run run(db, t, 3, false);
+        Single threshold = 1;
+        out["3 LearnStru (BMMode 3, searched)"] = Time(run, [&] { run.e.LearnStru(threshold); });
+        db->Close();
+    }
+    return out;
+}
+
+std::shared_ptr<db::Database> OpenFile(const std::string& file, bool inMemory) {
+    auto db = db::DBEngine::OpenDatabase(file);
+    dynamic_cast<db::sqlite::SqliteDatabase&>(*db).SetInMemoryCounting(inMemory);
+    return db;
+}
+
+std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
+
+// The table on the PostgreSQL test server, loaded with multi-row inserts; the connect text.
+std::string LoadPostgres(const BenchTable& t) {
+    const testsupport::OdbcServers& s = testsupport::StartOdbcServers();
+    const std::string name = fmt::format("bns_bench_{}", ::getpid());
+    testsupport::RunNativeSql(s.PgConnect(s.pgDatabase), {"DROP DATABASE IF EXISTS " + Quoted(name), "CREATE DATABASE " + Quoted(name)});
+    const std::string connect = s.PgConnect(name);
+    std::vector<std::string> sql;
+    std::string ddl = "CREATE TABLE " + Quoted(t.table.table) + " (";
+    for (size_t c = 0; c < t.table.columns.size(); ++c)
+        ddl += (c ? ", " : "") + Quoted(t.table.columns[c]) + (int(c) == t.table.holdOutColumn ? " boolean" : " varchar(255)");
+    sql.push_back(ddl + ")");
+    std::string insert;
+    for (size_t r = 0; r < t.table.cells.size(); ++r) {
+        if (insert.empty()) insert = "INSERT INTO " + Quoted(t.table.table) + " VALUES ";
+        else insert += ",";
+        insert += "(";
+        for (size_t c = 0; c < t.table.columns.size(); ++c) {
+            const db::Value& v = t.table.cells[r][c];
+            insert += c ? "," : "";
+            if (v.IsNull()) insert += "NULL";
+            else if (v.kind() == db::Value::Kind::Boolean) insert += v.AsBool() ? "TRUE" : "FALSE";
+            else insert += "'" + v.AsText() + "'";  // the sampler's labels hold no quote
+        }
+        insert += ")";
+        if ((r + 1) % 2000 == 0 || r + 1 == t.table.cells.size()) {
+            sql.push_back(std::move(insert));
+            insert.clear();
+        }
+    }
+    testsupport::RunNativeSql(connect, sql);
+    return connect;
+}
+
+Options Parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto next = [&]() -> std::string {
+            if (i + 1 >= argc) throw std::runtime_error("missing value after " + a);
+            return argv[++i];
+        };
+        if (a == "--sizes") {
+            o.sizes.clear();
+            std::string list = next();
+            for (size_t p = 0; p < list.size();) {
+                size_t comma = list.find(',', p);
+                std::string item = list.substr(p, comma == std::string::npos ? std::string::npos : comma - p);
+                Size s;
+                if (std::sscanf(item.c_str(), "%dx%d", &s.rows, &s.fields) != 2) throw std::runtime_error("bad size " + item);
+                o.sizes.push_back(s);
+                p = comma == std::string::npos ? list.size() : comma + 1;
+            }
+        } else if (a == "--skip-sqlite-above") {
+            o.skipSqliteAbove = std::stol(next());
+        } else if (a == "--no-postgres") {
+            o.postgres = false;
+        } else if (a == "--data") {
+            o.data = next();
+        } else {
+            throw std::runtime_error("unknown option " + a);
+        }
+    }
+    return o;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const Options o = Parse(argc, argv);
+        std::printf("%-12s %-34s %-10s %10s %8s %9s\n", "table", "step", "path", "seconds", "queries", "speed-up");
+        for (const Size& size : o.sizes) {
+            const BenchTable t = MakeTable(size, o.data);
+            const std::string label = fmt::format("{}x{}", size.rows, size.fields);
+            std::map<std::string, std::map<std::string, Timing>> byPath;
+            byPath["in-memory"] = Steps([&] { return OpenFile(t.file, true); }, t);
+            if (o.skipSqliteAbove < 0 || size.rows <= o.skipSqliteAbove)
+                byPath["sqlite"] = Steps([&] { return OpenFile(t.file, false); }, t);
+            if (o.postgres && size.rows <= 50000) {
+                try {
+                    const std::string connect = LoadPostgres(t);
+                    byPath["postgresql"] = Steps([&] { return db::DBEngine::OpenDatabase("", false, false, "ODBC;" + connect); }, t);
+                } catch (const std::exception& e) {
+                    std::fprintf(stderr, "PostgreSQL left out: %s\n", e.what());
+                }
+            }
+            for (const auto& [step, memory] : byPath["in-memory"]) {
+                for (const char* path : {"sqlite", "in-memory", "postgresql"}) {
+                    auto p = byPath.find(path);
+                    if (p == byPath.end()) continue;
+                    const Timing& tm = p->second.at(step);
+                    std::string speedUp;
+                    if (auto s = byPath.find("sqlite"); s != byPath.end() && tm.seconds > 0)
+                        speedUp = fmt::format("{:.1f}x", s->second.at(step).seconds / tm.seconds);
+                    std::printf("%-12s %-34s %-10s %10.3f %8d %9s\n", label.c_str(), step.c_str() + 2, path, tm.seconds,
+                                tm.queries, speedUp.c_str());
+                }
+            }
+            std::fflush(stdout);
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "learning_bench: %s\n", e.what());
+        return 1;
+    }
+}
