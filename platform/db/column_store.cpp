@@ -174,6 +174,32 @@ struct RawValues {
     bool nulInText = false;
 };
 
+// A column's code of each row, in the narrowest width its number of codes allows: most fields
+// have a few values, and a byte a cell keeps the counting pass in the cache.
+class Codes {
+public:
+    void Assign(const std::vector<uint32_t>& codes, size_t distinct) {
+        width_ = distinct <= 256 ? 1 : distinct <= 65536 ? 2 : 4;
+        if (width_ == 1) w8_.assign(codes.begin(), codes.end());
+        else if (width_ == 2) w16_.assign(codes.begin(), codes.end());
+        else w32_ = codes;
+    }
+    uint32_t operator[](size_t row) const { return width_ == 1 ? w8_[row] : width_ == 2 ? w16_[row] : w32_[row]; }
+    // Calls f with a pointer to the codes in their width.
+    template <typename F>
+    void Visit(F&& f) const {
+        if (width_ == 1) f(w8_.data());
+        else if (width_ == 2) f(w16_.data());
+        else f(w32_.data());
+    }
+
+private:
+    int width_ = 4;
+    std::vector<uint8_t> w8_;
+    std::vector<uint16_t> w16_;
+    std::vector<uint32_t> w32_;
+};
+
 std::string RowidName(const sql::TableInfo& table) {
     for (const char* name : {"rowid", "_rowid_", "oid"})
         if (table.Find(name) < 0) return name;
@@ -205,9 +231,9 @@ private:
         Affinity affinity = Affinity::Blob;
         std::string unusable;     // why no query over it can be answered here; "" when it can
         bool hasText = false;     // Sum would meet a text
-        std::vector<uint32_t> codes;  // per row
-        std::vector<Cell> cells;      // per code: the value the SQL sees (a Single column's rounded)
-        std::vector<Value> shown;     // per code: the cell a grouped query shows
+        Codes codes;               // per row
+        std::vector<Cell> cells;   // per code: the value the SQL sees (a Single column's rounded)
+        std::vector<Value> shown;  // per code: the cell a grouped query shows
         // A column whose groups hold several spellings shows, for each result row, the
         // smallest spelling among that row's own rows: spellings is the rank in byte order of
         // each row's stored value, spellingShown the cell of each rank.
@@ -224,7 +250,7 @@ private:
         Cell literal;
     };
 
-    static void Code(Column& col, RawValues& raw);
+    static void Code(Column& col, RawValues& raw, std::vector<uint32_t>& ids);
     bool TermsOf(const sql::BoundExpr& e, std::vector<Term>& out, std::string& why) const;
     std::vector<uint8_t> Mask(const Term& t) const;
     const std::vector<uint32_t>& Select(const std::vector<Term>& terms);
@@ -286,6 +312,7 @@ std::unique_ptr<ColumnStore> ColumnStore::Load(Connection& conn, const sql::Tabl
 
     const size_t n = table.columns.size();
     std::vector<RawValues> raw(n);
+    std::vector<std::vector<uint32_t>> ids(n);  // each row's distinct stored value, by column
     for (size_t c = 0; c < n; ++c) {
         Column& col = store->columns_[c];
         col.type = table.columns[c].type;
@@ -355,7 +382,7 @@ std::unique_ptr<ColumnStore> ColumnStore::Load(Connection& conn, const sql::Tabl
             }
             // The cell the SQLite path would show for this value, read as that path reads it.
             if (added) r.shown.push_back(ReadCell(s.get(), index, table.columns[c].type, table.columns[c].typed));
-            store->columns_[c].codes.push_back(id);
+            ids[c].push_back(id);
         }
         ++store->rows_;
         if (store->rows_ >= UINT32_MAX) {
@@ -363,14 +390,14 @@ std::unique_ptr<ColumnStore> ColumnStore::Load(Connection& conn, const sql::Tabl
             return nullptr;
         }
     }
-    for (size_t c = 0; c < n; ++c) Code(store->columns_[c], raw[c]);
+    for (size_t c = 0; c < n; ++c) Code(store->columns_[c], raw[c], ids[c]);
     store->allRows_.resize(store->rows_);
     std::iota(store->allRows_.begin(), store->allRows_.end(), 0u);
     return store;
 }
 
 // Numbers the column's groups in the order the SQLite path sorts them and recodes its rows.
-void ColumnStore::Code(Column& col, RawValues& raw) {
+void ColumnStore::Code(Column& col, RawValues& raw, std::vector<uint32_t>& ids) {
     if (raw.blob) col.unusable = "the column holds blobs";
     if (raw.nulInText) col.unusable = "the column holds a text with a zero byte";
     std::vector<Cell>& cells = raw.cells;
@@ -445,8 +472,8 @@ void ColumnStore::Code(Column& col, RawValues& raw) {
             rank[binary[k]] = uint32_t(k);
             col.spellingShown.push_back(raw.shown[binary[k]]);
         }
-        col.spellings.reserve(col.codes.size());
-        for (uint32_t id : col.codes) col.spellings.push_back(rank[id]);
+        col.spellings.reserve(ids.size());
+        for (uint32_t id : ids) col.spellings.push_back(rank[id]);
     }
 
     col.cells.reserve(representative.size());
@@ -455,7 +482,9 @@ void ColumnStore::Code(Column& col, RawValues& raw) {
         col.cells.push_back(cells[id]);
         col.shown.push_back(raw.shown[id]);
     }
-    for (uint32_t& c : col.codes) c = codeOf[c];
+    for (uint32_t& id : ids) id = codeOf[id];
+    col.codes.Assign(ids, representative.size());
+    ids = std::vector<uint32_t>();
     raw = RawValues();
 }
 
@@ -493,7 +522,8 @@ bool ColumnStore::TermsOf(const sql::BoundExpr& e, std::vector<Term>& out, std::
         const Affinity aff = columns_[size_t(t.column)].affinity;
         if (t.mode == sql::CompareMode::Plain || t.mode == sql::CompareMode::Text) {
             const bool textLiteral = t.literal.cls == Cell::Text;
-            if ((textLiteral && aff != Affinity::Text && aff != Affinity::Blob) || (!textLiteral && aff == Affinity::Text)) {
+            const bool converts = textLiteral ? aff != Affinity::Text && aff != Affinity::Blob : aff == Affinity::Text;
+            if (converts) {
                 why = "the column's affinity would convert the literal";
                 return false;
             }
@@ -574,8 +604,9 @@ const std::vector<uint32_t>& ColumnStore::Select(const std::vector<Term>& terms)
     std::vector<uint8_t> pass(rows_, 1);
     for (const Term& t : terms) {
         const std::vector<uint8_t> mask = Mask(t);
-        const std::vector<uint32_t>& codes = columns_[size_t(t.column)].codes;
-        for (size_t r = 0; r < rows_; ++r) pass[r] &= mask[codes[r]];
+        columns_[size_t(t.column)].codes.Visit([&](const auto* codes) {
+            for (size_t r = 0; r < rows_; ++r) pass[r] &= mask[codes[r]];
+        });
     }
     std::vector<uint32_t> rows;
     for (size_t r = 0; r < rows_; ++r)
@@ -654,8 +685,10 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
                    e.args.size() == 1 && e.args[0].kind == K::Column) {
             it.column = e.args[0].column;
             if (!usable(it.column)) return std::nullopt;
+            const Column& col = columns_[size_t(it.column)];
             if (e.fn == sql::AggregateFn::Sum) {
-                if (columns_[size_t(it.column)].hasText || (columns_[size_t(it.column)].typed && columns_[size_t(it.column)].type == dbDate)) {
+                // sum() reads a text (a date's too) by its leading digits; such sums go to SQLite.
+                if (col.hasText || (col.typed && col.type == dbDate)) {
                     why = "a sum over texts";
                     return std::nullopt;
                 }
@@ -686,8 +719,13 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
     // product of the radixes would pass 2^62, the key so far is replaced by its rank among the
     // distinct keys, which keeps the order and bounds the radix by the number of rows.
     std::vector<uint64_t>& keys = keys_;
-    keys.assign(n, 0);
+    keys.resize(n);
+    // The first digit that has more than one code writes the keys; until then they are 0.
+    bool anyDigit = false;
+    for (int c : digits) anyDigit = anyDigit || columns_[size_t(c)].cells.size() > 1;
+    if (!anyDigit) std::fill(keys.begin(), keys.end(), 0);
     uint64_t radix = 1;
+    bool ranked = false;
     constexpr uint64_t kKeyLimit = uint64_t(1) << 62;
     for (int c : digits) {
         const uint64_t k = std::max<uint64_t>(columns_[size_t(c)].cells.size(), 1);
@@ -696,21 +734,26 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
             std::vector<uint64_t> distinct(keys);
             std::sort(distinct.begin(), distinct.end());
             distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-            for (uint64_t& key : keys) key = uint64_t(std::lower_bound(distinct.begin(), distinct.end(), key) - distinct.begin());
+            for (uint64_t& key : keys)
+                key = uint64_t(std::lower_bound(distinct.begin(), distinct.end(), key) - distinct.begin());
             radix = std::max<uint64_t>(distinct.size(), 1);
+            ranked = true;
         }
-        const uint32_t* codes = columns_[size_t(c)].codes.data();
-        if (allRows) {
-            for (size_t i = 0; i < n; ++i) keys[i] = keys[i] * k + codes[i];
-        } else {
-            for (size_t i = 0; i < n; ++i) keys[i] = keys[i] * k + codes[rows[i]];
-        }
+        const bool first = radix == 1;
+        columns_[size_t(c)].codes.Visit([&](const auto* codes) {
+            if (first && allRows) {
+                for (size_t i = 0; i < n; ++i) keys[i] = codes[i];
+            } else if (first) {
+                for (size_t i = 0; i < n; ++i) keys[i] = codes[rows[i]];
+            } else if (allRows) {
+                for (size_t i = 0; i < n; ++i) keys[i] = keys[i] * k + codes[i];
+            } else {
+                for (size_t i = 0; i < n; ++i) keys[i] = keys[i] * k + codes[rows[i]];
+            }
+        });
         radix *= k;
     }
 
-    // One pass in row-id order: each row finds its group (a slot array over small key ranges,
-    // an open-addressing table over large ones) and adds to its counts and sums, so each sum
-    // adds its values in the order SQLite's scan meets them.
     std::vector<uint64_t> groupKey;
     std::vector<uint32_t> firstRow;
     std::vector<int64_t> count;
@@ -727,6 +770,41 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
         if (columns_[size_t(c)].variants) spelled.push_back(&columns_[size_t(c)]);
     std::vector<std::vector<uint32_t>> smallest(spelled.size());
 
+    const bool dense = radix <= std::max<uint64_t>(4 * uint64_t(n), 4096) && radix <= (uint64_t(1) << 22);
+    // Plain counts over a small key range, the common query: one increment a row, the groups
+    // read off the counts in key order, and each group's codes read back from its key.
+    const bool decodable = dense && !ranked && sumItems.empty() && countColumnItems.empty() && spelled.empty();
+    if (decodable) {
+        // Four interleaved count arrays over a small range: with few groups, consecutive rows
+        // would otherwise wait on the same counter.
+        const size_t lanes = radix <= 4096 ? 4 : 1;
+        if (dense_.size() < lanes * radix) dense_.assign(lanes * radix, 0);
+        uint32_t* counts = dense_.data();
+        size_t i = 0;
+        if (lanes == 4) {
+            for (; i + 4 <= n; i += 4) {
+                ++counts[keys[i]];
+                ++counts[radix + keys[i + 1]];
+                ++counts[2 * radix + keys[i + 2]];
+                ++counts[3 * radix + keys[i + 3]];
+            }
+        }
+        for (; i < n; ++i) ++counts[keys[i]];
+        for (uint64_t key = 0; key < radix; ++key) {
+            int64_t total = 0;
+            for (size_t l = 0; l < lanes; ++l) {
+                total += counts[l * radix + key];
+                counts[l * radix + key] = 0;
+            }
+            if (!total) continue;
+            groupKey.push_back(key);
+            count.push_back(total);
+        }
+    }
+
+    // Otherwise one pass in row-id order: each row finds its group (a slot array over small
+    // key ranges, an open-addressing table over large ones) and adds to its counts and sums,
+    // so each sum adds its values in the order SQLite's scan meets them.
     auto newGroup = [&](uint64_t key, uint32_t row) {
         groupKey.push_back(key);
         firstRow.push_back(row);
@@ -753,11 +831,13 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
             const Column& col = columns_[size_t(countColumnItems[k]->column)];
             if (col.cells[col.codes[row]].cls != Cell::Null) ++columnCount[k][g];
         }
-        for (size_t k = 0; k < spelled.size(); ++k) smallest[k][g] = std::min(smallest[k][g], spelled[k]->spellings[row]);
+        for (size_t k = 0; k < spelled.size(); ++k)
+            smallest[k][g] = std::min(smallest[k][g], spelled[k]->spellings[row]);
     };
 
-    const bool dense = radix <= std::max<uint64_t>(4 * uint64_t(n), 4096) && radix <= (uint64_t(1) << 22);
-    if (dense) {
+    if (decodable) {
+        // counted above
+    } else if (dense) {
         if (dense_.size() < radix) dense_.assign(radix, 0);
         for (size_t i = 0; i < n; ++i) {
             uint32_t& slot = dense_[keys[i]];
@@ -796,6 +876,20 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
     }
     // A query without grouping columns has one row even over no rows.
     if (groupColumns.empty() && groupKey.empty()) newGroup(0, 0);
+
+    // The code of a grouping column in group g: read back from the key when the counts were
+    // read off a key range, else the code of the group's first row.
+    auto codeIn = [&](int column, size_t g) -> uint32_t {
+        if (!decodable) return columns_[size_t(column)].codes[firstRow[g]];
+        uint64_t key = groupKey[g];
+        uint32_t code = 0;
+        for (size_t d = digits.size(); d-- > 0;) {
+            const uint64_t k = std::max<uint64_t>(columns_[size_t(digits[d])].cells.size(), 1);
+            if (digits[d] == column) code = uint32_t(key % k);
+            key /= k;
+        }
+        return code;
+    };
 
     std::vector<uint32_t> order(groupKey.size());
     std::iota(order.begin(), order.end(), 0u);
@@ -843,7 +937,7 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
                         const size_t k = size_t(std::find(spelled.begin(), spelled.end(), &col) - spelled.begin());
                         cells.push_back(col.spellingShown[smallest[k][g]]);
                     } else {
-                        cells.push_back(col.shown[col.codes[firstRow[g]]]);
+                        cells.push_back(col.shown[codeIn(it.column, g)]);
                     }
                     break;
                 }
@@ -871,12 +965,13 @@ void CountingPath::SetEnabled(bool on) {
 
 void CountingPath::Invalidate() {
     stores_.clear();
+    loadFailure_.clear();
     totalChanges_ = dataVersion_ = -1;
 }
 
-std::optional<std::vector<Value>> CountingPath::FallBack(const char* why) {
+std::optional<std::vector<Value>> CountingPath::FallBack(std::string why) {
     ++stats_.fellBack;
-    stats_.lastFallback = why;
+    stats_.lastFallback = std::move(why);
     return std::nullopt;
 }
 
@@ -893,7 +988,7 @@ std::optional<std::vector<Value>> CountingPath::Answer(Connection& conn, const s
     }
     const int64_t totalChanges = sqlite3_total_changes64(conn.handle());
     if (dataVersion != dataVersion_ || totalChanges != totalChanges_) {
-        stores_.clear();
+        Invalidate();
         dataVersion_ = dataVersion;
         totalChanges_ = totalChanges;
     }
@@ -905,16 +1000,12 @@ std::optional<std::vector<Value>> CountingPath::Answer(Connection& conn, const s
         std::unique_ptr<ColumnStore> store = ColumnStore::Load(conn, q.table, why);
         ++stats_.loads;
         it = stores_.emplace(key, std::move(store)).first;
-        if (!it->second) stats_.lastFallback = why;
+        if (!it->second) loadFailure_[key] = why;
     }
-    if (!it->second) return FallBack("the table could not be coded");
+    if (!it->second) return FallBack("the table could not be coded: " + loadFailure_[key]);
     std::string why;
     std::optional<std::vector<Value>> cells = it->second->Answer(q, why);
-    if (!cells) {
-        ++stats_.fellBack;
-        stats_.lastFallback = why;
-        return std::nullopt;
-    }
+    if (!cells) return FallBack(why);
     ++stats_.answered;
     return cells;
 }

@@ -66,12 +66,14 @@ public:
     const CountingStats& stats() const { return stats_; }
 
 private:
-    std::optional<std::vector<Value>> FallBack(const char* why);
+    std::optional<std::vector<Value>> FallBack(std::string why);
     bool enabled_;
     CountingStats stats_;
     int64_t totalChanges_ = -1;
     int64_t dataVersion_ = -1;
-    std::map<std::string, std::unique_ptr<ColumnStore>> stores_;  // by upper-cased table name
+    // By upper-cased table name; a table that could not be coded keeps an empty store and why.
+    std::map<std::string, std::unique_ptr<ColumnStore>> stores_;
+    std::map<std::string, std::string> loadFailure_;
 };
 
 }  // namespace db::sqlite

@@ -20,16 +20,6 @@ namespace {
 
 Error ReadOnlyError() { return Error(3027, "Cannot update. Database or object is read-only."); }
 
-bool IsStatementText(const std::string& text) {
-    std::string t = vb::UCase(vb::Trim(text));
-    size_t end = 0;
-    while (end < t.size() && t[end] >= 'A' && t[end] <= 'Z') ++end;
-    std::string word = t.substr(0, end);
-    for (const char* w : {"SELECT", "INSERT", "UPDATE", "DELETE", "CREATE", "ALTER", "DROP", "TRANSFORM", "PARAMETERS"})
-        if (word == w) return true;
-    return !t.empty() && t[0] == '(';
-}
-
 struct ColumnType {
     FieldType type = dbText;
     int32_t size = 0;
@@ -121,20 +111,7 @@ public:
 
     std::unique_ptr<Recordset> OpenRecordset(const std::string& text, int16_t /*type*/) override {
         CheckOpen();
-        sql::Select select;
-        if (IsStatementText(text)) {
-            sql::Statement st = sql::ParseStatement(text);
-            auto* s = std::get_if<sql::Select>(&st);
-            if (!s || s->into) throw Error(3219, fmt::format("Invalid operation: '{}' returns no rows.", text));
-            select = std::move(*s);
-        } else {
-            // A table name alone opens all its rows, as "select * from [name]" does.
-            sql::SelectItem star;
-            star.star = true;
-            select.items.push_back(std::move(star));
-            select.from.name.text = vb::Trim(text);
-        }
-        return Query(select);
+        return Query(sql::ParseRecordsetSource(text));
     }
 
     void Execute(const std::string& text) override {

@@ -6,7 +6,7 @@
 
 #include "platform/db/sqlite_backend.h"
 
-#include <unordered_map>
+#include <algorithm>
 
 namespace db::sqlite {
 namespace {
@@ -81,14 +81,14 @@ public:
 
     bool Seek(int64_t k) override {
         if (k < 0 || k >= int64_t(ids_.size())) return false;
-        if (k < blockStart_ || k >= blockStart_ + int64_t(block_.size())) LoadBlock(k);
-        current_ = &block_[size_t(k - blockStart_)];
+        if (k < blockStart_ || k >= blockStart_ + int64_t(blockRows_)) LoadBlock(k);
+        current_ = size_t(k - blockStart_);
         return true;
     }
 
     Value Read(int column, const ResultColumn&) override {
         // A row deleted since the keyset was made shows as all Null.
-        return current_->empty() ? Value() : (*current_)[size_t(column)];
+        return present_[current_] ? cells_[current_ * plan_.columns.size() + size_t(column)] : Value();
     }
 
     int64_t Count() override { return int64_t(ids_.size()); }
@@ -96,44 +96,62 @@ public:
     int64_t Id(int64_t k) const { return ids_.at(size_t(k)); }
     void Append(int64_t id) { ids_.push_back(id); }
     void Reload() {
-        block_.clear();
+        blockRows_ = 0;
         blockStart_ = 0;
-        current_ = nullptr;
+        current_ = 0;
     }
 
 private:
+    // Reads the block's rows into one buffer, each where its id stands in the keyset (rows
+    // come back in SQLite's order, found by a sorted copy of the block's ids).
     void LoadBlock(int64_t k) {
         sqlite3_stmt* s = rows_.get();
         sqlite3_reset(s);
         const int64_t end = std::min<int64_t>(k + kKeysetBlock, int64_t(ids_.size()));
-        std::unordered_map<int64_t, std::vector<Value>> found;
+        const size_t rows = size_t(end - k), cols = plan_.columns.size();
+        where_.clear();
         for (int i = 0; i < kKeysetBlock; ++i) {
-            if (k + i < end) sqlite3_bind_int64(s, i + 1, ids_[size_t(k + i)]);
-            else sqlite3_bind_null(s, i + 1);
+            if (k + i < end) {
+                sqlite3_bind_int64(s, i + 1, ids_[size_t(k + i)]);
+                where_.emplace_back(ids_[size_t(k + i)], size_t(i));
+            } else {
+                sqlite3_bind_null(s, i + 1);
+            }
         }
+        std::sort(where_.begin(), where_.end());
+        cells_.assign(rows * cols, Value());
+        present_.assign(rows, 0);
+        blockRows_ = 0;  // a failing step leaves no half-read block behind
         while (rows_.Step()) {
-            std::vector<Value> row;
-            for (size_t c = 0; c < plan_.columns.size(); ++c)
-                row.push_back(ReadCell(s, int(c) + 1, plan_.columns[c].field.Type, plan_.columns[c].typed));
-            found.emplace(sqlite3_column_int64(s, 0), std::move(row));
-        }
-        block_.clear();
-        for (int64_t i = k; i < end; ++i) {
-            auto it = found.find(ids_[size_t(i)]);
-            block_.push_back(it == found.end() ? std::vector<Value>() : std::move(it->second));
+            const int64_t id = sqlite3_column_int64(s, 0);
+            auto at = std::lower_bound(where_.begin(), where_.end(), std::make_pair(id, size_t(0)));
+            if (at == where_.end() || at->first != id) continue;
+            const size_t first = at->second;
+            for (size_t c = 0; c < cols; ++c)
+                cells_[first * cols + c] = ReadCell(s, int(c) + 1, plan_.columns[c].field.Type, plan_.columns[c].typed);
+            present_[first] = 1;
+            // The same id twice in the keyset: each place shows the row.
+            for (++at; at != where_.end() && at->first == id; ++at) {
+                std::copy_n(cells_.begin() + std::ptrdiff_t(first * cols), cols,
+                            cells_.begin() + std::ptrdiff_t(at->second * cols));
+                present_[at->second] = 1;
+            }
         }
         blockStart_ = k;
+        blockRows_ = rows;
     }
 
     const QueryPlan& plan_;
     Statement rows_;
     std::vector<int64_t> ids_;
-    std::vector<std::vector<Value>> block_;
+    std::vector<std::pair<int64_t, size_t>> where_;  // the block's ids, sorted, with their places
+    std::vector<Value> cells_;                      // the block's rows, row by row
+    std::vector<uint8_t> present_;                  // the row was found (not deleted since)
+    size_t blockRows_ = 0;
     int64_t blockStart_ = 0;
-    const std::vector<Value>* current_ = nullptr;
+    size_t current_ = 0;
 };
 
-// Rows computed elsewhere (the in-memory counting path), held whole.
 class MemorySource : public RowSource {
 public:
     MemorySource(std::vector<Value> cells, size_t columns) : cells_(std::move(cells)), columns_(columns) {}

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "platform/db/odbc_backend.h"
+#include "platform/db/sqlite_backend.h"
 #include "platform/vb/strings.h"
 
 namespace testsupport {
@@ -17,14 +18,8 @@ namespace {
 
 enum class Native { Sqlite, Postgres };
 
-std::string Quoted(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
+// Both servers quote names the standard way, "..." with an embedded quote doubled.
+std::string Quoted(const std::string& name) { return db::sqlite::QuoteName(name); }
 
 std::string TypeName(Native server, const ColumnSpec& c) {
     const int32_t size = c.size > 0 ? c.size : 255;
@@ -168,28 +163,26 @@ std::shared_ptr<db::Database> SqliteOdbcFactory::Create(const std::vector<TableS
     return db::DBEngine::OpenDatabase("", false, false, "ODBC;" + connect);
 }
 
-PostgresOdbcFactory::~PostgresOdbcFactory() {
-    if (databases_.empty()) return;
-    try {
-        const OdbcServers& s = StartOdbcServers();
-        std::vector<std::string> drops;
-        for (const std::string& name : databases_) drops.push_back("DROP DATABASE IF EXISTS " + Quoted(name) + " WITH (FORCE)");
-        RunNativeSql(s.PgConnect(s.pgDatabase), drops);
-    } catch (const std::exception&) {
-        // The whole cluster goes when the servers stop; a database left here costs only disk.
-    }
-}
-
 std::shared_ptr<db::Database> PostgresOdbcFactory::Create(const std::vector<TableSpec>& tables) {
     const OdbcServers& s = StartOdbcServers();
     // The suite may make a factory per test, so the number counts for the whole process.
     static int made = 0;
     const std::string name = fmt::format("bns_{}_{}", ::getpid(), ++made);
-    RunNativeSql(s.PgConnect(s.pgDatabase), {"CREATE DATABASE " + Quoted(name)});
-    databases_.push_back(name);
+    const std::string admin = s.PgConnect(s.pgDatabase);
+    RunNativeSql(admin, {"CREATE DATABASE " + Quoted(name)});
     lastConnect_ = s.PgConnect(name);
     RunNativeSql(lastConnect_, TableStatements(Native::Postgres, tables));
-    return db::DBEngine::OpenDatabase("", false, false, "ODBC;" + lastConnect_);
+    std::shared_ptr<db::Database> db = db::DBEngine::OpenDatabase("", false, false, "ODBC;" + lastConnect_);
+    // The database is dropped when the test lets go of it, while the process still runs: at
+    // exit the helpers it needs may already be gone.
+    return std::shared_ptr<db::Database>(db.get(), [db, admin, name](db::Database*) mutable {
+        db.reset();
+        try {
+            RunNativeSql(admin, {"DROP DATABASE IF EXISTS " + Quoted(name) + " WITH (FORCE)"});
+        } catch (const std::exception&) {
+            // The whole cluster goes when the servers stop; a database left here costs only disk.
+        }
+    });
 }
 
 }  // namespace testsupport

@@ -59,12 +59,11 @@ private:
     int files_ = 0;
 };
 
-// Makes each database on the PostgreSQL server: a new database per call (dropped again with
-// the factory), tables created natively with PostgreSQL's types (boolean, integer, real,
-// double precision, timestamp, varchar, text).
+// Makes each database on the PostgreSQL server: a new database per call (dropped again when
+// the last holder of the returned Database lets go of it), tables created natively with
+// PostgreSQL's types (boolean, integer, real, double precision, timestamp, varchar, text).
 class PostgresOdbcFactory : public BackendFactory {
 public:
-    ~PostgresOdbcFactory() override;
     std::string Name() const override { return "PostgresOdbc"; }
     std::shared_ptr<db::Database> Create(const std::vector<TableSpec>& tables) override;
     std::string ConnectPrefix() const override { return "ODBC;"; }
@@ -72,7 +71,6 @@ public:
     const std::string& lastConnect() const { return lastConnect_; }
 
 private:
-    std::vector<std::string> databases_;
     std::string lastConnect_;
 };
 

@@ -342,4 +342,41 @@ TEST(ColumnStore, RecordsetWalksLikeSqlites) {
     EXPECT_EQ(walks[0], walks[1]);
 }
 
+// A keyset walk reads its rows in blocks: each row shows where its id stands in the result
+// order (here against the row ids' order), a row deleted since shows as Null, an edited one its
+// new values.
+TEST(KeysetRecordset, BlocksShowEachRowWhereItsIdStands) {
+    testsupport::TempDir dir;
+    const std::string path = dir.Path("k.db");
+    TableSpec t;
+    t.name = "K";
+    t.columns = {{"id", db::dbLong}, {"txt", db::dbText, 20}};
+    for (int r = 0; r < 300; ++r) {
+        const int id = (r * 37) % 300;  // ids not in row-id order
+        t.rows.push_back({Value(int32_t(id)), Value("t" + std::to_string(id))});
+    }
+    testsupport::CreateSqliteFile(path, {t});
+    auto db = db::DBEngine::OpenDatabase(path);
+    auto rs = db->OpenRecordset("select * from [K] order by id desc", db::dbOpenDynaset);
+    auto walk = [&] {
+        std::vector<std::string> seen;
+        for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
+            seen.push_back(Show(rs->Fields(0).value) + Show(rs->Fields(1).value));
+        return seen;
+    };
+    std::vector<std::string> expected;
+    for (int id = 299; id >= 0; --id)
+        expected.push_back(Show(Value(int32_t(id))) + Show(Value("t" + std::to_string(id))));
+    EXPECT_EQ(walk(), expected);
+
+    RunOnFile(path, "DELETE FROM K WHERE id % 7 = 0; UPDATE K SET txt = 'new' WHERE id % 5 = 0");
+    for (int id = 299; id >= 0; --id) {
+        std::string& e = expected[size_t(299 - id)];
+        if (id % 7 == 0) e = "NullNull";
+        else if (id % 5 == 0) e = Show(Value(int32_t(id))) + Show(Value("new"));
+    }
+    EXPECT_EQ(walk(), expected);
+    rs->Close();
+}
+
 }  // namespace
