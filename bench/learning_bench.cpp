@@ -218,18 +218,22 @@ std::shared_ptr<db::Database> OpenFile(const std::string& file, bool inMemory) {
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
-// The table on the PostgreSQL test server, loaded with multi-row inserts; the connect text.
+std::string PostgresDatabase() { return fmt::format("bns_bench_{}", ::getpid()); }
+
+// The table in a database of its own on the PostgreSQL test server, loaded with multi-row
+// inserts; the connect text.
 std::string LoadPostgres(const BenchTable& t) {
     const testsupport::OdbcServers& s = testsupport::StartOdbcServers();
-    const std::string name = fmt::format("bns_bench_{}", ::getpid());
+    const std::string name = PostgresDatabase();
     testsupport::RunNativeSql(s.PgConnect(s.pgDatabase),
                               {"DROP DATABASE IF EXISTS " + Quoted(name), "CREATE DATABASE " + Quoted(name)});
     const std::string connect = s.PgConnect(name);
     std::vector<std::string> sql;
     std::string ddl = "CREATE TABLE " + Quoted(t.table.table) + " (";
-    for (size_t c = 0; c < t.table.columns.size(); ++c)
+    for (size_t c = 0; c < t.table.columns.size(); ++c) {
         const bool flag = int(c) == t.table.holdOutColumn;
         ddl += (c ? ", " : "") + Quoted(t.table.columns[c]) + (flag ? " boolean" : " varchar(255)");
+    }
     sql.push_back(ddl + ")");
     std::string insert;
     for (size_t r = 0; r < t.table.cells.size(); ++r) {
@@ -305,6 +309,9 @@ int main(int argc, char** argv) {
                     const std::string connect = LoadPostgres(t);
                     auto open = [&] { return db::DBEngine::OpenDatabase("", false, false, "ODBC;" + connect); };
                     byPath["postgresql"] = Steps(open, t);
+                    const testsupport::OdbcServers& s = testsupport::StartOdbcServers();
+                    testsupport::RunNativeSql(s.PgConnect(s.pgDatabase),
+                                              {"DROP DATABASE " + Quoted(PostgresDatabase()) + " WITH (FORCE)"});
                 } catch (const std::exception& e) {
                     std::fprintf(stderr, "PostgreSQL left out: %s\n", e.what());
                 }

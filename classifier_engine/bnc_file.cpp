@@ -239,7 +239,8 @@ void DataEngine::ReadBncStru(std::string& FileNM) {
         // A fresh engine takes the table name the file was learned on.
         if (TableName.empty()) {
             const size_t colon = line.find(':');
-            TableName = colon == std::string::npos ? "" : line.substr(std::min(colon + 2, line.size()));
+            TableName =
+                colon == std::string::npos ? "" : line.substr(std::min(colon + 2, line.size()));
         }
 
         do line = in.LineInput();
@@ -344,7 +345,8 @@ void DataEngine::ReadBncCPT(std::string& FileNM) {
             do line = in.LineInput();
             while (vb::UCase(line.substr(0, 5)) != "TABLE");
             const size_t open = line.find('(', FieldNames(f).size() + 9);
-            if (open == std::string::npos) Damaged("no row count on the table line of " + FieldNames(f));
+            if (open == std::string::npos)
+                Damaged("no row count on the table line of " + FieldNames(f));
             const double count = std::nearbyint(vb::Val(line.substr(open + 1)));
             if (count != double(rows))
                 Damaged("the table of " + FieldNames(f) + " has " + vb::NumberText(count) +
@@ -359,7 +361,7 @@ void DataEngine::ReadBncCPT(std::string& FileNM) {
                 CPTIndex(i) = offset;
                 if (IsClassChild(i) == 1) {
                     table(i, TableRowsFor(Parents(i, 0),
-                                            [&](Integer s) { return FF(Parents(i, s)); }));
+                                          [&](Integer s) { return FF(Parents(i, s)); }));
                 }
             }
             CPTIndex(n + 1) = offset;
@@ -373,7 +375,7 @@ void DataEngine::ReadBncCPT(std::string& FileNM) {
                     int64_t rows = 0;
                     if (FF(i) > 1 && FF(i) <= MaxVlus)
                         rows = TableRowsFor(Parents(k, i, 0),
-                                              [&](Integer s) { return FF(Parents(k, i, s)); });
+                                            [&](Integer s) { return FF(Parents(k, i, s)); });
                     table(i, rows);
                 }
                 CPTIndex(k, n + 1) = offset;

@@ -229,8 +229,8 @@ TEST(BncFile, ErrorsOfABadFile) {
          "Input past end of file"},
         {"a matrix cell that is no number", replace(kBayesNet, "2,0,1", "2,x,1"), 10, 13,
          "Type mismatch"},
-        {"a table shorter than its configurations", replace(kBayesNet, "(6 entries)", "(5 entries)"),
-         10, 13, nullptr},
+        {"a table shorter than its configurations",
+         replace(kBayesNet, "(6 entries)", "(5 entries)"), 10, 13, nullptr},
         {"cut inside the tables", kBayesNet.substr(0, kBayesNet.size() - 20), 10, 62,
          "Input past end of file"},
     };
@@ -256,7 +256,9 @@ TEST(BncFile, ErrorsOfABadFile) {
 // The ROC files of a batch go to the current directory.
 class InTempDir {
 public:
-    InTempDir() : old_(std::filesystem::current_path()) { std::filesystem::current_path(dir_.path()); }
+    InTempDir() : old_(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir_.path());
+    }
     ~InTempDir() { std::filesystem::current_path(old_); }
 
 private:

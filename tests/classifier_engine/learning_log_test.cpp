@@ -91,7 +91,8 @@ std::shared_ptr<db::Database> SampleDatabase(const TempDir& dir) {
     testsupport::Network net;
     const int cls = net.AddNode("Cls", {"N", "Y"}, {}, {{0.6, 0.4}});
     const int a = net.AddNode("A", {"A0", "A1"}, {cls}, {{0.8, 0.2}, {0.3, 0.7}});
-    const int b = net.AddNode("B", {"B0", "B1"}, {cls, a}, {{0.9, 0.1}, {0.5, 0.5}, {0.4, 0.6}, {0.1, 0.9}});
+    const int b = net.AddNode("B", {"B0", "B1"}, {cls, a},
+                              {{0.9, 0.1}, {0.5, 0.5}, {0.4, 0.6}, {0.1, 0.9}});
     net.AddNode("D", {"D0", "D1"}, {b}, {{0.75, 0.25}, {0.2, 0.8}});
     net.AddNode("E", {"E0", "E1", "E2"}, {cls}, {{0.5, 0.3, 0.2}, {0.2, 0.3, 0.5}});
     net.AddNode("F", {"F0", "F1"});
@@ -222,7 +223,8 @@ TEST(LearningLog, ALogOfTheOtherHoldOutSettingIsIgnored) {
         none.FixedThr = writtenOnLearningRows;
         LearningRun fresh(file, "T", none, 2);
         EXPECT_EQ(second.rdb->Texts(), fresh.rdb->Texts()) << writtenOnLearningRows;
-        ExpectSameStatistics(second.e, fresh.e, writtenOnLearningRows ? "log on learning rows" : "log on all rows");
+        ExpectSameStatistics(second.e, fresh.e,
+                             writtenOnLearningRows ? "log on learning rows" : "log on all rows");
     }
 }
 
@@ -270,13 +272,20 @@ std::shared_ptr<db::Database> GoldenTable(const TempDir& dir) {
     testsupport::CreateSqliteFile(
         dir.Path("g.db"),
         {{"T",
-          {{"C", db::dbText}, {"A", db::dbText}, {"B", db::dbText}, {"D", db::dbText}, {"E", db::dbText}},
-          {{"N", "A0", "B0", "D0", "e0"}, {"Y", "A1", "B1", "D1", "e1"}, {"N", "A0", "B2", "D0", "e0"}}}});
+          {{"C", db::dbText},
+           {"A", db::dbText},
+           {"B", db::dbText},
+           {"D", db::dbText},
+           {"E", db::dbText}},
+          {{"N", "A0", "B0", "D0", "e0"},
+           {"Y", "A1", "B1", "D1", "e1"},
+           {"N", "A0", "B2", "D0", "e0"}}}});
     return db::DBEngine::OpenDatabase(dir.Path("g.db"));
 }
 
 // A run over the golden table that reads `log` with the fields `fields`.
-LearningRun ReadLog(const TempDir& dir, const std::string& log, const std::vector<std::string>& fields) {
+LearningRun ReadLog(const TempDir& dir, const std::string& log,
+                    const std::vector<std::string>& fields) {
     Write(dir.Path("in.log"), log);
     Args a(fields);
     a.logi = dir.Path("in.log");
@@ -327,7 +336,8 @@ TEST(LearningLog, FieldsAreMatchedByName) {
         EXPECT_EQ(r.e.MICache(0, 2, 3), 0.001f);  // D and A
         for (Integer k = 0; k <= 2; ++k)
             for (Integer i = 1; i < 4; ++i)
-                for (Integer j = Integer(i + 1); j <= 4; ++j) EXPECT_EQ(r.e.SetCache.Count(k, i, j), 0);
+                for (Integer j = Integer(i + 1); j <= 4; ++j)
+                    EXPECT_EQ(r.e.SetCache.Count(k, i, j), 0);
     }
 }
 
@@ -425,7 +435,8 @@ TEST(LearningLog, MutualInformationReadsUnderEitherDecimalSymbol) {
     }
     const std::string written = Read(dir.Path("out.log"));
     EXPECT_NE(written.find("\"0,12345\""), std::string::npos);
-    EXPECT_NE(written.find(",0.0123\r\n"), std::string::npos) << "list-style numbers keep the point";
+    EXPECT_NE(written.find(",0.0123\r\n"), std::string::npos)
+        << "list-style numbers keep the point";
     TempDir other;
     LearningRun again = ReadLog(other, written, {"C", "A", "B", "D"});
     EXPECT_EQ(again.e.MICache, r.e.MICache);
