@@ -78,6 +78,9 @@ void DataEngine::InitLearnStru(Integer& numfldArg, vb::Array<std::string>& arrfl
         ReachInit.ReDim(vb::To(n), vb::To(n));
         Root.ReDim(vb::To(n));
         Leaf.ReDim(vb::To(n));
+        // Sized with the others, filled last: a cancelled set-up leaves it all 0.
+        const Long chiTop = std::max<Long>(30, Long(MaxVlus) * Long(MaxVlus));
+        ChiSq.ReDim(vb::To(chiTop));
 
         for (Integer v = 1; v <= nc; ++v) {
             const db::Value& value = classes(0, v - 1);
@@ -179,7 +182,7 @@ void DataEngine::InitLearnStru(Integer& numfldArg, vb::Array<std::string>& arrfl
         }
 
         Percent1 = 1;
-        FillChiSq(std::max<Long>(30, Long(MaxVlus) * Long(MaxVlus)));
+        FillChiSq(chiTop);
     } catch (...) {
         Reraise(std::current_exception());
     }

@@ -256,16 +256,20 @@ bool DataEngine::SearchThresholdBN() {
     auto score = [&](Single& a) {
         return Score(false, kSearchTablesShare, kSearchConstructShare, a);
     };
+    bool picked = false;
     auto best = [&](Single a, Single t, const vb::Array<Integer>& g) {
         BestScore = a;
         BestThreshold = t;
         BestGraph = g;
+        picked = true;
     };
 
     // Start point.
     if (!construct(T0)) return false;
     if (!score(A0)) return false;
     CandGraph1 = LastGraph;
+    const Single startScore = A0;
+    const vb::Array<Integer> startGraph = CandGraph1;
 
     // Second and third points: walk down until the structure changes each time. When it never
     // does above the floor, no pick is made and the walk up starts with A1 = A2 = 0.
@@ -364,10 +368,16 @@ bool DataEngine::SearchThresholdBN() {
         }
     }
 
-    // Fine scan between kRatio and 1 / kRatio times the best threshold.
+    // When the structure never changed down to the floor and no later candidate scored above
+    // 0, no rule picked anything: the start structure, scored and never beaten, is the best,
+    // not the empty graph.
+    if (!picked) best(startScore, kStartThreshold, startGraph);
+
+    // Fine scan between kRatio and 1 / kRatio times the best threshold. The start is formed in
+    // double and rounded once.
     const Single step = ScanStep(BestThreshold);
     const double upper = double(BestThreshold) / kRatio;
-    Single t = Single(Times(BestThreshold, kRatio) + step);
+    Single t = Single(double(BestThreshold) * kRatio + double(step));
     Single previous = 0;
     c = 0;
     while (double(t) < upper) {

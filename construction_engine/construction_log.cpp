@@ -164,14 +164,15 @@ void DataSet::ReadLog(const std::string& path) {
             if (vb::Trim(line).empty()) continue;
             vb::TextReader items = vb::TextReader::FromText(line);
             const Integer a = items.ReadInteger(), b = items.ReadInteger(), m = items.ReadInteger();
-            if (a < 1 || a > k || b < 1 || b > k || a == b || m < 0 || m > 20)
-                throw EngineError(kInvalidLogFile);
+            // A set of more than 20 fields does not fit a cached set, and a field number beyond
+            // the log's fields has no entry in LogMap: both are the runtime's out-of-range error.
+            if (m > 20) throw vb::RuntimeError::SubscriptOutOfRange();
+            if (m < 0) throw EngineError(kInvalidLogFile);
             std::vector<Integer> set(static_cast<size_t>(m));
-            bool used = LogMap(a) != 0 && LogMap(b) != 0;
+            // A pair of one field with itself is never tested, so such a set is of no use.
+            bool used = LogMap(a) != 0 && LogMap(b) != 0 && a != b;
             for (Integer& s : set) {
-                const Integer field = items.ReadInteger();
-                if (field < 1 || field > k) throw EngineError(kInvalidLogFile);
-                s = LogMap(field);
+                s = LogMap(items.ReadInteger());
                 used = used && s != 0;
             }
             const Single v = items.ReadSingle();

@@ -51,6 +51,9 @@ std::vector<bool> Learner::ClassRelevance() {
         }
     } restore{*this, NetIdx, WhereClause};
     for (Integer i = 2; i <= n; ++i) {
+        // A field over the value limit has no labels and never enters a count query: it is
+        // irrelevant, as the pairwise pass makes it (MI 0 with every field).
+        if (FF(i) > MaxVlus) MICache(0, 1, i) = MICache(0, i, 1) = 0;
         if (MICache(0, 1, i) == settings_.notComputed) {
             NetIdx = 0;
             const bool holdOut = settings_.holdOutFilter && HoldOutSearch;

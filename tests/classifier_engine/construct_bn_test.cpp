@@ -222,6 +222,17 @@ TEST(ConstructBN, AConstructionAfterAnotherGivesTheGraphOfAFreshObject) {
     }
 }
 
+TEST(ConstructBN, TheThresholdIsTheFactorTimesTheSingleDefault) {
+    // Read as the construction engine's Part states it: the factor times the Single constant
+    // 0.008, formed in double and stored as Single. At 2.5 this differs from 2.5 x the decimal
+    // 0.008 rounded to Single, so the test tells the two readings apart.
+    ScriptedEngine e(3, 2);
+    Single perc = 2.5f;
+    e.ConstructBN(perc);
+    EXPECT_EQ(e.Threshold, Single(2.5 * double(0.008f)));
+    EXPECT_NE(e.Threshold, Single(2.5 * 0.008));
+}
+
 TEST(ConstructBN, TheOrderedSearchCountsItsStepsByTheConstructionsShare) {
     // Drafting lists two pairs (a pair list of 16 characters): each thickened pair adds
     // 32.5 x ConstructShare to Percent2, and that times the phase and step shares to Percent1.

@@ -334,14 +334,16 @@ TEST(InitLearnStru, ProgressAndCancel) {
     }
     EXPECT_EQ(eng.e.Percent1, 1.0f);
 
-    // Cancelled while the labels load: no error, no chi-square table, and the host never saw
-    // more than 1 % overall.
+    // Cancelled while the labels load: no error, the chi-square table sized but unfilled, and
+    // the host never saw more than 1 % overall.
     Engine stop(Small());
     stop.sink.cancelAt = 2;
     Args b(kFields);
     EXPECT_NO_THROW(stop.Run(b));
     EXPECT_EQ(stop.sink.seen.size(), 2u);
-    EXPECT_FALSE(stop.e.ChiSq.allocated());
+    ASSERT_TRUE(stop.e.ChiSq.allocated());
+    EXPECT_EQ(stop.e.ChiSq.UBound(), 100);
+    EXPECT_EQ(stop.e.ChiSq(1), 0.0f);
     for (const auto& [p1, p2] : stop.sink.seen) EXPECT_LE(p1, 1.0f);
     EXPECT_EQ(stop.e.FF(3), 0);  // fields after the cancel are not loaded
 }

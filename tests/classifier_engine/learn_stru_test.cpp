@@ -310,6 +310,20 @@ TEST_F(LearnStruTest, ThresholdSearchFollowsItsConstants) {
           0.617998838f, 0.381923288f, 0.236028597f, 0.145865679f, 0.0901449919f, 0.0557096042f,
           3.32444358f, 4.03057003f, 4.73669672f, 5.44282341f, 6.1489501f, 6.85507679f},
          "cd", 4.23675919f, 'd'},
+        {"one structure down to the floor, a worthless one above: the start stays the best",
+         {{15, 'b'}, {0, 'a'}},
+         {{'a', .6f}, {'b', 0.0f}},
+         {11.0931997f, 6.8555975f, 4.23675919f, 2.61831713f, 1.61811996f, 0.999998152f,
+          0.617998838f, 0.381923288f, 0.236028597f, 0.145865679f, 0.0901449919f, 0.0557096042f,
+          17.950161f, 8.70446396f, 10.5533304f, 12.4021969f, 14.2510633f, 16.0999298f,
+          17.9487972f},
+         "ab", 11.0931997f, 'a'},
+        {"the climb's best: the fine scan starts at best x 0.618 + step, rounded once",
+         {{24, 'a'}, {12, 'b'}, {8, 'c'}, {5, 'd'}, {0, 'e'}},
+         {{'a', .9f}, {'b', .85f}, {'c', .8f}, {'d', .75f}, {'e', .7f}},
+         {11.0931997f, 6.8555975f, 4.23675919f, 17.950161f, 29.0455685f, 46.9993019f, 76.0506516f,
+          22.79109f, 27.632019f, 32.4729462f, 37.3138733f, 42.1548004f, 46.9957275f},
+         "cdebab", 29.0455685f, 'a'},
         {"equal scores keep the start threshold",
          {{8, 'c'}, {5, 'd'}, {0, 'e'}},
          {{'c', .5f}, {'d', .5f}, {'e', .5f}},
@@ -343,6 +357,19 @@ TEST_F(LearnStruTest, ThresholdSearchFollowsItsConstants) {
             EXPECT_EQ(k.stepShare, 0.03f) << c.name;
         }
         for (Single s : d.scoreShares) EXPECT_EQ(s, 0.012f) << c.name;
+    }
+}
+
+// A second run on the same object owes nothing to the first one's best score: with one structure
+// at every threshold the climb picks it again, now at its lower score.
+TEST_F(LearnStruTest, ASecondRunStartsFromNoBestScore) {
+    ScriptedDriver d;
+    d.bnAt = [](Single) { return std::string("1-2"); };
+    for (Single s : {.6f, .5f}) {
+        d.bnScore["1-2"] = s;
+        Learn(d, Settings(1, false));
+        EXPECT_EQ(d.BestScore, s);
+        EXPECT_EQ(d.BestThreshold, 17.950161f);
     }
 }
 

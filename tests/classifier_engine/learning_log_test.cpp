@@ -17,11 +17,13 @@
 
 #include "classifier_engine/data_engine.h"
 #include "tests/support/db_contract.h"
+#include "tests/support/engine_fixture.h"
 #include "tests/support/network_sampler.h"
 #include "tests/support/recording_db.h"
 
 namespace {
 
+using testsupport::CommaLocale;
 using testsupport::RecordingDatabase;
 using testsupport::TempDir;
 using vb::Integer;
@@ -389,33 +391,6 @@ std::string WithDecimalComma(std::string log) {
     }
     return log;
 }
-
-// Switches LC_NUMERIC to a locale with a decimal comma while it lives (compiled into a temporary
-// folder with localedef when none is installed); ok() is false when none can be had.
-class CommaLocale {
-public:
-    CommaLocale() {
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8"})
-            if (std::setlocale(LC_NUMERIC, name)) return;
-        built_.emplace();
-        const std::string cmd =
-            "localedef -i de_DE -f UTF-8 '" + built_->Path("de_DE.UTF-8") + "' >/dev/null 2>&1";
-        if (std::system(cmd.c_str()) == 0) {
-            ::setenv("LOCPATH", built_->path().c_str(), 1);
-            if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) return;
-        }
-        ok_ = false;
-    }
-    ~CommaLocale() {
-        std::setlocale(LC_NUMERIC, "C");
-        if (built_) ::unsetenv("LOCPATH");
-    }
-    bool ok() const { return ok_; }
-
-private:
-    std::optional<TempDir> built_;
-    bool ok_ = true;
-};
 
 TEST(LearningLog, MutualInformationReadsUnderEitherDecimalSymbol) {
     {

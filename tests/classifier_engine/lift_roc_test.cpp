@@ -91,6 +91,19 @@ TEST(ROC, HandComputedIndexAndFile) {
     EXPECT_EQ(cwd.Read("roc12.txt"), "0.5\r\n1\r\n");
 }
 
+TEST(ROC, FilesUseTheRegionalDecimalSymbol) {
+    InTempDir cwd;
+    zorvapi::DataEngine e;
+    // By the probability of Y (= 2): Y, X, X, Y, X: shares 0.5, 0.5 and 1.
+    Cases(e, 2, {{2, {0.1f, 0.9f}}, {1, {0.3f, 0.7f}}, {1, {0.4f, 0.6f}}, {2, {0.5f, 0.5f}},
+                 {1, {0.9f, 0.1f}}});
+    testsupport::CommaLocale comma;
+    if (!comma.ok()) GTEST_SKIP() << "no locale with a decimal comma can be made here";
+    Integer x = 1, y = 2;
+    EXPECT_EQ(e.ROCCurve(x, y), Single(2.0 / 3.0));
+    EXPECT_EQ(cwd.Read("roc12.txt"), "0,5\r\n0,5\r\n1\r\n");
+}
+
 TEST(ROC, PairsWithoutCases) {
     InTempDir cwd;
     zorvapi::DataEngine e;

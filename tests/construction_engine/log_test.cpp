@@ -200,7 +200,12 @@ TEST(ConstructionLog, ReaderRefusals) {
         {"a garbled mutual information", head + "10\r\n" + states + counts + "\"0.5x\",", com::objectError(518), regional},
         {"more states than the limit marker", head + "10\r\n67,", com::objectError(515), invalid},
         {"a count line that disagrees", head + "10\r\n" + states + "3,5,5,5,\r\n", com::objectError(515), invalid},
-        {"a set of 21 fields", head + "10\r\n" + states + counts + mi + "1,2,21,3\r\n", com::objectError(515), invalid},
+        // Out of the arrays' range: the runtime's own error.
+        {"a set of 21 fields", head + "10\r\n" + states + counts + mi + "1,2,21,3\r\n", 9, "Subscript out of range"},
+        {"a set field beyond the log's fields", head + "10\r\n" + states + counts + mi + "1,2,1,4,0.5\r\n", 9,
+         "Subscript out of range"},
+        {"a pair beyond the log's fields", head + "10\r\n" + states + counts + mi + "1,4,0,0.5\r\n", 9,
+         "Subscript out of range"},
     };
     for (const Case& c : cases) {
         const std::string path = TempPath("bad.log");

@@ -156,6 +156,55 @@ TEST(MutualInformation, FirstDrawCoversAllFieldsAfterAWhenBIsNearTheEnd) {
     EXPECT_EQ(firsts, (std::set<int>{2, 3, 4, 6}));
 }
 
+TEST(MutualInformation, TheDrawsUseTheGeneratorsValuesInTheirOrder) {
+    // The fields a widened query draws, worked out here from the generator's own sequence: each
+    // draw is floor(range x r) + offset with the product a Single, and a draw that hits b or an
+    // earlier field is made again with a fresh value.
+    struct Case {
+        int n, a, b;
+    };
+    // Fields after b: many, exactly three (the first still after b), two and one (the first
+    // from all fields after a), and the smallest widened run.
+    const Case cases[] = {{9, 2, 3}, {9, 2, 6}, {9, 2, 7}, {9, 1, 8}, {6, 1, 5}, {5, 1, 2}};
+    for (const Case c : cases) {
+        for (int call = 0; call < 30; ++call) {
+            StatsLearner L(Classifier());
+            L.Bind(Cycling(c.n));
+            // Skip `call` values so that many different starting points are covered.
+            vb::ResetRnd();
+            for (int s = 0; s < call; ++s) vb::Rnd();
+            std::vector<float> r;
+            for (int s = 0; s < 400; ++s) r.push_back(vb::Rnd());
+            size_t next = 0;
+            auto draw = [&](int base, int range) {
+                const float product = float(range) * r.at(next++);
+                return int(std::floor(product)) + base + 1;
+            };
+            int first;
+            if (c.n - c.b > 2) {
+                first = draw(c.b, c.n - c.b);
+            } else {
+                do first = draw(c.a, c.n - c.a);
+                while (first == c.b);
+            }
+            int second, third;
+            do second = draw(c.a, c.n - c.a);
+            while (second == c.b || second == first);
+            do third = draw(c.a, c.n - c.a);
+            while (third == c.b || third == first || third == second);
+
+            vb::ResetRnd();
+            for (int s = 0; s < call; ++s) vb::Rnd();
+            L.GetMI(Integer(c.b), Integer(c.a));
+            EXPECT_EQ(std::vector<int>({L.CondSet(1), L.CondSet(2), L.CondSet(3)}),
+                      std::vector<int>({first, second, third}))
+                << c.n << " " << c.a << " " << c.b << " after " << call;
+            // The generator went on exactly as far as the draws took.
+            EXPECT_EQ(vb::Rnd(), r.at(next)) << c.n << " " << c.a << " " << c.b;
+        }
+    }
+}
+
 TEST(MutualInformation, OneQueryFillsEveryPairOfTheWidenedSet) {
     StatsLearner L(Classifier());
     L.Bind(Cycling(5));

@@ -89,6 +89,34 @@ TEST(ConstructNoOrd, APairAtTheThresholdIsTakenOneJustBelowIsNot) {
     EXPECT_EQ(L.Phase, 3);
 }
 
+TEST(ConstructNoOrd, ThePairListHoldsMoreThan4095Pairs) {
+    // 93 fields, every pair equally strong: drafting links the star around field 1 and lists
+    // the other 91 x 92 / 2 = 4186 pairs, more than a 16-bit list of 8-character records holds.
+    const Integer n = 93;
+    const int listed = (n - 1) * (n - 2) / 2;
+    ScriptedLearner L = Search(Classifier(), n);
+    for (Integer i = 1; i < n; ++i)
+        for (Integer j = Integer(i + 1); j <= n; ++j) L.SetMI(i, j, 0.5f);
+    L.cmiDefault = 0.001f;  // every listed pair is separated by field 1
+    L.ConstructNoOrd();
+    Pairs thickened;
+    for (const auto& c : L.cmiCalls)
+        if (c.phase == 2) thickened.emplace_back(c.a, c.b);
+    ASSERT_EQ(thickened.size(), size_t(listed));
+    EXPECT_EQ(thickened.front(), std::make_pair(Integer(2), Integer(3)));
+    EXPECT_EQ(thickened.back(), std::make_pair(Integer(n - 1), n));
+    int events = 0;
+    for (const auto& e : L.events) {
+        if (e.phase != 2) continue;
+        ++events;
+        EXPECT_EQ(e.increment, Single(60.0 / listed));
+    }
+    EXPECT_EQ(events, listed);
+    Pairs star;
+    for (Integer j = 2; j <= n; ++j) star.emplace_back(1, j);
+    EXPECT_EQ(L.Links(), star);
+}
+
 TEST(ConstructNoOrd, AChainAndAColliderDifferInWhatTheMiddleFieldDoes) {
     struct Case {
         const char* name;
@@ -214,6 +242,44 @@ TEST(ConstructNoOrd, PerClassNetworksReadRelevanceFromTheClassPairsComputedWhenM
     }
 }
 
+TEST(ConstructNoOrd, RelevanceIsTheClassPairsMutualInformationNotAWorkingValue) {
+    // A single net learned before (the better-of-both model) left MIWork(0, 1, 4) lowered to a
+    // conditional value; field 4's MI with the class, 0.5, is what decides its relevance.
+    {
+        ScriptedLearner L = Search(Classifier(), 4, 2);
+        L.tmpFilter = true;
+        L.FirstFld = 2;
+        L.NetIdx = 1;
+        for (Integer i = 2; i <= 4; ++i) L.SetMI(1, i, 0.5f, 0);
+        L.MIWork(0, 1, 4) = 0.001f;
+        L.SetMI(3, 4, 0.9f, 1);
+        L.ConstructNoOrd();
+        EXPECT_EQ(L.Links(), (Pairs{{3, 4}}));
+        EXPECT_TRUE(L.miCalls.empty());
+    }
+    // A field over the value limit is irrelevant without a query, even when layer 0 was never
+    // computed (it has no labels to count it by).
+    {
+        ScriptedLearner L(Classifier(), 4, 2);
+        L.ClearMI(1);
+        L.Threshold = kT;
+        L.tmpFilter = true;
+        L.FirstFld = 2;
+        L.NetIdx = 1;
+        L.FF(4) = Integer(L.MaxVlus + 1);
+        L.ScriptMI(1, 2, 0.5f, 0);
+        L.ScriptMI(1, 3, 0.5f, 0);
+        L.ScriptMI(1, 4, 0.5f, 0);
+        L.SetMI(2, 3, 0.4f, 1);
+        L.SetMI(3, 4, 0.9f, 1);
+        L.ConstructNoOrd();
+        EXPECT_EQ(L.Links(), (Pairs{{2, 3}}));
+        ASSERT_EQ(L.miCalls.size(), 2u);
+        for (const auto& c : L.miCalls) EXPECT_NE(c.b, 4);
+        EXPECT_EQ(L.MICache(0, 1, 4), 0.0f);
+    }
+}
+
 TEST(ConstructNoOrd, AFixedSubsetKeepsThePassToItsFields) {
     ScriptedLearner L = Search(Classifier(), 4, 2);
     L.FirstFld = 2;
@@ -324,6 +390,20 @@ TEST(TestEdge, KnownOrderDecidesWhichSidesAreSearched) {
         EXPECT_EQ(Sets(L), c.calls) << c.name;
         EXPECT_EQ(L.Linked(1, 5), c.linked) << c.name;
     }
+}
+
+TEST(TestEdge, TheSecondSetStartsFromLevelsOfItsOwn) {
+    // The chain 1 - 2 - ... - 8, seven links, within the eight levels from either end. Set 2
+    // walks from 8 over the levels out from 1 (7 at level 6, 2 at level 1), found afresh: the
+    // levels out from 8 left by set 1 (7 at level 1, 3 at level 5) would stop the walk at 3.
+    ScriptedLearner L = Search(Classifier(), 8);
+    for (Integer i = 1; i < 8; ++i) L.Link(i, Integer(i + 1));
+    L.SetMI(1, 8, 0.5f);
+    L.SetCMI(1, 8, {2}, 0.5f);
+    L.SetCMI(1, 8, {7}, 0.001f);
+    L.TestEdge(1, 8);
+    EXPECT_EQ(Sets(L), (std::vector<Set>{{2}, {7}}));
+    EXPECT_FALSE(L.Linked(1, 8));
 }
 
 TEST(TestEdge, NoPathFromTheFirstEndLinksAtOnce) {

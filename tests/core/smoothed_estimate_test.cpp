@@ -36,6 +36,8 @@ TEST(SmoothedEstimate, RowsByHand) {
         {"the running sum passes 1", {10, 10, 0}, 10, {Quotient::Double, true},
          {0.7777778f, 1.0f - 0.7777778f, 0.0f}},
         {"one value", {4}, 4, {}, {1.0f}},
+        // 2.5 / 640 = 0.00390625 exactly: a half at the eighth place goes to the even seventh.
+        {"a half rounds to even", {0, 635}, 635, {}, {0.0039062f, 1.0f - 0.0039062f}},
     };
     for (const auto& c : cases) {
         std::vector<Single> probs(c.expected.size());

@@ -3,6 +3,8 @@
 #include "tests/support/engine_fixture.h"
 
 #include <algorithm>
+#include <clocale>
+#include <cstdlib>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
@@ -22,6 +24,24 @@ std::string LabelOf(const db::Value& v) { return v.IsNull() ? "?" : db::LabelTex
 void ProgressRecorder::PercentDone(vb::Single Percent1, vb::Single Percent2, bool& Cancel) {
     calls.emplace_back(Percent1, Percent2);
     if (cancelAt_ > 0 && int(calls.size()) == cancelAt_) Cancel = true;
+}
+
+CommaLocale::CommaLocale() {
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8"})
+        if (std::setlocale(LC_NUMERIC, name)) return;
+    built_.emplace();
+    const std::string cmd =
+        "localedef -i de_DE -f UTF-8 '" + built_->Path("de_DE.UTF-8") + "' >/dev/null 2>&1";
+    if (std::system(cmd.c_str()) == 0) {
+        ::setenv("LOCPATH", built_->path().c_str(), 1);
+        if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) return;
+    }
+    ok_ = false;
+}
+
+CommaLocale::~CommaLocale() {
+    std::setlocale(LC_NUMERIC, "C");
+    if (built_) ::unsetenv("LOCPATH");
 }
 
 EngineFixture::EngineFixture(TableSpec tableSpec, std::vector<std::string> fieldList, vb::Long maxRows,

@@ -20,6 +20,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,6 +40,22 @@ public:
 
 private:
     int cancelAt_;
+};
+
+// Switches LC_NUMERIC to a locale whose decimal symbol is a comma while it lives (compiled with
+// localedef into a temporary folder when none is installed); ok() is false when none can be
+// had, and the test then skips.
+class CommaLocale {
+public:
+    CommaLocale();
+    ~CommaLocale();
+    CommaLocale(const CommaLocale&) = delete;
+    CommaLocale& operator=(const CommaLocale&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    std::optional<TempDir> built_;
+    bool ok_ = true;
 };
 
 class EngineFixture {

@@ -88,7 +88,7 @@ std::string Difference(const std::vector<Value>& a, const std::vector<Value>& b)
 }
 
 // A generated table whose columns hold what makes counting hard: texts in several spellings of
-// one value, "?", Null, punctuation that NOCASE orders between the capitals and the small
+// one value, "?" (in a number column too), Null, punctuation that NOCASE orders between the capitals and the small
 // letters, non-ASCII letters that it does not fold, Booleans with Null, Singles stored with
 // more digits than they hold, date texts, weights (whole and floating, the floating ones of
 // very different sizes so that the order of the additions shows), and columns of many values.
@@ -106,7 +106,8 @@ TableSpec GeneratedTable(int rows, uint32_t seed) {
     for (int r = 0; r < rows; ++r) {
         std::vector<Value> row;
         row.push_back(pick(15) == 0 ? Value() : Value(labels[pick(12)]));
-        row.push_back(pick(12) == 0 ? Value() : Value(int32_t(pick(9) - 3)));
+        // A text in a number column: grouped and compared as SQLite holds it, after the numbers.
+        row.push_back(pick(12) == 0 ? Value() : pick(25) == 0 ? Value("?") : Value(int32_t(pick(9) - 3)));
         row.push_back(pick(10) == 0 ? Value() : Value(0.75 * pick(8)));
         row.push_back(pick(10) == 0 ? Value() : Value(float(0.1 * pick(7))));
         row.push_back(pick(7) == 0 ? Value() : Value(pick(3) == 0));
