@@ -10,6 +10,7 @@
 // runs; --skip-sqlite-above leaves out the SQLite runs of tables with more rows than N (they
 // take minutes).
 #include <fmt/format.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -218,26 +219,21 @@ std::shared_ptr<db::Database> OpenFile(const std::string& file, bool inMemory) {
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
-// The process's resident memory in MB.
-double ResidentMB() {
-    std::FILE* f = std::fopen("/proc/self/statm", "r");
-    long pages = 0, resident = 0;
-    if (f) {
-        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
-        std::fclose(f);
-    }
-    return double(resident) * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+// The heap the process has in use, in MB.
+double HeapMB() {
+    const struct mallinfo2 m = ::mallinfo2();
+    return double(m.uordblks + m.hblkhd) / (1024.0 * 1024.0);
 }
 
 // Loads the table into the in-memory path with its first count query: the time and the memory
 // the coded copy takes.
 void MeasureLoad(const BenchTable& t, const std::string& label) {
     auto db = OpenFile(t.file, true);
-    const double before = ResidentMB();
+    const double before = HeapMB();
     const auto start = std::chrono::steady_clock::now();
     db->OpenRecordset("select count(*) from [" + t.table.table + "]", db::dbOpenForwardOnly)->Close();
     const double seconds = Since(start);
-    std::printf("%-12s loading the in-memory copy: %.3f s, %.1f MB\n", label.c_str(), seconds, ResidentMB() - before);
+    std::printf("%-12s loading the in-memory copy: %.3f s, %.1f MB\n", label.c_str(), seconds, HeapMB() - before);
     db->Close();
 }
 
