@@ -56,6 +56,15 @@ std::string TrimRight(const std::string& s) {
     return s.substr(0, end);
 }
 
+// After the items of a list line: the writer ends every list line after its last item, so a
+// line that holds more items, or a last line cut off inside its last number, would be read as
+// other values. A cut file is past its end (62), any other is damaged.
+void LineRead(vb::TextReader& in, const std::string& what) {
+    if (in.AtLineStart()) return;
+    if (in.AtEnd()) throw vb::RuntimeError::InputPastEnd();
+    Damaged(what + " holds more items than it should");
+}
+
 // Reads lines until one that is `header` (trailing blanks aside); past the end is error 62.
 void SkipTo(vb::TextReader& in, const std::string& header) {
     const std::string want = TrimRight(header);
@@ -254,12 +263,14 @@ void DataEngine::ReadBncStru(std::string& FileNM) {
         VluLbl.ReDim(vb::To(n), vb::To(MaxVlus));
         FF.ReDim(vb::To(n));
         for (Integer i = 1; i <= n; ++i) FieldNames(i) = in.ReadItem();
+        LineRead(in, "the line of field names");
         for (Integer i = 1; i <= n; ++i) {
             in.ReadItem();  // the name again
             FF(i) = in.ReadInteger();
             if (FF(i) < 0) Damaged("a negative value count");
             // A field with more values than this engine's limit fails here: error 556.
             for (Integer v = 1; v <= FF(i); ++v) VluLbl(i, v) = in.ReadItem();
+            LineRead(in, "the line of field " + FieldNames(i));
         }
         nc = FF(1);
         const Integer classes = nc;
@@ -270,6 +281,7 @@ void DataEngine::ReadBncStru(std::string& FileNM) {
         if (IsMultiNet_) {
             SkipTo(in, kFeatureSubset);
             for (Integer i = 1; i <= n; ++i) Feature(i) = in.ReadInteger();
+            LineRead(in, "the feature subset");
         }
 
         do line = TrimRight(in.LineInput());
@@ -277,15 +289,19 @@ void DataEngine::ReadBncStru(std::string& FileNM) {
         DefaultCost = line == kDefaultCostTable;
         CostTable.ReDim(vb::To(classes), vb::To(classes));
         if (!DefaultCost)
-            for (Integer i = 1; i <= classes; ++i)
+            for (Integer i = 1; i <= classes; ++i) {
                 for (Integer j = 1; j <= classes; ++j) CostTable(i, j) = in.ReadSingle();
+                LineRead(in, "a cost table row");
+            }
         // The file's costs count as put: inference would otherwise fall back to the default.
         CostTablePut = true;
 
         if (!IsMultiNet_) {
             SkipTo(in, kStructure);
-            for (Integer i = 1; i <= n; ++i)
+            for (Integer i = 1; i <= n; ++i) {
                 for (Integer j = 1; j <= n; ++j) Graph(0, i, j) = in.ReadInteger();
+                LineRead(in, "a structure row");
+            }
             // Only a multi-net carries its feature subset; a single net's is the class, its
             // children and their parents, which ClsfyBatch needs to find the test columns.
             const SingleNet net = ClassBlanket(Graph, n);
@@ -296,8 +312,10 @@ void DataEngine::ReadBncStru(std::string& FileNM) {
         } else {
             for (Integer k = 1; k <= classes; ++k) {
                 SkipTo(in, StructureHeader(FieldNames(1), VluLbl(1, k)));
-                for (Integer i = 2; i <= n; ++i)
+                for (Integer i = 2; i <= n; ++i) {
                     for (Integer j = 2; j <= n; ++j) Graph(k, i, j) = in.ReadInteger();
+                    LineRead(in, "a structure row");
+                }
             }
         }
     }, {kMapSubscriptTo556});
@@ -337,6 +355,7 @@ void DataEngine::ReadBncCPT(std::string& FileNM) {
         do line = vb::UCase(TrimRight(in.LineInput()));
         while (line != kClassProb);
         for (Integer v = 1; v <= classes; ++v) CPTStore(1, v) = in.ReadSingle();
+        LineRead(in, "the class prior");
 
         Long offset = 1;
         // The rows of field f's table after the "Table:" line; `rows` is what the parents'
@@ -351,8 +370,13 @@ void DataEngine::ReadBncCPT(std::string& FileNM) {
             if (count != double(rows))
                 Damaged("the table of " + FieldNames(f) + " has " + vb::NumberText(count) +
                         " rows where its parents have " + vb::NumberText(rows) + " configurations");
-            for (Long r = 1; r <= Long(rows); ++r)
+            // A file whose tables need more rows than the store holds fails as learning would.
+            if (int64_t(offset) + rows > CPTStore.UBound(1))
+                throw vb::RuntimeError::SubscriptOutOfRange();
+            for (Long r = 1; r <= Long(rows); ++r) {
                 for (Integer v = 1; v <= FF(f); ++v) CPTStore(offset + r, v) = in.ReadSingle();
+                LineRead(in, "a table row of " + FieldNames(f));
+            }
             offset += Long(rows);
         };
         if (!IsMultiNet_) {

@@ -44,12 +44,14 @@ std::string BareName(const std::string& name) {
 [[noreturn]] void InvalidLog() { throw EngineError(kInvalidLogFile); }
 
 // One line of the log as its items; the empty item after a list line's last comma is not among
-// them. Reading past the end of the file is the runtime's error 62; an item that is not the
-// number asked for is error 13.
+// them. Reading past the end of the file is the runtime's error 62, and so is a line that has no
+// line end: the writer ends every line, so that is a log cut off inside its last line, whose
+// last number may be cut short too. An item that is not the number asked for is error 13.
 class LogLine {
 public:
     explicit LogLine(vb::TextReader& file) {
         vb::TextReader line = vb::TextReader::FromText(file.LineInput());
+        if (!file.AtLineStart()) throw vb::RuntimeError::InputPastEnd();
         while (!line.AtEnd()) items_.push_back(line.ReadItem());
     }
     size_t size() const { return items_.size(); }

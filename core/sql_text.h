@@ -1,7 +1,8 @@
 // Literals of the Jet SQL texts that the engines build from typed values (a class label in a
 // layer's WHERE clause, a value in a lookup). Texts go in double quotes with an embedded double
 // quote doubled, so that a label holding one cannot end the literal early; numbers use "." as
-// the decimal point by the one value-to-text rule; Booleans are True and False.
+// the decimal point and as many digits as it takes to read back to the very same value (more
+// than a label shows); Booleans are True and False.
 #pragma once
 
 #include <string>

@@ -121,7 +121,15 @@ ImportedTable ReadDbfFile(const std::string& path) {
                         } catch (...) {
                             throw bad(fmt::format("holds '{}' in the number field {}", text, f.name));
                         }
-                        v = table.fields[c].Type == dbLong ? Value(int32_t(d)) : Value(d);
+                        if (table.fields[c].Type == dbLong) {
+                            // A field without decimals holds whole numbers; "1e99" or "2.5" there
+                            // contradicts the header (and cannot be converted to a Long).
+                            if (d != std::trunc(d) || d < -2147483648.0 || d > 2147483647.0)
+                                throw bad(fmt::format("holds '{}' in the whole-number field {}", text, f.name));
+                            v = Value(int32_t(d));
+                        } else {
+                            v = Value(d);
+                        }
                     }
                     break;
                 case 'L':

@@ -186,6 +186,26 @@ private:
         Fail(t.pos, fmt::format("unexpected '{}'", shown));
     }
 
+    // Parentheses and Not nest by recursion, so a text nested without end would exhaust the
+    // stack; past a depth no query needs, it is refused instead.
+    static constexpr int kMaxNesting = 128;
+    class Nesting {
+    public:
+        explicit Nesting(Parser& p) : p_(p) {
+            if (++p_.depth_ > kMaxNesting)
+                throw Error(errnum::kQueryTooComplex,
+                            fmt::format("Query is too complex: '{}...' nests parentheses or Not more than {} "
+                                        "levels deep.",
+                                        p_.src_.substr(0, 40), kMaxNesting));
+        }
+        ~Nesting() { --p_.depth_; }
+        Nesting(const Nesting&) = delete;
+        Nesting& operator=(const Nesting&) = delete;
+
+    private:
+        Parser& p_;
+    };
+
     void ExpectWord(const char* w) {
         if (!IsWord(Peek(), w)) Fail(Peek());
         Next();
@@ -247,6 +267,7 @@ private:
     Expr ParseNot() {
         if (IsWord(Peek(), "NOT")) {
             size_t start = Next().pos;
+            Nesting nested(*this);
             Expr e;
             e.kind = Expr::Kind::Not;
             e.args.push_back(ParseNot());
@@ -300,6 +321,7 @@ private:
         Expr e;
         if (IsSymbol(t, "(")) {
             Next();
+            Nesting nested(*this);
             e = ParseCondition();
             ExpectSymbol(")");
             e.text = src_.substr(start, LastEnd() - start);
@@ -616,6 +638,7 @@ private:
     const std::string& src_;
     std::vector<Token> toks_;
     size_t at_ = 0;
+    int depth_ = 0;  // parentheses and Not open around the current token
 };
 
 }  // namespace

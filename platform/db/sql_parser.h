@@ -1,9 +1,10 @@
 // The Jet SQL parser: texts in, the AST of sql_ast.h out. Keywords are case-insensitive; names
 // are bare (a letter, then letters, digits and "_") or in [brackets] (anything but "]"); texts
 // are in "double quotes" or 'single quotes', a doubled quote standing for one; numbers may carry
-// a sign, a fraction and an exponent; yes/no/True/False/On/Off are Boolean literals. A trailing
-// ";" is allowed. Anything else fails with db::Error 3075 (or 3129 for an unknown statement)
-// naming the token where the parse stopped.
+// a sign, a fraction and an exponent; yes/no/True/False are Boolean literals. A trailing ";" is
+// allowed. Anything else fails with db::Error 3075 (or 3129 for an unknown statement) naming
+// the token where the parse stopped; parentheses and Not nested more than 128 deep fail with
+// 3360.
 #pragma once
 
 #include <string>

@@ -146,6 +146,11 @@ TextReader TextReader::FromText(std::string contents) {
 
 void TextReader::SkipByteOrderMark() {
     if (data_.rfind("\xEF\xBB\xBF", 0) == 0) pos_ = 3;
+    start_ = pos_;
+}
+
+bool TextReader::AtLineStart() const {
+    return pos_ <= start_ || data_[pos_ - 1] == '\n' || data_[pos_ - 1] == '\r';
 }
 
 bool TextReader::AtLineEnd() const {

@@ -29,6 +29,8 @@
 //    of range; Integer and Long round a fraction half to even. ReadBoolean takes #TRUE#/#FALSE#,
 //    True/False in any case, or a number (non-zero is True).
 //  - LineInput ("Line Input #"): the rest of the current line without its line end.
+//  - AtLineStart(): whether the last read ended its line; false at the end of a file whose
+//    last line has no line end.
 //  - Any read at the end of the file is error 62 "Input past end of file". A UTF-8 byte order
 //    mark at the start of the file is skipped.
 //
@@ -137,6 +139,10 @@ public:
 
     // True when nothing is left to read.
     bool AtEnd() const { return pos_ >= data_.size(); }
+    // True when the last read took its line end with it (or nothing was read yet). After the
+    // items of a list line it tells a line read whole from one that holds more items, or
+    // from a last line cut off by the end of the file.
+    bool AtLineStart() const;
 
     std::string ReadItem();
     int16_t ReadInteger();
@@ -148,7 +154,7 @@ public:
 
     void Close() {
         data_.clear();
-        pos_ = 0;
+        pos_ = start_ = 0;
     }
 
 private:
@@ -159,6 +165,7 @@ private:
 
     std::string data_;
     size_t pos_ = 0;
+    size_t start_ = 0;  // after the byte order mark
 };
 
 }  // namespace vb

@@ -74,8 +74,8 @@ ColumnSpec ColumnOf(const std::string& name) {
 // The sampled rows as the back ends store them. Row numbers pick the cells spelled in lower or
 // mixed case and the hold-out flags that are Null, so every back end gets the same cells.
 TableSpec TableOf(const testsupport::SampledTable& t, const std::string& name) {
-    TableSpec spec{name, {}, {}};
-    for (const std::string& c : t.columns) spec.columns.push_back(ColumnOf(c));
+    TableSpec table{name, {}, {}};
+    for (const std::string& c : t.columns) table.columns.push_back(ColumnOf(c));
     for (size_t r = 0; r < t.cells.size(); ++r) {
         std::vector<db::Value> row = t.cells[r];
         for (size_t c = 0; c < row.size(); ++c) {
@@ -92,9 +92,9 @@ TableSpec TableOf(const testsupport::SampledTable& t, const std::string& name) {
             else if (col == "Colour" && r % 4 == 2 && v.AsText() == "GRÜN") v = db::Value("Grün");
             else if (col == "ZORV_HoldOut" && r % 41 == 5) v = db::Value();
         }
-        spec.rows.push_back(std::move(row));
+        table.rows.push_back(std::move(row));
     }
-    return spec;
+    return table;
 }
 
 std::string ReadFile(const std::string& path) {

@@ -191,14 +191,21 @@ TEST(Batch, TheResultFile) {
                 {{"RED", int32_t(42), 0.5, true, db::Date{45293 + 11045.0 / 86400}, "YES"},
                  {db::Value::Null(), db::Value::Null(), 1.25, false, db::Value::Null(), "NO"},
                  {"BLUE", int32_t(-7), -2.0, false, db::Date{45293}, "NO"}}};
+    const std::string expected =
+        "\"COLOUR\",\"N\",\"X\",\"FLAG\",\"WHEN\",\"BUY\",\"ZORV_OUTPUT\",\"Prob. "
+        "NO\",\"Prob. YES\",\r\n"
+        "\"RED\",42,0.5,#TRUE#,#2024-01-02 03:04:05#,\"YES\",\"YES\",0.2777778,0.7222222\r\n"
+        "#NULL#,#NULL#,1.25,#FALSE#,#NULL#,\"NO\",\"\",0,0\r\n"
+        "\"BLUE\",-7,-2,#FALSE#,#2024-01-02 00:00:00#,\"NO\",\"NO\",0.7222222,0.2777778\r\n";
     const std::string file = c.fx.dir.Path("result.txt");
     c.Classify(t, "Buy", file);
-    EXPECT_EQ(Read(file),
-              "\"COLOUR\",\"N\",\"X\",\"FLAG\",\"WHEN\",\"BUY\",\"ZORV_OUTPUT\",\"Prob. "
-              "NO\",\"Prob. YES\",\r\n"
-              "\"RED\",42,0.5,#TRUE#,#2024-01-02 03:04:05#,\"YES\",\"YES\",0.2777778,0.7222222\r\n"
-              "#NULL#,#NULL#,1.25,#FALSE#,#NULL#,\"NO\",\"\",0,0\r\n"
-              "\"BLUE\",-7,-2,#FALSE#,#2024-01-02 00:00:00#,\"NO\",\"NO\",0.7222222,0.2777778\r\n");
+    EXPECT_EQ(Read(file), expected);
+
+    // The numbers keep their point under a decimal comma.
+    testsupport::CommaLocale comma;
+    if (!comma.ok()) GTEST_SKIP() << "no locale with a decimal comma can be made here";
+    c.Classify(t, "Buy", file);
+    EXPECT_EQ(Read(file), expected);
 }
 
 TEST(Batch, ProgressEveryHundredRowsAndCancel) {

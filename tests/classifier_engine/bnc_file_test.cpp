@@ -24,7 +24,9 @@ using vb::Long;
 using vb::Single;
 using zorvapi::DataEngine;
 
-// Class C -> A, C -> B, A -> B; the default cost table.
+// Class C -> A, C -> B, A -> B; the default cost table. Numbers below 1 keep their leading
+// zero, and a Single goes out in the fewest digits that read back to it (the readers take ".5"
+// as well).
 const std::string kBayesNet =
     "//Created by BN Kalvex 10:20:30  2024-05-06\r\n"
     "BAYES_NET: [Train]\r\n"
@@ -61,7 +63,8 @@ const std::string kBayesNet =
 
 // Layer N: A -> STRUCTURE1; layer Y: STRUCTURE1 -> D. The parent line of STRUCTURE1 stands
 // before the second layer's header, and D has a single value, so its table is empty. The cost
-// of deciding N when the class is Y is 5.
+// of deciding N when the class is Y is 5, of deciding Y when it is N the Single next to 1/3,
+// which takes 8 digits to read back the same.
 const std::string kMultiNet =
     "//Created by BN Kalvex 10:20:30  2024-05-06\r\n"
     "MULTI_NET: [Train]\r\n"
@@ -76,7 +79,7 @@ const std::string kMultiNet =
     "0,1,1,1\r\n"
     "\r\n"
     "COST TABLE\r\n"
-    "0,1\r\n"
+    "0,0.33333334\r\n"
     "5,0\r\n"
     "\r\n"
     "STRUCTURE  C = N\r\n"
@@ -133,8 +136,7 @@ void FixedClock(DataEngine& e) {
 }
 
 // A fresh engine as the host opens a file with: Init, ReadBncStru, ReadBncCPT.
-void Open(DataEngine& e, std::string path, Integer vlus = 10) {
-    Long rows = 100;
+void Open(DataEngine& e, std::string path, Integer vlus = 10, Long rows = 100) {
     e.Init(rows, vlus);
     e.ReadBncStru(path);
     e.ReadBncCPT(path);
@@ -170,6 +172,26 @@ TEST(BncFile, GoldenBayesNetReadsBackAndWritesTheSameBytes) {
     std::string out = dir.Path("out.bnc");
     e.WriteBnc(out);
     EXPECT_EQ(Read(out), kBayesNet);
+
+    // A copy whose lines end in LF alone reads the same.
+    std::string lf = kBayesNet;
+    for (size_t p; (p = lf.find("\r\n")) != std::string::npos;) lf.erase(p, 1);
+    Write(dir.Path("lf.bnc"), lf);
+    DataEngine fromLf;
+    Open(fromLf, dir.Path("lf.bnc"));
+    FixedClock(fromLf);
+    fromLf.WriteBnc(out);
+    EXPECT_EQ(Read(out), kBayesNet);
+
+    // The list-style numbers keep their point under a decimal comma, both ways.
+    testsupport::CommaLocale comma;
+    if (!comma.ok()) GTEST_SKIP() << "no locale with a decimal comma can be made here";
+    DataEngine underComma;
+    Open(underComma, out);
+    FixedClock(underComma);
+    std::string again = dir.Path("again.bnc");
+    underComma.WriteBnc(again);
+    EXPECT_EQ(Read(again), kBayesNet);
 }
 
 TEST(BncFile, GoldenMultiNetReadsBackAndWritesTheSameBytes) {
@@ -200,7 +222,7 @@ TEST(BncFile, ACostTableReadFromAFileDecides) {
     DataEngine e;
     Open(e, dir.Path("in.bnc"));
     // A0, F: scores 0.6 x 0.5 x 0.5 = 0.15 for N and 0.4 x 0.5 x 0.5 = 0.1 for Y. N is the more
-    // probable, but deciding N costs 0.1 x 5 against 0.15 x 1 for Y.
+    // probable, but deciding N costs 0.1 x 5 against 0.15 x 1/3 for Y.
     vb::Array<Integer> c(vb::To(4));
     c(2) = 1;
     c(3) = 1;
@@ -219,6 +241,7 @@ TEST(BncFile, ErrorsOfABadFile) {
         Integer vlus;
         int number;
         const char* description;  // nullptr: not checked
+        Long rows = 100;
     };
     const Case cases[] = {
         {"a field with more values than the limit", kBayesNet, 2, 556,
@@ -233,13 +256,22 @@ TEST(BncFile, ErrorsOfABadFile) {
          replace(kBayesNet, "(6 entries)", "(5 entries)"), 10, 13, nullptr},
         {"cut inside the tables", kBayesNet.substr(0, kBayesNet.size() - 20), 10, 62,
          "Input past end of file"},
+        {"tables beyond the store", kBayesNet, 10, 9, "Subscript out of range", 8},
+        // 0.6666667 cut to 0.6666 would otherwise be read as the last probability.
+        {"cut inside the last number", kBayesNet.substr(0, kBayesNet.size() - 5), 10, 62,
+         "Input past end of file"},
+        // Read item by item, an extra item would shift every later value of the section.
+        {"a table row with an item too many",
+         replace(kBayesNet, "0.2,0.3,0.5\r\n", "0.2,0.3,0.5,0.1\r\n"), 10, 13, nullptr},
+        {"a structure row with a cell too many",
+         replace(kBayesNet, "2,0,1\r\n", "2,0,1,0\r\n"), 10, 13, nullptr},
     };
     for (const Case& c : cases) {
         TempDir dir;
         if (!c.text.empty()) Write(dir.Path("in.bnc"), c.text);
         DataEngine e;
         try {
-            Open(e, dir.Path("in.bnc"), c.vlus);
+            Open(e, dir.Path("in.bnc"), c.vlus, c.rows);
             ADD_FAILURE() << c.what << ": no error";
         } catch (const com::Error& err) {
             EXPECT_EQ(err.number(), c.number) << c.what;  // 556 too: the plain number

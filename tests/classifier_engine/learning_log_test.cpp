@@ -366,6 +366,8 @@ TEST(LearningLog, ErrorsOfABadLog) {
         {"a set line of the wrong length", replace(kLog, "0,2,4,1,3", "0,2,4,2,3"), 515, invalid},
         {"cut short in the counts", kLog.substr(0, kLog.find("2,5,1,")), 515, pastEnd},
         {"an empty file", "", 515, pastEnd},
+        // The last set's value 0.25 cut to 0.2 must not be taken for a value.
+        {"cut inside the last line", kLog.substr(0, kLog.size() - 3), 515, pastEnd},
         {"a count that is no number", replace(kLog, "2,7,3,", "2,7,x,"), 518, regional},
         {"mutual information in another form", replace(kLog, "0.54321", "0;54321"), 518, regional},
     };

@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "core/sql_text.h"
+#include "platform/db/column_types.h"
+#include "tests/support/db_contract.h"
 
 namespace {
 
@@ -22,6 +24,9 @@ TEST(SqlLiteral, EachKind) {
         {db::Value(int32_t(-70000)), "-70000"},
         {db::Value(2.5), "2.5"},
         {db::Value(0.1f), "0.1"},
+        // More digits than a label shows: the literal must equal the stored value.
+        {db::Value(0.1 + 0.2), "0.30000000000000004"},
+        {db::Value(1.00000012f), "1.0000001"},
         {db::Value(true), "True"},
         {db::Value(false), "False"},
         {db::Value(), "Null"},
@@ -46,6 +51,28 @@ TEST(SqlLiteral, QuotedLabelSelectsItsRows) {
         d->Close();
     }
     std::filesystem::remove(file);
+}
+
+// A value that a label shows rounded (a Double past 15 digits, a Single past 7, a time of day)
+// still selects exactly its own rows, the way a class filter is built from the typed value.
+TEST(SqlLiteral, NumbersSelectTheirOwnRows) {
+    using db::Value;
+    const double serial = *db::ParseStoredDate("2024-05-06 10:00:01");
+    testsupport::TempDir dir;
+    testsupport::CreateSqliteFile(dir.Path("n.db"), {{"T",
+                                                      {{"d", db::dbDouble}, {"s", db::dbSingle}, {"t", db::dbDate}},
+                                                      {{Value(0.1 + 0.2), Value(1.00000012f), Value(db::Date{serial})},
+                                                       {Value(0.25), Value(2.0f), Value(db::Date{serial + 1})}}}});
+    auto d = db::DBEngine::OpenDatabase(dir.Path("n.db"));
+    const std::pair<const char*, Value> cases[] = {
+        {"d", Value(0.1 + 0.2)}, {"s", Value(1.00000012f)}, {"t", Value(db::Date{serial})}};
+    for (const auto& [field, value] : cases) {
+        const std::string sql = std::string("select count(*) from [T] where ") + field + " = " + core::SqlLiteral(value);
+        auto rs = d->OpenRecordset(sql, db::dbOpenForwardOnly);
+        EXPECT_EQ(rs->GetRows(1)(0, 0), Value(int32_t(1))) << sql;
+        rs->Close();
+    }
+    d->Close();
 }
 
 }  // namespace

@@ -125,6 +125,13 @@ TEST_F(TextImport, ReadsDbaseTables) {
               (std::vector<Row>{{Value("caf\u00e9"), Value(int32_t(3)), Value(12.5), Value(true), Value(db::Date{45322})},
                                 {Value("tea"), Value(int32_t(12)), Value(), Value(), Value()}}));
     EXPECT_EQ(ErrorNumber([&] { Query(*db, "select * from broken"); }), 3274);
+
+    // A whole-number field holding what no Long can be is refused, not converted.
+    for (const char* qty : {"9e99", "2.5 "}) {
+        Write("odd.dbf", DbfFile({{"QTY", 'N', 4, 0}}, {std::string(" ") + qty}));
+        auto odd = db::DBEngine::OpenDatabase(dir_.path(), false, false, "dBase IV;");
+        EXPECT_EQ(ErrorNumber([&] { Query(*odd, "select * from odd"); }), 3274) << qty;
+    }
 }
 
 }  // namespace

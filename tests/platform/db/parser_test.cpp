@@ -86,6 +86,27 @@ TEST(SqlParser, RefusesWhatItDoesNotKnowNamingTheToken) {
     }
 }
 
+// Nesting is parsed by recursion: a text nested without end is refused, not a stack overflow.
+TEST(SqlParser, RefusesNestingBeyondItsDepth) {
+    auto nested = [](int depth, const std::string& open, const std::string& close) {
+        std::string s = "select count(*) from T where ";
+        for (int i = 0; i < depth; ++i) s += open;
+        s += "a = 1";
+        for (int i = 0; i < depth; ++i) s += close;
+        return s;
+    };
+    EXPECT_NO_THROW(ParseStatement(nested(100, "(", ")")));
+    EXPECT_NO_THROW(ParseStatement(nested(100, "not ", "")));
+    for (const std::string& text : {nested(200000, "(", ")"), nested(200000, "not ", ""), nested(100000, "not (", ")")}) {
+        try {
+            ParseStatement(text);
+            ADD_FAILURE() << "accepted " << text.size() << " bytes of nesting";
+        } catch (const db::Error& e) {
+            EXPECT_EQ(e.number(), db::errnum::kQueryTooComplex) << e.description();
+        }
+    }
+}
+
 TEST(SqlParser, ReadsNamesAndLiteralsAsWritten) {
     db::sql::Select s = ParseSelect(
         "SELECT DISTINCT [Unit Price], cls FROM [Sales-2024] WHERE cls = \"say \"\"hi\"\"\" And n = -12 "

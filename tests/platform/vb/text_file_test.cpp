@@ -118,6 +118,7 @@ TEST(TextReader, ItemAndLineRules) {
         "\"open,quote\r\n"
         "FIELDS:  3 \r\n"
         "last line without end");
+    EXPECT_TRUE(r.AtLineStart());  // nothing read yet, the byte order mark aside
     EXPECT_EQ(r.ReadItem(), "12");
     EXPECT_EQ(r.ReadItem(), "x y");
     EXPECT_EQ(r.ReadItem(), "ab");  // text after the closing quote is dropped
@@ -135,6 +136,17 @@ TEST(TextReader, ItemAndLineRules) {
     EXPECT_EQ(lines.LineInput(), "c");  // a lone CR ends a line too
     EXPECT_EQ(lines.ReadItem(), "d");
     EXPECT_TRUE(lines.AtEnd());
+
+    // Whether the last read ended its line: a list line read whole, or one with items left,
+    // or a last line that the end of the file cut off.
+    auto ends = vb::TextReader::FromText("1,2\r\n3");
+    ends.ReadItem();
+    EXPECT_FALSE(ends.AtLineStart());
+    ends.ReadItem();
+    EXPECT_TRUE(ends.AtLineStart());
+    ends.ReadItem();
+    EXPECT_TRUE(ends.AtEnd());
+    EXPECT_FALSE(ends.AtLineStart());
 }
 
 TEST(TextReader, ConversionErrors) {
