@@ -10,18 +10,11 @@
 #include <vector>
 
 #include "core/learner.h"
+#include "core/skeleton.h"
 
 namespace core {
 
 namespace {
-
-// The conditioning set of a pair looks at most this many levels out from its lower field.
-constexpr Integer kMaxLevel = 8;
-
-void Link(vb::Array<Integer>& adj, Integer a, Integer b, Integer value) {
-    adj(a, b) = value;
-    adj(b, a) = value;
-}
 
 // Characters of one record "iii,jjj," of the pair list: each field number with at least three
 // digits, each followed by a comma. The progress step is spread over the list's characters.

@@ -11,20 +11,9 @@
 #include <vector>
 
 #include "core/learner.h"
+#include "core/skeleton.h"
 
 namespace core {
-
-namespace {
-
-// Path searches look at most this many levels out from their start.
-constexpr int kMaxLevel = 8;
-
-void Link(vb::Array<Integer>& adj, Integer a, Integer b, Integer value) {
-    adj(a, b) = value;
-    adj(b, a) = value;
-}
-
-}  // namespace
 
 void Learner::EnsureCondSetRoom() {
     const int32_t top = std::max<int32_t>(20, numfld);
