@@ -420,7 +420,8 @@ void ColumnStore::Code(Column& col, RawValues& raw, std::vector<uint32_t>& ids) 
         const uint32_t id = order[k];
         if (k > 0 && CompareCells(cells[order[k - 1]], cells[id], col.ci) == 0) {
             uint32_t& rep = representative.back();
-            if (cells[id].cls != Cell::Text && !Identical(cells[id], cells[rep]))
+            // A Boolean shows its Jet value, the same for 1 and 1.0.
+            if (cells[id].cls != Cell::Text && !col.jetBoolean && !Identical(cells[id], cells[rep]))
                 col.unusable = "values stored differently group as one";
             if (cells[id].cls == Cell::Text) {
                 col.variants = true;
@@ -434,31 +435,32 @@ void ColumnStore::Code(Column& col, RawValues& raw, std::vector<uint32_t>& ids) 
     }
 
     if (col.jetBoolean) {
-        // Groups by the stored value, ordered by the Jet value: one zero and one other number
-        // at most, or two groups would show the same Boolean in an order SQLite leaves open.
-        int zero = -1, nonzero = -1;
-        for (size_t g = 0; g < representative.size(); ++g) {
-            const Cell& c = cells[representative[g]];
-            if (c.cls == Cell::Text) {
-                col.unusable = "a Boolean column holds texts";
-            } else if (c.IsNumber()) {
-                int& slot = c.Number() == 0 ? zero : nonzero;
-                if (slot >= 0) col.unusable = "a Boolean column holds more than two values";
-                slot = int(g);
-            }
-        }
+        // Groups by the Jet value, as the SQLite path does: every non-zero number is one True
+        // group (another tool may store True as 1, -1 or 2), zero is False. Ordered Null
+        // first, then True (-1), then False (0); each group shows Value(true) or Value(false)
+        // whichever stored number stands for it.
+        for (uint32_t rep : representative)
+            if (cells[rep].cls == Cell::Text) col.unusable = "a Boolean column holds texts";
         if (col.unusable.empty()) {
-            // Null first, then True (-1), then False (0).
-            std::vector<uint32_t> newCode(representative.size());
-            uint32_t next = 0;
-            for (size_t g = 0; g < representative.size(); ++g)
-                if (cells[representative[g]].cls == Cell::Null) newCode[g] = next++;
-            if (nonzero >= 0) newCode[size_t(nonzero)] = next++;
-            if (zero >= 0) newCode[size_t(zero)] = next++;
-            std::vector<uint32_t> reordered(representative.size());
-            for (size_t g = 0; g < representative.size(); ++g) reordered[newCode[g]] = representative[g];
-            representative = std::move(reordered);
-            for (uint32_t& c : codeOf) c = newCode[c];
+            enum : uint32_t { kNull, kTrue, kFalse };
+            constexpr uint32_t kNone = UINT32_MAX;  // no stored value has this Jet value
+            std::vector<uint32_t> slotOf(representative.size());
+            uint32_t repOf[3] = {kNone, kNone, kNone};
+            for (size_t g = 0; g < representative.size(); ++g) {
+                const Cell& c = cells[representative[g]];
+                const uint32_t slot = c.cls == Cell::Null ? kNull : c.Number() != 0 ? kTrue : kFalse;
+                slotOf[g] = slot;
+                if (repOf[slot] == kNone) repOf[slot] = representative[g];
+            }
+            uint32_t newCode[3] = {0, 0, 0};
+            std::vector<uint32_t> merged;
+            for (uint32_t slot : {kNull, kTrue, kFalse})
+                if (repOf[slot] != kNone) {
+                    newCode[slot] = uint32_t(merged.size());
+                    merged.push_back(repOf[slot]);
+                }
+            for (uint32_t& c : codeOf) c = newCode[slotOf[c]];
+            representative = std::move(merged);
         }
     }
 

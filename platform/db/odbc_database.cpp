@@ -172,23 +172,7 @@ public:
     TableDef TableDefs(const std::string& table) override {
         CheckOpen();
         tables_.erase(vb::UCase(table));  // a definition is read afresh, as after a Refresh
-        sql::TableInfo info;
-        try {
-            info = Table(table).info;
-        } catch (const Error& e) {
-            if (e.number() != errnum::kNoSuchTable) throw;
-            throw Error(errnum::kItemNotFound, fmt::format("Item not found in this collection: no table '{}'.", table));
-        }
-        TableDef def;
-        def.Name = info.name;
-        for (const sql::ColumnInfo& c : info.columns) {
-            Field f;
-            f.Name = c.name;
-            f.Type = c.type;
-            f.Size = c.size;
-            def.Fields.push_back(std::move(f));
-        }
-        return def;
+        return sql::TableDefOf(table, [this](const std::string& t) { return Table(t).info; });
     }
 
     std::vector<std::string> TableNames() override {

@@ -14,60 +14,23 @@
 
 #include "platform/db/column_types.h"
 #include "platform/db/odbc_backend.h"
+#include "platform/db/sql_render.h"
 
 namespace db::odbc {
 namespace {
 
 using sql::BoundExpr;
 
-const char* OpText(sql::CompareOp op) {
-    switch (op) {
-        case sql::CompareOp::Eq: return "=";
-        case sql::CompareOp::Ne: return "<>";
-        case sql::CompareOp::Lt: return "<";
-        case sql::CompareOp::Gt: return ">";
-        case sql::CompareOp::Le: return "<=";
-        case sql::CompareOp::Ge: return ">=";
-    }
-    return "=";
-}
-
-bool CaseInsensitive(const BoundExpr& e) { return !e.typed || e.type == dbText || e.type == dbMemo; }
-bool IsBoolean(const BoundExpr& e) { return e.typed && e.type == dbBoolean; }
-
-class Renderer {
+class Renderer : public sql::Renderer {
 public:
     Renderer(const Connection& conn, const OdbcTable& table, std::vector<Value>& params)
-        : conn_(conn), server_(conn.server()), table_(table), params_(params) {}
+        : sql::Renderer(params), conn_(conn), server_(conn.server()), table_(table) {}
 
-    std::string Column(int c) const { return conn_.QuoteName(table_.info.columns[size_t(c)].name); }
+    std::string Column(int c) const override { return conn_.QuoteName(table_.info.columns[size_t(c)].name); }
 
-    std::string Expr(const BoundExpr& e) {
-        switch (e.kind) {
-            case BoundExpr::Kind::Column: return Column(e.column);
-            case BoundExpr::Kind::Literal: return Param(e.literal);
-            case BoundExpr::Kind::Null: return "NULL";
-            case BoundExpr::Kind::CountStar: return "count(*)";
-            case BoundExpr::Kind::Aggregate: return Aggregate(e);
-            case BoundExpr::Kind::Compare: return Compare(e);
-            case BoundExpr::Kind::And:
-            case BoundExpr::Kind::Or: {
-                std::string out = "(";
-                for (size_t i = 0; i < e.args.size(); ++i) {
-                    if (i) out += e.kind == BoundExpr::Kind::And ? " AND " : " OR ";
-                    out += Expr(e.args[i]);
-                }
-                return out + ")";
-            }
-            case BoundExpr::Kind::Not: return "(NOT " + Expr(e.args[0]) + ")";
-            case BoundExpr::Kind::IsNull: return "(" + Expr(e.args[0]) + " IS NULL)";
-            case BoundExpr::Kind::IsNotNull: return "(" + Expr(e.args[0]) + " IS NOT NULL)";
-        }
-        return "NULL";
-    }
-
+private:
     // The text compared, grouped and ordered without regard to case.
-    std::string Folded(const std::string& x) const {
+    std::string Folded(const std::string& x) const override {
         switch (server_) {
             case Server::Sqlite: return x + " COLLATE NOCASE";
             case Server::PostgreSql: return "lower(" + x + " COLLATE \"C\")";
@@ -77,7 +40,7 @@ public:
     }
 
     // The text in byte order, for the spelling a case-insensitive group shows.
-    std::string Binary(const std::string& x) const {
+    std::string Binary(const std::string& x) const override {
         switch (server_) {
             case Server::Sqlite: return x + " COLLATE BINARY";
             case Server::PostgreSql: return x + " COLLATE \"C\"";
@@ -86,7 +49,7 @@ public:
         return x;
     }
 
-    std::string Ascending(bool descending) const {
+    std::string Direction(bool descending) const override {
         // Jet puts Null first going up, so last going down; PostgreSQL's default is the reverse.
         if (server_ == Server::PostgreSql) return descending ? " DESC NULLS LAST" : " NULLS FIRST";
         return descending ? " DESC" : "";
@@ -104,20 +67,13 @@ public:
         return "(CASE WHEN " + truth + " THEN -1 WHEN NOT " + truth + " THEN 0 END)";
     }
 
-    std::string OrderKey(const sql::OrderKey& k) {
-        std::string out;
-        if (k.jetBoolean) out = JetBoolean(k.expr, false);  // True (-1) before False (0); Null stays Null
-        else if (k.caseInsensitive) out = Folded(Expr(k.expr));
-        else out = Expr(k.expr);
-        return out + Ascending(k.descending);
-    }
+    std::string BooleanKey(const BoundExpr& e) override { return JetBoolean(e, false); }
 
-private:
     // A literal's marker. PostgreSQL's driver sends parameters without a type and the server
     // then takes the other side's: 2.5 compared with an integer column would be read as an
     // integer and fail, a bound next to a real column would be rounded to real. So the marker
     // says its type itself wherever the server is not SQLite (whose binding is typed).
-    std::string Param(const Value& v) {
+    std::string Param(const Value& v) override {
         params_.push_back(v);
         if (server_ == Server::Sqlite) return "?";
         switch (v.kind()) {
@@ -133,10 +89,10 @@ private:
         return "?";
     }
 
-    std::string Aggregate(const BoundExpr& e) {
+    std::string Aggregate(const BoundExpr& e) override {
         const BoundExpr& arg = e.args[0];
         std::string a = Column(arg.column);
-        if (IsBoolean(arg) && e.fn != sql::AggregateFn::Count) a = JetBoolean(arg, false);
+        if (sql::IsJetBoolean(arg) && e.fn != sql::AggregateFn::Count) a = JetBoolean(arg, false);
         switch (e.fn) {
             case sql::AggregateFn::Count: return "count(" + a + ")";
             case sql::AggregateFn::Sum: return "sum(" + a + ")";
@@ -144,7 +100,7 @@ private:
             case sql::AggregateFn::Max:
             case sql::AggregateFn::Min: {
                 const bool max = e.fn == sql::AggregateFn::Max;
-                if (!CaseInsensitive(arg)) return (max ? "max(" : "min(") + a + ")";
+                if (!sql::IsCaseInsensitive(arg)) return (max ? "max(" : "min(") + a + ")";
                 if (server_ == Server::PostgreSql) {
                     // The extreme under the case-insensitive order, shown in a spelling it has.
                     const char* dir = max ? " DESC" : "";
@@ -158,7 +114,7 @@ private:
         return "NULL";
     }
 
-    std::string Compare(const BoundExpr& e) {
+    std::string Compare(const BoundExpr& e) override {
         const BoundExpr& l = e.args[0];
         const BoundExpr& r = e.args[1];
         std::string left, right;
@@ -196,7 +152,7 @@ private:
                 right = Expr(r);
                 break;
         }
-        return "(" + left + " " + OpText(e.op) + " " + right + ")";
+        return "(" + left + " " + sql::CompareOpText(e.op) + " " + right + ")";
     }
 
     // A Single column is seen at single precision, but a server may hold its values with more
@@ -232,7 +188,6 @@ private:
     const Connection& conn_;
     Server server_;
     const OdbcTable& table_;
-    std::vector<Value>& params_;
 };
 
 }  // namespace
@@ -245,30 +200,11 @@ std::string TableName(const Connection& conn, const OdbcTable& table) {
 Rendered RenderSelect(const Connection& conn, const OdbcTable& table, const sql::BoundSelect& q) {
     Rendered out;
     Renderer r(conn, table, out.params);
-    out.sql = q.distinctRows ? "SELECT DISTINCT " : "SELECT ";
-    for (size_t i = 0; i < q.items.size(); ++i) {
-        if (i) out.sql += ", ";
-        const sql::BoundItem& item = q.items[i];
-        if (item.representative) out.sql += "min(" + r.Binary(r.Column(item.expr.column)) + ")";
-        else out.sql += r.Expr(item.expr);
-    }
+    out.sql = r.SelectList(q);
     out.sql += " FROM " + TableName(conn, table);
     if (q.where) out.sql += " WHERE " + r.Expr(*q.where);
-    if (!q.groupBy.empty()) {
-        out.sql += " GROUP BY ";
-        for (size_t i = 0; i < q.groupBy.size(); ++i) {
-            if (i) out.sql += ", ";
-            std::string key = r.Expr(q.groupBy[i].expr);
-            out.sql += q.groupBy[i].caseInsensitive ? r.Folded(key) : key;
-        }
-    }
-    if (!q.orderBy.empty()) {
-        out.sql += " ORDER BY ";
-        for (size_t i = 0; i < q.orderBy.size(); ++i) {
-            if (i) out.sql += ", ";
-            out.sql += r.OrderKey(q.orderBy[i]);
-        }
-    }
+    out.sql += r.GroupBy(q);
+    out.sql += r.OrderBy(q);
     return out;
 }
 

@@ -214,6 +214,26 @@ int TableInfo::Find(const std::string& column) const {
     return -1;
 }
 
+TableDef TableDefOf(const std::string& table, const TableLookup& lookup) {
+    TableInfo info;
+    try {
+        info = lookup(table);
+    } catch (const Error& e) {
+        if (e.number() != errnum::kNoSuchTable) throw;
+        throw Error(errnum::kItemNotFound, fmt::format("Item not found in this collection: no table '{}'.", table));
+    }
+    TableDef def;
+    def.Name = info.name;
+    for (const ColumnInfo& c : info.columns) {
+        Field f;
+        f.Name = c.name;
+        f.Type = c.type;
+        f.Size = c.size;
+        def.Fields.push_back(std::move(f));
+    }
+    return def;
+}
+
 Error NoSuchTable(const std::string& table) {
     return Error(errnum::kNoSuchTable,
                  fmt::format("The Microsoft Jet database engine cannot find the input table or query '{}'. "

@@ -109,6 +109,10 @@ BoundExpr BindCondition(const Expr& condition, const TableInfo& table);
 // rounded to Single for Single columns ...); db::Error 3464 when it cannot be stored there.
 Value CoerceForColumn(const Value& v, const ColumnInfo& column);
 
+// The TableDefs entry of a table as the back end's lookup defines it; a missing table is
+// 3265 (item not found in the collection) there, naming it, rather than the binder's 3078.
+TableDef TableDefOf(const std::string& table, const TableLookup& lookup);
+
 // Name and number of Jet's errors raised by the binder, for the back ends that raise the same.
 Error NoSuchTable(const std::string& table);
 Error NoSuchField(const std::string& field, const std::string& table);

@@ -125,23 +125,7 @@ const SqliteDatabase::TableEntry& SqliteDatabase::Entry(const std::string& name)
 sql::TableInfo SqliteDatabase::Table(const std::string& name) { return Entry(name).info; }
 
 TableDef SqliteDatabase::TableDefs(const std::string& table) {
-    sql::TableInfo info;
-    try {
-        info = Table(table);
-    } catch (const Error& e) {
-        if (e.number() != errnum::kNoSuchTable) throw;
-        throw Error(errnum::kItemNotFound, fmt::format("Item not found in this collection: no table '{}'.", table));
-    }
-    TableDef def;
-    def.Name = info.name;
-    for (const sql::ColumnInfo& c : info.columns) {
-        Field f;
-        f.Name = c.name;
-        f.Type = c.type;
-        f.Size = c.size;
-        def.Fields.push_back(std::move(f));
-    }
-    return def;
+    return sql::TableDefOf(table, [this](const std::string& t) { return Table(t); });
 }
 
 std::vector<std::string> SqliteDatabase::StoredTableNames() {

@@ -1,9 +1,11 @@
 // Renders bound Jet queries as SQLite SQL. Names are quoted, literals become parameters in the
 // order their "?" appear, and the Jet rules the binder marked become SQLite constructs:
 // COLLATE NOCASE for case-insensitive texts, Min(... COLLATE BINARY) for the spelling a
-// case-insensitive group shows, -(IFNULL(x,0)<>0) for a Boolean's Jet value with Null as No,
+// case-insensitive group shows, -(IFNULL(x,0)<>0) for a Boolean's Jet value with Null as No
+// (and -(x<>0) to group and order it: a file may hold True as 1, -1 or 2),
 // jet_single() and jet_date() for Single and Date columns. SQLite sorts Null first in
 // ascending order, as Jet does, so no extra key is needed for it.
+#include "platform/db/sql_render.h"
 #include "platform/db/sqlite_backend.h"
 
 namespace db::sqlite {
@@ -11,11 +13,11 @@ namespace {
 
 using sql::BoundExpr;
 
-class Renderer {
+class Renderer : public sql::Renderer {
 public:
-    Renderer(const sql::TableInfo& table, std::vector<Value>& params) : table_(table), params_(params) {}
+    Renderer(const sql::TableInfo& table, std::vector<Value>& params) : sql::Renderer(params), table_(table) {}
 
-    std::string Column(int c) const {
+    std::string Column(int c) const override {
         const sql::ColumnInfo& col = table_.columns[size_t(c)];
         std::string name = QuoteName(col.name);
         // A Single is seen at single precision everywhere, so values that are the same Single
@@ -24,39 +26,19 @@ public:
         return name;
     }
 
-    std::string Expr(const BoundExpr& e) {
-        switch (e.kind) {
-            case BoundExpr::Kind::Column: return Column(e.column);
-            case BoundExpr::Kind::Literal: params_.push_back(e.literal); return "?";
-            case BoundExpr::Kind::Null: return "NULL";
-            case BoundExpr::Kind::CountStar: return "count(*)";
-            case BoundExpr::Kind::Aggregate: return Aggregate(e);
-            case BoundExpr::Kind::Compare: return Compare(e);
-            case BoundExpr::Kind::And:
-            case BoundExpr::Kind::Or: {
-                std::string out = "(";
-                for (size_t i = 0; i < e.args.size(); ++i) {
-                    if (i) out += e.kind == BoundExpr::Kind::And ? " AND " : " OR ";
-                    out += Expr(e.args[i]);
-                }
-                return out + ")";
-            }
-            case BoundExpr::Kind::Not: return "(NOT " + Expr(e.args[0]) + ")";
-            case BoundExpr::Kind::IsNull: return "(" + Expr(e.args[0]) + " IS NULL)";
-            case BoundExpr::Kind::IsNotNull: return "(" + Expr(e.args[0]) + " IS NOT NULL)";
-        }
-        return "NULL";
-    }
-
-    std::string OrderKey(const sql::OrderKey& k) {
-        std::string out;
-        if (k.jetBoolean) out = "-(" + Expr(k.expr) + "<>0)";  // True (-1) before False (0); Null stays Null
-        else out = Expr(k.expr) + (k.caseInsensitive ? " COLLATE NOCASE" : "");
-        return k.descending ? out + " DESC" : out;
-    }
-
 private:
-    std::string Aggregate(const BoundExpr& e) {
+    std::string Folded(const std::string& x) const override { return x + " COLLATE NOCASE"; }
+    std::string Binary(const std::string& x) const override { return x + " COLLATE BINARY"; }
+    std::string BooleanKey(const BoundExpr& e) override { return "-(" + Expr(e) + "<>0)"; }
+
+    // A Boolean groups by its Jet value, so that 1, -1 and 2 are one True group; each row
+    // reads back as Value(true) whichever of them it holds.
+    std::string GroupKey(const sql::GroupKey& k) override {
+        if (sql::IsJetBoolean(k.expr)) return BooleanKey(k.expr);
+        return sql::Renderer::GroupKey(k);
+    }
+
+    std::string Aggregate(const BoundExpr& e) override {
         const BoundExpr& arg = e.args[0];
         std::string a = Column(arg.column);
         if (sql::IsJetBoolean(arg) && e.fn != sql::AggregateFn::Count) a = "-(" + a + "<>0)";
@@ -73,7 +55,7 @@ private:
         return "NULL";
     }
 
-    std::string Compare(const BoundExpr& e) {
+    std::string Compare(const BoundExpr& e) override {
         std::string left = Expr(e.args[0]);
         switch (e.mode) {
             case sql::CompareMode::Boolean: left = "-(IFNULL(" + left + ",0)<>0)"; break;
@@ -86,27 +68,14 @@ private:
     }
 
     const sql::TableInfo& table_;
-    std::vector<Value>& params_;
 };
 
 // The clauses after the select list, shared by the query and its row-id form.
 std::string Tail(const sql::BoundSelect& q, Renderer& r, bool grouping) {
     std::string out = " FROM " + QuoteName(q.table.name);
     if (q.where) out += " WHERE " + r.Expr(*q.where);
-    if (grouping && !q.groupBy.empty()) {
-        out += " GROUP BY ";
-        for (size_t i = 0; i < q.groupBy.size(); ++i) {
-            if (i) out += ", ";
-            out += r.Expr(q.groupBy[i].expr) + (q.groupBy[i].caseInsensitive ? " COLLATE NOCASE" : "");
-        }
-    }
-    if (!q.orderBy.empty()) {
-        out += " ORDER BY ";
-        for (size_t i = 0; i < q.orderBy.size(); ++i) {
-            if (i) out += ", ";
-            out += r.OrderKey(q.orderBy[i]);
-        }
-    }
+    if (grouping) out += r.GroupBy(q);
+    out += r.OrderBy(q);
     return out;
 }
 
@@ -115,13 +84,7 @@ std::string Tail(const sql::BoundSelect& q, Renderer& r, bool grouping) {
 Rendered RenderSelect(const sql::BoundSelect& q) {
     Rendered out;
     Renderer r(q.table, out.params);
-    out.sql = q.distinctRows ? "SELECT DISTINCT " : "SELECT ";
-    for (size_t i = 0; i < q.items.size(); ++i) {
-        if (i) out.sql += ", ";
-        const sql::BoundItem& item = q.items[i];
-        if (item.representative) out.sql += "min(" + r.Column(item.expr.column) + " COLLATE BINARY)";
-        else out.sql += r.Expr(item.expr);
-    }
+    out.sql = r.SelectList(q);
     out.sql += Tail(q, r, true);
     return out;
 }
