@@ -1,6 +1,6 @@
-// What the drafting phases of both searches share: the choice of the next pair to draft and the
-// restore of the working strengths once drafting ends. Reads MIWork (layer NetIdx), FirstFld,
-// SubsetFixed and Feature; the restore writes MIWork.
+// What the drafting phases of both searches share: the start of a search, the choice of the
+// next pair to draft and the restore of the working strengths once drafting ends. Reads MIWork
+// (layer NetIdx), FirstFld, SubsetFixed and Feature; the restore writes MIWork.
 #include <cmath>
 
 #include "core/learner.h"
@@ -31,6 +31,15 @@ bool Learner::StrongestPair(const std::vector<bool>& relevant, Integer& pi, Inte
         }
     }
     return pi != 0;
+}
+
+std::vector<bool> Learner::BeginSearch() {
+    EnsureCondSetRoom();
+    if (settings_.searchStartPercent >= 0) SetProgress(settings_.searchStartPercent);
+    Phase = 1;
+    std::vector<bool> relevant;
+    if (tmpFilter) relevant = ClassRelevance();
+    return relevant;
 }
 
 void Learner::RestoreDraftedMI() {

@@ -280,6 +280,10 @@ public:
     bool StrongestPair(const std::vector<bool>& relevant, Integer& i, Integer& j,
                        Single& value) const;
     void RestoreDraftedMI();
+    // The start both searches share: room in CondSet for every field, the construction
+    // engine's progress set-point, drafting as the phase, and the relevance marks (empty
+    // without tmpFilter) that drafting reads.
+    std::vector<bool> BeginSearch();
 
 protected:
     CoreSettings settings_;

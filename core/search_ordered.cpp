@@ -108,12 +108,7 @@ void Learner::TestEdgeOrd(Integer a, Integer b) {
 void Learner::ConstructOrd() {
     const Integer n = numfld;
     const Integer first = FirstFld;
-    EnsureCondSetRoom();
-    if (settings_.searchStartPercent >= 0) SetProgress(settings_.searchStartPercent);
-
-    Phase = 1;
-    std::vector<bool> relevant;
-    if (tmpFilter) relevant = ClassRelevance();
+    const std::vector<bool> relevant = BeginSearch();
     auto required = [&](Integer i, Integer j) { return CE(i, j) + CE(j, i) > 0; };
 
     // Drafting: the strongest pair first; it is linked when required or when no open path

@@ -229,12 +229,7 @@ void Learner::TestEdge(Integer a, Integer b) {
 void Learner::ConstructNoOrd() {
     const Integer n = numfld;
     const Integer first = FirstFld;
-    EnsureCondSetRoom();
-    if (settings_.searchStartPercent >= 0) SetProgress(settings_.searchStartPercent);
-
-    Phase = 1;
-    std::vector<bool> relevant;
-    if (tmpFilter) relevant = ClassRelevance();
+    const std::vector<bool> relevant = BeginSearch();
     auto marked = [&](Integer i, Integer j) { return CE(i, j) != 0 || CE(j, i) != 0; };
 
     // Drafting: the strongest pair first; a pair joins the skeleton when no path links its ends
