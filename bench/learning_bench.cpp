@@ -29,6 +29,7 @@
 #include "platform/vb/rnd.h"
 #include "tests/support/network_sampler.h"
 #include "tests/support/odbc_servers.h"
+#include "tests/support/recording_db.h"
 
 namespace {
 
@@ -108,29 +109,18 @@ double Since(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-class TimedRecordset : public db::Recordset {
+class TimedRecordset : public testsupport::ForwardingRecordset {
 public:
     TimedRecordset(std::unique_ptr<db::Recordset> inner, double& seconds)
-        : inner_(std::move(inner)), seconds_(seconds) {}
+        : ForwardingRecordset(std::move(inner)), seconds_(seconds) {}
     vb::Array<db::Value> GetRows(int32_t n) override {
         const auto start = std::chrono::steady_clock::now();
-        vb::Array<db::Value> rows = inner_->GetRows(n);
+        vb::Array<db::Value> rows = ForwardingRecordset::GetRows(n);
         seconds_ += Since(start);
         return rows;
     }
-    int FieldCount() const override { return inner_->FieldCount(); }
-    const db::Field& Fields(int index) const override { return inner_->Fields(index); }
-    const db::Field& Fields(const std::string& name) const override { return inner_->Fields(name); }
-    bool Eof() const override { return inner_->Eof(); }
-    bool BOF() const override { return inner_->BOF(); }
-    void MoveFirst() override { inner_->MoveFirst(); }
-    void MoveNext() override { inner_->MoveNext(); }
-    void MoveLast() override { inner_->MoveLast(); }
-    int32_t RecordCount() const override { return inner_->RecordCount(); }
-    void Close() override { inner_->Close(); }
 
 private:
-    std::unique_ptr<db::Recordset> inner_;
     double& seconds_;
 };
 

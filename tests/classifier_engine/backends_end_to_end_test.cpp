@@ -163,18 +163,12 @@ Outcome LearnAndClassify(Backend& b, const RunSettings& s, const std::vector<std
     e.InitLearn(b.db, table, cnt);
     o.tableRows = e.TableRows;
 
-    Integer n = Integer(fields.size());
-    vb::Array<std::string> names(vb::To(n));
-    for (Integer i = 1; i <= n; ++i) names(i) = fields[size_t(i - 1)];
-    vb::Array<Integer> po(vb::To(n), vb::To(n)), ce(vb::To(n), vb::To(n)), fl(vb::To(n), vb::To(n));
-    vb::Array<Integer> rt(vb::To(n)), lf(vb::To(n));
-    bool bord = false, bpres = false, tmpFilter = false, tmpNoOrd = false;
-    bool fixedThr = s.FixedThr, tmpROC = s.tmpROC;
-    Integer bm = s.BMMode, fsm = s.FSM;
-    std::string logi, logo = b.dir.Path("learn.log");
+    learning_host::LearnSettings settings = learning_host::Settings(s.BMMode, s.FixedThr, s.FSM);
+    settings.tmpROC = s.tmpROC;
+    settings.logo = b.dir.Path("learn.log");
+    const std::string& logo = settings.logo;
     std::filesystem::remove(logo);
-    e.InitLearnStru(n, names, bord, po, ce, fl, rt, lf, bpres, logi, logo, bm, fixedThr, fsm, tmpROC, tmpFilter,
-                    tmpNoOrd);
+    learning_host::SetUpStructure(e, fields, settings);
     e.GetClsLbl(o.classLabels);
     Single threshold = 1;
     e.LearnStru(threshold);

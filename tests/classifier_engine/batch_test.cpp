@@ -4,18 +4,19 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "classifier_engine/errors.h"
+#include "tests/classifier_engine/learning_host.h"
 #include "tests/support/engine_fixture.h"
 
 namespace {
 
+using learning_host::InTempDir;
 using testsupport::EngineFixture;
+using testsupport::ReadFile;
 using testsupport::TableSpec;
 using vb::Integer;
 using vb::Long;
@@ -61,30 +62,10 @@ struct Classifier {
     vb::Array<Long> matrix;
 };
 
-// The ROC files of a batch go to the current directory.
-class InTempDir {
-public:
-    InTempDir() : old_(std::filesystem::current_path()) {
-        std::filesystem::current_path(dir_.path());
-    }
-    ~InTempDir() { std::filesystem::current_path(old_); }
-
-private:
-    testsupport::TempDir dir_;
-    std::filesystem::path old_;
-};
-
 TableSpec Cases(const std::vector<std::pair<db::Value, db::Value>>& rows) {
     TableSpec t{"Test", {{"Colour", db::dbText}, {"Buy", db::dbText}}, {}};
     for (const auto& [colour, buy] : rows) t.rows.push_back({colour, buy});
     return t;
-}
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 TEST(Batch, CountersAndTheConfusionMatrix) {
@@ -199,13 +180,13 @@ TEST(Batch, TheResultFile) {
         "\"BLUE\",-7,-2,#FALSE#,#2024-01-02 00:00:00#,\"NO\",\"NO\",0.7222222,0.2777778\r\n";
     const std::string file = c.fx.dir.Path("result.txt");
     c.Classify(t, "Buy", file);
-    EXPECT_EQ(Read(file), expected);
+    EXPECT_EQ(ReadFile(file), expected);
 
     // The numbers keep their point under a decimal comma.
     testsupport::CommaLocale comma;
     if (!comma.ok()) GTEST_SKIP() << "no locale with a decimal comma can be made here";
     c.Classify(t, "Buy", file);
-    EXPECT_EQ(Read(file), expected);
+    EXPECT_EQ(ReadFile(file), expected);
 }
 
 TEST(Batch, ProgressEveryHundredRowsAndCancel) {
@@ -229,7 +210,7 @@ TEST(Batch, ProgressEveryHundredRowsAndCancel) {
     EXPECT_EQ(c.Classify(Cases(rows), "Buy", file), 0.0f);
     EXPECT_EQ(c.fx.engine.TotalCases(), 250);  // the counters of the last finished batch
     EXPECT_EQ(c.matrix(2, 2), 100);
-    const std::string text = Read(file);
+    const std::string text = ReadFile(file);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 101);  // the header and 100 rows
     c.fx.engine.SetEventSink(nullptr);
 }

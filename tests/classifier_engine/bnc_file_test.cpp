@@ -3,22 +3,23 @@
 // table the same after a trip through the file as before it.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "classifier_engine/data_engine.h"
+#include "tests/classifier_engine/learning_host.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/network_sampler.h"
 
 namespace {
 
+using learning_host::InTempDir;
 using testsupport::EngineFixture;
+using testsupport::ReadFile;
 using testsupport::TableSpec;
 using testsupport::TempDir;
+using testsupport::WriteFile;
 using vb::Integer;
 using vb::Long;
 using vb::Single;
@@ -117,17 +118,6 @@ const std::string kMultiNet =
     "Table: D  (0 entries)\r\n"
     "\r\n";
 
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void Write(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 void FixedClock(DataEngine& e) {
     e.BncClock = [](std::string& time, std::string& date) {
         time = "10:20:30";
@@ -144,7 +134,7 @@ void Open(DataEngine& e, std::string path, Integer vlus = 10, Long rows = 100) {
 
 TEST(BncFile, GoldenBayesNetReadsBackAndWritesTheSameBytes) {
     TempDir dir;
-    Write(dir.Path("in.bnc"), kBayesNet);
+    WriteFile(dir.Path("in.bnc"), kBayesNet);
     DataEngine e;
     Open(e, dir.Path("in.bnc"));
     EXPECT_FALSE(e.IsMultiNet());
@@ -171,17 +161,17 @@ TEST(BncFile, GoldenBayesNetReadsBackAndWritesTheSameBytes) {
     FixedClock(e);
     std::string out = dir.Path("out.bnc");
     e.WriteBnc(out);
-    EXPECT_EQ(Read(out), kBayesNet);
+    EXPECT_EQ(ReadFile(out), kBayesNet);
 
     // A copy whose lines end in LF alone reads the same.
     std::string lf = kBayesNet;
     for (size_t p; (p = lf.find("\r\n")) != std::string::npos;) lf.erase(p, 1);
-    Write(dir.Path("lf.bnc"), lf);
+    WriteFile(dir.Path("lf.bnc"), lf);
     DataEngine fromLf;
     Open(fromLf, dir.Path("lf.bnc"));
     FixedClock(fromLf);
     fromLf.WriteBnc(out);
-    EXPECT_EQ(Read(out), kBayesNet);
+    EXPECT_EQ(ReadFile(out), kBayesNet);
 
     // The list-style numbers keep their point under a decimal comma, both ways.
     testsupport::CommaLocale comma;
@@ -191,12 +181,12 @@ TEST(BncFile, GoldenBayesNetReadsBackAndWritesTheSameBytes) {
     FixedClock(underComma);
     std::string again = dir.Path("again.bnc");
     underComma.WriteBnc(again);
-    EXPECT_EQ(Read(again), kBayesNet);
+    EXPECT_EQ(ReadFile(again), kBayesNet);
 }
 
 TEST(BncFile, GoldenMultiNetReadsBackAndWritesTheSameBytes) {
     TempDir dir;
-    Write(dir.Path("in.bnc"), kMultiNet);
+    WriteFile(dir.Path("in.bnc"), kMultiNet);
     DataEngine e;
     Open(e, dir.Path("in.bnc"));
     EXPECT_TRUE(e.IsMultiNet());
@@ -210,7 +200,7 @@ TEST(BncFile, GoldenMultiNetReadsBackAndWritesTheSameBytes) {
     // The comment line carries the system's time and date; everything after it is as read.
     std::string out = dir.Path("out.bnc");
     e.WriteBnc(out);
-    const std::string text = Read(out);
+    const std::string text = ReadFile(out);
     const std::string head = "//Created by BN Kalvex ";
     EXPECT_EQ(text.substr(0, head.size()), head);
     EXPECT_EQ(text.substr(text.find("\r\n")), kMultiNet.substr(kMultiNet.find("\r\n")));
@@ -218,7 +208,7 @@ TEST(BncFile, GoldenMultiNetReadsBackAndWritesTheSameBytes) {
 
 TEST(BncFile, ACostTableReadFromAFileDecides) {
     TempDir dir;
-    Write(dir.Path("in.bnc"), kMultiNet);
+    WriteFile(dir.Path("in.bnc"), kMultiNet);
     DataEngine e;
     Open(e, dir.Path("in.bnc"));
     // A0, F: scores 0.6 x 0.5 x 0.5 = 0.15 for N and 0.4 x 0.5 x 0.5 = 0.1 for Y. N is the more
@@ -268,7 +258,7 @@ TEST(BncFile, ErrorsOfABadFile) {
     };
     for (const Case& c : cases) {
         TempDir dir;
-        if (!c.text.empty()) Write(dir.Path("in.bnc"), c.text);
+        if (!c.text.empty()) WriteFile(dir.Path("in.bnc"), c.text);
         DataEngine e;
         try {
             Open(e, dir.Path("in.bnc"), c.vlus, c.rows);
@@ -284,19 +274,6 @@ TEST(BncFile, ErrorsOfABadFile) {
 }
 
 // ---- a learned classifier through the file ----
-
-// The ROC files of a batch go to the current directory.
-class InTempDir {
-public:
-    InTempDir() : old_(std::filesystem::current_path()) {
-        std::filesystem::current_path(dir_.path());
-    }
-    ~InTempDir() { std::filesystem::current_path(old_); }
-
-private:
-    TempDir dir_;
-    std::filesystem::path old_;
-};
 
 // Cls -> A, Cls -> B, A -> B, E -> B, A -> D: D lies outside the single net's blanket. Id has
 // a value per row, more than the limit.
@@ -314,14 +291,14 @@ TableSpec Sample(const std::string& name, int rows, uint64_t seed) {
     opt.holdOut = false;
     opt.seed = seed;
     const testsupport::SampledTable t = testsupport::SampleTable(net, rows, opt);
-    TableSpec spec{name, {}, {}};
-    for (const std::string& c : t.columns) spec.columns.push_back({c, db::dbText});
-    spec.columns.push_back({"Id", db::dbLong});
+    TableSpec table{name, {}, {}};
+    for (const std::string& c : t.columns) table.columns.push_back({c, db::dbText});
+    table.columns.push_back({"Id", db::dbLong});
     for (size_t r = 0; r < t.cells.size(); ++r) {
-        std::vector<db::Value>& row = spec.rows.emplace_back(t.cells[r]);
+        std::vector<db::Value>& row = table.rows.emplace_back(t.cells[r]);
         row.emplace_back(int32_t(r));
     }
-    return spec;
+    return table;
 }
 
 struct Batch {
@@ -341,7 +318,7 @@ Batch Classify(DataEngine& e, const TempDir& dir, const std::string& file) {
     b.correct = e.CorrectCases();
     b.unclassified = e.ErrorCases();
     e.GetLift(b.lift);
-    b.resultFile = Read(path);
+    b.resultFile = ReadFile(path);
     return b;
 }
 
@@ -396,7 +373,7 @@ TEST(BncFile, ALearnedClassifierClassifiesTheSameAfterTheFile) {
         FixedClock(opened);
         std::string again = fx.dir.Path("again.bnc");
         opened.WriteBnc(again);
-        EXPECT_EQ(Read(again), Read(file)) << kind;
+        EXPECT_EQ(ReadFile(again), ReadFile(file)) << kind;
     }
 }
 

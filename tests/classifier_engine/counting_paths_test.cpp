@@ -56,23 +56,9 @@ void Learn(Learned& run, LearningTable& t, std::shared_ptr<db::Database> db, con
            const std::string& weight) {
     t.db = std::move(db);
     vb::ResetRnd();  // the widening of the pairwise queries draws from the runtime's sequence
-    vb::Long rows = s.maxRows;
-    Integer vlus = s.maxVlus;
-    run.e.Init(rows, vlus);
-    std::string table = t.train.table, cnt = weight;
-    run.e.InitLearn(t.db, table, cnt);
-    const std::vector<std::string> fields = t.Fields();
-    Integer n = Integer(fields.size());
-    vb::Array<std::string> names(vb::To(n));
-    for (Integer i = 1; i <= n; ++i) names(i) = fields[size_t(i - 1)];
-    vb::Array<Integer> po(vb::To(n), vb::To(n)), ce(vb::To(n), vb::To(n)), fl(vb::To(n), vb::To(n));
-    vb::Array<Integer> rt(vb::To(n)), lf(vb::To(n));
-    bool bord = false, bpres = false, tmpFilter = false, tmpNoOrd = false;
-    bool fixedThr = s.FixedThr, tmpROC = s.tmpROC;
-    Integer bm = s.BMMode, fsm = s.FSM;
-    std::string logi, logo;
-    run.e.InitLearnStru(n, names, bord, po, ce, fl, rt, lf, bpres, logi, logo, bm, fixedThr, fsm, tmpROC, tmpFilter,
-                        tmpNoOrd);
+    LearnSettings weighted = s;
+    weighted.freq = weight;
+    learning_host::SetUpLearning(run.e, t, weighted);
     Single threshold = 1;
     run.e.LearnStru(threshold);
     bool mn = run.e.IsMultiNet();

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +20,7 @@ namespace {
 using learning_host::LearningTable;
 using learning_host::LearnSettings;
 using learning_host::Settings;
+using testsupport::ReadFile;
 using vb::Integer;
 using vb::Long;
 using vb::Single;
@@ -49,13 +48,6 @@ struct Outcome {
     vb::Array<Single> lift, roc;
     std::string resultFile;
 };
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // ClsfyBatch over the test table and everything the host reads after it.
 Outcome Classify(zorvapi::IDataEngine& e, LearningTable& t, const std::string& resultFile) {

@@ -10,6 +10,7 @@
 #include "classifier_engine/data_engine.h"
 #include "core/field_quoting.h"
 #include "platform/db/value_text.h"
+#include "tests/classifier_engine/learning_host.h"
 #include "tests/support/memory_table.h"
 #include "tests/support/network_sampler.h"
 #include "tests/support/recording_db.h"
@@ -23,28 +24,7 @@ using vb::Long;
 using vb::Single;
 using zorvapi::DataEngine;
 using Row = std::vector<db::Value>;
-
-// The arguments of one call, with neutral knowledge over fields 0..n.
-struct Args {
-    Integer numfld;
-    vb::Array<std::string> names;
-    bool bord = false;
-    vb::Array<Integer> po, ce, fl, rt, lf;
-    bool bpres = false;
-    std::string logi, logo;
-    Integer BMMode = 1;
-    bool FixedThr = true;
-    Integer FSM = 2;
-    bool tmpROC = false, tmpFilter = false, tmpNoOrd = false;
-
-    explicit Args(const std::vector<std::string>& fields) : numfld(Integer(fields.size())) {
-        names.ReDim(vb::To(numfld));
-        for (Integer i = 1; i <= numfld; ++i) names(i) = fields[size_t(i - 1)];
-        for (auto* m : {&po, &ce, &fl}) m->ReDim(vb::To(numfld), vb::To(numfld));
-        rt.ReDim(vb::To(numfld));
-        lf.ReDim(vb::To(numfld));
-    }
-};
+using Args = learning_host::StruArgs;  // neutral knowledge over the fields
 
 class Sink : public zorvapi::DataEngineEvents {
 public:
@@ -74,10 +54,7 @@ struct Engine {
         e.SetEventSink(&sink);
         rdb->ClearLog();
     }
-    void Run(Args& a) {
-        e.InitLearnStru(a.numfld, a.names, a.bord, a.po, a.ce, a.fl, a.rt, a.lf, a.bpres, a.logi,
-                        a.logo, a.BMMode, a.FixedThr, a.FSM, a.tmpROC, a.tmpFilter, a.tmpNoOrd);
-    }
+    void Run(Args& a) { a.Run(e); }
 };
 
 // Class C (values "N", "Y"), fields F2..F4, hold-out flag on every third row.

@@ -92,6 +92,59 @@ private:
     std::filesystem::path was_;
 };
 
+// A temporary folder that is the current directory while it lives (for the ROC files of a
+// batch).
+class InTempDir {
+public:
+    InTempDir() : here_(dir_.path()) {}
+
+private:
+    testsupport::TempDir dir_;
+    InFolder here_;
+};
+
+// The arguments of InitLearnStru, with neutral knowledge over fields 0..n: no ordering, no
+// forbidden links, no roots or leaves. A test edits the members before Run.
+struct StruArgs {
+    Integer numfld;
+    vb::Array<std::string> names;
+    bool bord = false;
+    vb::Array<Integer> po, ce, fl, rt, lf;
+    bool bpres = false;
+    std::string logi, logo;
+    Integer BMMode = 1;
+    bool FixedThr = true;
+    Integer FSM = 2;
+    bool tmpROC = false, tmpFilter = false, tmpNoOrd = false;
+
+    explicit StruArgs(const std::vector<std::string>& fields) : numfld(Integer(fields.size())) {
+        names.ReDim(vb::To(numfld));
+        for (Integer i = 1; i <= numfld; ++i) names(i) = fields[size_t(i - 1)];
+        for (auto* m : {&po, &ce, &fl}) m->ReDim(vb::To(numfld), vb::To(numfld));
+        rt.ReDim(vb::To(numfld));
+        lf.ReDim(vb::To(numfld));
+    }
+    // The settings' model, threshold, selection, ROC and log file over the fields.
+    StruArgs(const std::vector<std::string>& fields, const LearnSettings& s) : StruArgs(fields) {
+        BMMode = s.BMMode;
+        FixedThr = s.FixedThr;
+        FSM = s.FSM;
+        tmpROC = s.tmpROC;
+        logo = s.logo;
+    }
+    void Run(zorvapi::IDataEngine& e) {
+        e.InitLearnStru(numfld, names, bord, po, ce, fl, rt, lf, bpres, logi, logo, BMMode, FixedThr, FSM,
+                        tmpROC, tmpFilter, tmpNoOrd);
+    }
+};
+
+// InitLearnStru over the fields with the settings (Init and InitLearn done by the caller).
+inline void SetUpStructure(zorvapi::IDataEngine& e, const std::vector<std::string>& fields,
+                           const LearnSettings& s) {
+    StruArgs a(fields, s);
+    a.Run(e);
+}
+
 // Init, InitLearn on the training table and InitLearnStru over all the network's fields.
 inline void SetUpLearning(zorvapi::IDataEngine& e, LearningTable& t, const LearnSettings& s) {
     Long rows = s.maxRows;
@@ -99,19 +152,7 @@ inline void SetUpLearning(zorvapi::IDataEngine& e, LearningTable& t, const Learn
     e.Init(rows, vlus);
     std::string table = t.train.table, cnt = s.freq;
     e.InitLearn(t.db, table, cnt);
-
-    const std::vector<std::string> fields = t.Fields();
-    Integer n = Integer(fields.size());
-    vb::Array<std::string> names(vb::To(n));
-    for (Integer i = 1; i <= n; ++i) names(i) = fields[size_t(i - 1)];
-    vb::Array<Integer> po(vb::To(n), vb::To(n)), ce(vb::To(n), vb::To(n)), fl(vb::To(n), vb::To(n));
-    vb::Array<Integer> rt(vb::To(n)), lf(vb::To(n));
-    bool bord = false, bpres = false, tmpFilter = false, tmpNoOrd = false;
-    bool fixedThr = s.FixedThr, tmpROC = s.tmpROC;
-    Integer bm = s.BMMode, fsm = s.FSM;
-    std::string logi, logo = s.logo;
-    e.InitLearnStru(n, names, bord, po, ce, fl, rt, lf, bpres, logi, logo, bm, fixedThr, fsm,
-                    tmpROC, tmpFilter, tmpNoOrd);
+    SetUpStructure(e, t.Fields(), s);
 }
 
 }  // namespace learning_host

@@ -8,14 +8,13 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "classifier_engine/data_engine.h"
+#include "tests/classifier_engine/learning_host.h"
 #include "tests/support/db_contract.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/network_sampler.h"
@@ -24,45 +23,15 @@
 namespace {
 
 using testsupport::CommaLocale;
+using testsupport::ReadFile;
 using testsupport::RecordingDatabase;
 using testsupport::TempDir;
+using testsupport::WriteFile;
 using vb::Integer;
 using vb::Long;
 using vb::Single;
 using zorvapi::DataEngine;
-
-std::string Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void Write(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// The arguments of InitLearnStru, with neutral knowledge over fields 0..n.
-struct Args {
-    Integer numfld;
-    vb::Array<std::string> names;
-    bool bord = false;
-    vb::Array<Integer> po, ce, fl, rt, lf;
-    bool bpres = false;
-    std::string logi, logo;
-    Integer BMMode = 1;
-    bool FixedThr = true;
-    Integer FSM = 2;
-    bool tmpROC = false, tmpFilter = false, tmpNoOrd = false;
-
-    explicit Args(const std::vector<std::string>& fields) : numfld(Integer(fields.size())) {
-        names.ReDim(vb::To(numfld));
-        for (Integer i = 1; i <= numfld; ++i) names(i) = fields[size_t(i - 1)];
-        for (auto* m : {&po, &ce, &fl}) m->ReDim(vb::To(numfld), vb::To(numfld));
-        rt.ReDim(vb::To(numfld));
-        lf.ReDim(vb::To(numfld));
-    }
-};
+using Args = learning_host::StruArgs;  // neutral knowledge over the fields
 
 // An engine on a table through a recording database, set up for learning with `a`.
 struct LearningRun {
@@ -78,8 +47,7 @@ struct LearningRun {
         std::string name = table, weight;
         e.InitLearn(dbp, name, weight);
         rdb->ClearLog();
-        e.InitLearnStru(a.numfld, a.names, a.bord, a.po, a.ce, a.fl, a.rt, a.lf, a.bpres, a.logi,
-                        a.logo, a.BMMode, a.FixedThr, a.FSM, a.tmpROC, a.tmpFilter, a.tmpNoOrd);
+        a.Run(e);
     }
 };
 
@@ -185,7 +153,7 @@ TEST(LearningLog, PairsNeverComputedStayNotComputed) {
     Learn(first.e, /*perClassLayers=*/false);
     first.e.WriteLog();
     // Such a pair is written as its absolute value.
-    EXPECT_NE(Read(writing.logo).find("\"100.00000\""), std::string::npos);
+    EXPECT_NE(ReadFile(writing.logo).find("\"100.00000\""), std::string::npos);
 
     Args reading(kFields);
     reading.logi = writing.logo;
@@ -288,7 +256,7 @@ std::shared_ptr<db::Database> GoldenTable(const TempDir& dir) {
 // A run over the golden table that reads `log` with the fields `fields`.
 LearningRun ReadLog(const TempDir& dir, const std::string& log,
                     const std::vector<std::string>& fields) {
-    Write(dir.Path("in.log"), log);
+    WriteFile(dir.Path("in.log"), log);
     Args a(fields);
     a.logi = dir.Path("in.log");
     a.logo = dir.Path("out.log");
@@ -307,7 +275,7 @@ TEST(LearningLog, GoldenLogReadsBackAndWritesTheSameBytes) {
     EXPECT_EQ(r.e.MICache(2, 2, 3), -100);
     EXPECT_EQ(r.e.SetCache.Count(0, 2, 3), 1);
     r.e.WriteLog();
-    EXPECT_EQ(Read(dir.Path("out.log")), kLog);
+    EXPECT_EQ(ReadFile(dir.Path("out.log")), kLog);
 }
 
 TEST(LearningLog, FieldsAreMatchedByName) {
@@ -410,7 +378,7 @@ TEST(LearningLog, MutualInformationReadsUnderEitherDecimalSymbol) {
         if (!comma.ok()) GTEST_SKIP() << "no locale with a decimal comma can be made here";
         r.e.WriteLog();
     }
-    const std::string written = Read(dir.Path("out.log"));
+    const std::string written = ReadFile(dir.Path("out.log"));
     EXPECT_NE(written.find("\"0,12345\""), std::string::npos);
     EXPECT_NE(written.find(",0.0123\r\n"), std::string::npos)
         << "list-style numbers keep the point";

@@ -6,8 +6,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 
+#include "platform/db/sqlite_backend.h"
 #include "platform/vb/strings.h"
 
 namespace testsupport {
@@ -28,15 +31,6 @@ const char* DeclaredType(db::FieldType t) {
         case db::dbLongBinary: return "BLOB";
         default: return "VARCHAR";
     }
-}
-
-std::string Quoted(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
 }
 
 void Exec(sqlite3* db, const std::string& sql) {
@@ -61,6 +55,17 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ec);
 }
 
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
 void CreateSqliteFile(const std::string& path, const std::vector<TableSpec>& tables) {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
@@ -70,17 +75,17 @@ void CreateSqliteFile(const std::string& path, const std::vector<TableSpec>& tab
     try {
         Exec(db, "BEGIN");
         for (const TableSpec& t : tables) {
-            std::string ddl = "CREATE TABLE " + Quoted(t.name) + " (";
+            std::string ddl = "CREATE TABLE " + db::sqlite::QuoteName(t.name) + " (";
             std::string marks;
             for (size_t c = 0; c < t.columns.size(); ++c) {
                 const ColumnSpec& col = t.columns[c];
-                ddl += (c ? ", " : "") + Quoted(col.name) + " " + DeclaredType(col.type);
+                ddl += (c ? ", " : "") + db::sqlite::QuoteName(col.name) + " " + DeclaredType(col.type);
                 if (col.type == db::dbText) ddl += "(" + std::to_string(col.size > 0 ? col.size : 255) + ")";
                 marks += c ? ", ?" : "?";
             }
             Exec(db, ddl + ")");
             sqlite3_stmt* insert = nullptr;
-            std::string sql = "INSERT INTO " + Quoted(t.name) + " VALUES (" + marks + ")";
+            std::string sql = "INSERT INTO " + db::sqlite::QuoteName(t.name) + " VALUES (" + marks + ")";
             if (sqlite3_prepare_v2(db, sql.c_str(), -1, &insert, nullptr) != SQLITE_OK)
                 throw std::runtime_error(sqlite3_errmsg(db));
             for (const auto& row : t.rows) {

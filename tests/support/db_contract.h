@@ -63,6 +63,10 @@ private:
     std::string path_;
 };
 
+// The file's bytes ("" when it cannot be opened), and a file made to hold exactly `text`.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& text);
+
 // Writes the tables into a new SQLite file with libsqlite3 directly: declared types BOOLEAN,
 // SMALLINT, INTEGER, SINGLE, DOUBLE, DATETIME, VARCHAR(n), LONGTEXT ..., Booleans stored 1/0,
 // dates as "yyyy-mm-dd hh:nn:ss" texts.

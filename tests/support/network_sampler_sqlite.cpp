@@ -7,20 +7,12 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/db/sqlite_backend.h"
 #include "tests/support/network_sampler.h"
 
 namespace testsupport {
 
 namespace {
-
-std::string Quoted(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
 
 std::string DeclaredType(const std::string& jet) {
     if (jet == "YESNO") return "BOOLEAN";
@@ -48,10 +40,10 @@ std::shared_ptr<db::Database> WriteSqliteTable(const std::string& path, const Sa
     }
     sqlite3_stmt* insert = nullptr;
     try {
-        std::string create = "CREATE TABLE " + Quoted(t.table) + " (";
-        std::string sql = "INSERT INTO " + Quoted(t.table) + " VALUES (";
+        std::string create = "CREATE TABLE " + db::sqlite::QuoteName(t.table) + " (";
+        std::string sql = "INSERT INTO " + db::sqlite::QuoteName(t.table) + " VALUES (";
         for (size_t c = 0; c < t.columns.size(); ++c) {
-            create += (c ? ", " : "") + Quoted(t.columns[c]) + " " + DeclaredType(JetColumnType(t, c));
+            create += (c ? ", " : "") + db::sqlite::QuoteName(t.columns[c]) + " " + DeclaredType(JetColumnType(t, c));
             sql += c ? ", ?" : "?";
         }
         Check(db, sqlite3_exec(db, (create + ")").c_str(), nullptr, nullptr, nullptr), "create");

@@ -73,34 +73,20 @@ private:
 };
 
 // Passes every call to the real recordset and notes GetRows and Close.
-class PassRecordset : public db::Recordset {
+class PassRecordset : public ForwardingRecordset {
 public:
     PassRecordset(std::unique_ptr<db::Recordset> inner, std::vector<SentQuery>* log, size_t index)
-        : inner_(std::move(inner)), log_(log), index_(index) {}
+        : ForwardingRecordset(std::move(inner)), log_(log), index_(index) {}
     vb::Array<db::Value> GetRows(int32_t n) override {
         (*log_)[index_].getRows.push_back(n);
-        return inner_->GetRows(n);
+        return ForwardingRecordset::GetRows(n);
     }
-    int FieldCount() const override { return inner_->FieldCount(); }
-    const db::Field& Fields(int index) const override { return inner_->Fields(index); }
-    const db::Field& Fields(const std::string& name) const override { return inner_->Fields(name); }
-    bool Eof() const override { return inner_->Eof(); }
-    bool BOF() const override { return inner_->BOF(); }
-    void MoveFirst() override { inner_->MoveFirst(); }
-    void MoveNext() override { inner_->MoveNext(); }
-    void MoveLast() override { inner_->MoveLast(); }
-    int32_t RecordCount() const override { return inner_->RecordCount(); }
     void Close() override {
         (*log_)[index_].closed = true;
-        inner_->Close();
+        ForwardingRecordset::Close();
     }
-    void AddNew() override { inner_->AddNew(); }
-    void Edit() override { inner_->Edit(); }
-    void SetField(const std::string& name, const db::Value& v) override { inner_->SetField(name, v); }
-    void Update() override { inner_->Update(); }
 
 private:
-    std::unique_ptr<db::Recordset> inner_;
     std::vector<SentQuery>* log_;
     size_t index_;
 };

@@ -18,11 +18,37 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/db/database.h"
 
 namespace testsupport {
+
+// A recordset that passes every call to the one it wraps; a wrapper that notes or times some
+// calls derives from it and overrides those.
+class ForwardingRecordset : public db::Recordset {
+public:
+    explicit ForwardingRecordset(std::unique_ptr<db::Recordset> inner) : inner_(std::move(inner)) {}
+    vb::Array<db::Value> GetRows(int32_t n) override { return inner_->GetRows(n); }
+    int FieldCount() const override { return inner_->FieldCount(); }
+    const db::Field& Fields(int index) const override { return inner_->Fields(index); }
+    const db::Field& Fields(const std::string& name) const override { return inner_->Fields(name); }
+    bool Eof() const override { return inner_->Eof(); }
+    bool BOF() const override { return inner_->BOF(); }
+    void MoveFirst() override { inner_->MoveFirst(); }
+    void MoveNext() override { inner_->MoveNext(); }
+    void MoveLast() override { inner_->MoveLast(); }
+    int32_t RecordCount() const override { return inner_->RecordCount(); }
+    void Close() override { inner_->Close(); }
+    void AddNew() override { inner_->AddNew(); }
+    void Edit() override { inner_->Edit(); }
+    void SetField(const std::string& name, const db::Value& v) override { inner_->SetField(name, v); }
+    void Update() override { inner_->Update(); }
+
+private:
+    std::unique_ptr<db::Recordset> inner_;
+};
 
 // A scripted result: column names and rows of cells.
 struct Result {
