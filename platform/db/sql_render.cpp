@@ -1,3 +1,5 @@
+// The shared part of the back ends' SQL renderers: the expression walk and the clause lists.
+// Each dialect's hooks are declared in sql_render.h.
 #include "platform/db/sql_render.h"
 
 namespace db::sql {

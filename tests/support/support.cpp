@@ -1,2 +1,0 @@
-// placeholder until shared test helpers land
-namespace testsupport {}
