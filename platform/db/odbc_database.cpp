@@ -345,18 +345,7 @@ private:
     void Insert(const sql::Insert& ins) {
         if (ins.table.database) throw Error(3170, "Could not find installable ISAM.");
         const OdbcTable& t = Table(ins.table.name.text);
-        std::vector<int> targets;
-        for (const sql::Name& n : ins.columns) {
-            int i = t.info.Find(n.text);
-            if (i < 0)
-                throw Error(3127, fmt::format("The INSERT INTO statement contains the following unknown field name: "
-                                              "'{}'. Make sure you have typed the name correctly, and try the "
-                                              "operation again.",
-                                              n.text));
-            targets.push_back(i);
-        }
-        if (targets.empty())
-            for (size_t i = 0; i < t.info.columns.size(); ++i) targets.push_back(int(i));
+        const std::vector<int> targets = sql::InsertTargets(ins, t.info);
         std::string names;
         for (size_t i = 0; i < targets.size(); ++i)
             names += (i ? ", " : "") + conn_->QuoteName(t.info.columns[size_t(targets[i])].name);

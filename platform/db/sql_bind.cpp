@@ -214,6 +214,22 @@ int TableInfo::Find(const std::string& column) const {
     return -1;
 }
 
+std::vector<int> InsertTargets(const Insert& ins, const TableInfo& table) {
+    std::vector<int> targets;
+    for (const Name& n : ins.columns) {
+        int i = table.Find(n.text);
+        if (i < 0)
+            throw Error(3127, fmt::format("The INSERT INTO statement contains the following unknown field name: "
+                                          "'{}'. Make sure you have typed the name correctly, and try the "
+                                          "operation again.",
+                                          n.text));
+        targets.push_back(i);
+    }
+    if (targets.empty())
+        for (size_t i = 0; i < table.columns.size(); ++i) targets.push_back(int(i));
+    return targets;
+}
+
 TableDef TableDefOf(const std::string& table, const TableLookup& lookup) {
     TableInfo info;
     try {

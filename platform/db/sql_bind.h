@@ -113,6 +113,10 @@ Value CoerceForColumn(const Value& v, const ColumnInfo& column);
 // 3265 (item not found in the collection) there, naming it, rather than the binder's 3078.
 TableDef TableDefOf(const std::string& table, const TableLookup& lookup);
 
+// The table columns an INSERT fills, in the order of its value list: the named columns, or
+// every column when none is named; db::Error 3127 naming a column the table lacks.
+std::vector<int> InsertTargets(const Insert& ins, const TableInfo& table);
+
 // Name and number of Jet's errors raised by the binder, for the back ends that raise the same.
 Error NoSuchTable(const std::string& table);
 Error NoSuchField(const std::string& field, const std::string& table);
