@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/vb/errors.h"
+#include "platform/vb/runtime_error.h"
 
 namespace zorvapi {
 

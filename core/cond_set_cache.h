@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/vb/errors.h"
+#include "platform/vb/runtime_error.h"
 #include "platform/vb/types.h"
 
 namespace core {

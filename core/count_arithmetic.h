@@ -9,7 +9,7 @@
 
 #include "platform/db/database.h"
 #include "platform/vb/array.h"
-#include "platform/vb/errors.h"
+#include "platform/vb/runtime_error.h"
 #include "platform/vb/types.h"
 
 namespace core::counts {

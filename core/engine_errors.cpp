@@ -5,19 +5,14 @@
 #include <new>
 #include <string>
 
-#include "platform/db/database.h"
-#include "platform/vb/errors.h"
+#include "platform/vb/numbered_error.h"
 
 namespace core {
 
 com::Error RaisedAgain(std::exception_ptr e, const char* source) {
     try {
         std::rethrow_exception(e);
-    } catch (const com::Error& x) {
-        return com::Error(x.number(), source, x.description());
-    } catch (const vb::RuntimeError& x) {
-        return com::Error(x.number(), source, x.description());
-    } catch (const db::Error& x) {
+    } catch (const vb::NumberedError& x) {
         return com::Error(x.number(), source, x.description());
     } catch (const std::bad_alloc&) {
         return com::Error(7, source, "Out of memory");

@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/vb/numbered_error.h"
+
 namespace com {
 
 class Object {
@@ -19,21 +21,15 @@ public:
 constexpr int32_t kObjectErrorBase = -2147221504;
 constexpr int32_t objectError(int32_t n) { return kObjectErrorBase + n; }
 
-class Error : public std::runtime_error {
+class Error : public vb::NumberedError {
 public:
     Error(int32_t number, std::string source, std::string description)
-        : std::runtime_error(description),
-          number_(number),
-          source_(std::move(source)),
-          description_(std::move(description)) {}
-    int32_t number() const { return number_; }
+        : vb::NumberedError(number, std::move(description)), source_(std::move(source)) {}
+    ~Error() override;
     const std::string& source() const { return source_; }
-    const std::string& description() const { return description_; }
 
 private:
-    int32_t number_;
     std::string source_;
-    std::string description_;
 };
 
 // What a library's DllGetClassObject hands out: makes new objects of one class. The factory

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/vb/array.h"
+#include "platform/vb/numbered_error.h"
 
 namespace db {
 
@@ -92,16 +93,10 @@ private:
 
 // A database error: Jet's number where the callers handle it by number, and a text that names
 // the table or field.
-class Error : public std::runtime_error {
+class Error : public vb::NumberedError {
 public:
-    Error(int32_t number, std::string description)
-        : std::runtime_error(description), number_(number), description_(std::move(description)) {}
-    int32_t number() const { return number_; }
-    const std::string& description() const { return description_; }
-
-private:
-    int32_t number_;
-    std::string description_;
+    Error(int32_t number, std::string description) : vb::NumberedError(number, std::move(description)) {}
+    ~Error() override;
 };
 
 // Jet's numbers for the errors that callers handle by number or that tests pin.

@@ -1,6 +1,6 @@
 // Value conversions and the defaults of the database objects' optional operations.
 #include "platform/db/database.h"
-#include "platform/vb/errors.h"
+#include "platform/vb/runtime_error.h"
 #include "platform/vb/strings.h"
 
 namespace db {

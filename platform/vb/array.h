@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/vb/errors.h"
+#include "platform/vb/runtime_error.h"
 
 namespace vb {
 

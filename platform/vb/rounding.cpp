@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "platform/vb/errors.h"
+#include "platform/vb/runtime_error.h"
 
 namespace vb {
 

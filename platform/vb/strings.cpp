@@ -10,7 +10,7 @@
 #include <limits>
 #include <system_error>
 
-#include "platform/vb/errors.h"
+#include "platform/vb/runtime_error.h"
 
 namespace vb {
 

@@ -46,7 +46,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/vb/errors.h"
+#include "platform/vb/runtime_error.h"
 #include "platform/vb/strings.h"
 
 namespace vb {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "platform/vb/errors.h"
+#include "platform/vb/runtime_error.h"
 
 namespace vb {
 

@@ -11,7 +11,7 @@
 
 #include "classifier_engine/data_engine.h"
 #include "classifier_engine/errors.h"
-#include "platform/vb/errors.h"
+#include "platform/vb/runtime_error.h"
 #include "tests/support/recording_db.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/vb/errors.h"
+#include "platform/vb/runtime_error.h"
 #include "platform/vb/rounding.h"
 #include "tests/platform/vb/vb_test_util.h"
 

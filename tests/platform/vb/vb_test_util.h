@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/vb/errors.h"
+#include "platform/vb/runtime_error.h"
 
 namespace vbtest {
 

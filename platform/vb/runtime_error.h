@@ -4,18 +4,16 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
+
+#include "platform/vb/numbered_error.h"
 
 namespace vb {
 
-class RuntimeError : public std::runtime_error {
+class RuntimeError : public NumberedError {
 public:
-    RuntimeError(int32_t number, std::string description)
-        : std::runtime_error(description), number_(number), description_(std::move(description)) {}
-
-    int32_t number() const { return number_; }
-    const std::string& description() const { return description_; }
+    RuntimeError(int32_t number, std::string description) : NumberedError(number, std::move(description)) {}
+    ~RuntimeError() override;
 
     static RuntimeError InvalidCall() { return {5, "Invalid procedure call or argument"}; }
     static RuntimeError Overflow() { return {6, "Overflow"}; }
@@ -29,10 +27,6 @@ public:
     static RuntimeError InputPastEnd() { return {62, "Input past end of file"}; }
     static RuntimeError PathFileAccess() { return {75, "Path/File access error"}; }
     static RuntimeError PathNotFound() { return {76, "Path not found"}; }
-
-private:
-    int32_t number_;
-    std::string description_;
 };
 
 }  // namespace vb
