@@ -2,27 +2,39 @@
 # Starts and stops the private database servers the ODBC tests run against, and writes the ODBC
 # ini files that name their drivers and data sources.
 #
-#   test_servers.sh start|stop|status
+#   test_servers.sh start|stop|status|stop-all
 #
-# Everything lives in one state directory, $BNS_ODBC_TEST_DIR (default /tmp/bnsuite-odbc-$UID):
+# Every test run has a server of its own, so that runs side by side (two build trees, a ctest
+# beside a benchmark, two ctest runs of one tree) never end each other's connections. A run's
+# state lives in one folder, $BNS_ODBC_TEST_DIR; when that is not set, the folder is
+# $BNS_ODBC_TEST_BASE/run-<pid>, where <pid> is the ctest (or other process) this script was
+# started by: ctest's start and stop fixtures and the tests of one ctest run share a parent, and
+# so a folder. The base defaults to /tmp/bnsuite-odbc-$UID. In the folder:
 #   pgdata/           the PostgreSQL cluster (owned by the server's user)
-#   socket/           the server's Unix socket; the server listens on no TCP address at all, so
-#                     test runs of several build trees never fight over a port
+#   socket/           the server's Unix socket; the server listens on no TCP address at all
+#   port              the port number that names the socket, free among all runs on the machine
+#   owner             the pid and start time of the run's process
 #   pg.log            the server's log
 #   odbc/odbcinst.ini the drivers "SQLite3" and "PostgreSQL Unicode"  (ODBCSYSINI=<dir>/odbc)
 #   odbc/odbc.ini     the data sources bns_sqlite and bns_pg           (ODBCINI=<dir>/odbc/odbc.ini)
 #   sqlite/           the SQLite file behind bns_sqlite
-# $BNS_PG_PORT (default 54329) names the socket file. The PostgreSQL superuser is "bnstest",
-# trusted on the socket, and a database "bnstest" is made for the data source.
+# The PostgreSQL superuser is "bnstest", trusted on the socket, and a database "bnstest" is made
+# for the data source.
 #
-# "start" reuses a server that is already running from the directory (it prints "running") or
-# makes a fresh cluster and starts it (it prints "started"); "stop" stops it and removes the
-# directory. A lock next to the directory serializes test processes that start at once. As root,
-# the server runs as the postgres user, since PostgreSQL refuses to run as root.
+# "start" reuses a server that is already running from the folder (it prints "running") or makes
+# a fresh cluster and starts it (it prints "started"); before that it stops the servers of runs
+# whose process is gone, so a run that was cut short leaves nothing behind. "stop" stops the
+# folder's server and removes the folder; "stop-all" does that for every run under the base.
+# As root, the server runs as the postgres user, since PostgreSQL refuses to run as root.
 set -euo pipefail
 
-dir="${BNS_ODBC_TEST_DIR:-/tmp/bnsuite-odbc-$(id -u)}"
-port="${BNS_PG_PORT:-54329}"
+base="${BNS_ODBC_TEST_BASE:-/tmp/bnsuite-odbc-$(id -u)}"
+dir="${BNS_ODBC_TEST_DIR:-$base/run-$PPID}"
+# Ports are handed out under one lock for the whole machine, whatever the base.
+port_lock=/tmp/bnsuite-odbc-ports.lock
+port_claims=/tmp/bnsuite-odbc-ports
+first_port=54329
+last_port=54628
 pg_user=bnstest
 pg_db=bnstest
 
@@ -58,7 +70,59 @@ as_server_user() {
 }
 
 server_running() {
-    [ -f "$dir/pgdata/PG_VERSION" ] && as_server_user "$pg_bin/pg_ctl" -D "$dir/pgdata" status >/dev/null 2>&1
+    local d="${1:-$dir}"
+    [ -f "$d/pgdata/PG_VERSION" ] && as_server_user "$pg_bin/pg_ctl" -D "$d/pgdata" status >/dev/null 2>&1
+}
+
+# "<pid> <start time>" of a live process, "" when there is none; the start time tells a process
+# from a later one that was given the same pid.
+process_identity() {
+    local stat
+    stat="$(cat "/proc/$1/stat" 2>/dev/null)" || return 0
+    stat="${stat##*) }"
+    # Field 22 of the stat line is the start time; after the command's ")" it is the 20th.
+    echo "$1 $(echo "$stat" | cut -d' ' -f20)"
+}
+
+# Stops the server of the run folder $1 and removes the folder.
+remove_run() {
+    local d="$1"
+    if server_running "$d"; then
+        as_server_user "$pg_bin/pg_ctl" -D "$d/pgdata" stop -m fast -w >/dev/null ||
+            die "the PostgreSQL server in $d/pgdata did not stop"
+    fi
+    rm -rf "$d"
+}
+
+# Stops the servers of runs whose process has ended (a run cut short never ran its stop).
+reap_orphans() {
+    local d owner pid
+    for d in "$base"/run-*; do
+        [ -d "$d" ] && [ "$d" != "$dir" ] || continue
+        owner="$(cat "$d/owner" 2>/dev/null || true)"
+        pid="${owner%% *}"
+        if [ -z "$owner" ] || [ "$(process_identity "$pid")" != "$owner" ]; then
+            remove_run "$d"
+        fi
+    done
+}
+
+# The first port from first_port on that no live run on this machine holds. Each port taken is
+# claimed by a file in port_claims naming the run's folder; a claim whose folder is gone is free.
+pick_port() {
+    local p claim owner
+    mkdir -p "$port_claims"
+    for ((p = first_port; p <= last_port; p++)); do
+        claim="$port_claims/$p"
+        owner="$(cat "$claim" 2>/dev/null || true)"
+        if [ -n "$owner" ] && [ "$(cat "$owner/port" 2>/dev/null || true)" = "$p" ]; then
+            continue
+        fi
+        echo "$dir" >"$claim"
+        echo "$p"
+        return
+    done
+    die "no free port between $first_port and $last_port for the test server"
 }
 
 write_ini_files() {
@@ -95,7 +159,9 @@ EOF
 }
 
 start() {
+    reap_orphans
     if server_running; then
+        port="$(cat "$dir/port")"
         write_ini_files
         echo running
         return
@@ -107,6 +173,10 @@ start() {
     rm -rf "$dir"
     mkdir -p "$dir/pgdata" "$dir/socket"
     chmod 755 "$dir"
+    local owner_pid="${dir##*/run-}"
+    [ "$owner_pid" != "$dir" ] || owner_pid=$PPID
+    process_identity "$owner_pid" >"$dir/owner"
+    port="$(exec 8>"$port_lock"; flock 8; p="$(pick_port)"; echo "$p" >"$dir/port"; echo "$p")"
     chmod 700 "$dir/pgdata"
     if [ "$(id -u)" -eq 0 ]; then
         chown postgres: "$dir/pgdata" "$dir/socket"
@@ -131,22 +201,28 @@ start() {
 }
 
 stop() {
-    if server_running; then
-        as_server_user "$pg_bin/pg_ctl" -D "$dir/pgdata" stop -m fast -w >/dev/null ||
-            die "the PostgreSQL server in $dir/pgdata did not stop"
-    fi
-    rm -rf "$dir"
+    remove_run "$dir"
+    echo stopped
+}
+
+stop_all() {
+    local d
+    for d in "$base"/run-*; do
+        [ -d "$d" ] && remove_run "$d"
+    done
     echo stopped
 }
 
 pg_bin="$(find_pg_bin)"
-mkdir -p "$(dirname "$dir")"
-exec 9>"$dir.lock"
+mkdir -p "$base" "$(dirname "$dir")"
+# One lock for the base: runs starting at once, and the reaping of runs that ended, take turns.
+exec 9>"$base.lock"
 flock 9
 
 case "${1:-}" in
     start) start ;;
     stop) stop ;;
     status) if server_running; then echo running; else echo stopped; fi ;;
-    *) die "usage: test_servers.sh start|stop|status" ;;
+    stop-all) stop_all ;;
+    *) die "usage: test_servers.sh start|stop|status|stop-all" ;;
 esac

@@ -114,23 +114,54 @@ std::string OdbcServers::SqliteConnect(const std::string& file) const {
     return fmt::format("Driver={};Database={};", sqliteDriver, file);
 }
 
+namespace {
+
+// The process whose run this is: ctest, when ctest started this test (its start and stop
+// fixtures and all its tests then share one server), else this process itself.
+long RunOwner() {
+    const long parent = static_cast<long>(::getppid());
+    std::string comm;
+    if (FILE* f = std::fopen(fmt::format("/proc/{}/comm", parent).c_str(), "r")) {
+        char buffer[64] = {};
+        if (std::fgets(buffer, sizeof buffer, f)) comm = buffer;
+        std::fclose(f);
+    }
+    return comm == "ctest\n" ? parent : static_cast<long>(::getpid());
+}
+
+std::string ReadLine(const std::string& path) {
+    std::string line;
+    if (FILE* f = std::fopen(path.c_str(), "r")) {
+        char buffer[64] = {};
+        if (std::fgets(buffer, sizeof buffer, f)) line = buffer;
+        std::fclose(f);
+    }
+    return line;
+}
+
+}  // namespace
+
 const OdbcServers& StartOdbcServers() {
     static const OdbcServers servers = [] {
         OdbcServers s;
-        // The build's own folder, the one ctest's start and stop tests are given: a folder of
-        // the caller's environment could differ from theirs and start a second server.
-        s.dir = BNS_ODBC_TEST_DIR;
+        // The build's own base folder (the one ctest's start and stop tests are given) and the
+        // run's folder under it, so that no other run's stop can end this run's connections.
+        const long owner = RunOwner();
+        s.dir = fmt::format("{}/run-{}", BNS_ODBC_TEST_BASE, owner);
+        ::setenv("BNS_ODBC_TEST_BASE", BNS_ODBC_TEST_BASE, 1);
         ::setenv("BNS_ODBC_TEST_DIR", s.dir.c_str(), 1);
-        if (const char* port = std::getenv("BNS_PG_PORT"); port && *port) s.port = std::atoi(port);
         s.socketDir = s.dir + "/socket";
         int status = 0;
         std::string output = RunCommand(ScriptCommand("start"), status);
         if (status != 0)
             throw std::runtime_error("the ODBC test servers could not be started (scripts/test_servers.sh start):\n" +
                                      output);
+        s.port = std::atoi(ReadLine(s.dir + "/port").c_str());
+        if (s.port <= 0) throw std::runtime_error("the ODBC test server's folder " + s.dir + " names no port");
         // Under ctest the servers were started before this process and are stopped after the
         // last ODBC test; a binary run by hand cleans up what it started itself.
-        if (output.find("started") != std::string::npos) std::atexit(StopServersAtExit);
+        if (owner == static_cast<long>(::getpid()) && output.find("started") != std::string::npos)
+            std::atexit(StopServersAtExit);
         ::setenv("ODBCSYSINI", (s.dir + "/odbc").c_str(), 1);
         ::setenv("ODBCINI", (s.dir + "/odbc/odbc.ini").c_str(), 1);
         return s;

@@ -1,7 +1,8 @@
 // The ODBC test servers and the contract factories over them. scripts/test_servers.sh keeps a
-// private PostgreSQL server (Unix socket only) and the ODBC ini files in one folder per build
-// tree; ctest starts it before the ODBC tests and stops it after them. A test binary run by hand
-// starts it on first use and stops it again at exit when it was the one that started it.
+// private PostgreSQL server (Unix socket only) and the ODBC ini files in one folder per test run
+// (under a base folder of the build tree's); ctest starts it before the ODBC tests and stops it
+// after them. A test binary run by hand, or a benchmark, has a server of its own, started on
+// first use and stopped again at exit.
 //
 //     const testsupport::OdbcServers& s = testsupport::StartOdbcServers();  // throws with the reason
 //     auto db = db::DBEngine::OpenDatabase("", false, true, "ODBC;DSN=" + s.pgDsn + ";");
@@ -16,9 +17,9 @@
 namespace testsupport {
 
 struct OdbcServers {
-    std::string dir;        // the state folder ($BNS_ODBC_TEST_DIR)
+    std::string dir;        // the run's state folder ($BNS_ODBC_TEST_DIR)
     std::string socketDir;  // the PostgreSQL server's socket folder (its "Server=")
-    int port = 54329;
+    int port = 0;           // the port that names the socket, from the folder
     std::string pgUser = "bnstest";
     std::string pgDatabase = "bnstest";
     std::string pgDriver = "PostgreSQL Unicode";
