@@ -18,8 +18,7 @@ std::string WithSymbol(std::string text, const std::string& sym) {
     return text;
 }
 
-std::string NowText(const char* format) {
-    std::time_t t = std::time(nullptr);
+std::string LocalText(std::time_t t, const char* format) {
     std::tm local{};
     localtime_r(&t, &local);
     char buf[128];
@@ -45,7 +44,9 @@ std::string RegionalFixed(double v, int decimals) {
 double ParseRegionalDouble(std::string_view text) { return ParseDouble(text, RegionalDecimal()); }
 float ParseRegionalSingle(std::string_view text) { return ParseSingle(text, RegionalDecimal()); }
 
-std::string CurrentDateText() { return NowText("%x"); }
-std::string CurrentTimeText() { return NowText("%X"); }
+std::string CurrentDateText() { return LocalDateText(std::time(nullptr)); }
+std::string CurrentTimeText() { return LocalTimeText(std::time(nullptr)); }
+std::string LocalDateText(std::time_t t) { return LocalText(t, "%x"); }
+std::string LocalTimeText(std::time_t t) { return LocalText(t, "%X"); }
 
 }  // namespace vb

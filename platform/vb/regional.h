@@ -4,6 +4,7 @@
 // never does runs in the "C" locale, whose decimal symbol is ".".
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -31,5 +32,9 @@ float ParseRegionalSingle(std::string_view text);
 // (LC_TIME's %x and %X), for the comment lines of the files the engines write.
 std::string CurrentDateText();
 std::string CurrentTimeText();
+// The same forms of a given moment, in local time (a report's title names the time it was
+// asked for, which the program's clock hands in).
+std::string LocalDateText(std::time_t t);
+std::string LocalTimeText(std::time_t t);
 
 }  // namespace vb
