@@ -55,7 +55,8 @@ public:
     void RenameOver(const std::string& target) {
         struct stat st {};
         if (::stat(target.c_str(), &st) == 0) ::chmod(path_.c_str(), st.st_mode & 07777);
-        if (std::rename(path_.c_str(), target.c_str()) != 0) throw vb::RuntimeError::PathFileAccess();
+        if (std::rename(path_.c_str(), target.c_str()) != 0)
+            throw vb::RuntimeError::PathFileAccess();
         path_.clear();
     }
 

@@ -95,7 +95,8 @@ void KnowledgeSection(ReportSink& sink, const Fields& f, const char* caption, bo
     CountedLine line(sink, kPairsPerLine);
     for (int a = f.first; a <= f.last; ++a)
         for (int b = f.first; b <= f.last; ++b)
-            if (CellOr0(m, a, b) != 0) line.Add(RightCell(f.Name(a)) + mark + LeftCell(f.Name(b)) + " ");
+            if (CellOr0(m, a, b) != 0)
+                line.Add(RightCell(f.Name(a)) + mark + LeftCell(f.Name(b)) + " ");
     sink.EndLine(BodyFont());
 }
 
@@ -212,13 +213,12 @@ std::string WriteGrafTxt(const ClassifierNets& nets, int16_t& learnedCounter) {
     ReportTextSink text;
     text.EndLine(body);
     text.Write(nets.IsMultiNetFlag ? "Bayesian Multi_network" : "Bayesian Network", body);
-    for (int i = 2; i <= nets.FieldCount; ++i) {
-        const bool used = size_t(i) < nets.FieldUsed.size() && nets.FieldUsed[size_t(i)] != 0;
-        if (!used) {
-            text.Write(" (with Feature Selection)", body);
-            text.EndLine(body);
-            break;
-        }
+    bool selected = false;  // a field other than the class field was left out
+    for (int i = 2; i <= nets.FieldCount; ++i)
+        if (size_t(i) >= nets.FieldUsed.size() || nets.FieldUsed[size_t(i)] == 0) selected = true;
+    if (selected) {
+        text.Write(" (with Feature Selection)", body);
+        text.EndLine(body);
     }
     text.EndLine(body);
     ClassifierListing(text, nets, nets.GraphArr, kResultBoxListing);
