@@ -471,7 +471,7 @@ protected:
     fs::path dir_;
 };
 
-TEST_F(ReportFileTest, ReplacesTheFileKeepingItsPermissions) {
+TEST_F(ReportFileTest, ReplacesTheFileKeepingItsPermissionsAndLinks) {
     const fs::path target = dir_ / "report.txt";
     Put(target, "old report, a longer one than the new\n");
     fs::permissions(target, fs::perms(0640));
@@ -479,6 +479,14 @@ TEST_F(ReportFileTest, ReplacesTheFileKeepingItsPermissions) {
     EXPECT_EQ(Read(target), "Title\r\nGröße \r\n");
     EXPECT_EQ(fs::status(target).permissions(), fs::perms(0640));
     EXPECT_EQ(Entries(), std::vector<std::string>{"report.txt"});
+
+    // Saving through a link replaces the file it points to; the link stays.
+    fs::create_symlink("report.txt", dir_ / "link.txt");
+    Put(target, "old");
+    Save((dir_ / "link.txt").string());
+    EXPECT_TRUE(fs::is_symlink(dir_ / "link.txt"));
+    EXPECT_EQ(Read(target), "Title\r\nGröße \r\n");
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"link.txt", "report.txt"}));
 }
 
 TEST_F(ReportFileTest, ErrorsLeaveTheOldFileAndNoTemporary) {
