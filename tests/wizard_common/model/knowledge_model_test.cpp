@@ -3,6 +3,7 @@
 // the page; and the arrays the two engines receive.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 #include <set>
