@@ -19,6 +19,30 @@ constexpr double kWingLength = 100;
 // diagonal gives exactly BoxAngle and the strict test below sends it to the top/bottom branch.
 float SlopeAngle(double dy, double dx) { return float(std::atan(dy / dx)); }
 
+// The ends of the shaft where it leaves the boxes through the edges that cross axis u (the
+// sides for u = x, the top and bottom for u = y): on those edges along u, and off the box centre
+// along the other axis v by the slope times half the box's extent along u.
+void CutAtBorders(double du, double dv, int32_t uA, int32_t uB, int32_t vA, int32_t vB,
+                  int32_t uSize, int32_t vSize, float& u1, float& u2, float& v1, float& v2) {
+    if (du >= 0) {
+        u1 = float(uA);
+        u2 = float(uB) + uSize;
+    } else {
+        u1 = float(uA) + uSize;
+        u2 = float(uB);
+    }
+    const float e = float(std::fabs(dv * uSize / du / 2));
+    v1 = float(vA) + vSize / 2;
+    v2 = float(vB) + vSize / 2;
+    if (dv >= 0) {
+        v1 -= e;
+        v2 += e;
+    } else {
+        v1 += e;
+        v2 -= e;
+    }
+}
+
 }  // namespace
 
 float BoxAngle() { return SlopeAngle(kNodeHeight, kNodeWidth); }
@@ -45,42 +69,10 @@ ArcShape ArcBetween(int32_t leftA, int32_t topA, int32_t leftB, int32_t topB) {
     float x1, y1, x2, y2;
     if (std::fabs(theta) < BoxAngle()) {
         // Through the sides: the vertical offset at the border follows the slope.
-        if (dx >= 0) {
-            x1 = float(leftA);
-            x2 = float(leftB) + kNodeWidth;
-        } else {
-            x1 = float(leftA) + kNodeWidth;
-            x2 = float(leftB);
-        }
-        const float e = float(std::fabs(dy * kNodeWidth / dx / 2));
-        y1 = float(topA) + kHalfHeight;
-        y2 = float(topB) + kHalfHeight;
-        if (dy >= 0) {
-            y1 -= e;
-            y2 += e;
-        } else {
-            y1 += e;
-            y2 -= e;
-        }
+        CutAtBorders(dx, dy, leftA, leftB, topA, topB, kNodeWidth, kNodeHeight, x1, x2, y1, y2);
     } else {
         // Through the top and bottom edges; dy is not 0 here, or the slope would be flat.
-        if (dy >= 0) {
-            y1 = float(topA);
-            y2 = float(topB) + kNodeHeight;
-        } else {
-            y1 = float(topA) + kNodeHeight;
-            y2 = float(topB);
-        }
-        const float e = float(std::fabs(dx * kNodeHeight / dy / 2));
-        x1 = float(leftA) + kHalfWidth;
-        x2 = float(leftB) + kHalfWidth;
-        if (dx >= 0) {
-            x1 -= e;
-            x2 += e;
-        } else {
-            x1 += e;
-            x2 -= e;
-        }
+        CutAtBorders(dy, dx, topA, topB, leftA, leftB, kNodeHeight, kNodeWidth, y1, y2, x1, x2);
     }
     r.shaft = {x1, y1, x2, y2};
 

@@ -8,6 +8,9 @@
 
 namespace wizard {
 
+// The drawing is in twips; a view shows 15 of them to a pixel (96 dots an inch).
+constexpr int32_t kTwipsPerPixel = 15;
+
 // A node box: 1212 x 252 twips, its corner on whole twips.
 constexpr int32_t kNodeWidth = 1212;
 constexpr int32_t kNodeHeight = 252;

@@ -37,6 +37,7 @@ GraphCanvas::GraphCanvas(const CanvasSettings& settings, int32_t innerWidth, int
     : settings_(settings) {
     viewportWidth_ = std::max(0, innerWidth - settings_.viewportMarginWidth);
     viewportHeight_ = std::max(0, innerHeight - settings_.viewportMarginHeight);
+    PlaceBars(innerWidth, innerHeight);
 }
 
 void GraphCanvas::Setup(int16_t dim, int16_t gridCount) {
@@ -72,7 +73,6 @@ void GraphCanvas::Init(const Matrix& GraphArr, int16_t net, int16_t FieldCount, 
             if (c == 2) directed_(b, a) = 1;
         }
     }
-    Reclose();
     for (int k = FirstNode; k <= FieldCount; ++k) {
         CanvasNode node;
         node.name = FieldNames(k);
@@ -82,9 +82,7 @@ void GraphCanvas::Init(const Matrix& GraphArr, int16_t net, int16_t FieldCount, 
         }
         nodes_.push_back(std::move(node));
     }
-    LayoutNodes();
-    DrawArcs();
-    SetScrollRanges(false);
+    Build();
 }
 
 void GraphCanvas::InitLinks(const vb::Array<std::string>& NodeNames, const Matrix& linked,
@@ -100,12 +98,17 @@ void GraphCanvas::InitLinks(const vb::Array<std::string>& NodeNames, const Matri
             directed_(a, b) = directed(a, b);
         }
     }
-    Reclose();
     for (int k = 1; k <= n; ++k) {
         CanvasNode node;
         node.name = NodeNames(k);
         nodes_.push_back(std::move(node));
     }
+    Build();
+}
+
+// With the links and the nodes loaded: the closure, the layout, the arcs and the bars' ranges.
+void GraphCanvas::Build() {
+    Reclose();
     LayoutNodes();
     DrawArcs();
     SetScrollRanges(false);
@@ -237,13 +240,18 @@ void GraphCanvas::Resize(int32_t innerWidth, int32_t innerHeight) {
     viewportWidth_ = vw;
     canvasHeight_ = std::max(canvasHeight_, viewportHeight_);
     canvasWidth_ = std::max(canvasWidth_, viewportWidth_);
+    PlaceBars(innerWidth, innerHeight);
+    SetScrollRanges(true);
+}
+
+// The bars below and to the right of the viewport, as long as its sides.
+void GraphCanvas::PlaceBars(int32_t innerWidth, int32_t innerHeight) {
     hScroll_.left = 0;
     hScroll_.top = innerHeight - settings_.hScrollMargin;
     hScroll_.length = viewportWidth_;
     vScroll_.left = innerWidth - settings_.viewportMarginWidth;
     vScroll_.top = 0;
     vScroll_.length = viewportHeight_;
-    SetScrollRanges(true);
 }
 
 void GraphCanvas::SetHScrollValue(int32_t value) {

@@ -134,8 +134,10 @@ public:
     std::string CloseQuestionText(const std::string& windowCaption) const;
 
     // ---- viewport and scrolling ----
-    // The window's inner area changed. Raised to the settings' minimum size first; the canvas
-    // grows to the viewport (never shrinks) and a bar without range goes back to 0.
+    // The window's inner area changed. Raised to the settings' minimum size first (the window
+    // should be given that size as its minimum); the canvas grows to the viewport (never
+    // shrinks) and a bar without range goes back to 0 with the canvas. An area smaller than the
+    // margins (a minimised window) changes nothing.
     void Resize(int32_t innerWidth, int32_t innerHeight);
     void SetHScrollValue(int32_t value);
     void SetVScrollValue(int32_t value);
@@ -162,8 +164,9 @@ public:
     void DeleteSelectedArc();
     void NodeGotFocus(int16_t k);
     void NodeLostFocus(int16_t k);
-    // The draw button: drops a pending start (DropPendingStart) on the active window; DrawMode
-    // is what a pressed node reads.
+    // The draw button: it drops a pending start (DropPendingStart) on the active window. The
+    // classifier wizard's draw mode is one flag for all its windows, so the frame sets it on
+    // each; the construction editor's window has its own.
     void SetDrawMode(bool on) { drawMode_ = on; }
     void DropPendingStart();
 
@@ -213,10 +216,12 @@ public:
 
 private:
     void Setup(int16_t dim, int16_t gridCount);
+    void Build();
     void LayoutNodes();
     int32_t DrawArc(int16_t a, int16_t b, bool directed, bool forceNew);
     void DrawArcs();
     void SetScrollRanges(bool resetDisabled);
+    void PlaceBars(int32_t innerWidth, int32_t innerHeight);
     static void SetRange(ScrollBarState& bar, int32_t canvasSize, int32_t viewportSize,
                          bool resetDisabled, int32_t& canvasOffset);
     void MoveCurrentNode(float x, float y);
