@@ -78,7 +78,8 @@ void GraphCanvas::Init(const Matrix& GraphArr, int16_t net, int16_t FieldCount, 
         node.name = FieldNames(k);
         if (settings_.colourNodes) {
             if (k == 1) node.backColour = kClassNodeColour;
-            else if (FieldUsed.InBounds(1, k) && FieldUsed(k) != 0) node.backColour = kFeatureNodeColour;
+            else if (FieldUsed.InBounds(1, k) && FieldUsed(k) != 0)
+                node.backColour = kFeatureNodeColour;
         }
         nodes_.push_back(std::move(node));
     }
