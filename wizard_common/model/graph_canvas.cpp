@@ -134,8 +134,8 @@ void GraphCanvas::LayoutNodes() {
         }
     }
     // A row holds cols - 1 nodes, and for some counts (17, 21, 26 ...) rows x (cols - 1) falls
-    // short of n: the grid then gets the rows it really uses, so that no node lies below the
-    // canvas and out of the scroll range.
+    // short of n: the canvas then reaches 1000 twips below the last row's top, so that no node
+    // lies below it and out of the scroll range. Other counts keep rows x 1000.
     const int32_t usedRows = (lastTop - kFirstTop) / kCellHeight + 1;
     if (!nodes_.empty() && usedRows > rows) canvasHeight_ = lastTop + kCellHeight;
 }

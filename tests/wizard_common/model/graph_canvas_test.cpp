@@ -80,7 +80,7 @@ TEST(GraphCanvasLayout, GridSizesAndCorners) {
         const char* name;
         int fields;
         bool multiNet;
-        int32_t width, height;  // cols x 2000, rows x 1000 (or the rows really used)
+        int32_t width, height;  // cols x 2000; rows x 1000, or the last row's top + 1000
         int32_t lastLeft, lastTop;
     };
     const Case cases[] = {
