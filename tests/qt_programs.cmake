@@ -4,7 +4,8 @@
 file(GLOB qt_support_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/qt/*.cpp)
 list(REMOVE_ITEM qt_support_srcs ${CMAKE_CURRENT_SOURCE_DIR}/support/qt/qt_test_main.cpp)
 add_library(qt_test_support STATIC ${qt_support_srcs})
-target_link_libraries(qt_test_support PUBLIC wizard_common GTest::gtest GTest::gmock)
+find_package(Qt6 REQUIRED COMPONENTS Test)
+target_link_libraries(qt_test_support PUBLIC wizard_common Qt6::Test GTest::gtest GTest::gmock)
 
 set(qt_forms_wizard_common wizard_common)
 set(qt_forms_zorv zorv_forms)

@@ -15,6 +15,9 @@ FileState ExaminePath(const std::string& path) {
     const fs::file_status st = fs::status(path, ec);
     if (ec || st.type() == fs::file_type::not_found) return FileState::Missing;
     if (st.type() != fs::file_type::regular) return FileState::NotReadWrite;
+    // A file without its owner's write bit is read-only even for a user whom the system lets
+    // write anyway (root): the user marked it so, and the wizards respect that.
+    if ((st.permissions() & fs::perms::owner_write) == fs::perms::none) return FileState::NotReadWrite;
     if (::access(path.c_str(), R_OK | W_OK) != 0) return FileState::NotReadWrite;
     const auto size = fs::file_size(path, ec);
     if (ec) return FileState::NotReadWrite;

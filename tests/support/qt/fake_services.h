@@ -16,6 +16,9 @@
 
 #include "wizard_common/services.h"
 
+// Test failures print texts as text.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace testsupport {
 
 struct Box {
