@@ -3,12 +3,15 @@
 #include "wizard_common/frame_widgets.h"
 
 #include <QEvent>
+#include <QKeySequence>
+#include <QShortcut>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTimer>
 
+#include "wizard_common/model/db_formats.h"
 #include "wizard_common/model/paths.h"
 
 namespace wizard {
@@ -43,6 +46,23 @@ void BrowseInto(QLineEdit* box, FileDialogs& files, QWidget* parent, const QStri
     const QString name = files.Open(parent, title, filter, folder);
     if (!name.isEmpty()) box->setText(name);
     RememberFolder(box->text(), folder);
+}
+
+void InstallHelpKey(QWidget* window, std::function<void()> help) {
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), window);
+    f1->setContext(Qt::WindowShortcut);
+    QObject::connect(f1, &QShortcut::activated, window, std::move(help));
+}
+
+FormatChoice ChooseDbFormat(const QListWidget* list, QLineEdit* fileBox, int odbcPage, int filePage) {
+    const int format = list->currentRow();
+    fileBox->clear();
+    return {format, format == kOdbcFormat ? odbcPage : filePage};
+}
+
+OpenDbDialogSetup SetOpenDbDialog(int dbFormat, const QString& startFolder) {
+    const OpenDialogSetup setup = OpenDbDialogFor(dbFormat);
+    return {QString::fromStdString(setup.title), QString::fromStdString(setup.filter), startFolder};
 }
 
 StepPicture::StepPicture(const QString& stepName, QWidget* parent) : QLabel(parent) {

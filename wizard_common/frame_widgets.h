@@ -5,7 +5,9 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QString>
+#include <functional>
 
 #include "wizard_common/services.h"
 
@@ -22,6 +24,25 @@ void BrowseInto(QLineEdit* box, FileDialogs& files, QWidget* parent, const QStri
 
 // Remembers `folder` := the folder of `path` when that is not empty.
 void RememberFolder(const QString& path, QString& folder);
+
+// F1 anywhere in `window` runs `help` (the Help button's action).
+void InstallHelpKey(QWidget* window, std::function<void()> help);
+
+// The click of the data-format list (`Lstdbfmt`): the chosen format, the file box emptied, and
+// the page that follows the format page: `odbcPage` for "Remote (ODBC)", `filePage` otherwise.
+struct FormatChoice {
+    int dbFormat;
+    int nextPage;
+};
+FormatChoice ChooseDbFormat(const QListWidget* list, QLineEdit* fileBox, int odbcPage, int filePage);
+
+// The open dialog for a data format: its title and filter, starting in `startFolder`.
+struct OpenDbDialogSetup {
+    QString title;
+    QString filter;
+    QString startFolder;
+};
+OpenDbDialogSetup SetOpenDbDialog(int dbFormat, const QString& startFolder);
 
 // Every second double-click on the step picture opens a page: true on the 2nd, 4th, ... call.
 class HiddenLink {

@@ -68,23 +68,22 @@ FrmSetting::FrmSetting(int32_t& maxCPTrows, int16_t& maxVlus, wizard::Prompts& p
 }
 
 void FrmSetting::CmdOK_Click() {
-    const QString title = QString::fromStdString(wizard::ZorvFrame().title);
+    // A box that does not hold a number in range gets its message and the focus.
+    auto read = [this](QLineEdit* box, int64_t lo, int64_t hi, const char* message) {
+        const auto value = wizard::WholeNumberInRange(box->text().toStdString(), lo, hi);
+        if (!value) {
+            prompts_.Message(this, message, QString::fromStdString(wizard::ZorvFrame().title),
+                             wizard::Icon::None);
+            box->setFocus();
+        }
+        return value;
+    };
     // The upper bound is the Long range: a larger number would overflow the engine's limit.
-    const auto rows = wizard::WholeNumberInRange(Txtrows->text().toStdString(), 5000, 2147483647);
-    if (!rows) {
-        prompts_.Message(this, "Please input a integer greater than 5000 in the first box.", title,
-                         wizard::Icon::None);
-        Txtrows->setFocus();
-        return;
-    }
+    const auto rows = read(Txtrows, 5000, 2147483647, "Please input a integer greater than 5000 in the first box.");
+    if (!rows) return;
     maxCPTrows_ = int32_t(*rows);
-    const auto vlus = wizard::WholeNumberInRange(Txtvlus->text().toStdString(), 2, 100);
-    if (!vlus) {
-        prompts_.Message(this, "Please input a integer between 2 - 100 in the second box.", title,
-                         wizard::Icon::None);
-        Txtvlus->setFocus();
-        return;
-    }
+    const auto vlus = read(Txtvlus, 2, 100, "Please input a integer between 2 - 100 in the second box.");
+    if (!vlus) return;
     maxVlus_ = int16_t(*vlus);
     accept();
 }

@@ -8,13 +8,11 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QHBoxLayout>
-#include <QShortcut>
 #include <QSignalBlocker>
 
 #include "platform/vb/numbered_error.h"
 #include "wizard_common/about_dialog.h"
 #include "wizard_common/links.h"
-#include "wizard_common/model/db_formats.h"
 #include "wizard_common/model/file_filter.h"
 #include "wizard_common/model/file_rules.h"
 #include "wizard_common/model/step_caption.h"
@@ -117,10 +115,7 @@ void FrmWizard::BuildForm() {
     main->addLayout(buttons);
     resize(820, 560);
 
-    // F1 anywhere in the window is the Help button.
-    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    f1->setContext(Qt::WindowShortcut);
-    connect(f1, &QShortcut::activated, this, [this] { cmdNav_Click(kHelp); });
+    wizard::InstallHelpKey(this, [this] { cmdNav_Click(kHelp); });
 
     connect(cover->Option1, &QRadioButton::clicked, this, &FrmWizard::Option1_Click);
     connect(cover->Option2, &QRadioButton::clicked, this, &FrmWizard::Option2_Click);
@@ -415,18 +410,17 @@ void FrmWizard::Warn(const QString& text) {
 // ---- frame procedures -----------------------------------------------------------------------
 
 void FrmWizard::Lstdbfmt_Click() {
-    DbFormat = format->Lstdbfmt->currentRow();
-    testFile->DbNameT->clear();
-    NextTestPage = DbFormat == wizard::kOdbcFormat ? 8 : 7;
+    const wizard::FormatChoice choice = wizard::ChooseDbFormat(format->Lstdbfmt, testFile->DbNameT, 8, 7);
+    DbFormat = choice.dbFormat;
+    NextTestPage = choice.nextPage;
 }
 
-FrmWizard::OpenDialog FrmWizard::SetOpenDbDialog(const QString& startFolder) const {
-    const wizard::OpenDialogSetup setup = wizard::OpenDbDialogFor(DbFormat);
-    return {QString::fromStdString(setup.title), QString::fromStdString(setup.filter), startFolder};
+wizard::OpenDbDialogSetup FrmWizard::SetOpenDbDialog(const QString& startFolder) const {
+    return wizard::SetOpenDbDialog(DbFormat, startFolder);
 }
 
 void FrmWizard::cmd7a_Click() {
-    const OpenDialog d = SetOpenDbDialog(TestPath);
+    const wizard::OpenDbDialogSetup d = SetOpenDbDialog(TestPath);
     wizard::BrowseInto(testFile->DbNameT, services_.files, this, d.title, d.filter, TestPath);
 }
 

@@ -44,12 +44,7 @@ public:
     // Frame procedures.
     void Lstdbfmt_Click();
     // Title, filter and start folder of the open dialog for the chosen test-data format.
-    struct OpenDialog {
-        QString title;
-        QString filter;
-        QString startFolder;
-    };
-    OpenDialog SetOpenDbDialog(const QString& startFolder) const;
+    wizard::OpenDbDialogSetup SetOpenDbDialog(const QString& startFolder) const;
     void cmd7a_Click();
     void CmdDB_Click();
     void cmdlog1_Click();
