@@ -1,11 +1,10 @@
-// Reading the wizards' number boxes and printing report figures; the rounding and parsing rules
-// are the runtime's own (platform/vb), so a value reads the same in a dialog and in an engine.
+// Reading the wizards' number boxes; the parsing rules are the runtime's own (platform/vb), so a
+// value reads the same in a dialog and in an engine.
 #include "wizard_common/model/numbers.h"
 
 #include <cmath>
 
 #include "platform/vb/numbered_error.h"
-#include "platform/vb/rounding.h"
 #include "platform/vb/strings.h"
 
 namespace wizard {
@@ -27,9 +26,5 @@ std::optional<int64_t> WholeNumberInRange(std::string_view text, int64_t lo, int
     if (*v < double(lo) || *v > double(hi)) return std::nullopt;
     return int64_t(std::nearbyint(*v));  // the default rounding mode takes halves to even
 }
-
-std::string Format2(double v) { return vb::FormatFixed(vb::Round(v, 2), 2); }
-
-std::string FormatPercent2(double fraction) { return Format2(fraction * 100.0) + "%"; }
 
 }  // namespace wizard

@@ -1,11 +1,10 @@
-// Number reading and formatting of the wizards' text boxes and reports, on top of the runtime's
-// conversions in platform/vb: the "numeric" test of a text box, whole numbers with halves
-// rounded to the even neighbour, and the fixed formats the reports print.
+// Reading the wizards' number boxes, on top of the runtime's conversions in platform/vb (which
+// also holds Val, Round and the number texts): the "numeric" test of a text box and whole
+// numbers with halves rounded to the even neighbour.
 #pragma once
 
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <string_view>
 
 namespace wizard {
@@ -19,9 +18,5 @@ std::optional<double> NumericValue(std::string_view text);
 // is below 5000), and hi is the type's own limit where nothing else caps it, so "3000000000"
 // is refused instead of overflowing a 32-bit Long.
 std::optional<int64_t> WholeNumberInRange(std::string_view text, int64_t lo, int64_t hi);
-
-// "0.00" and "0.00%" as the reports print them (a fraction 0.1234 gives "12.34%").
-std::string Format2(double v);
-std::string FormatPercent2(double fraction);
 
 }  // namespace wizard
