@@ -64,7 +64,9 @@ TEST_F(NavigationTest, NextAndBackWalkEachWorkModeAndFormat) {
             ExpectPageFrame(wizard->CurrentStep);
         }
         EXPECT_EQ(forward, c.forward);
-        if (c.mode == 1) EXPECT_EQ(fake.prompts.Take(), std::vector<Box>{Question(kSkip)});
+        if (c.mode == 1) {
+            EXPECT_EQ(fake.prompts.Take(), std::vector<Box>{Question(kSkip)});
+        }
         EXPECT_TRUE(fake.prompts.Take().empty());
 
         std::vector<int> backward{wizard->CurrentStep};
@@ -145,8 +147,12 @@ TEST_F(NavigationTest, CoverPageChecks) {
         EXPECT_EQ(wizard->CurrentStep, c.pageAfter);
         if (c.pageAfter != 0) {
             // The folders of the accepted files are remembered.
-            if (c.mode != 3) EXPECT_EQ(wizard->DBPath, dir.path());
-            if (c.mode != 1) EXPECT_EQ(wizard->BNCPath, dir.path());
+            if (c.mode != 3) {
+                EXPECT_EQ(wizard->DBPath, dir.path());
+            }
+            if (c.mode != 1) {
+                EXPECT_EQ(wizard->BNCPath, dir.path());
+            }
         }
     }
 }

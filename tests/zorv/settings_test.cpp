@@ -113,8 +113,9 @@ TEST(SettingsDialog, ChecksEachBoxInOrder) {
         EXPECT_EQ(rows, c.maxRows);
         EXPECT_EQ(vlus, c.maxVlus);
         EXPECT_EQ(dialog.isVisible(), !c.closed);
-        if (c.message)
+        if (c.message) {
             EXPECT_EQ(dialog.focusWidget(), std::string(c.message) == "first" ? dialog.Txtrows : dialog.Txtvlus);
+        }
     }
 }
 

@@ -71,8 +71,8 @@ protected:
     QString dbFile, bncFile;
 };
 
-inline Box Warning(const QString& text) { return {text, Box::Ok, wizard::Icon::Warning}; }
-inline Box Plain(const QString& text) { return {text, Box::Ok, wizard::Icon::None}; }
-inline Box Question(const QString& text) { return {text, Box::YesNo, wizard::Icon::None}; }
+inline Box Warning(const QString& text) { return {text, Box::Ok, wizard::Icon::Warning, {}}; }
+inline Box Plain(const QString& text) { return {text, Box::Ok, wizard::Icon::None, {}}; }
+inline Box Question(const QString& text) { return {text, Box::YesNo, wizard::Icon::None, {}}; }
 
 }  // namespace zorvtest
