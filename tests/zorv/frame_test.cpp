@@ -91,6 +91,19 @@ TEST_F(ZorvTest, F1OpensTheHelpPage) {
     EXPECT_EQ(fake.shell.opened, std::vector<QString>{dir.filePath("zorvhlp/index.html")});
 }
 
+TEST_F(ZorvTest, PathBoxesSelectTheirTextOnFocus) {
+    ScriptedWizard& w = MakeWizard();
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.cover->DBName->setText("/data/train.db");
+    w.cover->DBName->deselect();
+    w.cover->cmdSet->setFocus();
+    QTest::mouseClick(w.cover->DBName, Qt::LeftButton, {}, QPoint(5, 5));
+    QApplication::processEvents();
+    EXPECT_EQ(w.cover->DBName->selectedText(), "/data/train.db");
+}
+
 TEST_F(ZorvTest, AboutButtonShowsTheAboutBox) {
     ScriptedWizard& w = MakeWizard();
     w.show();
