@@ -1,0 +1,22 @@
+# Tests of the Qt programs: one executable per folder (tests/wizard_common, tests/zorv, ...)
+# with the shared Qt main (an offscreen QApplication, settings in a temporary folder), linking
+# the folder's forms library and the scripted service fakes of tests/support/qt.
+file(GLOB qt_support_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/support/qt/*.cpp)
+list(REMOVE_ITEM qt_support_srcs ${CMAKE_CURRENT_SOURCE_DIR}/support/qt/qt_test_main.cpp)
+add_library(qt_test_support STATIC ${qt_support_srcs})
+find_package(Qt6 REQUIRED COMPONENTS Test)
+target_include_directories(qt_test_support PUBLIC ${CMAKE_SOURCE_DIR})  # tests see everything
+target_link_libraries(qt_test_support PUBLIC wizard_common Qt6::Test GTest::gtest GTest::gmock)
+
+set(qt_forms_wizard_common wizard_common)
+set(qt_forms_zorv zorv_forms)
+foreach(area wizard_common zorv)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${area}/*_test.cpp)
+  if(NOT srcs)
+    continue()
+  endif()
+  add_executable(${area}_tests ${srcs} ${CMAKE_CURRENT_SOURCE_DIR}/support/qt/qt_test_main.cpp)
+  target_link_libraries(${area}_tests PRIVATE ${qt_forms_${area}} qt_test_support)
+  gtest_discover_tests(${area}_tests DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=1")
+endforeach()

@@ -1,0 +1,77 @@
+// The scripted service fakes of the Qt program tests.
+#include "tests/support/qt/fake_services.h"
+
+#include <gtest/gtest.h>
+
+namespace testsupport {
+
+void PrintTo(const Box& box, std::ostream* os) {
+    *os << (box.buttons == Box::YesNo ? "Ask(\"" : "Message(\"") << box.text.toStdString() << "\", icon "
+        << int(box.icon) << ")";
+}
+
+FakePrompts::~FakePrompts() {
+    for (const Box& b : shown_) ADD_FAILURE() << "message box nobody checked: " << b.text.toStdString();
+    for (bool a : answers) ADD_FAILURE() << "scripted answer never asked for: " << (a ? "Yes" : "No");
+}
+
+void FakePrompts::Message(QWidget*, const QString& text, const QString& title, wizard::Icon icon) {
+    shown_.push_back({text, Box::Ok, icon, title});
+}
+
+bool FakePrompts::Ask(QWidget*, const QString& text, const QString& title) {
+    shown_.push_back({text, Box::YesNo, wizard::Icon::None, title});
+    if (answers.empty()) {
+        ADD_FAILURE() << "unexpected question: " << text.toStdString();
+        return false;
+    }
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
+}
+
+std::vector<Box> FakePrompts::Take() {
+    std::vector<Box> out;
+    out.swap(shown_);
+    return out;
+}
+
+FakeFileDialogs::~FakeFileDialogs() {
+    for (const QString& a : answers) ADD_FAILURE() << "scripted file never asked for: " << a.toStdString();
+}
+
+QString FakeFileDialogs::Answer(FileRequest request) {
+    requests.push_back(std::move(request));
+    if (answers.empty()) {
+        ADD_FAILURE() << "unexpected file dialog: " << requests.back().title.toStdString();
+        return {};
+    }
+    QString name = answers.front();
+    answers.pop_front();
+    return name;
+}
+
+QString FakeFileDialogs::Open(QWidget*, const QString& title, const QString& filter, const QString& startFolder) {
+    return Answer({FileRequest::Open, title, filter, startFolder});
+}
+
+QString FakeFileDialogs::Save(QWidget*, const QString& title, const QString& filter, const QString& startFolder) {
+    return Answer({FileRequest::Save, title, filter, startFolder});
+}
+
+bool FakeShell::OpenDocument(const QString& target) {
+    opened.push_back(target);
+    return true;
+}
+
+bool FakeShell::StartProgram(const QString& name) {
+    started.push_back(name);
+    return true;
+}
+
+bool FakePrinter::Print(QWidget*, const wizard::PrintJob& job) {
+    jobs.push_back(job);
+    return succeed;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,82 @@
+// The frame pieces the wizards share: browse buttons, the hidden link, the About box's links
+// and the settings store's guard against damaged values.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+#include <QtTest/QTest>
+
+#include "tests/support/qt/fake_services.h"
+#include "wizard_common/about_dialog.h"
+#include "wizard_common/frame_widgets.h"
+#include "wizard_common/settings_store.h"
+
+namespace {
+
+TEST(BrowseInto, ChosenNameAndCancelBothRederiveTheFolder) {
+    testsupport::FakeServices fake;
+    QLineEdit box;
+    QString folder = "/start";
+    fake.files.answers = {"/data/sets/train.db", ""};
+
+    wizard::BrowseInto(&box, fake.files, nullptr, "Title", "F|*.f", folder);
+    EXPECT_EQ(box.text(), "/data/sets/train.db");
+    EXPECT_EQ(folder, "/data/sets");
+    EXPECT_EQ(fake.files.requests[0].startFolder, "/start");
+
+    // Cancel keeps the box, and the folder is taken from the box again.
+    box.setText("/other/x.db");
+    wizard::BrowseInto(&box, fake.files, nullptr, "Title", "F|*.f", folder);
+    EXPECT_EQ(box.text(), "/other/x.db");
+    EXPECT_EQ(folder, "/other");
+
+    // A box without a folder leaves the remembered one.
+    fake.files.answers = {""};
+    box.setText("x.db");
+    wizard::BrowseInto(&box, fake.files, nullptr, "Title", "F|*.f", folder);
+    EXPECT_EQ(folder, "/other");
+}
+
+TEST(HiddenLink, OpensOnEverySecondDoubleClick) {
+    wizard::HiddenLink link;
+    EXPECT_FALSE(link.DoubleClicked());
+    EXPECT_TRUE(link.DoubleClicked());
+    EXPECT_FALSE(link.DoubleClicked());
+    EXPECT_TRUE(link.DoubleClicked());
+}
+
+TEST(AboutBox, CaptionAndLinksThroughTheShell) {
+    testsupport::FakeShell shell;
+    wizard::frmAbout about({"Belief Network Kalvex", "zorvhlp/index.html", "/opt/bn"}, shell);
+    EXPECT_EQ(about.windowTitle(), "About Belief Network Kalvex");
+    about.show();
+    for (const char* link : {"vrell", "email", "ardven"}) {
+        auto* label = about.findChild<QLabel*>(link);
+        ASSERT_NE(label, nullptr) << link;
+        QTest::mouseClick(label, Qt::LeftButton);
+    }
+    EXPECT_EQ(shell.opened, (std::vector<QString>{"/opt/bn/zorvhlp/index.html", "mailto:bnsuite@example.org",
+                                                  "/opt/bn/index.html"}));
+    EXPECT_EQ(about.findChild<QLabel*>("email")->text(), "bnsuite@example.org");
+}
+
+TEST(SettingsStore, DamagedNumbersFallBackToTheDefault) {
+    {
+        QSettings raw(QSettings::IniFormat, QSettings::UserScope, "StoreTest", "StoreTest");
+        raw.clear();
+        raw.setValue("Startup/Good", "7000");
+        raw.setValue("Startup/Text", "lots");
+        raw.setValue("Startup/Huge", "99999999999999999999");
+        raw.setValue("Startup/Low", "10");
+    }
+    wizard::SettingsStore store("StoreTest");
+    EXPECT_EQ(store.Number("Good", 5000, 2147483647, 1), 7000);
+    EXPECT_EQ(store.Number("Text", 5000, 2147483647, 1), 1);
+    EXPECT_EQ(store.Number("Huge", 5000, 2147483647, 1), 1);
+    EXPECT_EQ(store.Number("Low", 5000, 2147483647, 1), 1);
+    EXPECT_EQ(store.Number("Missing", 5000, 2147483647, 1), 1);
+    EXPECT_EQ(store.Text("Missing"), std::nullopt);
+}
+
+}  // namespace

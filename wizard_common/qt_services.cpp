@@ -1,0 +1,104 @@
+// Message boxes, file dialogs, the shell and the printer as the programs use them.
+#include "wizard_common/qt_services.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QTextDocument>
+#include <QUrl>
+
+#include "wizard_common/model/file_filter.h"
+
+namespace wizard {
+
+void QtPrompts::Message(QWidget* parent, const QString& text, const QString& title, Icon icon) {
+    QMessageBox box(parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowTitle(title);
+    box.setText(text);
+    switch (icon) {
+        case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+        case Icon::Information: box.setIcon(QMessageBox::Information); break;
+        case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
+        case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+bool QtPrompts::Ask(QWidget* parent, const QString& text, const QString& title) {
+    QMessageBox box(parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setIcon(QMessageBox::NoIcon);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+namespace {
+
+// Qt's own dialog, not the desktop's: it matches the patterns without regard to case, so
+// "DATA.DB" shows under "*.db" as well.
+QString RunFileDialog(QWidget* parent, const QString& title, const QString& filter,
+                      const QString& startFolder, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(parent, title, startFolder);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    const QString qtFilter = QString::fromStdString(ToQtFilter(filter.toStdString()));
+    if (!qtFilter.isEmpty()) dialog.setNameFilters(qtFilter.split(";;"));
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+}  // namespace
+
+QString QtFileDialogs::Open(QWidget* parent, const QString& title, const QString& filter,
+                            const QString& startFolder) {
+    return RunFileDialog(parent, title, filter, startFolder, QFileDialog::AcceptOpen);
+}
+
+QString QtFileDialogs::Save(QWidget* parent, const QString& title, const QString& filter,
+                            const QString& startFolder) {
+    return RunFileDialog(parent, title, filter, startFolder, QFileDialog::AcceptSave);
+}
+
+bool QtShell::OpenDocument(const QString& target) {
+    const QUrl url = target.contains(':') && !target.startsWith('/') ? QUrl(target)
+                                                                     : QUrl::fromLocalFile(target);
+    return QDesktopServices::openUrl(url);
+}
+
+bool QtShell::StartProgram(const QString& name) {
+    const QString dir = QCoreApplication::applicationDirPath();
+    return QProcess::startDetached(QDir(dir).filePath(name), {}, dir);
+}
+
+QDateTime QtShell::Now() { return QDateTime::currentDateTime(); }
+
+bool QtPrinter::Print(QWidget* parent, const PrintJob& job) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(job.documentName);
+    QPrintDialog dialog(&printer, parent);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    QTextDocument doc;
+    QFont font(job.fontFamily, job.pointSize);
+    font.setBold(job.bold);
+    doc.setDefaultFont(font);
+    doc.setPlainText(job.text);
+    doc.print(&printer);
+    return printer.printerState() != QPrinter::Error;
+}
+
+}  // namespace wizard

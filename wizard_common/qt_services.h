@@ -1,0 +1,44 @@
+// The real services of services.h: QMessageBox, QFileDialog, QDesktopServices and QProcess,
+// QPrinter with QPrintDialog.
+#pragma once
+
+#include "wizard_common/services.h"
+
+namespace wizard {
+
+class QtPrompts : public Prompts {
+public:
+    void Message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
+    bool Ask(QWidget* parent, const QString& text, const QString& title) override;
+};
+
+class QtFileDialogs : public FileDialogs {
+public:
+    QString Open(QWidget* parent, const QString& title, const QString& filter,
+                 const QString& startFolder) override;
+    QString Save(QWidget* parent, const QString& title, const QString& filter,
+                 const QString& startFolder) override;
+};
+
+class QtShell : public Shell {
+public:
+    bool OpenDocument(const QString& target) override;
+    bool StartProgram(const QString& name) override;
+    QDateTime Now() override;
+};
+
+class QtPrinter : public Printer {
+public:
+    bool Print(QWidget* parent, const PrintJob& job) override;
+};
+
+// The four real services in one place, for a program's main().
+struct QtServices {
+    QtPrompts prompts;
+    QtFileDialogs files;
+    QtShell shell;
+    QtPrinter printer;
+    Services bundle() { return Services{prompts, files, shell, printer}; }
+};
+
+}  // namespace wizard

@@ -1,0 +1,72 @@
+// The services every wizard form is handed: message boxes, file dialogs, the shell (help pages,
+// starting a program, the clock) and the printer. The programs pass the real ones
+// (qt_services.h); tests pass scripted fakes that answer from a queue and record what was asked.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+class QWidget;
+
+namespace wizard {
+
+enum class Icon { None, Information, Warning, Critical };
+
+class Prompts {
+public:
+    virtual ~Prompts() = default;
+    // A message with an OK button. Text is always shown as plain text: interval labels hold
+    // "<" and ">".
+    virtual void Message(QWidget* parent, const QString& text, const QString& title, Icon icon) = 0;
+    // A Yes/No question with no icon, Yes the default; true for Yes.
+    virtual bool Ask(QWidget* parent, const QString& text, const QString& title) = 0;
+};
+
+class FileDialogs {
+public:
+    virtual ~FileDialogs() = default;
+    // `filter` is the wizards' "Description|patterns|..." text (file_filter.h converts it).
+    // Both return "" on Cancel. Save never asks about overwriting: the wizards ask their own
+    // question.
+    virtual QString Open(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& startFolder) = 0;
+    virtual QString Save(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& startFolder) = 0;
+};
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // Opens a document, a web address or a "mailto:" address with the desktop's program for it.
+    // False when nothing could be started; the wizards ignore the result.
+    virtual bool OpenDocument(const QString& target) = 0;
+    // Starts the program of this name from the running program's folder, detached.
+    virtual bool StartProgram(const QString& name) = 0;
+    // The time stamps of the running reports.
+    virtual QDateTime Now() = 0;
+};
+
+struct PrintJob {
+    QString documentName;
+    QString text;             // lines separated by "\n"
+    QString fontFamily = "DejaVu Sans Mono";
+    int pointSize = 10;
+    bool bold = false;
+};
+
+class Printer {
+public:
+    virtual ~Printer() = default;
+    // Prints through a print dialog; false when the user cancelled or printing failed.
+    virtual bool Print(QWidget* parent, const PrintJob& job) = 0;
+};
+
+// One bundle per program, handed to every form.
+struct Services {
+    Prompts& prompts;
+    FileDialogs& files;
+    Shell& shell;
+    Printer& printer;
+};
+
+}  // namespace wizard

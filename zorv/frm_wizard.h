@@ -1,0 +1,141 @@
+// zorv's wizard form: ten pages, the six navigation buttons and the page controller (ShowStep,
+// SetNavButtons, ValidateStep, cmdNav_Click), the frame procedures (caption, F1, browse
+// buttons, test-data format, hidden link, About) and the settings it loads and saves.
+//
+// The work behind some pages (opening databases, reading a classifier file, the learning run,
+// probability tables, costs, batch classification) lives in members of their own names; they
+// are virtual so that a test can make one fail, and each reports success until its page's
+// work is built.
+#pragma once
+
+#include <QStackedWidget>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <memory>
+
+#include "platform/db/database.h"
+#include "wizard_common/frame_widgets.h"
+#include "wizard_common/services.h"
+#include "zorv/pages.h"
+#include "zorv/session.h"
+
+namespace zorv {
+
+class FrmSetting;
+
+class FrmWizard : public QWidget {
+    Q_OBJECT
+public:
+    // `programDir` is the folder the help pages, the demo database and the default folders are
+    // taken from (the program's own folder; tests pass a folder of their own).
+    FrmWizard(wizard::Services services, ZorvSession& session, const QString& programDir,
+              QWidget* parent = nullptr);
+    ~FrmWizard() override;
+
+    // Page controller.
+    void ShowStep(int page, int how);
+    void SetNavButtons(int page);
+    bool ValidateStep();
+    void cmdNav_Click(int index);
+    void SetStepCaption(int page);
+
+    // Frame procedures.
+    void Lstdbfmt_Click();
+    // Title, filter and start folder of the open dialog for the chosen test-data format.
+    wizard::OpenDbDialogSetup SetOpenDbDialog(const QString& startFolder) const;
+    void cmd7a_Click();
+    void CmdDB_Click();
+    void cmdlog1_Click();
+    void cmdlog2_Click();
+    void imgStep_DblClick(int index);
+    void cmdSet_Click();
+    void Option1_Click();
+    void Option2_Click();
+    void Option3_Click();
+
+    // Settings.
+    void LoadSettings();
+    void SaveSettings();
+
+    // The page frames and buttons, for the screenshot driver and tests.
+    QWidget* Page(int index) const { return stack_->widget(index); }
+    QPushButton* NavButton(int index) const { return cmdNav_[size_t(index)]; }
+    bool Unloaded() const { return unloaded_; }
+    const QString& ProgramDir() const { return programDir_; }
+
+    // Form state.
+    int CurrentStep = 0;
+    int NextTestPage = 7;
+    int DbFormat = 0;
+    bool LearningActive = false;
+    bool SkipLearning = false;
+    bool CancelCall = false;
+    std::shared_ptr<db::Database> TrainDb;
+
+    // Settings (loaded when the form loads, saved when it unloads).
+    int32_t MaxCPTrows = 100000;
+    int16_t MaxVlus = 45;
+    QString BNCPath, DBPath, TestPath, LogPath, ReportPath, IMEXPath, ResultPath;
+
+    // Pages with their controls.
+    CoverPage* cover;
+    LearnPage* learn;
+    FormatPage* format;
+    TestFilePage* testFile;
+
+protected:
+    // Work of the pages, filled in with their features.
+    virtual bool OpenLocalDbL() { return true; }
+    virtual bool ReadBNC(const QString& /*fileName*/) { return true; }
+    virtual bool process() { return true; }
+    virtual bool CheckFieldSelection() { return true; }      // page 1
+    virtual bool CheckKnowledgeTabs() { return true; }       // page 2
+    virtual bool LearnTables() { return true; }              // page 4
+    virtual bool PutCostsToEngine() { return true; }         // page 5
+    virtual bool OpenLocalDB() { return true; }              // page 7
+    virtual bool openODBC() { return true; }                 // page 8
+    virtual bool ClassifyBatch() { return true; }            // page 9
+    // Saves the classifier; true only when a file was written.
+    virtual bool BtnSaveBNC_Click() { return true; }
+    virtual void CmdBNC_Click() {}
+    virtual void CmdCls_Click() {}
+    // Entry work of pages whose controls later work builds.
+    virtual void ResetKnowledgePage() {}
+    virtual void EnterResultPage(int /*how*/) {}
+    virtual void BuildCostGrid() {}
+    virtual void TakeClassLabels() {}
+    virtual void EnterOdbcPage() {}
+    virtual void EnterTestTablePage() {}
+    // The result file named on page 9.
+    virtual QString ResultFileName() const { return {}; }
+
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildForm();
+    void EntryActions(int page, int how);
+    bool ValidatePage0();
+    bool ValidatePage3();
+    bool RunLearning();
+    // The file a path-not-found error on the current page is about.
+    QString PageFile() const;
+    void CloseTrainingDatabase();
+    void CloseTestDatabase();
+    void Warn(const QString& text);
+    // The Cancel button's questions; true when the wizard is to unload.
+    bool ExitQuestions();
+    void Unload();
+
+    wizard::Services services_;
+    ZorvSession& session_;
+    QString programDir_;
+    QStackedWidget* stack_;
+    std::array<QPushButton*, 6> cmdNav_{};
+    wizard::HiddenLink hiddenLink_;
+    bool unloading_ = false;
+    bool unloaded_ = false;
+};
+
+}  // namespace zorv
