@@ -10,6 +10,7 @@
 
 #include "construction_engine/data_set.h"
 #include "construction_engine/errors.h"
+#include "tests/support/temp_paths.h"
 #include "tests/construction_engine/init_fixture.h"
 
 namespace {
@@ -17,7 +18,7 @@ namespace {
 using namespace vrelltest;
 using vrellapi::DataSet;
 
-std::string TempPath(const std::string& name) { return ::testing::TempDir() + "vrell_c_" + name; }
+std::string TempPath(const std::string& name) { return testsupport::ProcessTempDir() + "vrell_c_" + name; }
 
 vb::Array<Integer> ResultMatrix(Integer n, Integer fill = 0) {
     vb::Array<Integer> rst(vb::To(n - 1), vb::To(n - 1));

@@ -20,12 +20,13 @@
 #include <gtest/gtest.h>
 
 #include "construction_engine/data_set.h"
+#include "tests/support/temp_paths.h"
 #include "tests/construction_engine/init_fixture.h"
 
 namespace vrelltest {
 
 inline std::string ExportPath(const std::string& name) {
-    return ::testing::TempDir() + "vrell_export_" + name;
+    return testsupport::ProcessTempDir() + "vrell_export_" + name;
 }
 
 inline std::string ReadFile(const std::string& path) {

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "construction_engine/data_set.h"
+#include "tests/support/temp_paths.h"
 #include "tests/construction_engine/sampled_fixture.h"
 
 namespace {
@@ -40,8 +41,8 @@ std::shared_ptr<testsupport::RecordingDatabase> Reopen(const std::string& name) 
 }
 
 TEST(LogRoundTrip, SecondRunCountsNothingTheLogHolds) {
-    const std::string first = ::testing::TempDir() + "vrell_rt_first.log";
-    const std::string second = ::testing::TempDir() + "vrell_rt_second.log";
+    const std::string first = testsupport::ProcessTempDir() + "vrell_rt_first.log";
+    const std::string second = testsupport::ProcessTempDir() + "vrell_rt_second.log";
     auto rdb = SampledDatabase(FiveNodes(), 5000, "roundtrip");
     InitArgs a(NodeNames(FiveNodes()));
     a.logo = first;
@@ -72,7 +73,7 @@ TEST(LogRoundTrip, SecondRunCountsNothingTheLogHolds) {
 }
 
 TEST(LogRoundTrip, AnotherFieldOrderReadsTheSameStatistics) {
-    const std::string first = ::testing::TempDir() + "vrell_rt_order.log";
+    const std::string first = testsupport::ProcessTempDir() + "vrell_rt_order.log";
     InitArgs a(NodeNames(FiveNodes()));
     a.logo = first;
     DataSet d1;

@@ -9,6 +9,7 @@
 
 #include "construction_engine/data_set.h"
 #include "construction_engine/errors.h"
+#include "tests/support/temp_paths.h"
 #include "tests/construction_engine/init_fixture.h"
 
 namespace {
@@ -16,7 +17,7 @@ namespace {
 using namespace vrelltest;
 using vrellapi::DataSet;
 
-std::string TempPath(const std::string& name) { return ::testing::TempDir() + "vrell_" + name; }
+std::string TempPath(const std::string& name) { return testsupport::ProcessTempDir() + "vrell_" + name; }
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "construction_engine/data_set.h"
+#include "tests/support/temp_paths.h"
 #include "tests/construction_engine/init_fixture.h"
 #include "tests/support/network_sampler.h"
 #include "tests/support/recording_db.h"
@@ -17,7 +18,7 @@
 namespace vrelltest {
 
 inline std::string SampleFile(const std::string& name) {
-    return ::testing::TempDir() + "vrell_s_" + name + ".db";
+    return testsupport::ProcessTempDir() + "vrell_s_" + name + ".db";
 }
 
 // The network's rows (no hold-out column) in table "Sample" of a fresh SQLite file.

@@ -11,6 +11,7 @@
 
 #include "platform/db/value_text.h"
 #include "platform/vb/rnd.h"
+#include "tests/support/temp_paths.h"
 #include "tests/support/memory_table.h"
 #include "tests/support/network_sampler.h"
 #include "tests/support/stats_learner.h"
@@ -378,7 +379,7 @@ TEST(ConditionalMI, SameValuesOnTheDatabaseLayer) {
     opt.weightField = "Freq";
     const auto table = testsupport::SampleTable(net, 4000, opt);
     std::vector<std::string> fields(table.columns.begin(), table.columns.begin() + net.size());
-    auto file = testsupport::WriteSqliteTable(::testing::TempDir() + "/cmi_layer.db", table);
+    auto file = testsupport::WriteSqliteTable(testsupport::ProcessTempDir() + "cmi_layer.db", table);
 
     StatsLearner mem(Classifier()), sql(Classifier());
     mem.Bind(MemoryTable(table.table, table.columns, table.cells), fields, "Freq");
