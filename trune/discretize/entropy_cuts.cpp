@@ -131,7 +131,8 @@ private:
 
 }  // namespace
 
-CutPoints EntropyCuts(const std::vector<db::Value>& classValues, const std::vector<JointRow>& rows) {
+CutPoints EntropyCuts(const std::vector<db::Value>& classValues, const std::vector<JointRow>& rows,
+                      const ExclusionCodes& codes) {
     std::vector<std::string> classTexts;
     for (const db::Value& v : classValues) {
         if (v.IsNull()) throw vb::RuntimeError(94, "Invalid use of Null");
@@ -147,7 +148,7 @@ CutPoints EntropyCuts(const std::vector<db::Value>& classValues, const std::vect
     std::vector<Numbered> numbered;
     for (const JointRow& r : rows) {
         std::optional<double> x = CellNumber(r.value);
-        if (!x) continue;
+        if (!x || codes.IsMissing(*x) || codes.IsAlone(*x)) continue;
         int32_t cls = 0;
         if (!r.cls.IsNull()) {
             const std::string text = db::ValueText(r.cls);

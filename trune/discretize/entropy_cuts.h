@@ -8,6 +8,7 @@
 
 #include "platform/db/database.h"
 #include "trune/discretize/cut_points.h"
+#include "trune/discretize/exclusion.h"
 
 namespace trune {
 
@@ -25,7 +26,10 @@ struct JointRow {
 // order. A row counts for the first class value whose text equals its class's text; a row that
 // matches none still counts for its value, but for no class. Entropies and gains are Singles;
 // a boundary needs at least 3 rows on each side, the best is the first with the strictly
-// greatest gain above 0; counts are 32-bit.
-CutPoints EntropyCuts(const std::vector<db::Value>& classValues, const std::vector<JointRow>& rows);
+// greatest gain above 0; counts are 32-bit. codes: the codes to leave out here, for a text
+// column, whose statement cannot filter them by number (a numeric column's statement already
+// has, so it passes none).
+CutPoints EntropyCuts(const std::vector<db::Value>& classValues, const std::vector<JointRow>& rows,
+                      const ExclusionCodes& codes = {});
 
 }  // namespace trune
