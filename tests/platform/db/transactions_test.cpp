@@ -2,22 +2,11 @@
 // SQLite and PostgreSQL drivers. Imported formats refuse them.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "tests/support/db_contract.h"
 #include "tests/support/odbc_servers.h"
 
 namespace testsupport {
 namespace {
-
-int32_t ErrorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const db::Error& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 class DbTransactions : public DbContract {
 protected:
@@ -57,15 +46,15 @@ TEST_P(DbTransactions, CommitKeepsAndRollbackUndoes) {
 
     // Autocommit again after the end: a write without a transaction stays.
     db_->Execute(kInsert);
-    EXPECT_EQ(ErrorNumber([&] { db_->Rollback(); }), db::errnum::kNoTransaction);
+    EXPECT_EQ(DbErrorNumber([&] { db_->Rollback(); }), db::errnum::kNoTransaction);
     EXPECT_EQ(Count(*db_), db::Value(int32_t(10)));
 }
 
 TEST_P(DbTransactions, RefusesNestingAndAnEndWithoutABeginAndRollsBackOnClose) {
-    EXPECT_EQ(ErrorNumber([&] { db_->CommitTrans(); }), db::errnum::kNoTransaction);
-    EXPECT_EQ(ErrorNumber([&] { db_->Rollback(); }), db::errnum::kNoTransaction);
+    EXPECT_EQ(DbErrorNumber([&] { db_->CommitTrans(); }), db::errnum::kNoTransaction);
+    EXPECT_EQ(DbErrorNumber([&] { db_->Rollback(); }), db::errnum::kNoTransaction);
     db_->BeginTrans();
-    EXPECT_EQ(ErrorNumber([&] { db_->BeginTrans(); }), db::errnum::kTooManyTransactions);
+    EXPECT_EQ(DbErrorNumber([&] { db_->BeginTrans(); }), db::errnum::kTooManyTransactions);
     db_->Execute(kInsert);
     auto other = Reopen();
     db_->Close();  // (the PostgreSQL factory drops the database once db_ lets go: keep holding it)
@@ -87,7 +76,7 @@ TEST(SqliteTransactions, KeepCommittedBlocksOfRecordsetEdits) {
     db->BeginTrans();
     db->AppendField("T", db::Field{"Gone", db::dbText, 50});
     db->Rollback();
-    EXPECT_EQ(ErrorNumber([&] { db->TableDefs("T").FieldByName("Gone"); }), db::errnum::kItemNotFound);
+    EXPECT_EQ(DbErrorNumber([&] { db->TableDefs("T").FieldByName("Gone"); }), db::errnum::kItemNotFound);
 
     db->AppendField("T", db::Field{"Label", db::dbText, 50});
     auto rs = db->OpenRecordset("select * from [T]", db::dbOpenDynaset);
@@ -125,7 +114,7 @@ TEST(ImportedTransactions, AreRefusedNamingTheFolder) {
         EXPECT_EQ(e.number(), db::errnum::kNotSupported);
         EXPECT_NE(e.description().find(dir.path()), std::string::npos) << e.description();
     }
-    EXPECT_EQ(ErrorNumber([&] { db->CommitTrans(); }), db::errnum::kNoTransaction);
+    EXPECT_EQ(DbErrorNumber([&] { db->CommitTrans(); }), db::errnum::kNoTransaction);
 }
 
 }  // namespace
