@@ -50,6 +50,19 @@ TEST_P(DbTransactions, CommitKeepsAndRollbackUndoes) {
     EXPECT_EQ(Count(*db_), db::Value(int32_t(10)));
 }
 
+// The labelling walk commits what it wrote before a failure: an error inside leaves the
+// transaction open with the earlier writes in it.
+TEST_P(DbTransactions, AnErrorInsideLeavesTheEarlierWritesToCommit) {
+    db_->BeginTrans();
+    db_->Execute(kInsert);
+    const std::string tooLong = "INSERT INTO [T] (cls, qty) VALUES (\"" + std::string(80, 'x') + "\", 1)";
+    EXPECT_NE(DbErrorNumber([&] { db_->Execute(tooLong); }), 0);
+    db_->CommitTrans();
+    auto other = Reopen();
+    EXPECT_EQ(Count(*other), db::Value(int32_t(9)));
+    other->Close();
+}
+
 TEST_P(DbTransactions, RefusesNestingAndAnEndWithoutABeginAndRollsBackOnClose) {
     EXPECT_EQ(DbErrorNumber([&] { db_->CommitTrans(); }), db::errnum::kNoTransaction);
     EXPECT_EQ(DbErrorNumber([&] { db_->Rollback(); }), db::errnum::kNoTransaction);
