@@ -46,12 +46,13 @@ Single Entropy(const std::vector<Long>& counts, Long n, int32_t& k) {
 // value and class.
 class FieldCounts {
 public:
-    FieldCounts(int32_t classCount) : classCount_(classCount) {}
+    explicit FieldCounts(int32_t classCount) : classCount_(classCount) {}
 
-    // A row of value index v (1-based, ascending, starting a new value when told).
+    // Adds a row to a new value (the next index: rows come in ascending order of the value)
+    // or to the last one.
     void Add(bool newValue, double x, int32_t cls, Long count) {
         if (newValue) {
-            values_.push_back(Single(x));
+            values_.push_back(ToSingle(x));
             valueCounts_.push_back(0);
             joint_.resize(joint_.size() + size_t(classCount_) + 1, 0);
         }
@@ -113,7 +114,7 @@ public:
         if (bestGain <= threshold) return;
 
         const int32_t s = best->s;
-        StoreCut(cuts, Single((double(values_[size_t(s)]) + double(values_[size_t(s) + 1])) / 2));
+        StoreCut(cuts, ToSingle((double(values_[size_t(s)]) + double(values_[size_t(s) + 1])) / 2));
         MDLSplit(lo, s, best->nL, best->eL, best->kL, cuts);
         MDLSplit(s + 1, hi, best->nR, best->eR, best->kR, cuts);
     }

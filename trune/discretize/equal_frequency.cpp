@@ -22,7 +22,7 @@ CutPoints EqualFreqCuts(const std::vector<ValueGroup>& groups, vb::Integer n) {
         acc = 0;
         // Only the first group can be the Null one, and it is excluded.
         if (!groups[j + 1].value) throw vb::RuntimeError(94, "Invalid use of Null");
-        StoreCut(cuts, vb::Single((*g.value + *groups[j + 1].value) / 2));
+        StoreCut(cuts, ToSingle((*g.value + *groups[j + 1].value) / 2));
     }
     return cuts;
 }

@@ -2,21 +2,10 @@
 #include "trune/discretize/equal_width.h"
 
 #include <cmath>
-#include <limits>
 
 #include "platform/vb/runtime_error.h"
 
 namespace trune {
-namespace {
-
-// A double held as a Single, as the runtime converts: beyond the Single range is an overflow.
-vb::Single ToSingle(double v) {
-    if (std::isfinite(v) && std::fabs(v) > double(std::numeric_limits<vb::Single>::max()))
-        throw vb::RuntimeError::Overflow();
-    return vb::Single(v);
-}
-
-}  // namespace
 
 CutPoints EqualWidthCuts(double minimum, double maximum, vb::Integer n) {
     if (n == 0) throw vb::RuntimeError::DivisionByZero();

@@ -172,8 +172,8 @@ TEST(EntropyCuts, LimitsTheStoreToFiftyCuts) {
     std::vector<db::Value> classes;
     std::vector<JointRow> rows;
     for (int c = 1; c <= 700; ++c) {
-        classes.push_back(db::Value(int32_t(c)));
-        for (int v = 0; v < 2; ++v) rows.push_back({db::Value(double(c * 10 + v)), db::Value(int32_t(c)), 3});
+        classes.emplace_back(int32_t(c));
+        for (int v = 0; v < 2; ++v) rows.push_back(JointRow{double(c * 10 + v), classes.back(), 3});
     }
     EXPECT_EQ(EntropyCuts(std::vector<db::Value>(classes.begin(), classes.begin() + 40),
                           std::vector<JointRow>(rows.begin(), rows.begin() + 80)).size(), 39u);
