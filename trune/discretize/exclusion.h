@@ -1,7 +1,9 @@
 // The two codes the user can set aside on the first page: the missing code (its rows are
 // labelled "?" and never cut) and the alone code (its rows keep the code as their own label).
 // A code is in force only while its box holds text. Every cut method leaves the codes out,
-// either in its SQL statement (ExclusionFilter) or in its own walk (IsExcluded).
+// either in its SQL statement (ExclusionFilter) or in its own walk (IsMissing, IsAlone). A
+// text column's statements go without the filter, since its cells compare as texts there: its
+// codes are left out by number (NumericGroups, EntropyCuts).
 #pragma once
 
 #include <optional>
