@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release with debug info, in build/ unless BUILD_DIR says otherwise) and
-# runs them: one count query per path with Google Benchmark, then structure learning on
+# runs them: one count query per path and the row-edit walk with Google Benchmark, then structure learning on
 # 50,000 x 15 and 200,000 x 30 tables through SQLite, the in-memory counting path and a private
 # PostgreSQL server. Arguments go to learning_bench (e.g. --sizes 50000x15 --no-postgres).
 # The generated tables are kept in $BUILD_DIR/bench-data for the next run.
@@ -9,11 +9,12 @@ set -euo pipefail
 src="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$src/build}"
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target learning_bench $( [ -f /usr/include/benchmark/benchmark.h ] && echo count_query_bench )
+cmake --build "$build" --target learning_bench $( [ -f /usr/include/benchmark/benchmark.h ] && echo count_query_bench row_edit_bench )
 
 echo "machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
 if [ -x "$build/bench/count_query_bench" ]; then
     "$build/bench/count_query_bench" --benchmark_min_time=0.5
+    "$build/bench/row_edit_bench"
 fi
 cd "$build"
 "$build/bench/learning_bench" --data "$build/bench-data" "$@"

@@ -115,6 +115,9 @@ constexpr int32_t kOdbcCallFailed = 3146;     // "ODBC--call failed."
 constexpr int32_t kTableExists = 3010;        // "Table '...' already exists."
 constexpr int32_t kInvalidSql = 3129;         // "Invalid SQL statement; expected 'DELETE', 'INSERT', ..."
 constexpr int32_t kQueryTooComplex = 3360;    // "Query is too complex." (nested beyond the parser's depth)
+constexpr int32_t kTooManyTransactions = 3003;  // "Could not start transaction; too many transactions already nested."
+constexpr int32_t kNoTransaction = 3034;        // commit or rollback without a transaction begun
+constexpr int32_t kNotSupported = 3251;         // "Operation is not supported for this type of object."
 }  // namespace errnum
 
 class Field {
@@ -188,6 +191,18 @@ public:
     // there is none). The defaults send the Jet DDL texts through Execute.
     virtual void AppendField(const std::string& table, const Field& field);
     virtual void DeleteTable(const std::string& table);
+
+    // Transactions, as a workspace runs them: the changes made through this database after
+    // BeginTrans (rows written by Execute and by recordsets, tables altered) are kept together
+    // by CommitTrans or undone together by Rollback; other connections see them only once
+    // committed. One level: BeginTrans inside an open transaction is 3003; CommitTrans or
+    // Rollback without one is 3034. Closing the database rolls back a transaction left open. A
+    // SQLite file runs a real transaction; an ODBC source switches the driver's autocommit off
+    // until the end; a database that cannot run one (an imported format, a driver without
+    // transactions) refuses BeginTrans with 3251 and says why.
+    virtual void BeginTrans();
+    virtual void CommitTrans();
+    virtual void Rollback();
 };
 
 // Workspace types of CreateWorkspace.

@@ -14,6 +14,7 @@
 #include "platform/db/column_types.h"
 #include "platform/db/importers.h"
 #include "platform/db/sqlite_backend.h"
+#include "platform/db/transactions.h"
 #include "platform/vb/strings.h"
 
 namespace db {
@@ -37,6 +38,9 @@ public:
         for (const auto& [key, file] : Files()) names.push_back(file.table);
         return names;
     }
+
+    // Nothing is written back to the files, so there is nothing a transaction could keep.
+    void BeginTrans() override { throw NoTransactionsHere(folder_, "it is read from files that are never written"); }
 
 protected:
     void PrepareTable(const std::string& name) override {

@@ -13,6 +13,7 @@
 #include "platform/db/odbc_backend.h"
 #include "platform/db/sql_parser.h"
 #include "platform/db/table_copy.h"
+#include "platform/db/transactions.h"
 #include "platform/vb/strings.h"
 
 namespace db::odbc {
@@ -76,31 +77,39 @@ struct CatalogEntry {
     std::string name;
 };
 
-// Autocommit off for one scope; committed by Commit, rolled back otherwise.
+// Autocommit off for one scope; committed by Commit, rolled back otherwise. Inside a
+// transaction the caller began (BeginTrans) it does nothing: the caller's commit or rollback
+// decides for the whole.
 class Transaction {
 public:
-    explicit Transaction(const Connection& conn) : conn_(conn) {
+    Transaction(const Connection& conn, bool callerTransaction) : conn_(conn), done_(callerTransaction) {
+        if (done_) return;
         if (!SQL_SUCCEEDED(SQLSetConnectAttrW(conn_.handle(), SQL_ATTR_AUTOCOMMIT,
                                               reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)))
             Fail(SQL_HANDLE_DBC, conn_.handle());
+        own_ = true;
     }
     ~Transaction() {
+        if (!own_) return;
         if (!done_) SQLEndTran(SQL_HANDLE_DBC, conn_.handle(), SQL_ROLLBACK);
         SQLSetConnectAttrW(conn_.handle(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
     }
     void Commit() {
+        if (!own_) return;
         if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, conn_.handle(), SQL_COMMIT))) Fail(SQL_HANDLE_DBC, conn_.handle());
         done_ = true;
     }
 
 private:
     const Connection& conn_;
-    bool done_ = false;
+    bool done_;
+    bool own_ = false;
 };
 
 class OdbcDatabase : public Database {
 public:
     OdbcDatabase(std::unique_ptr<Connection> conn, bool readOnly) : conn_(std::move(conn)), readOnly_(readOnly) {}
+    ~OdbcDatabase() override { AbandonTransaction(); }
 
     std::string Connect() const override { return "ODBC;" + completed(); }
 
@@ -185,9 +194,43 @@ public:
     }
 
     void Close() override {
+        AbandonTransaction();
         closed_ = true;
         tables_.clear();
         conn_.reset();
+    }
+
+    // The driver's autocommit is off from BeginTrans to the commit or rollback, which end the
+    // transaction the driver began with the first statement.
+    void BeginTrans() override {
+        CheckOpen();
+        if (inTransaction_) throw TransactionOpenError();
+        SQLUSMALLINT capable = SQL_TC_NONE;
+        const SQLRETURN rc = conn_->wide() ? SQLGetInfoW(conn_->handle(), SQL_TXN_CAPABLE, &capable, sizeof capable, nullptr)
+                                           : SQLGetInfo(conn_->handle(), SQL_TXN_CAPABLE, &capable, sizeof capable, nullptr);
+        if (!SQL_SUCCEEDED(rc) || capable == SQL_TC_NONE)
+            throw NoTransactionsHere(Name(), "its ODBC driver does not support them");
+        if (!SQL_SUCCEEDED(SQLSetConnectAttrW(conn_->handle(), SQL_ATTR_AUTOCOMMIT,
+                                              reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)))
+            Fail(SQL_HANDLE_DBC, conn_->handle());
+        inTransaction_ = true;
+    }
+
+    void CommitTrans() override {
+        CheckOpen();
+        if (!inTransaction_) throw NoTransactionError();
+        // A failed commit leaves the transaction open, to be committed again or rolled back.
+        if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, conn_->handle(), SQL_COMMIT))) Fail(SQL_HANDLE_DBC, conn_->handle());
+        EndTransaction();
+    }
+
+    void Rollback() override {
+        CheckOpen();
+        if (!inTransaction_) throw NoTransactionError();
+        const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, conn_->handle(), SQL_ROLLBACK);
+        EndTransaction();
+        tables_.clear();  // tables made or altered inside are gone again
+        if (!SQL_SUCCEEDED(rc)) Fail(SQL_HANDLE_DBC, conn_->handle());
     }
 
 private:
@@ -198,6 +241,19 @@ private:
 
     void CheckOpen() const {
         if (closed_) throw Error(3420, "Object invalid or no longer set.");
+    }
+
+    void EndTransaction() {
+        inTransaction_ = false;
+        SQLSetConnectAttrW(conn_->handle(), SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+    }
+
+    // Rolls back a transaction left open, for Close and the destructor: a driver will not
+    // disconnect in the middle of one.
+    void AbandonTransaction() noexcept {
+        if (!inTransaction_ || !conn_) return;
+        SQLEndTran(SQL_HANDLE_DBC, conn_->handle(), SQL_ROLLBACK);
+        EndTransaction();
     }
 
     static Field FieldOf(const sql::ColumnDef& d) {
@@ -382,7 +438,7 @@ private:
             CopyIntoFile(*rows, fields, *into.database, into.name.text);
             return;
         }
-        Transaction tx(*conn_);
+        Transaction tx(*conn_, inTransaction_);
         CreateTable(into.name.text, fields);
         std::string names, marks;
         for (size_t i = 0; i < fields.size(); ++i) {
@@ -422,6 +478,7 @@ private:
     std::unique_ptr<Connection> conn_;
     bool readOnly_;
     bool closed_ = false;
+    bool inTransaction_ = false;
     std::map<std::string, OdbcTable> tables_;  // by upper-cased name
 };
 

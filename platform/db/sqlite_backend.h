@@ -148,6 +148,9 @@ public:
     void Close() override;
     void AppendField(const std::string& table, const Field& field) override;
     void DeleteTable(const std::string& table) override;
+    void BeginTrans() override;
+    void CommitTrans() override;
+    void Rollback() override;
 
     // The table's columns; db::Error 3078 naming it when there is none.
     sql::TableInfo Table(const std::string& name);
@@ -179,8 +182,11 @@ private:
     void Revalidate();
     void SelectInto(const sql::Select& select);
     void RunStatement(const std::string& sql, const std::vector<Value>& params);
+    // Ends an open transaction by rolling it back, for Close and the destructor; never throws.
+    void AbandonTransaction() noexcept;
 
     std::shared_ptr<Connection> conn_;
+    bool inTransaction_ = false;
     std::string connect_;
     bool closed_ = false;
     int64_t schemaVersion_ = -1;

@@ -30,7 +30,7 @@ SqliteDatabase::SqliteDatabase(std::shared_ptr<Connection> conn, std::string con
     : readOnly_(readOnly), conn_(std::move(conn)), connect_(std::move(connect)),
       counting_(std::make_unique<CountingPath>()) {}
 
-SqliteDatabase::~SqliteDatabase() = default;
+SqliteDatabase::~SqliteDatabase() { AbandonTransaction(); }
 
 std::string SqliteDatabase::Name() const { return conn_ ? conn_->name() : std::string(); }
 
@@ -63,6 +63,8 @@ void SqliteDatabase::Revalidate() {
 }
 
 void SqliteDatabase::Close() {
+    // The connection may live on in recordsets: a transaction left open must not.
+    AbandonTransaction();
     closed_ = true;
     tables_.clear();
     plans_.clear();

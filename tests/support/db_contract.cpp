@@ -132,6 +132,15 @@ std::shared_ptr<db::Database> SqliteFileFactory::Create(const std::vector<TableS
     return db::DBEngine::OpenDatabase(path);
 }
 
+int32_t DbErrorNumber(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const db::Error& e) {
+        return e.number();
+    }
+    return 0;
+}
+
 TableSpec ContractTable() {
     using db::Value;
     const Value null;

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -101,6 +102,9 @@ protected:
 
     std::shared_ptr<db::Database> db_;
 };
+
+// The number of the db::Error that f raises, 0 when it raises none.
+int32_t DbErrorNumber(const std::function<void()>& f);
 
 // The result's rows as rows of cells, for comparing with a table written out in the test.
 std::vector<std::vector<db::Value>> RowsOf(const vb::Array<db::Value>& block);

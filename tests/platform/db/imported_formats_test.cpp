@@ -19,14 +19,7 @@ protected:
     std::vector<Row> Query(db::Database& db, const std::string& sql) {
         return RowsOf(db.OpenRecordset(sql, db::dbOpenForwardOnly)->GetRows(1000));
     }
-    int32_t ErrorNumber(const std::function<void()>& f) {
-        try {
-            f();
-        } catch (const db::Error& e) {
-            return e.number();
-        }
-        return 0;
-    }
+    int32_t ErrorNumber(const std::function<void()>& f) { return testsupport::DbErrorNumber(f); }
     testsupport::TempDir dir_;
 };
 

@@ -9,34 +9,14 @@
 #include <string>
 
 #include "platform/vb/text_file.h"
+#include "tests/support/comma_locale.h"
 #include "tests/platform/vb/vb_test_util.h"
 
 namespace {
 
 using vbtest::ErrorOf;
 
-// Switches LC_NUMERIC to a locale whose decimal symbol is a comma for the test's duration.
-// When the system has none installed, one is compiled into a temporary folder with localedef.
-class CommaLocale : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8"})
-            if (std::setlocale(LC_NUMERIC, name)) return;
-        built_.emplace("locale");
-        std::string cmd = "localedef -i de_DE -f UTF-8 '" + built_->File("de_DE.UTF-8") +
-                          "' >/dev/null 2>&1";
-        if (std::system(cmd.c_str()) == 0) {
-            ::setenv("LOCPATH", built_->path().c_str(), 1);
-            if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8")) return;
-        }
-        GTEST_SKIP() << "no locale with a decimal comma can be made here";
-    }
-    void TearDown() override {
-        std::setlocale(LC_NUMERIC, "C");
-        if (built_) ::unsetenv("LOCPATH");
-    }
-    std::optional<vbtest::TempDir> built_;
-};
+using CommaLocale = testsupport::CommaLocaleTest;
 
 TEST(Regional, TheCLocaleUsesAPoint) {
     std::setlocale(LC_NUMERIC, "C");

@@ -1,0 +1,32 @@
+// The cut points of one field and the store's limit. A field with k cut points, ascending, has
+// k + 1 intervals, each closed below and open above; the wizard keeps them per field in `Cuts`
+// (at most 50) with the interval count in `Intervals`.
+#pragma once
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "platform/vb/runtime_error.h"
+#include "platform/vb/types.h"
+
+namespace trune {
+
+using CutPoints = std::vector<vb::Single>;
+
+inline constexpr int kMaxCuts = 50;
+
+// A double held as a Single, as the runtime converts: beyond the Single range is error 6.
+inline vb::Single ToSingle(double v) {
+    if (std::isfinite(v) && std::fabs(v) > double(std::numeric_limits<vb::Single>::max()))
+        throw vb::RuntimeError::Overflow();
+    return vb::Single(v);
+}
+
+// Adds a cut point; a 51st has no room in the store: error 9, as the store's subscript would.
+inline void StoreCut(CutPoints& cuts, vb::Single c) {
+    if (int(cuts.size()) >= kMaxCuts) throw vb::RuntimeError::SubscriptOutOfRange();
+    cuts.push_back(c);
+}
+
+}  // namespace trune

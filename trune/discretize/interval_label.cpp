@@ -1,0 +1,25 @@
+// IntervalLabel (see interval_label.h).
+#include "trune/discretize/interval_label.h"
+
+#include <optional>
+
+#include "platform/db/value_text.h"
+#include "platform/vb/regional.h"
+#include "trune/discretize/numeric_text.h"
+
+namespace trune {
+
+std::string IntervalLabel(const db::Value& v, const CutPoints& cuts, const ExclusionCodes& codes) {
+    if (cuts.empty()) return "?";
+    const std::optional<double> x = CellNumber(v);
+    if (!x) return v.IsNull() ? "?" : db::ValueText(v);
+    if (codes.IsMissing(*x)) return "?";
+    if (codes.IsAlone(*x)) return vb::RegionalText(*codes.alone);
+    if (*x < double(cuts.front())) return "<" + vb::RegionalText(cuts.front());
+    if (*x >= double(cuts.back())) return ">" + vb::RegionalText(cuts.back());
+    size_t k = 1;
+    while (!(*x < double(cuts[k]))) ++k;
+    return ">" + vb::RegionalText(cuts[k - 1]) + "<" + vb::RegionalText(cuts[k]);
+}
+
+}  // namespace trune
