@@ -7,6 +7,7 @@ packages=(
   libsqlite3-dev sqlite3 libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   unixodbc-dev libsqliteodbc odbc-postgresql postgresql
+  mdbtools-dev libfreexl-dev mdbtools
 )
 
 missing=()

@@ -1,8 +1,9 @@
-// The formats read by importers of our own into an in-memory SQLite database: a folder is the
-// database and each file of the format a table, named by its base name and read the first time
-// a query names it. Jet's "Text;" connect reads delimited text files (.txt, .csv, .tab, .asc),
-// "dBase III;", "dBase IV;", "dBase 5.0;" and the FoxPro connects read .dbf files. Internal to
-// the layer: DBEngine::OpenDatabase routes the connect texts here.
+// The formats read by importers into an in-memory SQLite database. For the folder formats a
+// folder is the database and each file of the format a table, named by its base name and read
+// the first time a query names it: Jet's "Text;" connect reads delimited text files (.txt,
+// .csv, .tab, .asc), "dBase III;", "dBase IV;", "dBase 5.0;" and the FoxPro connects read .dbf
+// files. An Access file (through libmdb) and an Excel workbook (through FreeXL) are each one
+// database of many tables. Internal to the layer: DBEngine::OpenDatabase routes here.
 #pragma once
 
 #include <memory>
@@ -36,5 +37,21 @@ ImportedTable ReadDbfFile(const std::string& path);
 // does not exist.
 std::shared_ptr<Database> OpenTextDatabase(const std::string& folder, const std::string& connect);
 std::shared_ptr<Database> OpenDbaseDatabase(const std::string& folder, const std::string& connect);
+
+// True when the file's first bytes are those of an Access file: "Standard Jet DB" (Access 97 to
+// 2003) or "Standard ACE DB" (2007 and later) at offset 4.
+bool IsAccessFile(const std::string& path);
+// The Access file as a read-only database of its tables (MSys* tables left out of the lists),
+// each read whole on first use with its Jet field types. 3049 naming the file when its catalog
+// cannot be read; 3051 when it is an encrypted Access 2007+ file.
+std::shared_ptr<Database> OpenAccessDatabase(const std::string& file, const std::string& connect);
+
+// The .xls workbook (Excel 2 to 2003: BIFF2-4 sheets, BIFF5 and BIFF8 workbooks) as a read-only
+// database with one table per sheet, named after the sheet: the first row names the fields,
+// the cells below give the types (whole numbers Long, other numbers Double, dates Date, texts
+// Text or Memo beyond 255 characters; a column of mixed kinds is Text) and values, an empty
+// cell is Null. 3024 for a missing file, 3274 naming it when it is not such a workbook, 3051
+// when it is protected by a password, 3170 for an .xlsx workbook.
+std::shared_ptr<Database> OpenExcelDatabase(const std::string& file, const std::string& connect);
 
 }  // namespace db
