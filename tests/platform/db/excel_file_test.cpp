@@ -1,0 +1,97 @@
+// Excel workbooks opened with "Excel 3.0;" to "Excel 8.0;": a table per sheet, the first row
+// naming the fields, types from the cells, empty cells Null; and the files that cannot be
+// read. The workbooks in xls/ are made by xls/make_xls.py (python3-xlwt).
+#include <gtest/gtest.h>
+
+#include "tests/support/db_contract.h"
+
+namespace {
+
+using db::Value;
+using testsupport::RowsOf;
+using Row = std::vector<Value>;
+
+const std::string kXls = BNS_TESTS_DIR "/platform/db/xls/";
+
+std::vector<Row> Query(db::Database& db, const std::string& sql) {
+    return RowsOf(db.OpenRecordset(sql, db::dbOpenSnapshot)->GetRows(1000));
+}
+
+int32_t ErrorNumber(const std::function<void()>& f, std::string* text = nullptr) {
+    try {
+        f();
+    } catch (const db::Error& e) {
+        if (text) *text = e.description();
+        return e.number();
+    }
+    return 0;
+}
+
+TEST(ExcelFile, Excel97WorkbookIsATablePerSheet) {
+    auto db = db::DBEngine::OpenDatabase(kXls + "excel8.xls", false, true, "Excel 8.0;");
+    EXPECT_EQ(db->Connect(), "Excel 8.0;");
+    EXPECT_EQ(db->TableDefNames(), (std::vector<std::string>{"Cars", "Empty", "Price List"}));
+    EXPECT_TRUE(db->QueryDefNames().empty());
+
+    db::TableDef cars = db->TableDefs("cars");
+    std::vector<std::pair<std::string, db::FieldType>> fields;
+    for (const db::Field& f : cars.Fields) fields.emplace_back(f.Name, f.Type);
+    EXPECT_EQ(fields, (std::vector<std::pair<std::string, db::FieldType>>{{"Name", db::dbText},
+                                                                          {"Doors", db::dbLong},
+                                                                          {"Price", db::dbDouble},  // 9800 and 12500.5
+                                                                          {"Bought", db::dbDate},
+                                                                          {"Note", db::dbMemo},     // 300 characters
+                                                                          {"Mixed", db::dbText},    // 1 and "two"
+                                                                          {"F7", db::dbText}}));    // no header
+    const Value null;
+    EXPECT_EQ(Query(*db, "select * from Cars"),
+              (std::vector<Row>{
+                  {Value("Saab 900"), Value(int32_t(3)), Value(12500.5), Value(db::Date{34471}), Value("red"), Value("1"), Value("x")},
+                  {Value("Volvo 240"), Value(int32_t(5)), Value(9800.0), Value(db::Date{32875}), null, Value("two"), null},
+                  {Value("K\u00e4fer"), null, Value(1500.25), null, Value(std::string(300, 'x')), null, null}}));
+    EXPECT_EQ(Query(*db, "select  Count(*) from Cars where Doors = 3"), (std::vector<Row>{{Value(int32_t(1))}}));
+
+    // A sheet name with a blank; a repeated header is made unique; an empty sheet has one field.
+    EXPECT_EQ(Query(*db, "select Item, Item2 from [Price List]"), (std::vector<Row>{{Value("tea"), Value(int32_t(2))}}));
+    EXPECT_EQ(db->TableDefs("Empty").Fields.size(), 1u);
+    EXPECT_TRUE(Query(*db, "select * from [Empty]").empty());
+
+    EXPECT_EQ(ErrorNumber([&] { db->Execute("DELETE FROM Cars"); }), 3027);
+}
+
+TEST(ExcelFile, Excel5WorkbookReads) {
+    auto db = db::DBEngine::OpenDatabase(kXls + "excel5.xls", false, true, "Excel 5.0;");
+    EXPECT_EQ(db->TableDefNames(), std::vector<std::string>{"Towns"});
+    EXPECT_EQ(Query(*db, "select Town, People from Towns"),
+              (std::vector<Row>{{Value("Aarau"), Value(21000.0)}, {Value("Baden"), Value(19500.5)}}));
+}
+
+TEST(ExcelFile, FilesThatCannotBeReadFailNamingThem) {
+    testsupport::TempDir dir;
+    testsupport::WriteFile(dir.Path("notes.xls"), "not a workbook at all, just some text");
+    testsupport::WriteFile(dir.Path("new.xls"), std::string("PK\x03\x04", 4) + "zip");
+    struct Case {
+        std::string file, connect;
+        int32_t number;
+    };
+    const std::vector<Case> cases{
+        {kXls + "protected.xls", "Excel 8.0;", 3051},  // no password can open it here
+        {dir.Path("notes.xls"), "Excel 8.0;", 3274},
+        // Plain Excel 2.1 to 4.0 sheets: FreeXL reads compound-document workbooks only.
+        {kXls + "excel2.xls", "Excel 3.0;", 3274},
+        {kXls + "excel3.xls", "Excel 3.0;", 3274},
+        {kXls + "excel4.xls", "Excel 4.0;", 3274},
+        {dir.Path("new.xls"), "Excel 8.0;", 3170},  // an .xlsx workbook
+        {dir.Path("none.xls"), "Excel 8.0;", 3024},
+    };
+    for (const Case& c : cases) {
+        std::string text;
+        EXPECT_EQ(ErrorNumber([&] { db::DBEngine::OpenDatabase(c.file, false, true, c.connect); }, &text), c.number)
+            << c.file;
+        EXPECT_NE(text.find(c.file), std::string::npos) << text;
+    }
+    EXPECT_EQ(ErrorNumber([&] { db::DBEngine::OpenDatabase(dir.path(), false, true, "Paradox 4.X;"); }), 3170);
+    EXPECT_EQ(ErrorNumber([&] { db::DBEngine::OpenDatabase(kXls + "excel8.xls", false, true, "Excel 12.0 Xml;"); }), 3170);
+}
+
+}  // namespace
