@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "platform/db/column_store.h"
 #include "platform/db/column_types.h"
@@ -36,7 +37,7 @@ std::vector<std::string> MasterNames(Connection& conn, const std::string& types,
     return names;
 }
 
-// The tokens of a SQLite query text: quoted texts and names, words, and single characters.
+// The tokens of a SQLite query text: quoted texts and names, words, operators and marks.
 std::vector<std::string> Tokens(const std::string& sql) {
     std::vector<std::string> out;
     auto wordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || (c & 0x80); };
@@ -60,9 +61,14 @@ std::vector<std::string> Tokens(const std::string& sql) {
             while (j < sql.size() && wordChar(sql[j])) ++j;
             out.push_back(sql.substr(i, j - i));
             i = j;
-        } else {
+        } else if (c == '(' || c == ')' || c == ',' || c == '.' || c == ';') {
             out.emplace_back(1, c);
             ++i;
+        } else {  // an operator, kept whole ("<>", "||")
+            size_t j = i;
+            while (j < sql.size() && std::ispunct(static_cast<unsigned char>(sql[j])) && !std::strchr("(),.;'\"`[_$", sql[j])) ++j;
+            out.push_back(sql.substr(i, std::max(j, i + 1) - i));
+            i = std::max(j, i + 1);
         }
     }
     return out;
