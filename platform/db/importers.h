@@ -32,6 +32,9 @@ ImportedTable ReadDelimitedFile(const std::string& path, bool header, char delim
 // Null. Deleted rows are left out. db::Error 3274 naming the file when it is not such a table.
 ImportedTable ReadDbfFile(const std::string& path);
 
+// Texts of older files (dBase tables, Excel 2.1 to 4.0 sheets), taken as Latin-1, in UTF-8.
+std::string Latin1ToUtf8(const char* p, size_t n);
+
 // The folder's files as a read-only database. The connect text may carry HDR=NO and
 // FMT=Delimited(c), TabDelimited or CSVDelimited for text. db::Error 3044 when the folder
 // does not exist.
@@ -46,11 +49,12 @@ bool IsAccessFile(const std::string& path);
 // cannot be read; 3051 when it is an encrypted Access 2007+ file.
 std::shared_ptr<Database> OpenAccessDatabase(const std::string& file, const std::string& connect);
 
-// The .xls workbook (Excel 2 to 2003: BIFF2-4 sheets, BIFF5 and BIFF8 workbooks) as a read-only
+// The .xls workbook (Excel 2.1 to 2003: BIFF2-4 sheets, BIFF5 and BIFF8 workbooks) as a read-only
 // database with one table per sheet, named after the sheet: the first row names the fields,
 // the cells below give the types (whole numbers Long, other numbers Double, dates Date, texts
 // Text or Memo beyond 255 characters; a column of mixed kinds is Text) and values, an empty
-// cell is Null. 3024 for a missing file, 3274 naming it when it is not such a workbook, 3051
+// cell is Null. A plain sheet file of Excel 2.1 to 4.0 is one table named by the file's base
+// name. 3024 for a missing file, 3274 naming it when it is not such a workbook, 3051
 // when it is protected by a password, 3170 for an .xlsx workbook.
 std::shared_ptr<Database> OpenExcelDatabase(const std::string& file, const std::string& connect);
 

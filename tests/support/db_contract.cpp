@@ -185,6 +185,16 @@ db::Error DbContract::ErrorOf(const std::string& sql) {
     return db::Error(0, "");
 }
 
+int32_t DbErrorNumber(const std::function<void()>& f, std::string* text) {
+    try {
+        f();
+    } catch (const db::Error& e) {
+        if (text) *text = e.description();
+        return e.number();
+    }
+    return 0;
+}
+
 std::vector<std::vector<db::Value>> RowsOf(const vb::Array<db::Value>& block) {
     std::vector<std::vector<db::Value>> rows;
     for (int32_t r = 0; r <= block.UBound(2); ++r) {

@@ -100,15 +100,7 @@ void ExpectTableAsMdbExport(db::Database& db, const std::string& file, const std
                        def.Fields[c].Name + " row " + std::to_string(r));
 }
 
-int32_t ErrorNumber(const std::function<void()>& f, std::string* text = nullptr) {
-    try {
-        f();
-    } catch (const db::Error& e) {
-        if (text) *text = e.description();
-        return e.number();
-    }
-    return 0;
-}
+using testsupport::DbErrorNumber;
 
 TEST(AccessFile, Jet3TablesReadAsMdbExportReadsThem) {
     const std::string file = kFixtures + "nwind.mdb";
@@ -145,14 +137,14 @@ TEST(AccessFile, Jet3TablesReadAsMdbExportReadsThem) {
 
     // Read-only, whatever the caller asked for; a copy out into a SQLite file works.
     auto writable = db::DBEngine::OpenDatabase(file, false, false, "");
-    EXPECT_EQ(ErrorNumber([&] { writable->Execute("DELETE FROM Shippers"); }), 3027);
+    EXPECT_EQ(DbErrorNumber([&] { writable->Execute("DELETE FROM Shippers"); }), 3027);
     testsupport::TempDir dir;
     db::DBEngine::CreateDatabase(dir.Path("out.db"))->Close();
     db->Execute("select * into [Shippers] IN '" + dir.Path("out.db") + "' from [Shippers]");
     auto out = db::DBEngine::OpenDatabase(dir.Path("out.db"));
     EXPECT_EQ(out->OpenRecordset("Shippers", db::dbOpenSnapshot)->GetRows(100),
               db->OpenRecordset("Shippers", db::dbOpenSnapshot)->GetRows(100));
-    EXPECT_EQ(ErrorNumber([&] { db->OpenRecordset("select * from [No Such Table]"); }), 3078);
+    EXPECT_EQ(DbErrorNumber([&] { db->OpenRecordset("select * from [No Such Table]"); }), 3078);
 }
 
 TEST(AccessFile, AceTableWithBlankInItsNameReadsAsMdbExportReadsIt) {
@@ -176,10 +168,10 @@ TEST(AccessFile, UnreadableCatalogIsDamagedAndRepairIsRefused) {
     testsupport::WriteFile(copy, bytes);
 
     std::string text;
-    EXPECT_EQ(ErrorNumber([&] { db::DBEngine::OpenDatabase(copy, false, true, ""); }, &text), 3049);
+    EXPECT_EQ(DbErrorNumber([&] { db::DBEngine::OpenDatabase(copy, false, true, ""); }, &text), 3049);
     EXPECT_NE(text.find(copy), std::string::npos) << text;
     // Read-only here: the repair offer ends in a plain error, not in another 3049.
-    EXPECT_EQ(ErrorNumber([&] { db::DBEngine::RepairDatabase(copy); }, &text), 3027);
+    EXPECT_EQ(DbErrorNumber([&] { db::DBEngine::RepairDatabase(copy); }, &text), 3027);
     EXPECT_NE(text.find(copy), std::string::npos) << text;
     EXPECT_EQ(testsupport::ReadFile(copy), bytes);
 }

@@ -1,6 +1,6 @@
 // Excel workbooks opened with "Excel 3.0;" to "Excel 8.0;": a table per sheet, the first row
-// naming the fields, types from the cells, empty cells Null; and the files that cannot be
-// read. The workbooks in xls/ are made by xls/make_xls.py (python3-xlwt).
+// naming the fields, types from the cells, empty cells Null; plain sheet files of the older
+// versions; and the files that cannot be read. The workbooks in xls/ are made by xls/make_xls.py (python3-xlwt).
 #include <gtest/gtest.h>
 
 #include "tests/support/db_contract.h"
@@ -17,15 +17,7 @@ std::vector<Row> Query(db::Database& db, const std::string& sql) {
     return RowsOf(db.OpenRecordset(sql, db::dbOpenSnapshot)->GetRows(1000));
 }
 
-int32_t ErrorNumber(const std::function<void()>& f, std::string* text = nullptr) {
-    try {
-        f();
-    } catch (const db::Error& e) {
-        if (text) *text = e.description();
-        return e.number();
-    }
-    return 0;
-}
+using testsupport::DbErrorNumber;
 
 TEST(ExcelFile, Excel97WorkbookIsATablePerSheet) {
     auto db = db::DBEngine::OpenDatabase(kXls + "excel8.xls", false, true, "Excel 8.0;");
@@ -56,7 +48,7 @@ TEST(ExcelFile, Excel97WorkbookIsATablePerSheet) {
     EXPECT_EQ(db->TableDefs("Empty").Fields.size(), 1u);
     EXPECT_TRUE(Query(*db, "select * from [Empty]").empty());
 
-    EXPECT_EQ(ErrorNumber([&] { db->Execute("DELETE FROM Cars"); }), 3027);
+    EXPECT_EQ(DbErrorNumber([&] { db->Execute("DELETE FROM Cars"); }), 3027);
 }
 
 TEST(ExcelFile, Excel5WorkbookReads) {
@@ -64,6 +56,29 @@ TEST(ExcelFile, Excel5WorkbookReads) {
     EXPECT_EQ(db->TableDefNames(), std::vector<std::string>{"Towns"});
     EXPECT_EQ(Query(*db, "select Town, People from Towns"),
               (std::vector<Row>{{Value("Aarau"), Value(21000.0)}, {Value("Baden"), Value(19500.5)}}));
+}
+
+// Plain sheet files of Excel 2.1, 3.0 and 4.0: one table named by the file, dates found by
+// their number format, whole numbers as INTEGER or RK records, a blank cell.
+TEST(ExcelFile, PlainSheetsOfExcel2To4Read) {
+    for (const char* name : {"excel2", "excel3", "excel4"}) {
+        SCOPED_TRACE(name);
+        auto db = db::DBEngine::OpenDatabase(kXls + name + ".xls", false, true, "Excel 4.0;");
+        EXPECT_EQ(db->TableDefNames(), std::vector<std::string>{name});
+        db::TableDef sheet = db->TableDefs(name);
+        ASSERT_EQ(sheet.Fields.size(), 3u);
+        EXPECT_EQ(sheet.Fields[1].Type, db::dbDouble);  // 18000 and 43500.5
+        EXPECT_EQ(sheet.Fields[2].Type, db::dbDate);
+        EXPECT_EQ(Query(*db, std::string("select Town, People, Founded from ") + name),
+                  (std::vector<Row>{{Value("Z\u00fcrich"), Value(18000.0), Value(db::Date{36526})},
+                                    {Value("Thun"), Value(43500.5), Value()}}));
+    }
+    // A sheet cut short in the middle of a record.
+    testsupport::TempDir dir;
+    testsupport::WriteFile(dir.Path("cut.xls"), testsupport::ReadFile(kXls + "excel3.xls").substr(0, 150));
+    std::string text;
+    EXPECT_EQ(DbErrorNumber([&] { db::DBEngine::OpenDatabase(dir.Path("cut.xls"), false, true, "Excel 3.0;"); }, &text), 3274);
+    EXPECT_NE(text.find("cut.xls"), std::string::npos) << text;
 }
 
 TEST(ExcelFile, FilesThatCannotBeReadFailNamingThem) {
@@ -77,21 +92,17 @@ TEST(ExcelFile, FilesThatCannotBeReadFailNamingThem) {
     const std::vector<Case> cases{
         {kXls + "protected.xls", "Excel 8.0;", 3051},  // no password can open it here
         {dir.Path("notes.xls"), "Excel 8.0;", 3274},
-        // Plain Excel 2.1 to 4.0 sheets: FreeXL reads compound-document workbooks only.
-        {kXls + "excel2.xls", "Excel 3.0;", 3274},
-        {kXls + "excel3.xls", "Excel 3.0;", 3274},
-        {kXls + "excel4.xls", "Excel 4.0;", 3274},
         {dir.Path("new.xls"), "Excel 8.0;", 3170},  // an .xlsx workbook
         {dir.Path("none.xls"), "Excel 8.0;", 3024},
     };
     for (const Case& c : cases) {
         std::string text;
-        EXPECT_EQ(ErrorNumber([&] { db::DBEngine::OpenDatabase(c.file, false, true, c.connect); }, &text), c.number)
+        EXPECT_EQ(DbErrorNumber([&] { db::DBEngine::OpenDatabase(c.file, false, true, c.connect); }, &text), c.number)
             << c.file;
         EXPECT_NE(text.find(c.file), std::string::npos) << text;
     }
-    EXPECT_EQ(ErrorNumber([&] { db::DBEngine::OpenDatabase(dir.path(), false, true, "Paradox 4.X;"); }), 3170);
-    EXPECT_EQ(ErrorNumber([&] { db::DBEngine::OpenDatabase(kXls + "excel8.xls", false, true, "Excel 12.0 Xml;"); }), 3170);
+    EXPECT_EQ(DbErrorNumber([&] { db::DBEngine::OpenDatabase(dir.path(), false, true, "Paradox 4.X;"); }), 3170);
+    EXPECT_EQ(DbErrorNumber([&] { db::DBEngine::OpenDatabase(kXls + "excel8.xls", false, true, "Excel 12.0 Xml;"); }), 3170);
 }
 
 }  // namespace

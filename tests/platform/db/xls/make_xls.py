@@ -80,27 +80,48 @@ def biff5_workbook():
 
 
 def plain_sheet(version):
-    # One worksheet as a bare BIFF stream (no container), as Excel 2.1 to 4.0 saved it.
-    cells = [(0, 0, "Town"), (0, 1, "People"), (1, 0, "Olten"), (1, 1, 18000.0), (2, 0, "Thun"), (2, 1, 43500.0)]
+    # One worksheet as a bare BIFF stream (no container), as Excel 2.1 to 4.0 saved it: a date
+    # format, whole numbers as INTEGER (2.1) or RK (3.0, 4.0) records, a blank cell.
+    def cell_head(r, c, xf):
+        if version == 2:  # attributes: the format index is in the second byte
+            return struct.pack("<HHBBB", r, c, 0, xf, 0)
+        return struct.pack("<HHH", r, c, xf)
+
+    def label(r, c, v):
+        text = v.encode("latin-1")
+        if version == 2:
+            return record(0x0004, cell_head(r, c, 0) + struct.pack("<B", len(text)) + text)
+        return record(0x0204, cell_head(r, c, 0) + struct.pack("<H", len(text)) + text)
+
+    def whole(r, c, v, xf=0):
+        if version == 2:
+            return record(0x0002, cell_head(r, c, xf) + struct.pack("<H", v))
+        return record(0x027E, cell_head(r, c, xf) + struct.pack("<I", (v << 2) | 2))
+
+    def number(r, c, v, xf=0):
+        return record(0x0003 if version == 2 else 0x0203, cell_head(r, c, xf) + struct.pack("<d", v))
+
+    def blank(r, c):
+        return record(0x0001 if version == 2 else 0x0201, cell_head(r, c, 0))
+
     if version == 2:
         out = record(0x0009, struct.pack("<HH", 0x0002, 0x0010))
-        out += record(0x0000, struct.pack("<HHHH", 0, 3, 0, 2))
+        out += record(0x001E, b"\x07General") + record(0x001E, b"\x06d.m.yy")
+        out += record(0x0000, struct.pack("<HHHH", 0, 3, 0, 3))
     else:
-        bof = 0x0209 if version == 3 else 0x0409
-        out = record(bof, struct.pack("<HHH", 0, 0x0010, 0))
-        out += record(0x0200, struct.pack("<HHHHH", 0, 3, 0, 2, 0))
-    for r, c, v in cells:
-        if isinstance(v, str):
-            text = v.encode("cp1252")
-            if version == 2:
-                out += record(0x0004, struct.pack("<HH3sB", r, c, b"\0\0\0", len(text)) + text)
-            else:
-                out += record(0x0204, struct.pack("<HHHH", r, c, 0, len(text)) + text)
+        out = record(0x0209 if version == 3 else 0x0409, struct.pack("<HHH", 0, 0x0010, 0))
+        date_format = 1 if version == 3 else 164
+        if version == 3:
+            out += record(0x001E, b"\x07General") + record(0x001E, b"\x0Add.mm.yyyy")
+            xf = lambda fmt: record(0x0243, struct.pack("<BB", 0, fmt) + bytes(10))
         else:
-            if version == 2:
-                out += record(0x0003, struct.pack("<HH3sd", r, c, b"\0\0\0", v))
-            else:
-                out += record(0x0203, struct.pack("<HHHd", r, c, 0, v))
+            out += record(0x041E, struct.pack("<HB", 164, 10) + b"dd.mm.yyyy")
+            xf = lambda fmt: record(0x0443, struct.pack("<BB", 0, fmt) + bytes(10))
+        out += xf(0) + xf(date_format)
+        out += record(0x0200, struct.pack("<HHHHH", 0, 3, 0, 3, 0))
+    out += label(0, 0, "Town") + label(0, 1, "People") + label(0, 2, "Founded")
+    out += label(1, 0, "Z\u00fcrich") + whole(1, 1, 18000) + number(1, 2, 36526.0, 1)  # 2000-01-01
+    out += label(2, 0, "Thun") + number(2, 1, 43500.5) + blank(2, 2)
     out += record(0x000A)
     with open(os.path.join(HERE, "excel%d.xls" % version), "wb") as f:
         f.write(out)
