@@ -33,10 +33,7 @@ Outcome LearnAndClassify(std::shared_ptr<db::Database> db, const std::string& di
     const std::vector<std::string> fields{"ShipVia", "EmployeeID", "ShipCountry", "ShipRegion"};
     Outcome o;
     zorvapi::DataEngine e;
-    e.BncClock = [](std::string& time, std::string& date) {
-        time = "12:00:00";
-        date = "01/02/2024";
-    };
+    learning_host::FixBncClock(e);
     Long rows = 5000;
     Integer vlus = 25;
     e.Init(rows, vlus);
