@@ -4,7 +4,6 @@
 // converts them to UTF-8. libmdb reads no query definitions, so an Access file has none here.
 #include <fmt/format.h>
 #include <mdbtools.h>
-#include <sys/stat.h>
 
 #include <cstring>
 #include <fstream>
