@@ -176,4 +176,17 @@ TEST(AccessFile, UnreadableCatalogIsDamagedAndRepairIsRefused) {
     EXPECT_EQ(testsupport::ReadFile(copy), bytes);
 }
 
+// An Access 2007+ file encrypted with a password: its header's encoding key (at 0x3E, under
+// the header's fixed RC4 mask, so a flipped bit there flips the same bit of the key) is set.
+// No password could open it here, so it is not error 3031 that would ask for one.
+TEST(AccessFile, EncryptedAceFileFailsNamingIt) {
+    testsupport::TempDir dir;
+    std::string bytes = testsupport::ReadFile(kFixtures + "ASampleDatabase.accdb");
+    bytes[0x3E] = char(bytes[0x3E] ^ 0x5A);
+    testsupport::WriteFile(dir.Path("locked.accdb"), bytes);
+    std::string text;
+    EXPECT_EQ(DbErrorNumber([&] { db::DBEngine::OpenDatabase(dir.Path("locked.accdb"), false, true, ""); }, &text), 3051);
+    EXPECT_NE(text.find(dir.Path("locked.accdb")), std::string::npos) << text;
+}
+
 }  // namespace
