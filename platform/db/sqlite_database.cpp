@@ -45,6 +45,10 @@ std::vector<std::string> Tokens(const std::string& sql) {
         const char c = sql[i];
         if (std::isspace(static_cast<unsigned char>(c))) {
             ++i;
+        } else if (sql.compare(i, 2, "--") == 0) {  // comments are left out
+            i = std::min(sql.find('\n', i), sql.size());
+        } else if (sql.compare(i, 2, "/*") == 0) {
+            i = std::min(sql.find("*/", i + 2), sql.size() - 2) + 2;
         } else if (c == '\'' || c == '"' || c == '`' || c == '[') {
             // Up to the closing mark; a doubled quote stands for itself.
             const char close = c == '[' ? ']' : c;

@@ -273,7 +273,8 @@ TEST_F(SqliteFile, TablesAndStoredQueriesAreListedApart) {
     for (const char* sql : {"CREATE TABLE Counter (id INTEGER PRIMARY KEY AUTOINCREMENT)",  // adds sqlite_sequence
                             "CREATE VIEW \"Zeta\" AS SELECT X FROM b WHERE X > 1",
                             "CREATE VIEW alpha (V) AS SELECT Y FROM A",
-                            "CREATE VIEW [Ask Rate] AS SELECT X * Rate AS Cost, b.X, b.\"Due Date\" FROM b WHERE 'Rate' <> Rate"})
+                            "CREATE VIEW [Ask Rate] AS SELECT X * Rate AS Cost, -- the rate is asked for\n"
+                            "b.X, b.\"Due Date\" /* and the date */ FROM b WHERE 'Rate' <> Rate"})
         ASSERT_EQ(sqlite3_exec(raw, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
     sqlite3_close(raw);
 
