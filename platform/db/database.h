@@ -118,6 +118,9 @@ constexpr int32_t kQueryTooComplex = 3360;    // "Query is too complex." (nested
 constexpr int32_t kTooManyTransactions = 3003;  // "Could not start transaction; too many transactions already nested."
 constexpr int32_t kNoTransaction = 3034;        // commit or rollback without a transaction begun
 constexpr int32_t kNotSupported = 3251;         // "Operation is not supported for this type of object."
+constexpr int32_t kReadOnly = 3027;           // "Cannot update. Database or object is read-only."
+constexpr int32_t kNotExpectedFormat = 3274;  // "External table is not in the expected format."
+constexpr int32_t kCannotOpenFile = 3051;     // the file cannot be opened (encrypted, no permission)
 }  // namespace errnum
 
 class Field {
@@ -186,6 +189,13 @@ public:
     virtual std::vector<std::string> TableNames() = 0;
     virtual void Close() = 0;
 
+    // The two collections the programs list. TableDefNames: the table definitions in the
+    // collection's order, system objects (SQLite's own tables, an Access file's MSys* tables)
+    // and views left out; QueryDefNames: the stored queries, a SQLite file's views in the order
+    // they were made. The defaults: TableNames() and no stored queries.
+    virtual std::vector<std::string> TableDefNames();
+    virtual std::vector<std::string> QueryDefNames();
+
     // Changes the programs make through the table definitions: a field appended to a table
     // (db::Error 3191 when the table has a field of that name) and a table deleted (3265 when
     // there is none). The defaults send the Jet DDL texts through Execute.
@@ -223,19 +233,26 @@ public:
 // Opening and creating databases.
 class DBEngine {
 public:
-    // A SQLite file for connect "" (or ";PWD=..."; SQLite files have no password): 3024 "Could
-    // not find file '...'." when it is missing, 3343 "Unrecognized database format '...'." when
-    // it is not a SQLite database (an empty file included), 3049 when it is damaged. A connect
-    // text beginning "ODBC" (any case) opens an ODBC source. "Text;..." opens the folder `name`
-    // as a database of delimited text files, "dBase III;", "dBase IV;", "dBase 5.0;" and the
-    // FoxPro connects a folder of .dbf files (both read-only; 3044 for a missing folder); any
-    // other format fails with 3170 "Could not find installable ISAM.".
+    // For connect "" (or ";PWD=..."; no source read here asks for a password) the file is what
+    // its first bytes say: an Access file ("Standard Jet DB"/"Standard ACE DB") is read
+    // read-only into memory, table by table as queries name them (3049 when its catalog cannot
+    // be read, 3051 for an encrypted Access 2007+ file); anything else is a SQLite file: 3024
+    // "Could not find file '...'." when it is missing, 3343 "Unrecognized database format
+    // '...'." when it is not a SQLite database (an empty file included), 3049 when it is
+    // damaged. A connect text beginning "ODBC" (any case) opens an ODBC source. "Text;..."
+    // opens the folder `name` as a database of delimited text files, "dBase III;", "dBase IV;",
+    // "dBase 5.0;" and the FoxPro connects a folder of .dbf files (both read-only; 3044 for a
+    // missing folder); "Excel 3.0;" to "Excel 8.0;" read the .xls workbook `name` read-only, a
+    // table per sheet (3274 when it is not such a workbook, 3051 when it is protected by a
+    // password); any other format, and an .xlsx workbook, fails with 3170 "Could not find
+    // installable ISAM.".
     static std::shared_ptr<Database> OpenDatabase(const std::string& name, bool exclusive = false,
                                                   bool readOnly = false, const std::string& connect = "");
     // A new, empty SQLite file; 3204 "Database already exists." when the file exists.
     static std::shared_ptr<Database> CreateDatabase(const std::string& name);
     // Checks the file's integrity, rebuilds broken indexes and compacts it. Damage to the
-    // tables themselves is not repaired: 3049 and the file is left unchanged.
+    // tables themselves is not repaired: 3049 and the file is left unchanged. An Access file is
+    // only read here and is not repaired: 3027 naming it.
     static void RepairDatabase(const std::string& name);
     static Workspace CreateWorkspace(const std::string& name, const std::string& user, const std::string& password,
                                      int16_t type = dbUseJet);

@@ -1,5 +1,6 @@
 // Opening, creating and repairing databases: the connect text chooses the back end (ODBC
-// sources, imported formats, or a SQLite file for the empty connect and ";PWD=..." texts).
+// sources, imported formats, or for the empty connect and ";PWD=..." texts a file that is an
+// Access file or a SQLite file by its first bytes).
 #include <fmt/format.h>
 
 #include "platform/db/importers.h"
@@ -27,10 +28,13 @@ std::shared_ptr<Database> DBEngine::OpenDatabase(const std::string& name, bool e
     const std::string format = FormatWord(connect);
     if (format == "TEXT") return OpenTextDatabase(name, connect);
     if (format.rfind("DBASE", 0) == 0 || format.rfind("FOXPRO", 0) == 0) return OpenDbaseDatabase(name, connect);
+    if (format == "EXCEL 3.0" || format == "EXCEL 4.0" || format == "EXCEL 5.0" || format == "EXCEL 8.0")
+        return OpenExcelDatabase(name, connect);
     if (!format.empty())
         throw Error(errnum::kNoInstallableIsam,
                     fmt::format("Could not find installable ISAM. The format '{}' cannot be read here.",
                                 vb::Trim(connect.substr(0, connect.find(';')))));
+    if (IsAccessFile(name)) return OpenAccessDatabase(name, connect);
     auto conn = sqlite::OpenConnection(name, readOnly, false);
     if (exclusive) conn->Run("PRAGMA locking_mode = EXCLUSIVE");
     return std::make_shared<sqlite::SqliteDatabase>(std::move(conn), "", readOnly);
@@ -41,6 +45,10 @@ std::shared_ptr<Database> DBEngine::CreateDatabase(const std::string& name) {
 }
 
 void DBEngine::RepairDatabase(const std::string& name) {
+    if (IsAccessFile(name))
+        throw Error(errnum::kReadOnly, fmt::format("Cannot update. Database or object is read-only: '{}' is an Access "
+                                                   "file, which is only read here and cannot be repaired.",
+                                                   name));
     auto conn = sqlite::OpenConnection(name, false, false, /*verify=*/false);
     auto healthy = [&] {
         sqlite3_stmt* raw = nullptr;

@@ -26,6 +26,8 @@ struct DbfField {
 uint32_t U32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
 uint16_t U16(const unsigned char* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
+}  // namespace
+
 std::string Latin1ToUtf8(const char* p, size_t n) {
     std::string out;
     out.reserve(n);
@@ -40,8 +42,6 @@ std::string Latin1ToUtf8(const char* p, size_t n) {
     }
     return out;
 }
-
-}  // namespace
 
 ImportedTable ReadDbfFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

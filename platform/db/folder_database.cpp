@@ -1,7 +1,6 @@
 // A folder of files as a read-only database (Jet's text and dBase connects): each file of the
-// format is a table named by its base name, read by the format's importer into an in-memory
-// SQLite table the first time a query names it and from then on answered like any SQLite
-// table. Nothing is written back; the database can still be the source of a copy into a file.
+// format is a table named by its base name, read by the format's importer the first time a
+// query names it.
 #include <dirent.h>
 #include <fmt/format.h>
 #include <sys/stat.h>
@@ -9,12 +8,8 @@
 #include <algorithm>
 #include <functional>
 #include <map>
-#include <set>
 
-#include "platform/db/column_types.h"
-#include "platform/db/importers.h"
-#include "platform/db/sqlite_backend.h"
-#include "platform/db/transactions.h"
+#include "platform/db/imported_database.h"
 #include "platform/vb/strings.h"
 
 namespace db {
@@ -22,53 +17,25 @@ namespace {
 
 using Importer = std::function<ImportedTable(const std::string& path)>;
 
-class FolderDatabase : public sqlite::SqliteDatabase {
+class FolderDatabase : public ImportedDatabase {
 public:
     FolderDatabase(std::string folder, std::string connect, std::vector<std::string> extensions, Importer importer)
-        : SqliteDatabase(sqlite::OpenConnection(":memory:", false, true), std::move(connect), /*readOnly=*/true),
+        : ImportedDatabase(folder, std::move(connect)),
           folder_(std::move(folder)),
           extensions_(std::move(extensions)),
           importer_(std::move(importer)) {}
 
-    std::string Name() const override { return folder_; }
-
-    std::vector<std::string> TableNames() override {
-        CheckOpen();
-        std::vector<std::string> names;
-        for (const auto& [key, file] : Files()) names.push_back(file.table);
-        return names;
-    }
-
-    // Nothing is written back to the files, so there is nothing a transaction could keep.
-    void BeginTrans() override { throw NoTransactionsHere(folder_, "it is read from files that are never written"); }
-
 protected:
-    void PrepareTable(const std::string& name) override {
-        const std::string key = vb::UCase(name);
-        if (loaded_.count(key)) return;
-        auto files = Files();
-        auto it = files.find(key);
-        if (it == files.end()) return;  // the lookup then reports the missing table
-        Store(it->second.table, importer_(it->second.path));
-        loaded_.insert(key);
-    }
-
-private:
-    struct FileEntry {
-        std::string path;
-        std::string table;
-    };
-
     // The folder's files of the format by upper-cased table name; a second file with the same
     // base name (cars.txt after cars.csv) is the table "base#ext".
-    std::map<std::string, FileEntry> Files() const {
+    std::map<std::string, Source> Sources() const override {
         std::vector<std::string> names;
         if (DIR* dir = ::opendir(folder_.c_str())) {
             while (dirent* e = ::readdir(dir)) names.emplace_back(e->d_name);
             ::closedir(dir);
         }
         std::sort(names.begin(), names.end());
-        std::map<std::string, FileEntry> out;
+        std::map<std::string, Source> out;
         for (const std::string& n : names) {
             size_t dot = n.rfind('.');
             if (dot == std::string::npos || dot == 0) continue;
@@ -79,43 +46,15 @@ private:
             if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
             std::string table = n.substr(0, dot);
             if (out.count(vb::UCase(table))) table += "#" + n.substr(dot + 1);
-            out.emplace(vb::UCase(table), FileEntry{path, table});
+            out.emplace(vb::UCase(table), Source{table, [importer = importer_, path] { return importer(path); }});
         }
         return out;
     }
 
-    void Store(const std::string& table, const ImportedTable& data) {
-        sqlite::Connection& conn = *connection();
-        conn.Run("BEGIN");
-        try {
-            std::string ddl = "CREATE TABLE " + sqlite::QuoteName(table) + " (";
-            std::string marks;
-            for (size_t c = 0; c < data.fields.size(); ++c) {
-                ddl += (c ? ", " : "") + sqlite::QuoteName(data.fields[c].Name) + " " +
-                       DeclaredTypeFor(data.fields[c].Type, data.fields[c].Size);
-                marks += c ? ", ?" : "?";
-            }
-            if (data.fields.empty()) throw Error(3274, fmt::format("External table isn't in the expected format: '{}' has no fields.", table));
-            conn.Run(ddl + ")");
-            sqlite::Statement insert(conn, "INSERT INTO " + sqlite::QuoteName(table) + " VALUES (" + marks + ")");
-            for (const auto& row : data.rows) {
-                for (size_t c = 0; c < data.fields.size(); ++c)
-                    sqlite::BindValue(insert.get(), int(c) + 1, c < row.size() ? row[c] : Value());
-                insert.Step();
-                sqlite3_reset(insert.get());
-            }
-            conn.Run("COMMIT");
-        } catch (...) {
-            conn.Run("ROLLBACK");
-            throw;
-        }
-        SchemaChanged();
-    }
-
+private:
     std::string folder_;
     std::vector<std::string> extensions_;
     Importer importer_;
-    std::set<std::string> loaded_;
 };
 
 void CheckFolder(const std::string& folder) {

@@ -1,8 +1,9 @@
-// The formats read by importers of our own into an in-memory SQLite database: a folder is the
-// database and each file of the format a table, named by its base name and read the first time
-// a query names it. Jet's "Text;" connect reads delimited text files (.txt, .csv, .tab, .asc),
-// "dBase III;", "dBase IV;", "dBase 5.0;" and the FoxPro connects read .dbf files. Internal to
-// the layer: DBEngine::OpenDatabase routes the connect texts here.
+// The formats read by importers into an in-memory SQLite database. For the folder formats a
+// folder is the database and each file of the format a table, named by its base name and read
+// the first time a query names it: Jet's "Text;" connect reads delimited text files (.txt,
+// .csv, .tab, .asc), "dBase III;", "dBase IV;", "dBase 5.0;" and the FoxPro connects read .dbf
+// files. An Access file (through libmdb) and an Excel workbook (through FreeXL) are each one
+// database of many tables. Internal to the layer: DBEngine::OpenDatabase routes here.
 #pragma once
 
 #include <memory>
@@ -31,10 +32,30 @@ ImportedTable ReadDelimitedFile(const std::string& path, bool header, char delim
 // Null. Deleted rows are left out. db::Error 3274 naming the file when it is not such a table.
 ImportedTable ReadDbfFile(const std::string& path);
 
+// Texts of older files (dBase tables, Excel 2.1 to 4.0 sheets), taken as Latin-1, in UTF-8.
+std::string Latin1ToUtf8(const char* p, size_t n);
+
 // The folder's files as a read-only database. The connect text may carry HDR=NO and
 // FMT=Delimited(c), TabDelimited or CSVDelimited for text. db::Error 3044 when the folder
 // does not exist.
 std::shared_ptr<Database> OpenTextDatabase(const std::string& folder, const std::string& connect);
 std::shared_ptr<Database> OpenDbaseDatabase(const std::string& folder, const std::string& connect);
+
+// True when the file's first bytes are those of an Access file: "Standard Jet DB" (Access 97 to
+// 2003) or "Standard ACE DB" (2007 and later) at offset 4.
+bool IsAccessFile(const std::string& path);
+// The Access file as a read-only database of its tables (MSys* tables left out of the lists),
+// each read whole on first use with its Jet field types. 3049 naming the file when its catalog
+// cannot be read; 3051 when it is an encrypted Access 2007+ file.
+std::shared_ptr<Database> OpenAccessDatabase(const std::string& file, const std::string& connect);
+
+// The .xls workbook (Excel 2.1 to 2003: BIFF2-4 sheets, BIFF5 and BIFF8 workbooks) as a read-only
+// database with one table per sheet, named after the sheet: the first row names the fields,
+// the cells below give the types (whole numbers Long, other numbers Double, dates Date, texts
+// Text or Memo beyond 255 characters; a column of mixed kinds is Text) and values, an empty
+// cell is Null. A plain sheet file of Excel 2.1 to 4.0 is one table named by the file's base
+// name. 3024 for a missing file, 3274 naming it when it is not such a workbook, 3051
+// when it is protected by a password, 3170 for an .xlsx workbook.
+std::shared_ptr<Database> OpenExcelDatabase(const std::string& file, const std::string& connect);
 
 }  // namespace db

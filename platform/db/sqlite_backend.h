@@ -145,6 +145,9 @@ public:
     void Execute(const std::string& sql) override;
     TableDef TableDefs(const std::string& table) override;
     std::vector<std::string> TableNames() override;
+    // Tables by name without regard to case; views, in the order they were made.
+    std::vector<std::string> TableDefNames() override;
+    std::vector<std::string> QueryDefNames() override;
     void Close() override;
     void AppendField(const std::string& table, const Field& field) override;
     void DeleteTable(const std::string& table) override;

@@ -4,6 +4,10 @@
 #include <fmt/format.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
 #include "platform/db/column_store.h"
 #include "platform/db/column_types.h"
 #include "platform/db/sql_parser.h"
@@ -23,6 +27,120 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 Error ReadOnlyError() { return Error(3027, "Cannot update. Database or object is read-only."); }
+
+// The names of the catalogue's objects of the types, SQLite's own tables left out.
+std::vector<std::string> MasterNames(Connection& conn, const std::string& types, const std::string& order) {
+    std::vector<std::string> names;
+    Statement s(conn, "SELECT name FROM sqlite_master WHERE type IN (" + types +
+                          ") AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY " + order);
+    while (s.Step()) names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0)));
+    return names;
+}
+
+// The tokens of a SQLite query text: quoted texts and names, words, operators and marks.
+std::vector<std::string> Tokens(const std::string& sql) {
+    std::vector<std::string> out;
+    auto wordChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || (c & 0x80); };
+    for (size_t i = 0; i < sql.size();) {
+        const char c = sql[i];
+        if (std::isspace(static_cast<unsigned char>(c))) {
+            ++i;
+        } else if (sql.compare(i, 2, "--") == 0) {  // comments are left out
+            i = std::min(sql.find('\n', i), sql.size());
+        } else if (sql.compare(i, 2, "/*") == 0) {
+            i = std::min(sql.find("*/", i + 2), sql.size() - 2) + 2;
+        } else if (c == '\'' || c == '"' || c == '`' || c == '[') {
+            // Up to the closing mark; a doubled quote stands for itself.
+            const char close = c == '[' ? ']' : c;
+            size_t j = i + 1;
+            while (j < sql.size()) {
+                if (sql[j] == close && !(close != ']' && j + 1 < sql.size() && sql[j + 1] == close)) break;
+                j += sql[j] == close ? 2 : 1;
+            }
+            j = std::min(j + 1, sql.size());
+            out.push_back(sql.substr(i, j - i));
+            i = j;
+        } else if (wordChar(c)) {
+            size_t j = i;
+            while (j < sql.size() && wordChar(sql[j])) ++j;
+            out.push_back(sql.substr(i, j - i));
+            i = j;
+        } else if (c == '(' || c == ')' || c == ',' || c == '.' || c == ';') {
+            out.emplace_back(1, c);
+            ++i;
+        } else {  // an operator, kept whole ("<>", "||")
+            size_t j = i;
+            while (j < sql.size() && std::ispunct(static_cast<unsigned char>(sql[j])) && !std::strchr("(),.;'\"`[_$", sql[j])) ++j;
+            out.push_back(sql.substr(i, std::max(j, i + 1) - i));
+            i = std::max(j, i + 1);
+        }
+    }
+    return out;
+}
+
+// A name token without its quotes, upper-cased; "" for a quoted text and other tokens.
+std::string NameOf(const std::string& token) {
+    if (token.empty() || token[0] == '\'') return "";
+    if (token[0] == '"' || token[0] == '`' || token[0] == '[') return vb::UCase(token.substr(1, token.size() - 2));
+    return std::isalpha(static_cast<unsigned char>(token[0])) || token[0] == '_' || (token[0] & 0x80) ? vb::UCase(token) : "";
+}
+
+// The query of a view that names a column its tables lack. SQLite keeps such a view and fails
+// when it is used; Jet takes each unknown name for a parameter, so the query is a parameter
+// query: 3061 with the number of unknown names, found by putting Null in place of each one
+// SQLite reports until the query prepares.
+void CheckView(Connection& conn, const std::string& ddl) {
+    std::vector<std::string> tokens = Tokens(ddl);
+    size_t as = 0;
+    for (int depth = 0; as < tokens.size(); ++as) {
+        if (tokens[as] == "(") ++depth;
+        else if (tokens[as] == ")") --depth;
+        else if (depth == 0 && vb::UCase(tokens[as]) == "AS") break;
+    }
+    tokens.erase(tokens.begin(), tokens.begin() + std::min(as + 1, tokens.size()));
+    int unknown = 0;
+    for (int round = 0; round < 100; ++round) {
+        std::string body;
+        for (const std::string& t : tokens) body += t + " ";
+        sqlite3_stmt* raw = nullptr;
+        const int rc = sqlite3_prepare_v2(conn.handle(), ("SELECT * FROM (" + body + ")").c_str(), -1, &raw, nullptr);
+        const std::string message = rc == SQLITE_OK ? "" : sqlite3_errmsg(conn.handle());
+        sqlite3_finalize(raw);
+        const std::string prefix = "no such column: ";
+        if (message.rfind(prefix, 0) != 0) break;
+        ++unknown;
+        // "t.c" or "c": each use of it becomes NULL.
+        std::string name = message.substr(prefix.size());
+        std::string qualifier;
+        if (size_t dot = name.rfind('.'); dot != std::string::npos) {
+            qualifier = vb::UCase(name.substr(0, dot));
+            name = name.substr(dot + 1);
+        }
+        name = vb::UCase(name);
+        std::vector<std::string> next;
+        bool replaced = false;
+        for (size_t i = 0; i < tokens.size(); ++i) {
+            const bool afterDot = i > 0 && tokens[i - 1] == ".";
+            if (qualifier.empty() && !afterDot && NameOf(tokens[i]) == name &&
+                !(i + 1 < tokens.size() && tokens[i + 1] == ".")) {
+                next.push_back("NULL");
+                replaced = true;
+            } else if (!qualifier.empty() && i + 2 < tokens.size() && NameOf(tokens[i]) == qualifier &&
+                       tokens[i + 1] == "." && NameOf(tokens[i + 2]) == name) {
+                next.push_back("NULL");
+                replaced = true;
+                i += 2;
+            } else {
+                next.push_back(tokens[i]);
+            }
+        }
+        if (!replaced) break;
+        tokens = std::move(next);
+    }
+    // Anything else a view cannot do (a table it names is gone) is reported in SQLite's own
+    // words when the view is read.
+    if (unknown > 0) throw Error(errnum::kTooFewParameters, fmt::format("Too few parameters. Expected {}.", unknown));
+}
 
 }  // namespace
 
@@ -97,6 +215,7 @@ const SqliteDatabase::TableEntry& SqliteDatabase::Entry(const std::string& name)
         std::string type = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 1));
         const char* ddl = reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 2));
         entry.hasRowid = type == "table" && vb::UCase(ddl ? ddl : "").find("WITHOUT ROWID") == std::string::npos;
+        if (type == "view") CheckView(*conn_, ddl ? ddl : "");
     }
     {
         Statement s(*conn_, "SELECT name, type FROM pragma_table_info(?1)");
@@ -130,17 +249,21 @@ TableDef SqliteDatabase::TableDefs(const std::string& table) {
     return sql::TableDefOf(table, [this](const std::string& t) { return Table(t); });
 }
 
-std::vector<std::string> SqliteDatabase::StoredTableNames() {
-    std::vector<std::string> names;
-    Statement s(*conn_, "SELECT name FROM sqlite_master WHERE type IN ('table','view') AND name NOT LIKE 'sqlite\\_%' "
-                        "ESCAPE '\\' ORDER BY name COLLATE NOCASE");
-    while (s.Step()) names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0)));
-    return names;
-}
+std::vector<std::string> SqliteDatabase::StoredTableNames() { return MasterNames(*conn_, "'table','view'", "name COLLATE NOCASE"); }
 
 std::vector<std::string> SqliteDatabase::TableNames() {
     CheckOpen();
     return StoredTableNames();
+}
+
+std::vector<std::string> SqliteDatabase::TableDefNames() {
+    CheckOpen();
+    return MasterNames(*conn_, "'table'", "name COLLATE NOCASE");
+}
+
+std::vector<std::string> SqliteDatabase::QueryDefNames() {
+    CheckOpen();
+    return MasterNames(*conn_, "'view'", "rowid");
 }
 
 std::shared_ptr<const QueryPlan> SqliteDatabase::Plan(const std::string& text) {

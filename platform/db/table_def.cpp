@@ -24,4 +24,8 @@ void Database::AppendField(const std::string& table, const Field& field) {
 
 void Database::DeleteTable(const std::string& table) { Execute("DROP TABLE " + sql::QuoteJetName(table)); }
 
+std::vector<std::string> Database::TableDefNames() { return TableNames(); }
+
+std::vector<std::string> Database::QueryDefNames() { return {}; }
+
 }  // namespace db

@@ -6,11 +6,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <set>
 #include <sstream>
 
 #include "platform/db/column_types.h"
-#include "platform/db/importers.h"
+#include "platform/db/imported_database.h"
 #include "platform/vb/strings.h"
 
 namespace db {
@@ -139,14 +138,7 @@ ImportedTable ReadDelimitedFile(const std::string& path, bool header, char delim
         first = 1;
         for (size_t c = 0; c < records[0].size(); ++c) names[c] = records[0][c].text;
     }
-    std::set<std::string> used;
-    for (size_t c = 0; c < width; ++c) {
-        if (names[c].empty()) names[c] = fmt::format("F{}", c + 1);
-        std::string unique = names[c];
-        for (int k = 2; used.count(vb::UCase(unique)); ++k) unique = fmt::format("{}{}", names[c], k);
-        names[c] = unique;
-        used.insert(vb::UCase(unique));
-    }
+    MakeFieldNamesUnique(names);
 
     // Column types from every value: the narrowest type that reads all of them.
     enum Guess { Unknown, Long, Double, Date, Text };

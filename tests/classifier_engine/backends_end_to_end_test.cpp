@@ -152,10 +152,7 @@ Outcome LearnAndClassify(Backend& b, const RunSettings& s, const std::vector<std
     vb::ResetRnd();
     Outcome o;
     zorvapi::DataEngine e;
-    e.BncClock = [](std::string& time, std::string& date) {
-        time = "12:00:00";
-        date = "01/02/2024";
-    };
+    learning_host::FixBncClock(e);
     Long rows = 5000;
     Integer vlus = 10;
     e.Init(rows, vlus);

@@ -77,6 +77,16 @@ inline LearnSettings Settings(Integer BMMode, bool FixedThr, Integer FSM = 2) {
     return s;
 }
 
+// Fixes the time stamp an engine (zorvapi::DataEngine) writes into a classifier file, so two runs
+// write the same file.
+template <typename Engine>
+void FixBncClock(Engine& e) {
+    e.BncClock = [](std::string& time, std::string& date) {
+        time = "12:00:00";
+        date = "01/02/2024";
+    };
+}
+
 // Runs in the table's folder while it lives: ROC scoring and batch classification write their
 // ROC files into the current directory.
 class InFolder {

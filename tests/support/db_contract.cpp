@@ -132,15 +132,6 @@ std::shared_ptr<db::Database> SqliteFileFactory::Create(const std::vector<TableS
     return db::DBEngine::OpenDatabase(path);
 }
 
-int32_t DbErrorNumber(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const db::Error& e) {
-        return e.number();
-    }
-    return 0;
-}
-
 TableSpec ContractTable() {
     using db::Value;
     const Value null;
@@ -192,6 +183,16 @@ db::Error DbContract::ErrorOf(const std::string& sql) {
     }
     ADD_FAILURE() << "no error for: " << sql;
     return db::Error(0, "");
+}
+
+int32_t DbErrorNumber(const std::function<void()>& f, std::string* text) {
+    try {
+        f();
+    } catch (const db::Error& e) {
+        if (text) *text = e.description();
+        return e.number();
+    }
+    return 0;
 }
 
 std::vector<std::vector<db::Value>> RowsOf(const vb::Array<db::Value>& block) {

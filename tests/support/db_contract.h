@@ -103,11 +103,11 @@ protected:
     std::shared_ptr<db::Database> db_;
 };
 
-// The number of the db::Error that f raises, 0 when it raises none.
-int32_t DbErrorNumber(const std::function<void()>& f);
-
 // The result's rows as rows of cells, for comparing with a table written out in the test.
 std::vector<std::vector<db::Value>> RowsOf(const vb::Array<db::Value>& block);
+
+// The number of the db::Error that f raises (0 for none), its text into *text when given.
+int32_t DbErrorNumber(const std::function<void()>& f, std::string* text = nullptr);
 
 }  // namespace testsupport
 

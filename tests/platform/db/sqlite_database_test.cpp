@@ -262,3 +262,36 @@ TEST_F(SqliteFile, DynasetEditsRowByRow) {
 }
 
 }  // namespace
+
+// The programs list table definitions and stored queries apart: tables by name without SQLite's
+// own, views in the order they were made. A view over a column its table lacks is a parameter
+// query: 3061 with the number of unknown names.
+TEST_F(SqliteFile, TablesAndStoredQueriesAreListedApart) {
+    Make({{"b", {{"X", db::dbLong}}, {{Value(int32_t(1))}, {Value(int32_t(2))}}}, {"A", {{"Y", db::dbText}}, {}}});
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(dir_.Path("t.db").c_str(), &raw), SQLITE_OK);
+    for (const char* sql : {"CREATE TABLE Counter (id INTEGER PRIMARY KEY AUTOINCREMENT)",  // adds sqlite_sequence
+                            "CREATE VIEW \"Zeta\" AS SELECT X FROM b WHERE X > 1",
+                            "CREATE VIEW alpha (V) AS SELECT Y FROM A",
+                            "CREATE VIEW [Ask Rate] AS SELECT X * Rate AS Cost, -- the rate is asked for\n"
+                            "b.X, b.\"Due Date\" /* and the date */ FROM b WHERE 'Rate' <> Rate"})
+        ASSERT_EQ(sqlite3_exec(raw, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sql;
+    sqlite3_close(raw);
+
+    auto db = db::DBEngine::OpenDatabase(dir_.Path("t.db"), false, true);
+    EXPECT_EQ(db->TableDefNames(), (std::vector<std::string>{"A", "b", "Counter"}));
+    EXPECT_EQ(db->QueryDefNames(), (std::vector<std::string>{"Zeta", "alpha", "Ask Rate"}));
+    EXPECT_EQ(Query(*db, "Zeta"), (std::vector<Row>{{Value(int32_t(2))}}));
+    EXPECT_EQ(db->TableDefs("alpha").Fields[0].Name, "V");
+
+    for (const auto& open : std::vector<std::function<void()>>{[&] { db->TableDefs("Ask Rate"); },
+                                                               [&] { Query(*db, "select * from [ask rate]"); }}) {
+        try {
+            open();
+            ADD_FAILURE() << "a view over missing columns was read";
+        } catch (const db::Error& e) {
+            EXPECT_EQ(e.number(), 3061);
+            EXPECT_EQ(e.description(), "Too few parameters. Expected 2.");  // Rate and b."Due Date"
+        }
+    }
+}

@@ -1,0 +1,52 @@
+// A read-only database whose tables come from another format: an in-memory SQLite database
+// into which each table of the source is read by its importer the first time a query names it,
+// and which from then on answers like any SQLite table. A folder of text or dBase files, an
+// Access file and an Excel workbook are such databases. Nothing is written back; the database
+// can still be the source of a copy into a file. Internal to the layer.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/db/importers.h"
+#include "platform/db/sqlite_backend.h"
+
+namespace db {
+
+class ImportedDatabase : public sqlite::SqliteDatabase {
+public:
+    ImportedDatabase(std::string name, std::string connect);
+
+    std::string Name() const override { return name_; }
+    // The source's tables by name without regard to case, its system tables left out.
+    std::vector<std::string> TableNames() override;
+    std::vector<std::string> TableDefNames() override { return TableNames(); }
+    std::vector<std::string> QueryDefNames() override { return {}; }
+    // Nothing is written back to the source, so there is nothing a transaction could keep.
+    void BeginTrans() override;
+
+protected:
+    struct Source {
+        std::string table;                  // the name as the lists show it
+        std::function<ImportedTable()> read;
+        bool system = false;                // left out of the lists, still read when named
+    };
+    // The source's tables by upper-cased name, asked for at every listing and first use.
+    virtual std::map<std::string, Source> Sources() const = 0;
+    void PrepareTable(const std::string& name) override;
+
+private:
+    void Store(const std::string& table, const ImportedTable& data);
+
+    std::string name_;
+    std::set<std::string> loaded_;
+};
+
+// The names made unique without regard to case ("Name", "Name2", ...); an empty one is "F" and
+// its position from 1, as Jet names fields without a header.
+void MakeFieldNamesUnique(std::vector<std::string>& names);
+
+}  // namespace db
