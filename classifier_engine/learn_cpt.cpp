@@ -17,14 +17,15 @@
 #include "classifier_engine/data_engine.h"
 #include "classifier_engine/errors.h"
 #include "core/smoothed_estimate.h"
+#include "platform/db/sql_names.h"
 
 namespace zorvapi {
 
 namespace {
 
 // While the driver searches, the tables count only the rows not held out for scoring.
-const char* const kLearnRowsOnly = " WHERE zorv_holdout=no ";
-const char* const kAndLearnRowsOnly = " AND zorv_holdout=no ";
+const std::string kLearnRowsOnly = " WHERE " + db::HoldOutCondition(false) + " ";
+const std::string kAndLearnRowsOnly = " AND " + db::HoldOutCondition(false) + " ";
 
 int32_t Rows(const vb::Array<db::Value>& block) {
     return block.dims() == 2 ? block.UBound(2) + 1 : 0;

@@ -14,6 +14,7 @@
 
 #include "classifier_engine/data_engine.h"
 #include "classifier_engine/errors.h"
+#include "platform/db/sql_names.h"
 
 namespace zorvapi {
 
@@ -491,7 +492,7 @@ void DataEngine::ConstructMN(Single T) {
         NetIdx = k;
         // The same rows the pairwise pass counted for this layer.
         WhereClause = ClassFilter(values, k);
-        if (HoldOutSearch) WhereClause += " And zorv_holdout=no ";
+        if (HoldOutSearch) WhereClause += " And " + db::HoldOutCondition(false) + " ";
         ConstructCandidate(T);
         if (Cancel) return;
     }

@@ -16,7 +16,7 @@
 
 #include "construction_engine/data_set.h"
 #include "construction_engine/errors.h"
-#include "core/field_quoting.h"
+#include "platform/db/sql_names.h"
 #include "platform/vb/regional.h"
 #include "platform/vb/strings.h"
 #include "platform/vb/text_file.h"
@@ -112,9 +112,9 @@ void DataSet::ReadLog(const std::string& path) {
         if (k < 3) throw EngineError(kInvalidLogFile);
         LogMap.ReDim(vb::To(k));
         for (Integer i = 1; i <= k; ++i) {
-            const std::string name = core::BareFieldName(r.ReadItem());
+            const std::string name = db::BareSqlName(r.ReadItem());
             for (Integer j = 1; j <= numfld && LogMap(i) == 0; ++j)
-                if (core::BareFieldName(vb::UCase(FieldNames(j))) == name) LogMap(i) = j;
+                if (db::BareSqlName(vb::UCase(FieldNames(j))) == name) LogMap(i) = j;
         }
         r.ReadItem();
 

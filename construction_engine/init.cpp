@@ -5,7 +5,7 @@
 // from where they stood.
 #include "construction_engine/data_set.h"
 #include "construction_engine/errors.h"
-#include "core/field_quoting.h"
+#include "platform/db/sql_names.h"
 
 namespace vrellapi {
 
@@ -56,7 +56,7 @@ void DataSet::Init(std::shared_ptr<db::Database>& objdb, std::string& strtb, Int
 
         for (Integer i = 1; i <= numfld; ++i) {
             if (FieldNames(i).empty()) throw EngineError(kInvalidFieldName);
-            FieldNames(i) = core::QuoteFieldName(FieldNames(i));
+            FieldNames(i) = db::SqlName(FieldNames(i));
         }
 
         if (!CoversFields(po, numfld)) throw EngineError(kBadPartialOrdering);

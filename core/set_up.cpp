@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/learner.h"
+#include "platform/db/sql_names.h"
 #include "platform/db/value_text.h"
 
 namespace core {
@@ -18,11 +19,12 @@ void Learner::BindTable(const std::shared_ptr<db::Database>& db, const std::stri
     if (cntfld.empty()) {
         CountExpr = " Count(*) ";
     } else {
-        // The bracketed name goes back to the caller, who uses it in its own queries.
-        if (cntfld[0] != '[' && !IsODBC) cntfld = "[" + cntfld + "]";
+        // The name in its SQL form goes back to the caller, who uses it in its own queries. A
+        // file database has always had it in brackets; elsewhere it is quoted like any field.
+        cntfld = IsODBC ? db::SqlName(cntfld) : db::BracketedSqlName(cntfld, db::NameKind::Field);
         CountExpr = " Sum(" + cntfld + ") ";
     }
-    TableName = !table.empty() && table[0] == '[' ? table : "[" + table + "]";
+    TableName = db::BracketedSqlName(table, db::NameKind::Table);
 }
 
 Long Learner::CountTotal(const std::string& where) {

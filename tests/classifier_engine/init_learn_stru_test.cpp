@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "classifier_engine/data_engine.h"
-#include "core/field_quoting.h"
+#include "platform/db/sql_names.h"
 #include "platform/db/value_text.h"
 #include "tests/classifier_engine/learning_host.h"
 #include "tests/support/memory_table.h"
@@ -159,7 +159,7 @@ TEST(InitLearnStru, FieldNameQuoting) {
         {"Count", "[Count]"},
         {"Counter2", "Counter2"},
     };
-    for (const auto& c : cases) EXPECT_EQ(core::QuoteFieldName(c.name), c.expected) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(db::SqlName(c.name), c.expected) << c.name;
 
     // In the set-up, on a file database and on an ODBC source alike; the class query uses the
     // quoted names.
