@@ -140,6 +140,13 @@ ImportedTable ReadDbfFile(const std::string& path) {
                     if (text.size() == 8) {
                         auto serial = ParseStoredDate(text.substr(0, 4) + "-" + text.substr(4, 2) + "-" + text.substr(6, 2));
                         if (serial) v = Value(Date{*serial});
+                        // Blank or zero dates are empty; a month and day that the calendar does
+                        // not have are a damaged cell, not a date of another day.
+                        else if (text.find_first_not_of("0123456789") == std::string::npos &&
+                                 text.substr(4, 2) >= "01" && text.substr(4, 2) <= "12" &&
+                                 text.substr(6, 2) >= "01" && text.substr(6, 2) <= "31")
+                            throw bad(fmt::format("holds '{}' in the date field {}, a day its month does not have",
+                                                  text, f.name));
                     }
                     break;
                 case 'I':

@@ -134,4 +134,28 @@ TEST_F(TextImport, ReadsDbaseTables) {
     }
 }
 
+// A day its month does not have is not a date: in a text file the column stays text, so two
+// texts never become one value; in a dBase date field it is a damaged cell, named as such.
+TEST_F(TextImport, ImpossibleDatesAreNotDates) {
+    Write("days.csv", "Day\n2024-02-30\n2024-03-01\n");
+    auto text = db::DBEngine::OpenDatabase(dir_.path(), false, false, "Text;");
+    EXPECT_EQ(text->TableDefs("days").FieldByName("Day").Type, db::dbText);
+    EXPECT_EQ(Query(*text, "select distinct Day from days"), (std::vector<Row>{{Value("2024-02-30")}, {Value("2024-03-01")}}));
+
+    Write("days.dbf", DbfFile({{"ON", 'D', 8, 0}}, {" 20230431"}));
+    auto dbase = db::DBEngine::OpenDatabase(dir_.path(), false, false, "dBase IV;");
+    try {
+        Query(*dbase, "select * from days");
+        ADD_FAILURE() << "20230431 was read";
+    } catch (const db::Error& e) {
+        EXPECT_EQ(e.number(), 3274);
+        EXPECT_NE(e.description().find("days.dbf"), std::string::npos) << e.description();
+        EXPECT_NE(e.description().find("20230431"), std::string::npos) << e.description();
+    }
+    // Blank and zero dates stay empty.
+    Write("days.dbf", DbfFile({{"ON", 'D', 8, 0}}, {"         ", " 00000000"}));
+    dbase = db::DBEngine::OpenDatabase(dir_.path(), false, false, "dBase IV;");
+    EXPECT_EQ(Query(*dbase, "select * from days"), (std::vector<Row>{{Value()}, {Value()}}));
+}
+
 }  // namespace
