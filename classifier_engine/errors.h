@@ -40,11 +40,19 @@ inline constexpr EngineErrorDef kCPTRowsTooFew{
 inline constexpr EngineErrorDef kTooManyValuesInFile{
     556, "A field has more values than the number specified at the 'advanced system settings'."};
 
+// A classifier learned from no rows has no class values, and its file could not be read back.
+inline constexpr EngineErrorDef kEmptyTable{
+    549,
+    "The table has no rows to learn from (none outside the hold-out rows, where the model "
+    "settings hold rows out), or its frequency field sums to 0 or Null; choose another table or "
+    "frequency field"};
+
 // Every row of the table, in order (for tests and for EngineError(n)).
 inline constexpr EngineErrorDef kErrorTable[] = {
     kTooFewFields,       kInvalidFieldName,   kInvalidLogFile,     kLogPastEnd,
     kBadPartialOrdering, kBadCausesEffects,   kLogRegionalFormat,  kClassTooManyValues,
     kClassMissingValues, kTestFieldMissing,   kCPTRowsTooFew,      kTooManyValuesInFile,
+    kEmptyTable,
 };
 
 // The number a host sees for n: com::objectError(n), or 556 as it is.

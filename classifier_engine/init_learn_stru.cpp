@@ -150,6 +150,7 @@ void DataEngine::InitLearnStru(Integer& numfldArg, vb::Array<std::string>& arrfl
         }
 
         if (NetTotal(0) == 0) NetTotal(0) = CountTotal(where);
+        if (NetTotal(0) <= 0) throw EngineError(kEmptyTable);
 
         if (VluCnt(0, 1, 1) < 1) {
             vb::Array<db::Value> block =

@@ -240,6 +240,9 @@ TEST(Errors, TheTable) {
          "The max number of CPT rows is not large enough, Please increase it at the cover page."},
         {kTooManyValuesInFile, 556,
          "A field has more values than the number specified at the 'advanced system settings'."},
+        {kEmptyTable, base + 549,
+         "The table has no rows to learn from (none outside the hold-out rows, where the model settings hold "
+         "rows out), or its frequency field sums to 0 or Null; choose another table or frequency field"},
     };
     EXPECT_EQ(std::size(kErrorTable), std::size(cases));
     for (const Case& c : cases) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "classifier_engine/data_engine.h"
+#include "classifier_engine/errors.h"
 #include "platform/db/sql_names.h"
 #include "platform/db/value_text.h"
 #include "tests/classifier_engine/learning_host.h"
@@ -119,6 +120,24 @@ TEST(InitLearnStru, ArgumentAndDataErrors) {
     Args a(kFields);
     EXPECT_NO_THROW(ok.Run(a));
     EXPECT_EQ(ok.e.nc, 3);
+
+    // No rows to learn from: an empty table, or only hold-out rows where the settings hold rows
+    // out. Learned on, it would give a classifier file that cannot be read back.
+    std::vector<Row> heldOut = Small(6).rows();
+    for (Row& r : heldOut) r.back() = true;
+    for (const auto& [what, data, fixed] : {std::tuple{"empty", std::vector<Row>{}, true},
+                                            std::tuple{"all held out", heldOut, false}}) {
+        Engine empty(MemoryTable("T", Small().columns(), data));
+        Args args(kFields);
+        args.FixedThr = fixed;
+        try {
+            empty.Run(args);
+            ADD_FAILURE() << what << ": no error";
+        } catch (const com::Error& err) {
+            EXPECT_EQ(err.number(), com::objectError(549)) << what;
+            EXPECT_EQ(err.description(), zorvapi::kEmptyTable.description) << what;
+        }
+    }
 
     // A database error keeps its number and text and takes the engine's source.
     Engine bad(Small());
