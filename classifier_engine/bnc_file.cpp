@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -258,6 +259,15 @@ void DataEngine::ReadBncStru(std::string& FileNM) {
         if (fields < 1 || fields > 32767) Damaged("the FIELDS line holds no field count");
         numfld = vb::CInt(fields);
         const Integer n = numfld;
+        // The structure holds at least (numfld - 1)^2 numbers of two characters ("0,") a layer:
+        // a count the file is too short for is damage, found before anything is sized by it.
+        std::error_code sizeError;
+        const double fileBytes = double(std::filesystem::file_size(FileNM, sizeError));
+        auto needs = [&](double layers) {
+            if (!sizeError && fileBytes < 2.0 * layers * (n - 1) * (n - 1))
+                Damaged("the FIELDS line counts more fields than the file holds");
+        };
+        needs(1);
 
         FieldNames.ReDim(vb::To(n));
         VluLbl.ReDim(vb::To(n), vb::To(MaxVlus));
@@ -275,6 +285,7 @@ void DataEngine::ReadBncStru(std::string& FileNM) {
         nc = FF(1);
         const Integer classes = nc;
         if (classes < 1) Damaged("the class field has no values");
+        needs(IsMultiNet_ ? classes : 1);
 
         Graph.ReDim(vb::To(classes), vb::To(n), vb::To(n));
         Feature.ReDim(vb::To(n));

@@ -255,6 +255,9 @@ TEST(BncFile, ErrorsOfABadFile) {
          replace(kBayesNet, "0.2,0.3,0.5\r\n", "0.2,0.3,0.5,0.1\r\n"), 10, 13, nullptr},
         {"a structure row with a cell too many",
          replace(kBayesNet, "2,0,1\r\n", "2,0,1,0\r\n"), 10, 13, nullptr},
+        // Sized by the count as it stands, the structure alone would take gigabytes.
+        {"a field count the file cannot hold", replace(kBayesNet, "FIELDS:  3 ", "FIELDS:  20000 "), 10, 13,
+         "Type mismatch: the classifier file is damaged (the FIELDS line counts more fields than the file holds)"},
     };
     for (const Case& c : cases) {
         TempDir dir;
