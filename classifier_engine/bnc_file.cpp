@@ -31,6 +31,7 @@
 #include "classifier_engine/data_engine.h"
 #include "classifier_engine/errors.h"
 #include "platform/vb/regional.h"
+#include "platform/vb/replacing_file.h"
 #include "platform/vb/strings.h"
 #include "platform/vb/text_file.h"
 #include "platform/vb/types.h"
@@ -144,7 +145,10 @@ void DataEngine::WriteBnc(std::string& FileNM) {
             return text;
         };
 
-        vb::TextWriter out(FileNM);
+        // Written beside the target and renamed over it when complete, so a failed write
+        // leaves the user's earlier classifier as it was.
+        vb::ReplacingFile file(FileNM);
+        vb::TextWriter out(file.path());
         out.PrintLine("//Created by BN Kalvex " + time + "  " + date);
         out.PrintLine(std::string(IsMultiNet_ ? "MULTI_NET: " : "BAYES_NET: ") + TableName);
         out.Print("FIELDS: ").Print(n).EndLine();
@@ -231,6 +235,7 @@ void DataEngine::WriteBnc(std::string& FileNM) {
             }
         }
         out.Close();
+        file.Commit();
     });
 }
 

@@ -22,6 +22,7 @@
 #include "classifier_engine/errors.h"
 #include "platform/db/sql_names.h"
 #include "platform/vb/regional.h"
+#include "platform/vb/replacing_file.h"
 #include "platform/vb/strings.h"
 #include "platform/vb/text_file.h"
 #include "platform/vb/types.h"
@@ -82,7 +83,9 @@ private:
 }  // namespace
 
 void DataEngine::WriteLog() {
-    vb::TextWriter out(logo);
+    // Replaces an earlier log only when complete: a failed write leaves it as it was.
+    vb::ReplacingFile file(logo);
+    vb::TextWriter out(file.path());
     const Integer n = numfld;
     const Integer limit = MaxVlus + 1;
     out.WriteLine(n);
@@ -118,6 +121,7 @@ void DataEngine::WriteLog() {
                     out.WriteLine(ExactSingle(set.cmi));
                 }
     out.Close();
+    file.Commit();
 }
 
 void DataEngine::ReadLearningLog(const std::string& logi) {

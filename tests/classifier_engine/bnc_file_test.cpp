@@ -10,6 +10,7 @@
 #include "classifier_engine/data_engine.h"
 #include "tests/classifier_engine/learning_host.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/support/full_disk.h"
 #include "tests/support/network_sampler.h"
 
 namespace {
@@ -274,6 +275,31 @@ TEST(BncFile, ErrorsOfABadFile) {
             }
         }
     }
+}
+
+// A write that fails part-way (a full disk) leaves the user's earlier classifier as it was and
+// no temporary file beside it; with room again the file is replaced.
+TEST(BncFile, AFailedWriteLeavesTheEarlierFile) {
+    TempDir dir;
+    WriteFile(dir.Path("in.bnc"), kBayesNet);
+    DataEngine e;
+    Open(e, dir.Path("in.bnc"));
+    FixedClock(e);
+    testsupport::FullDisk disk;
+    std::string target = disk.Path("model.bnc");
+    WriteFile(target, "the user's classifier\r\n");
+    disk.Fill();
+    try {
+        e.WriteBnc(target);
+        ADD_FAILURE() << "the write on a full disk succeeded";
+    } catch (const com::Error& err) {
+        EXPECT_EQ(err.number(), 57) << err.description();
+    }
+    disk.Free();
+    EXPECT_EQ(ReadFile(target), "the user's classifier\r\n");
+    EXPECT_EQ(disk.Files(), std::vector<std::string>{"model.bnc"});
+    e.WriteBnc(target);
+    EXPECT_EQ(ReadFile(target), kBayesNet);
 }
 
 // ---- a learned classifier through the file ----
