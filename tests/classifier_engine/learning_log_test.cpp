@@ -17,6 +17,7 @@
 #include "tests/classifier_engine/learning_host.h"
 #include "tests/support/db_contract.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/support/full_disk.h"
 #include "tests/support/network_sampler.h"
 #include "tests/support/recording_db.h"
 
@@ -142,6 +143,29 @@ TEST(LearningLog, TheNextRunGetsTheStatisticsWithoutCountingThem) {
     Learn(second.e);
     EXPECT_EQ(second.rdb->CountQueries(), 0);
     ExpectSameStatistics(second.e, first.e, "after learning");
+}
+
+// A write that fails part-way (a full disk) leaves the earlier log as it was and no temporary
+// file beside it.
+TEST(LearningLog, AFailedWriteLeavesTheEarlierLog) {
+    TempDir dir;
+    auto file = SampleDatabase(dir);
+    testsupport::FullDisk disk;
+    Args writing(kFields);
+    writing.logo = disk.Path("run.log");
+    WriteFile(writing.logo, "the earlier log\r\n");
+    LearningRun run(file, "T", writing, 2);
+    Learn(run.e);
+    disk.Fill();
+    try {
+        run.e.WriteLog();
+        ADD_FAILURE() << "the write on a full disk succeeded";
+    } catch (const vb::RuntimeError& e) {
+        EXPECT_EQ(e.number(), 57) << e.description();
+    }
+    disk.Free();
+    EXPECT_EQ(ReadFile(writing.logo), "the earlier log\r\n");
+    EXPECT_EQ(disk.Files(), std::vector<std::string>{"run.log"});
 }
 
 TEST(LearningLog, PairsNeverComputedStayNotComputed) {
