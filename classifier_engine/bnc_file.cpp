@@ -145,6 +145,12 @@ void DataEngine::WriteBnc(std::string& FileNM) {
             return text;
         };
 
+        // The reader ends every item and line at a line break: refuse such a text before the
+        // file is touched.
+        if (TableName.find_first_of("\r\n") != std::string::npos)
+            throw EngineError(kLineBreakInFile, "the table name " + TableName);
+        if (const std::string text = FirstTextHolding("\r\n"); !text.empty())
+            throw EngineError(kLineBreakInFile, text);
         // Written beside the target and renamed over it when complete, so a failed write
         // leaves the user's earlier classifier as it was.
         vb::ReplacingFile file(FileNM);

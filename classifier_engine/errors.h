@@ -47,12 +47,22 @@ inline constexpr EngineErrorDef kEmptyTable{
     "settings hold rows out), or its frequency field sums to 0 or Null; choose another table or "
     "frequency field"};
 
+// The classifier file and the learning log are read line by line, so a text holding a line
+// break would end its line early and the file could not be read back. {} names the text.
+inline constexpr EngineErrorDef kLineBreakInLog{
+    547,
+    "The learning log cannot hold the line break in {}; rename it, or run without an output log"};
+inline constexpr EngineErrorDef kLineBreakInFile{
+    548,
+    "The classifier file cannot hold the line break in {}; rename it, or change the value in the "
+    "table and learn again"};
+
 // Every row of the table, in order (for tests and for EngineError(n)).
 inline constexpr EngineErrorDef kErrorTable[] = {
     kTooFewFields,       kInvalidFieldName,   kInvalidLogFile,     kLogPastEnd,
     kBadPartialOrdering, kBadCausesEffects,   kLogRegionalFormat,  kClassTooManyValues,
     kClassMissingValues, kTestFieldMissing,   kCPTRowsTooFew,      kTooManyValuesInFile,
-    kEmptyTable,
+    kEmptyTable,         kLineBreakInLog,     kLineBreakInFile,
 };
 
 // The number a host sees for n: com::objectError(n), or 556 as it is.
@@ -62,6 +72,8 @@ constexpr int32_t EngineErrorNumber(int32_t n) { return n == 556 ? 556 : com::ob
 // EngineErrorDef overload for kLogPastEnd).
 com::Error EngineError(int32_t n);
 com::Error EngineError(const EngineErrorDef& e);
+// The error whose text has "{}", filled with `subject`.
+com::Error EngineError(const EngineErrorDef& e, const std::string& subject);
 
 // A runtime error number that a trapping method turns into one of its own errors.
 struct ErrorMapping {

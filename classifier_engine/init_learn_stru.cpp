@@ -181,6 +181,12 @@ void DataEngine::InitLearnStru(Integer& numfldArg, vb::Array<std::string>& arrfl
             if (RaisePercentDone()) return;
         }
 
+        // The log is written after the search; a text it could not hold is refused now, before
+        // the work that the log would save.
+        if (!logo.empty())
+            if (const std::string text = FirstTextHolding("\r\n"); !text.empty())
+                throw EngineError(kLineBreakInLog, text);
+
         Percent1 = 1;
         FillChiSq(chiTop);
     } catch (...) {

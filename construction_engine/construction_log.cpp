@@ -84,14 +84,9 @@ void DataSet::WriteLog(const std::string& path) {
 }
 
 void DataSet::CheckLogWritable(const std::string& path) {
-    for (Integer i = 1; i <= numfld; ++i) {
-        if (FieldNames(i).find('"') != std::string::npos)
-            throw EngineError(kQuoteInLog, "the field name " + FieldNames(i));
-        if (NumStates(i) == kOverLimit) continue;
-        for (Integer s = 1; s <= NumStates(i); ++s)
-            if (StateLbl(i, s).find('"') != std::string::npos)
-                throw EngineError(kQuoteInLog, "the value " + StateLbl(i, s) + " of the field " + FieldNames(i));
-    }
+    if (const std::string text = FirstTextHolding("\""); !text.empty()) throw EngineError(kQuoteInLog, text);
+    if (const std::string text = FirstTextHolding("\r\n"); !text.empty())
+        throw EngineError(kLineBreakInLog, text);
     // Opened for appending, an existing log keeps its contents (a cancelled run must leave it
     // as it was); a file made only for the test is removed again.
     std::error_code ec;

@@ -54,6 +54,17 @@ void Learner::LoadValueLabels(Integer f) {
     }
 }
 
+std::string Learner::FirstTextHolding(std::string_view chars) const {
+    for (Integer i = 1; i <= numfld; ++i) {
+        if (FieldNames(i).find_first_of(chars) != std::string::npos) return "the field name " + FieldNames(i);
+        if (FF(i) > MaxVlus) continue;
+        for (Integer v = 1; v <= FF(i); ++v)
+            if (VluLbl(i, v).find_first_of(chars) != std::string::npos)
+                return "the value " + VluLbl(i, v) + " of the field " + FieldNames(i);
+    }
+    return "";
+}
+
 void Learner::ResetWorkingMI() {
     const Single notComputed = settings_.notComputed;
     for (Integer i = 1; i <= numfld; ++i) {

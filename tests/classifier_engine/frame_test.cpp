@@ -243,6 +243,11 @@ TEST(Errors, TheTable) {
         {kEmptyTable, base + 549,
          "The table has no rows to learn from (none outside the hold-out rows, where the model settings hold "
          "rows out), or its frequency field sums to 0 or Null; choose another table or frequency field"},
+        {kLineBreakInLog, base + 547,
+         "The learning log cannot hold the line break in {}; rename it, or run without an output log"},
+        {kLineBreakInFile, base + 548,
+         "The classifier file cannot hold the line break in {}; rename it, or change the value in the table and "
+         "learn again"},
     };
     EXPECT_EQ(std::size(kErrorTable), std::size(cases));
     for (const Case& c : cases) {

@@ -5,7 +5,9 @@
 // quoted as it stands, "T] where [Cls]<>[A" would learn the table T through that filter.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -66,17 +68,23 @@ struct Classifier {
     vb::Array<Single> CPTStore;
 };
 
+// Set-up, structure, the graph handed back and the tables; `logi`/`logo` are the learning logs.
 Classifier LearnClassifier(std::shared_ptr<db::Database> db, std::string table, const std::vector<std::string>& fields,
-                           const std::string& weight = "") {
+                           const std::string& weight = "", const std::string& logi = "",
+                           const std::string& logo = "", zorvapi::DataEngine* engine = nullptr) {
     vb::ResetRnd();
     learning_host::InTempDir here;
-    zorvapi::DataEngine e;
+    zorvapi::DataEngine own;
+    zorvapi::DataEngine& e = engine ? *engine : own;
     Long rows = 5000;
     Integer vlus = 10;
     e.Init(rows, vlus);
     std::string cnt = weight;
     e.InitLearn(db, table, cnt);
-    learning_host::SetUpStructure(e, fields, learning_host::Settings(1, true));
+    learning_host::StruArgs args(fields, learning_host::Settings(1, true));
+    args.logi = logi;
+    args.logo = logo;
+    args.Run(e);
     Single threshold = 1;
     e.LearnStru(threshold);
     Classifier out;
@@ -93,14 +101,16 @@ Classifier LearnClassifier(std::shared_ptr<db::Database> db, std::string table, 
 }
 
 vb::Array<Integer> Construct(std::shared_ptr<db::Database> db, std::string table, const std::vector<std::string>& fields,
-                             const std::string& weight = "") {
+                             const std::string& weight = "", std::string logi = "", std::string logo = "",
+                             vrellapi::DataSet* set = nullptr) {
     vb::ResetRnd();
-    vrellapi::DataSet d;
+    vrellapi::DataSet own;
+    vrellapi::DataSet& d = set ? *set : own;
     Integer n = Integer(fields.size());
     vb::Array<std::string> names(vb::To(n - 1));
     for (Integer i = 0; i < n; ++i) names(i) = fields[size_t(i)];
     vb::Array<Integer> po(vb::To(n - 1), vb::To(n - 1)), ce = po, fl = po, rt(vb::To(n - 1)), lf = rt;
-    std::string cnt = weight, logi, logo;
+    std::string cnt = weight;
     bool bord = false;
     d.Init(db, table, n, names, cnt, bord, po, ce, fl, rt, lf, logi, logo);
     Single threshold = 1;
@@ -172,6 +182,72 @@ TEST_P(HostileNames, RefuseNamesThatCannotBeQuoted) {
             EXPECT_NE(text.find(c.named), std::string::npos) << text;
         }
     }
+}
+
+// The classifier file and both learning logs read back names and labels holding quotes,
+// commas and non-ASCII letters as they were written; a text with a line break, which their
+// readers would end early, is refused before the file is touched.
+TEST(FileTexts, RoundTripOrAreRefusedBeforeTheFile) {
+    auto relabel = [](std::vector<testsupport::TableSpec> tables, const std::string& b) {
+        testsupport::TableSpec t = tables[0];
+        const std::vector<std::string> names = {"Cls", "Say \"hi\", you", "Grün", "F3", "F4", kPlainWeight};
+        for (size_t c = 0; c < names.size(); ++c) t.columns[c].name = names[c];
+        for (auto& row : t.rows) {
+            if (row[0].AsText() == "B") row[0] = db::Value(b);
+            if (row[1].AsText() == "X") row[1] = db::Value("5\" pipe, long");
+            if (row[2].AsText() == "P") row[2] = db::Value("grün");
+        }
+        return t;
+    };
+    const std::vector<std::string> fields = {"Cls", "Say \"hi\", you", "Grün", "F3", "F4"};
+    testsupport::TempDir dir;
+    testsupport::CreateSqliteFile(dir.Path("t.db"), {relabel(Tables(), "b, \"zwei\""), [&] {
+                                                         testsupport::TableSpec t = relabel(Tables(), "TWO\r\nLINES");
+                                                         t.name = "Broken";
+                                                         return t;
+                                                     }()});
+    auto db = db::DBEngine::OpenDatabase(dir.Path("t.db"));
+
+    // The classifier: the log gives the next run the same statistics, the file the same model.
+    zorvapi::DataEngine first, second, opened;
+    const Classifier learned = LearnClassifier(db, "T", fields, "", "", dir.Path("run.log"), &first);
+    const Classifier fromLog = LearnClassifier(db, "T", fields, "", dir.Path("run.log"), "", &second);
+    EXPECT_EQ(fromLog.labels.cells(), learned.labels.cells());
+    EXPECT_EQ(fromLog.VluCnt.cells(), learned.VluCnt.cells());
+    EXPECT_EQ(fromLog.CPTStore.cells(), learned.CPTStore.cells());
+    EXPECT_EQ(learned.labels(1, 2), "B, \"ZWEI\"");
+    std::string bnc = dir.Path("model.bnc");
+    first.WriteBnc(bnc);
+    Long rows = 5000;
+    Integer vlus = 10;
+    opened.Init(rows, vlus);
+    opened.ReadBncStru(bnc);
+    opened.ReadBncCPT(bnc);
+    EXPECT_EQ(opened.FieldNames.cells(), first.FieldNames.cells());
+    EXPECT_EQ(opened.VluLbl.cells(), first.VluLbl.cells());
+    EXPECT_EQ(opened.CPTStore.cells(), first.CPTStore.cells());
+
+    // The construction log (quotes it refuses on its own: the table without them).
+    const std::vector<std::string> plainNames = {"Grün", "F3", "F4"};
+    vrellapi::DataSet writing, reading;
+    const vb::Array<Integer> constructed = Construct(db, "T", plainNames, "", "", dir.Path("run.vlog"), &writing);
+    EXPECT_EQ(Construct(db, "T", plainNames, "", dir.Path("run.vlog"), "", &reading).cells(), constructed.cells());
+    EXPECT_EQ(reading.VluLbl.cells(), writing.VluLbl.cells());
+
+    // A class value with a line break.
+    const std::string log = dir.Path("broken.log");
+    auto [number, text] = ErrorOf([&] { LearnClassifier(db, "Broken", fields, "", "", log); });
+    EXPECT_EQ(number, com::objectError(547)) << text;
+    EXPECT_NE(text.find("TWO\r\nLINES of the field Cls"), std::string::npos) << text;
+    zorvapi::DataEngine noLog;
+    LearnClassifier(db, "Broken", fields, "", "", "", &noLog);
+    std::string brokenBnc = dir.Path("broken.bnc");
+    std::tie(number, text) = ErrorOf([&] { noLog.WriteBnc(brokenBnc); });
+    EXPECT_EQ(number, com::objectError(548)) << text;
+    std::tie(number, text) = ErrorOf([&] { Construct(db, "Broken", {"Cls", "F3", "F4"}, "", "", log); });
+    EXPECT_EQ(number, com::objectError(549)) << text;
+    EXPECT_FALSE(std::filesystem::exists(log));
+    EXPECT_FALSE(std::filesystem::exists(brokenBnc));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, HostileNames,
