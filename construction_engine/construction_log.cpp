@@ -18,6 +18,7 @@
 #include "construction_engine/errors.h"
 #include "platform/db/sql_names.h"
 #include "platform/vb/regional.h"
+#include "platform/vb/replacing_file.h"
 #include "platform/vb/strings.h"
 #include "platform/vb/text_file.h"
 
@@ -47,7 +48,9 @@ double ShortestSingle(Single v) { return vb::ParseDouble(fmt::format("{}", v)); 
 }  // namespace
 
 void DataSet::WriteLog(const std::string& path) {
-    vb::TextWriter w(path);
+    // Replaces an earlier log only when complete: a failed write leaves it as it was.
+    vb::ReplacingFile file(path);
+    vb::TextWriter w(file.path());
     const Integer n = numfld;
     w.WriteLine(n);
     for (Integer i = 1; i <= n; ++i) w.Write(vb::UCase(FieldNames(i)));
@@ -81,6 +84,7 @@ void DataSet::WriteLog(const std::string& path) {
         }
     }
     w.Close();
+    file.Commit();
 }
 
 void DataSet::CheckLogWritable(const std::string& path) {

@@ -21,6 +21,7 @@
 #include "platform/db/value_text.h"
 #include "platform/vb/regional.h"
 #include "platform/vb/replacing_file.h"
+#include "platform/vb/text_file.h"
 #include "platform/vb/strings.h"
 
 namespace vrellapi {
@@ -72,14 +73,14 @@ class ReplacingFile {
 public:
     explicit ReplacingFile(const std::string& target) : file_(target) {
         out_.open(file_.path(), std::ios::binary | std::ios::trunc);
-        if (!out_) throw vb::RuntimeError::PathFileAccess();
+        if (!out_) throw vb::FileError(vb::RuntimeError::PathFileAccess(), target);
     }
 
     std::ostream& out() { return out_; }
 
     void Commit() {
         out_.close();
-        if (out_.fail()) throw vb::RuntimeError::DeviceIO();
+        if (out_.fail()) throw vb::FileError(vb::RuntimeError::DeviceIO(), file_.target());
         file_.Commit();
     }
 

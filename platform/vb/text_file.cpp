@@ -31,18 +31,22 @@ std::string FolderOf(const std::string& path) {
 // The runtime's error for a failed open of path, from errno.
 RuntimeError OpenError(const std::string& path, int err, bool forInput) {
     if (err == ENOENT || err == ENOTDIR) {
-        if (!IsFolder(FolderOf(path))) return RuntimeError::PathNotFound();
-        if (forInput) return RuntimeError::FileNotFound();
+        if (!IsFolder(FolderOf(path))) return FileError(RuntimeError::PathNotFound(), path);
+        if (forInput) return FileError(RuntimeError::FileNotFound(), path);
     }
-    return RuntimeError::PathFileAccess();
+    return FileError(RuntimeError::PathFileAccess(), path);
 }
 
 }  // namespace
 
+RuntimeError FileError(const RuntimeError& e, const std::string& path) {
+    return {e.number(), e.description() + ": '" + path + "'"};
+}
+
 // ---- TextWriter ------------------------------------------------------------------------------
 
 TextWriter::TextWriter(const std::string& path) : path_(path) {
-    if (path.empty() || IsFolder(path)) throw RuntimeError::PathFileAccess();
+    if (path.empty() || IsFolder(path)) throw FileError(RuntimeError::PathFileAccess(), path);
     f_ = std::fopen(path.c_str(), "wb");
     if (!f_) throw OpenError(path, errno, /*forInput=*/false);
 }
@@ -60,7 +64,7 @@ void TextWriter::Close() {
     line_.clear();
     if (std::fclose(f_) != 0) failed_ = true;
     f_ = nullptr;
-    if (failed_) throw RuntimeError::DeviceIO();
+    if (failed_) throw FileError(RuntimeError::DeviceIO(), path_);
 }
 
 void TextWriter::Put(std::string_view bytes) {
@@ -125,7 +129,7 @@ void TextWriter::DropListComma() {
 // ---- TextReader ------------------------------------------------------------------------------
 
 TextReader::TextReader(const std::string& path) {
-    if (path.empty() || IsFolder(path)) throw RuntimeError::PathFileAccess();
+    if (path.empty() || IsFolder(path)) throw FileError(RuntimeError::PathFileAccess(), path);
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) throw OpenError(path, errno, /*forInput=*/true);
     char buf[65536];
@@ -133,7 +137,7 @@ TextReader::TextReader(const std::string& path) {
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data_.append(buf, n);
     bool failed = std::ferror(f) != 0;
     std::fclose(f);
-    if (failed) throw RuntimeError::DeviceIO();
+    if (failed) throw FileError(RuntimeError::DeviceIO(), path);
     SkipByteOrderMark();
 }
 

@@ -37,7 +37,9 @@
 // Open errors: a missing file is 53 "File not found" (76 "Path not found" when its folder is
 // missing too); a folder that does not exist when creating is 76; a file that cannot be
 // opened or created otherwise (permissions, a directory, an empty name) is 75 "Path/File access
-// error". A failed write is error 57 "Device I/O error", raised by Close() at the latest.
+// error". A failed write is error 57 "Device I/O error", raised by Close() at the latest. Each of
+// these names the file after the runtime's text ("File not found: '/data/model.bnc'"), so a
+// host can say which file failed.
 #pragma once
 
 #include <concepts>
@@ -50,6 +52,9 @@
 #include "platform/vb/strings.h"
 
 namespace vb {
+
+// The error e with the file's name after its text, as the open and write errors above have it.
+RuntimeError FileError(const RuntimeError& e, const std::string& path);
 
 // The list-style items that are not plain values.
 struct NullItem {};
