@@ -154,7 +154,7 @@ void DataEngine::WriteBnc(std::string& FileNM) {
         // Written beside the target and renamed over it when complete, so a failed write
         // leaves the user's earlier classifier as it was.
         vb::ReplacingFile file(FileNM);
-        vb::TextWriter out(file.path());
+        vb::TextWriter out(file.path(), FileNM);
         out.PrintLine("//Created by BN Kalvex " + time + "  " + date);
         out.PrintLine(std::string(IsMultiNet_ ? "MULTI_NET: " : "BAYES_NET: ") + TableName);
         out.Print("FIELDS: ").Print(n).EndLine();

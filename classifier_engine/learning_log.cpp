@@ -85,7 +85,7 @@ private:
 void DataEngine::WriteLog() {
     // Replaces an earlier log only when complete: a failed write leaves it as it was.
     vb::ReplacingFile file(logo);
-    vb::TextWriter out(file.path());
+    vb::TextWriter out(file.path(), logo);
     const Integer n = numfld;
     const Integer limit = MaxVlus + 1;
     out.WriteLine(n);

@@ -50,7 +50,7 @@ double ShortestSingle(Single v) { return vb::ParseDouble(fmt::format("{}", v)); 
 void DataSet::WriteLog(const std::string& path) {
     // Replaces an earlier log only when complete: a failed write leaves it as it was.
     vb::ReplacingFile file(path);
-    vb::TextWriter w(file.path());
+    vb::TextWriter w(file.path(), path);
     const Integer n = numfld;
     w.WriteLine(n);
     for (Integer i = 1; i <= n; ++i) w.Write(vb::UCase(FieldNames(i)));

@@ -74,19 +74,21 @@ public:
     explicit ReplacingFile(const std::string& target) : file_(target) {
         out_.open(file_.path(), std::ios::binary | std::ios::trunc);
         if (!out_) throw vb::FileError(vb::RuntimeError::PathFileAccess(), target);
+        name_ = target;
     }
 
     std::ostream& out() { return out_; }
 
     void Commit() {
         out_.close();
-        if (out_.fail()) throw vb::FileError(vb::RuntimeError::DeviceIO(), file_.target());
+        if (out_.fail()) throw vb::FileError(vb::RuntimeError::DeviceIO(), name_);
         file_.Commit();
     }
 
 private:
     vb::ReplacingFile file_;
     std::ofstream out_;
+    std::string name_;
 };
 
 // Every grouped value of columns 1..m must be one of its field's labels (Null and "?" the

@@ -29,12 +29,12 @@ std::string FolderOf(const std::string& path) {
 }
 
 // The runtime's error for a failed open of path, from errno.
-RuntimeError OpenError(const std::string& path, int err, bool forInput) {
+RuntimeError OpenError(const std::string& path, int err, bool forInput, const std::string& shown) {
     if (err == ENOENT || err == ENOTDIR) {
-        if (!IsFolder(FolderOf(path))) return FileError(RuntimeError::PathNotFound(), path);
-        if (forInput) return FileError(RuntimeError::FileNotFound(), path);
+        if (!IsFolder(FolderOf(path))) return FileError(RuntimeError::PathNotFound(), shown);
+        if (forInput) return FileError(RuntimeError::FileNotFound(), shown);
     }
-    return FileError(RuntimeError::PathFileAccess(), path);
+    return FileError(RuntimeError::PathFileAccess(), shown);
 }
 
 }  // namespace
@@ -45,10 +45,11 @@ RuntimeError FileError(const RuntimeError& e, const std::string& path) {
 
 // ---- TextWriter ------------------------------------------------------------------------------
 
-TextWriter::TextWriter(const std::string& path) : path_(path) {
-    if (path.empty() || IsFolder(path)) throw FileError(RuntimeError::PathFileAccess(), path);
+TextWriter::TextWriter(const std::string& path, const std::string& shownName)
+    : path_(shownName.empty() ? path : shownName) {
+    if (path.empty() || IsFolder(path)) throw FileError(RuntimeError::PathFileAccess(), path_);
     f_ = std::fopen(path.c_str(), "wb");
-    if (!f_) throw OpenError(path, errno, /*forInput=*/false);
+    if (!f_) throw OpenError(path, errno, /*forInput=*/false, path_);
 }
 
 TextWriter::~TextWriter() {
@@ -131,7 +132,7 @@ void TextWriter::DropListComma() {
 TextReader::TextReader(const std::string& path) {
     if (path.empty() || IsFolder(path)) throw FileError(RuntimeError::PathFileAccess(), path);
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) throw OpenError(path, errno, /*forInput=*/true);
+    if (!f) throw OpenError(path, errno, /*forInput=*/true, path);
     char buf[65536];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data_.append(buf, n);

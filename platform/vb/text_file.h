@@ -70,8 +70,9 @@ concept WholeNumber = std::integral<T> && !std::same_as<T, bool> && !std::same_a
 
 class TextWriter {
 public:
-    // Creates the file or truncates an existing one.
-    explicit TextWriter(const std::string& path);
+    // Creates the file or truncates an existing one. Errors name `shownName` when it is given
+    // (the target that a temporary file will replace), else the path.
+    explicit TextWriter(const std::string& path, const std::string& shownName = "");
     ~TextWriter();  // closes, swallowing errors: call Close() to see them
     TextWriter(const TextWriter&) = delete;
     TextWriter& operator=(const TextWriter&) = delete;
@@ -130,7 +131,7 @@ private:
     void Put(std::string_view bytes);
 
     std::FILE* f_ = nullptr;
-    std::string path_;
+    std::string path_;  // the name errors show
     std::string line_;  // the current line, not yet handed to the file
     bool failed_ = false;
 };

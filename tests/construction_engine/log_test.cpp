@@ -10,6 +10,7 @@
 #include "construction_engine/data_set.h"
 #include "construction_engine/errors.h"
 #include "tests/construction_engine/init_fixture.h"
+#include "tests/support/full_disk.h"
 
 namespace {
 
@@ -80,6 +81,28 @@ TEST(ConstructionLog, WriterGolden) {
     const std::string path = TempPath("golden.log");
     d.WriteLog(path);
     EXPECT_EQ(ReadFile(path), kGolden);
+}
+
+// A write that fails part-way (a full disk) leaves the earlier log as it was and no temporary
+// file beside it.
+TEST(ConstructionLog, AFailedWriteLeavesTheEarlierLog) {
+    InitArgs a({"A", "Unit Price", "C", "D"});
+    DataSet d;
+    a.Run(d, GoldenTable().Database());
+    testsupport::FullDisk disk;
+    const std::string path = disk.Path("run.log");
+    WriteFile(path, "the earlier log\r\n");
+    disk.Fill();
+    try {
+        d.WriteLog(path);
+        ADD_FAILURE() << "the write on a full disk succeeded";
+    } catch (const vb::RuntimeError& e) {
+        EXPECT_EQ(e.number(), 57);
+        EXPECT_EQ(e.description(), "Device I/O error: '" + path + "'");
+    }
+    disk.Free();
+    EXPECT_EQ(ReadFile(path), "the earlier log\r\n");
+    EXPECT_EQ(disk.Files(), std::vector<std::string>{"run.log"});
 }
 
 TEST(ConstructionLog, ReaderMapsFieldsOntoAnotherOrder) {
