@@ -99,6 +99,9 @@ Single DataEngine::ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string
     Cancel = false;
     std::optional<vb::TextWriter> out;
     try {
+        // The ROC files are written after the whole batch: a folder they cannot go to is
+        // reported before it.
+        if (!TmpCls.empty()) CheckRocFilesWritable();
         const std::string table = db::BareSqlName(TestTB);
         std::unique_ptr<db::Recordset> rs = TestDB->OpenRecordset(
             "select * from " + db::BracketedSqlName(table, db::NameKind::Table), db::dbOpenSnapshot);

@@ -91,17 +91,12 @@ void DataSet::CheckLogWritable(const std::string& path) {
     if (const std::string text = FirstTextHolding("\""); !text.empty()) throw EngineError(kQuoteInLog, text);
     if (const std::string text = FirstTextHolding("\r\n"); !text.empty())
         throw EngineError(kLineBreakInLog, text);
-    // Opened for appending, an existing log keeps its contents (a cancelled run must leave it
-    // as it was); a file made only for the test is removed again.
-    std::error_code ec;
-    const bool existed = std::filesystem::exists(path, ec);
-    std::FILE* f = std::fopen(path.c_str(), "a");
-    if (!f || std::filesystem::is_directory(path, ec)) {
-        if (f) std::fclose(f);
+    // An existing log keeps its contents (a cancelled run must leave it as it was).
+    try {
+        vb::CheckWritable(path);
+    } catch (const vb::RuntimeError&) {
         throw EngineError(kLogNotCreatable, path);
     }
-    std::fclose(f);
-    if (!existed) std::filesystem::remove(path, ec);
 }
 
 void DataSet::ReadLog(const std::string& path) {

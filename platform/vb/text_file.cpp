@@ -43,6 +43,17 @@ RuntimeError FileError(const RuntimeError& e, const std::string& path) {
     return {e.number(), e.description() + ": '" + path + "'"};
 }
 
+void CheckWritable(const std::string& path) {
+    if (path.empty() || IsFolder(path)) throw FileError(RuntimeError::PathFileAccess(), path);
+    struct stat st {};
+    const bool existed = ::stat(path.c_str(), &st) == 0;
+    // Opened for appending, an existing file keeps its contents.
+    std::FILE* f = std::fopen(path.c_str(), "ab");
+    if (!f) throw OpenError(path, errno, /*forInput=*/false, path);
+    std::fclose(f);
+    if (!existed) std::remove(path.c_str());
+}
+
 // ---- TextWriter ------------------------------------------------------------------------------
 
 TextWriter::TextWriter(const std::string& path, const std::string& shownName)

@@ -56,6 +56,11 @@ namespace vb {
 // The error e with the file's name after its text, as the open and write errors above have it.
 RuntimeError FileError(const RuntimeError& e, const std::string& path);
 
+// Whether path can be opened for writing, checked before long work whose result would go there:
+// the error TextWriter would raise (75, 76, naming the file), else nothing. An existing file is
+// left as it was; one made for the check is removed again.
+void CheckWritable(const std::string& path);
+
 // The list-style items that are not plain values.
 struct NullItem {};
 inline constexpr NullItem Null{};
