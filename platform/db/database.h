@@ -120,6 +120,7 @@ constexpr int32_t kOdbcCallFailed = 3146;     // "ODBC--call failed."
 constexpr int32_t kTableExists = 3010;        // "Table '...' already exists."
 constexpr int32_t kInvalidSql = 3129;         // "Invalid SQL statement; expected 'DELETE', 'INSERT', ..."
 constexpr int32_t kQueryTooComplex = 3360;    // "Query is too complex." (nested beyond the parser's depth)
+constexpr int32_t kCannotOpenFile = 3051;     // a file that exists but cannot be opened or read
 constexpr int32_t kInvalidName = 3125;        // a table or field name that cannot go into a query
 }  // namespace errnum
 

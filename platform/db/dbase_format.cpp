@@ -45,7 +45,7 @@ std::string Latin1ToUtf8(const char* p, size_t n) {
 
 ImportedTable ReadDbfFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error(errnum::kFileNotFound, fmt::format("Could not find file '{}'.", path));
+    if (!in) FailToRead(path, errno);
     std::stringstream buffer;
     buffer << in.rdbuf();
     const std::string data = buffer.str();
@@ -79,9 +79,13 @@ ImportedTable ReadDbfFile(const std::string& path) {
     if (headerLength + uint64_t(rows) * recordLength > data.size()) throw bad("is shorter than its header says");
 
     ImportedTable table;
-    for (const DbfField& f : fields) {
+    std::vector<std::string> names;
+    for (const DbfField& f : fields) names.push_back(f.name);
+    MakeFieldNamesUnique(names);
+    for (size_t c = 0; c < fields.size(); ++c) {
+        const DbfField& f = fields[c];
         Field out;
-        out.Name = f.name;
+        out.Name = names[c];
         switch (f.type) {
             case 'N':
             case 'F': out.Type = (f.decimals == 0 && f.length <= 9) ? dbLong : dbDouble; break;

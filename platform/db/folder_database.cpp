@@ -45,7 +45,7 @@ protected:
         auto files = Files();
         auto it = files.find(key);
         if (it == files.end()) return;  // the lookup then reports the missing table
-        Store(it->second.table, importer_(it->second.path));
+        Store(it->second.table, it->second.path, importer_(it->second.path));
         loaded_.insert(key);
     }
 
@@ -80,8 +80,24 @@ private:
         return out;
     }
 
-    void Store(const std::string& table, const ImportedTable& data) {
+    // The imported rows as a table of the in-memory database. Its errors name the file: the
+    // user knows the file, not the database it is copied into.
+    void Store(const std::string& table, const std::string& path, const ImportedTable& data) {
         sqlite::Connection& conn = *connection();
+        const int maxColumns = sqlite3_limit(conn.handle(), SQLITE_LIMIT_COLUMN, -1);
+        if (data.fields.size() > size_t(maxColumns))
+            throw Error(3190, fmt::format("Too many fields defined: the file '{}' has {} columns, more than the {} "
+                                          "a table can hold.",
+                                          path, data.fields.size(), maxColumns));
+        try {
+            StoreRows(conn, table, data);
+        } catch (const Error& e) {
+            throw Error(e.number(), fmt::format("The file '{}' cannot be read as a table: {}", path, e.description()));
+        }
+        SchemaChanged();
+    }
+
+    void StoreRows(sqlite::Connection& conn, const std::string& table, const ImportedTable& data) {
         conn.Run("BEGIN");
         try {
             std::string ddl = "CREATE TABLE " + sqlite::QuoteName(table) + " (";
@@ -105,7 +121,6 @@ private:
             conn.Run("ROLLBACK");
             throw;
         }
-        SchemaChanged();
     }
 
     std::string folder_;
