@@ -47,6 +47,12 @@ inline constexpr EngineErrorDef kEmptyTable{
     "settings hold rows out), or its frequency field sums to 0 or Null; choose another table or "
     "frequency field"};
 
+// A value that the set-up did not see cannot be coded into a table.
+inline constexpr EngineErrorDef kTableChanged{
+    546,
+    "The table holds a value that it did not hold when learning was set up; call InitLearnStru "
+    "again"};
+
 // The classifier file and the learning log are read line by line, so a text holding a line
 // break would end its line early and the file could not be read back. {} names the text.
 inline constexpr EngineErrorDef kLineBreakInLog{
@@ -62,7 +68,7 @@ inline constexpr EngineErrorDef kErrorTable[] = {
     kTooFewFields,       kInvalidFieldName,   kInvalidLogFile,     kLogPastEnd,
     kBadPartialOrdering, kBadCausesEffects,   kLogRegionalFormat,  kClassTooManyValues,
     kClassMissingValues, kTestFieldMissing,   kCPTRowsTooFew,      kTooManyValuesInFile,
-    kEmptyTable,         kLineBreakInLog,     kLineBreakInFile,
+    kEmptyTable,         kLineBreakInLog,     kLineBreakInFile,    kTableChanged,
 };
 
 // The number a host sees for n: com::objectError(n), or 556 as it is.

@@ -248,6 +248,8 @@ TEST(Errors, TheTable) {
         {kLineBreakInFile, base + 548,
          "The classifier file cannot hold the line break in {}; rename it, or change the value in the table and "
          "learn again"},
+        {kTableChanged, base + 546,
+         "The table holds a value that it did not hold when learning was set up; call InitLearnStru again"},
     };
     EXPECT_EQ(std::size(kErrorTable), std::size(cases));
     for (const Case& c : cases) {
