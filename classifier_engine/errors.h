@@ -47,6 +47,13 @@ inline constexpr EngineErrorDef kEmptyTable{
     "settings hold rows out), or its frequency field sums to 0 or Null; choose another table or "
     "frequency field"};
 
+// Statistics of a log written on another table, or on this one before it changed, would learn
+// another model. {} names the log and what differs.
+inline constexpr EngineErrorDef kStaleLog{
+    545,
+    "The input log file {} was not written on the table as it is now; run without it, or give "
+    "the log of this table"};
+
 // A value that the set-up did not see cannot be coded into a table.
 inline constexpr EngineErrorDef kTableChanged{
     546,
@@ -69,6 +76,7 @@ inline constexpr EngineErrorDef kErrorTable[] = {
     kBadPartialOrdering, kBadCausesEffects,   kLogRegionalFormat,  kClassTooManyValues,
     kClassMissingValues, kTestFieldMissing,   kCPTRowsTooFew,      kTooManyValuesInFile,
     kEmptyTable,         kLineBreakInLog,     kLineBreakInFile,    kTableChanged,
+    kStaleLog,
 };
 
 // The number a host sees for n: com::objectError(n), or 556 as it is.

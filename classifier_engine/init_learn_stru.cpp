@@ -149,6 +149,9 @@ void DataEngine::InitLearnStru(Integer& numfldArg, vb::Array<std::string>& arrfl
             }
         }
 
+        if (!logi.empty() && NetTotal(0) != 0)
+            if (const std::string why = LogMismatch(NetTotal(0), where); !why.empty())
+                throw EngineError(kStaleLog, logi + " (" + why + ")");
         if (NetTotal(0) == 0) NetTotal(0) = CountTotal(where);
         if (NetTotal(0) <= 0) throw EngineError(kEmptyTable);
 

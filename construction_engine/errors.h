@@ -81,6 +81,12 @@ inline constexpr EngineErrorDef kTableChanged{
     "The table holds values of the field {} that it did not hold when Init read it; create a new "
     "object and call Init again"};
 
+// Statistics of a log written on another table, or on this one before it changed, would give
+// another result. {} names the log and what differs.
+inline constexpr EngineErrorDef kStaleLog{
+    548,
+    "The input log file {} was not written on the table as it is now; run without it, or give "
+    "the log of this table"};
 // The log is read line by line, so a text holding a line break would end its line early.
 inline constexpr EngineErrorDef kLineBreakInLog{
     549,
@@ -94,7 +100,7 @@ inline constexpr EngineErrorDef kErrorTable[] = {
     kRequiredLinkOverLimit, kKnowledgeLoop,   kConstructTwice, kNeedsInit,
     kBadThreshold,    kLogNotCreatable,       kQuoteInLog,
     kTooManyParents,  kParentOverLimit,       kTableTooLarge,  kTableChanged,
-    kLineBreakInLog,
+    kStaleLog,        kLineBreakInLog,
 };
 
 // The engine's error with the table's text; `subject` fills the text's "{}".

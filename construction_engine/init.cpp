@@ -65,7 +65,11 @@ void DataSet::Init(std::shared_ptr<db::Database>& objdb, std::string& strtb, Int
         if (!CoversFields(ce, numfld)) throw EngineError(kBadCausesEffects);
         TakeKnowledge(po, ce, fl, rt, lf);
 
-        if (!logi.empty()) ReadLog(logi);
+        if (!logi.empty()) {
+            ReadLog(logi);
+            if (const std::string why = LogMismatch(TotalRows(), ""); !why.empty())
+                throw EngineError(kStaleLog, logi + " (" + why + ")");
+        }
         if (TotalRows() == 0) TotalRows() = CountTotal("");
         if (TotalRows() <= 0) throw EngineError(kEmptyTable);
         // With a frequency field the total is a sum of weights, which need not bound the number

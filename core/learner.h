@@ -146,6 +146,11 @@ public:
     // the limit: no labels), VluLbl(f, v) := the v-th value's label text, "?" for Null, in the
     // order the query returns them.
     void LoadValueLabels(Integer f);
+    // What makes statistics read from a log another table's, for the error text; "" when
+    // nothing does. Checked: the table's total under the count expression and `where` against
+    // `logTotal`, and that every value of each field labelled from the log (1 <= FF <= MaxVlus)
+    // has its label. One total and one distinct-value query a field; no count query.
+    std::string LogMismatch(Long logTotal, const std::string& where);
     // The first field name or value label that holds one of `chars` (labels of fields within
     // the value limit only: the ones files carry), described for an error text: "the field name
     // X" or "the value V of the field X"; "" when none does.

@@ -54,6 +54,26 @@ void Learner::LoadValueLabels(Integer f) {
     }
 }
 
+std::string Learner::LogMismatch(Long logTotal, const std::string& where) {
+    const Long total = CountTotal(where);
+    if (total != logTotal)
+        return "the table counts " + std::to_string(total) + ", the log " + std::to_string(logTotal);
+    for (Integer f = 1; f <= numfld; ++f) {
+        if (FF(f) < 1 || FF(f) > MaxVlus) continue;
+        vb::Array<db::Value> block =
+            QueryBlock("select distinct " + FieldNames(f) + " from " + TableName, Long(MaxVlus) + 1);
+        const int32_t rows = block.dims() == 2 ? block.UBound(2) - block.LBound(2) + 1 : 0;
+        for (int32_t r = 0; r < rows; ++r) {
+            const db::Value& cell = block(block.LBound(1), block.LBound(2) + r);
+            const std::string label = cell.IsNull() ? "?" : db::LabelText(cell);
+            bool known = false;
+            for (Integer v = 1; v <= FF(f) && !known; ++v) known = VluLbl(f, v) == label;
+            if (!known) return "the field " + FieldNames(f) + " holds the value " + label + ", which the log does not know";
+        }
+    }
+    return "";
+}
+
 std::string Learner::FirstTextHolding(std::string_view chars) const {
     for (Integer i = 1; i <= numfld; ++i) {
         if (FieldNames(i).find_first_of(chars) != std::string::npos) return "the field name " + FieldNames(i);

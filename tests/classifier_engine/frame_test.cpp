@@ -250,6 +250,9 @@ TEST(Errors, TheTable) {
          "learn again"},
         {kTableChanged, base + 546,
          "The table holds a value that it did not hold when learning was set up; call InitLearnStru again"},
+        {kStaleLog, base + 545,
+         "The input log file {} was not written on the table as it is now; run without it, or give the log of "
+         "this table"},
     };
     EXPECT_EQ(std::size(kErrorTable), std::size(cases));
     for (const Case& c : cases) {

@@ -114,8 +114,11 @@ TEST(ConstructionLog, ReaderMapsFieldsOntoAnotherOrder) {
     auto rdb = GoldenTable().Database();
     DataSet d;
     a.Run(d, rdb);
-    EXPECT_EQ(rdb->Texts(), std::vector<std::string>{"select distinct E from [T]"})
-        << "only the field the log lacks is counted; the total comes from the log";
+    EXPECT_EQ(rdb->Texts(), (std::vector<std::string>{"select  Count(*) from [T]", "select distinct D from [T]",
+                                                       "select distinct C from [T]", "select distinct A from [T]",
+                                                       "select distinct E from [T]"}))
+        << "the table is checked against the log's total and labels; only the field the log lacks is "
+           "labelled from the table";
     EXPECT_EQ(d.LogMap.UBound(), 4);
     EXPECT_EQ(std::vector<Integer>({d.LogMap(1), d.LogMap(2), d.LogMap(3), d.LogMap(4)}),
               std::vector<Integer>({4, 2, 3, 1}));
@@ -158,8 +161,11 @@ TEST(ConstructionLog, SetsOfMissingFieldsAreSkippedAndAPairKeepsEighty) {
     WriteFile(path, log);
     InitArgs a({"A", "B", "D"});
     a.logi = path;
+    // The table the log describes: 10 rows, values 1 and 2.
+    const std::vector<db::Value> oneTwo = {db::Value("1"), db::Value("2")};
     ScriptedTable t;
-    for (const char* f : {"A", "B", "D"}) t.values[f] = TextValues(2);
+    t.total = int32_t(10);
+    for (const char* f : {"A", "B", "D"}) t.values[f] = oneTwo;
     DataSet d;
     a.Run(d, t.Database());
     EXPECT_EQ(d.SetCache.Count(0, 1, 2), 0);
@@ -172,7 +178,8 @@ TEST(ConstructionLog, SetsOfMissingFieldsAreSkippedAndAPairKeepsEighty) {
     InitArgs b({"A", "B", "C"});
     b.logi = path;
     ScriptedTable t2;
-    for (const char* f : {"A", "B", "C"}) t2.values[f] = TextValues(2);
+    t2.total = int32_t(10);
+    for (const char* f : {"A", "B", "C"}) t2.values[f] = oneTwo;
     DataSet e;
     b.Run(e, t2.Database());
     ASSERT_EQ(e.SetCache.Count(0, 1, 3), 80);
