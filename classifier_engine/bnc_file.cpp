@@ -63,7 +63,7 @@ std::string TrimRight(const std::string& s) {
 // other values. A cut file is past its end (62), any other is damaged.
 void LineRead(vb::TextReader& in, const std::string& what) {
     if (in.AtLineStart()) return;
-    if (in.AtEnd()) throw vb::RuntimeError::InputPastEnd();
+    if (in.AtEnd()) throw in.PastEnd();
     Damaged(what + " holds more items than it should");
 }
 

@@ -150,7 +150,12 @@ TextReader::TextReader(const std::string& path) {
     bool failed = std::ferror(f) != 0;
     std::fclose(f);
     if (failed) throw FileError(RuntimeError::DeviceIO(), path);
+    path_ = path;
     SkipByteOrderMark();
+}
+
+RuntimeError TextReader::PastEnd() const {
+    return path_.empty() ? RuntimeError::InputPastEnd() : FileError(RuntimeError::InputPastEnd(), path_);
 }
 
 TextReader TextReader::FromText(std::string contents) {
@@ -179,7 +184,7 @@ void TextReader::SkipLineEnd() {
 }
 
 std::string TextReader::ReadItem() {
-    if (AtEnd()) throw RuntimeError::InputPastEnd();
+    if (AtEnd()) throw PastEnd();
     while (pos_ < data_.size() && (data_[pos_] == ' ' || data_[pos_] == '\t')) ++pos_;
     std::string item;
     if (pos_ < data_.size() && data_[pos_] == '"') {
@@ -222,7 +227,7 @@ bool TextReader::ReadBoolean() {
 }
 
 std::string TextReader::LineInput() {
-    if (AtEnd()) throw RuntimeError::InputPastEnd();
+    if (AtEnd()) throw PastEnd();
     size_t start = pos_;
     while (pos_ < data_.size() && !AtLineEnd()) ++pos_;
     std::string line = data_.substr(start, pos_ - start);

@@ -31,8 +31,8 @@
 //  - LineInput ("Line Input #"): the rest of the current line without its line end.
 //  - AtLineStart(): whether the last read ended its line; false at the end of a file whose
 //    last line has no line end.
-//  - Any read at the end of the file is error 62 "Input past end of file". A UTF-8 byte order
-//    mark at the start of the file is skipped.
+//  - Any read at the end of the file is error 62 "Input past end of file", naming the file. A
+//    UTF-8 byte order mark at the start of the file is skipped.
 //
 // Open errors: a missing file is 53 "File not found" (76 "Path not found" when its folder is
 // missing too); a folder that does not exist when creating is 76; a file that cannot be
@@ -163,6 +163,9 @@ public:
     bool ReadBoolean();
     std::string LineInput();
 
+    // Error 62 naming the file, for a reader that finds the file ended too soon.
+    RuntimeError PastEnd() const;
+
     void Close() {
         data_.clear();
         pos_ = start_ = 0;
@@ -175,6 +178,7 @@ private:
     bool AtLineEnd() const;
 
     std::string data_;
+    std::string path_;  // "" for a text held in memory
     size_t pos_ = 0;
     size_t start_ = 0;  // after the byte order mark
 };

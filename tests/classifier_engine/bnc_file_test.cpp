@@ -238,19 +238,19 @@ TEST(BncFile, ErrorsOfABadFile) {
         {"a field with more values than the limit", kBayesNet, 2, 556,
          "A field has more values than the number specified at the 'advanced system settings'."},
         {"no file", "", 10, 53, nullptr},
-        {"no FIELDS line", "BAYES_NET: [T]\r\n", 10, 62, "Input past end of file"},
+        {"no FIELDS line", "BAYES_NET: [T]\r\n", 10, 62, nullptr},
         {"cut before the structure", kBayesNet.substr(0, kBayesNet.find("STRUCTURE")), 10, 62,
-         "Input past end of file"},
+         nullptr},
         {"a matrix cell that is no number", replace(kBayesNet, "2,0,1", "2,x,1"), 10, 13,
          "Type mismatch"},
         {"a table shorter than its configurations",
          replace(kBayesNet, "(6 entries)", "(5 entries)"), 10, 13, nullptr},
         {"cut inside the tables", kBayesNet.substr(0, kBayesNet.size() - 20), 10, 62,
-         "Input past end of file"},
+         nullptr},
         {"tables beyond the store", kBayesNet, 10, 9, "Subscript out of range", 8},
         // 0.6666667 cut to 0.6666 would otherwise be read as the last probability.
         {"cut inside the last number", kBayesNet.substr(0, kBayesNet.size() - 5), 10, 62,
-         "Input past end of file"},
+         nullptr},
         // Read item by item, an extra item would shift every later value of the section.
         {"a table row with an item too many",
          replace(kBayesNet, "0.2,0.3,0.5\r\n", "0.2,0.3,0.5,0.1\r\n"), 10, 13, nullptr},
@@ -272,6 +272,10 @@ TEST(BncFile, ErrorsOfABadFile) {
             EXPECT_EQ(err.source(), "DataEngine Object") << c.what;
             if (c.description) {
                 EXPECT_EQ(err.description(), c.description) << c.what;
+            }
+            if (c.number == 53 || c.number == 62) {
+                EXPECT_NE(err.description().find("'" + dir.Path("in.bnc") + "'"), std::string::npos)
+                    << c.what << ": " << err.description();
             }
         }
     }
