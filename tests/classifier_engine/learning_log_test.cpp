@@ -121,18 +121,25 @@ void ExpectSameStatistics(const DataEngine& got, const DataEngine& want, const s
             }
 }
 
+// A run on the sample table that learned and wrote its log to `log`.
+std::unique_ptr<LearningRun> LoggedRun(const std::shared_ptr<db::Database>& file, const std::string& log) {
+    Args writing(kFields);
+    writing.logo = log;
+    auto run = std::make_unique<LearningRun>(file, "T", writing, 2);
+    Learn(run->e);
+    run->e.WriteLog();
+    return run;
+}
+
 TEST(LearningLog, TheNextRunGetsTheStatisticsWithoutCountingThem) {
     TempDir dir;
     auto file = SampleDatabase(dir);
-    Args writing(kFields);
-    writing.logo = dir.Path("run.log");
-    LearningRun first(file, "T", writing, 2);
-    Learn(first.e);
+    const auto run = LoggedRun(file, dir.Path("run.log"));
+    const LearningRun& first = *run;
     ASSERT_GT(first.e.SetCache.Count(0, 2, 4), 0);
-    first.e.WriteLog();
 
     Args reading(kFields);
-    reading.logi = writing.logo;
+    reading.logi = dir.Path("run.log");
     LearningRun second(file, "T", reading, 2);
     EXPECT_EQ(second.rdb->CountQueries(), 0);
     // The class values, and the total and each labelled field's values (all but E, over the
@@ -151,12 +158,8 @@ TEST(LearningLog, TheNextRunGetsTheStatisticsWithoutCountingThem) {
 // learn another model: it is refused at set-up, naming the log and what differs.
 TEST(LearningLog, ALogOfAChangedTableIsRefused) {
     TempDir dir;
-    auto file = SampleDatabase(dir);
-    Args writing(kFields);
-    writing.logo = dir.Path("run.log");
-    LearningRun first(file, "T", writing, 2);
-    Learn(first.e);
-    first.e.WriteLog();
+    const std::string log = dir.Path("run.log");
+    LoggedRun(SampleDatabase(dir), log);
     struct Case {
         const char* change;
         const char* said;
@@ -172,13 +175,13 @@ TEST(LearningLog, ALogOfAChangedTableIsRefused) {
         auto changed = SampleDatabase(again);
         changed->Execute(c.change);
         Args reading(kFields);
-        reading.logi = writing.logo;
+        reading.logi = log;
         try {
             LearningRun second(changed, "T", reading, 2);
             ADD_FAILURE() << "the log was used";
         } catch (const com::Error& e) {
             EXPECT_EQ(e.number(), com::objectError(545));
-            EXPECT_NE(e.description().find(writing.logo), std::string::npos) << e.description();
+            EXPECT_NE(e.description().find(log), std::string::npos) << e.description();
             EXPECT_NE(e.description().find(c.said), std::string::npos) << e.description();
         }
     }
