@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@
 #include "classifier_engine/data_engine.h"
 #include "classifier_engine/errors.h"
 #include "platform/vb/regional.h"
+#include "platform/vb/replacing_file.h"
 #include "platform/vb/strings.h"
 #include "platform/vb/text_file.h"
 #include "platform/vb/types.h"
@@ -61,7 +63,7 @@ std::string TrimRight(const std::string& s) {
 // other values. A cut file is past its end (62), any other is damaged.
 void LineRead(vb::TextReader& in, const std::string& what) {
     if (in.AtLineStart()) return;
-    if (in.AtEnd()) throw vb::RuntimeError::InputPastEnd();
+    if (in.AtEnd()) throw in.PastEnd();
     Damaged(what + " holds more items than it should");
 }
 
@@ -143,7 +145,16 @@ void DataEngine::WriteBnc(std::string& FileNM) {
             return text;
         };
 
-        vb::TextWriter out(FileNM);
+        // The reader ends every item and line at a line break: refuse such a text before the
+        // file is touched.
+        if (TableName.find_first_of("\r\n") != std::string::npos)
+            throw EngineError(kLineBreakInFile, "the table name " + TableName);
+        if (const std::string text = FirstTextHolding("\r\n"); !text.empty())
+            throw EngineError(kLineBreakInFile, text);
+        // Written beside the target and renamed over it when complete, so a failed write
+        // leaves the user's earlier classifier as it was.
+        vb::ReplacingFile file(FileNM);
+        vb::TextWriter out(file.path(), FileNM);
         out.PrintLine("//Created by BN Kalvex " + time + "  " + date);
         out.PrintLine(std::string(IsMultiNet_ ? "MULTI_NET: " : "BAYES_NET: ") + TableName);
         out.Print("FIELDS: ").Print(n).EndLine();
@@ -230,6 +241,7 @@ void DataEngine::WriteBnc(std::string& FileNM) {
             }
         }
         out.Close();
+        file.Commit();
     });
 }
 
@@ -258,6 +270,15 @@ void DataEngine::ReadBncStru(std::string& FileNM) {
         if (fields < 1 || fields > 32767) Damaged("the FIELDS line holds no field count");
         numfld = vb::CInt(fields);
         const Integer n = numfld;
+        // The structure holds at least (numfld - 1)^2 numbers of two characters ("0,") a layer:
+        // a count the file is too short for is damage, found before anything is sized by it.
+        std::error_code sizeError;
+        const double fileBytes = double(std::filesystem::file_size(FileNM, sizeError));
+        auto needs = [&](double layers) {
+            if (!sizeError && fileBytes < 2.0 * layers * (n - 1) * (n - 1))
+                Damaged("the FIELDS line counts more fields than the file holds");
+        };
+        needs(1);
 
         FieldNames.ReDim(vb::To(n));
         VluLbl.ReDim(vb::To(n), vb::To(MaxVlus));
@@ -275,6 +296,7 @@ void DataEngine::ReadBncStru(std::string& FileNM) {
         nc = FF(1);
         const Integer classes = nc;
         if (classes < 1) Damaged("the class field has no values");
+        needs(IsMultiNet_ ? classes : 1);
 
         Graph.ReDim(vb::To(classes), vb::To(n), vb::To(n));
         Feature.ReDim(vb::To(n));

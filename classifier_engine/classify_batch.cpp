@@ -11,6 +11,7 @@
 
 #include "classifier_engine/data_engine.h"
 #include "classifier_engine/errors.h"
+#include "platform/db/sql_names.h"
 #include "platform/vb/strings.h"
 #include "platform/vb/text_file.h"
 
@@ -18,15 +19,9 @@ namespace zorvapi {
 
 namespace {
 
-std::string WithoutBrackets(const std::string& name) {
-    if (name.size() >= 2 && name.front() == '[' && name.back() == ']')
-        return name.substr(1, name.size() - 2);
-    return name;
-}
-
 // The upper-case name by which a stored field name is looked for among a table's columns.
 std::string ColumnKey(const std::string& storedName) {
-    return vb::UCase(WithoutBrackets(storedName));
+    return vb::UCase(db::BareSqlName(storedName));
 }
 
 // The column names of `select * from table`, in column order. A recordset without rows has no
@@ -104,9 +99,12 @@ Single DataEngine::ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string
     Cancel = false;
     std::optional<vb::TextWriter> out;
     try {
-        const std::string table = WithoutBrackets(TestTB);
-        std::unique_ptr<db::Recordset> rs =
-            TestDB->OpenRecordset("select * from [" + table + "]", db::dbOpenSnapshot);
+        // The ROC files are written after the whole batch: a folder they cannot go to is
+        // reported before it.
+        if (!TmpCls.empty()) CheckRocFilesWritable();
+        const std::string table = db::BareSqlName(TestTB);
+        std::unique_ptr<db::Recordset> rs = TestDB->OpenRecordset(
+            "select * from " + db::BracketedSqlName(table, db::NameKind::Table), db::dbOpenSnapshot);
         Percent2 = 0;
         const std::vector<std::string> columns = ColumnNames(*rs, *TestDB, table);
         const Long N = RecordsetRows(*rs);
@@ -140,7 +138,7 @@ Single DataEngine::ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string
             if (found < 0) throw EngineError(kTestFieldMissing);
             FieldPos(j) = Integer(found);
         }
-        const std::string classColumn = WithoutBrackets(TmpCls);
+        const std::string classColumn = db::BareSqlName(TmpCls);
 
         if (!FileNM.empty()) {
             out.emplace(FileNM);
@@ -221,8 +219,8 @@ Single DataEngine::ClsfyHoldOut(bool multiNet) {
     CaseValues.ReDim(vb::To(numfld));
     FieldPos.ReDim(vb::To(numfld));
     std::unique_ptr<db::Recordset> rs =
-        Db->OpenRecordset("select * from " + TableName + " where zorv_holdout=yes");
-    const std::vector<std::string> columns = ColumnNames(*rs, *Db, WithoutBrackets(TableName));
+        Db->OpenRecordset("select * from " + TableName + " where " + db::HoldOutCondition(true));
+    const std::vector<std::string> columns = ColumnNames(*rs, *Db, db::BareSqlName(TableName));
     Long N = 0;
     if (tmpROC) {
         N = RecordsetRows(*rs);

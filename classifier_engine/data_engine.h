@@ -203,6 +203,9 @@ public:
     vb::Array<Single> ROCIndex;   // (0..nc, 0..nc)
     // The ROC file of the pair (x, y), in the current directory.
     static std::string RocFileName(Integer x, Integer y);
+    // Whether every ROC file of the class values can be written, before the work that writes
+    // them: the file error of the first that cannot (75, 76, naming it).
+    void CheckRocFilesWritable() const;
 
     // ---- classifier file: bnc_file.cpp ----
     // ReadBncStru reads the head and structure (fields, labels, feature subset, cost table,

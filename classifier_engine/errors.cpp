@@ -4,12 +4,18 @@
 
 #include <string>
 
+#include <fmt/format.h>
+
 #include "platform/vb/runtime_error.h"
 
 namespace zorvapi {
 
 com::Error EngineError(const EngineErrorDef& e) {
     return com::Error(EngineErrorNumber(e.n), kSource, e.description);
+}
+
+com::Error EngineError(const EngineErrorDef& e, const std::string& subject) {
+    return com::Error(EngineErrorNumber(e.n), kSource, fmt::format(fmt::runtime(e.description), subject));
 }
 
 com::Error EngineError(int32_t n) {

@@ -40,11 +40,43 @@ inline constexpr EngineErrorDef kCPTRowsTooFew{
 inline constexpr EngineErrorDef kTooManyValuesInFile{
     556, "A field has more values than the number specified at the 'advanced system settings'."};
 
+// A classifier learned from no rows has no class values, and its file could not be read back.
+inline constexpr EngineErrorDef kEmptyTable{
+    549,
+    "The table has no rows to learn from (none outside the hold-out rows, where the model "
+    "settings hold rows out), or its frequency field sums to 0 or Null; choose another table or "
+    "frequency field"};
+
+// Statistics of a log written on another table, or on this one before it changed, would learn
+// another model. {} names the log and what differs.
+inline constexpr EngineErrorDef kStaleLog{
+    545,
+    "The input log file {} was not written on the table as it is now; run without it, or give "
+    "the log of this table"};
+
+// A value that the set-up did not see cannot be coded into a table.
+inline constexpr EngineErrorDef kTableChanged{
+    546,
+    "The table holds a value that it did not hold when learning was set up; call InitLearnStru "
+    "again"};
+
+// The classifier file and the learning log are read line by line, so a text holding a line
+// break would end its line early and the file could not be read back. {} names the text.
+inline constexpr EngineErrorDef kLineBreakInLog{
+    547,
+    "The learning log cannot hold the line break in {}; rename it, or run without an output log"};
+inline constexpr EngineErrorDef kLineBreakInFile{
+    548,
+    "The classifier file cannot hold the line break in {}; rename it, or change the value in the "
+    "table and learn again"};
+
 // Every row of the table, in order (for tests and for EngineError(n)).
 inline constexpr EngineErrorDef kErrorTable[] = {
     kTooFewFields,       kInvalidFieldName,   kInvalidLogFile,     kLogPastEnd,
     kBadPartialOrdering, kBadCausesEffects,   kLogRegionalFormat,  kClassTooManyValues,
     kClassMissingValues, kTestFieldMissing,   kCPTRowsTooFew,      kTooManyValuesInFile,
+    kEmptyTable,         kLineBreakInLog,     kLineBreakInFile,    kTableChanged,
+    kStaleLog,
 };
 
 // The number a host sees for n: com::objectError(n), or 556 as it is.
@@ -54,6 +86,8 @@ constexpr int32_t EngineErrorNumber(int32_t n) { return n == 556 ? 556 : com::ob
 // EngineErrorDef overload for kLogPastEnd).
 com::Error EngineError(int32_t n);
 com::Error EngineError(const EngineErrorDef& e);
+// The error whose text has "{}", filled with `subject`.
+com::Error EngineError(const EngineErrorDef& e, const std::string& subject);
 
 // A runtime error number that a trapping method turns into one of its own errors.
 struct ErrorMapping {

@@ -9,7 +9,7 @@
 #include "classifier_engine/data_engine.h"
 #include "classifier_engine/errors.h"
 #include "core/count_arithmetic.h"
-#include "core/field_quoting.h"
+#include "platform/db/sql_names.h"
 #include "platform/db/value_text.h"
 
 namespace zorvapi {
@@ -54,10 +54,9 @@ void DataEngine::InitLearnStru(Integer& numfldArg, vb::Array<std::string>& arrfl
         // in a name never changes the query.
         for (Integer i = 1; i <= n; ++i) {
             if (FieldNames(i).empty()) throw EngineError(kInvalidFieldName);
-            FieldNames(i) = core::QuoteFieldName(FieldNames(i));
+            FieldNames(i) = db::SqlName(FieldNames(i));
         }
-        if (TableName.empty() || TableName[0] != '[')
-            TableName = IsODBC ? core::QuoteFieldName(TableName) : "[" + TableName + "]";
+        TableName = db::BracketedSqlName(TableName, db::NameKind::Table);
 
         // Class values over all rows, hold-out rows included, so every layer has its label.
         const vb::Array<db::Value> classes = QueryBlock(
@@ -139,7 +138,7 @@ void DataEngine::InitLearnStru(Integer& numfldArg, vb::Array<std::string>& arrfl
         // Exactly the settings under which learning scores candidates on the hold-out rows: the
         // set-up statistics then describe the learning rows only.
         LearnRowsOnly = (BMMode == 2 && FSM != 2) || BMMode == 3 || !FixedThr;
-        const std::string where = LearnRowsOnly ? " WHERE zorv_holdout=no " : "";
+        const std::string where = LearnRowsOnly ? " WHERE " + db::HoldOutCondition(false) + " " : "";
 
         if (!logi.empty()) {
             // Only the log's own failures are read as a bad or foreign-format log.
@@ -150,7 +149,11 @@ void DataEngine::InitLearnStru(Integer& numfldArg, vb::Array<std::string>& arrfl
             }
         }
 
+        if (!logi.empty() && NetTotal(0) != 0)
+            if (const std::string why = LogMismatch(NetTotal(0), where); !why.empty())
+                throw EngineError(kStaleLog, logi + " (" + why + ")");
         if (NetTotal(0) == 0) NetTotal(0) = CountTotal(where);
+        if (NetTotal(0) <= 0) throw EngineError(kEmptyTable);
 
         if (VluCnt(0, 1, 1) < 1) {
             vb::Array<db::Value> block =
@@ -180,6 +183,12 @@ void DataEngine::InitLearnStru(Integer& numfldArg, vb::Array<std::string>& arrfl
             Percent1 = Single(double(Percent2) * 0.01);
             if (RaisePercentDone()) return;
         }
+
+        // The log is written after the search; a text it could not hold is refused now, before
+        // the work that the log would save.
+        if (!logo.empty())
+            if (const std::string text = FirstTextHolding("\r\n"); !text.empty())
+                throw EngineError(kLineBreakInLog, text);
 
         Percent1 = 1;
         FillChiSq(chiTop);

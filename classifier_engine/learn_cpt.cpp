@@ -17,14 +17,15 @@
 #include "classifier_engine/data_engine.h"
 #include "classifier_engine/errors.h"
 #include "core/smoothed_estimate.h"
+#include "platform/db/sql_names.h"
 
 namespace zorvapi {
 
 namespace {
 
 // While the driver searches, the tables count only the rows not held out for scoring.
-const char* const kLearnRowsOnly = " WHERE zorv_holdout=no ";
-const char* const kAndLearnRowsOnly = " AND zorv_holdout=no ";
+const std::string kLearnRowsOnly = " WHERE " + db::HoldOutCondition(false) + " ";
+const std::string kAndLearnRowsOnly = " AND " + db::HoldOutCondition(false) + " ";
 
 int32_t Rows(const vb::Array<db::Value>& block) {
     return block.dims() == 2 ? block.UBound(2) + 1 : 0;
@@ -36,13 +37,12 @@ double CountOf(const vb::Array<db::Value>& block, int32_t r) {
     return c.IsNull() ? 0.0 : c.ToDouble();
 }
 
-// The value index CodeRows wrote into column `col`. A cell no label matched, or an index beyond
-// the field's values, cannot address the store: the runtime's subscript error, which the
-// learners report as a store too small for the tables.
+// The value index CodeRows wrote into column `col`. A cell no label matched holds a value the
+// set-up did not see: the table changed since.
 Integer IndexOf(const vb::Array<db::Value>& block, int col, int32_t r, Integer ff) {
     const db::Value& v = block(col, r);
     if (v.kind() != db::Value::Kind::Integer || v.AsInteger() < 1 || v.AsInteger() > ff)
-        throw vb::RuntimeError::SubscriptOutOfRange();
+        throw EngineError(kTableChanged);
     return v.AsInteger();
 }
 
@@ -124,7 +124,8 @@ Long DataEngine::CountTable(Integer i, vb::Array<Integer>& list, Integer np,
     const Long offset = nextRow_;
     if (np == 0) {
         // One row: the field's own counts.
-        if (offset + 1 > CPTStore.UBound(1)) throw vb::RuntimeError::SubscriptOutOfRange();
+        if (FF(i) > MaxVlus) throw EngineError(kTooManyValuesInFile);
+        if (offset + 1 > CPTStore.UBound(1)) throw EngineError(kCPTRowsTooFew);
         vb::Array<db::Value> block = QueryBlock("select " + CountExpr + "," + FieldNames(i) +
                                                     " from " + TableName + where + " group by " +
                                                     FieldNames(i),
@@ -137,9 +138,12 @@ Long DataEngine::CountTable(Integer i, vb::Array<Integer>& list, Integer np,
         return 1;
     }
     // The configurations must fit into the store before anything is counted.
+    // A field over the value limit has no labels to code its cells by.
+    for (Integer m = 1; m <= np; ++m)
+        if (FF(list(m)) > MaxVlus) throw EngineError(kTooManyValuesInFile);
+    if (FF(i) > MaxVlus) throw EngineError(kTooManyValuesInFile);
     const int64_t configs = Configurations(list, np);
-    if (int64_t(offset) + configs > CPTStore.UBound(1) || FF(i) > CPTStore.UBound(2))
-        throw vb::RuntimeError::SubscriptOutOfRange();
+    if (int64_t(offset) + configs > CPTStore.UBound(1)) throw EngineError(kCPTRowsTooFew);
     list(np + 1) = i;  // a list without room for the field fails here, before the query
 
     std::string parents;
@@ -259,7 +263,7 @@ bool DataEngine::LearnCPTBN() {
         CPTIndex(numfld + 1) = nextRow_;
         SaveTables(std::move(valid));
         return true;
-    }, {kMapSubscriptTo555});
+    });
 }
 
 bool DataEngine::LearnCPTMN() {
@@ -313,7 +317,7 @@ bool DataEngine::LearnCPTMN() {
         }
         SaveTables(std::move(valid));
         return true;
-    }, {kMapSubscriptTo555});
+    });
 }
 
 // ---- the search's cache ----

@@ -14,6 +14,8 @@
 
 #include "classifier_engine/data_engine.h"
 #include "classifier_engine/errors.h"
+#include "platform/db/sql_names.h"
+#include "platform/vb/text_file.h"
 
 namespace zorvapi {
 
@@ -73,6 +75,10 @@ void DataEngine::LearnStru(Single& Threshold) {
         Cancel = false;
         IsMultiNet_ = false;
         SubsetFixed = false;
+        // The log and the ROC files of the hold-out scoring are written during or after the
+        // search: a folder they cannot be written to is reported now, not after the work.
+        if (!logo.empty()) vb::CheckWritable(logo);
+        if (tmpROC && LearnRowsOnly) CheckRocFilesWritable();
 
         if (!LearnModels(T)) {
             Graph(0, 0, 0) = -1;
@@ -491,7 +497,7 @@ void DataEngine::ConstructMN(Single T) {
         NetIdx = k;
         // The same rows the pairwise pass counted for this layer.
         WhereClause = ClassFilter(values, k);
-        if (HoldOutSearch) WhereClause += " And zorv_holdout=no ";
+        if (HoldOutSearch) WhereClause += " And " + db::HoldOutCondition(false) + " ";
         ConstructCandidate(T);
         if (Cancel) return;
     }

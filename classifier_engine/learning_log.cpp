@@ -20,7 +20,9 @@
 
 #include "classifier_engine/data_engine.h"
 #include "classifier_engine/errors.h"
+#include "platform/db/sql_names.h"
 #include "platform/vb/regional.h"
+#include "platform/vb/replacing_file.h"
 #include "platform/vb/strings.h"
 #include "platform/vb/text_file.h"
 #include "platform/vb/types.h"
@@ -32,14 +34,6 @@ namespace {
 // Mutual information is at most the logarithm of a value count, far below this; the log's
 // 100.00000 is a pair that was never computed.
 constexpr Single kNotComputedInLog = 100;
-
-// A name without the brackets of its SQL form: "[UNIT PRICE]" and "UNIT PRICE" are one field,
-// whichever quoting the writing run applied.
-std::string BareName(const std::string& name) {
-    if (name.size() >= 2 && name.front() == '[' && name.back() == ']')
-        return name.substr(1, name.size() - 2);
-    return name;
-}
 
 [[noreturn]] void InvalidLog() { throw EngineError(kInvalidLogFile); }
 
@@ -89,7 +83,9 @@ private:
 }  // namespace
 
 void DataEngine::WriteLog() {
-    vb::TextWriter out(logo);
+    // Replaces an earlier log only when complete: a failed write leaves it as it was.
+    vb::ReplacingFile file(logo);
+    vb::TextWriter out(file.path(), logo);
     const Integer n = numfld;
     const Integer limit = MaxVlus + 1;
     out.WriteLine(n);
@@ -125,6 +121,7 @@ void DataEngine::WriteLog() {
                     out.WriteLine(ExactSingle(set.cmi));
                 }
     out.Close();
+    file.Commit();
 }
 
 void DataEngine::ReadLearningLog(const std::string& logi) {
@@ -136,9 +133,10 @@ void DataEngine::ReadLearningLog(const std::string& logi) {
     LogMap.ReDim(vb::To(logFields));
     const LogLine names = LogLine(in).Expect(k);
     for (Integer f = 1; f <= logFields; ++f) {
-        const std::string name = BareName(vb::UCase(names.Text(size_t(f - 1))));
+        // "[UNIT PRICE]" and "UNIT PRICE" are one field, whichever quoting the writing run applied.
+        const std::string name = db::BareSqlName(vb::UCase(names.Text(size_t(f - 1))));
         for (Integer j = 1; j <= numfld && LogMap(f) == 0; ++j)
-            if (BareName(vb::UCase(FieldNames(j))) == name) LogMap(f) = j;
+            if (db::BareSqlName(vb::UCase(FieldNames(j))) == name) LogMap(f) = j;
     }
     if (LogMap(1) != 1) InvalidLog();
     // A name twice in the log would give one field of this run two sets of statistics.

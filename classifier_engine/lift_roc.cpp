@@ -78,6 +78,12 @@ std::string DataEngine::RocFileName(Integer x, Integer y) {
     return "roc" + a + (a.size() > 1 || b.size() > 1 ? "_" : "") + b + ".txt";
 }
 
+void DataEngine::CheckRocFilesWritable() const {
+    for (Integer x = 1; x <= FF(1); ++x)
+        for (Integer y = 1; y <= FF(1); ++y)
+            if (x != y) vb::CheckWritable(RocFileName(x, y));
+}
+
 Single DataEngine::ROCCurve(Integer& X, Integer& Y) {
     vb::TextWriter file(RocFileName(X, Y));
     const Long N = ResetOrder(CaseOrder);

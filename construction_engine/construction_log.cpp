@@ -16,8 +16,9 @@
 
 #include "construction_engine/data_set.h"
 #include "construction_engine/errors.h"
-#include "core/field_quoting.h"
+#include "platform/db/sql_names.h"
 #include "platform/vb/regional.h"
+#include "platform/vb/replacing_file.h"
 #include "platform/vb/strings.h"
 #include "platform/vb/text_file.h"
 
@@ -47,7 +48,9 @@ double ShortestSingle(Single v) { return vb::ParseDouble(fmt::format("{}", v)); 
 }  // namespace
 
 void DataSet::WriteLog(const std::string& path) {
-    vb::TextWriter w(path);
+    // Replaces an earlier log only when complete: a failed write leaves it as it was.
+    vb::ReplacingFile file(path);
+    vb::TextWriter w(file.path(), path);
     const Integer n = numfld;
     w.WriteLine(n);
     for (Integer i = 1; i <= n; ++i) w.Write(vb::UCase(FieldNames(i)));
@@ -81,28 +84,19 @@ void DataSet::WriteLog(const std::string& path) {
         }
     }
     w.Close();
+    file.Commit();
 }
 
 void DataSet::CheckLogWritable(const std::string& path) {
-    for (Integer i = 1; i <= numfld; ++i) {
-        if (FieldNames(i).find('"') != std::string::npos)
-            throw EngineError(kQuoteInLog, "the field name " + FieldNames(i));
-        if (NumStates(i) == kOverLimit) continue;
-        for (Integer s = 1; s <= NumStates(i); ++s)
-            if (StateLbl(i, s).find('"') != std::string::npos)
-                throw EngineError(kQuoteInLog, "the value " + StateLbl(i, s) + " of the field " + FieldNames(i));
-    }
-    // Opened for appending, an existing log keeps its contents (a cancelled run must leave it
-    // as it was); a file made only for the test is removed again.
-    std::error_code ec;
-    const bool existed = std::filesystem::exists(path, ec);
-    std::FILE* f = std::fopen(path.c_str(), "a");
-    if (!f || std::filesystem::is_directory(path, ec)) {
-        if (f) std::fclose(f);
+    if (const std::string text = FirstTextHolding("\""); !text.empty()) throw EngineError(kQuoteInLog, text);
+    if (const std::string text = FirstTextHolding("\r\n"); !text.empty())
+        throw EngineError(kLineBreakInLog, text);
+    // An existing log keeps its contents (a cancelled run must leave it as it was).
+    try {
+        vb::CheckWritable(path);
+    } catch (const vb::RuntimeError&) {
         throw EngineError(kLogNotCreatable, path);
     }
-    std::fclose(f);
-    if (!existed) std::filesystem::remove(path, ec);
 }
 
 void DataSet::ReadLog(const std::string& path) {
@@ -112,9 +106,9 @@ void DataSet::ReadLog(const std::string& path) {
         if (k < 3) throw EngineError(kInvalidLogFile);
         LogMap.ReDim(vb::To(k));
         for (Integer i = 1; i <= k; ++i) {
-            const std::string name = core::BareFieldName(r.ReadItem());
+            const std::string name = db::BareSqlName(r.ReadItem());
             for (Integer j = 1; j <= numfld && LogMap(i) == 0; ++j)
-                if (core::BareFieldName(vb::UCase(FieldNames(j))) == name) LogMap(i) = j;
+                if (db::BareSqlName(vb::UCase(FieldNames(j))) == name) LogMap(i) = j;
         }
         r.ReadItem();
 

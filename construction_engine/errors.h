@@ -81,6 +81,18 @@ inline constexpr EngineErrorDef kTableChanged{
     "The table holds values of the field {} that it did not hold when Init read it; create a new "
     "object and call Init again"};
 
+// Statistics of a log written on another table, or on this one before it changed, would give
+// another result. {} names the log and what differs.
+inline constexpr EngineErrorDef kStaleLog{
+    548,
+    "The input log file {} was not written on the table as it is now; run without it, or give "
+    "the log of this table"};
+// The log is read line by line, so a text holding a line break would end its line early.
+inline constexpr EngineErrorDef kLineBreakInLog{
+    549,
+    "The construction log cannot hold the line break in {}; rename it, or run without an output "
+    "log"};
+
 // Every row of the table, in order (for tests).
 inline constexpr EngineErrorDef kErrorTable[] = {
     kTooFewFields,    kInvalidFieldName,      kInvalidLogFile, kLogPastEnd,
@@ -88,6 +100,7 @@ inline constexpr EngineErrorDef kErrorTable[] = {
     kRequiredLinkOverLimit, kKnowledgeLoop,   kConstructTwice, kNeedsInit,
     kBadThreshold,    kLogNotCreatable,       kQuoteInLog,
     kTooManyParents,  kParentOverLimit,       kTableTooLarge,  kTableChanged,
+    kStaleLog,        kLineBreakInLog,
 };
 
 // The engine's error with the table's text; `subject` fills the text's "{}".

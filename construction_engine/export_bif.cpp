@@ -8,6 +8,7 @@
 
 #include "construction_engine/export_model.h"
 #include "construction_engine/export_names.h"
+#include "platform/db/sql_names.h"
 
 namespace vrellapi {
 
@@ -41,7 +42,7 @@ bool WriteBif(const ExportModel& model, TableSource& tables, std::ostream& out) 
     Line(out, "");
     Line(out, "network " + Q(netId));
     Line(out, "{");
-    if (netId != Unbracketed(model.table)) Line(out, Property("label = " + model.table));
+    if (netId != db::BareSqlName(model.table)) Line(out, Property("label = " + model.table));
     Line(out, "}");
     Line(out, "");
 
@@ -58,7 +59,7 @@ bool WriteBif(const ExportModel& model, TableSource& tables, std::ostream& out) 
         }
         Line(out, "   property \"position = (" + std::to_string(node.x) + ", " + std::to_string(node.y) +
                       ")\" ;");
-        if (ids[i] != Unbracketed(node.name)) Line(out, Property("label = " + node.name));
+        if (ids[i] != db::BareSqlName(node.name)) Line(out, Property("label = " + node.name));
         for (size_t s = 0; s < states.size(); ++s)
             if (states[s] != node.states[s])
                 Line(out, Property("state " + std::to_string(s + 1) + " = " + node.states[s]));

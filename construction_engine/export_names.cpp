@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "platform/db/sql_names.h"
 #include "platform/vb/strings.h"
 
 namespace vrellapi {
@@ -22,7 +23,7 @@ bool IsReserved(std::string_view text, const IdentifierRule& rule) {
 
 // The derived identifier of one text, before de-duplication.
 std::string Derived(std::string_view text, std::string_view prefix, size_t maxLength) {
-    const std::string inner = Unbracketed(text);
+    const std::string inner = db::BareSqlName(text);
     std::string id;
     auto underscore = [&id] {
         if (!id.empty() && id.back() != '_') id += '_';
@@ -89,12 +90,6 @@ std::vector<std::string> ExportIdentifiers(const std::vector<std::string>& texts
         ids[i] = id;
     }
     return ids;
-}
-
-std::string Unbracketed(std::string_view text) {
-    if (text.size() >= 2 && text.front() == '[' && text.back() == ']')
-        return std::string(text.substr(1, text.size() - 2));
-    return std::string(text);
 }
 
 std::string EscapedQuoted(std::string_view text) {

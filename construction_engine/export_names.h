@@ -34,9 +34,6 @@ bool IsExportIdentifier(std::string_view text, const IdentifierRule& rule);
 std::vector<std::string> ExportIdentifiers(const std::vector<std::string>& texts,
                                            std::string_view prefix, const IdentifierRule& rule);
 
-// The text inside "[" and "]" when it has both; otherwise the text.
-std::string Unbracketed(std::string_view text);
-
 // The text as a double-quoted string of a format with backslash escapes (Netica, Hugin): a
 // quote or backslash inside is preceded by a backslash.
 std::string EscapedQuoted(std::string_view text);

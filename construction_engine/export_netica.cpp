@@ -30,6 +30,7 @@ bool WriteNetica(const ExportModel& model, TableSource& tables, std::ostream& ou
     const std::vector<std::string> ids = ExportIdentifiers(names, "n", kNeticaIds);
 
     // The network is named after the table without the brackets of its SQL form.
+    // Not db::BareSqlName: written networks drop both end characters of any name that begins with "[".
     const std::string& table = model.table;
     const std::string netName =
         !table.empty() && table.front() == '[' ? table.substr(1, table.size() < 2 ? 0 : table.size() - 2) : table;

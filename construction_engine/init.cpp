@@ -1,11 +1,11 @@
 // DataSet.Init: binds the object to a table, the selected fields and the domain knowledge, and
 // loads the field statistics (total, value labels) from the table or from a construction log.
 // Writes the core's field list, count expression, table, every statistics and knowledge array
-// (sized afresh, so a second Init starts clean), logo and InitDone; Percent and Cancel go on
-// from where they stood.
+// (sized afresh, so a second Init starts clean), logo and InitDone; Percent goes on from where
+// it stood.
 #include "construction_engine/data_set.h"
 #include "construction_engine/errors.h"
-#include "core/field_quoting.h"
+#include "platform/db/sql_names.h"
 
 namespace vrellapi {
 
@@ -27,6 +27,8 @@ void DataSet::Init(std::shared_ptr<db::Database>& objdb, std::string& strtb, Int
                    vb::Array<Integer>& rt, vb::Array<Integer>& lf, std::string& logi,
                    std::string& logo_) {
     InitDone = false;
+    // A host that set Cancel to stop an earlier Init must not find this one skipped.
+    Cancel = false;
     TrapErrors([&] {
         NetTotal.ReDim(vb::To(0));
         if (!objdb) throw vb::RuntimeError(91, "Object variable or With block variable not set");
@@ -56,14 +58,18 @@ void DataSet::Init(std::shared_ptr<db::Database>& objdb, std::string& strtb, Int
 
         for (Integer i = 1; i <= numfld; ++i) {
             if (FieldNames(i).empty()) throw EngineError(kInvalidFieldName);
-            FieldNames(i) = core::QuoteFieldName(FieldNames(i));
+            FieldNames(i) = db::SqlName(FieldNames(i));
         }
 
         if (!CoversFields(po, numfld)) throw EngineError(kBadPartialOrdering);
         if (!CoversFields(ce, numfld)) throw EngineError(kBadCausesEffects);
         TakeKnowledge(po, ce, fl, rt, lf);
 
-        if (!logi.empty()) ReadLog(logi);
+        if (!logi.empty()) {
+            ReadLog(logi);
+            if (const std::string why = LogMismatch(TotalRows(), ""); !why.empty())
+                throw EngineError(kStaleLog, logi + " (" + why + ")");
+        }
         if (TotalRows() == 0) TotalRows() = CountTotal("");
         if (TotalRows() <= 0) throw EngineError(kEmptyTable);
         // With a frequency field the total is a sum of weights, which need not bound the number

@@ -9,13 +9,6 @@
 // it, renamed over the target at the end, so a cancel or a failure leaves the user's old file
 // as it was. Networks that cannot be tabled (a parent over the value limit, too many parents,
 // a table too large to hold) are refused before any query is sent or any file is touched.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <set>
 #include <span>
@@ -27,6 +20,8 @@
 #include "core/smoothed_estimate.h"
 #include "platform/db/value_text.h"
 #include "platform/vb/regional.h"
+#include "platform/vb/replacing_file.h"
+#include "platform/vb/text_file.h"
 #include "platform/vb/strings.h"
 
 namespace vrellapi {
@@ -73,58 +68,27 @@ bool CoversFields(const vb::Array<Integer>& graf, Integer numfld) {
     return true;
 }
 
-// The new file beside the target that replaces it on Commit; removed when it was not
-// committed.
+// The export's text in a vb::ReplacingFile: the target is replaced only on Commit.
 class ReplacingFile {
 public:
-    explicit ReplacingFile(const std::string& target) {
-        namespace fs = std::filesystem;
-        std::error_code ec;
-        if (target.empty() || fs::is_directory(target, ec)) throw vb::RuntimeError::PathFileAccess();
-        // A link is replaced by writing beside the file it points to, so the link stays.
-        target_ = fs::is_symlink(target, ec) ? fs::canonical(target, ec).string() : target;
-        if (ec || target_.empty()) target_ = target;
-        const fs::path folder = fs::path(target_).parent_path();
-        if (!folder.empty() && !fs::is_directory(folder, ec)) throw vb::RuntimeError::PathNotFound();
-
-        for (int n = 0;; ++n) {
-            temp_ = target_ + ".~" + std::to_string(::getpid()) + (n ? "-" + std::to_string(n) : "");
-            const int fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-            if (fd >= 0) {
-                ::close(fd);
-                break;
-            }
-            if (errno != EEXIST || n > 100) {
-                temp_.clear();
-                throw vb::RuntimeError::PathFileAccess();
-            }
-        }
-        out_.open(temp_, std::ios::binary | std::ios::trunc);
-        if (!out_) throw vb::RuntimeError::PathFileAccess();
+    explicit ReplacingFile(const std::string& target) : file_(target) {
+        out_.open(file_.path(), std::ios::binary | std::ios::trunc);
+        if (!out_) throw vb::FileError(vb::RuntimeError::PathFileAccess(), target);
+        name_ = target;
     }
-    ~ReplacingFile() {
-        if (temp_.empty()) return;
-        out_.close();
-        std::remove(temp_.c_str());
-    }
-    ReplacingFile(const ReplacingFile&) = delete;
-    ReplacingFile& operator=(const ReplacingFile&) = delete;
 
     std::ostream& out() { return out_; }
 
     void Commit() {
         out_.close();
-        if (out_.fail()) throw vb::RuntimeError::DeviceIO();
-        // The replacement keeps the permissions of the file it replaces.
-        struct stat st {};
-        if (::stat(target_.c_str(), &st) == 0) ::chmod(temp_.c_str(), st.st_mode & 07777);
-        if (std::rename(temp_.c_str(), target_.c_str()) != 0) throw vb::RuntimeError::PathFileAccess();
-        temp_.clear();
+        if (out_.fail()) throw vb::FileError(vb::RuntimeError::DeviceIO(), name_);
+        file_.Commit();
     }
 
 private:
-    std::string target_, temp_;
+    vb::ReplacingFile file_;
     std::ofstream out_;
+    std::string name_;
 };
 
 // Every grouped value of columns 1..m must be one of its field's labels (Null and "?" the

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/cond_set_cache.h"
@@ -128,10 +129,10 @@ public:
     // ---- set-up shared by both engines (set_up.cpp; added for the construction engine's
     // Init, meant for the classifier's InitLearn and InitLearnStru as well) ----
     // Binds the database and the table: Db, IsODBC (the connect text begins "ODBC"), CountExpr
-    // (" Count(*) ", or " Sum(" + cntfld + ") " with cntfld bracketed unless it begins with "["
-    // or the source is ODBC; the bracketed name is written back to the caller's variable) and
-    // TableName (bracketed unless it begins with "["). Sends no query. Error 91 without a
-    // database.
+    // (" Count(*) ", or " Sum(" + cntfld + ") " with cntfld bracketed unless it begins with "[",
+    // or on an ODBC source quoted like any field name; the SQL form is written back to the
+    // caller's variable) and TableName (bracketed unless it begins with "["). Sends no query.
+    // Error 91 without a database; db::Error 3125 for a name that cannot be quoted.
     void BindTable(const std::shared_ptr<db::Database>& db, const std::string& table,
                    std::string& cntfld);
     // The total of the count expression over the table: "select " + CountExpr + "from " +
@@ -145,6 +146,15 @@ public:
     // the limit: no labels), VluLbl(f, v) := the v-th value's label text, "?" for Null, in the
     // order the query returns them.
     void LoadValueLabels(Integer f);
+    // What makes statistics read from a log another table's, for the error text; "" when
+    // nothing does. Checked: the table's total under the count expression and `where` against
+    // `logTotal`, and that every value of each field labelled from the log (1 <= FF <= MaxVlus)
+    // has its label. One total and one distinct-value query a field; no count query.
+    std::string LogMismatch(Long logTotal, const std::string& where);
+    // The first field name or value label that holds one of `chars` (labels of fields within
+    // the value limit only: the ones files carry), described for an error text: "the field name
+    // X" or "the value V of the field X"; "" when none does.
+    std::string FirstTextHolding(std::string_view chars) const;
     // Before a search of layer NetIdx: every computed MICache entry (both triangles) becomes
     // its absolute value and MIWork takes a copy; entries not yet computed are copied as they
     // are. The searches start from these working strengths.

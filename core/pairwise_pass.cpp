@@ -7,18 +7,12 @@
 
 #include "core/learner.h"
 #include "core/sql_text.h"
+#include "platform/db/sql_names.h"
 #include "platform/db/value_text.h"
 
 namespace core {
 
 namespace {
-
-// A name as the table definitions know it: the SQL form without its brackets.
-std::string Unbracketed(const std::string& name) {
-    if (name.size() >= 2 && name.front() == '[' && name.back() == ']')
-        return name.substr(1, name.size() - 2);
-    return name;
-}
 
 // The literal that compares equal to a class value in a field of this type. The field's type
 // decides the form, since a back end may hand a value back in another kind than the column's
@@ -52,7 +46,7 @@ void Learner::InitStruBN() {
     const Single s = Single(step);
 
     if (settings_.holdOutFilter && HoldOutSearch)
-        WhereClause += WhereClause.empty() ? " WHERE zorv_holdout=no " : " And zorv_holdout=no ";
+        WhereClause += (WhereClause.empty() ? " WHERE " : " And ") + db::HoldOutCondition(false) + " ";
 
     // A field with more values than the limit has no labels to code its cells by: it is never
     // linked.
@@ -117,8 +111,8 @@ std::vector<db::Value> Learner::ClassValues() {
 }
 
 std::string Learner::ClassFilter(const std::vector<db::Value>& values, Integer k) {
-    const db::TableDef def = Db->TableDefs(Unbracketed(TableName));
-    const int16_t type = def.FieldByName(Unbracketed(FieldNames(1))).Type;
+    const db::TableDef def = Db->TableDefs(db::BareSqlName(TableName));
+    const int16_t type = def.FieldByName(db::BareSqlName(FieldNames(1))).Type;
     return " WHERE " + FieldNames(1) + " = " + ClassLiteral(values.at(size_t(k - 1)), type);
 }
 

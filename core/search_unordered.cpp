@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/learner.h"
+#include "platform/db/sql_names.h"
 #include "core/skeleton.h"
 
 namespace core {
@@ -46,7 +47,7 @@ std::vector<bool> Learner::ClassRelevance() {
         if (MICache(0, 1, i) == settings_.notComputed) {
             NetIdx = 0;
             const bool holdOut = settings_.holdOutFilter && HoldOutSearch;
-            WhereClause = holdOut ? " WHERE zorv_holdout=no " : "";
+            WhereClause = holdOut ? " WHERE " + db::HoldOutCondition(false) + " " : "";
             MICache(0, 1, i) = GetMI(1, i);
         }
         relevant[size_t(i)] = std::fabs(MICache(0, 1, i)) >= Threshold;

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "core/learner.h"
+#include "platform/db/sql_names.h"
 #include "platform/db/value_text.h"
 
 namespace core {
@@ -18,11 +19,12 @@ void Learner::BindTable(const std::shared_ptr<db::Database>& db, const std::stri
     if (cntfld.empty()) {
         CountExpr = " Count(*) ";
     } else {
-        // The bracketed name goes back to the caller, who uses it in its own queries.
-        if (cntfld[0] != '[' && !IsODBC) cntfld = "[" + cntfld + "]";
+        // The name in its SQL form goes back to the caller, who uses it in its own queries. A
+        // file database has always had it in brackets; elsewhere it is quoted like any field.
+        cntfld = IsODBC ? db::SqlName(cntfld) : db::BracketedSqlName(cntfld, db::NameKind::Field);
         CountExpr = " Sum(" + cntfld + ") ";
     }
-    TableName = !table.empty() && table[0] == '[' ? table : "[" + table + "]";
+    TableName = db::BracketedSqlName(table, db::NameKind::Table);
 }
 
 Long Learner::CountTotal(const std::string& where) {
@@ -50,6 +52,37 @@ void Learner::LoadValueLabels(Integer f) {
         const db::Value& cell = block(block.LBound(1), block.LBound(2) + v - 1);
         VluLbl(f, v) = cell.IsNull() ? "?" : db::LabelText(cell);
     }
+}
+
+std::string Learner::LogMismatch(Long logTotal, const std::string& where) {
+    const Long total = CountTotal(where);
+    if (total != logTotal)
+        return "the table counts " + std::to_string(total) + ", the log " + std::to_string(logTotal);
+    for (Integer f = 1; f <= numfld; ++f) {
+        if (FF(f) < 1 || FF(f) > MaxVlus) continue;
+        vb::Array<db::Value> block =
+            QueryBlock("select distinct " + FieldNames(f) + " from " + TableName, Long(MaxVlus) + 1);
+        const int32_t rows = block.dims() == 2 ? block.UBound(2) - block.LBound(2) + 1 : 0;
+        for (int32_t r = 0; r < rows; ++r) {
+            const db::Value& cell = block(block.LBound(1), block.LBound(2) + r);
+            const std::string label = cell.IsNull() ? "?" : db::LabelText(cell);
+            bool known = false;
+            for (Integer v = 1; v <= FF(f) && !known; ++v) known = VluLbl(f, v) == label;
+            if (!known) return "the field " + FieldNames(f) + " holds the value " + label + ", which the log does not know";
+        }
+    }
+    return "";
+}
+
+std::string Learner::FirstTextHolding(std::string_view chars) const {
+    for (Integer i = 1; i <= numfld; ++i) {
+        if (FieldNames(i).find_first_of(chars) != std::string::npos) return "the field name " + FieldNames(i);
+        if (FF(i) > MaxVlus) continue;
+        for (Integer v = 1; v <= FF(i); ++v)
+            if (VluLbl(i, v).find_first_of(chars) != std::string::npos)
+                return "the value " + VluLbl(i, v) + " of the field " + FieldNames(i);
+    }
+    return "";
 }
 
 void Learner::ResetWorkingMI() {

@@ -22,6 +22,13 @@ int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
     return era * 146097 + int64_t(doe) - 719468;
 }
 
+// The days of month m (1..12) of year y (proleptic Gregorian).
+int DaysInMonth(int y, int m) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return m == 2 && leap ? 29 : days[m - 1];
+}
+
 bool ReadDigits(const std::string& s, size_t& i, size_t count, int& out) {
     out = 0;
     for (size_t k = 0; k < count; ++k, ++i) {
@@ -130,7 +137,9 @@ std::optional<double> ParseStoredDate(const std::string& text) {
     if (!ReadDigits(text, i, 4, y) || i >= text.size() || text[i++] != '-') return std::nullopt;
     if (!ReadDigits(text, i, 2, m) || i >= text.size() || text[i++] != '-') return std::nullopt;
     if (!ReadDigits(text, i, 2, d)) return std::nullopt;
-    if (m < 1 || m > 12 || d < 1 || d > 31) return std::nullopt;
+    // An impossible day (February 30th) is not a date: counted on, it would become the same
+    // value as another text.
+    if (m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m)) return std::nullopt;
     if (i < text.size()) {
         if (text[i] != ' ' && text[i] != 'T') return std::nullopt;
         ++i;

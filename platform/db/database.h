@@ -120,7 +120,8 @@ constexpr int32_t kNoTransaction = 3034;        // commit or rollback without a 
 constexpr int32_t kNotSupported = 3251;         // "Operation is not supported for this type of object."
 constexpr int32_t kReadOnly = 3027;           // "Cannot update. Database or object is read-only."
 constexpr int32_t kNotExpectedFormat = 3274;  // "External table is not in the expected format."
-constexpr int32_t kCannotOpenFile = 3051;     // the file cannot be opened (encrypted, no permission)
+constexpr int32_t kCannotOpenFile = 3051;     // a file that exists but cannot be opened or read (encrypted, no permission)
+constexpr int32_t kInvalidName = 3125;        // a table or field name that cannot go into a query
 }  // namespace errnum
 
 class Field {

@@ -45,7 +45,7 @@ std::string Latin1ToUtf8(const char* p, size_t n) {
 
 ImportedTable ReadDbfFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error(errnum::kFileNotFound, fmt::format("Could not find file '{}'.", path));
+    if (!in) FailToRead(path, errno);
     std::stringstream buffer;
     buffer << in.rdbuf();
     const std::string data = buffer.str();
@@ -79,9 +79,13 @@ ImportedTable ReadDbfFile(const std::string& path) {
     if (headerLength + uint64_t(rows) * recordLength > data.size()) throw bad("is shorter than its header says");
 
     ImportedTable table;
-    for (const DbfField& f : fields) {
+    std::vector<std::string> names;
+    for (const DbfField& f : fields) names.push_back(f.name);
+    MakeFieldNamesUnique(names);
+    for (size_t c = 0; c < fields.size(); ++c) {
+        const DbfField& f = fields[c];
         Field out;
-        out.Name = f.name;
+        out.Name = names[c];
         switch (f.type) {
             case 'N':
             case 'F': out.Type = (f.decimals == 0 && f.length <= 9) ? dbLong : dbDouble; break;
@@ -140,6 +144,13 @@ ImportedTable ReadDbfFile(const std::string& path) {
                     if (text.size() == 8) {
                         auto serial = ParseStoredDate(text.substr(0, 4) + "-" + text.substr(4, 2) + "-" + text.substr(6, 2));
                         if (serial) v = Value(Date{*serial});
+                        // Blank or zero dates are empty; a month and day that the calendar does
+                        // not have are a damaged cell, not a date of another day.
+                        else if (text.find_first_not_of("0123456789") == std::string::npos &&
+                                 text.substr(4, 2) >= "01" && text.substr(4, 2) <= "12" &&
+                                 text.substr(6, 2) >= "01" && text.substr(6, 2) <= "31")
+                            throw bad(fmt::format("holds '{}' in the date field {}, a day its month does not have",
+                                                  text, f.name));
                     }
                     break;
                 case 'I':

@@ -46,7 +46,7 @@ protected:
             if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
             std::string table = n.substr(0, dot);
             if (out.count(vb::UCase(table))) table += "#" + n.substr(dot + 1);
-            out.emplace(vb::UCase(table), Source{table, [importer = importer_, path] { return importer(path); }});
+            out.emplace(vb::UCase(table), Source{table, [importer = importer_, path] { return importer(path); }, false, path});
         }
         return out;
     }

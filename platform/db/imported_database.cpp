@@ -31,11 +31,29 @@ void ImportedDatabase::PrepareTable(const std::string& name) {
     auto sources = Sources();
     auto it = sources.find(key);
     if (it == sources.end()) return;  // the lookup then reports the missing table
-    Store(it->second.table, it->second.read());
+    const std::string& path = it->second.path.empty() ? name_ : it->second.path;
+    Store(it->second.table, path, it->second.read());
     loaded_.insert(key);
 }
 
-void ImportedDatabase::Store(const std::string& table, const ImportedTable& data) {
+// The imported rows as a table of the in-memory database. Its errors name the file: the user
+// knows the file, not the database it is copied into.
+void ImportedDatabase::Store(const std::string& table, const std::string& path, const ImportedTable& data) {
+    sqlite::Connection& conn = *connection();
+    const int maxColumns = sqlite3_limit(conn.handle(), SQLITE_LIMIT_COLUMN, -1);
+    if (data.fields.size() > size_t(maxColumns))
+        throw Error(3190, fmt::format("Too many fields defined: the file '{}' has {} columns, more than the {} "
+                                      "a table can hold.",
+                                      path, data.fields.size(), maxColumns));
+    try {
+        StoreRows(table, data);
+    } catch (const Error& e) {
+        throw Error(e.number(), fmt::format("The file '{}' cannot be read as a table: {}", path, e.description()));
+    }
+    SchemaChanged();
+}
+
+void ImportedDatabase::StoreRows(const std::string& table, const ImportedTable& data) {
     sqlite::Connection& conn = *connection();
     if (data.fields.empty())
         throw Error(errnum::kNotExpectedFormat,
@@ -61,18 +79,6 @@ void ImportedDatabase::Store(const std::string& table, const ImportedTable& data
     } catch (...) {
         conn.Run("ROLLBACK");
         throw;
-    }
-    SchemaChanged();
-}
-
-void MakeFieldNamesUnique(std::vector<std::string>& names) {
-    std::set<std::string> used;
-    for (size_t c = 0; c < names.size(); ++c) {
-        if (names[c].empty()) names[c] = fmt::format("F{}", c + 1);
-        std::string unique = names[c];
-        for (int k = 2; used.count(vb::UCase(unique)); ++k) unique = fmt::format("{}{}", names[c], k);
-        names[c] = unique;
-        used.insert(vb::UCase(unique));
     }
 }
 

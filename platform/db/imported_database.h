@@ -33,20 +33,18 @@ protected:
         std::string table;                  // the name as the lists show it
         std::function<ImportedTable()> read;
         bool system = false;                // left out of the lists, still read when named
+        std::string path;                   // the file it is read from, "" for the database's own
     };
     // The source's tables by upper-cased name, asked for at every listing and first use.
     virtual std::map<std::string, Source> Sources() const = 0;
     void PrepareTable(const std::string& name) override;
 
 private:
-    void Store(const std::string& table, const ImportedTable& data);
+    void Store(const std::string& table, const std::string& path, const ImportedTable& data);
+    void StoreRows(const std::string& table, const ImportedTable& data);
 
     std::string name_;
     std::set<std::string> loaded_;
 };
-
-// The names made unique without regard to case ("Name", "Name2", ...); an empty one is "F" and
-// its position from 1, as Jet names fields without a header.
-void MakeFieldNamesUnique(std::vector<std::string>& names);
 
 }  // namespace db

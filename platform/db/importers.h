@@ -27,9 +27,18 @@ struct ImportedTable {
 // line for a quote that is not closed.
 ImportedTable ReadDelimitedFile(const std::string& path, bool header, char delimiter);
 
+// Field names a table can hold: an empty name becomes F<position> (F1 for the first), and a
+// name that an earlier one already has (in any case) gets 2, 3 ... behind it.
+void MakeFieldNamesUnique(std::vector<std::string>& names);
+
+// db::Error for a file that could not be opened for reading, from the open's errno: 3024 "Could
+// not find file" when it is not there, 3051 saying that it cannot be read otherwise.
+[[noreturn]] void FailToRead(const std::string& path, int err);
+
 // A dBase III/IV/5 or FoxPro table: C Text, N and F Long (no decimals, up to 9 digits) or
 // Double, L Boolean, D Date, I Long, B Double; memo fields (kept in a separate file) read as
-// Null. Deleted rows are left out. db::Error 3274 naming the file when it is not such a table.
+// Null. Deleted rows are left out; field names are made unique as above. db::Error 3274 naming
+// the file when it is not such a table.
 ImportedTable ReadDbfFile(const std::string& path);
 
 // Texts of older files (dBase tables, Excel 2.1 to 4.0 sheets), taken as Latin-1, in UTF-8.

@@ -186,16 +186,16 @@ private:
         Fail(t.pos, fmt::format("unexpected '{}'", shown));
     }
 
-    // Parentheses and Not nest by recursion, so a text nested without end would exhaust the
-    // stack; past a depth no query needs, it is refused instead.
+    // Parentheses, Not and function calls nest by recursion, so a text nested without end would
+    // exhaust the stack; past a depth no query needs, it is refused instead.
     static constexpr int kMaxNesting = 128;
     class Nesting {
     public:
         explicit Nesting(Parser& p) : p_(p) {
             if (++p_.depth_ > kMaxNesting)
                 throw Error(errnum::kQueryTooComplex,
-                            fmt::format("Query is too complex: '{}...' nests parentheses or Not more than {} "
-                                        "levels deep.",
+                            fmt::format("Query is too complex: '{}...' nests parentheses, Not or functions more "
+                                        "than {} levels deep.",
                                         p_.src_.substr(0, 40), kMaxNesting));
         }
         ~Nesting() { --p_.depth_; }
@@ -389,6 +389,7 @@ private:
             }
         if (!known) throw Error(3085, fmt::format("Undefined function '{}' in expression.", fnTok.text));
         ExpectSymbol("(");
+        Nesting nested(*this);
         if (IsSymbol(Peek(), "*")) {
             if (e.fn != AggregateFn::Count) Fail(Peek());
             Next();
@@ -672,14 +673,6 @@ Select ParseRecordsetSource(const std::string& text) {
     auto* s = std::get_if<Select>(&st);
     if (!s || s->into) throw Error(3219, fmt::format("Invalid operation: '{}' returns no rows.", text));
     return std::move(*s);
-}
-
-std::string QuoteJetName(const std::string& name) {
-    if (name.empty() || name.find(']') != std::string::npos)
-        throw Error(errnum::kSyntaxError, fmt::format("The name '{}' cannot be used in a query.", name));
-    bool plain = IsNameStart((unsigned char)name[0]) && !IsReserved(name);
-    for (char c : name) plain = plain && IsNameChar((unsigned char)c);
-    return plain ? name : "[" + name + "]";
 }
 
 }  // namespace db::sql

@@ -3,8 +3,8 @@
 // are in "double quotes" or 'single quotes', a doubled quote standing for one; numbers may carry
 // a sign, a fraction and an exponent; yes/no/True/False are Boolean literals. A trailing ";" is
 // allowed. Anything else fails with db::Error 3075 (or 3129 for an unknown statement) naming
-// the token where the parse stopped; parentheses and Not nested more than 128 deep fail with
-// 3360.
+// the token where the parse stopped; parentheses, Not and function calls nested more than 128
+// deep fail with 3360.
 #pragma once
 
 #include <string>
@@ -20,9 +20,5 @@ Select ParseSelect(const std::string& text);
 // What OpenRecordset opens: a SELECT text, or a table or query name alone, which stands for
 // "select * from [name]". An action statement or a SELECT ... INTO fails with 3219.
 Select ParseRecordsetSource(const std::string& text);
-
-// The name in the form the parser reads back: bare when it is a plain name, else in brackets.
-// db::Error 3075 for a name that cannot be written (empty, or holding "]").
-std::string QuoteJetName(const std::string& name);
 
 }  // namespace db::sql

@@ -4,11 +4,13 @@
 #include <fmt/format.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 
 #include "platform/db/column_types.h"
+#include "platform/db/importers.h"
 #include "platform/db/sqlite_backend.h"
 
 namespace db::sqlite {
@@ -206,6 +208,7 @@ std::shared_ptr<Connection> OpenConnection(const std::string& name, bool readOnl
     if (!memory) {
         struct stat st {};
         if (::stat(name.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {
+            if (!create && errno == EACCES) FailToRead(name, errno);
             if (!create) throw Error(errnum::kFileNotFound, fmt::format("Could not find file '{}'.", name));
         } else {
             if (create) throw Error(3204, "Database already exists.");
@@ -213,6 +216,7 @@ std::shared_ptr<Connection> OpenConnection(const std::string& name, bool readOnl
             // turn an empty file into a database, or fail later with a less helpful text.
             char header[16] = {};
             std::ifstream in(name, std::ios::binary);
+            if (!in) FailToRead(name, errno);
             in.read(header, sizeof header);
             if (in.gcount() < 16 || std::memcmp(header, "SQLite format 3", 16) != 0)
                 throw Error(errnum::kNotDatabase, fmt::format("Unrecognized database format '{}'.", name));

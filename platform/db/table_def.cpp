@@ -4,7 +4,7 @@
 
 #include "platform/db/column_types.h"
 #include "platform/db/database.h"
-#include "platform/db/sql_parser.h"
+#include "platform/db/sql_names.h"
 #include "platform/vb/strings.h"
 
 namespace db {
@@ -18,11 +18,11 @@ const Field& TableDef::FieldByName(const std::string& name) const {
 }
 
 void Database::AppendField(const std::string& table, const Field& field) {
-    Execute("ALTER TABLE " + sql::QuoteJetName(table) + " ADD COLUMN " + sql::QuoteJetName(field.Name) + " " +
+    Execute("ALTER TABLE " + SqlName(table, NameKind::Table) + " ADD COLUMN " + SqlName(field.Name) + " " +
             JetTypeName(field.Type, field.Size));
 }
 
-void Database::DeleteTable(const std::string& table) { Execute("DROP TABLE " + sql::QuoteJetName(table)); }
+void Database::DeleteTable(const std::string& table) { Execute("DROP TABLE " + SqlName(table, NameKind::Table)); }
 
 std::vector<std::string> Database::TableDefNames() { return TableNames(); }
 

@@ -4,6 +4,8 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -122,9 +124,27 @@ char DelimiterFor(const std::string& data, const std::string& path) {
 
 }  // namespace
 
+void MakeFieldNamesUnique(std::vector<std::string>& names) {
+    std::set<std::string> used;
+    for (size_t c = 0; c < names.size(); ++c) {
+        if (names[c].empty()) names[c] = fmt::format("F{}", c + 1);
+        std::string unique = names[c];
+        for (int k = 2; used.count(vb::UCase(unique)); ++k) unique = fmt::format("{}{}", names[c], k);
+        names[c] = unique;
+        used.insert(vb::UCase(unique));
+    }
+}
+
+void FailToRead(const std::string& path, int err) {
+    if (err == ENOENT || err == ENOTDIR) throw Error(errnum::kFileNotFound, fmt::format("Could not find file '{}'.", path));
+    throw Error(errnum::kCannotOpenFile,
+                fmt::format("The file '{}' cannot be read: {}.", path,
+                            err == EACCES || err == EPERM ? "you need permission to read it" : std::strerror(err)));
+}
+
 ImportedTable ReadDelimitedFile(const std::string& path, bool header, char delimiter) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error(errnum::kFileNotFound, fmt::format("Could not find file '{}'.", path));
+    if (!in) FailToRead(path, errno);
     std::stringstream buffer;
     buffer << in.rdbuf();
     const std::string data = buffer.str();

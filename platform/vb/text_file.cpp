@@ -29,22 +29,38 @@ std::string FolderOf(const std::string& path) {
 }
 
 // The runtime's error for a failed open of path, from errno.
-RuntimeError OpenError(const std::string& path, int err, bool forInput) {
+RuntimeError OpenError(const std::string& path, int err, bool forInput, const std::string& shown) {
     if (err == ENOENT || err == ENOTDIR) {
-        if (!IsFolder(FolderOf(path))) return RuntimeError::PathNotFound();
-        if (forInput) return RuntimeError::FileNotFound();
+        if (!IsFolder(FolderOf(path))) return FileError(RuntimeError::PathNotFound(), shown);
+        if (forInput) return FileError(RuntimeError::FileNotFound(), shown);
     }
-    return RuntimeError::PathFileAccess();
+    return FileError(RuntimeError::PathFileAccess(), shown);
 }
 
 }  // namespace
 
+RuntimeError FileError(const RuntimeError& e, const std::string& path) {
+    return {e.number(), e.description() + ": '" + path + "'"};
+}
+
+void CheckWritable(const std::string& path) {
+    if (path.empty() || IsFolder(path)) throw FileError(RuntimeError::PathFileAccess(), path);
+    struct stat st {};
+    const bool existed = ::stat(path.c_str(), &st) == 0;
+    // Opened for appending, an existing file keeps its contents.
+    std::FILE* f = std::fopen(path.c_str(), "ab");
+    if (!f) throw OpenError(path, errno, /*forInput=*/false, path);
+    std::fclose(f);
+    if (!existed) std::remove(path.c_str());
+}
+
 // ---- TextWriter ------------------------------------------------------------------------------
 
-TextWriter::TextWriter(const std::string& path) : path_(path) {
-    if (path.empty() || IsFolder(path)) throw RuntimeError::PathFileAccess();
+TextWriter::TextWriter(const std::string& path, const std::string& shownName)
+    : path_(shownName.empty() ? path : shownName) {
+    if (path.empty() || IsFolder(path)) throw FileError(RuntimeError::PathFileAccess(), path_);
     f_ = std::fopen(path.c_str(), "wb");
-    if (!f_) throw OpenError(path, errno, /*forInput=*/false);
+    if (!f_) throw OpenError(path, errno, /*forInput=*/false, path_);
 }
 
 TextWriter::~TextWriter() {
@@ -60,7 +76,7 @@ void TextWriter::Close() {
     line_.clear();
     if (std::fclose(f_) != 0) failed_ = true;
     f_ = nullptr;
-    if (failed_) throw RuntimeError::DeviceIO();
+    if (failed_) throw FileError(RuntimeError::DeviceIO(), path_);
 }
 
 void TextWriter::Put(std::string_view bytes) {
@@ -125,16 +141,21 @@ void TextWriter::DropListComma() {
 // ---- TextReader ------------------------------------------------------------------------------
 
 TextReader::TextReader(const std::string& path) {
-    if (path.empty() || IsFolder(path)) throw RuntimeError::PathFileAccess();
+    if (path.empty() || IsFolder(path)) throw FileError(RuntimeError::PathFileAccess(), path);
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) throw OpenError(path, errno, /*forInput=*/true);
+    if (!f) throw OpenError(path, errno, /*forInput=*/true, path);
     char buf[65536];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data_.append(buf, n);
     bool failed = std::ferror(f) != 0;
     std::fclose(f);
-    if (failed) throw RuntimeError::DeviceIO();
+    if (failed) throw FileError(RuntimeError::DeviceIO(), path);
+    path_ = path;
     SkipByteOrderMark();
+}
+
+RuntimeError TextReader::PastEnd() const {
+    return path_.empty() ? RuntimeError::InputPastEnd() : FileError(RuntimeError::InputPastEnd(), path_);
 }
 
 TextReader TextReader::FromText(std::string contents) {
@@ -163,7 +184,7 @@ void TextReader::SkipLineEnd() {
 }
 
 std::string TextReader::ReadItem() {
-    if (AtEnd()) throw RuntimeError::InputPastEnd();
+    if (AtEnd()) throw PastEnd();
     while (pos_ < data_.size() && (data_[pos_] == ' ' || data_[pos_] == '\t')) ++pos_;
     std::string item;
     if (pos_ < data_.size() && data_[pos_] == '"') {
@@ -206,7 +227,7 @@ bool TextReader::ReadBoolean() {
 }
 
 std::string TextReader::LineInput() {
-    if (AtEnd()) throw RuntimeError::InputPastEnd();
+    if (AtEnd()) throw PastEnd();
     size_t start = pos_;
     while (pos_ < data_.size() && !AtLineEnd()) ++pos_;
     std::string line = data_.substr(start, pos_ - start);

@@ -31,13 +31,15 @@
 //  - LineInput ("Line Input #"): the rest of the current line without its line end.
 //  - AtLineStart(): whether the last read ended its line; false at the end of a file whose
 //    last line has no line end.
-//  - Any read at the end of the file is error 62 "Input past end of file". A UTF-8 byte order
-//    mark at the start of the file is skipped.
+//  - Any read at the end of the file is error 62 "Input past end of file", naming the file. A
+//    UTF-8 byte order mark at the start of the file is skipped.
 //
 // Open errors: a missing file is 53 "File not found" (76 "Path not found" when its folder is
 // missing too); a folder that does not exist when creating is 76; a file that cannot be
 // opened or created otherwise (permissions, a directory, an empty name) is 75 "Path/File access
-// error". A failed write is error 57 "Device I/O error", raised by Close() at the latest.
+// error". A failed write is error 57 "Device I/O error", raised by Close() at the latest. Each of
+// these names the file after the runtime's text ("File not found: '/data/model.bnc'"), so a
+// host can say which file failed.
 #pragma once
 
 #include <concepts>
@@ -50,6 +52,14 @@
 #include "platform/vb/strings.h"
 
 namespace vb {
+
+// The error e with the file's name after its text, as the open and write errors above have it.
+RuntimeError FileError(const RuntimeError& e, const std::string& path);
+
+// Whether path can be opened for writing, checked before long work whose result would go there:
+// the error TextWriter would raise (75, 76, naming the file), else nothing. An existing file is
+// left as it was; one made for the check is removed again.
+void CheckWritable(const std::string& path);
 
 // The list-style items that are not plain values.
 struct NullItem {};
@@ -65,8 +75,9 @@ concept WholeNumber = std::integral<T> && !std::same_as<T, bool> && !std::same_a
 
 class TextWriter {
 public:
-    // Creates the file or truncates an existing one.
-    explicit TextWriter(const std::string& path);
+    // Creates the file or truncates an existing one. Errors name `shownName` when it is given
+    // (the target that a temporary file will replace), else the path.
+    explicit TextWriter(const std::string& path, const std::string& shownName = "");
     ~TextWriter();  // closes, swallowing errors: call Close() to see them
     TextWriter(const TextWriter&) = delete;
     TextWriter& operator=(const TextWriter&) = delete;
@@ -125,7 +136,7 @@ private:
     void Put(std::string_view bytes);
 
     std::FILE* f_ = nullptr;
-    std::string path_;
+    std::string path_;  // the name errors show
     std::string line_;  // the current line, not yet handed to the file
     bool failed_ = false;
 };
@@ -152,6 +163,9 @@ public:
     bool ReadBoolean();
     std::string LineInput();
 
+    // Error 62 naming the file, for a reader that finds the file ended too soon.
+    RuntimeError PastEnd() const;
+
     void Close() {
         data_.clear();
         pos_ = start_ = 0;
@@ -164,6 +178,7 @@ private:
     bool AtLineEnd() const;
 
     std::string data_;
+    std::string path_;  // "" for a text held in memory
     size_t pos_ = 0;
     size_t start_ = 0;  // after the byte order mark
 };

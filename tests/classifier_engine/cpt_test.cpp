@@ -217,6 +217,31 @@ TEST(TableErrors, AStoreTooSmallIsError555) {
     }
 }
 
+// A value added to the table after the set-up, and a field over the value limit, are no store
+// too small: each gets its own error.
+TEST(TableErrors, OtherFailuresAreNot555) {
+    EngineFixture fx(Sales(), kFields);
+    auto g = fx.NewGraph();
+    EngineFixture::Arc(g, 0, kBuy, kSize);
+    EngineFixture::Arc(g, 0, kColour, kSize);
+    fx.engine.PutGraph(g);
+    fx.db->Execute("INSERT INTO [Sales] VALUES (\"YES\", \"PINK\", \"S\", 1, \"A\", False)");
+    bool mn = false;
+    try {
+        fx.engine.LearnCPT(mn);
+        FAIL() << "a value the set-up did not see was counted";
+    } catch (const com::Error& err) {
+        EXPECT_EQ(err.number(), com::objectError(546)) << err.description();
+    }
+    fx.engine.FF(kColour) = Integer(fx.engine.MaxVlus + 1);
+    try {
+        fx.engine.LearnCPT(mn);
+        FAIL() << "a field over the limit was counted";
+    } catch (const com::Error& err) {
+        EXPECT_EQ(err.number(), 556) << err.description();
+    }
+}
+
 // Multi-net: layer NO has Colour -> Size, layer YES has Price -> Size; features Colour, Size,
 // Price (the ends of the links); Extra gets no table.
 struct MultiNetTables : ::testing::Test {

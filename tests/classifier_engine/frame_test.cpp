@@ -240,6 +240,19 @@ TEST(Errors, TheTable) {
          "The max number of CPT rows is not large enough, Please increase it at the cover page."},
         {kTooManyValuesInFile, 556,
          "A field has more values than the number specified at the 'advanced system settings'."},
+        {kEmptyTable, base + 549,
+         "The table has no rows to learn from (none outside the hold-out rows, where the model settings hold "
+         "rows out), or its frequency field sums to 0 or Null; choose another table or frequency field"},
+        {kLineBreakInLog, base + 547,
+         "The learning log cannot hold the line break in {}; rename it, or run without an output log"},
+        {kLineBreakInFile, base + 548,
+         "The classifier file cannot hold the line break in {}; rename it, or change the value in the table and "
+         "learn again"},
+        {kTableChanged, base + 546,
+         "The table holds a value that it did not hold when learning was set up; call InitLearnStru again"},
+        {kStaleLog, base + 545,
+         "The input log file {} was not written on the table as it is now; run without it, or give the log of "
+         "this table"},
     };
     EXPECT_EQ(std::size(kErrorTable), std::size(cases));
     for (const Case& c : cases) {

@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "classifier_engine/data_engine.h"
-#include "core/field_quoting.h"
+#include "classifier_engine/errors.h"
+#include "platform/db/sql_names.h"
 #include "platform/db/value_text.h"
 #include "tests/classifier_engine/learning_host.h"
 #include "tests/support/memory_table.h"
@@ -120,6 +121,24 @@ TEST(InitLearnStru, ArgumentAndDataErrors) {
     EXPECT_NO_THROW(ok.Run(a));
     EXPECT_EQ(ok.e.nc, 3);
 
+    // No rows to learn from: an empty table, or only hold-out rows where the settings hold rows
+    // out. Learned on, it would give a classifier file that cannot be read back.
+    std::vector<Row> heldOut = Small(6).rows();
+    for (Row& r : heldOut) r.back() = true;
+    for (const auto& [what, data, fixed] : {std::tuple{"empty", std::vector<Row>{}, true},
+                                            std::tuple{"all held out", heldOut, false}}) {
+        Engine empty(MemoryTable("T", Small().columns(), data));
+        Args args(kFields);
+        args.FixedThr = fixed;
+        try {
+            empty.Run(args);
+            ADD_FAILURE() << what << ": no error";
+        } catch (const com::Error& err) {
+            EXPECT_EQ(err.number(), com::objectError(549)) << what;
+            EXPECT_EQ(err.description(), zorvapi::kEmptyTable.description) << what;
+        }
+    }
+
     // A database error keeps its number and text and takes the engine's source.
     Engine bad(Small());
     Args b({"C", "F2", "Nope"});
@@ -159,7 +178,7 @@ TEST(InitLearnStru, FieldNameQuoting) {
         {"Count", "[Count]"},
         {"Counter2", "Counter2"},
     };
-    for (const auto& c : cases) EXPECT_EQ(core::QuoteFieldName(c.name), c.expected) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(db::SqlName(c.name), c.expected) << c.name;
 
     // In the set-up, on a file database and on an ODBC source alike; the class query uses the
     // quoted names.

@@ -17,6 +17,7 @@
 #include "tests/classifier_engine/learning_host.h"
 #include "tests/support/db_contract.h"
 #include "tests/support/engine_fixture.h"
+#include "tests/support/full_disk.h"
 #include "tests/support/network_sampler.h"
 #include "tests/support/recording_db.h"
 
@@ -120,21 +121,30 @@ void ExpectSameStatistics(const DataEngine& got, const DataEngine& want, const s
             }
 }
 
+// A run on the sample table that learned and wrote its log to `log`.
+std::unique_ptr<LearningRun> LoggedRun(const std::shared_ptr<db::Database>& file, const std::string& log) {
+    Args writing(kFields);
+    writing.logo = log;
+    auto run = std::make_unique<LearningRun>(file, "T", writing, 2);
+    Learn(run->e);
+    run->e.WriteLog();
+    return run;
+}
+
 TEST(LearningLog, TheNextRunGetsTheStatisticsWithoutCountingThem) {
     TempDir dir;
     auto file = SampleDatabase(dir);
-    Args writing(kFields);
-    writing.logo = dir.Path("run.log");
-    LearningRun first(file, "T", writing, 2);
-    Learn(first.e);
+    const auto run = LoggedRun(file, dir.Path("run.log"));
+    const LearningRun& first = *run;
     ASSERT_GT(first.e.SetCache.Count(0, 2, 4), 0);
-    first.e.WriteLog();
 
     Args reading(kFields);
-    reading.logi = writing.logo;
+    reading.logi = dir.Path("run.log");
     LearningRun second(file, "T", reading, 2);
     EXPECT_EQ(second.rdb->CountQueries(), 0);
-    EXPECT_EQ(second.rdb->QueryCount(), 1) << "only the class values are read";
+    // The class values, and the total and each labelled field's values (all but E, over the
+    // limit) to check the log against the table.
+    EXPECT_EQ(second.rdb->QueryCount(), 1 + 1 + 6);
     EXPECT_EQ(second.e.FF(5), 3) << "E is over the limit";
     EXPECT_EQ(second.e.NetTotal(2), first.e.NetTotal(2));
 
@@ -142,6 +152,62 @@ TEST(LearningLog, TheNextRunGetsTheStatisticsWithoutCountingThem) {
     Learn(second.e);
     EXPECT_EQ(second.rdb->CountQueries(), 0);
     ExpectSameStatistics(second.e, first.e, "after learning");
+}
+
+// A log written before the table changed (a row more; a value the log does not know) would
+// learn another model: it is refused at set-up, naming the log and what differs.
+TEST(LearningLog, ALogOfAChangedTableIsRefused) {
+    TempDir dir;
+    const std::string log = dir.Path("run.log");
+    LoggedRun(SampleDatabase(dir), log);
+    struct Case {
+        const char* change;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"INSERT INTO T VALUES (\"N\", \"A0\", \"B0\", \"D0\", \"E0\", \"F0\", \"G0\", False)",
+         "(the table counts 1201, the log 1200)"},
+        {"UPDATE T SET G = \"G9\" WHERE G = \"G0\" AND A = \"A1\"", "holds the value G9"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.change);
+        TempDir again;
+        auto changed = SampleDatabase(again);
+        changed->Execute(c.change);
+        Args reading(kFields);
+        reading.logi = log;
+        try {
+            LearningRun second(changed, "T", reading, 2);
+            ADD_FAILURE() << "the log was used";
+        } catch (const com::Error& e) {
+            EXPECT_EQ(e.number(), com::objectError(545));
+            EXPECT_NE(e.description().find(log), std::string::npos) << e.description();
+            EXPECT_NE(e.description().find(c.said), std::string::npos) << e.description();
+        }
+    }
+}
+
+// A write that fails part-way (a full disk) leaves the earlier log as it was and no temporary
+// file beside it.
+TEST(LearningLog, AFailedWriteLeavesTheEarlierLog) {
+    TempDir dir;
+    auto file = SampleDatabase(dir);
+    testsupport::FullDisk disk;
+    Args writing(kFields);
+    writing.logo = disk.Path("run.log");
+    WriteFile(writing.logo, "the earlier log\r\n");
+    LearningRun run(file, "T", writing, 2);
+    Learn(run.e);
+    disk.Fill();
+    try {
+        run.e.WriteLog();
+        ADD_FAILURE() << "the write on a full disk succeeded";
+    } catch (const vb::RuntimeError& e) {
+        EXPECT_EQ(e.number(), 57) << e.description();
+    }
+    disk.Free();
+    EXPECT_EQ(ReadFile(writing.logo), "the earlier log\r\n");
+    EXPECT_EQ(disk.Files(), std::vector<std::string>{"run.log"});
 }
 
 TEST(LearningLog, PairsNeverComputedStayNotComputed) {
@@ -247,9 +313,17 @@ std::shared_ptr<db::Database> GoldenTable(const TempDir& dir) {
            {"B", db::dbText},
            {"D", db::dbText},
            {"E", db::dbText}},
+          // The 10 rows the golden log counts.
           {{"N", "A0", "B0", "D0", "e0"},
            {"Y", "A1", "B1", "D1", "e1"},
-           {"N", "A0", "B2", "D0", "e0"}}}});
+           {"N", "A0", "B2", "D0", "e0"},
+           {"N", "A0", "B2", "D0", "e0"},
+           {"N", "A1", "B2", "D0", "e0"},
+           {"N", "A1", "B0", "D0", "e1"},
+           {"N", "A0", "B1", "D1", "e0"},
+           {"Y", "A1", "B1", "D1", "e1"},
+           {"Y", "A1", "B2", "D0", "e1"},
+           {"Y", "A0", "B2", "D0", "e0"}}}});
     return db::DBEngine::OpenDatabase(dir.Path("g.db"));
 }
 

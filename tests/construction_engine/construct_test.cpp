@@ -125,6 +125,11 @@ TEST(ConstructRefusals, LogThatCouldNotBeWritten) {
          "The construction log cannot hold the double quote in the value 5\" PIPE of the field B; "
          "rename it, or run without an output log"},
         {"a name with a double quote", existing, [](DataSet& d) { d.FieldNames(3) = "[C\"]"; }, 526, ""},
+        // The log is read line by line: a line break would end the item early.
+        {"a label with a line break", existing, [](DataSet& d) { d.StateLbl(2, 1) = "TWO\nLINES"; }, 549,
+         "The construction log cannot hold the line break in the value TWO\nLINES of the field B; "
+         "rename it, or run without an output log"},
+        {"a name with a carriage return", existing, [](DataSet& d) { d.FieldNames(3) = "[C\r]"; }, 549, ""},
     };
     for (const Case& c : cases) {
         Prepared p(3);

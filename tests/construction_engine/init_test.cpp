@@ -238,6 +238,13 @@ TEST(InitProgress, OnePercentPerFieldAndCancel) {
         EXPECT_EQ(d.NumStates(1), 2);
         for (Integer f = 2; f <= 4; ++f) EXPECT_EQ(d.NumStates(f), 0) << f;
         EXPECT_EQ(rdb->QueryCount(), 2) << "the total and field 1's values only";
+
+        // The next Init on the object runs in full.
+        sink.cancelWhen = nullptr;
+        a.Run(d, rdb);
+        EXPECT_TRUE(d.InitDone);
+        EXPECT_FALSE(d.Cancel);
+        for (Integer f = 1; f <= 4; ++f) EXPECT_EQ(d.NumStates(f), 2) << f;
     }
 }
 

@@ -11,6 +11,7 @@
 #include "construction_engine/errors.h"
 #include "tests/support/temp_paths.h"
 #include "tests/construction_engine/init_fixture.h"
+#include "tests/support/full_disk.h"
 
 namespace {
 
@@ -83,6 +84,28 @@ TEST(ConstructionLog, WriterGolden) {
     EXPECT_EQ(ReadFile(path), kGolden);
 }
 
+// A write that fails part-way (a full disk) leaves the earlier log as it was and no temporary
+// file beside it.
+TEST(ConstructionLog, AFailedWriteLeavesTheEarlierLog) {
+    InitArgs a({"A", "Unit Price", "C", "D"});
+    DataSet d;
+    a.Run(d, GoldenTable().Database());
+    testsupport::FullDisk disk;
+    const std::string path = disk.Path("run.log");
+    WriteFile(path, "the earlier log\r\n");
+    disk.Fill();
+    try {
+        d.WriteLog(path);
+        ADD_FAILURE() << "the write on a full disk succeeded";
+    } catch (const vb::RuntimeError& e) {
+        EXPECT_EQ(e.number(), 57);
+        EXPECT_EQ(e.description(), "Device I/O error: '" + path + "'");
+    }
+    disk.Free();
+    EXPECT_EQ(ReadFile(path), "the earlier log\r\n");
+    EXPECT_EQ(disk.Files(), std::vector<std::string>{"run.log"});
+}
+
 TEST(ConstructionLog, ReaderMapsFieldsOntoAnotherOrder) {
     const std::string path = TempPath("remap.log");
     WriteFile(path, kGolden);
@@ -92,8 +115,11 @@ TEST(ConstructionLog, ReaderMapsFieldsOntoAnotherOrder) {
     auto rdb = GoldenTable().Database();
     DataSet d;
     a.Run(d, rdb);
-    EXPECT_EQ(rdb->Texts(), std::vector<std::string>{"select distinct E from [T]"})
-        << "only the field the log lacks is counted; the total comes from the log";
+    EXPECT_EQ(rdb->Texts(), (std::vector<std::string>{"select  Count(*) from [T]", "select distinct D from [T]",
+                                                       "select distinct C from [T]", "select distinct A from [T]",
+                                                       "select distinct E from [T]"}))
+        << "the table is checked against the log's total and labels; only the field the log lacks is "
+           "labelled from the table";
     EXPECT_EQ(d.LogMap.UBound(), 4);
     EXPECT_EQ(std::vector<Integer>({d.LogMap(1), d.LogMap(2), d.LogMap(3), d.LogMap(4)}),
               std::vector<Integer>({4, 2, 3, 1}));
@@ -136,8 +162,11 @@ TEST(ConstructionLog, SetsOfMissingFieldsAreSkippedAndAPairKeepsEighty) {
     WriteFile(path, log);
     InitArgs a({"A", "B", "D"});
     a.logi = path;
+    // The table the log describes: 10 rows, values 1 and 2.
+    const std::vector<db::Value> oneTwo = {db::Value("1"), db::Value("2")};
     ScriptedTable t;
-    for (const char* f : {"A", "B", "D"}) t.values[f] = TextValues(2);
+    t.total = int32_t(10);
+    for (const char* f : {"A", "B", "D"}) t.values[f] = oneTwo;
     DataSet d;
     a.Run(d, t.Database());
     EXPECT_EQ(d.SetCache.Count(0, 1, 2), 0);
@@ -150,7 +179,8 @@ TEST(ConstructionLog, SetsOfMissingFieldsAreSkippedAndAPairKeepsEighty) {
     InitArgs b({"A", "B", "C"});
     b.logi = path;
     ScriptedTable t2;
-    for (const char* f : {"A", "B", "C"}) t2.values[f] = TextValues(2);
+    t2.total = int32_t(10);
+    for (const char* f : {"A", "B", "C"}) t2.values[f] = oneTwo;
     DataSet e;
     b.Run(e, t2.Database());
     ASSERT_EQ(e.SetCache.Count(0, 1, 3), 80);

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/field_quoting.h"
+#include "platform/db/sql_names.h"
 #include "platform/db/value_text.h"
 #include "tests/support/memory_table.h"
 
@@ -59,7 +59,7 @@ EngineFixture::EngineFixture(TableSpec tableSpec, std::vector<std::string> field
     engine.FF.ReDim(vb::To(n));
     engine.VluLbl.ReDim(vb::To(n), vb::To(maxVlus));
     for (vb::Integer i = 1; i <= n; ++i) {
-        engine.FieldNames(i) = core::QuoteFieldName(fields[size_t(i - 1)]);
+        engine.FieldNames(i) = db::SqlName(fields[size_t(i - 1)]);
         const int col = ColumnOf(fields[size_t(i - 1)]);
         std::vector<db::Value> distinct;
         for (const auto& row : table.rows) {

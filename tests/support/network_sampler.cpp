@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "core/sql_text.h"
+#include "platform/db/sql_names.h"
 
 namespace testsupport {
 
@@ -177,7 +178,7 @@ SampledTable SampleTable(const Network& net, int rows, const TableOptions& o) {
     for (int i : t.nodeOfColumn) t.columns.push_back(net.node(i).name);
     if (o.holdOut) {
         t.holdOutColumn = int(t.columns.size());
-        t.columns.push_back("ZORV_HoldOut");
+        t.columns.push_back(std::string(db::kHoldOutColumn));
         t.nodeOfColumn.push_back(-1);
     }
     if (!o.weightField.empty()) {

@@ -2,7 +2,12 @@
 // is the database, each file a table, read-only, and a source for the copy into a SQLite file.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <fstream>
+#include <functional>
 #include <tuple>
 
 #include "tests/support/db_contract.h"
@@ -124,6 +129,91 @@ TEST_F(TextImport, ReadsDbaseTables) {
         Write("odd.dbf", DbfFile({{"QTY", 'N', 4, 0}}, {std::string(" ") + qty}));
         auto odd = db::DBEngine::OpenDatabase(dir_.path(), false, false, "dBase IV;");
         EXPECT_EQ(ErrorNumber([&] { Query(*odd, "select * from odd"); }), 3274) << qty;
+    }
+}
+
+// A day its month does not have is not a date: in a text file the column stays text, so two
+// texts never become one value; in a dBase date field it is a damaged cell, named as such.
+TEST_F(TextImport, ImpossibleDatesAreNotDates) {
+    Write("days.csv", "Day\n2024-02-30\n2024-03-01\n");
+    auto text = db::DBEngine::OpenDatabase(dir_.path(), false, false, "Text;");
+    EXPECT_EQ(text->TableDefs("days").FieldByName("Day").Type, db::dbText);
+    EXPECT_EQ(Query(*text, "select distinct Day from days"), (std::vector<Row>{{Value("2024-02-30")}, {Value("2024-03-01")}}));
+
+    Write("days.dbf", DbfFile({{"ON", 'D', 8, 0}}, {" 20230431"}));
+    auto dbase = db::DBEngine::OpenDatabase(dir_.path(), false, false, "dBase IV;");
+    try {
+        Query(*dbase, "select * from days");
+        ADD_FAILURE() << "20230431 was read";
+    } catch (const db::Error& e) {
+        EXPECT_EQ(e.number(), 3274);
+        EXPECT_NE(e.description().find("days.dbf"), std::string::npos) << e.description();
+        EXPECT_NE(e.description().find("20230431"), std::string::npos) << e.description();
+    }
+    // Blank and zero dates stay empty.
+    Write("days.dbf", DbfFile({{"ON", 'D', 8, 0}}, {"         ", " 00000000"}));
+    dbase = db::DBEngine::OpenDatabase(dir_.path(), false, false, "dBase IV;");
+    EXPECT_EQ(Query(*dbase, "select * from days"), (std::vector<Row>{{Value()}, {Value()}}));
+}
+
+// Import errors name the file, never the in-memory database the rows are copied into; dBase
+// field names are made unique as text headers are.
+TEST_F(TextImport, ErrorsNameTheFileAndDbaseNamesAreMadeUnique) {
+    std::string header, row;
+    for (int c = 0; c < 2001; ++c) header += (c ? ",c" : "c") + std::to_string(c), row += c ? ",1" : "1";
+    Write("wide.csv", header + "\n" + row + "\n");
+    auto text = db::DBEngine::OpenDatabase(dir_.path(), false, false, "Text;");
+    try {
+        Query(*text, "select * from wide");
+        ADD_FAILURE() << "2001 columns were read";
+    } catch (const db::Error& e) {
+        EXPECT_EQ(e.number(), 3190);
+        EXPECT_NE(e.description().find(dir_.Path("wide.csv")), std::string::npos) << e.description();
+        EXPECT_EQ(e.description().find(":memory:"), std::string::npos) << e.description();
+    }
+
+    Write("names.dbf", DbfFile({{"QTY", 'N', 2, 0}, {"qty", 'N', 2, 0}, {"", 'C', 1, 0}}, {"  1 2x"}));
+    auto dbase = db::DBEngine::OpenDatabase(dir_.path(), false, false, "dBase IV;");
+    std::vector<std::string> names;
+    for (const db::Field& f : dbase->TableDefs("names").Fields) names.push_back(f.Name);
+    EXPECT_EQ(names, (std::vector<std::string>{"QTY", "qty2", "F3"}));
+    EXPECT_EQ(Query(*dbase, "select * from names"), (std::vector<Row>{{Value(int32_t(1)), Value(int32_t(2)), Value("x")}}));
+}
+
+// A file that exists but may not be read says so, on every way in. Root reads any file, so the
+// opening runs in a child process that gives up root first.
+TEST_F(TextImport, FilesThatCannotBeReadSaySo) {
+    ::chmod(dir_.path().c_str(), 0755);
+    Write("t.csv", "a\n1\n");
+    Write("t.dbf", DbfFile({{"QTY", 'N', 2, 0}}, {" 1"}));
+    testsupport::CreateSqliteFile(dir_.Path("t.db"), {{"T", {{"A", db::dbText, 5}}, {{"x"}}}});
+    struct Case {
+        std::string file;
+        std::function<void()> open;
+    };
+    const Case cases[] = {
+        {"t.db", [&] { db::DBEngine::OpenDatabase(dir_.Path("t.db")); }},
+        {"t.csv", [&] { db::DBEngine::OpenDatabase(dir_.path(), false, false, "Text;")->OpenRecordset("select * from t"); }},
+        {"t.dbf",
+         [&] { db::DBEngine::OpenDatabase(dir_.path(), false, false, "dBase IV;")->OpenRecordset("select * from t"); }},
+    };
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const Case& c : cases) {
+        ::chmod(dir_.Path(c.file).c_str(), 0);
+        EXPECT_EXIT(
+            {
+                if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) std::_Exit(3);
+                try {
+                    c.open();
+                } catch (const db::Error& e) {
+                    std::fprintf(stderr, "%d %s\n", e.number(), e.description().c_str());
+                    const bool said = e.description().find("'" + dir_.Path(c.file) + "' cannot be read") != std::string::npos;
+                    std::_Exit(e.number() == 3051 && said ? 0 : 1);
+                }
+                std::_Exit(2);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << c.file;
     }
 }
 

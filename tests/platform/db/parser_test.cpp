@@ -2,6 +2,7 @@
 // their blanks, commas, case and brackets) and which it refuses, with the error naming the token.
 #include <gtest/gtest.h>
 
+#include "platform/db/sql_names.h"
 #include "platform/db/sql_parser.h"
 
 namespace {
@@ -97,7 +98,11 @@ TEST(SqlParser, RefusesNestingBeyondItsDepth) {
     };
     EXPECT_NO_THROW(ParseStatement(nested(100, "(", ")")));
     EXPECT_NO_THROW(ParseStatement(nested(100, "not ", "")));
-    for (const std::string& text : {nested(200000, "(", ")"), nested(200000, "not ", ""), nested(100000, "not (", ")")}) {
+    std::string counts = "select ";
+    for (int i = 0; i < 4000; ++i) counts += "Count(";
+    counts += "a" + std::string(4000, ')') + " from T";
+    for (const std::string& text : {nested(200000, "(", ")"), nested(200000, "not ", ""), nested(100000, "not (", ")"),
+                                    counts}) {
         try {
             ParseStatement(text);
             ADD_FAILURE() << "accepted " << text.size() << " bytes of nesting";
@@ -150,11 +155,11 @@ TEST(SqlParser, QuotesNamesSoTheyReadBack) {
     const Case cases[] = {{"Name", "Name"}, {"Unit Price", "[Unit Price]"}, {"2nd", "[2nd]"}, {"A-B", "[A-B]"},
                           {"_x", "[_x]"},   {"Select", "[Select]"},         {"a\"b", "[a\"b]"}};
     for (const Case& c : cases) {
-        EXPECT_EQ(db::sql::QuoteJetName(c.name), c.quoted);
-        db::sql::Select s = ParseSelect(std::string("select ") + db::sql::QuoteJetName(c.name) + " from T");
+        EXPECT_EQ(db::SqlName(c.name), c.quoted);
+        db::sql::Select s = ParseSelect(std::string("select ") + db::SqlName(c.name) + " from T");
         EXPECT_EQ(s.items[0].expr.name.text, c.name);
     }
-    EXPECT_THROW(db::sql::QuoteJetName("a]b"), db::Error);
+    EXPECT_THROW(db::SqlName("a]b"), db::Error);
 }
 
 }  // namespace

@@ -123,6 +123,11 @@ TEST(ColumnTypes, DeclaredTypesMapToJetTypes) {
     EXPECT_EQ(db::ParseStoredDate("1899-12-30"), 0.0);
     EXPECT_FALSE(db::ParseStoredDate("2024-13-01").has_value());
     EXPECT_FALSE(db::ParseStoredDate("yesterday").has_value());
+    // A day its month does not have is no date: it would become the same value as another text.
+    for (const char* impossible : {"2024-02-30", "2023-04-31", "2023-02-29", "1900-02-29", "2024-06-31 10:00"})
+        EXPECT_FALSE(db::ParseStoredDate(impossible).has_value()) << impossible;
+    EXPECT_EQ(db::ParseStoredDate("2000-02-29"), 36585.0);
+    EXPECT_EQ(db::ParseStoredDate("2023-12-31"), 45291.0);
 }
 
 // Cells come back in their column's Jet type, and a cell that does not fit it is not lost.

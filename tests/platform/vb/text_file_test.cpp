@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <filesystem>
 #include <fstream>
 
@@ -193,6 +195,19 @@ TEST_F(TextFile, OpenAndWriteErrors) {
         vb::TextWriter full("/dev/full");
         full.PrintLine(std::string(100000, 'x'));
         EXPECT_EQ(ErrorOf([&] { full.Close(); }), 57);
+    }
+
+    // Each names its file, so that a host can say which one failed.
+    for (const auto& [path, open] : std::vector<std::pair<std::string, std::function<void()>>>{
+             {missing, [&] { vb::TextReader r(missing); }},
+             {noFolder, [&] { vb::TextWriter w(noFolder); }},
+             {dir_.path().string(), [&] { vb::TextWriter w(dir_.path().string()); }}}) {
+        try {
+            open();
+            ADD_FAILURE() << path << " opened";
+        } catch (const vb::RuntimeError& e) {
+            EXPECT_NE(e.description().find("'" + path + "'"), std::string::npos) << e.description();
+        }
     }
 }
 

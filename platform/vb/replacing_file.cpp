@@ -1,0 +1,53 @@
+// The temporary file beside a target and its rename over the target (see replacing_file.h).
+#include "platform/vb/replacing_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/vb/runtime_error.h"
+#include "platform/vb/text_file.h"
+
+namespace vb {
+
+ReplacingFile::ReplacingFile(const std::string& target) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (target.empty() || fs::is_directory(target, ec)) throw FileError(RuntimeError::PathFileAccess(), target);
+    // A link is replaced by writing beside the file it points to, so the link stays.
+    target_ = fs::is_symlink(target, ec) ? fs::canonical(target, ec).string() : target;
+    if (ec || target_.empty()) target_ = target;
+    const fs::path folder = fs::path(target_).parent_path();
+    if (!folder.empty() && !fs::is_directory(folder, ec)) throw FileError(RuntimeError::PathNotFound(), target);
+
+    for (int n = 0;; ++n) {
+        temp_ = target_ + ".~" + std::to_string(::getpid()) + (n ? "-" + std::to_string(n) : "");
+        const int fd = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            break;
+        }
+        if (errno != EEXIST || n > 100) {
+            temp_.clear();
+            throw FileError(RuntimeError::PathFileAccess(), target);
+        }
+    }
+}
+
+ReplacingFile::~ReplacingFile() {
+    if (!temp_.empty()) std::remove(temp_.c_str());
+}
+
+void ReplacingFile::Commit() {
+    // The replacement keeps the permissions of the file it replaces.
+    struct stat st {};
+    if (::stat(target_.c_str(), &st) == 0) ::chmod(temp_.c_str(), st.st_mode & 07777);
+    if (std::rename(temp_.c_str(), target_.c_str()) != 0) throw FileError(RuntimeError::PathFileAccess(), target_);
+    temp_.clear();
+}
+
+}  // namespace vb
