@@ -19,6 +19,9 @@ namespace {
 constexpr vb::Single kDataSetsPerExperiment = 60;
 constexpr int kEdgesPerLine = 5;
 
+// What the runtime raises for a missing object, as when no engine or database was given.
+vb::RuntimeError ObjectNotSet() { return {91, "Object variable or With block variable not set"}; }
+
 std::string PathIn(const std::string& folder, const std::string& name) {
     return (std::filesystem::path(folder) / name).string();
 }
@@ -176,6 +179,7 @@ EdgeCounts Score(const TrueModel& truth, const vb::Array<Integer>& rst) {
 
 ExperimentFiles AIExp(std::shared_ptr<db::Database> database, const DataSetFactory& newDataSet,
                       const ExperimentFolders& folders, bool completeOrdering, const TimeText& now) {
+    if (!database) throw ObjectNotSet();
     Experiment x;
     x.adTablesOnly = true;
     x.reportName = AIExpReportName();
@@ -185,7 +189,7 @@ ExperimentFiles AIExp(std::shared_ptr<db::Database> database, const DataSetFacto
         report.Line("Start time:" + now());
         // Construct runs once per object: a new one for every data set.
         std::shared_ptr<vrellapi::IDataSet> engine = newDataSet();
-        if (!engine) throw vb::RuntimeError(91, "Object variable or With block variable not set");
+        if (!engine) throw ObjectNotSet();
         std::string strtb = table;
         Integer numfld = kExperimentFields;
         vb::Array<std::string> arrfldnm = truth.names;
