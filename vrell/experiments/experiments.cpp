@@ -64,16 +64,11 @@ std::string LinkText(Integer code) {
     }
 }
 
-// Reads one of a data set's files; a failure names the file, since the runtime's texts
-// ("File not found") do not.
+// Reads one of a data set's files; the reader's errors name the file.
 template <typename Read>
 auto ReadFile(const std::string& path, Read read) {
-    try {
-        vb::TextReader file(path);
-        return read(file);
-    } catch (const vb::RuntimeError& e) {
-        throw vb::RuntimeError(e.number(), e.description() + ": " + path);
-    }
+    vb::TextReader file(path);
+    return read(file);
 }
 
 // The running sums, in single precision, in the order of the averages line.

@@ -240,7 +240,7 @@ TEST_F(Experiments, ErrorsEndTheRunAndLeaveTheOldFiles) {
         } catch (const vb::NumberedError& e) {
             EXPECT_EQ(e.number(), c.number) << c.what;
             if (c.number == 53) {
-                EXPECT_EQ(e.description(), "File not found: " + dir.Path("AD2.dat"));
+                EXPECT_EQ(e.description(), "File not found: '" + dir.Path("AD2.dat") + "'");
             }
         }
         EXPECT_EQ(Report(), "old report") << c.what;
