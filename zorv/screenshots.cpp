@@ -12,7 +12,6 @@
 #include "wizard_common/links.h"
 #include "wizard_common/model/step_caption.h"
 #include "platform/com/object.h"
-#include "platform/vb/numbered_error.h"
 #include "zorv/frm_mdi_bne.h"
 #include "zorv/frm_setting.h"
 #include "zorv/frm_wizard.h"
@@ -88,7 +87,7 @@ void GrabEditor(FrmWizard& w, ZorvSession& session, const QString& programDir, G
         auto engine = com::CreateObjectAs<zorvapi::IDataEngine>("ZORVAPI.DataEngine");
         LearnIntoSession(*engine, database, "Customers", kDemoFields, BMMode, 2, session);
         database->Close();
-    } catch (const vb::NumberedError&) {
+    } catch (const std::exception&) {
         return;
     }
     w.cmdeditor_Click();

@@ -6,12 +6,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/qt/canvas_events.h"
 #include "tests/support/qt/fake_services.h"
 #include "wizard_common/canvas_pane.h"
 #include "wizard_common/graph_pictures.h"
@@ -42,24 +41,9 @@ protected:
         pane->show();
     }
 
-    // A mouse event at a canvas position in twips, straight to the canvas widget.
-    void Mouse(QEvent::Type type, float x, float y) {
-        const QPointF at(x / wizard::kTwipsPerPixel, y / wizard::kTwipsPerPixel);
-        const Qt::MouseButtons buttons = type == QEvent::MouseButtonRelease || type == QEvent::MouseMove
-                                             ? Qt::NoButton
-                                             : Qt::LeftButton;
-        const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-        QMouseEvent event(type, at, pane->Picture2->mapToGlobal(at), button, buttons, Qt::NoModifier);
-        QApplication::sendEvent(pane->Picture2, &event);
-    }
-    void Click(float x, float y) {
-        Mouse(QEvent::MouseButtonPress, x, y);
-        Mouse(QEvent::MouseButtonRelease, x, y);
-    }
-    void Key(int key) {
-        QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
-        QApplication::sendEvent(pane->Picture2, &event);
-    }
+    void Mouse(QEvent::Type type, float x, float y) { testsupport::CanvasEvents(*pane).Mouse(type, x, y); }
+    void Click(float x, float y) { testsupport::CanvasEvents(*pane).Click(x, y); }
+    void Key(int key) { testsupport::CanvasEvents(*pane).Key(key); }
     const GraphCanvas& model() const { return pane->model(); }
 
     testsupport::FakeServices fake;
@@ -141,8 +125,7 @@ TEST_F(CanvasPaneTest, DeleteActsOnlyWithTheCanvasFocused) {
     ASSERT_EQ(model().SelectedArc(), 1);
     // Tab gives the nodes the focus in load order; a focused node deselects, and Delete then
     // reaches no arc.
-    QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
-    QApplication::sendEvent(pane->Picture2, &tab);
+    Key(Qt::Key_Tab);
     EXPECT_EQ(model().FocusedNode(), 1);
     EXPECT_EQ(pane->StatusBar1->currentMessage(), "NODE: A");
     Key(Qt::Key_Delete);
