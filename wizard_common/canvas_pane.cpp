@@ -27,6 +27,11 @@ void PaintLine(QPainter& p, const CanvasLine& line, Qt::PenStyle style) {
     p.drawLine(ToPixels(line.seg.x1, line.seg.y1), ToPixels(line.seg.x2, line.seg.y2));
 }
 
+// The canvas position of a mouse event, in twips.
+std::pair<float, float> TwipsOf(const QMouseEvent* event) {
+    return {float(event->position().x()) * kTwipsPerPixel, float(event->position().y()) * kTwipsPerPixel};
+}
+
 QRect NodePixels(const GraphCanvas& c, int16_t k) {
     const CanvasRect r = c.NodeRect(k);
     return {TwipsToPixels(r.left), TwipsToPixels(r.top), TwipsToPixels(r.width),
@@ -90,17 +95,21 @@ void CanvasPicture::FocusNode(int16_t k) {
     if (k != 0) m.NodeGotFocus(k);
 }
 
+// A button went down on the canvas: the node under it, or the canvas itself, takes the focus.
+int16_t CanvasPicture::PressAt(float x, float y) {
+    pressNode_ = pane_.model().NodeAt(x, y);
+    FocusNode(pressNode_);
+    return pressNode_;
+}
+
 void CanvasPicture::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     GraphCanvas& m = pane_.model();
-    const float x = float(event->position().x()) * kTwipsPerPixel;
-    const float y = float(event->position().y()) * kTwipsPerPixel;
+    const auto [x, y] = TwipsOf(event);
     afterDblClick_ = false;
-    pressNode_ = m.NodeAt(x, y);
-    FocusNode(pressNode_);
-    if (pressNode_ != 0) {
-        const CanvasRect r = m.NodeRect(pressNode_);
-        if (m.NodeMouseDown(pressNode_, x - r.left, y - r.top)) {
+    if (const int16_t k = PressAt(x, y); k != 0) {
+        const CanvasRect r = m.NodeRect(k);
+        if (m.NodeMouseDown(k, x - r.left, y - r.top)) {
             lastDragX_ = x;
             lastDragY_ = y;
         }
@@ -110,22 +119,17 @@ void CanvasPicture::mousePressEvent(QMouseEvent* event) {
 
 void CanvasPicture::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
-    GraphCanvas& m = pane_.model();
-    const float x = float(event->position().x()) * kTwipsPerPixel;
-    const float y = float(event->position().y()) * kTwipsPerPixel;
+    const auto [x, y] = TwipsOf(event);
     // The second press of a double click: DblClick in place of MouseDown, and the release that
     // follows gives no Click. A node has no double-click action.
     afterDblClick_ = true;
-    pressNode_ = m.NodeAt(x, y);
-    FocusNode(pressNode_);
-    if (pressNode_ == 0) m.CanvasDblClick();
+    if (PressAt(x, y) == 0) pane_.model().CanvasDblClick();
     pane_.Refresh();
 }
 
 void CanvasPicture::mouseMoveEvent(QMouseEvent* event) {
     GraphCanvas& m = pane_.model();
-    const float x = float(event->position().x()) * kTwipsPerPixel;
-    const float y = float(event->position().y()) * kTwipsPerPixel;
+    const auto [x, y] = TwipsOf(event);
     if (m.Dragging()) {
         // Outside the viewport nothing receives the dragged node; it stays where it was.
         if (!OverViewport(event->position().toPoint())) return;
@@ -143,8 +147,7 @@ void CanvasPicture::mouseMoveEvent(QMouseEvent* event) {
 void CanvasPicture::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     GraphCanvas& m = pane_.model();
-    const float x = float(event->position().x()) * kTwipsPerPixel;
-    const float y = float(event->position().y()) * kTwipsPerPixel;
+    const auto [x, y] = TwipsOf(event);
     const bool dblClick = afterDblClick_;
     afterDblClick_ = false;
     if (m.Dragging()) {

@@ -49,6 +49,7 @@ protected:
 
 private:
     void FocusNode(int16_t k);
+    int16_t PressAt(float x, float y);
     // The pointer over the viewport (a drag follows it only there).
     bool OverViewport(const QPoint& pos) const;
 
