@@ -181,13 +181,19 @@ TEST_F(CanvasPaneTest, SaveImageToFile) {
     wizard::SaveImageToFile(pane.get(), services, "Kalvex", capture);
     EXPECT_EQ(fake.prompts.Take(), Boxes({"The selected file'" + target + "' exists, overwrite?", Box::YesNo}));
     EXPECT_EQ(content(target), "old");
+    fake.files.answers = {target};
+    fake.prompts.answers = {true};
+    wizard::SaveImageToFile(pane.get(), services, "Kalvex", capture);
+    fake.prompts.Take();
+    const QByteArray saved = content(target);
+    EXPECT_FALSE(QImage::fromData(saved, "BMP").isNull());
 
     std::filesystem::permissions(target.toStdString(), std::filesystem::perms::owner_read);
     fake.files.answers = {target};
     wizard::SaveImageToFile(pane.get(), services, "Kalvex", capture);
     EXPECT_EQ(fake.prompts.Take(), Boxes({"The selected file '" + target + "' is not a normal read-write file.",
                                           Box::Ok, wizard::Icon::Warning}));
-    EXPECT_EQ(content(target), "old");
+    EXPECT_EQ(content(target), saved);
 
     const QString nowhere = dir.filePath("missing/net.bmp");
     fake.files.answers = {nowhere};

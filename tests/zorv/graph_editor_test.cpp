@@ -161,6 +161,14 @@ TEST_F(GraphEditorTest, MultiNetOfThreeClassValuesSavesItsLayerOnly) {
     EXPECT_EQ(session.GraphArr(2, 3, 4), 2);  // D -> C written on both cells
     EXPECT_EQ(session.GraphArr(2, 4, 3), 1);
 
+    // Tilt: full-width strips, one above the other, in the order the windows were opened.
+    frame->findChild<QAction*>("tilt")->trigger();
+    const QList<QMdiSubWindow*> subs = frame->mdi->subWindowList(QMdiArea::CreationOrder);
+    const int strip = frame->mdi->viewport()->height() / 3;
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(subs[k]->geometry(), QRect(0, k * strip, frame->mdi->viewport()->width(), strip)) << k;
+    }
+
     frame->close();
     Settle();
     EXPECT_EQ(w.listings, 1);
