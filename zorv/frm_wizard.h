@@ -54,6 +54,10 @@ public:
     void Option1_Click();
     void Option2_Click();
     void Option3_Click();
+    // Step 4's "Open BN editor": the graph editor over the session's networks.
+    void cmdeditor_Click();
+    // Rewrites the listing of the learned links after the editor saved a network.
+    virtual void WriteGrafTxt() {}
 
     // Settings.
     void LoadSettings();
@@ -84,6 +88,7 @@ public:
     LearnPage* learn;
     FormatPage* format;
     TestFilePage* testFile;
+    QPushButton* cmdeditor = nullptr;  // on page 4
 
 protected:
     // Work of the pages, filled in with their features.
@@ -115,6 +120,7 @@ protected:
 
 private:
     void BuildForm();
+    void AddEditorButton();
     void EntryActions(int page, int how);
     bool ValidatePage0();
     bool ValidatePage3();

@@ -24,6 +24,8 @@ public:
     QString resultFile;
     int processRuns = 0;
     int saveRuns = 0;
+    int listings = 0;  // WriteGrafTxt calls
+    void WriteGrafTxt() override { ++listings; }
 
 protected:
     bool process() override {
