@@ -146,8 +146,8 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     grab.Save(&settings, "zorv_settings");
     settings.close();
 
-    GrabEditor(w, session, programDir, grab, 1, "zorv_editor");
-    GrabEditor(w, session, programDir, grab, 2, "zorv_editor_multinet");
+    GrabEditor(w, session, programDir, grab, 1, "zorv_editor_bn");
+    GrabEditor(w, session, programDir, grab, 2, "zorv_editor_mn");
     w.hide();
     return grab.written_;
 }

@@ -8,7 +8,7 @@
 namespace zorv {
 
 // Saves zorv_page_0.png .. zorv_page_9.png, zorv_about.png, zorv_settings.png and the graph editor over
-// the networks learned on the demo database (zorv_editor.png, zorv_editor_multinet.png) into
+// the networks learned on the demo database (zorv_editor_bn.png, zorv_editor_mn.png) into
 // `outDir`, with `programDir` as the program's folder (demo database, help pages). Returns the
 // files written; the settings store is whatever QSettings is pointed at.
 QStringList TakeScreenshots(const QString& outDir, const QString& programDir);

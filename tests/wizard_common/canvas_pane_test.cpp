@@ -198,7 +198,8 @@ TEST_F(CanvasPaneTest, SaveImageToFile) {
     const QString nowhere = dir.filePath("missing/net.bmp");
     fake.files.answers = {nowhere};
     wizard::SaveImageToFile(pane.get(), services, "Kalvex", capture);
-    EXPECT_EQ(fake.prompts.Take(), Boxes({"Path not found", Box::Ok, wizard::Icon::Warning}));
+    EXPECT_EQ(fake.prompts.Take(),
+              Boxes({"Path not found: '" + nowhere + "'", Box::Ok, wizard::Icon::Warning}));
     EXPECT_FALSE(QFile::exists(nowhere));
 
     fake.files.answers = {""};  // Cancel: nothing at all
