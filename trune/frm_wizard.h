@@ -117,8 +117,9 @@ protected:
     void ClearObjs();
     // The ODBC connect string of page 3's values; "" when neither a DSN nor a driver is chosen.
     std::string OdbcConnectString() const;
-    // The preview grid: field names in row 0, the records numbered from 1 in column 0.
-    void FillPreviewGrid(db::Recordset& rows);
+    // The preview grid: field names in row 0, the first 100 records numbered from 1 in
+    // column 0.
+    void FillPreviewGrid(const std::vector<std::string>& names, db::Recordset& rows);
     // -----------------------------------------------------------------------------------------
 
     // Discretizes the copy (page 5's Finish); false keeps the wizard on the page.

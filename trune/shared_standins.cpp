@@ -100,13 +100,13 @@ std::string FrmWizard::OdbcConnectString() const {
 }
 
 // replaced by the shared opener (the preview grid)
-void FrmWizard::FillPreviewGrid(db::Recordset& rows) {
+void FrmWizard::FillPreviewGrid(const std::vector<std::string>& names, db::Recordset& rows) {
     QTableWidget* grid = table->Grid1;
     grid->clear();
-    const int columns = rows.FieldCount();
+    const int columns = int(names.size());
     grid->setColumnCount(columns + 1);
     grid->setRowCount(1);
-    for (int c = 0; c < columns; ++c) grid->setItem(0, c + 1, new QTableWidgetItem(QString::fromStdString(rows.Fields(c).Name)));
+    for (int c = 0; c < columns; ++c) grid->setItem(0, c + 1, new QTableWidgetItem(QString::fromStdString(names[size_t(c)])));
     const vb::Array<db::Value> block = rows.GetRows(100);
     const int n = block.UBound(2) + 1;
     grid->setRowCount(n + 1);

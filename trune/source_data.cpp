@@ -157,10 +157,18 @@ void FrmWizard::cboTbName_Click() {
     try {
         wizard::WaitCursor wait;
         rows = session_.SourceDb->OpenRecordset(chosen.toStdString());
-        session_.TableFieldCount = int16_t(rows->FieldCount());
-        session_.TableFields.assign(size_t(session_.TableFieldCount) + 1, std::string());
-        for (int i = 0; i < rows->FieldCount(); ++i) session_.TableFields[size_t(i)] = rows->Fields(i).Name;
-        FillPreviewGrid(*rows);
+        // A recordset without rows has no current row to ask its fields' names of; the
+        // table's definition has them.
+        std::vector<std::string> names;
+        if (rows->Eof()) {
+            for (const db::Field& f : session_.SourceDb->TableDefs(chosen.toStdString()).Fields) names.push_back(f.Name);
+        } else {
+            for (int i = 0; i < rows->FieldCount(); ++i) names.push_back(rows->Fields(i).Name);
+        }
+        session_.TableFieldCount = int16_t(names.size());
+        session_.TableFields = names;
+        session_.TableFields.emplace_back();
+        FillPreviewGrid(names, *rows);
     } catch (const vb::NumberedError& e) {
         if (e.number() == db::errnum::kTooFewParameters)
             Message("This is a parameter query.", wizard::Icon::None);
