@@ -102,20 +102,22 @@ void FrmWizard::BuildForm() {
 
     connect(settings->lstdbfmt, &QListWidget::currentRowChanged, this, &FrmWizard::lstdbfmt_Click);
     connect(settings->AutoDetect, &QCheckBox::clicked, this, &FrmWizard::AutoDetect_Click);
-    connect(settings->CmbVlu, &QComboBox::activated, this, &FrmWizard::CmbVlu_Click);
+    connect(settings->CmbVlu, &QComboBox::currentIndexChanged, this, &FrmWizard::CmbVlu_Click);
     connect(sourceFile->cmd2a, &QPushButton::clicked, this, &FrmWizard::cmd2a_Click);
-    connect(odbc->cboDSNList, &QComboBox::activated, this, &FrmWizard::cboDSNList_Click);
-    connect(table->cboTbName, &QComboBox::activated, this, &FrmWizard::cboTbName_Click);
+    connect(odbc->cboDSNList, &QComboBox::currentIndexChanged, this, &FrmWizard::cboDSNList_Click);
+    connect(table->cboTbName, &QComboBox::currentIndexChanged, this, &FrmWizard::cboTbName_Click);
     connect(table->CmdNDb, &QPushButton::clicked, this, &FrmWizard::CmdNDb_Click);
     connect(method->LstConFld, &QListWidget::currentRowChanged, this, &FrmWizard::LstConFld_Click);
     connect(method->LstConFld, &QListWidget::itemChanged, this, [this] { LstConFld_Click(); });
     connect(method->LstIntvl, &QListWidget::currentRowChanged, this, &FrmWizard::LstIntvl_Click);
-    connect(method->CboReset, &QComboBox::activated, this, &FrmWizard::CboReset_Click);
+    connect(method->CboReset, &QComboBox::currentIndexChanged, this, &FrmWizard::CboReset_Click);
     connect(method->Command1, &QPushButton::clicked, this, &FrmWizard::Command1_Click);
     connect(method->CmdAutoDis, &QPushButton::clicked, this, &FrmWizard::CmdAutoDis_Click);
     connect(method->OptEW, &QRadioButton::clicked, this, &FrmWizard::OptEW_Click);
     connect(method->OptEF, &QRadioButton::clicked, this, &FrmWizard::OptEF_Click);
     connect(method->OptEnt, &QRadioButton::clicked, this, &FrmWizard::OptEnt_Click);
+    // The lists' handlers run on every change of choice, by mouse or key; code that fills or
+    // sets a list blocks its signals and calls the handler itself where it should run.
     for (QLineEdit* box : {sourceFile->txtdbname, table->NDbName, table->NTbName})
         wizard::SelectAllOnFocus(box);
 }

@@ -104,7 +104,6 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     QTemporaryDir target;
     const int testTable = w.table->cboTbName->findText("CustomersTest");
     w.table->cboTbName->setCurrentIndex(testTable);
-    w.cboTbName_Click();
     w.table->NDbName->setText(QDir(target.path()).filePath("conditioned.db"));
     page(4);
     w.NavButton(kNext)->click();

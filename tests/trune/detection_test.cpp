@@ -49,7 +49,6 @@ protected:
     void Detect(const QString& table, int limitIndex, bool automatic) {
         wizard->NavButton(kNext)->click();
         wizard->settings->CmbVlu->setCurrentIndex(limitIndex);
-        wizard->CmbVlu_Click();
         if (!automatic) wizard->settings->AutoDetect->click();
         wizard->NavButton(kNext)->click();
         wizard->sourceFile->txtdbname->setText(source);
@@ -96,7 +95,6 @@ TEST_F(DetectionTest, RuleAtFive) {
     for (int back = 0; back < 3; ++back) wizard->NavButton(2)->click();
     ASSERT_EQ(wizard->CurrentStep, 1);
     wizard->settings->CmbVlu->setCurrentIndex(0);
-    wizard->CmbVlu_Click();
     wizard->NavButton(2)->click();
     wizard->NavButton(kNext)->click();  // page 1 entered forward presets T = 5 again
     EXPECT_EQ(wizard->ValueLimit, 5);
@@ -136,16 +134,14 @@ TEST_F(DetectionTest, AutoSetOnAFieldWithoutValuesFailsAndKeepsTheCounts) {
 TEST_F(DetectionTest, ResetAllAsksFirst) {
     Detect("Data", 3, true);
     QComboBox* reset = wizard->method->CboReset;
-    reset->setCurrentIndex(8);
     fake.prompts.answers = {false};
-    wizard->CboReset_Click();
+    reset->setCurrentIndex(8);
     EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Question("Reset the number of intervals of all fields to 10?")}));
     EXPECT_EQ(reset->currentText(), "5");
     EXPECT_EQ(Result()[1].intervals, 5);
 
-    reset->setCurrentIndex(8);
     fake.prompts.answers = {true};
-    wizard->CboReset_Click();
+    reset->setCurrentIndex(8);
     EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Question("Reset the number of intervals of all fields to 10?")}));
     for (const Found& f : Result()) EXPECT_EQ(f.intervals, 10) << f.field;
     EXPECT_EQ(wizard->method->LstIntvl->currentItem()->text(), "10");

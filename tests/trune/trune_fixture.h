@@ -86,9 +86,14 @@ protected:
         ChooseTable(table);
     }
 
+    // The user picks `table`; picking the one already shown runs the handler again.
     void ChooseTable(const QString& table) {
-        wizard->table->cboTbName->setCurrentIndex(wizard->table->cboTbName->findText(table));
-        wizard->cboTbName_Click();
+        QComboBox* box = wizard->table->cboTbName;
+        const int index = box->findText(table);
+        if (index == box->currentIndex())
+            wizard->cboTbName_Click();
+        else
+            box->setCurrentIndex(index);
     }
 
     QTemporaryDir dir;
