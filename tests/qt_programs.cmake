@@ -32,7 +32,7 @@ if(trune_test_srcs)
     BNS_SHARED_FIXTURES="${CMAKE_SOURCE_DIR}/../shared/fixtures"
     BNS_TESTS_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
   set(trune_env "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=1")
-  gtest_discover_tests(trune_tests DISCOVERY_MODE PRE_TEST TEST_FILTER "-TruneEndToEnd.*"
+  gtest_discover_tests(trune_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "trune." TEST_FILTER "-TruneEndToEnd.*"
     PROPERTIES ENVIRONMENT "${trune_env}" FIXTURES_REQUIRED odbc_servers)
   add_test(NAME trune_end_to_end COMMAND trune_tests --gtest_filter=TruneEndToEnd.*)
   set_tests_properties(trune_end_to_end PROPERTIES ENVIRONMENT "${trune_env}")

@@ -3,9 +3,11 @@
 // Cancel during the detection keeps the user on the table page. Run as the CTest
 // trune_end_to_end.
 #include <QDir>
+#include <QFileInfo>
 #include <QtTest/QTest>
 
 #include "tests/trune/trune_fixture.h"
+#include "trune/screenshots.h"
 
 namespace trunetest {
 namespace {
@@ -124,6 +126,23 @@ TEST_F(TruneEndToEnd, CancelDuringDetectionStaysOnTheTablePage) {
     EXPECT_TRUE(wizard->NavButton(2)->isEnabled());
     EXPECT_EQ(wizard->table->lbstatus3->text(), "");
     EXPECT_FALSE(wizard->Unloaded());
+}
+
+// The screenshot driver walks the same pages on a database named like the demo database.
+TEST_F(TruneEndToEnd, ScreenshotDriverPicturesEveryPage) {
+    QTemporaryDir programDir, out;
+    testsupport::CreateSqliteFile(QDir(programDir.path()).filePath("demo.db").toStdString(),
+                                  {{"CustomersTest", {{"Tenure", db::dbLong, 0}},
+                                    [] {
+                                        std::vector<std::vector<Value>> rows;
+                                        for (int i = 0; i < 40; ++i) rows.push_back({Value(int32_t(i))});
+                                        return rows;
+                                    }()}});
+    const QStringList files = trune::TakeScreenshots(out.path(), programDir.path());
+    QStringList names;
+    for (const QString& f : files) names << QFileInfo(f).fileName();
+    EXPECT_EQ(names, (QStringList{"trune_page_0.png", "trune_page_1.png", "trune_page_3.png", "trune_page_2.png",
+                                  "trune_page_4.png", "trune_page_5.png", "trune_page_6.png", "trune_about.png"}));
 }
 
 }  // namespace
