@@ -5,8 +5,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFrame>
-#include <QHBoxLayout>
 #include <QSignalBlocker>
 
 #include <cmath>
@@ -74,32 +72,13 @@ void FrmWizard::BuildForm() {
                 [this, k] { imgStep_DblClick(k); });
     }
 
-    const char* captions[6] = {"&Help", "Cancel", "< &Back", "&Next >", "&Finish", "&About"};
-    for (int i = 0; i < 6; ++i) {
-        cmdNav_[size_t(i)] = new QPushButton(captions[i]);
-        cmdNav_[size_t(i)]->setObjectName(QString("cmdNav_%1").arg(i));
-        connect(cmdNav_[size_t(i)], &QPushButton::clicked, this, [this, i] { cmdNav_Click(i); });
-    }
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(cmdNav_[kHelp]);
-    buttons->addWidget(cmdNav_[kAbout]);
-    buttons->addStretch(1);
-    buttons->addWidget(cmdNav_[kBack]);
-    buttons->addWidget(cmdNav_[kNext]);
-    buttons->addWidget(cmdNav_[kFinish]);
-    buttons->addSpacing(12);
-    buttons->addWidget(cmdNav_[kCancel]);
-    auto* main = new QVBoxLayout(this);
-    main->addWidget(stack_, 1);
-    main->addWidget(line);
-    main->addLayout(buttons);
+    cmdNav_ = wizard::BuildWizardFrame(this, stack_, "&Finish", [this](int i) { cmdNav_Click(i); });
     resize(820, 600);
 
     wizard::InstallHelpKey(this, [this] { cmdNav_Click(kHelp); });
 
+    // The lists' handlers run on every change of choice, by mouse or key; code that fills or
+    // sets a list blocks its signals and calls the handler itself where it should run.
     connect(settings->lstdbfmt, &QListWidget::currentRowChanged, this, &FrmWizard::lstdbfmt_Click);
     connect(settings->AutoDetect, &QCheckBox::clicked, this, &FrmWizard::AutoDetect_Click);
     connect(settings->CmbVlu, &QComboBox::currentIndexChanged, this, &FrmWizard::CmbVlu_Click);
@@ -116,8 +95,6 @@ void FrmWizard::BuildForm() {
     connect(method->OptEW, &QRadioButton::clicked, this, &FrmWizard::OptEW_Click);
     connect(method->OptEF, &QRadioButton::clicked, this, &FrmWizard::OptEF_Click);
     connect(method->OptEnt, &QRadioButton::clicked, this, &FrmWizard::OptEnt_Click);
-    // The lists' handlers run on every change of choice, by mouse or key; code that fills or
-    // sets a list blocks its signals and calls the handler itself where it should run.
     for (QLineEdit* box : {sourceFile->txtdbname, table->NDbName, table->NTbName})
         wizard::SelectAllOnFocus(box);
 }

@@ -13,17 +13,8 @@ namespace trune {
 
 namespace {
 
-template <typename W>
-W* Named(W* w, const char* name) {
-    w->setObjectName(name);
-    return w;
-}
-
-QLabel* Note(const QString& text) {
-    auto* l = new QLabel(text);
-    l->setWordWrap(true);
-    return l;
-}
+using wizard::Named;
+using wizard::Note;
 
 QString PageName(int index) {
     return QString::fromStdString(wizard::TruneFrame().pageNames[size_t(index)]);

@@ -2,86 +2,24 @@
 // grabs each page as it is shown.
 #include "trune/screenshots.h"
 
-#include <QApplication>
 #include <QDir>
-#include <QImage>
-#include <QPainter>
-#include <QPixmap>
 #include <QTemporaryDir>
 
 #include "trune/frm_wizard.h"
 #include "wizard_common/about_dialog.h"
 #include "wizard_common/links.h"
 #include "wizard_common/model/step_caption.h"
+#include "wizard_common/screenshot_kit.h"
 
 namespace trune {
 
-namespace {
-
-class YesPrompts : public wizard::Prompts {
-public:
-    void Message(QWidget*, const QString&, const QString&, wizard::Icon) override {}
-    bool Ask(QWidget*, const QString&, const QString&) override { return true; }
-};
-
-class NoFiles : public wizard::FileDialogs {
-public:
-    QString Open(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString Save(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-};
-
-class NoShell : public wizard::Shell {
-public:
-    bool OpenDocument(const QString&) override { return true; }
-    bool StartProgram(const QString&) override { return true; }
-    QDateTime Now() override { return QDateTime::currentDateTime(); }
-};
-
-class NoPrinter : public wizard::Printer {
-public:
-    bool Print(QWidget*, const wizard::PrintJob&) override { return false; }
-};
-
-// The window with a title strip of its caption on top, since a grab shows no frame and the
-// caption is part of what a person checks.
-class Grabber {
-public:
-    explicit Grabber(const QString& outDir) : dir_(outDir) { QDir().mkpath(outDir); }
-    void Save(QWidget* w, const QString& name) {
-        QApplication::processEvents();
-        const QPixmap body = w->grab();
-        const int strip = 26;
-        QImage image(body.width(), body.height() + strip, QImage::Format_RGB32);
-        image.fill(QColor(60, 63, 65));
-        QPainter p(&image);
-        p.setPen(Qt::white);
-        QFont f = w->font();
-        f.setBold(true);
-        p.setFont(f);
-        p.drawText(QRect(8, 0, body.width() - 16, strip), Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
-        p.drawPixmap(0, strip, body);
-        p.end();
-        const QString path = dir_.filePath(name + ".png");
-        if (image.save(path)) written_ << path;
-    }
-    QStringList written_;
-
-private:
-    QDir dir_;
-};
-
-}  // namespace
-
 QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
-    YesPrompts prompts;
-    NoFiles files;
-    NoShell shell;
-    NoPrinter printer;
-    wizard::Services services{prompts, files, shell, printer};
+    wizard::ScreenshotServices fakes;
+    wizard::Services services = fakes.bundle();
     TruneSession session;
     FrmWizard w(services, session, programDir);
     w.show();
-    Grabber grab(outDir);
+    wizard::WindowGrabber grab(outDir);
     auto page = [&](int n) {
         if (w.CurrentStep == n) grab.Save(&w, QString("trune_page_%1").arg(n));
     };
@@ -114,12 +52,12 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     page(6);
 
     wizard::frmAbout about({QString::fromStdString(wizard::TruneFrame().title), wizard::kTruneHelpPage, programDir},
-                           shell, &w);
+                           fakes.shell, &w);
     about.show();
     grab.Save(&about, "trune_about");
     about.close();
     w.hide();
-    return grab.written_;
+    return grab.written();
 }
 
 }  // namespace trune
