@@ -92,9 +92,8 @@ bool FrmWizard::ExportTable() {
 }
 
 bool FrmWizard::OpenExportDB() {
-    const QString path = table->NDbName->text();
-    wizard::WaitCursor wait;
-    session_.TargetDb = OpenWithRecovery(path, "", false, OpenErrorBox::Exclamation);
+    // Shared and read-write; the opener offers repair and asks for a password where needed.
+    session_.TargetDb = OpenWithRecovery(table->NDbName->text(), "", false, OpenErrorBox::Exclamation);
     return session_.TargetDb != nullptr;
 }
 

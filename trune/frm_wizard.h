@@ -18,6 +18,7 @@
 #include <string>
 
 #include "platform/db/database.h"
+#include "platform/vb/numbered_error.h"
 #include "trune/pages.h"
 #include "trune/session.h"
 #include "wizard_common/frame_widgets.h"
@@ -109,6 +110,8 @@ protected:
     // where one is needed; nullptr when it did not open (the user has been told, or cancelled).
     virtual std::shared_ptr<db::Database> OpenWithRecovery(const QString& name, const std::string& connect,
                                                            bool readOnly, OpenErrorBox box);
+    // "The following Error occurred:" with the error's description and number.
+    void ShowError(const vb::NumberedError& e);
     // The folder of a one-table-per-file path; sets PreselectTable to the file's name.
     QString StripFileName(const QString& path);
     // The ODBC page's lists, its DSN click and the clearing of the data-source state.

@@ -10,6 +10,7 @@
 #include "platform/db/value_text.h"
 #include "platform/vb/numbered_error.h"
 #include "trune/frm_wizard.h"
+#include "wizard_common/wait_cursor.h"
 
 namespace trune {
 
@@ -17,19 +18,25 @@ namespace trune {
 std::shared_ptr<db::Database> FrmWizard::OpenWithRecovery(const QString& name, const std::string& connect,
                                                           bool readOnly, OpenErrorBox box) {
     try {
+        wizard::WaitCursor wait;
         return db::DBEngine::OpenDatabase(name.toStdString(), false, readOnly, connect);
     } catch (const vb::NumberedError& e) {
-        QApplication::restoreOverrideCursor();
+        // The pointer is back to the default before the box.
         const QString description = QString::fromStdString(e.description());
-        if (box == OpenErrorBox::ShowError) {
-            QApplication::beep();
-            Message("The following Error occurred:\r\n\r\n" + description + "\r\nNumber: " + QString::number(e.number()),
-                    wizard::Icon::None);
-        } else {
+        if (box == OpenErrorBox::ShowError)
+            ShowError(e);
+        else
             Message(description, wizard::Icon::Warning);
-        }
         return nullptr;
     }
+}
+
+// replaced by the shared opener (ShowError)
+void FrmWizard::ShowError(const vb::NumberedError& e) {
+    QApplication::beep();
+    Message("The following Error occurred:\r\n\r\n" + QString::fromStdString(e.description()) + "\r\nNumber: " +
+                QString::number(e.number()),
+            wizard::Icon::None);
 }
 
 // replaced by the shared opener

@@ -62,11 +62,8 @@ bool FrmWizard::OpenLocalDB() {
     else
         PreselectTable.clear();
     CloseSource();
-    std::shared_ptr<db::Database> source;
-    {
-        wizard::WaitCursor wait;
-        source = OpenWithRecovery(name, connect, true, OpenErrorBox::ShowError);
-    }
+    // The opener shows the hourglass while it works and the default pointer with its boxes.
+    const std::shared_ptr<db::Database> source = OpenWithRecovery(name, connect, true, OpenErrorBox::ShowError);
     if (!source) return false;
     session_.SourceDb = source;
 
@@ -78,9 +75,7 @@ bool FrmWizard::OpenLocalDB() {
         if (DbFormat == 0)
             for (const std::string& q : source->QueryDefNames()) tables.push_back(q);
     } catch (const vb::NumberedError& e) {
-        Message("The following Error occurred:\r\n\r\n" + QString::fromStdString(e.description()) +
-                    "\r\nNumber: " + QString::number(e.number()),
-                wizard::Icon::None);
+        ShowError(e);
         CloseSource();
         return false;
     }
