@@ -139,6 +139,32 @@ TEST_F(SourceDataTest, AccessFileTargetsANewFileBesideIt) {
     for (const QString& t : tables) EXPECT_FALSE(t.startsWith("MSys")) << t.toStdString();
 }
 
+// The two browse buttons: the source file in its format's dialog, the target in a dialog that
+// takes a new name; each remembers the folder of what its box holds.
+TEST_F(SourceDataTest, BrowseButtons) {
+    ToSourcePage(15);
+    fake.files.answers = {"/data/text/scores.txt", ""};
+    wizard->sourceFile->cmd2a->click();
+    EXPECT_EQ(wizard->sourceFile->txtdbname->text(), "/data/text/scores.txt");
+    EXPECT_EQ(wizard->DBPath, "/data/text");
+    wizard->sourceFile->cmd2a->click();  // Cancel keeps the box
+    EXPECT_EQ(wizard->sourceFile->txtdbname->text(), "/data/text/scores.txt");
+    ASSERT_EQ(fake.files.requests.size(), 2u);
+    EXPECT_EQ(fake.files.requests[0].kind, testsupport::FileRequest::Open);
+    EXPECT_EQ(fake.files.requests[0].title, "Select Text File");
+    EXPECT_EQ(fake.files.requests[0].startFolder, dir.path());
+
+    fake.files.answers = {"/out/new conditioned.db"};
+    wizard->CmdNDb_Click();
+    EXPECT_EQ(wizard->table->NDbName->text(), "/out/new conditioned.db");
+    EXPECT_EQ(wizard->DBPath, "/out");
+    const testsupport::FileRequest& target = fake.files.requests.back();
+    EXPECT_EQ(target.kind, testsupport::FileRequest::Save);
+    EXPECT_EQ(target.title, "Open MS-JET/Access database");
+    EXPECT_EQ(target.filter, "Database files (*.db *.sqlite *.mdb)|*.db;*.sqlite;*.mdb");
+    EXPECT_EQ(target.startFolder, "/data/text");
+}
+
 class OdbcSourceTest : public SourceDataTest {
 protected:
     void ToOdbcPage() {
