@@ -178,6 +178,17 @@ TEST_F(NavigationTest, HelpButtonAndF1OpenTheHelpPage) {
     EXPECT_EQ(wizard->CurrentStep, 0);
 }
 
+// Every second double-click on the last page's picture opens the author's page; other
+// pictures open nothing.
+TEST_F(NavigationTest, HiddenLinkOnTheLastPicture) {
+    wizard->imgStep_DblClick(5);
+    wizard->imgStep_DblClick(6);
+    EXPECT_TRUE(fake.shell.opened.empty());
+    wizard->imgStep_DblClick(6);
+    wizard->imgStep_DblClick(6);
+    EXPECT_EQ(fake.shell.opened, std::vector<QString>{dir.filePath("index.html")});
+}
+
 // A failure that reaches the page controller ends the step: Busy is cleared, the buttons come
 // back and the wizard stays on the page.
 TEST_F(NavigationTest, FailureInsideAStepGivesTheButtonsBack) {
