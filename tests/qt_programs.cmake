@@ -23,3 +23,20 @@ foreach(area wizard_common zorv)
   gtest_discover_tests(${area}_tests DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=1")
 endforeach()
+
+# trune's tests also copy from the shared Access fixtures, the Excel fixtures of the database
+# layer's tests and through the ODBC test servers. Its walk through the pages is the CTest
+# trune_end_to_end.
+file(GLOB trune_test_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/trune/*_test.cpp)
+if(trune_test_srcs)
+  add_executable(trune_tests ${trune_test_srcs} ${CMAKE_CURRENT_SOURCE_DIR}/support/qt/qt_test_main.cpp)
+  target_link_libraries(trune_tests PRIVATE trune_forms qt_test_support test_support)
+  target_compile_definitions(trune_tests PRIVATE
+    BNS_SHARED_FIXTURES="${CMAKE_SOURCE_DIR}/../shared/fixtures"
+    BNS_TESTS_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
+  set(trune_env "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=1")
+  gtest_discover_tests(trune_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "trune." TEST_FILTER "-TruneEndToEnd.*"
+    PROPERTIES ENVIRONMENT "${trune_env}" FIXTURES_REQUIRED odbc_servers)
+  add_test(NAME trune_end_to_end COMMAND trune_tests --gtest_filter=TruneEndToEnd.*)
+  set_tests_properties(trune_end_to_end PROPERTIES ENVIRONMENT "${trune_env}")
+endif()

@@ -3,6 +3,8 @@
 #include "wizard_common/frame_widgets.h"
 
 #include <QEvent>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QKeySequence>
 #include <QShortcut>
 #include <QLinearGradient>
@@ -10,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTimer>
+#include <QVBoxLayout>
 
 #include "wizard_common/model/db_formats.h"
 #include "wizard_common/model/paths.h"
@@ -34,6 +37,12 @@ public:
 
 }  // namespace
 
+QLabel* Note(const QString& text) {
+    auto* l = new QLabel(text);
+    l->setWordWrap(true);
+    return l;
+}
+
 void SelectAllOnFocus(QLineEdit* box) { box->installEventFilter(new SelectAllFilter(box)); }
 
 void RememberFolder(const QString& path, QString& folder) {
@@ -46,6 +55,34 @@ void BrowseInto(QLineEdit* box, FileDialogs& files, QWidget* parent, const QStri
     const QString name = files.Open(parent, title, filter, folder);
     if (!name.isEmpty()) box->setText(name);
     RememberFolder(box->text(), folder);
+}
+
+std::array<QPushButton*, 6> BuildWizardFrame(QWidget* form, QWidget* pages, const char* fifthCaption,
+                                             std::function<void(int)> click) {
+    const char* captions[6] = {"&Help", "Cancel", "< &Back", "&Next >", fifthCaption, "&About"};
+    std::array<QPushButton*, 6> nav{};
+    for (int i = 0; i < 6; ++i) {
+        nav[size_t(i)] = new QPushButton(captions[i]);
+        nav[size_t(i)]->setObjectName(QString("cmdNav_%1").arg(i));
+        QObject::connect(nav[size_t(i)], &QPushButton::clicked, form, [click, i] { click(i); });
+    }
+    auto* line = new QFrame;
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(nav[0]);
+    buttons->addWidget(nav[5]);
+    buttons->addStretch(1);
+    buttons->addWidget(nav[2]);
+    buttons->addWidget(nav[3]);
+    buttons->addWidget(nav[4]);
+    buttons->addSpacing(12);
+    buttons->addWidget(nav[1]);
+    auto* main = new QVBoxLayout(form);
+    main->addWidget(pages, 1);
+    main->addWidget(line);
+    main->addLayout(buttons);
+    return nav;
 }
 
 void InstallHelpKey(QWidget* window, std::function<void()> help) {

@@ -6,12 +6,24 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QString>
+#include <array>
 #include <functional>
 
 #include "wizard_common/services.h"
 
 namespace wizard {
+
+// A control given its name (the Part's control name, which tests find it by).
+template <typename W>
+W* Named(W* w, const char* name) {
+    w->setObjectName(name);
+    return w;
+}
+
+// A label of page text that wraps at the page's width.
+QLabel* Note(const QString& text);
 
 // Makes `box` select its whole text whenever it gets the focus (also by a mouse click, which
 // would otherwise place the caret after the selection).
@@ -24,6 +36,13 @@ void BrowseInto(QLineEdit* box, FileDialogs& files, QWidget* parent, const QStri
 
 // Remembers `folder` := the folder of `path` when that is not empty.
 void RememberFolder(const QString& path, QString& folder);
+
+// The frame of a wizard form: `pages` above a line and the six navigation buttons cmdNav_0 ..
+// cmdNav_5 ("&Help", "Cancel", "< &Back", "&Next >", `fifthCaption`, "&About"): Help and About
+// on the left, Back, Next and the fifth button, then Cancel on the right. A click calls
+// `click` with the button's index.
+std::array<QPushButton*, 6> BuildWizardFrame(QWidget* form, QWidget* pages, const char* fifthCaption,
+                                             std::function<void(int)> click);
 
 // F1 anywhere in `window` runs `help` (the Help button's action).
 void InstallHelpKey(QWidget* window, std::function<void()> help);

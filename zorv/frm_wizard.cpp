@@ -91,28 +91,7 @@ void FrmWizard::BuildForm() {
                 [this, picture] { imgStep_DblClick(picture); });
     }
 
-    const char* captions[6] = {"&Help", "Cancel", "< &Back", "&Next >", "&Proceed", "&About"};
-    for (int i = 0; i < 6; ++i) {
-        cmdNav_[size_t(i)] = new QPushButton(captions[i]);
-        cmdNav_[size_t(i)]->setObjectName(QString("cmdNav_%1").arg(i));
-        connect(cmdNav_[size_t(i)], &QPushButton::clicked, this, [this, i] { cmdNav_Click(i); });
-    }
-    auto* line = new QFrame;
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(cmdNav_[kHelp]);
-    buttons->addWidget(cmdNav_[kAbout]);
-    buttons->addStretch(1);
-    buttons->addWidget(cmdNav_[kBack]);
-    buttons->addWidget(cmdNav_[kNext]);
-    buttons->addWidget(cmdNav_[kProceed]);
-    buttons->addSpacing(12);
-    buttons->addWidget(cmdNav_[kCancel]);
-    auto* main = new QVBoxLayout(this);
-    main->addWidget(stack_, 1);
-    main->addWidget(line);
-    main->addLayout(buttons);
+    cmdNav_ = wizard::BuildWizardFrame(this, stack_, "&Proceed", [this](int i) { cmdNav_Click(i); });
     resize(820, 560);
 
     wizard::InstallHelpKey(this, [this] { cmdNav_Click(kHelp); });

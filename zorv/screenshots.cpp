@@ -4,13 +4,11 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QImage>
-#include <QPainter>
-#include <QPixmap>
 
 #include "wizard_common/about_dialog.h"
 #include "wizard_common/links.h"
 #include "wizard_common/model/step_caption.h"
+#include "wizard_common/screenshot_kit.h"
 #include "platform/com/object.h"
 #include "zorv/frm_mdi_bne.h"
 #include "zorv/frm_setting.h"
@@ -21,58 +19,6 @@ namespace zorv {
 
 namespace {
 
-class YesPrompts : public wizard::Prompts {
-public:
-    void Message(QWidget*, const QString&, const QString&, wizard::Icon) override {}
-    bool Ask(QWidget*, const QString&, const QString&) override { return true; }
-};
-
-class NoFiles : public wizard::FileDialogs {
-public:
-    QString Open(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-    QString Save(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
-};
-
-class NoShell : public wizard::Shell {
-public:
-    bool OpenDocument(const QString&) override { return true; }
-    bool StartProgram(const QString&) override { return true; }
-    QDateTime Now() override { return QDateTime::currentDateTime(); }
-};
-
-class NoPrinter : public wizard::Printer {
-public:
-    bool Print(QWidget*, const wizard::PrintJob&) override { return false; }
-};
-
-class Grabber {
-public:
-    explicit Grabber(const QString& outDir) : dir_(outDir) { QDir().mkpath(outDir); }
-    // The window with a title strip of its caption on top, since a grab shows no frame and
-    // the caption is part of what a person checks.
-    void Save(QWidget* w, const QString& name) {
-        QApplication::processEvents();
-        const QPixmap body = w->grab();
-        const int strip = 26;
-        QImage image(body.width(), body.height() + strip, QImage::Format_RGB32);
-        image.fill(QColor(60, 63, 65));
-        QPainter p(&image);
-        p.setPen(Qt::white);
-        QFont f = w->font();
-        f.setBold(true);
-        p.setFont(f);
-        p.drawText(QRect(8, 0, body.width() - 16, strip), Qt::AlignVCenter | Qt::AlignLeft, w->windowTitle());
-        p.drawPixmap(0, strip, body);
-        p.end();
-        const QString path = dir_.filePath(name + ".png");
-        if (image.save(path)) written_ << path;
-    }
-    QStringList written_;
-
-private:
-    QDir dir_;
-};
-
 // The demo database's customers with the class field first and the tenure as its labels.
 const std::vector<std::string> kDemoFields{"Churn", "Contract", "Tenure_d", "Support", "Satisfaction",
                                            "Payment", "Internet", "Region", "Age", "Complaints"};
@@ -80,7 +26,7 @@ const std::vector<std::string> kDemoFields{"Churn", "Contract", "Tenure_d", "Sup
 // The editor over what the engine learns on the demo database: a single net, or a multi-net
 // (without feature selection, so that each class value's network keeps its links) with its
 // windows tiled. Nothing is saved when the demo database or the engine is missing.
-void GrabEditor(FrmWizard& w, ZorvSession& session, const QString& programDir, Grabber& grab,
+void GrabEditor(FrmWizard& w, ZorvSession& session, const QString& programDir, wizard::WindowGrabber& grab,
                 int16_t BMMode, const QString& name) {
     try {
         auto database = db::DBEngine::OpenDatabase(QDir(programDir).filePath("demo.db").toStdString());
@@ -103,15 +49,12 @@ void GrabEditor(FrmWizard& w, ZorvSession& session, const QString& programDir, G
 }  // namespace
 
 QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
-    YesPrompts prompts;
-    NoFiles files;
-    NoShell shell;
-    NoPrinter printer;
-    wizard::Services services{prompts, files, shell, printer};
+    wizard::ScreenshotServices fakes;
+    wizard::Services services = fakes.bundle();
     ZorvSession session;
     FrmWizard w(services, session, programDir);
     w.show();
-    Grabber grab(outDir);
+    wizard::WindowGrabber grab(outDir);
     auto page = [&](int n) { grab.Save(&w, QString("zorv_page_%1").arg(n)); };
 
     // Work mode 1 on the demo database: the cover, then every page that Next reaches.
@@ -136,12 +79,12 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     if (w.CurrentStep == 8) page(8);
 
     wizard::frmAbout about({QString::fromStdString(wizard::ZorvFrame().title), wizard::kZorvHelpPage, programDir},
-                           shell, &w);
+                           fakes.shell, &w);
     about.show();
     grab.Save(&about, "zorv_about");
     about.close();
 
-    FrmSetting settings(w.MaxCPTrows, w.MaxVlus, prompts, &w);
+    FrmSetting settings(w.MaxCPTrows, w.MaxVlus, fakes.prompts, &w);
     settings.show();
     grab.Save(&settings, "zorv_settings");
     settings.close();
@@ -149,7 +92,7 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     GrabEditor(w, session, programDir, grab, 1, "zorv_editor_bn");
     GrabEditor(w, session, programDir, grab, 2, "zorv_editor_mn");
     w.hide();
-    return grab.written_;
+    return grab.written();
 }
 
 }  // namespace zorv

@@ -421,6 +421,14 @@ void SqliteDatabase::CopyRows(Recordset& rows, const std::vector<Field>& fields,
 }
 
 void SqliteDatabase::SelectInto(const sql::Select& select) {
+    const sql::TableRef& target = *select.into;
+    if (target.database && readOnly_ && SameFile(*target.database, conn_->name())) {
+        // The statement names this database's own file, which a read-only connection cannot
+        // write: the copy runs on a read-write connection of its own, as into any other file.
+        SqliteDatabase writer(OpenConnection(conn_->name(), false, false), "", false);
+        writer.SelectInto(select);
+        return;
+    }
     sql::Select source = select;
     source.into.reset();
     auto plan = PlanFor(source);

@@ -78,6 +78,29 @@ TEST_F(SqliteFile, CreatesRepairsAndOpensReadOnly) {
     EXPECT_EQ(ErrorNumber([&] { db::DBEngine::RepairDatabase(dir_.Path("none.db")); }), 3024);
 }
 
+// A read-only connection copies into its own file when the statement names the file, as it
+// copies into any other; a make-table statement without a file still may not write.
+TEST_F(SqliteFile, ReadOnlyConnectionCopiesIntoItsOwnFileByName) {
+    const std::string path = dir_.Path("it's.db");
+    testsupport::CreateSqliteFile(path, {{"T", {{"A", db::dbText, 10}, {"N", db::dbLong, 0}},
+                                          {{Value("x"), Value(int32_t(1))}, {Value("y"), Value::Null()}}}});
+    std::filesystem::create_symlink(path, dir_.Path("link.db"));
+    auto ro = db::DBEngine::OpenDatabase(path, false, true);
+    EXPECT_EQ(ErrorNumber([&] { ro->Execute("select * into [T2] from [T]"); }), 3027);
+    ro->Execute("select * into [T2] IN '" + dir_.Path("link.db") + "' from [T]");
+    std::string quoted;  // the apostrophe of the file's name doubled inside the literal
+    for (char c : path) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+    ro->Execute("select * into [T3] IN '" + quoted + "' from [T]");
+    for (const char* copy : {"T2", "T3"}) {
+        EXPECT_EQ(Query(*ro, std::string("select * from ") + copy),
+                  (std::vector<Row>{{Value("x"), Value(int32_t(1))}, {Value("y"), Value::Null()}}))
+            << copy;
+        EXPECT_EQ(ro->TableDefs(copy).Fields[1].Type, db::dbLong) << copy;
+    }
+    EXPECT_EQ(ErrorNumber([&] { ro->Execute("select * into [T2] IN '" + dir_.Path("link.db") + "' from [T]"); }),
+              3010);
+}
+
 TEST_F(SqliteFile, RepairLeavesADamagedTableAsItWas) {
     testsupport::TableSpec big{"Big", {{"Txt", db::dbText, 200}}, {}};
     for (int i = 0; i < 2000; ++i) big.rows.push_back({Value(std::string(150, char('a' + i % 26)))});

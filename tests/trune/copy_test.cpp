@@ -1,0 +1,243 @@
+// The copy of the chosen table into a database file: a new file, an existing table in another
+// file (overwrite Yes and No), the source's own file under the same and a new name and through
+// a symbolic link, an apostrophe in the path, the refusals, and the copy from every source
+// format the database layer reads, rows and types equal to the source.
+#include <QDir>
+#include <QFile>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/support/odbc_servers.h"
+#include "tests/trune/trune_fixture.h"
+
+namespace trunetest {
+namespace {
+
+using db::Value;
+
+const std::string kAccessFixtures = std::string(BNS_SHARED_FIXTURES) + "/access/";
+const std::string kXlsFixtures = std::string(BNS_TESTS_DIR) + "/platform/db/xls/";
+
+testsupport::TableSpec People() {
+    return {"People",
+            {{"Name", db::dbText, 20}, {"Age", db::dbLong, 0}, {"Income", db::dbDouble, 0}, {"Member", db::dbBoolean, 0},
+             {"Joined", db::dbDate, 0}},
+            {{Value("ann"), Value(int32_t(31)), Value(5200.5), Value(true), Value(db::Date{45000})},
+             {Value("bob"), Value(), Value(4100.0), Value(false), Value()},
+             {Value("it's"), Value(int32_t(57)), Value(), Value(), Value(db::Date{44000.5})}}};
+}
+
+class CopyTest : public TruneTest {
+protected:
+    void SetUp() override {
+        TruneTest::SetUp();
+        source = SourceFile("source.db", {People(), {"Other", {{"X", db::dbText, 5}}, {{Value("o")}}}});
+        MakeWizard();
+    }
+
+    // Pages 0 to 4 on `file` in `format`, table `table` chosen, the copy named.
+    void Choose(const QString& file, int format, const QString& table, const QString& target, const QString& name) {
+        ToSourcePage(format);
+        wizard->sourceFile->txtdbname->setText(file);
+        wizard->NavButton(3)->click();
+        ASSERT_EQ(wizard->CurrentStep, 4) << file.toStdString();
+        ChooseTable(table);
+        wizard->table->NDbName->setText(target);
+        wizard->table->NTbName->setText(name);
+    }
+
+    // The copy equals the source table: rows, field names and types.
+    void ExpectCopyOf(const std::string& sourceTable, const QString& target, const std::string& name) {
+        auto copy = db::DBEngine::OpenDatabase(target.toStdString(), false, true);
+        EXPECT_EQ(AllRows(*copy, "select * from [" + name + "]"),
+                  AllRows(*session.SourceDb, "select * from [" + sourceTable + "]"));
+        const db::TableDef from = session.SourceDb->TableDefs(sourceTable);
+        const db::TableDef to = copy->TableDefs(name);
+        ASSERT_EQ(to.Fields.size(), from.Fields.size());
+        for (size_t i = 0; i < from.Fields.size(); ++i) {
+            EXPECT_EQ(to.Fields[i].Name, from.Fields[i].Name);
+            EXPECT_EQ(to.Fields[i].Type, from.Fields[i].Type) << from.Fields[i].Name;
+        }
+    }
+
+    size_t RowCount(const QString& file, const std::string& table) {
+        auto db = db::DBEngine::OpenDatabase(file.toStdString(), false, true);
+        return AllRows(*db, "select * from [" + table + "]").size();
+    }
+
+    QString source;
+};
+
+TEST_F(CopyTest, IntoANewFile) {
+    const QString target = dir.filePath("new.db");
+    Choose(source, 0, "People", target, "Conditioned");
+    EXPECT_TRUE(wizard->ExportTable());
+    EXPECT_TRUE(fake.prompts.Take().empty());
+    ExpectCopyOf("People", target, "Conditioned");
+    EXPECT_EQ(session.TargetDb->Name(), target.toStdString());
+    EXPECT_EQ(wizard->table->lbstatus3->text(), "");
+}
+
+TEST_F(CopyTest, TableInAnotherFileIsReplacedOnlyOnYes) {
+    const QString target = SourceFile("target.db", {{"People", {{"Old", db::dbText, 5}}, {{Value("a")}, {Value("b")}}}});
+    Choose(source, 0, "People", target, "People");
+    fake.prompts.answers = {false};
+    EXPECT_FALSE(wizard->ExportTable());
+    EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Question("The table People exists, overwrite?")}));
+    EXPECT_EQ(RowCount(target, "People"), 2u);
+    EXPECT_EQ(wizard->opens.back().name, target);
+    EXPECT_FALSE(wizard->opens.back().readOnly);
+
+    fake.prompts.answers = {true};
+    EXPECT_TRUE(wizard->ExportTable());
+    EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Question("The table People exists, overwrite?")}));
+    ExpectCopyOf("People", target, "People");
+}
+
+// The source's own file: under the source's name the table is the copy already; under a new
+// name it is copied inside the file, which the read-only source connection cannot write.
+TEST_F(CopyTest, SourcesOwnFile) {
+    Choose(source, 0, "People", source, "People");
+    EXPECT_EQ(wizard->table->NDbName->text(), source);
+    EXPECT_TRUE(wizard->ExportTable());
+    EXPECT_TRUE(fake.prompts.Take().empty());
+    EXPECT_EQ(RowCount(source, "People"), 3u);
+
+    wizard->table->NTbName->setText("People copy");
+    EXPECT_TRUE(wizard->ExportTable());
+    EXPECT_TRUE(fake.prompts.Take().empty());
+    ExpectCopyOf("People", source, "People copy");
+}
+
+// The same file under another spelling is still the source: Yes to an overwrite question
+// would delete the table the copy is about to read.
+TEST_F(CopyTest, SourcesOwnFileThroughALinkOrARelativePath) {
+    std::filesystem::create_symlink(source.toStdString(), Path("link.db"));
+    Choose(source, 0, "People", dir.filePath("link.db"), "People");
+    EXPECT_TRUE(wizard->ExportTable());
+    EXPECT_TRUE(fake.prompts.Take().empty());
+    EXPECT_EQ(RowCount(source, "People"), 3u);
+
+    const QString relative = QDir::current().relativeFilePath(source);
+    ASSERT_NE(relative, source);
+    wizard->table->NDbName->setText(relative);
+    EXPECT_TRUE(wizard->ExportTable());
+    EXPECT_TRUE(fake.prompts.Take().empty());
+    EXPECT_EQ(RowCount(source, "People"), 3u);
+}
+
+TEST_F(CopyTest, ApostropheInTheTargetPath) {
+    QDir(dir.path()).mkdir("o'brien's data");
+    const QString target = dir.filePath("o'brien's data/it's.db");
+    Choose(source, 0, "People", target, "People");
+    EXPECT_TRUE(wizard->ExportTable());
+    EXPECT_TRUE(fake.prompts.Take().empty());
+    ExpectCopyOf("People", target, "People");
+}
+
+TEST_F(CopyTest, RefusalsAndFailures) {
+    Choose(source, 0, "People", "", "People");
+    EXPECT_FALSE(wizard->ExportTable());
+    wizard->table->NDbName->setText(dir.filePath("kept.db"));
+    wizard->table->NTbName->setText("");
+    EXPECT_FALSE(wizard->ExportTable());
+    EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Plain("Please provide the database name to export your training data."),
+                                                      Plain("Please provide the table name to export your training data.")}));
+    EXPECT_FALSE(QFile::exists(dir.filePath("kept.db")));
+
+    // A copy that fails leaves the new file it created.
+    wizard->table->NTbName->setText("People");
+    wizard->table->cboTbName->setEditable(true);
+    wizard->table->cboTbName->setEditText("Nowhere");
+    EXPECT_FALSE(wizard->ExportTable());
+    const std::vector<Box> boxes = fake.prompts.Take();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].icon, wizard::Icon::Warning);
+    EXPECT_TRUE(boxes[0].text.contains("Nowhere")) << boxes[0].text.toStdString();
+    EXPECT_TRUE(QFile::exists(dir.filePath("kept.db")));
+
+    // A target that does not open (declined repair, cancelled password): no copy, no box of
+    // the copy's own, and no target.
+    const QString other = SourceFile("other.db", {});
+    wizard->table->cboTbName->setEditText("People");
+    wizard->table->NDbName->setText(other);
+    wizard->onOpen = [](const QString&, const std::string&, bool) { return nullptr; };
+    EXPECT_FALSE(wizard->ExportTable());
+    EXPECT_EQ(session.TargetDb, nullptr);
+    EXPECT_EQ(wizard->opens.back().box, ScriptedWizard::OpenErrorBox::Exclamation);
+    EXPECT_TRUE(fake.prompts.Take().empty());
+}
+
+// dBase III: the header, one descriptor a field, then fixed-width records.
+std::string Dbf(const std::vector<std::tuple<std::string, char, int>>& fields, const std::vector<std::string>& records) {
+    int length = 1;
+    for (const auto& f : fields) length += std::get<2>(f);
+    const int header = 33 + 32 * int(fields.size());
+    std::string out(32, '\0');
+    out[0] = 0x03;
+    out[4] = char(records.size());
+    out[8] = char(header & 0xFF);
+    out[9] = char(header >> 8);
+    out[10] = char(length);
+    for (const auto& [name, type, width] : fields) {
+        std::string d(32, '\0');
+        d.replace(0, name.size(), name);
+        d[11] = type;
+        d[16] = char(width);
+        out += d;
+    }
+    out += '\x0D';
+    for (const std::string& r : records) out += ' ' + r;
+    return out + '\x1A';
+}
+
+TEST_F(CopyTest, FromEverySourceFormat) {
+    const testsupport::OdbcServers& servers = testsupport::StartOdbcServers();
+    QDir(dir.path()).mkdir("files");
+    std::ofstream(Path("files/scores.txt")) << "Name,Score,When\nann,12.5,2024-01-31\nbob,,2023-05-01\n";
+    std::ofstream(Path("files/sales.dbf"), std::ios::binary)
+        << Dbf({{"NAME", 'C', 5}, {"QTY", 'N', 4}, {"PAID", 'L', 1}}, {"tea     3T", "cake   12F", "jam       "});
+
+    struct Source {
+        const char* name;
+        QString file;
+        int format;
+        const char* table;
+    };
+    const Source sources[] = {
+        {"SQLite", source, 0, "People"},
+        {"text", dir.filePath("files/scores.txt"), 15, "scores"},
+        {"dBase", dir.filePath("files/sales.dbf"), 2, "sales"},
+        {"Access", QString::fromStdString(kAccessFixtures + "nwind.mdb"), 0, "Shippers"},
+        {"Access, another table", QString::fromStdString(kAccessFixtures + "nwind.mdb"), 0, "Products"},
+        {"Excel", QString::fromStdString(kXlsFixtures + "excel8.xls"), 14, "Cars"},
+    };
+    int n = 0;
+    for (const Source& s : sources) {
+        SCOPED_TRACE(s.name);
+        MakeWizard();
+        const QString target = dir.filePath(QString("copy%1.db").arg(++n));
+        Choose(s.file, s.format, s.table, target, "Copy");
+        ASSERT_TRUE(wizard->ExportTable());
+        ExpectCopyOf(s.table, target, "Copy");
+    }
+
+    // ODBC through the SQLite driver.
+    SCOPED_TRACE("ODBC");
+    MakeWizard();
+    ToSourcePage(16);
+    wizard->odbc->cboDrivers->setEditText(QString::fromStdString(servers.sqliteDriver));
+    wizard->odbc->txtDatabase->setText(source);
+    wizard->NavButton(3)->click();
+    ASSERT_EQ(wizard->CurrentStep, 4);
+    ChooseTable("People");
+    const QString target = dir.filePath("odbc.db");
+    wizard->table->NDbName->setText(target);
+    EXPECT_TRUE(wizard->ExportTable());
+    ExpectCopyOf("People", target, "People");
+    EXPECT_TRUE(fake.prompts.Take().empty());
+}
+
+}  // namespace
+}  // namespace trunetest

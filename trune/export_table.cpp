@@ -1,0 +1,100 @@
+// The copy of the chosen source table into a table of a database file: the target file is
+// created or opened read-write (TargetDb), and the make-table statement runs on the source,
+// which the database layer copies from any back end in one transaction. An existing target
+// table is replaced only after the user says so, and never when it is the source itself.
+#include <QFileInfo>
+
+#include <filesystem>
+#include <system_error>
+
+#include "platform/vb/numbered_error.h"
+#include "trune/frm_wizard.h"
+#include "wizard_common/model/step_caption.h"
+#include "wizard_common/wait_cursor.h"
+
+namespace trune {
+
+namespace {
+
+// The text as a literal between apostrophes: an apostrophe inside is doubled.
+std::string QuotedLiteral(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        out += c;
+        if (c == '\'') out += '\'';
+    }
+    return out + "'";
+}
+
+// Whether two databases are one file, however their paths are spelt (relative, through a
+// symbolic link): comparing the texts would take the source for another file and let the
+// overwrite delete the very table the copy is about to read.
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    const bool same = std::filesystem::equivalent(a, b, ec);
+    return !ec && same;
+}
+
+}  // namespace
+
+void FrmWizard::CopyIntoTarget() {
+    const std::string statement = "select * into [" + table->NTbName->text().toStdString() + "] IN " +
+                                  QuotedLiteral(session_.TargetDb->Name()) + " from [" +
+                                  table->cboTbName->currentText().toStdString() + "]";
+    session_.SourceDb->Execute(statement);
+}
+
+bool FrmWizard::ExportTable() {
+    const QString target = table->NDbName->text();
+    const QString name = table->NTbName->text();
+    if (target.isEmpty()) {
+        Message("Please provide the database name to export your training data.", wizard::Icon::None);
+        return false;
+    }
+    if (name.isEmpty()) {
+        Message("Please provide the table name to export your training data.", wizard::Icon::None);
+        return false;
+    }
+    session_.TargetTable = name.toStdString();
+    try {
+        if (!QFileInfo::exists(target)) {
+            // A new file stays even when the copy into it then fails.
+            session_.TargetDb = db::DBEngine::CreateDatabase(target.toStdString());
+        } else if (!OpenExportDB()) {
+            return false;
+        }
+        if (!session_.SourceDb) throw db::Error(3420, "Object invalid or no longer set.");
+        wizard::WaitCursor wait;
+        table->lbstatus3->setText("Exporting the training data to MS-JET/Access format, please wait...");
+        CopyIntoTarget();
+    } catch (const vb::NumberedError& e) {
+        if (e.number() != db::errnum::kTableExists) {
+            Message(QString::fromStdString(e.description()), wizard::Icon::Warning);
+            return false;
+        }
+        // The table of that name in the source's own file is the source itself: it is taken
+        // as the copy, unchanged.
+        if (SameFile(session_.SourceDb->Name(), session_.TargetDb->Name())) {
+            table->lbstatus3->setText("");
+            return true;
+        }
+        if (!services_.prompts.Ask(this, "The table " + name + " exists, overwrite?",
+                                   QString::fromStdString(wizard::TruneFrame().title)))
+            return false;
+        // Failures from here on are the caller's to report.
+        session_.TargetDb->DeleteTable(name.toStdString());
+        wizard::WaitCursor wait;
+        CopyIntoTarget();
+    }
+    table->lbstatus3->setText("");
+    PumpEvents();
+    return true;
+}
+
+bool FrmWizard::OpenExportDB() {
+    // Shared and read-write; the opener offers repair and asks for a password where needed.
+    session_.TargetDb = OpenWithRecovery(table->NDbName->text(), "", false, OpenErrorBox::Exclamation);
+    return session_.TargetDb != nullptr;
+}
+
+}  // namespace trune
