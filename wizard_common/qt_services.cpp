@@ -17,19 +17,23 @@
 
 namespace wizard {
 
-void QtPrompts::Message(QWidget* parent, const QString& text, const QString& title, Icon icon) {
-    QMessageBox box(parent);
-    box.setTextFormat(Qt::PlainText);
-    box.setWindowTitle(title);
-    box.setText(text);
+std::unique_ptr<QMessageBox> NewMessageBox(QWidget* parent, const QString& text, const QString& title, Icon icon) {
+    auto box = std::make_unique<QMessageBox>(parent);
+    box->setTextFormat(Qt::PlainText);
+    box->setWindowTitle(title);
+    box->setText(text);
     switch (icon) {
-        case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-        case Icon::Information: box.setIcon(QMessageBox::Information); break;
-        case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
-        case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
+        case Icon::None: box->setIcon(QMessageBox::NoIcon); break;
+        case Icon::Information: box->setIcon(QMessageBox::Information); break;
+        case Icon::Warning: box->setIcon(QMessageBox::Warning); break;
+        case Icon::Critical: box->setIcon(QMessageBox::Critical); break;
     }
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
+    box->setStandardButtons(QMessageBox::Ok);
+    return box;
+}
+
+void QtPrompts::Message(QWidget* parent, const QString& text, const QString& title, Icon icon) {
+    NewMessageBox(parent, text, title, icon)->exec();
 }
 
 bool QtPrompts::Ask(QWidget* parent, const QString& text, const QString& title) {

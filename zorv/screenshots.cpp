@@ -7,12 +7,15 @@
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QTemporaryDir>
+#include <utility>
 
 #include "wizard_common/about_dialog.h"
 #include "wizard_common/links.h"
 #include "wizard_common/model/step_caption.h"
 #include "zorv/frm_setting.h"
 #include "zorv/frm_wizard.h"
+#include "zorv/screens_knowledge.h"
 
 namespace zorv {
 
@@ -20,14 +23,16 @@ namespace {
 
 class YesPrompts : public wizard::Prompts {
 public:
-    void Message(QWidget*, const QString&, const QString&, wizard::Icon) override {}
+    void Message(QWidget*, const QString& text, const QString&, wizard::Icon) override { last = text; }
     bool Ask(QWidget*, const QString&, const QString&) override { return true; }
+    QString last;
 };
 
 class NoFiles : public wizard::FileDialogs {
 public:
-    QString Open(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString Open(QWidget*, const QString&, const QString&, const QString&) override { return std::exchange(next, {}); }
     QString Save(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+    QString next;  // the next open dialog's answer
 };
 
 class NoShell : public wizard::Shell {
@@ -91,6 +96,13 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     page(0);
     for (int expected : {1, 2, 3, 4, 5, 6}) {
         w.NavButton(3)->click();
+        if (w.CurrentStep == 2 && expected == 2) {
+            QTemporaryDir networks;
+            WalkKnowledgePage(
+                w, session, networks.path(), [&](const QString& name) { files.next = name; },
+                [&] { return prompts.last; }, [&] { page(2); }, [&] { grab.Save(&w, "zorv_import"); });
+            continue;
+        }
         if (w.CurrentStep == expected) page(expected);
     }
     w.testFile->DbNameT->setText(QDir(programDir).filePath("demo.db"));

@@ -9,6 +9,7 @@
 
 #include "platform/db/database.h"
 #include "platform/vb/array.h"
+#include "wizard_common/model/knowledge_model.h"
 
 namespace zorv {
 
@@ -33,6 +34,10 @@ struct ZorvSession {
     int16_t FirstNode = 0;
     // The graph editor's exchange array: one layer per network, a link matrix per layer.
     vb::Array<int16_t> GraphArr;
+
+    // The domain knowledge of step 2 over the selected fields (row 0 the class field): the state
+    // the learning run, the skip path and the running report read.
+    wizard::knowledge::KnowledgeModel Knowledge{wizard::knowledge::KnowledgeRules::Zorv};
 
     // The open test-data database and the confusion matrix of the last batch classification.
     std::shared_ptr<db::Database> TestDb;
