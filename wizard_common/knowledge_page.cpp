@@ -224,6 +224,10 @@ void KnowledgePage::Connect() {
         connect(list, &QListWidget::itemPressed, this, [this] { checkToggledByPress_ = false; });
         connect(list, &QListWidget::itemChanged, this, [this, index, list](QListWidgetItem* item) {
             checkToggledByPress_ = true;
+            // The row whose check the user changed is the list's selected row, also when the
+            // click fell on the check box (which Qt leaves unselected): the click handler reads
+            // the selected row.
+            SelectRow(list, list->row(item));
             lstfld_ItemCheck(index, list->row(item));
             lstfld_Click(index);
         });
