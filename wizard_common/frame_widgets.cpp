@@ -34,6 +34,12 @@ public:
 
 }  // namespace
 
+QLabel* Note(const QString& text) {
+    auto* l = new QLabel(text);
+    l->setWordWrap(true);
+    return l;
+}
+
 void SelectAllOnFocus(QLineEdit* box) { box->installEventFilter(new SelectAllFilter(box)); }
 
 void RememberFolder(const QString& path, QString& folder) {

@@ -13,6 +13,17 @@
 
 namespace wizard {
 
+// A new control with its control name as objectName, so a form is built in one expression and a
+// test finds the control by that name.
+template <typename W>
+W* Named(W* w, const QString& name) {
+    w->setObjectName(name);
+    return w;
+}
+
+// A label whose text wraps: the explanations on the pages.
+QLabel* Note(const QString& text);
+
 // Makes `box` select its whole text whenever it gets the focus (also by a mouse click, which
 // would otherwise place the caret after the selection).
 void SelectAllOnFocus(QLineEdit* box);

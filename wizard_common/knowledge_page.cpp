@@ -24,18 +24,6 @@ namespace {
 constexpr int kRootList = 7, kLeafList = 8, kOrderList = 4;
 constexpr const char* kEnableCaption = "Enable this information when constructing the belief network.";
 
-template <typename W>
-W* Named(W* w, const QString& name) {
-    w->setObjectName(name);
-    return w;
-}
-
-QLabel* Note(const QString& text) {
-    auto* l = new QLabel(text);
-    l->setWordWrap(true);
-    return l;
-}
-
 QPushButton* ArrowButton(const QString& name, QStyle::StandardPixmap arrow, QWidget* page) {
     auto* b = Named(new QPushButton, name);
     b->setIcon(page->style()->standardIcon(arrow));

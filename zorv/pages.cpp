@@ -10,17 +10,8 @@ namespace zorv {
 
 namespace {
 
-template <typename W>
-W* Named(W* w, const char* name) {
-    w->setObjectName(name);
-    return w;
-}
-
-QLabel* Note(const QString& text) {
-    auto* l = new QLabel(text);
-    l->setWordWrap(true);
-    return l;
-}
+using wizard::Named;
+using wizard::Note;
 
 // A path box with its "Browse..." button on one row.
 QHBoxLayout* PathRow(QLineEdit* box, QPushButton* button) {
