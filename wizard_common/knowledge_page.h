@@ -30,7 +30,8 @@ class KnowledgePage : public QWidget {
     Q_OBJECT
 public:
     // `title` is the program's title on every message box; `IMEXPath` the wizard's remembered
-    // folder of network files, which the import starts in and updates.
+    // folder of network files, which the import starts in and updates. The page starts as Fill
+    // leaves it over the model's fields.
     KnowledgePage(knowledge::KnowledgeModel& model, Services services, const QString& title, QString& IMEXPath,
                   QWidget* parent = nullptr);
 
