@@ -15,14 +15,15 @@
 
 namespace wizard {
 
-// A control given its name (the Part's control name, which tests find it by).
+// A new control with its control name as objectName, so a form is built in one expression and a
+// test finds the control by that name.
 template <typename W>
-W* Named(W* w, const char* name) {
+W* Named(W* w, const QString& name) {
     w->setObjectName(name);
     return w;
 }
 
-// A label of page text that wraps at the page's width.
+// A label whose text wraps: the explanations on the pages.
 QLabel* Note(const QString& text);
 
 // Makes `box` select its whole text whenever it gets the focus (also by a mouse click, which

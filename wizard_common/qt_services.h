@@ -2,9 +2,15 @@
 // QPrinter with QPrintDialog.
 #pragma once
 
+#include <QMessageBox>
+#include <memory>
+
 #include "wizard_common/services.h"
 
 namespace wizard {
+
+// The message box of Prompts::Message, not yet shown (the screenshot drivers show it in place).
+std::unique_ptr<QMessageBox> NewMessageBox(QWidget* parent, const QString& text, const QString& title, Icon icon);
 
 class QtPrompts : public Prompts {
 public:

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QString>
 #include <QStringList>
+#include <utility>
 
 #include "wizard_common/services.h"
 
@@ -18,13 +19,17 @@ class ScreenshotServices {
 public:
     class YesPrompts : public Prompts {
     public:
-        void Message(QWidget*, const QString&, const QString&, Icon) override {}
+        void Message(QWidget*, const QString& text, const QString&, Icon) override { last = text; }
         bool Ask(QWidget*, const QString&, const QString&) override { return true; }
+        QString last;  // the last message's text, for a driver that shows it over a page
     };
     class NoFiles : public FileDialogs {
     public:
-        QString Open(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+        QString Open(QWidget*, const QString&, const QString&, const QString&) override {
+            return std::exchange(next, {});
+        }
         QString Save(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+        QString next;  // the next open dialog's answer ("" is Cancel)
     };
     class NoShell : public Shell {
     public:

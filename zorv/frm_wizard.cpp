@@ -13,11 +13,13 @@
 #include "platform/vb/numbered_error.h"
 #include "wizard_common/about_dialog.h"
 #include "wizard_common/links.h"
+#include "wizard_common/log_pickers.h"
 #include "wizard_common/model/file_filter.h"
 #include "wizard_common/model/file_rules.h"
 #include "wizard_common/model/step_caption.h"
 #include "wizard_common/wait_cursor.h"
 #include "zorv/frm_setting.h"
+#include "zorv/page_knowledge.h"
 
 namespace zorv {
 
@@ -29,8 +31,6 @@ constexpr int kHelp = 0, kCancel = 1, kBack = 2, kNext = 3, kProceed = 4, kAbout
 // with the hidden link), and page 7 has item 4.
 constexpr int kPictureOfPage[kPages] = {0, 1, 2, 3, 7, 5, 6, 4, 8, 9};
 constexpr int kHiddenLinkPicture = 7;
-
-constexpr const char* kLogFilter = "VRELL log file (*.log)|*.log|All Files (*.*)|*.*";
 
 const QString& Title() {
     static const QString t = QString::fromStdString(wizard::ZorvFrame().title);
@@ -81,9 +81,10 @@ void FrmWizard::BuildForm() {
     learn = new LearnPage;
     format = new FormatPage;
     testFile = new TestFilePage;
+    knowledge = new KnowledgeStep(session_.Knowledge, services_, Title(), IMEXPath);
     for (int k = 0; k < kPages; ++k) {
-        WizardPage* page = k == 0 ? cover : k == 3 ? learn : k == 6 ? format : k == 7 ? testFile
-                                                                                      : LaterPage(k);
+        WizardPage* page = k == 0 ? cover : k == 2 ? knowledge : k == 3 ? learn : k == 6 ? format
+                                                        : k == 7 ? testFile : LaterPage(k);
         page->setEnabled(false);
         stack_->addWidget(page);
         const int picture = kPictureOfPage[k];
@@ -409,17 +410,9 @@ void FrmWizard::CmdDB_Click() {
                        wizard::kDatabaseFilter, DBPath);
 }
 
-void FrmWizard::cmdlog1_Click() {
-    wizard::BrowseInto(learn->txtinputlog, services_.files, this, "Open input log file", kLogFilter,
-                       LogPath);
-}
+void FrmWizard::cmdlog1_Click() { wizard::BrowseInputLog(learn->txtinputlog, services_.files, this, LogPath); }
 
-void FrmWizard::cmdlog2_Click() {
-    const QString name =
-        services_.files.Save(this, "Open output log file", kLogFilter, LogPath);
-    if (!name.isEmpty()) learn->txtoutputlog->setText(name);
-    wizard::RememberFolder(learn->txtoutputlog->text(), LogPath);
-}
+void FrmWizard::cmdlog2_Click() { wizard::BrowseOutputLog(learn->txtoutputlog, services_.files, this, LogPath); }
 
 void FrmWizard::imgStep_DblClick(int index) {
     if (index != kHiddenLinkPicture) return;

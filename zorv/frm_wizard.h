@@ -24,6 +24,7 @@
 namespace zorv {
 
 class FrmSetting;
+class KnowledgeStep;
 
 class FrmWizard : public QWidget {
     Q_OBJECT
@@ -89,6 +90,7 @@ public:
     FormatPage* format;
     TestFilePage* testFile;
     QPushButton* cmdeditor = nullptr;  // on page 4
+    KnowledgeStep* knowledge;
 
 protected:
     // Work of the pages, filled in with their features.
@@ -96,7 +98,7 @@ protected:
     virtual bool ReadBNC(const QString& /*fileName*/) { return true; }
     virtual bool process() { return true; }
     virtual bool CheckFieldSelection() { return true; }      // page 1
-    virtual bool CheckKnowledgeTabs() { return true; }       // page 2
+    virtual bool CheckKnowledgeTabs();                       // page 2
     virtual bool LearnTables() { return true; }              // page 4
     virtual bool PutCostsToEngine() { return true; }         // page 5
     virtual bool OpenLocalDB() { return true; }              // page 7
@@ -107,7 +109,7 @@ protected:
     virtual void CmdBNC_Click() {}
     virtual void CmdCls_Click() {}
     // Entry work of pages whose controls later work builds.
-    virtual void ResetKnowledgePage() {}
+    virtual void ResetKnowledgePage();
     virtual void EnterResultPage(int /*how*/) {}
     virtual void BuildCostGrid() {}
     virtual void TakeClassLabels() {}

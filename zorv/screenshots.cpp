@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QTemporaryDir>
 
 #include "wizard_common/about_dialog.h"
 #include "wizard_common/links.h"
@@ -14,6 +15,7 @@
 #include "zorv/frm_setting.h"
 #include "zorv/frm_wizard.h"
 #include "zorv/learned_model.h"
+#include "zorv/screens_knowledge.h"
 
 namespace zorv {
 
@@ -64,6 +66,13 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     page(0);
     for (int expected : {1, 2, 3, 4, 5, 6}) {
         w.NavButton(3)->click();
+        if (w.CurrentStep == 2 && expected == 2) {
+            QTemporaryDir networks;
+            WalkKnowledgePage(
+                w, session, networks.path(), [&](const QString& name) { fakes.files.next = name; },
+                [&] { return fakes.prompts.last; }, [&] { page(2); }, [&] { grab.Save(&w, "zorv_import"); });
+            continue;
+        }
         if (w.CurrentStep == expected) page(expected);
     }
     w.testFile->DbNameT->setText(QDir(programDir).filePath("demo.db"));

@@ -9,6 +9,7 @@
 
 #include "platform/db/database.h"
 #include "platform/vb/array.h"
+#include "wizard_common/model/knowledge_model.h"
 
 namespace zorv {
 
@@ -48,6 +49,10 @@ struct ZorvSession {
     std::vector<NetRecord> NetState;
     bool DrawMode = false;
     bool GraphChanged = false;
+
+    // The domain knowledge of step 2 over the selected fields (row 0 the class field): the state
+    // the learning run, the skip path and the running report read.
+    wizard::knowledge::KnowledgeModel Knowledge{wizard::knowledge::KnowledgeRules::Zorv};
 
     // The open test-data database and the confusion matrix of the last batch classification.
     std::shared_ptr<db::Database> TestDb;

@@ -1,0 +1,37 @@
+// zorv's step 2 and the wizard's two pieces of work on it: the set-up when it is entered moving
+// forward and the check when it is left with Next.
+#include "zorv/page_knowledge.h"
+
+#include <QBoxLayout>
+#include <algorithm>
+
+#include "wizard_common/model/step_caption.h"
+#include "zorv/frm_wizard.h"
+
+namespace zorv {
+
+KnowledgeStep::KnowledgeStep(wizard::knowledge::KnowledgeModel& model, wizard::Services services,
+                             const QString& title, QString& IMEXPath, QWidget* parent)
+    : WizardPage(2, 2, QString::fromStdString(wizard::ZorvFrame().pageNames[2]), parent) {
+    page = new wizard::KnowledgePage(model, services, title, IMEXPath);
+    body()->addWidget(page, 1);
+    // The tabs take the frame's height; the frame's column would otherwise stretch below them.
+    if (auto* column = qobject_cast<QBoxLayout*>(body()->parent())) {
+        column->setStretchFactor(body(), 1);
+        column->setStretch(column->count() - 1, 0);
+    }
+}
+
+std::vector<std::string> SelectedFields(const ZorvSession& session) {
+    std::vector<std::string> fields;
+    for (size_t i = 1; i <= size_t(std::max<int16_t>(session.FieldCount, 0)) && i < session.FieldNames.size(); ++i)
+        fields.push_back(session.FieldNames[i]);
+    return fields;
+}
+
+// Coming back from step 3 keeps what the user entered; only a forward entry starts afresh.
+void FrmWizard::ResetKnowledgePage() { knowledge->page->Fill(SelectedFields(session_)); }
+
+bool FrmWizard::CheckKnowledgeTabs() { return knowledge->page->CheckOnLeave(); }
+
+}  // namespace zorv
