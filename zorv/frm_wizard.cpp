@@ -81,9 +81,12 @@ void FrmWizard::BuildForm() {
     learn = new LearnPage;
     format = new FormatPage;
     testFile = new TestFilePage;
+    fields = new FieldPage;
+    odbc = new OdbcPage;
+    testTable = new TestTablePage;
     for (int k = 0; k < kPages; ++k) {
-        WizardPage* page = k == 0 ? cover : k == 3 ? learn : k == 6 ? format : k == 7 ? testFile
-                                                                                      : LaterPage(k);
+        WizardPage* page = k == 0 ? cover : k == 1 ? fields : k == 3 ? learn : k == 6 ? format
+                         : k == 7 ? testFile : k == 8 ? odbc : k == 9 ? testTable : LaterPage(k);
         page->setEnabled(false);
         stack_->addWidget(page);
         const int picture = kPictureOfPage[k];
@@ -130,6 +133,7 @@ void FrmWizard::BuildForm() {
     connect(testFile->cmd7a, &QPushButton::clicked, this, &FrmWizard::cmd7a_Click);
     for (QLineEdit* box : {cover->DBName, testFile->DbNameT, learn->txtinputlog, learn->txtoutputlog})
         wizard::SelectAllOnFocus(box);
+    ConnectDataPages();
 }
 
 // ---- page controller ------------------------------------------------------------------------
@@ -486,6 +490,8 @@ void FrmWizard::CloseTrainingDatabase() {
 }
 
 void FrmWizard::CloseTestDatabase() {
+    // An unchanged ODBC page must open its source again once the database is gone.
+    LastOdbcConnect.clear();
     if (session_.TestDb) session_.TestDb->Close();
     session_.TestDb.reset();
 }
