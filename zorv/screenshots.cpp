@@ -7,8 +7,13 @@
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QTemporaryDir>
+#include <fstream>
+#include <tuple>
+#include <vector>
 
 #include "wizard_common/about_dialog.h"
+#include "wizard_common/frm_dbpwd.h"
 #include "wizard_common/links.h"
 #include "wizard_common/model/step_caption.h"
 #include "zorv/frm_setting.h"
@@ -70,6 +75,36 @@ private:
     QDir dir_;
 };
 
+// Data sources for the ODBC page's lists: two of one driver, one of another, in ini files of a
+// temporary folder that the driver manager is pointed at while the pictures are taken.
+class SampleOdbcSources {
+public:
+    SampleOdbcSources() {
+        for (const char* v : {"ODBCSYSINI", "ODBCINI"}) saved_.emplace_back(v, qgetenv(v), qEnvironmentVariableIsSet(v));
+        std::ofstream(dir_.filePath("odbcinst.ini").toStdString())
+            << "[PostgreSQL Unicode]\nDescription=PostgreSQL ODBC driver\nDriver=psqlodbcw.so\n\n"
+               "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=libsqlite3odbc.so\n";
+        std::ofstream(dir_.filePath("odbc.ini").toStdString())
+            << "[Sales]\nDriver=PostgreSQL Unicode\nServername=localhost\nDatabase=sales\n\n"
+               "[Warehouse]\nDriver=PostgreSQL Unicode\nServername=localhost\nDatabase=stock\n\n"
+               "[Survey]\nDriver=SQLite3\nDatabase=/tmp/survey.db\n";
+        qputenv("ODBCSYSINI", dir_.path().toLocal8Bit());
+        qputenv("ODBCINI", dir_.filePath("odbc.ini").toLocal8Bit());
+    }
+    ~SampleOdbcSources() {
+        for (const auto& [name, value, set] : saved_) {
+            if (set)
+                qputenv(name, value);
+            else
+                qunsetenv(name);
+        }
+    }
+
+private:
+    QTemporaryDir dir_;
+    std::vector<std::tuple<const char*, QByteArray, bool>> saved_;
+};
+
 }  // namespace
 
 QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
@@ -79,6 +114,7 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     NoPrinter printer;
     wizard::Services services{prompts, files, shell, printer};
     ZorvSession session;
+    SampleOdbcSources odbcSources;
     FrmWizard w(services, session, programDir);
     w.show();
     Grabber grab(outDir);
@@ -91,13 +127,25 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     page(0);
     for (int expected : {1, 2, 3, 4, 5, 6}) {
         w.NavButton(3)->click();
+        if (w.CurrentStep == 1 && w.fields->CboTbName->count() > 1) {
+            // The first table with its first field as the class field, previewed.
+            w.fields->CboTbName->setCurrentIndex(1);
+            w.CboTbName_Click();
+            w.fields->CboCls->setCurrentIndex(0);
+            w.CboCls_Click();
+        }
         if (w.CurrentStep == expected) page(expected);
     }
     w.testFile->DbNameT->setText(QDir(programDir).filePath("demo.db"));
     w.NavButton(3)->click();  // 6 -> 7
     if (w.CurrentStep == 7) page(7);
     w.NavButton(3)->click();  // 7 -> 9
-    if (w.CurrentStep == 9) page(9);
+    if (w.CurrentStep == 9) {
+        // The last table as the test table.
+        w.testTable->CboTBNameT->setCurrentIndex(w.testTable->CboTBNameT->count() - 1);
+        w.CboTBNameT_Click();
+        page(9);
+    }
     // The ODBC page: back to the format list and choose "Remote (ODBC)".
     w.NavButton(2)->click();
     w.NavButton(2)->click();
@@ -110,6 +158,12 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     about.show();
     grab.Save(&about, "zorv_about");
     about.close();
+
+    wizard::frmDBPWD password(&w);
+    password.txtPassword->setText("secret");
+    password.show();
+    grab.Save(&password, "zorv_password");
+    password.close();
 
     FrmSetting settings(w.MaxCPTrows, w.MaxVlus, prompts, &w);
     settings.show();
