@@ -151,7 +151,14 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     w.NavButton(2)->click();
     w.format->Lstdbfmt->setCurrentRow(16);
     w.NavButton(3)->click();
-    if (w.CurrentStep == 8) page(8);
+    if (w.CurrentStep == 8) {
+        // A data source chosen: the driver and server boxes are off.
+        wizard::OdbcControls& values = *w.odbc->values;
+        if (values.cboDSNList->count() > 1) values.cboDSNList->setCurrentIndex(1);
+        wizard::cboDSNList_Click(values);
+        values.txtUID->setText("analyst");
+        page(8);
+    }
 
     wizard::frmAbout about({QString::fromStdString(wizard::ZorvFrame().title), wizard::kZorvHelpPage, programDir},
                            shell, &w);
