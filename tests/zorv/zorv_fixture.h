@@ -23,6 +23,7 @@ public:
     using FrmWizard::FrmWizard;
     std::function<bool()> onProcess, onSave, onBatch;
     QString resultFile;
+    bool realData = false;
     int processRuns = 0;
     int saveRuns = 0;
 
@@ -38,7 +39,6 @@ protected:
     bool ClassifyBatch() override { return onBatch ? onBatch() : true; }
     // The data pages open and check real databases only when a test asks for it; the page
     // controller's tests walk past them.
-    bool realData = false;
     bool OpenLocalDbL() override { return realData ? FrmWizard::OpenLocalDbL() : true; }
     bool CheckFieldSelection() override { return realData ? FrmWizard::CheckFieldSelection() : true; }
     bool OpenLocalDB() override { return realData ? FrmWizard::OpenLocalDB() : true; }
