@@ -7,10 +7,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
-#include <QTemporaryDir>
-#include <fstream>
-#include <tuple>
-#include <vector>
 
 #include "wizard_common/about_dialog.h"
 #include "wizard_common/frm_dbpwd.h"
@@ -75,36 +71,6 @@ private:
     QDir dir_;
 };
 
-// Data sources for the ODBC page's lists: two of one driver, one of another, in ini files of a
-// temporary folder that the driver manager is pointed at while the pictures are taken.
-class SampleOdbcSources {
-public:
-    SampleOdbcSources() {
-        for (const char* v : {"ODBCSYSINI", "ODBCINI"}) saved_.emplace_back(v, qgetenv(v), qEnvironmentVariableIsSet(v));
-        std::ofstream(dir_.filePath("odbcinst.ini").toStdString())
-            << "[PostgreSQL Unicode]\nDescription=PostgreSQL ODBC driver\nDriver=psqlodbcw.so\n\n"
-               "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=libsqlite3odbc.so\n";
-        std::ofstream(dir_.filePath("odbc.ini").toStdString())
-            << "[Sales]\nDriver=PostgreSQL Unicode\nServername=localhost\nDatabase=sales\n\n"
-               "[Warehouse]\nDriver=PostgreSQL Unicode\nServername=localhost\nDatabase=stock\n\n"
-               "[Survey]\nDriver=SQLite3\nDatabase=/tmp/survey.db\n";
-        qputenv("ODBCSYSINI", dir_.path().toLocal8Bit());
-        qputenv("ODBCINI", dir_.filePath("odbc.ini").toLocal8Bit());
-    }
-    ~SampleOdbcSources() {
-        for (const auto& [name, value, set] : saved_) {
-            if (set)
-                qputenv(name, value);
-            else
-                qunsetenv(name);
-        }
-    }
-
-private:
-    QTemporaryDir dir_;
-    std::vector<std::tuple<const char*, QByteArray, bool>> saved_;
-};
-
 }  // namespace
 
 QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
@@ -114,7 +80,6 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     NoPrinter printer;
     wizard::Services services{prompts, files, shell, printer};
     ZorvSession session;
-    SampleOdbcSources odbcSources;
     FrmWizard w(services, session, programDir);
     w.show();
     Grabber grab(outDir);
