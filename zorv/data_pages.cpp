@@ -10,19 +10,7 @@ namespace zorv {
 
 namespace {
 
-template <typename W>
-W* Named(W* w, const char* name) {
-    w->setObjectName(name);
-    return w;
-}
-
 QString PageName(int index) { return QString::fromStdString(wizard::ZorvFrame().pageNames[size_t(index)]); }
-
-QLabel* Note(const QString& text) {
-    auto* l = new QLabel(text);
-    l->setWordWrap(true);
-    return l;
-}
 
 }  // namespace
 

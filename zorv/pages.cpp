@@ -10,18 +10,6 @@ namespace zorv {
 
 namespace {
 
-template <typename W>
-W* Named(W* w, const char* name) {
-    w->setObjectName(name);
-    return w;
-}
-
-QLabel* Note(const QString& text) {
-    auto* l = new QLabel(text);
-    l->setWordWrap(true);
-    return l;
-}
-
 // A path box with its "Browse..." button on one row.
 QHBoxLayout* PathRow(QLineEdit* box, QPushButton* button) {
     auto* row = new QHBoxLayout;

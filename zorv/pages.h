@@ -18,6 +18,20 @@
 
 namespace zorv {
 
+// `w` with its control name, for the page layouts.
+template <typename W>
+W* Named(W* w, const char* name) {
+    w->setObjectName(name);
+    return w;
+}
+
+// A note of text that wraps, for the page layouts.
+inline QLabel* Note(const QString& text) {
+    auto* l = new QLabel(text);
+    l->setWordWrap(true);
+    return l;
+}
+
 // The frame of page `index`: step picture, the page's name as a heading, and `body` for the
 // page's own controls.
 class WizardPage : public QWidget {

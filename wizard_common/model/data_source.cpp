@@ -4,18 +4,10 @@
 
 #include <algorithm>
 
+#include "platform/vb/strings.h"
+
 
 namespace wizard {
-
-namespace {
-
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    return s;
-}
-
-}  // namespace
 
 bool IsOneTablePerFile(int dbFormat) { return (dbFormat >= 1 && dbFormat <= 10) || dbFormat == 15; }
 
@@ -39,9 +31,9 @@ std::vector<std::string> ListedTables(db::Database& database, bool withQueries) 
 int PreselectIndex(const std::vector<std::string>& names, const std::string& preselect) {
     if (preselect.empty()) return -1;
     int found = -1;
-    const std::string wanted = Upper(preselect);
+    const std::string wanted = vb::UCase(preselect);
     for (size_t i = 0; i < names.size(); ++i)
-        if (Upper(names[i]) == wanted) found = int(i);
+        if (vb::UCase(names[i]) == wanted) found = int(i);
     return found;
 }
 
