@@ -28,5 +28,7 @@ foreach(area wizard_common zorv)
     endif()
   endforeach()
   gtest_discover_tests(${area}_tests DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=1" ${fixtures})
+    # One value per property: a ";" would split the list the properties are passed in.
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ENVIRONMENT_MODIFICATION "QT_SCALE_FACTOR=set:1"
+    ${fixtures})
 endforeach()
