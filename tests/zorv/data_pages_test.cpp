@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QtTest/QTest>
+#include <deque>
 #include <fstream>
 
 #include "tests/zorv/zorv_fixture.h"
@@ -284,6 +285,46 @@ TEST_F(DataPagesTest, RealAccessFilesListTheirTablesAndServeAsTestData) {
     wizard->CboTBNameT_Click();
     EXPECT_GT(wizard->testTable->CboClsT->count(), 10);
     EXPECT_EQ(wizard->testTable->CboClsT->itemText(1), "OrderID");
+    EXPECT_TRUE(fake.prompts.Take().empty());
+}
+
+// The training file behind a password: the engine wants ";pwd=secret"; the wizard asks until
+// it has it, or gives up on Cancel and stays on the cover page.
+class PasswordEngine : public wizard::DatabaseEngine {
+public:
+    std::shared_ptr<db::Database> OpenDatabase(const std::string& name, bool exclusive, bool readOnly,
+                                               const std::string& connect) override {
+        connects.push_back(connect);
+        if (connect != ";pwd=secret") throw db::Error(3031, "Not a valid password.");
+        return db::DBEngine::OpenDatabase(name, exclusive, readOnly, "");
+    }
+    void RepairDatabase(const std::string&) override { ADD_FAILURE() << "no repair was asked for"; }
+    std::vector<std::string> connects;
+};
+
+TEST_F(DataPagesTest, PasswordProtectedTrainingFile) {
+    PasswordEngine engine;
+    std::deque<QString> typed = {"guess", "secret"};
+    MakeWizard();
+    wizard->realData = true;
+    wizard->Engine = &engine;
+    wizard->AskPassword = [&](QWidget*) {
+        const QString next = typed.empty() ? QString() : typed.front();
+        if (!typed.empty()) typed.pop_front();
+        return next;
+    };
+    wizard->cover->Option1->click();
+    wizard->cover->DBName->setText(train);
+    wizard->NavButton(kNext)->click();
+    EXPECT_EQ(wizard->CurrentStep, 1);
+    EXPECT_EQ(engine.connects, (std::vector<std::string>{"", ";pwd=guess", ";pwd=secret"}));
+    EXPECT_EQ(Items(wizard->fields->CboTbName), (std::vector<QString>{"None", "Cars", "CarsTest"}));
+
+    // Cancel: no box, no database, the cover page stays.
+    wizard->NavButton(kBack)->click();
+    wizard->NavButton(kNext)->click();
+    EXPECT_EQ(wizard->CurrentStep, 0);
+    EXPECT_EQ(wizard->TrainDb, nullptr);
     EXPECT_TRUE(fake.prompts.Take().empty());
 }
 
