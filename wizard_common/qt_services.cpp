@@ -17,17 +17,26 @@
 
 namespace wizard {
 
+namespace {
+
+QMessageBox::Icon BoxIcon(Icon icon) {
+    switch (icon) {
+        case Icon::Information: return QMessageBox::Information;
+        case Icon::Warning: return QMessageBox::Warning;
+        case Icon::Critical: return QMessageBox::Critical;
+        case Icon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
 void QtPrompts::Message(QWidget* parent, const QString& text, const QString& title, Icon icon) {
     QMessageBox box(parent);
     box.setTextFormat(Qt::PlainText);
     box.setWindowTitle(title);
     box.setText(text);
-    switch (icon) {
-        case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-        case Icon::Information: box.setIcon(QMessageBox::Information); break;
-        case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
-        case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
-    }
+    box.setIcon(BoxIcon(icon));
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
 }
@@ -41,6 +50,22 @@ bool QtPrompts::Ask(QWidget* parent, const QString& text, const QString& title) 
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
+}
+
+Answer QtPrompts::AskYesNoCancel(QWidget* parent, const QString& text, const QString& title,
+                                 Icon icon) {
+    QMessageBox box(parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowTitle(title);
+    box.setText(text);
+    box.setIcon(BoxIcon(icon));
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Yes);
+    switch (box.exec()) {
+        case QMessageBox::Yes: return Answer::Yes;
+        case QMessageBox::No: return Answer::No;
+        default: return Answer::Cancel;  // Escape and the close button too
+    }
 }
 
 namespace {

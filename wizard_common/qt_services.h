@@ -10,6 +10,8 @@ class QtPrompts : public Prompts {
 public:
     void Message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
     bool Ask(QWidget* parent, const QString& text, const QString& title) override;
+    Answer AskYesNoCancel(QWidget* parent, const QString& text, const QString& title,
+                          Icon icon) override;
 };
 
 class QtFileDialogs : public FileDialogs {

@@ -11,6 +11,7 @@ class QWidget;
 namespace wizard {
 
 enum class Icon { None, Information, Warning, Critical };
+enum class Answer { Yes, No, Cancel };
 
 class Prompts {
 public:
@@ -20,6 +21,12 @@ public:
     virtual void Message(QWidget* parent, const QString& text, const QString& title, Icon icon) = 0;
     // A Yes/No question with no icon, Yes the default; true for Yes.
     virtual bool Ask(QWidget* parent, const QString& text, const QString& title) = 0;
+    // A Yes/No/Cancel question with an icon, Yes the default. A service that cannot offer
+    // Cancel answers through Ask.
+    virtual Answer AskYesNoCancel(QWidget* parent, const QString& text, const QString& title,
+                                  Icon /*icon*/) {
+        return Ask(parent, text, title) ? Answer::Yes : Answer::No;
+    }
 };
 
 class FileDialogs {

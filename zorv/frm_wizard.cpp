@@ -133,6 +133,7 @@ void FrmWizard::BuildForm() {
     connect(testFile->cmd7a, &QPushButton::clicked, this, &FrmWizard::cmd7a_Click);
     for (QLineEdit* box : {cover->DBName, testFile->DbNameT, learn->txtinputlog, learn->txtoutputlog})
         wizard::SelectAllOnFocus(box);
+    AddEditorButton();
     ConnectDataPages();
 }
 

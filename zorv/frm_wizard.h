@@ -57,6 +57,10 @@ public:
     void Option1_Click();
     void Option2_Click();
     void Option3_Click();
+    // Step 4's "Open BN editor": the graph editor over the session's networks.
+    void cmdeditor_Click();
+    // Rewrites the listing of the learned links after the editor saved a network.
+    virtual void WriteGrafTxt() {}
 
     // Settings.
     void LoadSettings();
@@ -87,6 +91,7 @@ public:
     LearnPage* learn;
     FormatPage* format;
     TestFilePage* testFile;
+    QPushButton* cmdeditor = nullptr;  // on page 4
 
     // Data sources and the table and field choices (page_data.cpp).
     FieldPage* fields;
@@ -138,6 +143,7 @@ protected:
 
 private:
     void BuildForm();
+    void AddEditorButton();
     void ConnectDataPages();
     wizard::OpenContext OpenContextHere();
     void FillTestTables(const std::vector<std::string>& names, int select);

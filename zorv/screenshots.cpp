@@ -12,8 +12,11 @@
 #include "wizard_common/frm_dbpwd.h"
 #include "wizard_common/links.h"
 #include "wizard_common/model/step_caption.h"
+#include "platform/com/object.h"
+#include "zorv/frm_mdi_bne.h"
 #include "zorv/frm_setting.h"
 #include "zorv/frm_wizard.h"
+#include "zorv/learned_model.h"
 
 namespace zorv {
 
@@ -70,6 +73,33 @@ public:
 private:
     QDir dir_;
 };
+
+// The demo database's customers with the class field first and the tenure as its labels.
+const std::vector<std::string> kDemoFields{"Churn", "Contract", "Tenure_d", "Support", "Satisfaction",
+                                           "Payment", "Internet", "Region", "Age", "Complaints"};
+
+// The editor over what the engine learns on the demo database: a single net, or a multi-net
+// (without feature selection, so that each class value's network keeps its links) with its
+// windows tiled. Nothing is saved when the demo database or the engine is missing.
+void GrabEditor(FrmWizard& w, ZorvSession& session, const QString& programDir, Grabber& grab,
+                int16_t BMMode, const QString& name) {
+    try {
+        auto database = db::DBEngine::OpenDatabase(QDir(programDir).filePath("demo.db").toStdString());
+        auto engine = com::CreateObjectAs<zorvapi::IDataEngine>("ZORVAPI.DataEngine");
+        LearnIntoSession(*engine, database, "Customers", kDemoFields, BMMode, 2, session);
+        database->Close();
+    } catch (const std::exception&) {
+        return;
+    }
+    w.cmdeditor_Click();
+    auto* frame = w.findChild<FrmMDIBNE*>("FrmMDIBNE");
+    if (!frame) return;
+    frame->resize(1000, 720);
+    if (BMMode == 2) frame->Toolbar1_ButtonMenuClick("tilt");
+    grab.Save(frame, name);
+    frame->close();
+    QApplication::processEvents();
+}
 
 }  // namespace
 
@@ -141,6 +171,9 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     settings.show();
     grab.Save(&settings, "zorv_settings");
     settings.close();
+
+    GrabEditor(w, session, programDir, grab, 1, "zorv_editor_bn");
+    GrabEditor(w, session, programDir, grab, 2, "zorv_editor_mn");
     w.hide();
     return grab.written_;
 }

@@ -12,6 +12,14 @@
 
 namespace zorv {
 
+class FrmBNE;
+
+// The graph editor's record of one network, by network number.
+struct NetRecord {
+    bool closed = false;   // its window has been closed
+    bool changed = false;  // edited since the window last saved
+};
+
 struct ZorvSession {
     // 0 until a work mode is chosen on the cover page; 1 learn a new classifier, 2 modify an
     // existing one and use it, 3 classify with an existing one.
@@ -33,6 +41,13 @@ struct ZorvSession {
     int16_t FirstNode = 0;
     // The graph editor's exchange array: one layer per network, a link matrix per layer.
     vb::Array<int16_t> GraphArr;
+    // The graph editor while its frame is open: the network windows and records by network
+    // number (0 the single net, k class value k; a closed window's entry is null), the draw
+    // button of the frame, and whether a window saved into GraphArr since the frame opened.
+    std::vector<FrmBNE*> EditorForms;
+    std::vector<NetRecord> NetState;
+    bool DrawMode = false;
+    bool GraphChanged = false;
 
     // The open test-data database and the confusion matrix of the last batch classification.
     std::shared_ptr<db::Database> TestDb;

@@ -43,6 +43,11 @@ ReplacingFile::~ReplacingFile() {
 }
 
 void ReplacingFile::Commit() {
+    // On disk before the rename, so that a crash cannot leave an empty file in the old one's place.
+    const int fd = ::open(temp_.c_str(), O_RDONLY);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    if (!synced) throw FileError(RuntimeError::DeviceIO(), target_);
     // The replacement keeps the permissions of the file it replaces.
     struct stat st {};
     if (::stat(target_.c_str(), &st) == 0) ::chmod(temp_.c_str(), st.st_mode & 07777);

@@ -26,6 +26,8 @@ public:
     bool realData = false;
     int processRuns = 0;
     int saveRuns = 0;
+    int listings = 0;  // WriteGrafTxt calls
+    void WriteGrafTxt() override { ++listings; }
 
 protected:
     bool process() override {

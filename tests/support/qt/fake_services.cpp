@@ -6,13 +6,15 @@
 namespace testsupport {
 
 void PrintTo(const Box& box, std::ostream* os) {
-    *os << (box.buttons == Box::YesNo ? "Ask(\"" : "Message(\"") << box.text.toStdString() << "\", icon "
+    const char* kind = box.buttons == Box::YesNo ? "Ask(\"" : box.buttons == Box::YesNoCancel ? "Choose(\"" : "Message(\"";
+    *os << kind << box.text.toStdString() << "\", icon "
         << int(box.icon) << ")";
 }
 
 FakePrompts::~FakePrompts() {
     for (const Box& b : shown_) ADD_FAILURE() << "message box nobody checked: " << b.text.toStdString();
     for (bool a : answers) ADD_FAILURE() << "scripted answer never asked for: " << (a ? "Yes" : "No");
+    for (wizard::Answer a : choices) ADD_FAILURE() << "scripted choice never asked for: " << int(a);
 }
 
 void FakePrompts::Message(QWidget*, const QString& text, const QString& title, wizard::Icon icon) {
@@ -28,6 +30,18 @@ bool FakePrompts::Ask(QWidget*, const QString& text, const QString& title) {
     const bool yes = answers.front();
     answers.pop_front();
     return yes;
+}
+
+wizard::Answer FakePrompts::AskYesNoCancel(QWidget*, const QString& text, const QString& title,
+                                           wizard::Icon icon) {
+    shown_.push_back({text, Box::YesNoCancel, icon, title});
+    if (choices.empty()) {
+        ADD_FAILURE() << "unexpected Yes/No/Cancel question: " << text.toStdString();
+        return wizard::Answer::Cancel;
+    }
+    const wizard::Answer a = choices.front();
+    choices.pop_front();
+    return a;
 }
 
 std::vector<Box> FakePrompts::Take() {

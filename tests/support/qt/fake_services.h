@@ -22,7 +22,7 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 namespace testsupport {
 
 struct Box {
-    enum Buttons { Ok, YesNo };
+    enum Buttons { Ok, YesNo, YesNoCancel };
     QString text;
     Buttons buttons = Ok;
     wizard::Icon icon = wizard::Icon::None;
@@ -37,10 +37,14 @@ public:
     ~FakePrompts() override;
     void Message(QWidget* parent, const QString& text, const QString& title, wizard::Icon icon) override;
     bool Ask(QWidget* parent, const QString& text, const QString& title) override;
+    wizard::Answer AskYesNoCancel(QWidget* parent, const QString& text, const QString& title,
+                                  wizard::Icon icon) override;
     // The boxes shown since the last Take, in order; they count as seen.
     std::vector<Box> Take();
     // Answers to the next questions, true = Yes.
     std::deque<bool> answers;
+    // Answers to the next Yes/No/Cancel questions.
+    std::deque<wizard::Answer> choices;
 
 private:
     std::vector<Box> shown_;
