@@ -16,12 +16,24 @@ foreach(area wizard_common zorv)
     continue()
   endif()
   add_executable(${area}_tests ${srcs} ${CMAKE_CURRENT_SOURCE_DIR}/support/qt/qt_test_main.cpp)
-  target_link_libraries(${area}_tests PRIVATE ${qt_forms_${area}} qt_test_support)
+  # The data pages' tests build their databases with the shared fixtures and reach the ODBC
+  # test servers.
+  target_link_libraries(${area}_tests PRIVATE ${qt_forms_${area}} qt_test_support test_support)
+  target_compile_definitions(${area}_tests PRIVATE BNS_SHARED_FIXTURES="${CMAKE_SOURCE_DIR}/../shared/fixtures")
+  set(fixtures "")
+  foreach(src ${srcs})
+    file(READ ${src} src_text)
+    if(src_text MATCHES "odbc_servers\\.h")
+      set(fixtures FIXTURES_REQUIRED odbc_servers)
+    endif()
+  endforeach()
   if(area STREQUAL "zorv")  # the graph editor's tests learn networks with the real engine
-    target_link_libraries(${area}_tests PRIVATE test_support zorvapi_static)
+    target_link_libraries(${area}_tests PRIVATE zorvapi_static)
   endif()
   gtest_discover_tests(${area}_tests DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=1")
+    # One value per property: a ";" would split the list the properties are passed in.
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ENVIRONMENT_MODIFICATION "QT_SCALE_FACTOR=set:1"
+    ${fixtures})
 endforeach()
 
 # trune's tests also copy from the shared Access fixtures, the Excel fixtures of the database

@@ -82,9 +82,13 @@ void FrmWizard::BuildForm() {
     format = new FormatPage;
     testFile = new TestFilePage;
     knowledge = new KnowledgeStep(session_.Knowledge, services_, Title(), IMEXPath);
+    fields = new FieldPage;
+    odbc = new OdbcPage;
+    testTable = new TestTablePage;
     for (int k = 0; k < kPages; ++k) {
-        WizardPage* page = k == 0 ? cover : k == 2 ? knowledge : k == 3 ? learn : k == 6 ? format
-                                                        : k == 7 ? testFile : LaterPage(k);
+        WizardPage* page = k == 0 ? cover : k == 1 ? fields : k == 2 ? knowledge : k == 3 ? learn
+                         : k == 6 ? format : k == 7 ? testFile : k == 8 ? odbc : k == 9 ? testTable
+                         : LaterPage(k);
         page->setEnabled(false);
         stack_->addWidget(page);
         const int picture = kPictureOfPage[k];
@@ -111,6 +115,7 @@ void FrmWizard::BuildForm() {
     for (QLineEdit* box : {cover->DBName, testFile->DbNameT, learn->txtinputlog, learn->txtoutputlog})
         wizard::SelectAllOnFocus(box);
     AddEditorButton();
+    ConnectDataPages();
 }
 
 // ---- page controller ------------------------------------------------------------------------
@@ -459,6 +464,8 @@ void FrmWizard::CloseTrainingDatabase() {
 }
 
 void FrmWizard::CloseTestDatabase() {
+    // An unchanged ODBC page must open its source again once the database is gone.
+    LastOdbcConnect.clear();
     if (session_.TestDb) session_.TestDb->Close();
     session_.TestDb.reset();
 }

@@ -13,11 +13,14 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/db/database.h"
+#include "wizard_common/db_open.h"
 #include "wizard_common/frame_widgets.h"
 #include "wizard_common/services.h"
+#include "zorv/data_pages.h"
 #include "zorv/pages.h"
 #include "zorv/session.h"
 
@@ -92,17 +95,37 @@ public:
     QPushButton* cmdeditor = nullptr;  // on page 4
     KnowledgeStep* knowledge;
 
+    // Data sources and the table and field choices (page_data.cpp).
+    FieldPage* fields;
+    OdbcPage* odbc;
+    TestTablePage* testTable;
+    std::unique_ptr<db::Recordset> PreviewRs;
+    std::string PreselectTable;
+    QString LastOdbcConnect, OdbcConnect;
+    // What the openers and the ODBC page talk to: the database layer and the driver manager,
+    // scripted by tests.
+    wizard::DatabaseEngine* Engine = &wizard::DefaultDatabaseEngine();
+    wizard::PasswordPrompt AskPassword;
+    std::function<wizard::OdbcLists()> OdbcSources = wizard::InstalledOdbcLists;
+    void CboTbName_Click();
+    void CboCls_Click();
+    void cboFrq_Click();
+    void Lstfields_Click();
+    void CboTBNameT_Click();
+    void CboClsT_Click();
+    void GetDSNsAndDrivers();
+
 protected:
     // Work of the pages, filled in with their features.
-    virtual bool OpenLocalDbL() { return true; }
+    virtual bool OpenLocalDbL();
     virtual bool ReadBNC(const QString& /*fileName*/) { return true; }
     virtual bool process() { return true; }
-    virtual bool CheckFieldSelection() { return true; }      // page 1
+    virtual bool CheckFieldSelection();                      // page 1
     virtual bool CheckKnowledgeTabs();                       // page 2
     virtual bool LearnTables() { return true; }              // page 4
     virtual bool PutCostsToEngine() { return true; }         // page 5
-    virtual bool OpenLocalDB() { return true; }              // page 7
-    virtual bool openODBC() { return true; }                 // page 8
+    virtual bool OpenLocalDB();                              // page 7
+    virtual bool openODBC();                                 // page 8
     virtual bool ClassifyBatch() { return true; }            // page 9
     // Saves the classifier; true only when a file was written.
     virtual bool BtnSaveBNC_Click() { return true; }
@@ -113,8 +136,8 @@ protected:
     virtual void EnterResultPage(int /*how*/) {}
     virtual void BuildCostGrid() {}
     virtual void TakeClassLabels() {}
-    virtual void EnterOdbcPage() {}
-    virtual void EnterTestTablePage() {}
+    virtual void EnterOdbcPage();
+    virtual void EnterTestTablePage();
     // The result file named on page 9.
     virtual QString ResultFileName() const { return {}; }
 
@@ -123,6 +146,10 @@ protected:
 private:
     void BuildForm();
     void AddEditorButton();
+    void ConnectDataPages();
+    wizard::OpenContext OpenContextHere();
+    void FillTestTables(const std::vector<std::string>& names, int select);
+    void ListError(const std::exception& e);
     void EntryActions(int page, int how);
     bool ValidatePage0();
     bool ValidatePage3();

@@ -10,9 +10,6 @@ namespace zorv {
 
 namespace {
 
-using wizard::Named;
-using wizard::Note;
-
 // A path box with its "Browse..." button on one row.
 QHBoxLayout* PathRow(QLineEdit* box, QPushButton* button) {
     auto* row = new QHBoxLayout;

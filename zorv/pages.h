@@ -18,6 +18,10 @@
 
 namespace zorv {
 
+// The page layouts name their controls and wrap their notes as every wizard does.
+using wizard::Named;
+using wizard::Note;
+
 // The frame of page `index`: step picture, the page's name as a heading, and `body` for the
 // page's own controls.
 class WizardPage : public QWidget {

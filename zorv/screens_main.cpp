@@ -4,8 +4,32 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <fstream>
 
 #include "zorv/screenshots.h"
+
+namespace {
+
+// Data sources for the ODBC page's lists: two of one driver, one of another, in ini files of a
+// temporary folder that the driver manager is pointed at before its first use.
+class SampleOdbcSources {
+public:
+    SampleOdbcSources() {
+        std::ofstream(dir_.filePath("odbcinst.ini").toStdString())
+            << "[PostgreSQL Unicode]\nDescription=PostgreSQL ODBC driver\nDriver=psqlodbcw.so\n\n"
+               "[SQLite3]\nDescription=SQLite3 ODBC Driver\nDriver=libsqlite3odbc.so\n";
+        std::ofstream(dir_.filePath("odbc.ini").toStdString())
+            << "[Sales]\nDriver=PostgreSQL Unicode\nServername=localhost\nDatabase=sales\n\n"
+               "[Warehouse]\nDriver=PostgreSQL Unicode\nServername=localhost\nDatabase=stock\n\n"
+               "[Survey]\nDriver=SQLite3\nDatabase=/tmp/survey.db\n";
+        qputenv("ODBCSYSINI", dir_.path().toLocal8Bit());
+        qputenv("ODBCINI", dir_.filePath("odbc.ini").toLocal8Bit());
+    }
+private:
+    QTemporaryDir dir_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -14,9 +38,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     QTemporaryDir settingsDir;
+    const SampleOdbcSources odbcSources;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
     const QStringList files =
         zorv::TakeScreenshots(QString::fromLocal8Bit(argv[1]), QCoreApplication::applicationDirPath());
     for (const QString& f : files) std::printf("%s\n", qPrintable(f));
-    return files.size() == 14 ? 0 : 1;
+    return files.size() == 15 ? 0 : 1;
 }

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "wizard_common/about_dialog.h"
+#include "wizard_common/frm_dbpwd.h"
 #include "wizard_common/links.h"
 #include "wizard_common/model/step_caption.h"
 #include "wizard_common/screenshot_kit.h"
@@ -66,6 +67,13 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     page(0);
     for (int expected : {1, 2, 3, 4, 5, 6}) {
         w.NavButton(3)->click();
+        if (w.CurrentStep == 1 && w.fields->CboTbName->count() > 1) {
+            // The first table with its first field as the class field, previewed.
+            w.fields->CboTbName->setCurrentIndex(1);
+            w.CboTbName_Click();
+            w.fields->CboCls->setCurrentIndex(0);
+            w.CboCls_Click();
+        }
         if (w.CurrentStep == 2 && expected == 2) {
             QTemporaryDir networks;
             WalkKnowledgePage(
@@ -79,19 +87,37 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     w.NavButton(3)->click();  // 6 -> 7
     if (w.CurrentStep == 7) page(7);
     w.NavButton(3)->click();  // 7 -> 9
-    if (w.CurrentStep == 9) page(9);
+    if (w.CurrentStep == 9) {
+        // The last table as the test table.
+        w.testTable->CboTBNameT->setCurrentIndex(w.testTable->CboTBNameT->count() - 1);
+        w.CboTBNameT_Click();
+        page(9);
+    }
     // The ODBC page: back to the format list and choose "Remote (ODBC)".
     w.NavButton(2)->click();
     w.NavButton(2)->click();
     w.format->Lstdbfmt->setCurrentRow(16);
     w.NavButton(3)->click();
-    if (w.CurrentStep == 8) page(8);
+    if (w.CurrentStep == 8) {
+        // A data source chosen: the driver and server boxes are off.
+        wizard::OdbcControls& values = *w.odbc->values;
+        if (values.cboDSNList->count() > 1) values.cboDSNList->setCurrentIndex(1);
+        wizard::cboDSNList_Click(values);
+        values.txtUID->setText("analyst");
+        page(8);
+    }
 
     wizard::frmAbout about({QString::fromStdString(wizard::ZorvFrame().title), wizard::kZorvHelpPage, programDir},
                            fakes.shell, &w);
     about.show();
     grab.Save(&about, "zorv_about");
     about.close();
+
+    wizard::frmDBPWD password(&w);
+    password.txtPassword->setText("secret");
+    password.show();
+    grab.Save(&password, "zorv_password");
+    password.close();
 
     FrmSetting settings(w.MaxCPTrows, w.MaxVlus, fakes.prompts, &w);
     settings.show();

@@ -65,11 +65,11 @@ TEST_F(ZorvTest, UserWalksEveryPageAndExits) {
 TEST(ScreenshotDriver, WritesAPictureOfEveryPageAndDialog) {
     QTemporaryDir out;
     QTemporaryDir programDir;
-    std::ofstream(programDir.filePath("demo.db").toStdString()) << "demo";
+    WriteTrainingDatabase(programDir.filePath("demo.db").toStdString());
     const QStringList files = zorv::TakeScreenshots(out.path(), programDir.path());
     QStringList expected;
     for (int n = 0; n < 10; ++n) expected << QString("zorv_page_%1.png").arg(n);
-    expected << "zorv_import.png" << "zorv_about.png" << "zorv_settings.png";
+    expected << "zorv_import.png" << "zorv_about.png" << "zorv_password.png" << "zorv_settings.png";
     for (const QString& name : expected) {
         SCOPED_TRACE(name.toStdString());
         QImage image(QDir(out.path()).filePath(name));
