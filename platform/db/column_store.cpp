@@ -557,7 +557,8 @@ std::vector<uint8_t> ColumnStore::Mask(const Term& t) const {
         bool nocase = false;
         switch (t.mode) {
             case sql::CompareMode::Boolean:  // -(IFNULL(x,0)<>0): a Null is No
-                left = Cell::Int(v.IsNumber() && v.Number() != 0 ? -1 : 0);
+                // A text (left in a number column used as a flag) differs from every number.
+                left = Cell::Int((v.IsNumber() && v.Number() != 0) || v.cls == Cell::Text ? -1 : 0);
                 break;
             case sql::CompareMode::Date:  // jet_date(x): a number as it is, a date text as its serial
                 if (v.IsNumber()) {
