@@ -40,11 +40,19 @@ inline constexpr EngineErrorDef kCPTRowsTooFew{
 inline constexpr EngineErrorDef kTooManyValuesInFile{
     556, "A field has more values than the number specified at the 'advanced system settings'."};
 
+// A search scores its candidates on the rows flagged yes and learns them from the others: with
+// either part empty it would learn from nothing or score on nothing and still report a result.
+inline constexpr EngineErrorDef kNoHoldOutSplit{
+    557, "The hold-out column zorv_holdout leaves no rows to score the candidates on, or none to "
+         "learn them from. Searching for a threshold or a model needs zorv_holdout to be a Boolean "
+         "or 0/1 column with about one row in three flagged yes."};
+
 // Every row of the table, in order (for tests and for EngineError(n)).
 inline constexpr EngineErrorDef kErrorTable[] = {
     kTooFewFields,       kInvalidFieldName,   kInvalidLogFile,     kLogPastEnd,
     kBadPartialOrdering, kBadCausesEffects,   kLogRegionalFormat,  kClassTooManyValues,
     kClassMissingValues, kTestFieldMissing,   kCPTRowsTooFew,      kTooManyValuesInFile,
+    kNoHoldOutSplit,
 };
 
 // The number a host sees for n: com::objectError(n), or 556 as it is.

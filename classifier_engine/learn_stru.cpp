@@ -73,8 +73,11 @@ void DataEngine::LearnStru(Single& Threshold) {
         Cancel = false;
         IsMultiNet_ = false;
         SubsetFixed = false;
+        HoldOut = HoldOutCopy();  // the rows of this run are read afresh
 
-        if (!LearnModels(T)) {
+        const bool finished = LearnModels(T);
+        HoldOut = HoldOutCopy();
+        if (!finished) {
             Graph(0, 0, 0) = -1;
             EndHoldOutSearch();  // a later LearnCPT must count all rows and no stale tables
             return;
@@ -84,6 +87,7 @@ void DataEngine::LearnStru(Single& Threshold) {
         if (!logo.empty()) WriteLog();
     } catch (...) {
         EndHoldOutSearch();
+        HoldOut = HoldOutCopy();
         Reraise(std::current_exception());
     }
 }
@@ -210,6 +214,8 @@ void DataEngine::LearnStruBN(Single T) {
     }
 
     HoldOutSearch = true;
+    // Before anything is learned: a split with an empty side is refused here.
+    if (!LoadHoldOutRows()) return;
     StepShare = kSearchInitShare;
     InitStruBN();
     if (Cancel) return;
@@ -414,6 +420,7 @@ void DataEngine::LearnStruMN(Single T) {
     }
 
     HoldOutSearch = true;
+    if (!LoadHoldOutRows()) return;
     StepShare = kSearchInitShare;
     InitStruMN();
     if (Cancel) return;

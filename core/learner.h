@@ -10,6 +10,7 @@
 // (0 = single net, 1..nc one per class value); the construction engine uses layer 0 only.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -209,6 +210,12 @@ public:
     // Adds a finished step's increment by the engine's progress rule, raises PercentDone and
     // returns the host's Cancel (also stored in Cancel).
     virtual bool Progress(Single increment) = 0;
+    // Inside a step whose items raise no event of their own (drafting, reading rows), the host
+    // must still be able to cancel: once a fifth of a second has passed since `last`, raises the
+    // event without moving the progress and restarts `last`. Returns the host's Cancel then,
+    // false otherwise. A step starts `last` itself, so short steps raise nothing extra.
+    using Clock = std::chrono::steady_clock;
+    bool Beat(Clock::time_point& last);
 
     // ---- search without a complete ordering (reach.cpp, pairwise_pass.cpp, search_unordered.cpp, orientation.cpp) ----
     // Learning-driver state that the core procedures read; the classifier's driver sets it, the
@@ -271,14 +278,19 @@ public:
     // levels, tested as one conditioning set, bring MIWork(NetIdx, a, b) below Threshold; no
     // such neighbour links the pair without a test.
     void TestEdgeOrd(Integer a, Integer b);
-    // Drafting steps both searches share (drafting.cpp). StrongestPair: the pair drafting picks
-    // next, the largest MIWork(NetIdx, i, j) above 0 over FirstFld <= i < j <= numfld, the
-    // first in scan order among equal values, skipping fields not marked in `relevant` (when
-    // it is not empty) and, with SubsetFixed, fields outside the feature subset; false when no
-    // pair is left. RestoreDraftedMI: every MIWork(NetIdx, i, j), i < j, back to its absolute
-    // value once drafting has negated the picked pairs.
-    bool StrongestPair(const std::vector<bool>& relevant, Integer& i, Integer& j,
-                       Single& value) const;
+    // Drafting steps both searches share (drafting.cpp). DraftingOrder: the pairs in the order
+    // drafting picks them, strongest MIWork(NetIdx, i, j) first, over FirstFld <= i < j <=
+    // numfld with a value above 0, equal values in scan order (i, then j, ascending), leaving
+    // out fields not marked in `relevant` (when it is not empty) and, with SubsetFixed, fields
+    // outside the feature subset. Drafting changes no pair's value but the one it picks, so one
+    // sort gives the picks that a scan for the strongest remaining pair would give, in
+    // O(P log P) for P pairs rather than O(P) a pick. RestoreDraftedMI: every MIWork(NetIdx, i,
+    // j), i < j, back to its absolute value once drafting has negated the picked pairs.
+    struct DraftPair {
+        Integer i, j;
+        Single value;
+    };
+    std::vector<DraftPair> DraftingOrder(const std::vector<bool>& relevant) const;
     void RestoreDraftedMI();
     // The start both searches share: room in CondSet for every field, the construction
     // engine's progress set-point, drafting as the phase, and the relevance marks (empty

@@ -236,11 +236,12 @@ void Learner::ConstructNoOrd() {
     // yet, until the skeleton could be a tree. The rest wait in the list for thickening.
     std::vector<std::pair<Integer, Integer>> listed;
     int treeLinks = 0;
-    for (;;) {
-        Integer pi = 0, pj = 0;
-        Single best = 0;
-        StrongestPair(relevant, pi, pj, best);
-        if (pi == 0 || best < Threshold) break;
+    Clock::time_point beat = Clock::now();
+    for (const DraftPair& pick : DraftingOrder(relevant)) {
+        const Integer pi = pick.i, pj = pick.j;
+        const Single best = pick.value;
+        if (best < Threshold) break;
+        if (Beat(beat)) break;
         if (FL(pi, pj) != 1) {
             if (treeLinks < n - 1) {
                 if (!HasPath(pi, pj)) {
@@ -256,7 +257,7 @@ void Learner::ConstructNoOrd() {
     }
     RestoreDraftedMI();
 
-    if (settings_.orientAfterDrafting) {
+    if (settings_.orientAfterDrafting && !Cancel) {
         // Arcs found now shape the conditioning sets of the later phases.
         OrientEdges();
     }

@@ -240,6 +240,10 @@ TEST(Errors, TheTable) {
          "The max number of CPT rows is not large enough, Please increase it at the cover page."},
         {kTooManyValuesInFile, 556,
          "A field has more values than the number specified at the 'advanced system settings'."},
+        {kNoHoldOutSplit, base + 557,
+         "The hold-out column zorv_holdout leaves no rows to score the candidates on, or none to learn them "
+         "from. Searching for a threshold or a model needs zorv_holdout to be a Boolean or 0/1 column with "
+         "about one row in three flagged yes."},
     };
     EXPECT_EQ(std::size(kErrorTable), std::size(cases));
     for (const Case& c : cases) {
