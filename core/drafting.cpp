@@ -35,7 +35,7 @@ std::vector<Learner::DraftPair> Learner::DraftingOrder(const std::vector<bool>& 
 
 bool Learner::Beat(Clock::time_point& last) {
     const Clock::time_point now = Clock::now();
-    if (now - last < std::chrono::milliseconds(200)) return false;
+    if (std::chrono::duration<double>(now - last).count() < settings_.beatSeconds) return false;
     last = now;
     return Progress(0);
 }

@@ -69,6 +69,9 @@ struct CoreSettings {
     double orderedThickeningBudget = 65;      // 65 / 30
     double orderedThinningBudget = 34.9;      // 34.9 / 9.9
     Single orderedThinningStartPercent = -1;  // -1 / 90
+    // The longest a step whose items raise no event of their own runs before it raises one
+    // that does not move the progress (see Beat), so that a cancel is obeyed within it.
+    double beatSeconds = 0.2;
 
     static CoreSettings Classifier(Integer maxVlus);
     static CoreSettings Construction();
@@ -211,8 +214,8 @@ public:
     // returns the host's Cancel (also stored in Cancel).
     virtual bool Progress(Single increment) = 0;
     // Inside a step whose items raise no event of their own (drafting, reading rows), the host
-    // must still be able to cancel: once a fifth of a second has passed since `last`, raises the
-    // event without moving the progress and restarts `last`. Returns the host's Cancel then,
+    // must still be able to cancel: once settings().beatSeconds have passed since `last`, raises
+    // the event without moving the progress and restarts `last`. Returns the host's Cancel then,
     // false otherwise. A step starts `last` itself, so short steps raise nothing extra.
     using Clock = std::chrono::steady_clock;
     bool Beat(Clock::time_point& last);

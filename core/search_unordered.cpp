@@ -57,28 +57,34 @@ std::vector<bool> Learner::ClassRelevance() {
 bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
                           std::vector<int>& level) {
     const Integer n = numfld;
+    const SquareView adj(Adj, n), reach(Reach, n);
     level.assign(size_t(n) + 1, 0);
     // A field that both ends reach is a common descendant: a path through it is blocked.
-    auto commonDescendant = [&](Integer k) { return Reach(a, k) != 0 && Reach(b, k) != 0; };
+    auto commonDescendant = [&](Integer k) { return reach(a, k) != 0 && reach(b, k) != 0; };
+    std::vector<Integer> frontier;
     for (Integer k = 1; k <= n; ++k) {
-        if (Adj(k, from) != 1 || commonDescendant(k)) continue;
+        if (adj(k, from) != 1 || commonDescendant(k)) continue;
         level[size_t(k)] = 1;
-        if (stopAt != 0 && Adj(k, stopAt) == 1) return true;
+        frontier.push_back(k);
+        if (stopAt != 0 && adj(k, stopAt) == 1) return true;
     }
-    std::vector<int> next;
-    for (int lv = 2; lv <= kMaxLevel; ++lv) {
-        // New levels take effect once the whole level is scanned.
-        next = level;
-        for (Integer k = 1; k <= n; ++k) {
-            if (k == a || k == b || commonDescendant(k) || level[size_t(k)] != 0) continue;
-            bool touches = false;
-            for (Integer m = 1; m <= n && !touches; ++m)
-                touches = level[size_t(m)] > 0 && Adj(k, m) == 1;
-            if (!touches) continue;
-            next[size_t(k)] = lv;
-            if (stopAt != 0 && Adj(stopAt, k) == 1) return true;
+    // A field gets the level after the one of the fields it touches. Only the last level can
+    // touch a field still without one: a neighbour of an earlier level got its level then. So
+    // each level is found from the fields of the one before, as when every leveled field is
+    // tried, and new levels take effect once the whole level is found.
+    std::vector<Integer> next;
+    for (int lv = 2; lv <= kMaxLevel && !frontier.empty(); ++lv) {
+        next.clear();
+        for (Integer m : frontier) {
+            for (Integer k = 1; k <= n; ++k) {
+                if (adj(k, m) != 1 || level[size_t(k)] != 0) continue;
+                if (k == a || k == b || commonDescendant(k)) continue;
+                level[size_t(k)] = lv;
+                next.push_back(k);
+                if (stopAt != 0 && adj(stopAt, k) == 1) return true;
+            }
         }
-        level.swap(next);
+        frontier.swap(next);
     }
     return false;
 }
@@ -97,6 +103,18 @@ bool Learner::HasPath(Integer a, Integer b) {
 // enters the set at most once. Levels (distance from `to`) and the depth prune the walk.
 std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector<int>& level) {
     const Integer n = numfld;
+    const SquareView adj(Adj, n), reach(Reach, n);
+    // The neighbours of each field the walk stands on, in ascending order, found once a call.
+    std::vector<std::vector<Integer>> neighbours(size_t(n) + 1);
+    std::vector<bool> listed(size_t(n) + 1, false);
+    auto neighboursOf = [&](Integer x) -> const std::vector<Integer>& {
+        if (!listed[size_t(x)]) {
+            listed[size_t(x)] = true;
+            for (Integer c = 1; c <= n; ++c)
+                if (adj(x, c) == 1) neighbours[size_t(x)].push_back(c);
+        }
+        return neighbours[size_t(x)];
+    };
     std::vector<Integer> set;
     std::vector<Integer> path{from};        // the current path, path[depth]
     std::vector<bool> collider{false};      // collider flag of the node at each depth
@@ -112,11 +130,11 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
     while (!path.empty()) {
         const size_t depth = path.size() - 1;
         const Integer x = path[depth];
-        Integer c = resume[depth];
+        const std::vector<Integer>& near = neighboursOf(x);
         bool moved = false;
-        for (; c <= n; ++c) {
-            if (Adj(x, c) != 1) continue;
-            if (Reach(c, x) != 0 && collider[depth]) continue;
+        for (auto it = std::lower_bound(near.begin(), near.end(), resume[depth]); it != near.end(); ++it) {
+            const Integer c = *it;
+            if (reach(c, x) != 0 && collider[depth]) continue;
             if (c == to) {
                 if (depth == 0) continue;  // the pair's own link is not a path between them
                 const Integer hop = path[1];
@@ -134,7 +152,7 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
             resume[depth] = Integer(c + 1);
             path.push_back(c);
             onPath[size_t(c)] = true;
-            collider.push_back(Reach(x, c) != 0 && Adj(from, c) + Adj(c, to) != 2);
+            collider.push_back(reach(x, c) != 0 && adj(from, c) + adj(c, to) != 2);
             resume.push_back(1);
             moved = true;
             break;
