@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "core/cond_set_cache.h"
+#include "core/skeleton.h"
 #include "platform/db/database.h"
 #include "platform/vb/array.h"
 #include "platform/vb/types.h"
@@ -306,6 +307,13 @@ protected:
 private:
     // Conditioning sets of TestEdge may hold every field: CondSet grows to 0..max(20, numfld).
     void EnsureCondSetRoom();
+    // The bit rows of Adj: kept up to date by SetLink while ConstructNoOrd runs (the only
+    // writer of Adj then), made afresh for a path search called from outside it.
+    LinkBits linkBits_;
+    bool linkBitsLive_ = false;
+    const LinkBits& LinkRows();
+    // Link(Adj, a, b, value) that keeps the bit rows in step.
+    void SetLink(Integer a, Integer b, Integer value);
     // Levels of the breadth search out from `from`, avoiding common descendants of a and b;
     // with stopAt the search returns true as soon as a field linked to `stopAt` gets a level.
     bool LevelSearch(Integer a, Integer b, Integer from, Integer stopAt, std::vector<int>& level);

@@ -54,36 +54,63 @@ std::vector<bool> Learner::ClassRelevance() {
     return relevant;
 }
 
+const LinkBits& Learner::LinkRows() {
+    if (!linkBitsLive_) linkBits_.Build(Adj, numfld);
+    return linkBits_;
+}
+
+void Learner::SetLink(Integer a, Integer b, Integer value) {
+    Link(Adj, a, b, value);
+    if (linkBitsLive_) linkBits_.Set(a, b, value);
+}
+
 bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
                           std::vector<int>& level) {
     const Integer n = numfld;
-    const SquareView adj(Adj, n), reach(Reach, n);
+    const LinkBits& links = LinkRows();
+    const SquareView reach(Reach, n);
+    const size_t words = links.words();
     level.assign(size_t(n) + 1, 0);
-    // A field that both ends reach is a common descendant: a path through it is blocked.
-    auto commonDescendant = [&](Integer k) { return reach(a, k) != 0 && reach(b, k) != 0; };
-    std::vector<Integer> frontier;
-    for (Integer k = 1; k <= n; ++k) {
-        if (adj(k, from) != 1 || commonDescendant(k)) continue;
-        level[size_t(k)] = 1;
-        frontier.push_back(k);
-        if (stopAt != 0 && adj(k, stopAt) == 1) return true;
-    }
+    // Fields that can take a level from the second on: not a or b, not yet leveled, and not a
+    // common descendant of a and b (both ends reach it), through which a path is blocked.
+    std::vector<uint64_t> open(words, 0), frontier(words, 0), next(words, 0);
+    for (Integer k = 1; k <= n; ++k)
+        if (!(reach(a, k) != 0 && reach(b, k) != 0)) open[size_t(k) / 64] |= uint64_t(1) << (k % 64);
+    auto any = [&](const std::vector<uint64_t>& set, const uint64_t* row) {
+        for (size_t w = 0; w < words; ++w)
+            if (set[w] & row[w]) return true;
+        return false;
+    };
+    auto forEach = [&](const std::vector<uint64_t>& set, auto&& f) {
+        for (size_t w = 0; w < words; ++w)
+            for (uint64_t bits = set[w]; bits; bits &= bits - 1) f(Integer(w * 64 + size_t(__builtin_ctzll(bits))));
+    };
+    // Level 1: the fields linked to `from` (a and b among them, when linked).
+    const uint64_t* first = links.Into(from);
+    for (size_t w = 0; w < words; ++w) frontier[w] = first[w] & open[w];
+    forEach(frontier, [&](Integer k) { level[size_t(k)] = 1; });
+    for (size_t w = 0; w < words; ++w) open[w] &= ~frontier[w];
+    open[size_t(a) / 64] &= ~(uint64_t(1) << (a % 64));
+    open[size_t(b) / 64] &= ~(uint64_t(1) << (b % 64));
+    if (stopAt != 0 && any(frontier, links.Into(stopAt))) return true;
     // A field gets the level after the one of the fields it touches. Only the last level can
-    // touch a field still without one: a neighbour of an earlier level got its level then. So
-    // each level is found from the fields of the one before, as when every leveled field is
-    // tried, and new levels take effect once the whole level is found.
-    std::vector<Integer> next;
-    for (int lv = 2; lv <= kMaxLevel && !frontier.empty(); ++lv) {
-        next.clear();
-        for (Integer m : frontier) {
-            for (Integer k = 1; k <= n; ++k) {
-                if (adj(k, m) != 1 || level[size_t(k)] != 0) continue;
-                if (k == a || k == b || commonDescendant(k)) continue;
-                level[size_t(k)] = lv;
-                next.push_back(k);
-                if (stopAt != 0 && adj(stopAt, k) == 1) return true;
-            }
+    // touch a field still without one (a neighbour of an earlier level got its level then), so
+    // each level comes from the one before, and new levels take effect once it is complete.
+    for (int lv = 2; lv <= kMaxLevel; ++lv) {
+        std::fill(next.begin(), next.end(), 0);
+        forEach(frontier, [&](Integer m) {
+            const uint64_t* touching = links.Into(m);
+            for (size_t w = 0; w < words; ++w) next[w] |= touching[w];
+        });
+        bool found = false;
+        for (size_t w = 0; w < words; ++w) {
+            next[w] &= open[w];
+            open[w] &= ~next[w];
+            found = found || next[w] != 0;
         }
+        if (!found) break;
+        forEach(next, [&](Integer k) { level[size_t(k)] = lv; });
+        if (stopAt != 0 && any(next, links.OutOf(stopAt))) return true;
         frontier.swap(next);
     }
     return false;
@@ -103,15 +130,18 @@ bool Learner::HasPath(Integer a, Integer b) {
 // enters the set at most once. Levels (distance from `to`) and the depth prune the walk.
 std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector<int>& level) {
     const Integer n = numfld;
+    const LinkBits& links = LinkRows();
     const SquareView adj(Adj, n), reach(Reach, n);
-    // The neighbours of each field the walk stands on, in ascending order, found once a call.
+    // The neighbours of each field the walk stands on, in ascending order, listed once a call.
     std::vector<std::vector<Integer>> neighbours(size_t(n) + 1);
     std::vector<bool> listed(size_t(n) + 1, false);
     auto neighboursOf = [&](Integer x) -> const std::vector<Integer>& {
         if (!listed[size_t(x)]) {
             listed[size_t(x)] = true;
-            for (Integer c = 1; c <= n; ++c)
-                if (adj(x, c) == 1) neighbours[size_t(x)].push_back(c);
+            const uint64_t* row = links.OutOf(x);
+            for (size_t w = 0; w < links.words(); ++w)
+                for (uint64_t bits = row[w]; bits; bits &= bits - 1)
+                    neighbours[size_t(x)].push_back(Integer(w * 64 + size_t(__builtin_ctzll(bits))));
         }
         return neighbours[size_t(x)];
     };
@@ -206,7 +236,7 @@ bool Learner::Separates(Integer a, Integer b, std::vector<Integer> set) {
 void Learner::TestEdge(Integer a, Integer b) {
     EnsureCondSetRoom();
     if (settings_.extraSeparationChecks && MIWork(NetIdx, a, b) < Threshold) {
-        Link(Adj, a, b, 0);
+        SetLink(a, b, 0);
         return;
     }
     // Set 1: the first hops of the paths from a to b, without a's descendants (a's side of the
@@ -217,7 +247,7 @@ void Learner::TestEdge(Integer a, Integer b) {
         LevelSearch(a, b, b, 0, level);
         set1 = CutSet(a, b, level);
         if (set1.empty()) {
-            Link(Adj, a, b, 1);
+            SetLink(a, b, 1);
             return;
         }
         std::erase_if(set1, [&](Integer m) { return Reach(a, m) != 0; });
@@ -229,7 +259,7 @@ void Learner::TestEdge(Integer a, Integer b) {
         std::erase_if(set2, [&](Integer m) { return Reach(b, m) != 0; });
     }
     if (set1.empty() && set2.empty()) {
-        Link(Adj, a, b, 1);
+        SetLink(a, b, 1);
         return;
     }
     // The smaller set first (set 1 on equal sizes).
@@ -237,17 +267,24 @@ void Learner::TestEdge(Integer a, Integer b) {
     for (const std::vector<Integer>* set : {&set1, &set2}) {
         if (set->empty()) continue;
         if (Separates(a, b, *set)) {
-            Link(Adj, a, b, 0);
+            SetLink(a, b, 0);
             return;
         }
     }
-    Link(Adj, a, b, 1);
+    SetLink(a, b, 1);
 }
 
 void Learner::ConstructNoOrd() {
     const Integer n = numfld;
     const Integer first = FirstFld;
     const std::vector<bool> relevant = BeginSearch();
+    // The search is the only writer of Adj while it runs: its path searches read the bit rows.
+    linkBits_.Build(Adj, n);
+    linkBitsLive_ = true;
+    struct EndLive {
+        bool& live;
+        ~EndLive() { live = false; }
+    } endLive{linkBitsLive_};
     auto marked = [&](Integer i, Integer j) { return CE(i, j) != 0 || CE(j, i) != 0; };
 
     // Drafting: the strongest pair first; a pair joins the skeleton when no path links its ends
@@ -263,10 +300,10 @@ void Learner::ConstructNoOrd() {
         if (FL(pi, pj) != 1) {
             if (treeLinks < n - 1) {
                 if (!HasPath(pi, pj)) {
-                    Link(Adj, pi, pj, 1);
+                    SetLink(pi, pj, 1);
                     ++treeLinks;
                 } else if (marked(pi, pj)) {
-                    Link(Adj, pi, pj, 1);
+                    SetLink(pi, pj, 1);
                 }
             }
             if (Adj(pi, pj) != 1 && !marked(pi, pj)) listed.emplace_back(pi, pj);
@@ -307,7 +344,7 @@ void Learner::ConstructNoOrd() {
         for (Integer j = Integer(i + 1); j <= n; ++j) {
             if (Adj(i, j) != 1) continue;
             if (marked(i, j) && bpres) continue;  // required links stay when preserving
-            Link(Adj, i, j, 0);
+            SetLink(i, j, 0);
             TestEdge(i, j);
             if (Progress(thinStep)) return;
         }
