@@ -33,6 +33,17 @@ std::vector<Learner::DraftPair> Learner::DraftingOrder(const std::vector<bool>& 
     return pairs;
 }
 
+void Learner::Draft(const std::vector<bool>& relevant, const std::function<void(Integer, Integer)>& pick) {
+    Clock::time_point beat = Clock::now();
+    for (const DraftPair& p : DraftingOrder(relevant)) {
+        if (p.value < Threshold) break;  // a value equal to the threshold is taken
+        if (Beat(beat)) break;
+        pick(p.i, p.j);
+        MIWork(NetIdx, p.i, p.j) = -p.value;  // picked: not again
+    }
+    RestoreDraftedMI();
+}
+
 bool Learner::Beat(Clock::time_point& last) {
     const Clock::time_point now = Clock::now();
     if (std::chrono::duration<double>(now - last).count() < settings_.beatSeconds) return false;

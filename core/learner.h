@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -296,6 +297,10 @@ public:
     };
     std::vector<DraftPair> DraftingOrder(const std::vector<bool>& relevant) const;
     void RestoreDraftedMI();
+    // Drafting's loop in both searches: the pairs in DraftingOrder down to Threshold, each
+    // handed to `pick` and then marked picked, with a beat between picks (a cancel there ends
+    // drafting), and the working strengths restored at the end.
+    void Draft(const std::vector<bool>& relevant, const std::function<void(Integer, Integer)>& pick);
     // The start both searches share: room in CondSet for every field, the construction
     // engine's progress set-point, drafting as the phase, and the relevance marks (empty
     // without tmpFilter) that drafting reads.

@@ -115,12 +115,7 @@ void Learner::ConstructOrd() {
     // joins its ends yet, else listed. A forbidden pair is neither.
     std::vector<std::pair<Integer, Integer>> listed;
     int listLength = 0;
-    Clock::time_point beat = Clock::now();
-    for (const DraftPair& pick : DraftingOrder(relevant)) {
-        const Integer pi = pick.i, pj = pick.j;
-        const Single best = pick.value;
-        if (best < Threshold) break;
-        if (Beat(beat)) break;
+    Draft(relevant, [&](Integer pi, Integer pj) {
         if (required(pi, pj)) {
             Link(Adj, pi, pj, 1);
         } else if (FL(pi, pj) != 1) {
@@ -131,9 +126,7 @@ void Learner::ConstructOrd() {
                 listLength += RecordLength(pi, pj);
             }
         }
-        MIWork(NetIdx, pi, pj) = -best;  // picked: not again
-    }
-    RestoreDraftedMI();
+    });
     if (Cancel) return;
 
     // Thickening: the budget is spread over the characters of the list's records, eight per

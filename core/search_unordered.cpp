@@ -291,26 +291,18 @@ void Learner::ConstructNoOrd() {
     // yet, until the skeleton could be a tree. The rest wait in the list for thickening.
     std::vector<std::pair<Integer, Integer>> listed;
     int treeLinks = 0;
-    Clock::time_point beat = Clock::now();
-    for (const DraftPair& pick : DraftingOrder(relevant)) {
-        const Integer pi = pick.i, pj = pick.j;
-        const Single best = pick.value;
-        if (best < Threshold) break;
-        if (Beat(beat)) break;
-        if (FL(pi, pj) != 1) {
-            if (treeLinks < n - 1) {
-                if (!HasPath(pi, pj)) {
-                    SetLink(pi, pj, 1);
-                    ++treeLinks;
-                } else if (marked(pi, pj)) {
-                    SetLink(pi, pj, 1);
-                }
+    Draft(relevant, [&](Integer pi, Integer pj) {
+        if (FL(pi, pj) == 1) return;
+        if (treeLinks < n - 1) {
+            if (!HasPath(pi, pj)) {
+                SetLink(pi, pj, 1);
+                ++treeLinks;
+            } else if (marked(pi, pj)) {
+                SetLink(pi, pj, 1);
             }
-            if (Adj(pi, pj) != 1 && !marked(pi, pj)) listed.emplace_back(pi, pj);
         }
-        MIWork(NetIdx, pi, pj) = -best;  // picked: not again
-    }
-    RestoreDraftedMI();
+        if (Adj(pi, pj) != 1 && !marked(pi, pj)) listed.emplace_back(pi, pj);
+    });
 
     if (settings_.orientAfterDrafting && !Cancel) {
         // Arcs found now shape the conditioning sets of the later phases.
