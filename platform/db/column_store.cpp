@@ -942,22 +942,32 @@ std::optional<std::vector<Value>> ColumnStore::Result(const Groups& groups, cons
     size_t sumItems = 0;
     for (const Item& it : items) sumItems += it.kind == ItemKind::Sum;
     // The code of a grouping column in group g: read back from the key when the counts were
-    // read off a key range, else the code of the group's first row.
+    // read off a key range (every digit of a group at once), else the code of the group's
+    // first row.
+    std::vector<uint32_t> decoded;
+    std::vector<size_t> digitOf(columns_.size(), 0);
+    if (groups.decodable) {
+        for (size_t d = 0; d < digits.size(); ++d) digitOf[size_t(digits[d])] = d;
+        decoded.resize(groups.key.size() * digits.size());
+        for (size_t g = 0; g < groups.key.size(); ++g) {
+            uint64_t key = groups.key[g];
+            for (size_t d = digits.size(); d-- > 0;) {
+                const uint64_t k = std::max<uint64_t>(columns_[size_t(digits[d])].cells.size(), 1);
+                decoded[g * digits.size() + d] = uint32_t(key % k);
+                key /= k;
+            }
+        }
+    }
     auto codeIn = [&](int column, size_t g) -> uint32_t {
         if (!groups.decodable) return columns_[size_t(column)].codes[groups.firstRow[g]];
-        uint64_t key = groups.key[g];
-        uint32_t code = 0;
-        for (size_t d = digits.size(); d-- > 0;) {
-            const uint64_t k = std::max<uint64_t>(columns_[size_t(digits[d])].cells.size(), 1);
-            if (digits[d] == column) code = uint32_t(key % k);
-            key /= k;
-        }
-        return code;
+        return decoded[g * digits.size() + digitOf[size_t(column)]];
     };
 
+    // Groups read off a key range come in key order already.
     std::vector<uint32_t> order(groups.key.size());
     std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return groups.key[a] < groups.key[b]; });
+    if (!groups.decodable)
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return groups.key[a] < groups.key[b]; });
 
     const bool plainSums = PlainRealSums();
     std::vector<Value> cells;
