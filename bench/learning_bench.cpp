@@ -259,19 +259,22 @@ std::map<std::string, Timing> Steps(const std::function<std::shared_ptr<db::Data
         out["2 ConstructBN"] = Time(run, [&] { run.e.ConstructBN(perc); });
         db->Close();
     }
-    {
-        auto db = open();
-        Run run(db, t, 3, false, 3);
-        Single threshold = 1;
-        out["3 LearnStru (BMMode 3, FSM 3, searched)"] = Time(run, [&] { run.e.LearnStru(threshold); });
-        // The host's next steps: the graph back, the table bound again, the final tables.
-        bool mn = run.e.IsMultiNet();
+    // The host's steps after LearnStru: the graph back, the table bound again; then LearnCPT.
+    auto acceptGraph = [&](Run& run) {
         vb::Array<Integer> graph;
         run.e.GetGraph(graph);
         run.e.PutGraph(graph);
         std::shared_ptr<db::Database> d = run.db;
         std::string table = t.table.table, cnt;
         run.e.InitLearn(d, table, cnt);
+    };
+    {
+        auto db = open();
+        Run run(db, t, 3, false, 3);
+        Single threshold = 1;
+        out["3 LearnStru (BMMode 3, FSM 3, searched)"] = Time(run, [&] { run.e.LearnStru(threshold); });
+        bool mn = run.e.IsMultiNet();
+        acceptGraph(run);
         Timing cpt = Time(run, [&] { run.e.LearnCPT(mn); });
         cpt.checksum = Checksum(run.e);
         out["4 LearnCPT after it"] = cpt;
@@ -285,12 +288,7 @@ std::map<std::string, Timing> Steps(const std::function<std::shared_ptr<db::Data
         out["5 LearnStru + LearnCPT"] = Time(run, [&] {
             run.e.LearnStru(threshold);
             bool mn = run.e.IsMultiNet();
-            vb::Array<Integer> graph;
-            run.e.GetGraph(graph);
-            run.e.PutGraph(graph);
-            std::shared_ptr<db::Database> d = run.db;
-            std::string table = t.table.table, cnt;
-            run.e.InitLearn(d, table, cnt);
+            acceptGraph(run);
             run.e.LearnCPT(mn);
         });
         out["5 LearnStru + LearnCPT"].checksum = Checksum(run.e);

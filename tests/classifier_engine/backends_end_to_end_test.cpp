@@ -442,15 +442,11 @@ TEST_P(BackendsEndToEnd, NumberHoldOutFlagsGiveTheSameClassifier) {
         const Outcome want = LearnAndClassify(*b, s, fields_);
         for (const char* table : {kTrain01, kTrainMinus1}) {
             SCOPED_TRACE(table);
-            const Outcome got = LearnAndClassify(*b, s, fields_, table);
-            ExpectSameArray("NetTotal", want.NetTotal, got.NetTotal);
-            ExpectSameArray("MICache", want.MICache, got.MICache);
-            ExpectSameArray("Graph", want.graph, got.graph);
-            EXPECT_EQ(got.multiNet, want.multiNet);
-            ExpectSameArray("feature subset", want.relative, got.relative);
-            ExpectSameArray("CPTStore", want.CPTStore, got.CPTStore);
-            EXPECT_EQ(got.accuracy, want.accuracy);
-            ExpectSameText("result file", want.results, got.results);
+            Outcome got = LearnAndClassify(*b, s, fields_, table);
+            // The classifier file names the table it was learned from; all else must agree.
+            EXPECT_NE(got.bnc, want.bnc);
+            got.bnc = want.bnc;
+            ExpectSameOutcome(want, got);
         }
     }
 }
