@@ -1,20 +1,29 @@
 // Times structure learning through the counting paths: the classifier engine's pairwise pass,
-// one ConstructBN and a whole LearnStru (both models, searched threshold) over tables drawn
-// from a known network, each through SQLite, through the in-memory counting path and, for the
-// smaller table, through a PostgreSQL server over ODBC. Prints one line per step and path with
-// the wall time, the number of grouped count queries and the speed-up over SQLite.
+// one ConstructBN, and a whole LearnStru (the better of both models, a searched threshold, the
+// multi-net's feature subset kept if it performs better) followed by LearnCPT
+// over tables drawn from a known network, each through SQLite, through the in-memory counting
+// path and, for tables up to 50,000 rows, through a PostgreSQL server over ODBC. Prints one line
+// per step and path with the wall time, the peak memory the step added, the number of grouped
+// count queries and the speed-up over SQLite, and a checksum of the learned classifier (graph,
+// model kind and tables), which must be the same on every path and in every build.
 //
-//     learning_bench [--sizes 50000x15,200000x30] [--skip-sqlite-above N] [--no-postgres] [--data DIR]
+//     learning_bench [--sizes 50000x15,1000000x15] [--skip-sqlite-above 50000] [--no-postgres]
+//                    [--wide 1000x1000] [--data DIR]
 //
-// Tables are kept in DIR (default: bench-data under the current folder) and reused by later
-// runs; --skip-sqlite-above leaves out the SQLite runs of tables with more rows than N (they
-// take minutes).
+// The engine runs with zorv's default limits, Init(100000, 45). Tables are kept in DIR
+// (default: bench-data under the current folder) and reused by later runs; --skip-sqlite-above
+// leaves out the SQLite runs of tables with more rows than N (they take minutes; -1 runs all). --wide
+// FIELDSxROWS times LearnStru with a fixed threshold and a single net on a wide table through
+// the in-memory path, with the longest wait between two progress events, and then cancels
+// runs at several points and times how long each takes to return.
 #include <fmt/format.h>
 #include <malloc.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -43,11 +52,16 @@ struct Size {
 };
 
 struct Options {
-    std::vector<Size> sizes{{50000, 15}, {200000, 30}};
-    long skipSqliteAbove = -1;
+    std::vector<Size> sizes{{50000, 15}, {1000000, 15}};
+    long skipSqliteAbove = 50000;  // the SQLite path takes minutes on larger tables
     bool postgres = true;
+    std::vector<Size> wide;  // fields x rows
     std::string data = "bench-data";
 };
+
+// zorv's defaults for the row limit of the probability-table store and the values per field.
+constexpr Long kRowLimit = 100000;
+constexpr Integer kValueLimit = 45;
 
 // A benchmark table: the class first, the hold-out flag last.
 struct BenchTable {
@@ -56,12 +70,14 @@ struct BenchTable {
     std::vector<std::string> fields;
 };
 
-BenchTable MakeTable(const Size& size, const std::string& dataDir) {
+BenchTable MakeTable(const Size& size, const std::string& dataDir, bool wide = false) {
     testsupport::RandomNetworkOptions o;
     o.nodes = size.fields;
     o.minStates = 2;
     o.maxStates = 5;
     o.maxParents = 3;
+    // Most fields take their parents among the first few, so many pairs are dependent: the
+    // searches have many pairs to draft and test.
     o.arcProbability = 0.3;
     o.strength = 0.6;
     testsupport::Network net = testsupport::RandomNetwork(o, 2024);
@@ -75,7 +91,7 @@ BenchTable MakeTable(const Size& size, const std::string& dataDir) {
     for (size_t c = 0; c < t.table.columns.size(); ++c)
         if (t.table.nodeOfColumn[c] >= 0) t.fields.push_back(t.table.columns[c]);
     std::filesystem::create_directories(dataDir);
-    t.file = fmt::format("{}/sample_{}x{}.db", dataDir, size.rows, size.fields);
+    t.file = fmt::format("{}/{}_{}x{}.db", dataDir, wide ? "wide" : "sample", size.rows, size.fields);
     if (!std::filesystem::exists(t.file)) {
         const std::string part = t.file + ".part";
         testsupport::WriteSqliteTable(part, t.table)->Close();
@@ -137,7 +153,30 @@ struct Timing {
     double seconds = 0;
     int queries = 0;
     double querySeconds = 0;
+    double peakMB = -1;    // the peak resident memory the step added; -1: not measured
+    std::string checksum;  // of the classifier the step learned, when it learned one
 };
+
+// The process's resident memory and its peak, in MB, from /proc/self/status.
+double StatusMB(const char* key) {
+    std::FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return -1;
+    char line[256];
+    double mb = -1;
+    const size_t n = std::strlen(key);
+    while (std::fgets(line, sizeof line, f))
+        if (std::strncmp(line, key, n) == 0) mb = std::atof(line + n) / 1024.0;
+    std::fclose(f);
+    return mb;
+}
+
+// Starts a new peak: the kernel sets the peak back to the memory resident now.
+void ResetPeak() {
+    if (std::FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
+        std::fputs("5", f);
+        std::fclose(f);
+    }
+}
 
 // The engine bound to the table through a database that counts the queries it is sent.
 struct Run {
@@ -145,12 +184,12 @@ struct Run {
     zorvapi::DataEngine e;
     Timing setUp;
 
-    Run(std::shared_ptr<db::Database> inner, const BenchTable& t, Integer BMMode, bool FixedThr) {
+    Run(std::shared_ptr<db::Database> inner, const BenchTable& t, Integer BMMode, bool FixedThr, Integer fsm = 2) {
         db = std::make_shared<TimedDatabase>(std::move(inner));
         vb::ResetRnd();
         const auto start = std::chrono::steady_clock::now();
-        Long rows = 5000;
-        Integer vlus = 20;
+        Long rows = kRowLimit;
+        Integer vlus = kValueLimit;
         e.Init(rows, vlus);
         std::shared_ptr<db::Database> d = db;
         std::string table = t.table.table, cnt;
@@ -161,22 +200,51 @@ struct Run {
         vb::Array<Integer> po(vb::To(n), vb::To(n)), ce(vb::To(n), vb::To(n)), fl(vb::To(n), vb::To(n));
         vb::Array<Integer> rt(vb::To(n)), lf(vb::To(n));
         bool bord = false, bpres = false, tmpFilter = false, tmpNoOrd = false, tmpROC = false;
-        Integer fsm = 2;
         std::string logi, logo;
         e.InitLearnStru(n, names, bord, po, ce, fl, rt, lf, bpres, logi, logo, BMMode, FixedThr, fsm, tmpROC,
                         tmpFilter, tmpNoOrd);
-        setUp = {std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), db->countQueries,
-                 db->countSeconds};
+        setUp.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        setUp.queries = db->countQueries;
+        setUp.querySeconds = db->countSeconds;
     }
 };
 
 Timing Time(Run& run, const std::function<void()>& step) {
     run.db->countQueries = 0;
     run.db->countSeconds = 0;
+    ::malloc_trim(0);  // what earlier steps freed is no part of this one
+    ResetPeak();
+    const double before = StatusMB("VmRSS:");
     const auto start = std::chrono::steady_clock::now();
     step();
     const auto end = std::chrono::steady_clock::now();
-    return {std::chrono::duration<double>(end - start).count(), run.db->countQueries, run.db->countSeconds};
+    const double peak = StatusMB("VmHWM:");
+    Timing t;
+    t.seconds = std::chrono::duration<double>(end - start).count();
+    t.queries = run.db->countQueries;
+    t.querySeconds = run.db->countSeconds;
+    if (before >= 0 && peak >= 0) t.peakMB = peak - before;
+    return t;
+}
+
+// FNV-1a over the classifier the engine holds: model kind, every graph layer and the rows of
+// the probability-table store that its index reaches. Equal classifiers give equal sums.
+std::string Checksum(zorvapi::DataEngine& e) {
+    uint64_t h = 1469598103934665603ull;
+    auto add = [&](const void* p, size_t n) {
+        for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<const unsigned char*>(p)[i]) * 1099511628211ull;
+    };
+    const bool mn = e.IsMultiNet();
+    add(&mn, sizeof mn);
+    for (Integer c : e.Graph.cells()) add(&c, sizeof c);
+    Long last = 0;
+    for (Long r : e.CPTIndex.cells()) last = std::max(last, r);
+    for (Long r = 1; r <= last; ++r)
+        for (Integer v = 1; v <= e.CPTStore.UBound(2); ++v) {
+            const Single x = e.CPTStore(r, v);
+            add(&x, sizeof x);
+        }
+    return fmt::format("{:016x}", h);
 }
 
 // The three steps on one database; the set-up (value labels and counts) is not timed.
@@ -191,11 +259,39 @@ std::map<std::string, Timing> Steps(const std::function<std::shared_ptr<db::Data
         out["2 ConstructBN"] = Time(run, [&] { run.e.ConstructBN(perc); });
         db->Close();
     }
+    // The host's steps after LearnStru: the graph back, the table bound again; then LearnCPT.
+    auto acceptGraph = [&](Run& run) {
+        vb::Array<Integer> graph;
+        run.e.GetGraph(graph);
+        run.e.PutGraph(graph);
+        std::shared_ptr<db::Database> d = run.db;
+        std::string table = t.table.table, cnt;
+        run.e.InitLearn(d, table, cnt);
+    };
     {
         auto db = open();
-        Run run(db, t, 3, false);
+        Run run(db, t, 3, false, 3);
         Single threshold = 1;
-        out["3 LearnStru (BMMode 3, searched)"] = Time(run, [&] { run.e.LearnStru(threshold); });
+        out["3 LearnStru (BMMode 3, FSM 3, searched)"] = Time(run, [&] { run.e.LearnStru(threshold); });
+        bool mn = run.e.IsMultiNet();
+        acceptGraph(run);
+        Timing cpt = Time(run, [&] { run.e.LearnCPT(mn); });
+        cpt.checksum = Checksum(run.e);
+        out["4 LearnCPT after it"] = cpt;
+        db->Close();
+    }
+    {
+        // The whole learning of a classifier as the targets count it, on a fresh engine.
+        auto db = open();
+        Run run(db, t, 3, false, 3);
+        Single threshold = 1;
+        out["5 LearnStru + LearnCPT"] = Time(run, [&] {
+            run.e.LearnStru(threshold);
+            bool mn = run.e.IsMultiNet();
+            acceptGraph(run);
+            run.e.LearnCPT(mn);
+        });
+        out["5 LearnStru + LearnCPT"].checksum = Checksum(run.e);
         db->Close();
     }
     return out;
@@ -205,6 +301,75 @@ std::shared_ptr<db::Database> OpenFile(const std::string& file, bool inMemory) {
     auto db = db::DBEngine::OpenDatabase(file);
     dynamic_cast<db::sqlite::SqliteDatabase&>(*db).SetInMemoryCounting(inMemory);
     return db;
+}
+
+// Records when each progress event comes and cancels at the first event after a given time.
+class Clocked : public zorvapi::DataEngineEvents {
+public:
+    explicit Clocked(double cancelAfter = -1) : cancelAfter_(cancelAfter) {}
+    void PercentDone(Single p1, Single p2, bool& Cancel) override {
+        const double now = Since(start_);
+        if (trace && now - lastTrace_ >= 10) {
+            lastTrace_ = now;
+            std::fprintf(stderr, "  %7.1f s: %5.1f%% overall, %5.1f%% of %s\n", now, double(p1), double(p2),
+                         trace->StrStatus().c_str());
+        }
+        longestGap = std::max(longestGap, now - last_);
+        last_ = now;
+        ++events;
+        if (cancelAfter_ >= 0 && now >= cancelAfter_ && cancelledAt < 0) {
+            Cancel = true;
+            cancelledAt = now;
+        }
+    }
+    double Elapsed() const { return Since(start_); }
+    double longestGap = 0, cancelledAt = -1;
+    long events = 0;
+    zorvapi::DataEngine* trace = nullptr;  // when set, the stage and percentages every ten seconds
+
+private:
+    double lastTrace_ = 0;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    double last_ = 0;
+    double cancelAfter_;
+};
+
+// LearnStru with a fixed threshold and a single net on a wide table, whole and cancelled.
+void Wide(const Size& size, const std::string& dataDir) {
+    const BenchTable t = MakeTable({size.rows, size.fields}, dataDir, true);
+    const std::string label = fmt::format("{}x{}", size.rows, size.fields);
+    double whole = 0;
+    {
+        auto db = OpenFile(t.file, true);
+        Run run(db, t, 1, true);
+        Clocked events;
+        events.trace = &run.e;
+        run.e.SetEventSink(&events);
+        Single threshold = 1;
+        run.e.LearnStru(threshold);
+        whole = events.Elapsed();
+        Integer links = 0;
+        for (Integer i = 1; i <= run.e.numfld; ++i)
+            for (Integer j = Integer(i + 1); j <= run.e.numfld; ++j) links += run.e.Graph(0, i, j) > 0;
+        std::printf("%-12s wide LearnStru (fixed, single net): %.2f s (set-up %.2f s), %ld events, longest gap "
+                    "%.3f s, %d arcs kept, checksum %s\n",
+                    label.c_str(), whole, run.setUp.seconds, events.events, events.longestGap, int(links),
+                    Checksum(run.e).c_str());
+        db->Close();
+    }
+    for (double fraction : {0.1, 0.5, 0.9}) {
+        auto db = OpenFile(t.file, true);
+        Run run(db, t, 1, true);
+        Clocked events(fraction * whole);
+        run.e.SetEventSink(&events);
+        Single threshold = 1;
+        run.e.LearnStru(threshold);
+        const double returned = events.Elapsed();
+        std::printf("%-12s   cancel at %5.1f s: returned %.3f s later (Graph(0,0,0) = %d)\n", label.c_str(),
+                    events.cancelledAt, returned - events.cancelledAt, int(run.e.Graph(0, 0, 0)));
+        db->Close();
+    }
+    std::fflush(stdout);
 }
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
@@ -268,6 +433,7 @@ std::string LoadPostgres(const BenchTable& t) {
 
 Options Parse(int argc, char** argv) {
     Options o;
+    bool sizesGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> std::string {
@@ -275,6 +441,7 @@ Options Parse(int argc, char** argv) {
             return argv[++i];
         };
         if (a == "--sizes") {
+            sizesGiven = true;
             o.sizes.clear();
             std::string list = next();
             for (size_t p = 0; p < list.size();) {
@@ -288,6 +455,10 @@ Options Parse(int argc, char** argv) {
             }
         } else if (a == "--skip-sqlite-above") {
             o.skipSqliteAbove = std::stol(next());
+        } else if (a == "--wide") {
+            Size s;
+            if (std::sscanf(next().c_str(), "%dx%d", &s.fields, &s.rows) != 2) throw std::runtime_error("bad --wide");
+            o.wide.push_back(s);
         } else if (a == "--no-postgres") {
             o.postgres = false;
         } else if (a == "--data") {
@@ -296,6 +467,7 @@ Options Parse(int argc, char** argv) {
             throw std::runtime_error("unknown option " + a);
         }
     }
+    if (!o.wide.empty() && !sizesGiven) o.sizes.clear();  // --wide alone runs only the wide tables
     return o;
 }
 
@@ -304,8 +476,10 @@ Options Parse(int argc, char** argv) {
 int main(int argc, char** argv) {
     try {
         const Options o = Parse(argc, argv);
-        std::printf("%-12s %-36s %-10s %9s %8s %13s %9s\n", "table", "step", "path", "seconds", "queries",
-                    "in queries s", "speed-up");
+        std::printf("limits: Init(%d, %d)\n", int(kRowLimit), int(kValueLimit));
+        for (const Size& size : o.wide) Wide(size, o.data);
+        std::printf("%-12s %-40s %-10s %9s %8s %8s %13s %9s  %s\n", "table", "step", "path", "seconds", "peak MB",
+                    "queries", "in queries s", "speed-up", "checksum");
         for (const Size& size : o.sizes) {
             BenchTable t = MakeTable(size, o.data);
             const bool postgres = o.postgres && size.rows <= 50000;
@@ -336,8 +510,9 @@ int main(int argc, char** argv) {
                     std::string speedUp;
                     if (auto s = byPath.find("sqlite"); s != byPath.end() && tm.seconds > 0)
                         speedUp = fmt::format("{:.1f}x", s->second.at(step).seconds / tm.seconds);
-                    std::printf("%-12s %-36s %-10s %9.3f %8d %13.3f %9s\n", label.c_str(), step.c_str() + 2, path,
-                                tm.seconds, tm.queries, tm.querySeconds, speedUp.c_str());
+                    std::printf("%-12s %-40s %-10s %9.3f %8.1f %8d %13.3f %9s  %s\n", label.c_str(), step.c_str() + 2,
+                                path, tm.seconds, tm.peakMB, tm.queries, tm.querySeconds, speedUp.c_str(),
+                                tm.checksum.c_str());
                 }
             }
             std::fflush(stdout);

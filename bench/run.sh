@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release with debug info, in build/ unless BUILD_DIR says otherwise) and
-# runs them: one count query per path and the row-edit walk with Google Benchmark, then structure learning on
-# 50,000 x 15 and 200,000 x 30 tables through SQLite, the in-memory counting path and a private
-# PostgreSQL server. Arguments go to learning_bench (e.g. --sizes 50000x15 --no-postgres).
+# runs them: one count query per path and the row-edit walk with Google Benchmark, then structure
+# learning on a 50,000 x 15 table through SQLite, the in-memory counting path and a private
+# PostgreSQL server, and on a 1,000,000 x 15 table through the in-memory path. Arguments go to
+# learning_bench (e.g. --sizes 50000x15 --no-postgres, or --wide 1000x1000).
 # The generated tables are kept in $BUILD_DIR/bench-data for the next run.
 set -euo pipefail
 

@@ -4,9 +4,11 @@
 // hold-out rows. Each row's cells become value indexes through GetVluIdx and go to the
 // inference of the model kind. Writes CaseValues, FieldPos, the counters, the per-case arrays
 // (ActualClass, CasePosterior, CaseOrder), LiftIndex and ROCIndex.
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "classifier_engine/data_engine.h"
@@ -66,6 +68,55 @@ Long RecordsetRows(db::Recordset& rs) {
     const Long n = rs.RecordCount();
     rs.MoveFirst();
     return n;
+}
+
+// A key that tells two cells apart exactly as GetVluIdx could: the kind and the value.
+void CellKey(const db::Value& v, std::string& key) {
+    key.assign(1, char(v.kind()));
+    if (v.kind() == db::Value::Kind::Text) {
+        key += v.AsText();
+        return;
+    }
+    if (v.IsNull()) return;
+    double d = 0;
+    switch (v.kind()) {
+        case db::Value::Kind::Boolean: d = v.AsBool() ? 1 : 0; break;
+        case db::Value::Kind::Date: d = v.AsDate().serial; break;
+        default: d = v.ToDouble(); break;
+    }
+    key.append(reinterpret_cast<const char*>(&d), sizeof d);
+}
+
+// Sorts the rows `rows` of a code matrix (`width` codes a row) into sets that agree on the codes
+// of `fields`: setOf[k] is the set of rows[k], numbered in order of first appearance; returns
+// the first row of each set.
+std::vector<uint32_t> GroupRows(const std::vector<Integer>& codes, size_t width,
+                                const std::vector<uint32_t>& rows,
+                                const std::vector<Integer>& fields, std::vector<uint32_t>& setOf) {
+    std::vector<uint32_t> first;
+    setOf.assign(rows.size(), 0);
+    size_t capacity = 16;
+    while (capacity < 2 * rows.size()) capacity *= 2;
+    std::vector<uint32_t> slots(capacity, UINT32_MAX);
+    auto same = [&](uint32_t a, uint32_t b) {
+        for (Integer f : fields)
+            if (codes[size_t(a) * width + size_t(f)] != codes[size_t(b) * width + size_t(f)])
+                return false;
+        return true;
+    };
+    for (size_t k = 0; k < rows.size(); ++k) {
+        uint64_t h = 0x9E3779B97F4A7C15ull;
+        for (Integer f : fields)
+            h = (h ^ uint16_t(codes[size_t(rows[k]) * width + size_t(f)])) * 0x100000001B3ull;
+        size_t s = size_t(h ^ (h >> 29)) & (capacity - 1);
+        while (slots[s] != UINT32_MAX && !same(first[slots[s]], rows[k])) s = (s + 1) & (capacity - 1);
+        if (slots[s] == UINT32_MAX) {
+            slots[s] = uint32_t(first.size());
+            first.push_back(rows[k]);
+        }
+        setOf[k] = slots[s];
+    }
+    return first;
 }
 
 }  // namespace
@@ -214,53 +265,112 @@ Single DataEngine::ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string
     }
 }
 
+bool DataEngine::LoadHoldOutRows() {
+    if (HoldOut.loaded) return true;
+    HoldOutCopy copy;
+    const size_t width = size_t(numfld) + 1;
+    std::unique_ptr<db::Recordset> rs =
+        Db->OpenRecordset("select * from " + TableName + " where " + db::HoldOutCondition(true));
+    const std::vector<std::string> columns = ColumnNames(*rs, *Db, db::BareSqlName(TableName));
+    // The rows come from the training table, so every field is there; one that is not simply
+    // has no label.
+    copy.Column.assign(width, -1);
+    for (Integer j = 1; j <= numfld; ++j)
+        copy.Column[size_t(j)] = Integer(FindColumn(columns, ColumnKey(FieldNames(j))));
+    // A field holds a few values over many rows: each distinct cell is looked up once.
+    std::vector<std::unordered_map<std::string, Integer>> known(width);
+    std::string key;
+    Clock::time_point beat = Clock::now();
+    while (!rs->Eof()) {
+        copy.Codes.push_back(0);  // slot 0 of the row
+        for (Integer j = 1; j <= numfld; ++j) {
+            Integer code = 0;
+            if (copy.Column[size_t(j)] >= 0) {
+                const db::Value& cell = rs->Fields(copy.Column[size_t(j)]).value;
+                CellKey(cell, key);
+                auto [it, fresh] = known[size_t(j)].try_emplace(key, Integer(0));
+                if (fresh) {
+                    db::Value copyOfCell = cell;  // GetVluIdx turns Null into "?"
+                    it->second = GetVluIdx(j, copyOfCell);
+                }
+                code = it->second;
+            }
+            copy.Codes.push_back(code);
+        }
+        ++copy.rows;
+        rs->MoveNext();
+        if (Beat(beat)) return false;
+    }
+    rs->Close();
+    if (copy.rows == 0 || copy.rows >= TableRows) throw EngineError(kNoHoldOutSplit);
+
+    std::vector<Integer> every(static_cast<size_t>(numfld));
+    for (Integer j = 1; j <= numfld; ++j) every[size_t(j - 1)] = j;
+    std::vector<uint32_t> all(size_t(copy.rows));
+    for (size_t r = 0; r < all.size(); ++r) all[r] = uint32_t(r);
+    copy.Distinct = GroupRows(copy.Codes, width, all, every, copy.GroupOf);
+    copy.Weight.assign(copy.Distinct.size(), 0);
+    for (uint32_t g : copy.GroupOf) ++copy.Weight[g];
+    copy.loaded = true;
+    HoldOut = std::move(copy);
+    return true;
+}
+
 Single DataEngine::ClsfyHoldOut(bool multiNet) {
     const Integer classes = FF(1);
     CaseValues.ReDim(vb::To(numfld));
     FieldPos.ReDim(vb::To(numfld));
-    std::unique_ptr<db::Recordset> rs =
-        Db->OpenRecordset("select * from " + TableName + " where " + db::HoldOutCondition(true));
-    const std::vector<std::string> columns = ColumnNames(*rs, *Db, db::BareSqlName(TableName));
-    Long N = 0;
-    if (tmpROC) {
-        N = RecordsetRows(*rs);
-        ActualClass.ReDim(vb::To(N));
-        CasePosterior.ReDim(vb::To(N), vb::To(classes));
-        CaseOrder.ReDim(vb::To(N));
-    }
-    // The fields the model reads, and always the class. The rows come from the training table,
-    // so every field is there; one that is not simply has no label.
+    if (!LoadHoldOutRows()) return 0;  // cancelled: the driver sees Cancel
+    const size_t width = size_t(numfld) + 1;
+    // The fields the model reads, and always the class.
+    std::vector<Integer> read;
     for (Integer j = 1; j <= numfld; ++j) {
-        bool read;
-        if (j == 1) read = true;
-        else if (!multiNet) read = Feature(j) == 1;
-        else read = FF(j) >= 2 && FF(j) <= MaxVlus && (Feature(j) == 1 || !SubsetFixed);
-        FieldPos(j) = read ? Integer(FindColumn(columns, ColumnKey(FieldNames(j)))) : Integer(-1);
+        bool reads;
+        if (j == 1) reads = true;
+        else if (!multiNet) reads = Feature(j) == 1;
+        else reads = FF(j) >= 2 && FF(j) <= MaxVlus && (Feature(j) == 1 || !SubsetFixed);
+        FieldPos(j) = reads ? HoldOut.Column[size_t(j)] : Integer(-1);
+        if (reads) read.push_back(j);
     }
 
-    Long cases = 0, correct = 0;
-    std::vector<Single> probs;
-    while (!rs->Eof()) {
-        const Long n = ++cases;
-        ReadCaseValues(*rs);
-        Integer a = 0;
-        if (FieldPos(1) >= 0) {
-            db::Value cell = rs->Fields(FieldPos(1)).value;
-            a = GetVluIdx(1, cell);
-        }
-        const Integer p = multiNet ? InferenceMN(CaseValues) : InferenceBN(CaseValues);
-        if (p > 0 && a == p) ++correct;
-        if (tmpROC && n <= N) {
+    // Rows that agree on every field the model reads get the same class: each such set of
+    // rows is classified once.
+    std::vector<uint32_t> setOf;
+    const std::vector<uint32_t> sets = GroupRows(HoldOut.Codes, width, HoldOut.Distinct, read, setOf);
+    std::vector<Integer> chosen(sets.size());
+    std::vector<Single> probs, setProbs;
+    if (tmpROC) setProbs.resize(sets.size() * size_t(classes));
+    for (size_t g = 0; g < sets.size(); ++g) {
+        const Integer* codes = &HoldOut.Codes[size_t(sets[g]) * width];
+        for (Integer j : read)
+            if (j >= 2) CaseValues(j) = codes[j];
+        chosen[g] = multiNet ? InferenceMN(CaseValues) : InferenceBN(CaseValues);
+        if (tmpROC) {
             NormalisedPosterior(probs);
-            ActualClass(n) = a;
-            for (Integer c = 1; c <= classes; ++c) CasePosterior(n, c) = probs[size_t(c - 1)];
+            std::copy(probs.begin(), probs.end(), setProbs.begin() + ptrdiff_t(g * size_t(classes)));
         }
-        rs->MoveNext();
     }
-    rs->Close();
-    // No hold-out rows, no evidence for the candidate.
-    if (cases == 0) return 0;
-    if (tmpROC) return AllROC();
+
+    const Long cases = HoldOut.rows;
+    if (tmpROC) {
+        ActualClass.ReDim(vb::To(cases));
+        CasePosterior.ReDim(vb::To(cases), vb::To(classes));
+        CaseOrder.ReDim(vb::To(cases));
+        for (Long n = 1; n <= cases; ++n) {
+            const uint32_t d = HoldOut.GroupOf[size_t(n - 1)];
+            const size_t g = setOf[d];
+            ActualClass(n) = HoldOut.Codes[size_t(HoldOut.Distinct[d]) * width + 1];
+            for (Integer c = 1; c <= classes; ++c)
+                CasePosterior(n, c) = setProbs[g * size_t(classes) + size_t(c - 1)];
+        }
+        return AllROC();
+    }
+    Long correct = 0;
+    for (size_t d = 0; d < HoldOut.Distinct.size(); ++d) {
+        const Integer a = HoldOut.Codes[size_t(HoldOut.Distinct[d]) * width + 1];
+        const Integer p = chosen[setOf[d]];
+        if (p > 0 && a == p) correct += HoldOut.Weight[d];
+    }
     return Single(double(correct) / double(cases));
 }
 

@@ -167,6 +167,10 @@ public:
     void SaveTables(vb::Array<Integer> valid);
     void SeedPrior();
     int64_t Configurations(const vb::Array<Integer>& list, Integer np) const;
+    // Sizes CPTStore (values 0..MaxVlus) for the rows the tables of the current parents take,
+    // never more than `limit` (MaxRows, or 2 x MaxRows for a multi-net): time and memory follow
+    // the tables, and a structure whose tables pass the limit still fails where it passes it.
+    void SizeStore(int64_t rowsNeeded, Long limit);
     Long nextRow_ = 0;  // the store's running row offset while a learner fills it
 
     // ---- inference: inference.cpp ----
@@ -181,9 +185,26 @@ public:
     Single ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string& TestTB,
                       std::string& TmpCls, vb::Array<Long>& Matrix, std::string& FileNM) override;
     // Hold-out scores of the learning driver's candidates: accuracy on the rows flagged yes, or
-    // the mean ROC index when tmpROC is set. 0 for an empty hold-out set.
+    // the mean ROC index when tmpROC is set, scored from the coded copy of the hold-out rows.
     Single ClsfyHoldOutBN();
     Single ClsfyHoldOutMN();
+    // The hold-out rows of one learning run, read through one recordset and coded once:
+    // Codes[r * (numfld + 1) + j] is field j's value index in row r (0: no label matched, or
+    // the table has no such column). Identical rows are scored once: Distinct holds the first
+    // row of each set of identical rows, Weight its number of rows, GroupOf each row's set.
+    struct HoldOutCopy {
+        bool loaded = false;
+        Long rows = 0;
+        std::vector<Integer> Codes;
+        std::vector<Integer> Column;  // (numfld + 1) position of each field among the columns
+        std::vector<uint32_t> Distinct, GroupOf;
+        std::vector<Long> Weight;
+    };
+    HoldOutCopy HoldOut;
+    // Reads and codes the hold-out rows unless this run already did. A search with no row
+    // flagged yes, or with every row flagged yes, has nothing to score on or nothing to learn
+    // from: error 557. Raises the progress event while it reads; false when the host cancelled.
+    bool LoadHoldOutRows();
     vb::Array<Integer> CaseValues;    // (0..numfld) value index of each field of the current row
     vb::Array<Integer> FieldPos;      // (0..numfld) column of each field in the recordset
     vb::Array<Integer> ActualClass;   // (0..N) actual class index of each case, 0 = no label

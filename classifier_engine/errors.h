@@ -70,6 +70,13 @@ inline constexpr EngineErrorDef kLineBreakInFile{
     "The classifier file cannot hold the line break in {}; rename it, or change the value in the "
     "table and learn again"};
 
+// A search scores its candidates on the rows flagged yes and learns them from the others: with
+// either part empty it would learn from nothing or score on nothing and still report a result.
+inline constexpr EngineErrorDef kNoHoldOutSplit{
+    557, "The hold-out column zorv_holdout leaves no rows to score the candidates on, or none to "
+         "learn them from. Searching for a threshold or a model needs zorv_holdout to be a Boolean "
+         "or 0/1 column with about one row in three flagged yes."};
+
 // Every row of the table, in order (for tests and for EngineError(n)).
 inline constexpr EngineErrorDef kErrorTable[] = {
     kTooFewFields,       kInvalidFieldName,   kInvalidLogFile,     kLogPastEnd,
@@ -77,6 +84,7 @@ inline constexpr EngineErrorDef kErrorTable[] = {
     kClassMissingValues, kTestFieldMissing,   kCPTRowsTooFew,      kTooManyValuesInFile,
     kEmptyTable,         kLineBreakInLog,     kLineBreakInFile,    kTableChanged,
     kStaleLog,
+    kNoHoldOutSplit,
 };
 
 // The number a host sees for n: com::objectError(n), or 556 as it is.

@@ -84,6 +84,10 @@ int64_t DataEngine::Configurations(const vb::Array<Integer>& list, Integer np) c
     return configs;
 }
 
+void DataEngine::SizeStore(int64_t rowsNeeded, Long limit) {
+    CPTStore.ReDim(vb::To(Long(std::min<int64_t>(rowsNeeded, limit))), vb::To(MaxVlus));
+}
+
 bool DataEngine::LearnCPT(bool& MN) { return MN ? LearnCPTMN() : LearnCPTBN(); }
 
 // Row 1 of CPTStore: the class prior. During the search it comes from the cache, which the
@@ -199,7 +203,6 @@ void DataEngine::SaveTables(vb::Array<Integer> valid) {
 
 bool DataEngine::LearnCPTBN() {
     return TrapErrors([&]() -> bool {
-        CPTStore.ReDim(vb::To(MaxRows), vb::To(MaxVlus));
         CPTIndex.ReDim(vb::To(numfld + 1));
         Parents.ReDim(vb::To(numfld), vb::To(numfld));
         ClassChildren.ReDim(vb::To(numfld));
@@ -238,6 +241,16 @@ bool DataEngine::LearnCPTBN() {
             }
         }
 
+        // The prior's row and one row per parent configuration of every child.
+        int64_t rowsNeeded = 1;
+        for (Integer m = 1; m <= ClassChildren(0); ++m) {
+            const Integer c = ClassChildren(m);
+            vb::Array<Integer> parents(vb::To(Parents(c, 0)));
+            for (Integer s = 1; s <= Parents(c, 0); ++s) parents(s) = Parents(c, s);
+            rowsNeeded += Configurations(parents, Parents(c, 0));
+        }
+        SizeStore(rowsNeeded, MaxRows);
+
         vb::Array<Integer> valid(vb::To(numfld));
         const bool priorCached = SavedValid.dims() == 1 && SavedValid.InBounds(1, 1) &&
                                  SavedValid(1) == 1 && SavedCPTStore.allocated();
@@ -269,7 +282,6 @@ bool DataEngine::LearnCPTBN() {
 bool DataEngine::LearnCPTMN() {
     return TrapErrors([&]() -> bool {
         const Integer classes = FF(1);
-        CPTStore.ReDim(vb::To(vb::LongMul(2, MaxRows)), vb::To(MaxVlus));
         CPTIndex.ReDim(vb::To(classes), vb::To(numfld + 1));
         Parents.ReDim(vb::To(classes), vb::To(numfld), vb::To(numfld));
         MultiNetFieldList.ReDim(vb::To(MaxVlus));
@@ -286,22 +298,35 @@ bool DataEngine::LearnCPTMN() {
                     if (j != i && (Graph(k, j, i) == 1 || Graph(k, i, j) == 2))
                         Parents(k, i, ++Parents(k, i, 0)) = j;
 
+        // The tables of the search: every usable field unless the subset is fixed; otherwise
+        // the feature subset.
+        const bool everyField = HoldOutSearch && !SubsetFixed;
+        auto hasTable = [&](Integer i) {
+            return (Feature(i) == 1 || everyField) && FF(i) > 1 && FF(i) <= MaxVlus;
+        };
+        int64_t rowsNeeded = 1;  // the prior's row, then every table of every layer
+        for (Integer k = 1; k <= classes; ++k)
+            for (Integer i = 2; i <= numfld; ++i) {
+                if (!hasTable(i)) continue;
+                vb::Array<Integer> parents(vb::To(Parents(k, i, 0)));
+                for (Integer m = 1; m <= Parents(k, i, 0); ++m) parents(m) = Parents(k, i, m);
+                rowsNeeded += Configurations(parents, Parents(k, i, 0));
+            }
+        SizeStore(rowsNeeded, vb::LongMul(2, MaxRows));
+
         vb::Array<Integer> valid(vb::To(classes), vb::To(numfld));
         const bool priorCached = SavedValid.dims() == 2 && SavedValid.InBounds(2, 1) &&
                                  SavedValid(0, 1) == 1 && SavedCPTStore.allocated();
         LearnPrior(priorCached);
         valid(0, 1) = 1;
         const std::string learnRows = HoldOutSearch ? kAndLearnRowsOnly : "";
-        // The tables of the search: every usable field unless the subset is fixed; otherwise
-        // the feature subset.
-        const bool everyField = HoldOutSearch && !SubsetFixed;
         const std::vector<db::Value> values = ClassValues();
         nextRow_ = 1;
         for (Integer k = 1; k <= classes; ++k) {
             const std::string where = ClassFilter(values, k) + learnRows;
             for (Integer i = 2; i <= numfld; ++i) {
                 CPTIndex(k, i) = nextRow_;
-                if ((Feature(i) == 1 || everyField) && FF(i) > 1 && FF(i) <= MaxVlus) {
+                if (hasTable(i)) {
                     const Integer np = Parents(k, i, 0);
                     vb::Array<Integer> parents(vb::To(np));
                     for (Integer m = 1; m <= np; ++m) parents(m) = Parents(k, i, m);
@@ -344,7 +369,7 @@ void DataEngine::SeedPrior() {
 
 void DataEngine::SeedCPTCacheBN() {
     SavedCPTIndex.ReDim(vb::To(numfld + 1));
-    SavedCPTStore.ReDim(vb::To(MaxRows), vb::To(MaxVlus));
+    SavedCPTStore.ReDim(vb::To(std::min<Long>(MaxRows, 1)), vb::To(MaxVlus));  // the prior only
     SavedParents.ReDim(vb::To(numfld), vb::To(numfld));
     SavedValid.ReDim(vb::To(numfld));
     SavedCPTIndex(1) = 0;
@@ -356,12 +381,21 @@ void DataEngine::SeedCPTCacheBN() {
 void DataEngine::SeedCPTCacheMN() {
     const Integer classes = FF(1);
     SavedCPTIndex.ReDim(vb::To(classes), vb::To(numfld + 1));
-    SavedCPTStore.ReDim(vb::To(vb::LongMul(2, MaxRows)), vb::To(MaxVlus));
     SavedParents.ReDim(vb::To(classes), vb::To(numfld), vb::To(numfld));
     SavedValid.ReDim(vb::To(classes), vb::To(numfld));
+    // The parentless tables of the feature fields, which the search then never has to count,
+    // as many as the store's limit holds; the store takes the rows they fill.
+    const Long limit = vb::LongMul(2, MaxRows);
+    auto seeded = [&](Integer i, Long offset) {
+        return Feature(i) == 1 && FF(i) > 1 && FF(i) <= MaxVlus && offset + 1 <= limit;
+    };
+    Long rows = 1;
+    for (Integer k = 1; k <= classes; ++k)
+        for (Integer i = 2; i <= numfld; ++i)
+            if (seeded(i, rows)) ++rows;
+    SavedCPTStore.ReDim(vb::To(std::min(rows, limit)), vb::To(MaxVlus));
     SeedPrior();
     SavedValid(0, 1) = CountsComplete(VluCnt, NetTotal, 0, 1, FF(1)) ? 1 : 0;
-    // The parentless tables of the feature fields, which the search then never has to count.
     Long offset = 1;
     std::vector<double> counts;
     std::vector<Single> probs;
@@ -369,8 +403,7 @@ void DataEngine::SeedCPTCacheMN() {
         for (Integer i = 2; i <= numfld; ++i) {
             SavedCPTIndex(k, i) = offset;
             const Integer ff = FF(i);
-            if (Feature(i) != 1 || ff <= 1 || ff > MaxVlus || offset + 1 > SavedCPTStore.UBound(1))
-                continue;
+            if (!seeded(i, offset)) continue;
             counts.assign(size_t(ff), 0.0);
             probs.assign(size_t(ff), 0.0f);
             for (Integer v = 1; v <= ff; ++v) counts[size_t(v - 1)] = VluCnt(k, i, v);

@@ -79,8 +79,11 @@ void DataEngine::LearnStru(Single& Threshold) {
         // search: a folder they cannot be written to is reported now, not after the work.
         if (!logo.empty()) vb::CheckWritable(logo);
         if (tmpROC && LearnRowsOnly) CheckRocFilesWritable();
+        HoldOut = HoldOutCopy();  // the rows of this run are read afresh
 
-        if (!LearnModels(T)) {
+        const bool finished = LearnModels(T);
+        HoldOut = HoldOutCopy();
+        if (!finished) {
             Graph(0, 0, 0) = -1;
             EndHoldOutSearch();  // a later LearnCPT must count all rows and no stale tables
             return;
@@ -90,6 +93,7 @@ void DataEngine::LearnStru(Single& Threshold) {
         if (!logo.empty()) WriteLog();
     } catch (...) {
         EndHoldOutSearch();
+        HoldOut = HoldOutCopy();
         Reraise(std::current_exception());
     }
 }
@@ -216,6 +220,8 @@ void DataEngine::LearnStruBN(Single T) {
     }
 
     HoldOutSearch = true;
+    // Before anything is learned: a split with an empty side is refused here.
+    if (!LoadHoldOutRows()) return;
     StepShare = kSearchInitShare;
     InitStruBN();
     if (Cancel) return;
@@ -420,6 +426,7 @@ void DataEngine::LearnStruMN(Single T) {
     }
 
     HoldOutSearch = true;
+    if (!LoadHoldOutRows()) return;
     StepShare = kSearchInitShare;
     InitStruMN();
     if (Cancel) return;

@@ -4,6 +4,7 @@
 // subscripts. Reads Db, TableName, CountExpr, WhereClause, FieldNames, FF, VluLbl, NetTotal,
 // NetIdx and TableRows; writes nothing but the block it is given.
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <string_view>
 #include <unordered_map>
@@ -88,16 +89,45 @@ vb::Array<db::Value> Learner::CountBlock(const std::vector<Integer>& g, Integer 
     return CountBlock(g, a, b, CountRows(g, a, b));
 }
 
+namespace {
+
+// A cell as it was read, for recognising the same cell again without making its label text.
+struct SeenCell {
+    db::Value::Kind kind;
+    uint64_t bits = 0;  // a number's (a Boolean's, a date's) double, bit for bit
+    std::string text;
+    Integer index;  // its label's index, or 0 when no label matched
+
+    static uint64_t Bits(const db::Value& v) {
+        const double d = v.kind() == db::Value::Kind::Boolean ? (v.AsBool() ? 1.0 : 0.0)
+                         : v.kind() == db::Value::Kind::Date  ? v.AsDate().serial
+                                                              : v.ToDouble();
+        uint64_t b;
+        std::memcpy(&b, &d, sizeof b);
+        return b;
+    }
+    bool Is(const db::Value& v) const {
+        if (v.kind() != kind) return false;
+        return kind == db::Value::Kind::Text ? v.AsText() == text : Bits(v) == bits;
+    }
+};
+
+}  // namespace
+
 void Learner::CodeRows(vb::Array<db::Value>& block, Integer m, const vb::Array<Integer>& fields) {
     if (block.dims() != 2) return;  // no rows fetched: nothing to code
     const int32_t firstRow = block.LBound(2), lastRow = block.UBound(2);
     std::unordered_map<std::string, Integer> firstIndex;
+    // A column repeats a few cells over many rows: each is matched against the labels once.
+    constexpr size_t kRemembered = 32;
+    std::vector<SeenCell> seen;
     for (Integer f = 1; f <= m; ++f) {
         const Integer x = fields(f);
         // Labels are tried in their order, so the first of two equal labels takes the cells.
         firstIndex.clear();
         for (Integer v = 1; v <= FF(x); ++v) firstIndex.emplace(VluLbl(x, v), v);
         const auto missing = firstIndex.find("?");
+        seen.clear();
         for (int32_t r = firstRow; r <= lastRow; ++r) {
             db::Value& cell = block(f, r);
             // A Null cell is the missing value: it takes the "?" label and is never compared
@@ -106,11 +136,24 @@ void Learner::CodeRows(vb::Array<db::Value>& block, Integer m, const vb::Array<I
                 if (missing != firstIndex.end()) cell = db::Value(missing->second);
                 continue;
             }
-            // Labels were upper-cased when they were made, so compare the cell's label text:
-            // the data's case must not create a second value. A text "?" meets the "?" label
-            // here too.
-            auto hit = firstIndex.find(db::LabelText(cell));
-            if (hit != firstIndex.end()) cell = db::Value(hit->second);
+            Integer index = -1;
+            for (const SeenCell& s : seen)
+                if (s.Is(cell)) {
+                    index = s.index;
+                    break;
+                }
+            if (index < 0) {
+                // Labels were upper-cased when they were made, so compare the cell's label
+                // text: the data's case must not create a second value. A text "?" meets the
+                // "?" label here too.
+                auto hit = firstIndex.find(db::LabelText(cell));
+                index = hit != firstIndex.end() ? hit->second : Integer(0);
+                if (seen.size() < kRemembered) {
+                    const bool text = cell.kind() == db::Value::Kind::Text;
+                    seen.push_back({cell.kind(), text ? 0 : SeenCell::Bits(cell), text ? cell.AsText() : "", index});
+                }
+            }
+            if (index > 0) cell = db::Value(index);
         }
     }
 }

@@ -10,13 +10,16 @@
 // (0 = single net, 1..nc one per class value); the construction engine uses layer 0 only.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/cond_set_cache.h"
+#include "core/skeleton.h"
 #include "platform/db/database.h"
 #include "platform/vb/array.h"
 #include "platform/vb/types.h"
@@ -69,6 +72,9 @@ struct CoreSettings {
     double orderedThickeningBudget = 65;      // 65 / 30
     double orderedThinningBudget = 34.9;      // 34.9 / 9.9
     Single orderedThinningStartPercent = -1;  // -1 / 90
+    // The longest a step whose items raise no event of their own runs before it raises one
+    // that does not move the progress (see Beat), so that a cancel is obeyed within it.
+    double beatSeconds = 0.2;
 
     static CoreSettings Classifier(Integer maxVlus);
     static CoreSettings Construction();
@@ -219,6 +225,12 @@ public:
     // Adds a finished step's increment by the engine's progress rule, raises PercentDone and
     // returns the host's Cancel (also stored in Cancel).
     virtual bool Progress(Single increment) = 0;
+    // Inside a step whose items raise no event of their own (drafting, reading rows), the host
+    // must still be able to cancel: once settings().beatSeconds have passed since `last`, raises
+    // the event without moving the progress and restarts `last`. Returns the host's Cancel then,
+    // false otherwise. A step starts `last` itself, so short steps raise nothing extra.
+    using Clock = std::chrono::steady_clock;
+    bool Beat(Clock::time_point& last);
 
     // ---- search without a complete ordering (reach.cpp, pairwise_pass.cpp, search_unordered.cpp, orientation.cpp) ----
     // Learning-driver state that the core procedures read; the classifier's driver sets it, the
@@ -281,15 +293,24 @@ public:
     // levels, tested as one conditioning set, bring MIWork(NetIdx, a, b) below Threshold; no
     // such neighbour links the pair without a test.
     void TestEdgeOrd(Integer a, Integer b);
-    // Drafting steps both searches share (drafting.cpp). StrongestPair: the pair drafting picks
-    // next, the largest MIWork(NetIdx, i, j) above 0 over FirstFld <= i < j <= numfld, the
-    // first in scan order among equal values, skipping fields not marked in `relevant` (when
-    // it is not empty) and, with SubsetFixed, fields outside the feature subset; false when no
-    // pair is left. RestoreDraftedMI: every MIWork(NetIdx, i, j), i < j, back to its absolute
-    // value once drafting has negated the picked pairs.
-    bool StrongestPair(const std::vector<bool>& relevant, Integer& i, Integer& j,
-                       Single& value) const;
+    // Drafting steps both searches share (drafting.cpp). DraftingOrder: the pairs in the order
+    // drafting picks them, strongest MIWork(NetIdx, i, j) first, over FirstFld <= i < j <=
+    // numfld with a value above 0, equal values in scan order (i, then j, ascending), leaving
+    // out fields not marked in `relevant` (when it is not empty) and, with SubsetFixed, fields
+    // outside the feature subset. Drafting changes no pair's value but the one it picks, so one
+    // sort gives the picks that a scan for the strongest remaining pair would give, in
+    // O(P log P) for P pairs rather than O(P) a pick. RestoreDraftedMI: every MIWork(NetIdx, i,
+    // j), i < j, back to its absolute value once drafting has negated the picked pairs.
+    struct DraftPair {
+        Integer i, j;
+        Single value;
+    };
+    std::vector<DraftPair> DraftingOrder(const std::vector<bool>& relevant) const;
     void RestoreDraftedMI();
+    // Drafting's loop in both searches: the pairs in DraftingOrder down to Threshold, each
+    // handed to `pick` and then marked picked, with a beat between picks (a cancel there ends
+    // drafting), and the working strengths restored at the end.
+    void Draft(const std::vector<bool>& relevant, const std::function<void(Integer, Integer)>& pick);
     // The start both searches share: room in CondSet for every field, the construction
     // engine's progress set-point, drafting as the phase, and the relevance marks (empty
     // without tmpFilter) that drafting reads.
@@ -301,6 +322,13 @@ protected:
 private:
     // Conditioning sets of TestEdge may hold every field: CondSet grows to 0..max(20, numfld).
     void EnsureCondSetRoom();
+    // The bit rows of Adj: kept up to date by SetLink while ConstructNoOrd runs (the only
+    // writer of Adj then), made afresh for a path search called from outside it.
+    LinkBits linkBits_;
+    bool linkBitsLive_ = false;
+    const LinkBits& LinkRows();
+    // Link(Adj, a, b, value) that keeps the bit rows in step.
+    void SetLink(Integer a, Integer b, Integer value);
     // Levels of the breadth search out from `from`, avoiding common descendants of a and b;
     // with stopAt the search returns true as soon as a field linked to `stopAt` gets a level.
     bool LevelSearch(Integer a, Integer b, Integer from, Integer stopAt, std::vector<int>& level);

@@ -115,9 +115,7 @@ void Learner::ConstructOrd() {
     // joins its ends yet, else listed. A forbidden pair is neither.
     std::vector<std::pair<Integer, Integer>> listed;
     int listLength = 0;
-    Integer pi = 0, pj = 0;
-    Single best = 0;
-    while (StrongestPair(relevant, pi, pj, best) && best >= Threshold) {
+    Draft(relevant, [&](Integer pi, Integer pj) {
         if (required(pi, pj)) {
             Link(Adj, pi, pj, 1);
         } else if (FL(pi, pj) != 1) {
@@ -128,9 +126,8 @@ void Learner::ConstructOrd() {
                 listLength += RecordLength(pi, pj);
             }
         }
-        MIWork(NetIdx, pi, pj) = -best;  // picked: not again
-    }
-    RestoreDraftedMI();
+    });
+    if (Cancel) return;
 
     // Thickening: the budget is spread over the characters of the list's records, eight per
     // pair for fields below 1000.

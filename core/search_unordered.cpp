@@ -55,31 +55,64 @@ std::vector<bool> Learner::ClassRelevance() {
     return relevant;
 }
 
+const LinkBits& Learner::LinkRows() {
+    if (!linkBitsLive_) linkBits_.Build(Adj, numfld);
+    return linkBits_;
+}
+
+void Learner::SetLink(Integer a, Integer b, Integer value) {
+    Link(Adj, a, b, value);
+    if (linkBitsLive_) linkBits_.Set(a, b, value);
+}
+
 bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
                           std::vector<int>& level) {
     const Integer n = numfld;
+    const LinkBits& links = LinkRows();
+    const SquareView reach(Reach, n);
+    const size_t words = links.words();
     level.assign(size_t(n) + 1, 0);
-    // A field that both ends reach is a common descendant: a path through it is blocked.
-    auto commonDescendant = [&](Integer k) { return Reach(a, k) != 0 && Reach(b, k) != 0; };
-    for (Integer k = 1; k <= n; ++k) {
-        if (Adj(k, from) != 1 || commonDescendant(k)) continue;
-        level[size_t(k)] = 1;
-        if (stopAt != 0 && Adj(k, stopAt) == 1) return true;
-    }
-    std::vector<int> next;
+    // Fields that can take a level from the second on: not a or b, not yet leveled, and not a
+    // common descendant of a and b (both ends reach it), through which a path is blocked.
+    std::vector<uint64_t> open(words, 0), frontier(words, 0), next(words, 0);
+    for (Integer k = 1; k <= n; ++k)
+        if (!(reach(a, k) != 0 && reach(b, k) != 0)) open[size_t(k) / 64] |= uint64_t(1) << (k % 64);
+    auto any = [&](const std::vector<uint64_t>& set, const uint64_t* row) {
+        for (size_t w = 0; w < words; ++w)
+            if (set[w] & row[w]) return true;
+        return false;
+    };
+    auto forEach = [&](const std::vector<uint64_t>& set, auto&& f) {
+        for (size_t w = 0; w < words; ++w)
+            for (uint64_t bits = set[w]; bits; bits &= bits - 1) f(Integer(w * 64 + size_t(__builtin_ctzll(bits))));
+    };
+    // Level 1: the fields linked to `from` (a and b among them, when linked).
+    const uint64_t* first = links.Into(from);
+    for (size_t w = 0; w < words; ++w) frontier[w] = first[w] & open[w];
+    forEach(frontier, [&](Integer k) { level[size_t(k)] = 1; });
+    for (size_t w = 0; w < words; ++w) open[w] &= ~frontier[w];
+    open[size_t(a) / 64] &= ~(uint64_t(1) << (a % 64));
+    open[size_t(b) / 64] &= ~(uint64_t(1) << (b % 64));
+    if (stopAt != 0 && any(frontier, links.Into(stopAt))) return true;
+    // A field gets the level after the one of the fields it touches. Only the last level can
+    // touch a field still without one (a neighbour of an earlier level got its level then), so
+    // each level comes from the one before, and new levels take effect once it is complete.
     for (int lv = 2; lv <= kMaxLevel; ++lv) {
-        // New levels take effect once the whole level is scanned.
-        next = level;
-        for (Integer k = 1; k <= n; ++k) {
-            if (k == a || k == b || commonDescendant(k) || level[size_t(k)] != 0) continue;
-            bool touches = false;
-            for (Integer m = 1; m <= n && !touches; ++m)
-                touches = level[size_t(m)] > 0 && Adj(k, m) == 1;
-            if (!touches) continue;
-            next[size_t(k)] = lv;
-            if (stopAt != 0 && Adj(stopAt, k) == 1) return true;
+        std::fill(next.begin(), next.end(), 0);
+        forEach(frontier, [&](Integer m) {
+            const uint64_t* touching = links.Into(m);
+            for (size_t w = 0; w < words; ++w) next[w] |= touching[w];
+        });
+        bool found = false;
+        for (size_t w = 0; w < words; ++w) {
+            next[w] &= open[w];
+            open[w] &= ~next[w];
+            found = found || next[w] != 0;
         }
-        level.swap(next);
+        if (!found) break;
+        forEach(next, [&](Integer k) { level[size_t(k)] = lv; });
+        if (stopAt != 0 && any(next, links.OutOf(stopAt))) return true;
+        frontier.swap(next);
     }
     return false;
 }
@@ -98,6 +131,21 @@ bool Learner::HasPath(Integer a, Integer b) {
 // enters the set at most once. Levels (distance from `to`) and the depth prune the walk.
 std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector<int>& level) {
     const Integer n = numfld;
+    const LinkBits& links = LinkRows();
+    const SquareView adj(Adj, n), reach(Reach, n);
+    // The neighbours of each field the walk stands on, in ascending order, listed once a call.
+    std::vector<std::vector<Integer>> neighbours(size_t(n) + 1);
+    std::vector<bool> listed(size_t(n) + 1, false);
+    auto neighboursOf = [&](Integer x) -> const std::vector<Integer>& {
+        if (!listed[size_t(x)]) {
+            listed[size_t(x)] = true;
+            const uint64_t* row = links.OutOf(x);
+            for (size_t w = 0; w < links.words(); ++w)
+                for (uint64_t bits = row[w]; bits; bits &= bits - 1)
+                    neighbours[size_t(x)].push_back(Integer(w * 64 + size_t(__builtin_ctzll(bits))));
+        }
+        return neighbours[size_t(x)];
+    };
     std::vector<Integer> set;
     std::vector<Integer> path{from};        // the current path, path[depth]
     std::vector<bool> collider{false};      // collider flag of the node at each depth
@@ -113,11 +161,11 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
     while (!path.empty()) {
         const size_t depth = path.size() - 1;
         const Integer x = path[depth];
-        Integer c = resume[depth];
+        const std::vector<Integer>& near = neighboursOf(x);
         bool moved = false;
-        for (; c <= n; ++c) {
-            if (Adj(x, c) != 1) continue;
-            if (Reach(c, x) != 0 && collider[depth]) continue;
+        for (auto it = std::lower_bound(near.begin(), near.end(), resume[depth]); it != near.end(); ++it) {
+            const Integer c = *it;
+            if (reach(c, x) != 0 && collider[depth]) continue;
             if (c == to) {
                 if (depth == 0) continue;  // the pair's own link is not a path between them
                 const Integer hop = path[1];
@@ -135,7 +183,7 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
             resume[depth] = Integer(c + 1);
             path.push_back(c);
             onPath[size_t(c)] = true;
-            collider.push_back(Reach(x, c) != 0 && Adj(from, c) + Adj(c, to) != 2);
+            collider.push_back(reach(x, c) != 0 && adj(from, c) + adj(c, to) != 2);
             resume.push_back(1);
             moved = true;
             break;
@@ -189,7 +237,7 @@ bool Learner::Separates(Integer a, Integer b, std::vector<Integer> set) {
 void Learner::TestEdge(Integer a, Integer b) {
     EnsureCondSetRoom();
     if (settings_.extraSeparationChecks && MIWork(NetIdx, a, b) < Threshold) {
-        Link(Adj, a, b, 0);
+        SetLink(a, b, 0);
         return;
     }
     // Set 1: the first hops of the paths from a to b, without a's descendants (a's side of the
@@ -200,7 +248,7 @@ void Learner::TestEdge(Integer a, Integer b) {
         LevelSearch(a, b, b, 0, level);
         set1 = CutSet(a, b, level);
         if (set1.empty()) {
-            Link(Adj, a, b, 1);
+            SetLink(a, b, 1);
             return;
         }
         std::erase_if(set1, [&](Integer m) { return Reach(a, m) != 0; });
@@ -212,7 +260,7 @@ void Learner::TestEdge(Integer a, Integer b) {
         std::erase_if(set2, [&](Integer m) { return Reach(b, m) != 0; });
     }
     if (set1.empty() && set2.empty()) {
-        Link(Adj, a, b, 1);
+        SetLink(a, b, 1);
         return;
     }
     // The smaller set first (set 1 on equal sizes).
@@ -220,44 +268,44 @@ void Learner::TestEdge(Integer a, Integer b) {
     for (const std::vector<Integer>* set : {&set1, &set2}) {
         if (set->empty()) continue;
         if (Separates(a, b, *set)) {
-            Link(Adj, a, b, 0);
+            SetLink(a, b, 0);
             return;
         }
     }
-    Link(Adj, a, b, 1);
+    SetLink(a, b, 1);
 }
 
 void Learner::ConstructNoOrd() {
     const Integer n = numfld;
     const Integer first = FirstFld;
     const std::vector<bool> relevant = BeginSearch();
+    // The search is the only writer of Adj while it runs: its path searches read the bit rows.
+    linkBits_.Build(Adj, n);
+    linkBitsLive_ = true;
+    struct EndLive {
+        bool& live;
+        ~EndLive() { live = false; }
+    } endLive{linkBitsLive_};
     auto marked = [&](Integer i, Integer j) { return CE(i, j) != 0 || CE(j, i) != 0; };
 
     // Drafting: the strongest pair first; a pair joins the skeleton when no path links its ends
     // yet, until the skeleton could be a tree. The rest wait in the list for thickening.
     std::vector<std::pair<Integer, Integer>> listed;
     int treeLinks = 0;
-    for (;;) {
-        Integer pi = 0, pj = 0;
-        Single best = 0;
-        StrongestPair(relevant, pi, pj, best);
-        if (pi == 0 || best < Threshold) break;
-        if (FL(pi, pj) != 1) {
-            if (treeLinks < n - 1) {
-                if (!HasPath(pi, pj)) {
-                    Link(Adj, pi, pj, 1);
-                    ++treeLinks;
-                } else if (marked(pi, pj)) {
-                    Link(Adj, pi, pj, 1);
-                }
+    Draft(relevant, [&](Integer pi, Integer pj) {
+        if (FL(pi, pj) == 1) return;
+        if (treeLinks < n - 1) {
+            if (!HasPath(pi, pj)) {
+                SetLink(pi, pj, 1);
+                ++treeLinks;
+            } else if (marked(pi, pj)) {
+                SetLink(pi, pj, 1);
             }
-            if (Adj(pi, pj) != 1 && !marked(pi, pj)) listed.emplace_back(pi, pj);
         }
-        MIWork(NetIdx, pi, pj) = -best;  // picked: not again
-    }
-    RestoreDraftedMI();
+        if (Adj(pi, pj) != 1 && !marked(pi, pj)) listed.emplace_back(pi, pj);
+    });
 
-    if (settings_.orientAfterDrafting) {
+    if (settings_.orientAfterDrafting && !Cancel) {
         // Arcs found now shape the conditioning sets of the later phases.
         OrientEdges();
     }
@@ -289,7 +337,7 @@ void Learner::ConstructNoOrd() {
         for (Integer j = Integer(i + 1); j <= n; ++j) {
             if (Adj(i, j) != 1) continue;
             if (marked(i, j) && bpres) continue;  // required links stay when preserving
-            Link(Adj, i, j, 0);
+            SetLink(i, j, 0);
             TestEdge(i, j);
             if (Progress(thinStep)) return;
         }

@@ -2,12 +2,77 @@
 // pair, and paths and conditioning sets look at most kMaxLevel levels out from their start.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "platform/vb/array.h"
+#include "platform/vb/runtime_error.h"
 #include "platform/vb/types.h"
 
 namespace core {
 
 inline constexpr vb::Integer kMaxLevel = 8;
+
+// A square matrix (0..n, 0..n) read without checking each subscript: the path searches read
+// Adj and Reach millions of times in a construction over many fields, so the bounds are checked
+// once, when the view is made (the runtime's subscript error when the matrix is too small).
+class SquareView {
+public:
+    SquareView(const vb::Array<vb::Integer>& m, vb::Integer n) {
+        if (m.dims() != 2 || m.LBound(1) != 0 || m.LBound(2) != 0 || m.UBound(1) < n || m.UBound(2) < n)
+            throw vb::RuntimeError::SubscriptOutOfRange();
+        cells_ = m.cells().data();
+        stride_ = size_t(m.UBound(1)) + 1;
+    }
+    vb::Integer operator()(vb::Integer i, vb::Integer j) const { return cells_[size_t(i) + size_t(j) * stride_]; }
+
+private:
+    const vb::Integer* cells_ = nullptr;
+    size_t stride_ = 0;
+};
+
+// The skeleton as bit rows beside Adj: Into(m) holds the fields k with Adj(k, m) = 1, OutOf(x)
+// the fields c with Adj(x, c) = 1 (bit f of word f / 64). A search over many fields expands a
+// whole level of its path searches with a few word operations a field instead of a scan of a
+// matrix column, and walks only the links a field has.
+class LinkBits {
+public:
+    void Build(const vb::Array<vb::Integer>& adj, vb::Integer n) {
+        const SquareView view(adj, n);
+        n_ = n;
+        words_ = size_t(n) / 64 + 1;
+        into_.assign((size_t(n) + 1) * words_, 0);
+        outOf_.assign((size_t(n) + 1) * words_, 0);
+        for (vb::Integer x = 1; x <= n; ++x)
+            for (vb::Integer c = 1; c <= n; ++c)
+                if (view(x, c) == 1) {
+                    Put(outOf_, x, c, true);
+                    Put(into_, c, x, true);
+                }
+    }
+    // As Link(adj, a, b, value) leaves the two cells.
+    void Set(vb::Integer a, vb::Integer b, vb::Integer value) {
+        const bool on = value == 1;
+        Put(outOf_, a, b, on);
+        Put(into_, b, a, on);
+        Put(outOf_, b, a, on);
+        Put(into_, a, b, on);
+    }
+    vb::Integer fields() const { return n_; }
+    size_t words() const { return words_; }
+    const uint64_t* Into(vb::Integer m) const { return &into_[size_t(m) * words_]; }
+    const uint64_t* OutOf(vb::Integer x) const { return &outOf_[size_t(x) * words_]; }
+
+private:
+    void Put(std::vector<uint64_t>& rows, vb::Integer row, vb::Integer bit, bool on) {
+        uint64_t& w = rows[size_t(row) * words_ + size_t(bit) / 64];
+        const uint64_t mask = uint64_t(1) << (size_t(bit) % 64);
+        w = on ? (w | mask) : (w & ~mask);
+    }
+    vb::Integer n_ = 0;
+    size_t words_ = 0;
+    std::vector<uint64_t> into_, outOf_;
+};
 
 inline void Link(vb::Array<vb::Integer>& adj, vb::Integer a, vb::Integer b, vb::Integer value) {
     adj(a, b) = value;

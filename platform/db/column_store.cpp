@@ -250,10 +250,46 @@ private:
         Cell literal;
     };
 
+    // A result column of a grouped query.
+    enum class ItemKind : uint8_t { Count, CountColumn, Sum, Group };
+    struct Item {
+        ItemKind kind = ItemKind::Count;
+        int column = -1;
+        FieldType type = dbLong;
+        bool typed = true;
+        size_t sum = 0;  // index of its SumState
+    };
+
+    // The groups one counting pass found, in the order it met them.
+    struct Groups {
+        // The counts were read off a range of keys: a group's codes come back from its key.
+        bool decodable = false;
+        std::vector<uint64_t> key;
+        std::vector<uint32_t> firstRow;
+        std::vector<int64_t> count;
+        std::vector<SumState> sums;                     // group g's at g x (Sum items) + Item::sum
+        std::vector<std::vector<int64_t>> columnCount;  // per Count(column) item, per group
+        std::vector<const Column*> spelled;             // grouping columns with several spellings
+        std::vector<std::vector<uint32_t>> smallest;    // their smallest spelling per group
+    };
+
     static void Code(Column& col, RawValues& raw, std::vector<uint32_t>& ids);
     bool TermsOf(const sql::BoundExpr& e, std::vector<Term>& out, std::string& why) const;
     std::vector<uint8_t> Mask(const Term& t) const;
     const std::vector<uint32_t>& Select(const std::vector<Term>& terms);
+    // The steps of Answer: which columns group and in which order their codes make the key,
+    // what each result column is, the key of every selected row, one counting pass over the
+    // rows, and the result read off the groups in key order.
+    bool Usable(int c, std::string& why) const;
+    bool Grouping(const sql::BoundSelect& q, std::vector<int>& groupColumns, std::vector<int>& digits,
+                  std::string& why) const;
+    bool ResultItems(const sql::BoundSelect& q, const std::vector<int>& groupColumns, std::vector<Item>& items,
+                     std::string& why) const;
+    bool GroupKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits, uint64_t& radix);
+    Groups CountGroups(const std::vector<uint32_t>& rows, uint64_t radix, bool ranked, const std::vector<Item>& items,
+                       const std::vector<int>& groupColumns);
+    std::optional<std::vector<Value>> Result(const Groups& groups, const std::vector<Item>& items,
+                                             const std::vector<int>& digits, std::string& why) const;
 
     size_t rows_ = 0;
     bool visitOrderKnown_ = true;  // no index could make SQLite visit a group's rows in another order
@@ -557,7 +593,8 @@ std::vector<uint8_t> ColumnStore::Mask(const Term& t) const {
         bool nocase = false;
         switch (t.mode) {
             case sql::CompareMode::Boolean:  // -(IFNULL(x,0)<>0): a Null is No
-                left = Cell::Int(v.IsNumber() && v.Number() != 0 ? -1 : 0);
+                // A text (left in a number column used as a flag) differs from every number.
+                left = Cell::Int((v.IsNumber() && v.Number() != 0) || v.cls == Cell::Text ? -1 : 0);
                 break;
             case sql::CompareMode::Date:  // jet_date(x): a number as it is, a date text as its serial
                 if (v.IsNumber()) {
@@ -620,63 +657,72 @@ const std::vector<uint32_t>& ColumnStore::Select(const std::vector<Term>& terms)
 // ---- the count ----
 
 std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q, std::string& why) {
-    using K = sql::BoundExpr::Kind;
     if (!q.aggregate || q.distinctRows || q.into) {
         why = "not a grouped query";
         return std::nullopt;
     }
-    auto usable = [&](int c) {
-        if (c < 0 || size_t(c) >= columns_.size()) {
-            why = "an unknown column";
-            return false;
-        }
-        if (!columns_[size_t(c)].unusable.empty()) {
-            why = columns_[size_t(c)].unusable;
-            return false;
-        }
-        return true;
-    };
+    std::vector<int> groupColumns, digits;
+    if (!Grouping(q, groupColumns, digits, why)) return std::nullopt;
+    std::vector<Item> items;
+    if (!ResultItems(q, groupColumns, items, why)) return std::nullopt;
+    std::vector<Term> terms;
+    if (q.where && !TermsOf(*q.where, terms, why)) return std::nullopt;
+    const std::vector<uint32_t>& rows = Select(terms);
+    uint64_t radix = 1;
+    const bool ranked = GroupKeys(rows, digits, radix);
+    const Groups groups = CountGroups(rows, radix, ranked, items, groupColumns);
+    return Result(groups, items, digits, why);
+}
 
-    // The grouping columns, once each, in the order the rows are sorted by: that order is the
-    // digits of the group key, first most significant.
-    std::vector<int> groupColumns;
+bool ColumnStore::Usable(int c, std::string& why) const {
+    if (c < 0 || size_t(c) >= columns_.size()) {
+        why = "an unknown column";
+        return false;
+    }
+    if (!columns_[size_t(c)].unusable.empty()) {
+        why = columns_[size_t(c)].unusable;
+        return false;
+    }
+    return true;
+}
+
+// The grouping columns, once each, and the order the rows are sorted by: that order is the
+// digits of the group key, first most significant.
+bool ColumnStore::Grouping(const sql::BoundSelect& q, std::vector<int>& groupColumns, std::vector<int>& digits,
+                           std::string& why) const {
+    using K = sql::BoundExpr::Kind;
     for (const sql::GroupKey& g : q.groupBy) {
-        if (g.expr.kind != K::Column || !usable(g.expr.column)) {
+        if (g.expr.kind != K::Column || !Usable(g.expr.column, why)) {
             if (why.empty()) why = "a grouping over an expression";
-            return std::nullopt;
+            return false;
         }
         if (g.caseInsensitive != columns_[size_t(g.expr.column)].ci) {
             why = "a grouping in another collation";
-            return std::nullopt;
+            return false;
         }
         if (std::find(groupColumns.begin(), groupColumns.end(), g.expr.column) == groupColumns.end())
             groupColumns.push_back(g.expr.column);
     }
-    std::vector<int> digits;
     for (const sql::OrderKey& o : q.orderBy) {
         const int c = o.expr.kind == K::Column ? o.expr.column : -1;
         if (c < 0 || o.descending || std::find(groupColumns.begin(), groupColumns.end(), c) == groupColumns.end() ||
             o.caseInsensitive != columns_[size_t(c)].ci || o.jetBoolean != columns_[size_t(c)].jetBoolean) {
             why = "an order other than the grouping columns'";
-            return std::nullopt;
+            return false;
         }
         if (std::find(digits.begin(), digits.end(), c) == digits.end()) digits.push_back(c);
     }
     if (digits.size() != groupColumns.size()) {
         why = "an order other than the grouping columns'";
-        return std::nullopt;
+        return false;
     }
+    return true;
+}
 
-    // The result columns.
-    enum class ItemKind : uint8_t { Count, CountColumn, Sum, Group };
-    struct Item {
-        ItemKind kind;
-        int column = -1;
-        FieldType type = dbLong;
-        bool typed = true;
-        size_t sum = 0;  // index of its SumState
-    };
-    std::vector<Item> items;
+// What each result column is: Count(*), Count or Sum of a column, or a grouping column.
+bool ColumnStore::ResultItems(const sql::BoundSelect& q, const std::vector<int>& groupColumns,
+                              std::vector<Item>& items, std::string& why) const {
+    using K = sql::BoundExpr::Kind;
     size_t sums = 0;
     for (const sql::BoundItem& bi : q.items) {
         const sql::BoundExpr& e = bi.expr;
@@ -686,13 +732,13 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
         } else if (e.kind == K::Aggregate && (e.fn == sql::AggregateFn::Count || e.fn == sql::AggregateFn::Sum) &&
                    e.args.size() == 1 && e.args[0].kind == K::Column) {
             it.column = e.args[0].column;
-            if (!usable(it.column)) return std::nullopt;
+            if (!Usable(it.column, why)) return false;
             const Column& col = columns_[size_t(it.column)];
             if (e.fn == sql::AggregateFn::Sum) {
                 // sum() reads a text (a date's too) by its leading digits; such sums go to SQLite.
                 if (col.hasText || (col.typed && col.type == dbDate)) {
                     why = "a sum over texts";
-                    return std::nullopt;
+                    return false;
                 }
                 it.kind = ItemKind::Sum;
                 it.sum = sums++;
@@ -706,27 +752,27 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
             it.column = e.column;
         } else {
             why = "a result column other than Count, Sum and the grouping columns";
-            return std::nullopt;
+            return false;
         }
         items.push_back(it);
     }
+    return true;
+}
 
-    std::vector<Term> terms;
-    if (q.where && !TermsOf(*q.where, terms, why)) return std::nullopt;
-    const std::vector<uint32_t>& rows = Select(terms);
+// The group key of every selected row into keys_: the codes of the digits in mixed radix. When
+// the product of the radixes would pass 2^62, the key so far is replaced by its rank among the
+// distinct keys, which keeps the order and bounds the radix by the number of rows. Leaves the
+// product of the radixes in `radix`; returns whether the keys were ranked.
+bool ColumnStore::GroupKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits, uint64_t& radix) {
     const size_t n = rows.size();
     const bool allRows = n == rows_;
-
-    // The group key of every selected row: the codes of the digits in mixed radix. When the
-    // product of the radixes would pass 2^62, the key so far is replaced by its rank among the
-    // distinct keys, which keeps the order and bounds the radix by the number of rows.
     std::vector<uint64_t>& keys = keys_;
     keys.resize(n);
     // The first digit that has more than one code writes the keys; until then they are 0.
     bool anyDigit = false;
     for (int c : digits) anyDigit = anyDigit || columns_[size_t(c)].cells.size() > 1;
     if (!anyDigit) std::fill(keys.begin(), keys.end(), 0);
-    uint64_t radix = 1;
+    radix = 1;
     bool ranked = false;
     constexpr uint64_t kKeyLimit = uint64_t(1) << 62;
     for (int c : digits) {
@@ -755,28 +801,31 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
         });
         radix *= k;
     }
+    return ranked;
+}
 
-    std::vector<uint64_t> groupKey;
-    std::vector<uint32_t> firstRow;
-    std::vector<int64_t> count;
-    std::vector<SumState> sumState;
+// One pass over the selected rows (keys_ holds their keys): each group's count, Count(column)s,
+// sums and smallest spellings.
+ColumnStore::Groups ColumnStore::CountGroups(const std::vector<uint32_t>& rows, uint64_t radix, bool ranked,
+                                             const std::vector<Item>& items, const std::vector<int>& groupColumns) {
+    const size_t n = rows.size();
+    const std::vector<uint64_t>& keys = keys_;
+    Groups out;
     std::vector<const Item*> sumItems, countColumnItems;
     for (const Item& it : items) {
         if (it.kind == ItemKind::Sum) sumItems.push_back(&it);
         if (it.kind == ItemKind::CountColumn) countColumnItems.push_back(&it);
     }
-    std::vector<std::vector<int64_t>> columnCount(countColumnItems.size());
-    // The grouping columns with several spellings a group: their smallest spelling per group.
-    std::vector<const Column*> spelled;
+    out.columnCount.resize(countColumnItems.size());
     for (int c : groupColumns)
-        if (columns_[size_t(c)].variants) spelled.push_back(&columns_[size_t(c)]);
-    std::vector<std::vector<uint32_t>> smallest(spelled.size());
+        if (columns_[size_t(c)].variants) out.spelled.push_back(&columns_[size_t(c)]);
+    out.smallest.resize(out.spelled.size());
 
     const bool dense = radix <= std::max<uint64_t>(4 * uint64_t(n), 4096) && radix <= (uint64_t(1) << 22);
     // Plain counts over a small key range, the common query: one increment a row, the groups
     // read off the counts in key order, and each group's codes read back from its key.
-    const bool decodable = dense && !ranked && sumItems.empty() && countColumnItems.empty() && spelled.empty();
-    if (decodable) {
+    out.decodable = dense && !ranked && sumItems.empty() && countColumnItems.empty() && out.spelled.empty();
+    if (out.decodable) {
         // Four interleaved count arrays over a small range: with few groups, consecutive rows
         // would otherwise wait on the same counter.
         const size_t lanes = radix <= 4096 ? 4 : 1;
@@ -799,29 +848,36 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
                 counts[l * radix + key] = 0;
             }
             if (!total) continue;
-            groupKey.push_back(key);
-            count.push_back(total);
+            out.key.push_back(key);
+            out.count.push_back(total);
         }
+        // A query without grouping columns has one row even over no rows.
+        if (groupColumns.empty() && out.key.empty()) {
+            out.key.push_back(0);
+            out.firstRow.push_back(0);
+            out.count.push_back(0);
+        }
+        return out;
     }
 
     // Otherwise one pass in row-id order: each row finds its group (a slot array over small
     // key ranges, an open-addressing table over large ones) and adds to its counts and sums,
     // so each sum adds its values in the order SQLite's scan meets them.
     auto newGroup = [&](uint64_t key, uint32_t row) {
-        groupKey.push_back(key);
-        firstRow.push_back(row);
-        count.push_back(0);
-        sumState.resize(sumState.size() + sumItems.size());
-        for (auto& cc : columnCount) cc.push_back(0);
-        for (auto& sm : smallest) sm.push_back(UINT32_MAX);
-        return uint32_t(groupKey.size() - 1);
+        out.key.push_back(key);
+        out.firstRow.push_back(row);
+        out.count.push_back(0);
+        out.sums.resize(out.sums.size() + sumItems.size());
+        for (auto& cc : out.columnCount) cc.push_back(0);
+        for (auto& sm : out.smallest) sm.push_back(UINT32_MAX);
+        return uint32_t(out.key.size() - 1);
     };
     auto addRow = [&](uint32_t g, uint32_t row) {
-        ++count[g];
+        ++out.count[g];
         for (size_t s = 0; s < sumItems.size(); ++s) {
             const Column& col = columns_[size_t(sumItems[s]->column)];
             const Cell& v = col.cells[col.codes[row]];
-            SumState& st = sumState[size_t(g) * sumItems.size() + s];
+            SumState& st = out.sums[size_t(g) * sumItems.size() + s];
             if (col.jetBoolean) {
                 // Sum of a Boolean adds its Jet value: -1 for True, 0 for False.
                 if (v.cls != Cell::Null) st.Add(Cell::Int(v.Number() != 0 ? -1 : 0));
@@ -831,30 +887,28 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
         }
         for (size_t k = 0; k < countColumnItems.size(); ++k) {
             const Column& col = columns_[size_t(countColumnItems[k]->column)];
-            if (col.cells[col.codes[row]].cls != Cell::Null) ++columnCount[k][g];
+            if (col.cells[col.codes[row]].cls != Cell::Null) ++out.columnCount[k][g];
         }
-        for (size_t k = 0; k < spelled.size(); ++k)
-            smallest[k][g] = std::min(smallest[k][g], spelled[k]->spellings[row]);
+        for (size_t k = 0; k < out.spelled.size(); ++k)
+            out.smallest[k][g] = std::min(out.smallest[k][g], out.spelled[k]->spellings[row]);
     };
 
-    if (decodable) {
-        // counted above
-    } else if (dense) {
+    if (dense) {
         if (dense_.size() < radix) dense_.assign(radix, 0);
         for (size_t i = 0; i < n; ++i) {
             uint32_t& slot = dense_[keys[i]];
             if (slot == 0) slot = newGroup(keys[i], rows[i]) + 1;
             addRow(slot - 1, rows[i]);
         }
-        for (uint64_t key : groupKey) dense_[key] = 0;
+        for (uint64_t key : out.key) dense_[key] = 0;
     } else {
         size_t capacity = 1024;
         auto rebuild = [&](size_t cap) {
             hash_.assign(cap, {UINT64_MAX, 0});
-            for (size_t g = 0; g < groupKey.size(); ++g) {
-                size_t h = size_t(groupKey[g] * 0x9E3779B97F4A7C15ull) & (cap - 1);
+            for (size_t g = 0; g < out.key.size(); ++g) {
+                size_t h = size_t(out.key[g] * 0x9E3779B97F4A7C15ull) & (cap - 1);
                 while (hash_[h].first != UINT64_MAX) h = (h + 1) & (cap - 1);
-                hash_[h] = {groupKey[g], uint32_t(g)};
+                hash_[h] = {out.key[g], uint32_t(g)};
             }
         };
         rebuild(capacity);
@@ -868,7 +922,7 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
             } else {
                 g = newGroup(key, rows[i]);
                 hash_[h] = {key, g};
-                if (groupKey.size() * 2 > capacity) {
+                if (out.key.size() * 2 > capacity) {
                     capacity *= 2;
                     rebuild(capacity);
                 }
@@ -877,25 +931,43 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
         }
     }
     // A query without grouping columns has one row even over no rows.
-    if (groupColumns.empty() && groupKey.empty()) newGroup(0, 0);
+    if (groupColumns.empty() && out.key.empty()) newGroup(0, 0);
+    return out;
+}
 
+// The result rows, one a group in key order, each cell read as the SQLite path reads its
+// column.
+std::optional<std::vector<Value>> ColumnStore::Result(const Groups& groups, const std::vector<Item>& items,
+                                                      const std::vector<int>& digits, std::string& why) const {
+    size_t sumItems = 0;
+    for (const Item& it : items) sumItems += it.kind == ItemKind::Sum;
     // The code of a grouping column in group g: read back from the key when the counts were
-    // read off a key range, else the code of the group's first row.
-    auto codeIn = [&](int column, size_t g) -> uint32_t {
-        if (!decodable) return columns_[size_t(column)].codes[firstRow[g]];
-        uint64_t key = groupKey[g];
-        uint32_t code = 0;
-        for (size_t d = digits.size(); d-- > 0;) {
-            const uint64_t k = std::max<uint64_t>(columns_[size_t(digits[d])].cells.size(), 1);
-            if (digits[d] == column) code = uint32_t(key % k);
-            key /= k;
+    // read off a key range (every digit of a group at once), else the code of the group's
+    // first row.
+    std::vector<uint32_t> decoded;
+    std::vector<size_t> digitOf(columns_.size(), 0);
+    if (groups.decodable) {
+        for (size_t d = 0; d < digits.size(); ++d) digitOf[size_t(digits[d])] = d;
+        decoded.resize(groups.key.size() * digits.size());
+        for (size_t g = 0; g < groups.key.size(); ++g) {
+            uint64_t key = groups.key[g];
+            for (size_t d = digits.size(); d-- > 0;) {
+                const uint64_t k = std::max<uint64_t>(columns_[size_t(digits[d])].cells.size(), 1);
+                decoded[g * digits.size() + d] = uint32_t(key % k);
+                key /= k;
+            }
         }
-        return code;
+    }
+    auto codeIn = [&](int column, size_t g) -> uint32_t {
+        if (!groups.decodable) return columns_[size_t(column)].codes[groups.firstRow[g]];
+        return decoded[g * digits.size() + digitOf[size_t(column)]];
     };
 
-    std::vector<uint32_t> order(groupKey.size());
+    // Groups read off a key range come in key order already.
+    std::vector<uint32_t> order(groups.key.size());
     std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return groupKey[a] < groupKey[b]; });
+    if (!groups.decodable)
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return groups.key[a] < groups.key[b]; });
 
     const bool plainSums = PlainRealSums();
     std::vector<Value> cells;
@@ -912,14 +984,14 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
         for (const Item& it : items) {
             bool ok = true;
             switch (it.kind) {
-                case ItemKind::Count: ok = number(true, count[g], double(count[g]), it); break;
+                case ItemKind::Count: ok = number(true, groups.count[g], double(groups.count[g]), it); break;
                 case ItemKind::CountColumn: {
-                    const int64_t c = columnCount[countColumn++][g];
+                    const int64_t c = groups.columnCount[countColumn++][g];
                     ok = number(true, c, double(c), it);
                     break;
                 }
                 case ItemKind::Sum: {
-                    const SumState& st = sumState[size_t(g) * sumItems.size() + it.sum];
+                    const SumState& st = groups.sums[size_t(g) * sumItems + it.sum];
                     if (st.overflow) {
                         why = "an integer sum overflows";
                         return std::nullopt;
@@ -936,8 +1008,9 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
                 case ItemKind::Group: {
                     const Column& col = columns_[size_t(it.column)];
                     if (col.variants) {
-                        const size_t k = size_t(std::find(spelled.begin(), spelled.end(), &col) - spelled.begin());
-                        cells.push_back(col.spellingShown[smallest[k][g]]);
+                        const size_t k = size_t(std::find(groups.spelled.begin(), groups.spelled.end(), &col) -
+                                                groups.spelled.begin());
+                        cells.push_back(col.spellingShown[groups.smallest[k][g]]);
                     } else {
                         cells.push_back(col.shown[codeIn(it.column, g)]);
                     }

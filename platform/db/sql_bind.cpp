@@ -11,6 +11,9 @@ namespace {
 
 bool IsTextType(FieldType t) { return t == dbText || t == dbMemo; }
 bool IsIntegerType(FieldType t) { return t == dbByte || t == dbInteger || t == dbLong; }
+bool IsNumberType(FieldType t) {
+    return IsIntegerType(t) || t == dbCurrency || t == dbSingle || t == dbDouble;
+}
 
 // Jet's value of a Boolean or number literal compared with a number.
 std::optional<double> NumericLiteral(const Value& v) {
@@ -134,7 +137,7 @@ private:
             }
         }
         if (right.kind == BoundExpr::Kind::Literal && left.kind != BoundExpr::Kind::Literal) {
-            b.mode = CoerceLiteral(left, right.literal, e.text);
+            b.mode = CoerceLiteral(left, right.literal, b.op, e.text);
         } else if (right.kind != BoundExpr::Kind::Null && left.kind != BoundExpr::Kind::Null) {
             b.mode = ((left.typed && IsTextType(left.type)) || (right.typed && IsTextType(right.type)) ||
                       !left.typed || !right.typed)
@@ -147,12 +150,20 @@ private:
     }
 
     // Makes the literal fit the other side's type and says how the comparison is rendered.
-    static CompareMode CoerceLiteral(const BoundExpr& side, Value& literal, const std::string& text) {
+    static CompareMode CoerceLiteral(const BoundExpr& side, Value& literal, CompareOp op, const std::string& text) {
         const bool isText = literal.kind() == Value::Kind::Text;
+        const bool isBoolean = literal.kind() == Value::Kind::Boolean;
         std::optional<double> number = NumericLiteral(literal);
         if (!side.typed) {
             if (literal.kind() == Value::Kind::Boolean) literal = Value(int32_t(literal.AsBool() ? -1 : 0));
             return isText ? CompareMode::Text : CompareMode::Plain;
+        }
+        // A flag kept as a number (SQLite has no Boolean type, and other tools write 0/1): yes
+        // matches every non-zero value and no the zero and the Null, as on a Boolean column.
+        // Compared with -1 as a number, yes would match no row stored 1.
+        if (isBoolean && (op == CompareOp::Eq || op == CompareOp::Ne) && IsNumberType(side.type)) {
+            literal = NumberValue(*number);
+            return CompareMode::Boolean;
         }
         switch (side.type) {
             case dbText:

@@ -11,6 +11,8 @@
 //    DISTINCT is bound as a grouping over its columns, so it returns the same order;
 //  - a Boolean column is seen as Jet sees it: True is -1, False 0, and a Null counts as No in
 //    comparisons (CompareMode::Boolean); it orders True before False, as -1 before 0;
+//  - a number column compared for equality with yes/no (True/False) is taken as a flag: yes
+//    is every non-zero value, no the zero and the Null (CompareMode::Boolean as well);
 //  - a Single column compares at single precision (its literal is rounded to Single);
 //  - Count gives Long, Sum gives Long over integer and Boolean columns and Double over
 //    floating ones, Avg Double, Max and Min the column's own type.
@@ -48,7 +50,7 @@ using TableLookup = std::function<TableInfo(const std::string& table)>;
 enum class CompareMode : uint8_t {
     Plain,    // native comparison of the values
     Text,     // case-insensitive text comparison
-    Boolean,  // the Boolean side as its Jet value (-1 True, 0 False and Null); literal -1 or 0
+    Boolean,  // the Boolean (or flag) side as its Jet value (-1 non-zero, 0 zero and Null); literal -1 or 0
     Single,   // the Single side rounded to single precision; the literal already is
     Date,     // the Date side as its serial; the literal is a Double serial
 };

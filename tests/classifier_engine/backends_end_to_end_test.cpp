@@ -36,6 +36,11 @@ using testsupport::TableSpec;
 const char* const kTrain = "Learn Rows";
 const char* const kTest = "Test Rows";
 const char* const kWeight = "Cnt";
+// The training rows again, the hold-out flag an INTEGER column: 1/0, -1/0, all 0, all 1.
+const char* const kTrain01 = "Learn 01";
+const char* const kTrainMinus1 = "Learn M1";
+const char* const kTrainNone = "Learn None";
+const char* const kTrainAll = "Learn All";
 
 // The class and eight fields. Smoker becomes a Boolean column, Visits whole numbers (1, 2, 10:
 // the text order would put 10 before 2), Dose Doubles with a negative whole number and one of
@@ -97,6 +102,23 @@ TableSpec TableOf(const testsupport::SampledTable& t, const std::string& name) {
     return table;
 }
 
+// The training table under another name with its hold-out flag kept as a number, as a table
+// made outside trune holds it: `yes` for a row flagged yes, 0 for one flagged no (a Null stays
+// Null). With `every` set, every row gets `yes` instead, so that no row or every row is flagged.
+TableSpec WithNumberFlag(TableSpec t, const std::string& name, int32_t yes, bool every = false) {
+    t.name = name;
+    for (size_t c = 0; c < t.columns.size(); ++c) {
+        if (t.columns[c].name != "ZORV_HoldOut") continue;
+        t.columns[c].type = db::dbLong;
+        for (auto& row : t.rows) {
+            db::Value& v = row[c];
+            if (every) v = db::Value(yes);
+            else if (!v.IsNull()) v = db::Value(v.AsBool() ? yes : int32_t(0));
+        }
+    }
+    return t;
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     EXPECT_TRUE(in.good()) << "no file " << path;
@@ -145,7 +167,8 @@ void PrintTo(const RunSettings& s, std::ostream* os) { *os << s.name; }
 
 // A host's whole run on one back end: set-up, structure, the graph handed back, the final
 // tables from all rows, the classifier file and the test table classified.
-Outcome LearnAndClassify(Backend& b, const RunSettings& s, const std::vector<std::string>& fields) {
+Outcome LearnAndClassify(Backend& b, const RunSettings& s, const std::vector<std::string>& fields,
+                         const std::string& train = kTrain) {
     learning_host::InFolder here(b.dir.path());  // ROC files go to the current folder
     // The pairwise pass widens its count queries by fields drawn from the process-wide
     // generator; each run starts it afresh, as a host process of its own would.
@@ -156,7 +179,7 @@ Outcome LearnAndClassify(Backend& b, const RunSettings& s, const std::vector<std
     Long rows = 5000;
     Integer vlus = 10;
     e.Init(rows, vlus);
-    std::string table = kTrain, cnt = kWeight;
+    std::string table = train, cnt = kWeight;
     e.InitLearn(b.db, table, cnt);
     o.tableRows = e.TableRows;
 
@@ -180,7 +203,7 @@ Outcome LearnAndClassify(Backend& b, const RunSettings& s, const std::vector<std
     o.multiNet = e.IsMultiNet();
     e.GetRelative(o.relative);
     e.PutGraph(o.graph);
-    table = kTrain;
+    table = train;
     cnt = kWeight;
     e.InitLearn(b.db, table, cnt);
     bool mn = o.multiNet;
@@ -336,7 +359,13 @@ protected:
         opt.holdOut = false;
         opt.seed = 12;
         const testsupport::SampledTable test = testsupport::SampleTable(net, 800, opt);
-        const std::vector<TableSpec> tables{TableOf(train, kTrain), TableOf(test, kTest)};
+        const TableSpec learn = TableOf(train, kTrain);
+        const std::vector<TableSpec> tables{learn,
+                                            TableOf(test, kTest),
+                                            WithNumberFlag(learn, kTrain01, 1),
+                                            WithNumberFlag(learn, kTrainMinus1, -1),
+                                            WithNumberFlag(learn, kTrainNone, 0, true),
+                                            WithNumberFlag(learn, kTrainAll, 1, true)};
         testRows_ = Long(test.cells.size());
         fields_.clear();
         for (size_t c = 0; c < train.columns.size(); ++c)
@@ -401,6 +430,24 @@ TEST_P(BackendsEndToEnd, LearnTheSameClassifier) {
     }
 }
 
+// A table made outside trune holds the flag as a number: 1/0 and -1/0 select the same rows as
+// the Boolean, so every search learns the same classifier from them.
+TEST_P(BackendsEndToEnd, NumberHoldOutFlagsGiveTheSameClassifier) {
+    const RunSettings& s = GetParam();
+    for (auto& b : backends_) {
+        SCOPED_TRACE(b->name);
+        const Outcome want = LearnAndClassify(*b, s, fields_);
+        for (const char* table : {kTrain01, kTrainMinus1}) {
+            SCOPED_TRACE(table);
+            Outcome got = LearnAndClassify(*b, s, fields_, table);
+            // The classifier file names the table it was learned from; all else must agree.
+            EXPECT_NE(got.bnc, want.bnc);
+            got.bnc = want.bnc;
+            ExpectSameOutcome(want, got);
+        }
+    }
+}
+
 // A single net learned once from all rows at the given threshold; a single net whose threshold
 // is searched by the ROC index on the hold-out rows; one multi-net from all rows (each layer
 // counted under a filter on the class, whose values are spelled in two cases); both models
@@ -411,5 +458,56 @@ INSTANTIATE_TEST_SUITE_P(Settings, BackendsEndToEnd,
                                            RunSettings{"FixedMultiNet", 2, true, 2, false},
                                            RunSettings{"BothModelsSearched", 3, false, 3, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A flag that selects no hold-out row, or no row to learn from, leaves a search nothing to
+// score on or nothing to learn from: every setting that searches refuses it, with error 557
+// naming the column when no row is flagged, and already at set-up with 549 (no rows to learn
+// from) when every row is; a structure learned once from all rows needs no flag.
+class EmptyHoldOutSide : public BackendsEndToEnd {};
+
+TEST_F(EmptyHoldOutSide, IsRefusedByEverySearch) {
+    struct Case {
+        RunSettings s;
+        bool searches;
+    };
+    const Case cases[] = {
+        {{"FixedSingleNet", 1, true, 2, false}, false},
+        {{"FixedMultiNetAllFields", 2, true, 2, false}, false},
+        {{"SearchedSingleNet", 1, false, 2, false}, true},
+        {{"SearchedSingleNetByRoc", 1, false, 2, true}, true},
+        {{"FixedMultiNetOnSubset", 2, true, 1, false}, true},
+        {{"FixedMultiNetSubsetIfBetter", 2, true, 3, false}, true},
+        {{"FixedBothModels", 3, true, 2, false}, true},
+        {{"SearchedMultiNet", 2, false, 2, false}, true},
+        {{"BothModelsSearched", 3, false, 3, false}, true},
+    };
+    for (auto& b : backends_) {
+        for (const char* table : {kTrainNone, kTrainAll}) {
+            for (const Case& c : cases) {
+                SCOPED_TRACE(b->name + ", " + table + ", " + c.s.name);
+                zorvapi::DataEngine e;
+                Long rows = 5000;
+                Integer vlus = 10;
+                e.Init(rows, vlus);
+                std::string t = table, cnt;
+                e.InitLearn(b->db, t, cnt);
+                learning_host::LearnSettings settings = learning_host::Settings(c.s.BMMode, c.s.FixedThr, c.s.FSM);
+                settings.tmpROC = c.s.tmpROC;
+                const bool everyRowFlagged = std::string(table) == kTrainAll;
+                Single threshold = 1;
+                try {
+                    learning_host::SetUpStructure(e, fields_, settings);
+                    e.LearnStru(threshold);
+                    EXPECT_FALSE(c.searches) << "no error";
+                } catch (const com::Error& x) {
+                    EXPECT_TRUE(c.searches) << x.what();
+                    EXPECT_EQ(x.number(), com::objectError(everyRowFlagged ? 549 : 557));
+                    EXPECT_EQ(x.source(), "DataEngine Object");
+                    if (!everyRowFlagged) EXPECT_NE(std::string(x.what()).find("zorv_holdout"), std::string::npos);
+                }
+            }
+        }
+    }
+}
 
 }  // namespace

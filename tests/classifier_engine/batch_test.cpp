@@ -227,13 +227,20 @@ TEST(HoldOut, ScoresOnTheRowsFlaggedYes) {
     EXPECT_EQ(c.fx.engine.ActualClass.UBound(), 3);
 }
 
-TEST(HoldOut, NoHoldOutRowsScoreZero) {
+// No row to score on is no score of 0 that a search would then compare: it is refused.
+TEST(HoldOut, NoHoldOutRowsAreRefused) {
     InTempDir cwd;
     Classifier c;
     c.fx.engine.HoldOutSearch = true;
-    EXPECT_EQ(c.fx.engine.ClsfyHoldOutBN(), 0.0f);
-    c.fx.engine.tmpROC = true;
-    EXPECT_EQ(c.fx.engine.ClsfyHoldOutBN(), 0.0f);
+    for (bool roc : {false, true}) {
+        c.fx.engine.tmpROC = roc;
+        try {
+            c.fx.engine.ClsfyHoldOutBN();
+            ADD_FAILURE() << "no error, tmpROC " << roc;
+        } catch (const com::Error& e) {
+            EXPECT_EQ(e.number(), com::objectError(557));
+        }
+    }
 }
 
 }  // namespace

@@ -225,7 +225,12 @@ TEST(FileTexts, RoundTripOrAreRefusedBeforeTheFile) {
     opened.ReadBncCPT(bnc);
     EXPECT_EQ(opened.FieldNames.cells(), first.FieldNames.cells());
     EXPECT_EQ(opened.VluLbl.cells(), first.VluLbl.cells());
-    EXPECT_EQ(opened.CPTStore.cells(), first.CPTStore.cells());
+    // The learned store holds the rows its tables use, the read one is sized by the row limit:
+    // the rows of the tables must agree.
+    ASSERT_LE(first.CPTStore.UBound(1), opened.CPTStore.UBound(1));
+    for (Long r = 0; r <= first.CPTStore.UBound(1); ++r)
+        for (Integer v = 0; v <= first.CPTStore.UBound(2); ++v)
+            EXPECT_EQ(opened.CPTStore(r, v), first.CPTStore(r, v)) << r << ", " << v;
 
     // The construction log (quotes it refuses on its own: the table without them).
     const std::vector<std::string> plainNames = {"Grün", "F3", "F4"};

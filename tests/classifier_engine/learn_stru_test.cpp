@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "classifier_engine/data_engine.h"
+#include "platform/vb/strings.h"
 #include "tests/classifier_engine/learning_host.h"
 #include "tests/support/engine_fixture.h"
 #include "tests/support/recording_db.h"
@@ -520,6 +521,83 @@ TEST(LearnStruCache, CachedTablesScoreAsFreshOnes) {
         for (const auto& [cached, fresh] : d.scores) EXPECT_EQ(cached, fresh);
         for (int mn : {0, 1})
             EXPECT_LT(d.cachedQueries[mn], d.uncachedQueries[mn]) << "the cache spares no query";
+    }
+}
+
+// Every candidate's hold-out score, as the search computes it from its coded copy of the
+// hold-out rows (each set of rows that agree on the fields the model reads classified once),
+// against the rows read and classified one by one through a recordset.
+class RowByRowCheckingDriver : public zorvapi::DataEngine {
+public:
+    int checked[2] = {0, 0};  // single net, multi-net
+
+protected:
+    bool ScoreCandidate(bool multiNet, Single& score) override {
+        if (!DataEngine::ScoreCandidate(multiNet, score)) return false;
+        EXPECT_EQ(score, RowByRow(multiNet)) << (multiNet ? "multi-net " : "single net ") << checked[multiNet];
+        ++checked[multiNet];
+        return true;
+    }
+
+private:
+    Single RowByRow(bool multiNet) {
+        auto rs = Db->OpenRecordset("select * from " + TableName + " where zorv_holdout=yes");
+        std::vector<int> column(size_t(numfld) + 1, -1);
+        for (Integer j = 1; j <= numfld; ++j) {
+            const bool reads = j == 1 || (!multiNet ? Feature(j) == 1
+                                                    : FF(j) >= 2 && FF(j) <= MaxVlus &&
+                                                          (Feature(j) == 1 || !SubsetFixed));
+            for (int k = 0; reads && k < rs->FieldCount(); ++k)
+                if (vb::UCase(rs->Fields(k).Name) == vb::UCase(FieldNames(j))) column[size_t(j)] = k;
+        }
+        std::vector<Integer> actual;
+        std::vector<std::vector<Single>> posteriors;
+        long cases = 0, correct = 0;
+        for (; !rs->Eof(); rs->MoveNext()) {
+            vb::Array<Integer> values(vb::To(numfld));
+            for (Integer j = 2; j <= numfld; ++j)
+                if (column[size_t(j)] >= 0) {
+                    db::Value cell = rs->Fields(column[size_t(j)]).value;
+                    values(j) = GetVluIdx(j, cell);
+                }
+            db::Value classCell = rs->Fields(column[1]).value;
+            const Integer a = GetVluIdx(1, classCell);
+            const Integer p = multiNet ? InferenceMN(values) : InferenceBN(values);
+            ++cases;
+            if (p > 0 && a == p) ++correct;
+            std::vector<Single> probs;
+            NormalisedPosterior(probs);
+            actual.push_back(a);
+            posteriors.push_back(probs);
+        }
+        if (!tmpROC) return Single(double(correct) / double(cases));
+        ActualClass.ReDim(vb::To(cases));
+        CasePosterior.ReDim(vb::To(cases), vb::To(FF(1)));
+        CaseOrder.ReDim(vb::To(cases));
+        for (long n = 1; n <= cases; ++n) {
+            ActualClass(n) = actual[size_t(n - 1)];
+            for (Integer c = 1; c <= FF(1); ++c) CasePosterior(n, c) = posteriors[size_t(n - 1)][size_t(c - 1)];
+        }
+        return AllROC();
+    }
+};
+
+TEST(LearnStruScores, TheCodedHoldOutCopyScoresAsRowByRow) {
+    testsupport::RandomNetworkOptions opt;
+    opt.nodes = 7;
+    opt.strength = 0.7;
+    // Few fields of few values over many rows: most hold-out rows repeat another one.
+    LearningTable t(testsupport::RandomNetwork(opt, 5), 1500);
+    learning_host::InFolder here(t.dir.path());
+    for (bool roc : {false, true}) {
+        RowByRowCheckingDriver d;
+        LearnSettings s = Settings(3, false, 3);
+        s.tmpROC = roc;
+        SetUpLearning(d, t, s);
+        Single thr = 1;
+        d.LearnStru(thr);
+        EXPECT_GT(d.checked[0], 2) << roc;
+        EXPECT_GT(d.checked[1], 0) << roc;
     }
 }
 

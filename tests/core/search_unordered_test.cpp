@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <set>
 #include <string>
 #include <utility>
@@ -531,6 +532,79 @@ TEST(ConstructionVariants, PreservedRequiredLinksAreNeverRetested) {
         for (const auto& c : L.cmiCalls) tested12 |= c.a == 1 && c.b == 2 && c.phase == 3;
         EXPECT_EQ(tested12, !preserve);
         EXPECT_EQ(L.Linked(1, 2), preserve);
+    }
+}
+
+// The pick a scan over all remaining pairs makes (what drafting did before it sorted the
+// pairs once): the largest value above 0, replaced only on a strictly larger one.
+bool ScanForStrongest(const ScriptedLearner& L, const std::vector<bool>& relevant, Integer& pi, Integer& pj,
+                      Single& best) {
+    auto takesPart = [&](Integer f) {
+        return (relevant.empty() || relevant[size_t(f)]) && (!L.SubsetFixed || L.Feature(f) != 0);
+    };
+    pi = pj = 0;
+    best = 0;
+    for (Integer i = L.FirstFld; i < L.numfld; ++i)
+        for (Integer j = Integer(i + 1); j <= L.numfld; ++j)
+            if (takesPart(i) && takesPart(j) && L.MIWork(L.NetIdx, i, j) > best) {
+                best = L.MIWork(L.NetIdx, i, j);
+                pi = i;
+                pj = j;
+            }
+    return pi != 0;
+}
+
+TEST(Drafting, PicksInTheOrderOfAScanForTheStrongestPair) {
+    std::mt19937 rng(3);
+    // Few distinct values, so that ties are everywhere; 0, negative and not-computed entries
+    // are never picked.
+    const Single values[] = {0.5f, 0.02f, 0.02f, 0.008f, 0.004f, 0.0f, -0.3f, -100.0f};
+    for (int round = 0; round < 200; ++round) {
+        const Integer n = Integer(3 + rng() % 14);
+        ScriptedLearner L = Search(Classifier(), n, 2);
+        L.NetIdx = Integer(rng() % 3);
+        L.FirstFld = Integer(1 + rng() % 2);
+        L.SubsetFixed = rng() % 3 == 0;
+        L.Feature.ReDim(vb::To(n));
+        for (Integer f = 1; f <= n; ++f) L.Feature(f) = Integer(rng() % 4 != 0);
+        std::vector<bool> relevant;
+        if (rng() % 3 == 0)
+            for (Integer f = 0; f <= n; ++f) relevant.push_back(rng() % 5 != 0);
+        for (Integer i = 1; i <= n; ++i)
+            for (Integer j = Integer(i + 1); j <= n; ++j) L.MIWork(L.NetIdx, i, j) = values[rng() % 8];
+
+        std::vector<std::pair<Integer, Integer>> sorted, scanned;
+        for (const auto& p : L.DraftingOrder(relevant)) sorted.emplace_back(p.i, p.j);
+        Integer pi, pj;
+        Single best;
+        while (ScanForStrongest(L, relevant, pi, pj, best)) {
+            scanned.emplace_back(pi, pj);
+            L.MIWork(L.NetIdx, pi, pj) = -best;
+        }
+        EXPECT_EQ(sorted, scanned) << "round " << round;
+    }
+}
+
+// Drafting raises no event of its own, yet the host must be able to cancel it: a beat comes
+// after every settings().beatSeconds (here at once), and a cancel there ends the search
+// before thickening, in either search.
+TEST(Drafting, ACancelInsideDraftingEndsTheSearch) {
+    for (bool ordered : {false, true}) {
+        core::CoreSettings s = Classifier();
+        s.beatSeconds = 0;
+        ScriptedLearner L = Search(s, 6);
+        for (Integer i = 1; i <= 6; ++i)
+            for (Integer j = Integer(i + 1); j <= 6; ++j) L.SetMI(i, j, Single(0.1 + 0.01 * (i + j)));
+        L.cancelInPhase = 1;
+        if (ordered) L.ConstructOrd();
+        else L.ConstructNoOrd();
+        EXPECT_TRUE(L.Cancel) << ordered;
+        ASSERT_EQ(L.events.size(), 1u) << ordered;
+        EXPECT_EQ(L.events[0].increment, 0.0f) << "a beat does not move the progress";
+        EXPECT_EQ(L.Phase, 1) << ordered;
+        EXPECT_TRUE(L.cmiCalls.empty()) << ordered;
+        for (Integer i = 1; i <= 6; ++i)
+            for (Integer j = Integer(i + 1); j <= 6; ++j) EXPECT_GT(L.MIWork(0, i, j), 0) << "restored";
     }
 }
 

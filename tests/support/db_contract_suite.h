@@ -31,6 +31,39 @@ TEST_P(DbContract, CountsRowsUnderTheHoldOutFilter) {
     EXPECT_EQ(Scalar("select  Sum([qty]) from [T] WHERE zorv_holdout=no "), L(15));
 }
 
+// A hold-out flag kept as a number (a table made outside trune: 0/1, or -1/0, in an INTEGER
+// column; a Double too): yes and True are every non-zero value, no and False the zero and the
+// Null, in plain and in grouped counts alike.
+TEST_P(DbContract, NumberFlagsMatchYesAndNo) {
+    using namespace contract;
+    TableSpec f;
+    f.name = "F";
+    f.columns = {{"cls", db::dbText, 50}, {"h01", db::dbLong}, {"h10", db::dbInteger}, {"hd", db::dbDouble}};
+    const db::Value I0(int16_t(0)), I1(int16_t(-1));
+    f.rows = {
+        {T("a"), L(1), I1, D(0.5)}, {T("a"), L(0), I0, D(0)},  {T("b"), kNull, I0, kNull},
+        {T("b"), L(2), I1, D(-2)},  {T("a"), L(0), kNull, D(0)}, {T("b"), L(0), I0, D(0)},
+    };
+    db_->Close();
+    db_ = GetParam()->Create({f});
+    struct Case {
+        const char* where;
+        int32_t count;
+    };
+    const Case cases[] = {
+        {" WHERE h01=yes", 2},          {" WHERE h01=no ", 4},     {" WHERE h01 = True", 2},
+        {" WHERE h01 = False", 4},      {" WHERE h01 <> yes", 4},  {" WHERE h10=yes", 2},
+        {" WHERE h10=no ", 4},          {" WHERE hd=yes", 2},      {" WHERE hd=no ", 4},
+        {" WHERE cls = \"b\" And h01=no ", 2},
+        {" WHERE h01 = 1", 1},  // a number is still compared as a number
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Scalar(std::string("select  Count(*) from [F]") + c.where), L(c.count)) << c.where;
+    EXPECT_EQ(RowsOf(Rows("select  Count(*) , cls from [F] WHERE h01=no  group by cls")),
+              (std::vector<Row>{{L(2), T("a")}, {L(2), T("b")}}));
+    EXPECT_EQ(RowsOf(Rows("select * from [F] where h10=yes")).size(), 2u);
+}
+
 // Text literals compare without regard to case, in either quote, with "" for a quote.
 TEST_P(DbContract, ComparesLabelsAsTheEnginesQuoteThem) {
     using namespace contract;

@@ -178,6 +178,10 @@ TEST(ColumnStore, AnswersEveryCountShapeAsSqliteDoes) {
         "select Count(*), cls from [T] where cls < \"b\" And cls >= \"A\" group by cls",
         "select Count(*), num from [T] where cls Is Null And price Is Not Null group by num",
         "select Count(*), num from [T] where zorv_holdout = True And small = 2 group by num",
+        // A number column as a flag: non-zero is yes; Null is no; a text "?" is yes, as SQLite has it.
+        "select Count(*), cls from [T] where num = yes group by cls",
+        "select Count(*), cls from [T] where num = no And small = False group by cls",
+        "select Count(*), cls from [T] where s <> yes group by cls",
         "select Count(*), t2, cls, num from [T] group by t2, cls, num",
         // Keys too wide for 64 bits: the first digits are ranked before the rest are added.
         "select Count(*), k1, k2, k3, t2, cls, num, price, s from [T] group by k1, k2, k3, t2, cls, num, price, s",
