@@ -26,6 +26,8 @@
 
 namespace trune {
 
+class FrmViewData;
+
 class FrmWizard : public QWidget {
     Q_OBJECT
 public:
@@ -70,6 +72,11 @@ public:
     void OptEnt_Click();
 
     void imgStep_DblClick(int index);
+
+    // Page 6: the viewer on the conditioned table and the launch of the other two programs.
+    void Command4_Click();
+    void Cmdzorv_Click();
+    void Cmdvrell_Click();
 
     // Settings.
     void LoadSettings();
@@ -126,7 +133,7 @@ protected:
     // -----------------------------------------------------------------------------------------
 
     // Discretizes the copy (page 5's Finish); false keeps the wizard on the page.
-    virtual bool Discretize() { return false; }
+    virtual bool Discretize();
     // Lets pending window events run; the copy, the detection and the discretization call it
     // once per field or row, which is where a Cancel click arrives.
     virtual void PumpEvents();
@@ -151,6 +158,8 @@ private:
     void FillClassFields();
     void EnableCountControls(bool on);
     void Unload();
+    // Starts the sibling program `name` and closes the wizard, whether it started or not.
+    void Launch(const QString& name);
 
     wizard::Services services_;
     TruneSession& session_;
@@ -161,6 +170,8 @@ private:
     std::string odbcConnect_;
     bool unloading_ = false;
     bool unloaded_ = false;
+    // The viewer, made on first use and shown again on every click.
+    FrmViewData* viewer_ = nullptr;
 };
 
 }  // namespace trune
