@@ -115,6 +115,20 @@ TEST_F(Conditioning, EachMethodSendsItsStatementsAndCutsATextColumnOfNumbersByNu
     EXPECT_EQ(fields[0].intervals, 2);
 }
 
+// Counts are 32-bit: a field with more groups than 16 bits count is fetched whole and cut.
+TEST_F(Conditioning, FieldWithFortyThousandValuesIsCut) {
+    testsupport::TableSpec t{"Wide", {{"Class", db::dbText, 5}, {"X", db::dbDouble}}, {}};
+    for (int i = 0; i < 40000; ++i) t.rows.push_back({Value(i < 20000 ? "A" : "B"), Value(double(i))});
+    Make({t});
+    std::vector<FieldToCut> fields{{"X", 10, {}}};
+    ComputeCuts(*db, "Wide", fields, Settings(CutMethod::EqualFrequency, ""));
+    ASSERT_EQ(fields[0].cuts.size(), 9u);  // a quota of 4,001 rows a cut
+    EXPECT_EQ(fields[0].cuts.front(), 4000.5f);
+    EXPECT_EQ(fields[0].cuts.back(), 36008.5f);
+    ComputeCuts(*db, "Wide", fields, Settings(CutMethod::Entropy, ""));
+    EXPECT_EQ(fields[0].cuts, (CutPoints{19999.5f}));
+}
+
 // A code box's text goes into a statement only as a number: anything else ends the run with a
 // message naming the box before a statement carries it.
 TEST_F(Conditioning, CodeTextThatIsNoNumberNeverReachesTheDatabase) {
