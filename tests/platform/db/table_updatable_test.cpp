@@ -30,8 +30,13 @@ TEST(TableUpdatable, OnlyTablesOfAWritableFileAre) {
     auto text = db::DBEngine::OpenDatabase(dir.path(), false, false, "Text;");
     ASSERT_EQ(text->TableNames().size(), 1u);
     EXPECT_FALSE(text->TableDefs(text->TableNames()[0]).Updatable);
+}
 
+TEST(TableUpdatable, NotInAFileTheUserMayOnlyRead) {
     if (geteuid() == 0) GTEST_SKIP() << "the superuser writes any file";
+    testsupport::TempDir dir;
+    const std::string file = dir.Path("t.db");
+    testsupport::CreateSqliteFile(file, {{"T", {{"A", db::dbLong}}, {{db::Value(int32_t(1))}}}});
     ASSERT_EQ(chmod(file.c_str(), 0444), 0);
     EXPECT_FALSE(db::DBEngine::OpenDatabase(file)->TableDefs("T").Updatable);
 }
