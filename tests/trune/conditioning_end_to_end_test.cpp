@@ -3,8 +3,8 @@
 // "Age_d" labels of an earlier run, Nulls) is walked through trune by each method; the engine,
 // created by its class name, learns from the class and the "_d" columns with a searched
 // threshold and the better of both models (so on the hold-out rows), and classifies a raw
-// test table by reading the cut points back out of the labels. Also under a comma locale. Run
-// as the CTest trune_conditioning_end_to_end.
+// test table by reading the cut points back out of the labels. Also under a comma locale, and
+// on the demo database's own table. Run as the CTest trune_conditioning_end_to_end.
 #include <clocale>
 
 #include "classifier_engine/zorvapi.h"
@@ -88,18 +88,18 @@ protected:
     }
 
     // trune from the first page to "Finished!" with the method given, into `target`.
-    void Condition(trune::CutMethod method, const QString& target) {
+    void Condition(trune::CutMethod method, const QString& target, const QString& from, const QString& table,
+                   const QStringList& continuous) {
         wizard.reset();
         session = trune::TruneSession{};
         MakeWizard();
-        ToTablePage(source, "Train");
+        ToTablePage(from, table);
         wizard->table->NDbName->setText(target);
         wizard->NavButton(kNext)->click();
         ASSERT_EQ(wizard->CurrentStep, 5);
-        QListWidget* fields = wizard->method->LstConFld;
-        ASSERT_EQ(fields->count(), 3);
-        EXPECT_EQ(fields->item(0)->text(), "X1");
-        EXPECT_EQ(fields->item(2)->text(), "X3");
+        QStringList found;
+        for (int i = 0; i < wizard->method->LstConFld->count(); ++i) found << wizard->method->LstConFld->item(i)->text();
+        ASSERT_EQ(found, continuous);
         switch (method) {
             case trune::CutMethod::EqualWidth: wizard->method->OptEW->click(); break;
             case trune::CutMethod::EqualFrequency: wizard->method->OptEF->click(); break;
@@ -118,17 +118,19 @@ protected:
         Long total = 0, errors = 0;
     };
 
-    // The engine learns from the copy and classifies the raw test table.
-    Outcome LearnAndClassify(const QString& target) {
+    // The engine learns from the copy's `table` over `fields` (the class first) and classifies
+    // the raw table `testTable` of `testFile`.
+    Outcome LearnAndClassify(const QString& target, std::string table, const std::vector<std::string>& fields,
+                             const QString& testFile, std::string testTable) {
         learning_host::InTempDir here;  // the batch writes its ROC files into the current folder
         std::shared_ptr<db::Database> copy = db::DBEngine::OpenDatabase(target.toStdString());
         auto engine = com::CreateObjectAs<zorvapi::IDataEngine>("ZORVAPI.DataEngine");
         Long rows = 5000;
         Integer vlus = 60;
         engine->Init(rows, vlus);
-        std::string table = "Train", count;
+        std::string count;
         engine->InitLearn(copy, table, count);
-        learning_host::StruArgs args({"Class", "X1_d", "X2_d", "X3_d", "Age_d"});
+        learning_host::StruArgs args(fields);
         args.BMMode = 3;
         args.FixedThr = false;
         args.FSM = 2;
@@ -142,8 +144,8 @@ protected:
         engine->InitLearn(copy, table, count);
         EXPECT_TRUE(engine->LearnCPT(mn));
 
-        std::shared_ptr<db::Database> testDb = db::DBEngine::OpenDatabase(source.toStdString(), false, true);
-        std::string testTable = "Test", cls = "Class", file;
+        std::shared_ptr<db::Database> testDb = db::DBEngine::OpenDatabase(testFile.toStdString(), false, true);
+        std::string cls = fields[0], file;
         vb::Array<Long> matrix;
         Outcome o;
         o.accuracy = engine->ClsfyBatch(testDb, testTable, cls, matrix, file);
@@ -173,7 +175,7 @@ protected:
              {trune::CutMethod::EqualWidth, trune::CutMethod::EqualFrequency, trune::CutMethod::Entropy}) {
             SCOPED_TRACE(std::string(locale) + " method " + std::to_string(int(method)));
             const QString target = dir.filePath(QString("conditioned_%1.db").arg(int(method)));
-            Condition(method, target);
+            Condition(method, target, source, "Train", {"X1", "X2", "X3"});
             if (HasFatalFailure()) return;
             ExpectZorvTakesTheCopy(target);
             // The cut points' text carries the locale's decimal symbol.
@@ -182,7 +184,8 @@ protected:
             for (const auto& row : AllRows(*copy, "select distinct X2_d from Train"))
                 decimals = decimals || row[0].AsText().find(vb::RegionalDecimal()) != std::string::npos;
             EXPECT_TRUE(decimals);
-            const Outcome o = LearnAndClassify(target);
+            const Outcome o =
+                LearnAndClassify(target, "Train", {"Class", "X1_d", "X2_d", "X3_d", "Age_d"}, source, "Test");
             EXPECT_EQ(o.total, kTestRows);
             EXPECT_LE(o.errors, kTestRows / 50);
             EXPECT_GT(o.accuracy, 0.7f);
@@ -197,6 +200,26 @@ protected:
 testsupport::PrivateClassRegistry* TruneConditioningEndToEnd::registry_ = nullptr;
 
 TEST_F(TruneConditioningEndToEnd, ZorvsEngineLearnsFromEachMethodsCopy) { EveryMethod("C"); }
+
+// The demo database's training table, conditioned again (its Tenure_d labels and hold-out set
+// drawn anew), is learned from, and its raw test table classified.
+TEST_F(TruneConditioningEndToEnd, TheDemoTableIsConditionedAndLearnedFrom) {
+    const QString demo = BNS_DEMO_DB;
+    const QString target = dir.filePath("demo_conditioned.db");
+    Condition(trune::CutMethod::EqualFrequency, target, demo, "Customers", {"Tenure"});
+    auto copy = db::DBEngine::OpenDatabase(target.toStdString(), false, true);
+    EXPECT_EQ(AllRows(*copy, "select count(*) from Customers where Tenure_d = '?'")[0][0].ToDouble(), 0);
+    const Outcome o = LearnAndClassify(target, "Customers",
+                                       {"Churn", "Contract", "Tenure_d", "Support", "Satisfaction", "Payment",
+                                        "Internet", "Region", "Age", "Complaints"},
+                                       demo, "CustomersTest");
+    EXPECT_EQ(o.total, 500);
+    EXPECT_LE(o.errors, 10);
+    int yes = 0;
+    auto test = db::DBEngine::OpenDatabase(demo.toStdString(), false, true);
+    for (const auto& row : AllRows(*test, "select Churn from CustomersTest")) yes += row[0] == Value("YES");
+    EXPECT_GT(o.accuracy, std::max(yes, 500 - yes) / 500.0 + 0.05);
+}
 
 // The labels carry the locale's decimal comma; the engine reads them back the same way.
 TEST_F(TruneConditioningEndToEnd, UnderACommaLocaleToo) {
