@@ -1,7 +1,8 @@
 // trune's wizard form: seven pages, the six navigation buttons and the page controller
 // (ShowStep, SetNavButtons, ValidateStep, cmdNav_Click), the source data (source_data.cpp), the
 // copy into a database file (export_table.cpp), the continuous fields and their interval counts
-// (detection.cpp) and the one setting it keeps (settings.cpp).
+// (detection.cpp), the discretization of the copy (discretize_run.cpp), the last page's viewer
+// and launch buttons (frm_view_data.cpp) and the one setting it keeps (settings.cpp).
 //
 // The data-source pieces the three wizards share (the opener with its repair offer and password
 // prompt, the ODBC lists, the preview grid) reach this form through the virtual members marked

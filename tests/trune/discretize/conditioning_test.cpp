@@ -129,6 +129,22 @@ TEST_F(Conditioning, FieldWithFortyThousandValuesIsCut) {
     EXPECT_EQ(fields[0].cuts, (CutPoints{19999.5f}));
 }
 
+// Names that need their brackets (a blank, a reserved word) work in every statement.
+TEST_F(Conditioning, NamesThatNeedBracketsWorkInEveryStatement) {
+    testsupport::TableSpec t{"Order Lines", {{"Class Name", db::dbText, 5}, {"Select", db::dbDouble}}, {}};
+    for (int i = 0; i < 40; ++i) t.rows.push_back({Value(i < 20 ? "A" : "B"), Value(double(i))});
+    Make({t});
+    for (CutMethod method : {CutMethod::EqualWidth, CutMethod::EqualFrequency, CutMethod::Entropy}) {
+        std::vector<FieldToCut> fields{{"Select", 4, {}}};
+        CutSettings s = Settings(method);
+        s.classField = "Class Name";
+        ASSERT_EQ(ConditionTable(*db, "Order Lines", fields, s, Constant(0.1f), {}), ConditionResult::Done);
+        EXPECT_FALSE(fields[0].cuts.empty());
+    }
+    EXPECT_EQ(Rows(*db, "select distinct [Select_d] from [Order Lines]"),
+              (std::vector<std::vector<Value>>{{Value("<19.5")}, {Value(">19.5")}}));
+}
+
 // A code box's text goes into a statement only as a number: anything else ends the run with a
 // message naming the box before a statement carries it.
 TEST_F(Conditioning, CodeTextThatIsNoNumberNeverReachesTheDatabase) {
