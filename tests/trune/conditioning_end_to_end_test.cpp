@@ -120,8 +120,10 @@ protected:
 
     // The engine learns from the copy's `table` over `fields` (the class first) and classifies
     // the raw table `testTable` of `testFile`.
+    // searched: a searched threshold and the better of both models, chosen on the hold-out rows;
+    // else one Bayesian net at the default threshold from all rows, the same whatever the draw.
     Outcome LearnAndClassify(const QString& target, std::string table, const std::vector<std::string>& fields,
-                             const QString& testFile, std::string testTable) {
+                             const QString& testFile, std::string testTable, bool searched = true) {
         learning_host::InTempDir here;  // the batch writes its ROC files into the current folder
         std::shared_ptr<db::Database> copy = db::DBEngine::OpenDatabase(target.toStdString());
         auto engine = com::CreateObjectAs<zorvapi::IDataEngine>("ZORVAPI.DataEngine");
@@ -131,12 +133,12 @@ protected:
         std::string count;
         engine->InitLearn(copy, table, count);
         learning_host::StruArgs args(fields);
-        args.BMMode = 3;
-        args.FixedThr = false;
+        args.BMMode = searched ? 3 : 1;
+        args.FixedThr = !searched;
         args.FSM = 2;
         args.Run(*engine);
-        Single searched = -1;
-        engine->LearnStru(searched);
+        Single threshold = searched ? -1 : 1;
+        engine->LearnStru(threshold);
         vb::Array<Integer> graph;
         engine->GetGraph(graph);
         bool mn = engine->IsMultiNet();
@@ -202,7 +204,8 @@ testsupport::PrivateClassRegistry* TruneConditioningEndToEnd::registry_ = nullpt
 TEST_F(TruneConditioningEndToEnd, ZorvsEngineLearnsFromEachMethodsCopy) { EveryMethod("C"); }
 
 // The demo database's training table, conditioned again (its Tenure_d labels and hold-out set
-// drawn anew), is learned from, and its raw test table classified.
+// drawn anew), is learned from, and its raw test table classified. One net from all rows, so
+// the outcome does not depend on the hold-out set drawn.
 TEST_F(TruneConditioningEndToEnd, TheDemoTableIsConditionedAndLearnedFrom) {
     const QString demo = BNS_DEMO_DB;
     const QString target = dir.filePath("demo_conditioned.db");
@@ -212,13 +215,13 @@ TEST_F(TruneConditioningEndToEnd, TheDemoTableIsConditionedAndLearnedFrom) {
     const Outcome o = LearnAndClassify(target, "Customers",
                                        {"Churn", "Contract", "Tenure_d", "Support", "Satisfaction", "Payment",
                                         "Internet", "Region", "Age", "Complaints"},
-                                       demo, "CustomersTest");
+                                       demo, "CustomersTest", false);
     EXPECT_EQ(o.total, 500);
     EXPECT_LE(o.errors, 10);
     int yes = 0;
     auto test = db::DBEngine::OpenDatabase(demo.toStdString(), false, true);
     for (const auto& row : AllRows(*test, "select Churn from CustomersTest")) yes += row[0] == Value("YES");
-    EXPECT_GT(o.accuracy, std::max(yes, 500 - yes) / 500.0 + 0.05);
+    EXPECT_GT(o.accuracy, std::max(yes, 500 - yes) / 500.0 + 0.05) << "majority " << std::max(yes, 500 - yes);
 }
 
 // The labels carry the locale's decimal comma; the engine reads them back the same way.
