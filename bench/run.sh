@@ -10,12 +10,13 @@ set -euo pipefail
 src="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$src/build}"
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" --target learning_bench $( [ -f /usr/include/benchmark/benchmark.h ] && echo count_query_bench row_edit_bench )
+cmake --build "$build" --target learning_bench $( [ -f /usr/include/benchmark/benchmark.h ] && echo count_query_bench row_edit_bench conditioning_bench )
 
 echo "machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
 if [ -x "$build/bench/count_query_bench" ]; then
     "$build/bench/count_query_bench" --benchmark_min_time=0.5
     "$build/bench/row_edit_bench"
+    "$build/bench/conditioning_bench"
 fi
 cd "$build"
 "$build/bench/learning_bench" --data "$build/bench-data" "$@"

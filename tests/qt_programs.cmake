@@ -47,8 +47,14 @@ if(trune_test_srcs)
     BNS_SHARED_FIXTURES="${CMAKE_SOURCE_DIR}/../shared/fixtures"
     BNS_TESTS_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
   set(trune_env "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=1")
-  gtest_discover_tests(trune_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "trune." TEST_FILTER "-TruneEndToEnd.*"
+  # The conditioned copy is learned from by the classifier engine, created by its class name.
+  target_compile_definitions(trune_tests PRIVATE ZORVAPI_LIBRARY="$<TARGET_FILE:zorvapi>"
+    BNS_DEMO_DB="${BNS_BIN_DIR}/demo.db")
+  add_dependencies(trune_tests zorvapi demo_db)
+  gtest_discover_tests(trune_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "trune."
+    TEST_FILTER "-TruneEndToEnd.*:TruneConditioningEndToEnd.*"
     PROPERTIES ENVIRONMENT "${trune_env}" FIXTURES_REQUIRED odbc_servers)
   add_test(NAME trune_end_to_end COMMAND trune_tests --gtest_filter=TruneEndToEnd.*)
-  set_tests_properties(trune_end_to_end PROPERTIES ENVIRONMENT "${trune_env}")
+  add_test(NAME trune_conditioning_end_to_end COMMAND trune_tests --gtest_filter=TruneConditioningEndToEnd.*)
+  set_tests_properties(trune_end_to_end trune_conditioning_end_to_end PROPERTIES ENVIRONMENT "${trune_env}")
 endif()

@@ -95,6 +95,9 @@ void FrmWizard::BuildForm() {
     connect(method->OptEW, &QRadioButton::clicked, this, &FrmWizard::OptEW_Click);
     connect(method->OptEF, &QRadioButton::clicked, this, &FrmWizard::OptEF_Click);
     connect(method->OptEnt, &QRadioButton::clicked, this, &FrmWizard::OptEnt_Click);
+    connect(finished->Command4, &QPushButton::clicked, this, &FrmWizard::Command4_Click);
+    connect(finished->Cmdzorv, &QPushButton::clicked, this, &FrmWizard::Cmdzorv_Click);
+    connect(finished->Cmdvrell, &QPushButton::clicked, this, &FrmWizard::Cmdvrell_Click);
     for (QLineEdit* box : {sourceFile->txtdbname, table->NDbName, table->NTbName})
         wizard::SelectAllOnFocus(box);
 }
@@ -160,8 +163,7 @@ void FrmWizard::SetNavButtons(int page) {
         case 5:
             back->setEnabled(true);
             next->setEnabled(false);
-            // Finish discretizes the copy; it stays off until the discretization is built.
-            finish->setEnabled(false);
+            finish->setEnabled(true);
             finish->setText("&Finish");
             break;
         case 6:

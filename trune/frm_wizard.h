@@ -1,7 +1,8 @@
 // trune's wizard form: seven pages, the six navigation buttons and the page controller
 // (ShowStep, SetNavButtons, ValidateStep, cmdNav_Click), the source data (source_data.cpp), the
 // copy into a database file (export_table.cpp), the continuous fields and their interval counts
-// (detection.cpp) and the one setting it keeps (settings.cpp).
+// (detection.cpp), the discretization of the copy (discretize_run.cpp), the last page's viewer
+// and launch buttons (frm_view_data.cpp) and the one setting it keeps (settings.cpp).
 //
 // The data-source pieces the three wizards share (the opener with its repair offer and password
 // prompt, the ODBC lists, the preview grid) reach this form through the virtual members marked
@@ -25,6 +26,8 @@
 #include "wizard_common/services.h"
 
 namespace trune {
+
+class FrmViewData;
 
 class FrmWizard : public QWidget {
     Q_OBJECT
@@ -70,6 +73,11 @@ public:
     void OptEnt_Click();
 
     void imgStep_DblClick(int index);
+
+    // Page 6: the viewer on the conditioned table and the launch of the other two programs.
+    void Command4_Click();
+    void Cmdzorv_Click();
+    void Cmdvrell_Click();
 
     // Settings.
     void LoadSettings();
@@ -126,7 +134,7 @@ protected:
     // -----------------------------------------------------------------------------------------
 
     // Discretizes the copy (page 5's Finish); false keeps the wizard on the page.
-    virtual bool Discretize() { return false; }
+    virtual bool Discretize();
     // Lets pending window events run; the copy, the detection and the discretization call it
     // once per field or row, which is where a Cancel click arrives.
     virtual void PumpEvents();
@@ -151,6 +159,8 @@ private:
     void FillClassFields();
     void EnableCountControls(bool on);
     void Unload();
+    // Starts the sibling program `name` and closes the wizard, whether it started or not.
+    void Launch(const QString& name);
 
     wizard::Services services_;
     TruneSession& session_;
@@ -161,6 +171,8 @@ private:
     std::string odbcConnect_;
     bool unloading_ = false;
     bool unloaded_ = false;
+    // The viewer, made on first use and shown again on every click.
+    FrmViewData* viewer_ = nullptr;
 };
 
 }  // namespace trune

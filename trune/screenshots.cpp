@@ -1,10 +1,11 @@
 // Clicks through the wizard with scripted answers (every question Yes, no file dialog) and
-// grabs each page as it is shown.
+// grabs each page as it is shown, and the viewer on the conditioned copy.
 #include "trune/screenshots.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "trune/frm_view_data.h"
 #include "trune/frm_wizard.h"
 #include "wizard_common/about_dialog.h"
 #include "wizard_common/links.h"
@@ -23,7 +24,7 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     auto page = [&](int n) {
         if (w.CurrentStep == n) grab.Save(&w, QString("trune_page_%1").arg(n));
     };
-    constexpr int kBack = 2, kNext = 3;
+    constexpr int kBack = 2, kNext = 3, kFinish = 4;
 
     page(0);
     w.NavButton(kNext)->click();
@@ -47,9 +48,20 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     w.NavButton(kNext)->click();
     w.method->CmdAutoDis->click();
     page(5);
-    // The last page as the discretization will leave it.
-    w.ShowStep(6, 2);
+    // Finish conditions the copy and leads to the last page; the viewer shows the result.
+    w.NavButton(kFinish)->click();
     page(6);
+    if (w.CurrentStep == 6) {
+        FrmViewData viewer(fakes.prompts, &w);
+        if (viewer.Load(w.finished->lbldb->text(), w.finished->lbltb->text())) {
+            viewer.show();
+            // The added columns are the last ones: the picture shows them.
+            QAbstractItemModel* rows = viewer.MSFlexGrid1->model();
+            if (rows->columnCount() > 0) viewer.MSFlexGrid1->scrollTo(rows->index(0, rows->columnCount() - 1));
+            grab.Save(&viewer, "trune_viewer");
+            viewer.close();
+        }
+    }
 
     wizard::frmAbout about({QString::fromStdString(wizard::TruneFrame().title), wizard::kTruneHelpPage, programDir},
                            fakes.shell, &w);

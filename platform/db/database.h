@@ -136,6 +136,9 @@ class TableDef {
 public:
     std::string Name;
     std::vector<Field> Fields;
+    // Rows can be edited through a dynaset on it: false for a view (a stored query), a table
+    // without row ids, and any table of a database or file opened or held read-only.
+    bool Updatable = true;
     // Fields(name), case-insensitive; db::Error 3265 naming the field when it is not there.
     const Field& FieldByName(const std::string& name) const;
 };

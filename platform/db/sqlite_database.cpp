@@ -246,7 +246,11 @@ const SqliteDatabase::TableEntry& SqliteDatabase::Entry(const std::string& name)
 sql::TableInfo SqliteDatabase::Table(const std::string& name) { return Entry(name).info; }
 
 TableDef SqliteDatabase::TableDefs(const std::string& table) {
-    return sql::TableDefOf(table, [this](const std::string& t) { return Table(t); });
+    TableDef def = sql::TableDefOf(table, [this](const std::string& t) { return Table(t); });
+    // A file opened for writing whose permissions allow only reading is opened read-only by
+    // SQLite without a word; it says so here.
+    def.Updatable = !readOnly_ && Entry(table).hasRowid && !sqlite3_db_readonly(conn_->handle(), "main");
+    return def;
 }
 
 std::vector<std::string> SqliteDatabase::StoredTableNames() { return MasterNames(*conn_, "'table','view'", "name COLLATE NOCASE"); }

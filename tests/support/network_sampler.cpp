@@ -50,6 +50,12 @@ db::Value LabelValue(const Node& node, int state) {
 
 }  // namespace
 
+void Network::SetRanges(int i, std::vector<std::pair<double, double>> ranges) {
+    Node& node = nodes_.at(size_t(i));
+    if (ranges.size() != node.states.size()) throw std::invalid_argument("node " + node.name + ": one range per state");
+    node.ranges = std::move(ranges);
+}
+
 int Network::AddNode(std::string name, std::vector<std::string> states, std::vector<int> parents,
                      std::vector<std::vector<double>> cpt, bool numeric) {
     if (states.empty()) throw std::invalid_argument("node " + name + " has no states");
@@ -84,7 +90,7 @@ int Network::AddNode(std::string name, std::vector<std::string> states, std::vec
             if (used != s.size()) throw std::invalid_argument("node " + name + ": state " + s + " is not a number");
         }
     }
-    nodes_.push_back(Node{std::move(name), std::move(states), std::move(parents), std::move(cpt), numeric});
+    nodes_.push_back(Node{std::move(name), std::move(states), std::move(parents), std::move(cpt), numeric, {}});
     return size() - 1;
 }
 
@@ -190,6 +196,8 @@ SampledTable SampleTable(const Network& net, int rows, const TableOptions& o) {
     const auto cases = DrawCases(net, rows, o.seed);
     // Hold-out flags and Nulls from their own stream, so they do not shift the cases.
     Random marks(o.seed ^ 0xA5A5A5A5DEADBEEFull);
+    // Continuous values from a stream of their own too.
+    Random numbers(o.seed ^ 0x5DEECE66DC0FFEEull);
     std::map<std::vector<int>, size_t> merged;  // coded row -> index, for the weight column
     for (const auto& c : cases) {
         std::vector<db::Value> row;
@@ -205,7 +213,16 @@ SampledTable SampleTable(const Network& net, int rows, const TableOptions& o) {
             } else {
                 const bool spared = o.nullSparesClass && node == o.classNode;
                 const bool isNull = o.nullRate > 0 && !spared && marks.Uniform() < o.nullRate;
-                row.push_back(isNull ? db::Value::Null() : LabelValue(net.node(node), c[size_t(node)]));
+                const Node& n = net.node(node);
+                const int state = c[size_t(node)];
+                if (isNull) {
+                    row.push_back(db::Value::Null());
+                } else if (!n.ranges.empty()) {
+                    const auto [lo, hi] = n.ranges[size_t(state)];
+                    row.emplace_back(lo + (hi - lo) * numbers.Uniform());
+                } else {
+                    row.push_back(LabelValue(n, state));
+                }
                 coded.push_back(isNull ? -1 : c[size_t(node)]);
             }
         }

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/db/database.h"
@@ -35,6 +36,9 @@ struct Node {
     // Written as numbers (INTEGER or DOUBLE column) instead of text; the labels must then read
     // as numbers ("1", "2.5").
     bool numeric = false;
+    // When set (one range per state), the column holds continuous numbers: a Double drawn
+    // uniformly in [lo, hi) of the drawn state, so a discretizer has known intervals to find.
+    std::vector<std::pair<double, double>> ranges;
 };
 
 class Network {
@@ -48,6 +52,9 @@ public:
 
     int size() const { return int(nodes_.size()); }
     const Node& node(int i) const { return nodes_.at(size_t(i)); }
+    // Makes node i continuous (see Node::ranges); std::invalid_argument unless there is one
+    // range per state.
+    void SetRanges(int i, std::vector<std::pair<double, double>> ranges);
     // Index of the node with this name, -1 when there is none.
     int Index(const std::string& name) const;
     // True when `parent` is a parent of `child`.

@@ -41,6 +41,28 @@ TEST(NetworkSampler, RowsFollowTheTablesAndRepeat) {
     EXPECT_NE(cases, testsupport::DrawCases(net, 20000, 6));
 }
 
+// A continuous node: one range per state, a Double within the drawn state's range, the same
+// cases drawn as without ranges.
+TEST(NetworkSampler, ContinuousNodesDrawWithinTheirStatesRange) {
+    Network net;
+    const int c = net.AddNode("C", {"A", "B"}, {}, {{0.5, 0.5}});
+    const int x = net.AddNode("X", {"LO", "HI"}, {c}, {{0.9, 0.1}, {0.1, 0.9}});
+    EXPECT_THROW(net.SetRanges(x, {{0, 1}}), std::invalid_argument);
+    net.SetRanges(x, {{0, 10}, {10, 20}});
+    testsupport::TableOptions opt;
+    opt.holdOut = false;
+    const auto table = testsupport::SampleTable(net, 500, opt);
+    const auto cases = testsupport::DrawCases(net, 500, opt.seed);
+    for (size_t r = 0; r < cases.size(); ++r) {
+        const db::Value& v = table.cells[r][1];
+        ASSERT_EQ(v.kind(), db::Value::Kind::Double);
+        const double lo = cases[r][size_t(x)] == 0 ? 0 : 10;
+        EXPECT_GE(v.AsDoubleValue(), lo);
+        EXPECT_LT(v.AsDoubleValue(), lo + 10);
+    }
+    EXPECT_EQ(testsupport::JetColumnType(table, 1), "DOUBLE");
+}
+
 TEST(NetworkSampler, TableLayoutWeightsAndHoldOut) {
     const Network net = testsupport::RandomNetwork({5, 2, 3, 2, 0.6, 0.7}, 3);
     EXPECT_EQ(net.size(), 5);

@@ -4,6 +4,9 @@
 // trune_end_to_end.
 #include <QDir>
 #include <QFileInfo>
+#include <QApplication>
+#include <QTableView>
+#include <QTimer>
 #include <QtTest/QTest>
 
 #include "tests/trune/trune_fixture.h"
@@ -96,7 +99,6 @@ TEST_F(TruneEndToEnd, UserReachesTheMethodPageWithTheCopyMade) {
     Click(wizard->method->OptEnt);
     EXPECT_FALSE(wizard->method->LstIntvl->isEnabled());
     EXPECT_EQ(wizard->method->CmbFlds->itemText(1), "Region");
-    EXPECT_FALSE(wizard->NavButton(4)->isEnabled());
 
     // Back to the table page and on again: the second copy asks before it replaces the first.
     Click(wizard->NavButton(2));
@@ -128,6 +130,71 @@ TEST_F(TruneEndToEnd, CancelDuringDetectionStaysOnTheTablePage) {
     EXPECT_FALSE(wizard->Unloaded());
 }
 
+// On to Finish: the supervised method refused without a class field, then run with one; Back
+// and Finish again by equal frequency; the viewer shows the copy; Close ends the program.
+TEST_F(TruneEndToEnd, UserConditionsTheCopyViewsItAndCloses) {
+    MakeWizard();
+    const QString target = dir.filePath("conditioned.db");
+    WalkToTablePage(target);
+    Click(wizard->NavButton(3));
+    ASSERT_EQ(wizard->CurrentStep, 5);
+    Click(wizard->method->OptEnt);
+    Click(wizard->NavButton(4));
+    EXPECT_EQ(fake.prompts.Take(),
+              (std::vector<Box>{Warning("You have chosen the supervised discretization, please select a field that "
+                                        "contains the class labels.")}));
+    ASSERT_EQ(wizard->CurrentStep, 5);
+    wizard->method->CmbFlds->setFocus();
+    QTest::keyClick(wizard->method->CmbFlds, Qt::Key_Down);  // "Region"
+    ASSERT_EQ(wizard->method->CmbFlds->currentText(), "Region");
+    Click(wizard->NavButton(4));
+    ASSERT_EQ(wizard->CurrentStep, 6);
+    EXPECT_EQ(wizard->windowTitle(), "Sorvane - Finished!");
+    EXPECT_EQ(wizard->NavButton(4)->text(), "&Close");
+
+    // The regions say nothing of income: no cut, "?" throughout; the earlier Income_d column
+    // is reused, the hold-out column added.
+    auto copy = [&] { return db::DBEngine::OpenDatabase(target.toStdString(), false, true); };
+    EXPECT_EQ(AllRows(*copy(), "select distinct Income_d, Tenure_d from Customers"),
+              (std::vector<std::vector<Value>>{{Value("?"), Value("?")}}));
+    std::vector<std::string> names;
+    for (const db::Field& f : copy()->TableDefs("Customers").Fields) names.push_back(f.Name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Region", "Income", "Income_d", "Score", "Tenure", "Tenure_d",
+                                               "ZORV_HoldOut"}));
+
+    Click(wizard->NavButton(2));
+    ASSERT_EQ(wizard->CurrentStep, 5);
+    wizard->method->OptEF->setFocus();
+    QTest::keyClick(wizard->method->OptEF, Qt::Key_Space);
+    ASSERT_TRUE(wizard->method->OptEF->isChecked());
+    // The entropy run left one interval a field: the counts are set again.
+    EXPECT_EQ(session.Intervals[1], 1);
+    Click(wizard->method->CmdAutoDis);
+    Click(wizard->NavButton(4));
+    ASSERT_EQ(wizard->CurrentStep, 6);
+    // Equal frequency in 13 over 108 incomes: 9 rows (the quota) in the first interval.
+    int first = 0;
+    for (const auto& row : AllRows(*copy(), "select Income_d from Customers"))
+        first += row[0].AsText().front() == '<';
+    EXPECT_EQ(first, 9);
+
+    bool viewed = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* viewer = QApplication::activeModalWidget();
+        ASSERT_NE(viewer, nullptr);
+        EXPECT_EQ(viewer->windowTitle(), "Customers");
+        EXPECT_EQ(viewer->findChild<QTableView*>("MSFlexGrid1")->model()->columnCount(), 7);
+        viewed = true;
+        QTest::keyClick(viewer, Qt::Key_Escape);
+    });
+    Click(wizard->finished->Command4);
+    EXPECT_TRUE(viewed);
+
+    Click(wizard->NavButton(4));
+    EXPECT_TRUE(wizard->Unloaded());
+    EXPECT_TRUE(fake.prompts.Take().empty());
+}
+
 // The screenshot driver walks the same pages on a database named like the demo database.
 TEST_F(TruneEndToEnd, ScreenshotDriverPicturesEveryPage) {
     QTemporaryDir programDir, out;
@@ -142,7 +209,8 @@ TEST_F(TruneEndToEnd, ScreenshotDriverPicturesEveryPage) {
     QStringList names;
     for (const QString& f : files) names << QFileInfo(f).fileName();
     EXPECT_EQ(names, (QStringList{"trune_page_0.png", "trune_page_1.png", "trune_page_3.png", "trune_page_2.png",
-                                  "trune_page_4.png", "trune_page_5.png", "trune_page_6.png", "trune_about.png"}));
+                                  "trune_page_4.png", "trune_page_5.png", "trune_page_6.png", "trune_viewer.png",
+                                  "trune_about.png"}));
 }
 
 }  // namespace

@@ -1,0 +1,252 @@
+// ComputeCuts and ConditionTable (see conditioning.h).
+#include "trune/discretize/conditioning.h"
+
+#include <memory>
+#include <optional>
+
+#include "platform/db/sql_names.h"
+#include "platform/vb/runtime_error.h"
+#include "platform/vb/strings.h"
+#include "trune/discretize/entropy_cuts.h"
+#include "trune/discretize/equal_frequency.h"
+#include "trune/discretize/equal_width.h"
+#include "trune/discretize/interval_label.h"
+#include "trune/discretize/numeric_text.h"
+#include "trune/discretize/value_groups.h"
+
+namespace trune {
+namespace {
+
+// The rows a statement's recordset is read in at once.
+constexpr int32_t kFetchBlock = 4096;
+
+vb::RuntimeError InvalidUseOfNull() { return vb::RuntimeError(94, "Invalid use of Null"); }
+db::Error NoCurrentRecord() { return db::Error(db::errnum::kNoCurrentRecord, "No current record."); }
+
+// Every row of a statement, (column, row) cells taken row by row. Counts are 32-bit: a field
+// may have any number of groups.
+std::vector<std::vector<db::Value>> Fetch(db::Database& db, const std::string& sql) {
+    std::unique_ptr<db::Recordset> rs = db.OpenRecordset(sql, db::dbOpenSnapshot);
+    std::vector<std::vector<db::Value>> rows;
+    while (!rs->Eof()) {
+        const vb::Array<db::Value> block = rs->GetRows(kFetchBlock);
+        for (int32_t r = 0; r <= block.UBound(2); ++r) {
+            std::vector<db::Value> row;
+            for (int32_t c = 0; c <= block.UBound(1); ++c) row.push_back(block(c, r));
+            rows.push_back(std::move(row));
+        }
+        if (block.UBound(2) + 1 < kFetchBlock) break;
+    }
+    rs->Close();
+    return rows;
+}
+
+int32_t CountOf(const db::Value& v) { return v.IsNull() ? 0 : int32_t(v.ToDouble()); }
+
+std::vector<GroupRow> Groups(db::Database& db, const std::string& sql) {
+    std::vector<GroupRow> out;
+    for (auto& row : Fetch(db, sql)) out.push_back({std::move(row[0]), CountOf(row[1])});
+    return out;
+}
+
+std::string Bracketed(const std::string& name) { return "[" + name + "]"; }
+
+bool IsTextColumn(const db::TableDef& def, const std::string& field) {
+    const db::FieldType type = def.FieldByName(field).Type;
+    return type == db::dbText || type == db::dbMemo;
+}
+
+// Equal width from the smallest and largest usable value.
+CutPoints WidthCuts(db::Database& db, const std::string& table, const FieldToCut& f, bool text,
+                    const CutSettings& s) {
+    // The filter is built for a text column too: a code text that is no number ends the run
+    // whatever the column.
+    const std::string filter = ExclusionFilter(f.name, s.missingText, s.aloneText);
+    double lo = 0, hi = 0;
+    if (text) {
+        const std::optional<std::pair<double, double>> range = UsableRange(NumericGroups(
+            Groups(db, "select " + Bracketed(f.name) + ", count(*) from " + Bracketed(table) + " group by " +
+                           Bracketed(f.name)),
+            s.codes));
+        if (!range) throw InvalidUseOfNull();
+        lo = range->first;
+        hi = range->second;
+    } else {
+        const auto rows = Fetch(db, "Select Max(" + Bracketed(f.name) + "), Min(" + Bracketed(f.name) + ") From " +
+                                        Bracketed(table) + filter);
+        if (rows.empty() || rows[0][0].IsNull() || rows[0][1].IsNull()) throw InvalidUseOfNull();
+        hi = rows[0][0].ToDouble();
+        lo = rows[0][1].ToDouble();
+    }
+    return EqualWidthCuts(lo, hi, vb::Integer(f.intervals));
+}
+
+// Equal frequency over the grouped values; the codes are left out by number here.
+CutPoints FrequencyCuts(db::Database& db, const std::string& table, const FieldToCut& f, const CutSettings& s) {
+    const std::vector<GroupRow> rows = Groups(db, "select " + Bracketed(f.name) + ", count(*) from " +
+                                                      Bracketed(table) + " group by " + Bracketed(f.name));
+    return EqualFreqCuts(NumericGroups(rows, s.codes), vb::Integer(f.intervals));
+}
+
+// Entropy from the value counts and the (value, class) counts.
+CutPoints SupervisedCuts(db::Database& db, const std::string& table, const FieldToCut& f, bool text,
+                         const std::vector<db::Value>& classValues, const CutSettings& s) {
+    const std::string filter = ExclusionFilter(f.name, s.missingText, s.aloneText);
+    const std::string where = text ? std::string() : filter;
+    // A text column's codes are left out by number, as its statements compare texts.
+    const ExclusionCodes codes = text ? s.codes : ExclusionCodes{};
+    const std::vector<GroupRow> values =
+        Groups(db, "select " + Bracketed(f.name) + ", count(*) from " + Bracketed(table) + where + " group by " +
+                       Bracketed(f.name));
+    bool usable = false;
+    for (const GroupRow& g : values) {
+        const std::optional<double> x = CellNumber(g.value);
+        usable = usable || (x && !codes.IsMissing(*x) && !codes.IsAlone(*x));
+    }
+    if (!usable) throw NoCurrentRecord();
+
+    std::vector<JointRow> joint;
+    for (auto& row : Fetch(db, "select " + Bracketed(f.name) + ", " + Bracketed(s.classField) + ", count(*) from " +
+                                   Bracketed(table) + where + " group by " + Bracketed(f.name) + ", " +
+                                   Bracketed(s.classField)))
+        joint.push_back({std::move(row[0]), std::move(row[1]), CountOf(row[2])});
+    return EntropyCuts(classValues, joint, codes);
+}
+
+}  // namespace
+
+void ComputeCuts(db::Database& db, const std::string& table, std::vector<FieldToCut>& fields,
+                 const CutSettings& settings) {
+    for (FieldToCut& f : fields) f.cuts.clear();
+    const db::TableDef def = db.TableDefs(table);
+    std::vector<db::Value> classValues;
+    if (settings.method == CutMethod::Entropy)
+        for (auto& row : Fetch(db, "select distinct " + Bracketed(settings.classField) + " from " + Bracketed(table))) {
+            // A Null class value has no text to be a class by, whatever field is cut.
+            if (row[0].IsNull()) throw InvalidUseOfNull();
+            classValues.push_back(std::move(row[0]));
+        }
+    for (FieldToCut& f : fields) {
+        const bool text = IsTextColumn(def, f.name);
+        switch (settings.method) {
+            case CutMethod::EqualWidth: f.cuts = WidthCuts(db, table, f, text, settings); break;
+            case CutMethod::EqualFrequency:
+                f.cuts = FrequencyCuts(db, table, f, settings);
+                f.intervals = int32_t(f.cuts.size()) + 1;
+                break;
+            case CutMethod::Entropy:
+                f.cuts = SupervisedCuts(db, table, f, text, classValues, settings);
+                f.intervals = int32_t(f.cuts.size()) + 1;
+                break;
+        }
+    }
+}
+
+namespace {
+
+// Appends a column unless the table has one of that name, which is then reused as it is.
+void AppendOrReuse(db::Database& db, const std::string& table, const db::Field& field) {
+    try {
+        db.AppendField(table, field);
+    } catch (const db::Error& e) {
+        if (e.number() != 3191) throw;
+    }
+}
+
+// The walk's transaction: begun at the start, committed every kRowsPerCommit rows and at the
+// end. A database that runs none (3251) is written row by row.
+class CommitBlocks {
+public:
+    explicit CommitBlocks(db::Database& db) : db_(db) {
+        try {
+            db_.BeginTrans();
+            open_ = true;
+        } catch (const db::Error& e) {
+            if (e.number() != db::errnum::kNotSupported) throw;
+            used_ = false;
+        }
+    }
+    // Keeps what was written when the walk ends by an error: commit, or, when even that
+    // fails, give the transaction up so the connection is usable again.
+    ~CommitBlocks() {
+        if (!open_) return;
+        try {
+            db_.CommitTrans();
+        } catch (...) {
+            try {
+                db_.Rollback();
+            } catch (...) {
+                // Nothing more can be done for the rows of this block.
+            }
+        }
+    }
+    CommitBlocks(const CommitBlocks&) = delete;
+    CommitBlocks& operator=(const CommitBlocks&) = delete;
+
+    void RowDone() {
+        if (!used_ || ++rows_ % kRowsPerCommit != 0) return;
+        Commit();
+        db_.BeginTrans();
+        open_ = true;
+    }
+    void Commit() {
+        if (!open_) return;
+        open_ = false;
+        db_.CommitTrans();
+    }
+
+private:
+    db::Database& db_;
+    bool used_ = true;
+    bool open_ = false;
+    int32_t rows_ = 0;
+};
+
+}  // namespace
+
+ConditionResult ConditionTable(db::Database& db, const std::string& table, std::vector<FieldToCut>& fields,
+                               const CutSettings& settings, RandomSource random, const AfterRow& afterRow) {
+    if (!db.TableDefs(table).Updatable) return ConditionResult::NotUpdatable;
+    for (const FieldToCut& f : fields) AppendOrReuse(db, table, {f.name + "_d", db::dbText, 50, {}});
+    AppendOrReuse(db, table, {std::string(db::kHoldOutColumn), db::dbBoolean, 0, {}});
+    if (!fields.empty()) ComputeCuts(db, table, fields, settings);
+
+    std::unique_ptr<db::Recordset> rs = db.OpenRecordset("select * from " + Bracketed(table), db::dbOpenDynaset);
+    rs->MoveLast();
+    const vb::Single step = vb::Single(99.0 / rs->RecordCount());
+    HoldOutDraw draw(std::move(random));
+    rs->MoveFirst();
+
+    // The source column of every label column, by position.
+    std::vector<int> source(fields.size(), -1);
+    for (int c = 0; c < rs->FieldCount(); ++c)
+        for (size_t i = 0; i < fields.size(); ++i)
+            if (source[i] < 0 && vb::UCase(rs->Fields(c).Name) == vb::UCase(fields[i].name)) source[i] = c;
+    std::vector<std::string> labelColumns;
+    for (const FieldToCut& f : fields) labelColumns.push_back(f.name + "_d");
+    const std::string holdOut(db::kHoldOutColumn);
+
+    CommitBlocks commits(db);
+    vb::Single p = 0;
+    while (!rs->Eof()) {
+        rs->Edit();
+        for (size_t i = 0; i < fields.size(); ++i)
+            rs->SetField(labelColumns[i], db::Value(IntervalLabel(rs->Fields(source[i]).value, fields[i].cuts,
+                                                                  settings.codes)));
+        rs->SetField(holdOut, db::Value(draw.Next()));
+        rs->Update();
+        rs->MoveNext();
+        commits.RowDone();
+        p = p + step;
+        if (afterRow && afterRow(p)) {
+            rs->Close();
+            commits.Commit();
+            return ConditionResult::Cancelled;
+        }
+    }
+    rs->Close();
+    commits.Commit();
+    return ConditionResult::Done;
+}
+
+}  // namespace trune

@@ -1,0 +1,71 @@
+// Page 5's Finish: the chosen fields, method and codes handed to the conditioning of the copy
+// (trune/discretize/conditioning.h), its progress shown on the page with the window events let
+// run after every row (where a Cancel click arrives), and its outcome told to the user.
+#include <QListWidget>
+
+#include "platform/vb/numbered_error.h"
+#include "trune/discretize/conditioning.h"
+#include "trune/frm_wizard.h"
+#include "wizard_common/wait_cursor.h"
+
+namespace trune {
+
+bool FrmWizard::Discretize() {
+    TruneSession& s = session_;
+    s.CancelRun = false;
+    s.TargetTable = table->NTbName->text().toStdString();
+
+    // The checked fields of the list, item i - 1 standing for field i.
+    std::vector<FieldToCut> fields;
+    std::vector<int> fieldIndex;
+    for (int i = 1; i <= s.ContCount; ++i) {
+        QListWidgetItem* item = method->LstConFld->item(i - 1);
+        if (!item || item->checkState() != Qt::Checked) continue;
+        fields.push_back({s.ContFields[size_t(i)], s.Intervals[size_t(i)], {}});
+        fieldIndex.push_back(i);
+    }
+    CutSettings settings;
+    settings.method = method->OptEW->isChecked()   ? CutMethod::EqualWidth
+                      : method->OptEF->isChecked() ? CutMethod::EqualFrequency
+                                                   : CutMethod::Entropy;
+    settings.classField = method->CmbFlds->currentText().toStdString();
+    settings.missingText = this->settings->txtMissing->text().toStdString();
+    settings.aloneText = this->settings->txtAlone->text().toStdString();
+    if (!settings.missingText.empty()) settings.codes.missing = s.MissingCode;
+    if (!settings.aloneText.empty()) settings.codes.alone = s.AloneCode;
+
+    // The store starts empty at every run: fields no longer chosen keep no cuts.
+    s.Cuts.assign(size_t(s.ContCount) + 1, CutPoints());
+    auto keepCuts = [&] {
+        for (size_t k = 0; k < fields.size(); ++k) {
+            s.Cuts[size_t(fieldIndex[k])] = fields[k].cuts;
+            s.Intervals[size_t(fieldIndex[k])] = fields[k].intervals;
+        }
+    };
+    const auto afterRow = [this](vb::Single p) {
+        const int whole = int(p);
+        method->Lbpercent->setText(QString::number(whole) + "%");
+        method->ProgressBar1->setValue(whole);
+        PumpEvents();
+        return session_.CancelRun;
+    };
+
+    ConditionResult result = ConditionResult::Done;
+    try {
+        wizard::WaitCursor wait;
+        if (!s.TargetDb) throw db::Error(3420, "Object invalid or no longer set.");
+        result = ConditionTable(*s.TargetDb, s.TargetTable, fields, settings, RuntimeRandom(), afterRow);
+    } catch (const vb::NumberedError& e) {
+        keepCuts();
+        Message(QString::fromStdString(e.description()), wizard::Icon::None);
+        return false;
+    }
+    keepCuts();
+    if (result == ConditionResult::NotUpdatable) {
+        Message("The table is not updatable.", wizard::Icon::None);
+        return false;
+    }
+    return result == ConditionResult::Done;
+}
+
+}  // namespace trune

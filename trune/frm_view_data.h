@@ -1,0 +1,68 @@
+// The viewer of the conditioned table: a modal window captioned with the table's name, filled
+// by a read-only grid. It reads the target file through a read-only connection of its own, never
+// the wizard's, and fetches the rows a block at a time as the grid scrolls to them; every
+// showing reads the table anew, so a second discretization shows its new labels.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QDialog>
+#include <QStringList>
+#include <QTableView>
+#include <memory>
+#include <vector>
+
+#include "platform/db/database.h"
+#include "wizard_common/services.h"
+
+namespace trune {
+
+// The rows of one table as the grid shows them: the field names as the header, the cells as
+// text (Null empty), read in blocks of kBlock rows.
+class RecordsetModel : public QAbstractTableModel {
+public:
+    static constexpr int32_t kBlock = 200;
+
+    using QAbstractTableModel::QAbstractTableModel;
+    // Reads `table` of `db` from its first row; the rows of an earlier table are dropped.
+    void Reset(std::shared_ptr<db::Database> db, const std::string& table);
+    // Drops the rows and the recordset, and with it the hold on the file.
+    void Clear();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
+
+private:
+    std::shared_ptr<db::Database> db_;
+    std::unique_ptr<db::Recordset> rs_;
+    QStringList names_;
+    std::vector<QStringList> rows_;
+    bool atEnd_ = true;
+};
+
+class FrmViewData : public QDialog {
+public:
+    FrmViewData(wizard::Prompts& prompts, QWidget* parent = nullptr);
+    ~FrmViewData() override;
+
+    // Binds the viewer to `table` of the database file `dbName` (Form_Load). False, after the
+    // error's text was shown, when the file or the table cannot be opened.
+    bool Load(const QString& dbName, const QString& table);
+    // Loads and shows the viewer modally; returns when the user closed it.
+    void ShowModal(const QString& dbName, const QString& table);
+
+    QTableView* MSFlexGrid1;
+    RecordsetModel* model() const { return model_; }
+
+protected:
+    void done(int result) override;
+
+private:
+    wizard::Prompts& prompts_;
+    RecordsetModel* model_;
+};
+
+}  // namespace trune
