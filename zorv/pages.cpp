@@ -58,9 +58,10 @@ CoverPage::CoverPage(QWidget* parent) : WizardPage(0, 0, "Cover", parent) {
     cmdSet = Named(new QPushButton("Advanced System Settings..."), "cmdSet");
 
     body()->addWidget(Note("What would you like to do?"));
-    body()->addWidget(Option1);
-    body()->addWidget(Option2);
-    body()->addWidget(Option3);
+    // As wide as their captions: a click beside a caption is not a choice.
+    body()->addWidget(Option1, 0, Qt::AlignLeft);
+    body()->addWidget(Option2, 0, Qt::AlignLeft);
+    body()->addWidget(Option3, 0, Qt::AlignLeft);
     body()->addSpacing(12);
     body()->addWidget(lbldb);
     body()->addLayout(PathRow(DBName, CmdDB));

@@ -43,5 +43,5 @@ int main(int argc, char** argv) {
     const QStringList files =
         zorv::TakeScreenshots(QString::fromLocal8Bit(argv[1]), QCoreApplication::applicationDirPath());
     for (const QString& f : files) std::printf("%s\n", qPrintable(f));
-    return files.size() == 15 ? 0 : 1;
+    return files.size() == 19 ? 0 : 1;
 }
