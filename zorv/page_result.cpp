@@ -126,11 +126,12 @@ wizard::ZorvReportData FrmWizard::ReportData() const {
     d.CboTbName = fields->CboTbName->currentText().toStdString();
     d.nets = NetsOf(session_);
     d.knowledge = RunKnowledge;
-    const wizard::KnowledgePage& page = *knowledge->page;
-    d.knowledge.chkco = page.chkco->isChecked();
-    d.knowledge.chkpo = page.chkpo->isChecked();
-    d.knowledge.chkce = page.chkce->isChecked();
-    d.knowledge.chkfl = page.chkfl->isChecked();
+    using wizard::knowledge::KnowledgeBox;
+    const wizard::knowledge::KnowledgeModel& k = session_.Knowledge;
+    d.knowledge.chkco = k.box(KnowledgeBox::CompleteOrdering);
+    d.knowledge.chkpo = k.box(KnowledgeBox::PartialOrdering);
+    d.knowledge.chkce = k.box(KnowledgeBox::CausesEffects);
+    d.knowledge.chkfl = k.box(KnowledgeBox::ForbiddenLinks);
     d.txtinputlog = learn->txtinputlog->text().toStdString();
     d.txtoutputlog = learn->txtoutputlog->text().toStdString();
     d.OptAuto = options->OptAuto->isChecked();
