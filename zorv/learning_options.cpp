@@ -1,7 +1,7 @@
 // The two learning-option tabs of step 2 and the rules of their option buttons.
 #include "zorv/learning_options.h"
 
-#include <QGridLayout>
+#include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QVBoxLayout>
@@ -120,6 +120,16 @@ LearningOptions::LearningOptions(QTabWidget* tabs, QCheckBox* preserve, int16_t&
     captioned(ChkNoOrd, "Features are not related to each other causally, so the ordering does not matter.");
     d->addStretch(1);
     tabs->addTab(dataset, "Dataset settings");
+
+    // Each set of option buttons is its own group: the feature-selection buttons sit inside the
+    // model kind's frame, and Qt's grouping by parent would mix the two sets (a click on a
+    // chosen model button could then clear it).
+    for (auto set : {std::initializer_list<QRadioButton*>{OptBN, OptMN, OptBoth},
+                     std::initializer_list<QRadioButton*>{OptFSN, OptFSA, OptFSI},
+                     std::initializer_list<QRadioButton*>{OptAuto, OptFixed}}) {
+        auto* group = new QButtonGroup(this);
+        for (QRadioButton* b : set) group->addButton(b);
+    }
 
     connect(OptBN, &QRadioButton::clicked, this, &LearningOptions::OptBN_Click);
     connect(OptMN, &QRadioButton::clicked, this, &LearningOptions::OptMN_Click);
