@@ -175,6 +175,9 @@ TEST_F(LearningTest, CancelWhileInitialisingDropsTheEngine) {
             if (call != "InitLearnStru" || n != 1) return;
             EXPECT_FALSE(wizard->NavButton(kBack)->isEnabled());
             EXPECT_FALSE(wizard->learn->txtinputlog->isEnabled());
+            // F1 waits as the Help button does.
+            QTest::keyClick(wizard.get(), Qt::Key_F1);
+            EXPECT_TRUE(fake.shell.opened.empty());
             fake.prompts.answers = {true};
             wizard->NavButton(kCancel)->click();
         };

@@ -68,16 +68,17 @@ TEST_F(MainRoadTest, LearnAClassifierAndSaveTheReport) {
     EXPECT_TRUE(lines.contains(session.IsMultiNetFlag ? "Results: [Multi-Net]" : "Results: [Bayesian Net]"));
     // Every pair of the listing is in the report, in name cells.
     int pairs = 0;
-    for (const QString& line : listing.split("\r\n"))
-        if (!line.startsWith("["))  // a multi-net layer's heading
+    for (const QString& line : listing.split("\r\n")) {
+        if (line.startsWith("[")) continue;  // a multi-net layer's heading
         for (const QString& pair : line.split("   ", Qt::SkipEmptyParts)) {
             const QStringList ends = pair.split(' ');
             if (ends.size() != 3) continue;
             ++pairs;
-            const QString cell = QString::fromStdString(wizard::RightCell(ends[0].toStdString())) +
-                                 ends[1] + QString::fromStdString(wizard::LeftCell(ends[2].toStdString()));
+            const QString cell = QString::fromStdString(wizard::RightCell(ends[0].toStdString())) + ends[1] +
+                                 QString::fromStdString(wizard::LeftCell(ends[2].toStdString()));
             EXPECT_TRUE(lines.join("\n").contains(cell)) << cell.toStdString();
         }
+    }
     EXPECT_GT(pairs, 0);
 }
 
