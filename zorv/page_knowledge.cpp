@@ -17,11 +17,7 @@ KnowledgeStep::KnowledgeStep(wizard::knowledge::KnowledgeModel& model, wizard::S
     : WizardPage(2, 2, QString::fromStdString(wizard::ZorvFrame().pageNames[2]), parent) {
     page = new wizard::KnowledgePage(model, services, title, IMEXPath);
     body()->addWidget(page, 1);
-    // The tabs take the frame's height; the frame's column would otherwise stretch below them.
-    if (auto* column = qobject_cast<QBoxLayout*>(body()->parent())) {
-        column->setStretchFactor(body(), 1);
-        column->setStretch(column->count() - 1, 0);
-    }
+    FillHeight();
 }
 
 std::vector<std::string> SelectedFields(const ZorvSession& session) {

@@ -81,11 +81,7 @@ ResultPage::ResultPage(const QString& name, QWidget* parent) : WizardPage(4, 7, 
     body()->addLayout(progress);
     body()->addWidget(ProgressBar2);
     for (QWidget* w : std::initializer_list<QWidget*>{lblLCPT, lblLCPT2, ProgressBar2}) w->hide();
-    // The listing takes the frame's height.
-    if (auto* column = qobject_cast<QBoxLayout*>(body()->parent())) {
-        column->setStretchFactor(body(), 1);
-        column->setStretch(column->count() - 1, 0);
-    }
+    FillHeight();
 }
 
 void FrmWizard::ConnectResultControls() {

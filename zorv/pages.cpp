@@ -42,6 +42,13 @@ WizardPage::WizardPage(int index, int pictureIndex, const QString& name, QWidget
     row->addLayout(column, 1);
 }
 
+void WizardPage::FillHeight() {
+    if (auto* column = qobject_cast<QBoxLayout*>(body_->parent())) {
+        column->setStretchFactor(body_, 1);
+        column->setStretch(column->count() - 1, 0);
+    }
+}
+
 CoverPage::CoverPage(QWidget* parent) : WizardPage(0, 0, "Cover", parent) {
     Option1 = Named(new QRadioButton("Learn a new belief network classifier from data and use it"), "Option1");
     Option2 = Named(new QRadioButton("Modify an existing belief network classifier and use it"), "Option2");
