@@ -8,6 +8,7 @@
 #include "platform/vb/numbered_error.h"
 #include "wizard_common/model/file_rules.h"
 #include "wizard_common/model/report_file.h"
+#include "wizard_common/save_target.h"
 
 namespace wizard {
 
@@ -21,18 +22,7 @@ void SaveImageToFile(QWidget* parent, Services& services, const QString& title,
                      const std::function<QImage()>& capture) {
     const QString name = services.files.Save(parent, "Save the graph", "Bitmap file (*.bmp)|*.bmp", "");
     if (name.isEmpty()) return;
-    switch (ExaminePath(name.toStdString())) {
-        case FileState::Missing: break;
-        case FileState::Empty:
-        case FileState::Normal:
-            if (!services.prompts.Ask(parent, "The selected file'" + name + "' exists, overwrite?", title))
-                return;
-            break;
-        case FileState::NotReadWrite:
-            services.prompts.Message(parent, "The selected file '" + name + "' is not a normal read-write file.",
-                                     title, Icon::Warning);
-            return;
-    }
+    if (!ConfirmOverwrite(parent, services, name, title)) return;
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);

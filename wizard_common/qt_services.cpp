@@ -14,6 +14,7 @@
 #include <QUrl>
 
 #include "wizard_common/model/file_filter.h"
+#include "wizard_common/report_printer.h"
 
 namespace wizard {
 
@@ -111,6 +112,15 @@ bool QtPrinter::Print(QWidget* parent, const PrintJob& job) {
     doc.setPlainText(job.text);
     doc.print(&printer);
     return printer.printerState() != QPrinter::Error;
+}
+
+PrintOutcome QtPrinter::PrintReport(QWidget* parent, const QString& documentName, const std::vector<ReportOp>& ops) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(documentName);
+    QPrintDialog dialog(&printer, parent);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    const QString error = PrintReportOn(printer, ops);
+    return {error.isEmpty(), error};
 }
 
 }  // namespace wizard

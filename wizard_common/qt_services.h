@@ -38,6 +38,8 @@ public:
 class QtPrinter : public Printer {
 public:
     bool Print(QWidget* parent, const PrintJob& job) override;
+    PrintOutcome PrintReport(QWidget* parent, const QString& documentName,
+                             const std::vector<ReportOp>& ops) override;
 };
 
 // The four real services in one place, for a program's main().

@@ -5,6 +5,9 @@
 
 #include <QDateTime>
 #include <QString>
+#include <vector>
+
+#include "wizard_common/model/report_sink.h"
 
 class QWidget;
 
@@ -61,11 +64,30 @@ struct PrintJob {
     bool bold = false;
 };
 
+// How a printed report ended: printed, cancelled in the print dialog (neither printed nor an
+// error), or failed with the error's text (the document was aborted, nothing half printed
+// stays behind).
+struct PrintOutcome {
+    bool printed = false;
+    QString error;
+};
+
 class Printer {
 public:
     virtual ~Printer() = default;
     // Prints through a print dialog; false when the user cancelled or printing failed.
     virtual bool Print(QWidget* parent, const PrintJob& job) = 0;
+    // Prints a running report's operations through a print dialog, each in its own font, a new
+    // page when one is full, long lines not wrapped. A printer that knows no fonts prints the
+    // report's text in the job's font.
+    virtual PrintOutcome PrintReport(QWidget* parent, const QString& documentName,
+                                     const std::vector<ReportOp>& ops) {
+        PrintJob job;
+        job.documentName = documentName;
+        job.text = QString::fromStdString(ReportText(ops)).replace("\r\n", "\n");
+        const bool printed = Print(parent, job);
+        return {printed, {}};
+    }
 };
 
 // One bundle per program, handed to every form.

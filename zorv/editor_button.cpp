@@ -4,13 +4,14 @@
 #include "wizard_common/model/step_caption.h"
 #include "zorv/frm_mdi_bne.h"
 #include "zorv/frm_wizard.h"
+#include "zorv/page_result.h"
 
 namespace zorv {
 
 void FrmWizard::AddEditorButton() {
     cmdeditor = new QPushButton("Open BN editor");
     cmdeditor->setObjectName("cmdeditor");
-    static_cast<WizardPage*>(Page(4))->body()->addWidget(cmdeditor, 0, Qt::AlignLeft);
+    result->buttons->insertWidget(0, cmdeditor);
     connect(cmdeditor, &QPushButton::clicked, this, &FrmWizard::cmdeditor_Click);
 }
 

@@ -19,7 +19,9 @@
 #include "wizard_common/model/step_caption.h"
 #include "wizard_common/wait_cursor.h"
 #include "zorv/frm_setting.h"
+#include "zorv/learning_options.h"
 #include "zorv/page_knowledge.h"
+#include "zorv/page_result.h"
 
 namespace zorv {
 
@@ -85,9 +87,11 @@ void FrmWizard::BuildForm() {
     fields = new FieldPage;
     odbc = new OdbcPage;
     testTable = new TestTablePage;
+    result = new ResultPage(QString::fromStdString(wizard::ZorvFrame().pageNames[4]));
+    options = new LearningOptions(knowledge->page->SSTab1, knowledge->page->chkpreserve, session_.ModelMode);
     for (int k = 0; k < kPages; ++k) {
         WizardPage* page = k == 0 ? cover : k == 1 ? fields : k == 2 ? knowledge : k == 3 ? learn
-                         : k == 6 ? format : k == 7 ? testFile : k == 8 ? odbc : k == 9 ? testTable
+                         : k == 4 ? result : k == 6 ? format : k == 7 ? testFile : k == 8 ? odbc : k == 9 ? testTable
                          : LaterPage(k);
         page->setEnabled(false);
         stack_->addWidget(page);
@@ -97,9 +101,13 @@ void FrmWizard::BuildForm() {
     }
 
     cmdNav_ = wizard::BuildWizardFrame(this, stack_, "&Proceed", [this](int i) { cmdNav_Click(i); });
-    resize(820, 560);
+    // Wide enough for the seven tabs of step 2 to show side by side.
+    resize(1140, 560);
 
-    wizard::InstallHelpKey(this, [this] { cmdNav_Click(kHelp); });
+    // F1 waits while a learning run holds the form, as the Help button does.
+    wizard::InstallHelpKey(this, [this] {
+        if (!LearningActive) cmdNav_Click(kHelp);
+    });
 
     connect(cover->Option1, &QRadioButton::clicked, this, &FrmWizard::Option1_Click);
     connect(cover->Option2, &QRadioButton::clicked, this, &FrmWizard::Option2_Click);
@@ -116,6 +124,7 @@ void FrmWizard::BuildForm() {
         wizard::SelectAllOnFocus(box);
     AddEditorButton();
     ConnectDataPages();
+    ConnectResultControls();
 }
 
 // ---- page controller ------------------------------------------------------------------------
@@ -385,8 +394,19 @@ bool FrmWizard::RunLearning() {
     DisabledDuring hold({cmdNav_[kBack], cmdNav_[kAbout], cmdNav_[kHelp], cmdNav_[kProceed],
                          cmdNav_[kNext], learn->cmdlog1, learn->cmdlog2, learn->txtinputlog,
                          learn->txtoutputlog});
-    wizard::WaitCursor wait;
-    return process();
+    bool ok = false;
+    {
+        wizard::WaitCursor wait;
+        ok = process();
+    }
+    // A cancel asked for after the engine's last event must not stop the next engine call.
+    CancelCall = false;
+    if (closeAfterRun_) {
+        // The window was closed during the run: now that it has stopped, the wizard exits.
+        closeAfterRun_ = false;
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    }
+    return ok;
 }
 
 void FrmWizard::Warn(const QString& text) {
@@ -496,6 +516,13 @@ void FrmWizard::Unload() {
 // The window's close button is the Cancel button: the same questions, and during a run a
 // cancel of the run that leaves the wizard open.
 void FrmWizard::closeEvent(QCloseEvent* event) {
+    if (LearningActive) {
+        // The close box during a run cancels the run; the wizard then closes as Exit does.
+        CancelCall = true;
+        closeAfterRun_ = true;
+        event->ignore();
+        return;
+    }
     if (!unloading_ && !ExitQuestions()) {
         event->ignore();
         return;

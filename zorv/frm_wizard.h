@@ -16,9 +16,12 @@
 #include <functional>
 #include <memory>
 
+#include "classifier_engine/zorvapi.h"
 #include "platform/db/database.h"
+#include "platform/vb/array.h"
 #include "wizard_common/db_open.h"
 #include "wizard_common/frame_widgets.h"
+#include "wizard_common/model/running_report.h"
 #include "wizard_common/services.h"
 #include "zorv/data_pages.h"
 #include "zorv/pages.h"
@@ -28,8 +31,11 @@ namespace zorv {
 
 class FrmSetting;
 class KnowledgeStep;
+class LearningOptions;
+class ResultPage;
 
-class FrmWizard : public QWidget {
+// The wizard is the event sink of the engine it holds.
+class FrmWizard : public QWidget, public zorvapi::DataEngineEvents {
     Q_OBJECT
 public:
     // `programDir` is the folder the help pages, the demo database and the default folders are
@@ -60,8 +66,25 @@ public:
     void Option3_Click();
     // Step 4's "Open BN editor": the graph editor over the session's networks.
     void cmdeditor_Click();
-    // Rewrites the listing of the learned links after the editor saved a network.
-    virtual void WriteGrafTxt() {}
+    // Appends the listing of the current networks to txtrst: after learning, and after the
+    // editor saved a network.
+    virtual void WriteGrafTxt();
+    // Step 4's running report, printed or saved as text (page_result.cpp).
+    void cmdPrint_Click();
+    void cmdSave_Click();
+    // What the running report reads, as it stands now.
+    wizard::ZorvReportData ReportData() const;
+    // Step 9's result-file choice.
+    void OptNoSave_Click();
+    void OptSaveRst_Click();
+    void CmdRst_Click();
+
+    // The learning run's progress (learning_run.cpp): the bars of the page shown, pending events,
+    // and the user's cancel handed back.
+    void MyDataEng_PercentDone(float Percent1, float Percent2, bool& Cancel);
+    void PercentDone(zorvapi::Single Percent1, zorvapi::Single Percent2, bool& Cancel) override {
+        MyDataEng_PercentDone(Percent1, Percent2, Cancel);
+    }
 
     // Settings.
     void LoadSettings();
@@ -81,6 +104,15 @@ public:
     bool SkipLearning = false;
     bool CancelCall = false;
     std::shared_ptr<db::Database> TrainDb;
+    // The engine of the last learning run or classifier file, and how one is made (by class
+    // name; tests hand in their own).
+    std::shared_ptr<zorvapi::IDataEngine> MyDataEng;
+    std::function<std::shared_ptr<zorvapi::IDataEngine>()> NewDataEngine;
+    QString StatusText;
+    // GraphArr as learned or loaded; its cell (0, 0, 0) counts the listings written since.
+    vb::Array<int16_t> LearnedGraph;
+    // The knowledge arrays the last learning run handed to the engine, in engine order.
+    wizard::ReportKnowledge RunKnowledge;
 
     // Settings (loaded when the form loads, saved when it unloads).
     int32_t MaxCPTrows = 100000;
@@ -94,6 +126,8 @@ public:
     TestFilePage* testFile;
     QPushButton* cmdeditor = nullptr;  // on page 4
     KnowledgeStep* knowledge;
+    LearningOptions* options;  // tabs 5 and 6 of step 2
+    ResultPage* result;        // step 4
 
     // Data sources and the table and field choices (page_data.cpp).
     FieldPage* fields;
@@ -119,7 +153,7 @@ protected:
     // Work of the pages, filled in with their features.
     virtual bool OpenLocalDbL();
     virtual bool ReadBNC(const QString& /*fileName*/) { return true; }
-    virtual bool process() { return true; }
+    virtual bool process();
     virtual bool CheckFieldSelection();                      // page 1
     virtual bool CheckKnowledgeTabs();                       // page 2
     virtual bool LearnTables() { return true; }              // page 4
@@ -133,7 +167,7 @@ protected:
     virtual void CmdCls_Click() {}
     // Entry work of pages whose controls later work builds.
     virtual void ResetKnowledgePage();
-    virtual void EnterResultPage(int /*how*/) {}
+    virtual void EnterResultPage(int how);
     virtual void BuildCostGrid() {}
     virtual void TakeClassLabels() {}
     virtual void EnterOdbcPage();
@@ -154,6 +188,12 @@ private:
     bool ValidatePage0();
     bool ValidatePage3();
     bool RunLearning();
+    // Learning run pieces (learning_run.cpp).
+    void ReleaseEngine();
+    void HideProgress();
+    bool LearningFailed(const QString& text);
+    void LearnOrSkip(const wizard::knowledge::EngineKnowledge& k);
+    void ConnectResultControls();
     // The file a path-not-found error on the current page is about.
     QString PageFile() const;
     void CloseTrainingDatabase();
@@ -171,6 +211,8 @@ private:
     wizard::HiddenLink hiddenLink_;
     bool unloading_ = false;
     bool unloaded_ = false;
+    // The window was closed during a run: the run is cancelled, then the wizard exits.
+    bool closeAfterRun_ = false;
 };
 
 }  // namespace zorv

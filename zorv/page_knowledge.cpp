@@ -7,6 +7,8 @@
 
 #include "wizard_common/model/step_caption.h"
 #include "zorv/frm_wizard.h"
+#include "zorv/data_pages.h"
+#include "zorv/learning_options.h"
 
 namespace zorv {
 
@@ -15,11 +17,7 @@ KnowledgeStep::KnowledgeStep(wizard::knowledge::KnowledgeModel& model, wizard::S
     : WizardPage(2, 2, QString::fromStdString(wizard::ZorvFrame().pageNames[2]), parent) {
     page = new wizard::KnowledgePage(model, services, title, IMEXPath);
     body()->addWidget(page, 1);
-    // The tabs take the frame's height; the frame's column would otherwise stretch below them.
-    if (auto* column = qobject_cast<QBoxLayout*>(body()->parent())) {
-        column->setStretchFactor(body(), 1);
-        column->setStretch(column->count() - 1, 0);
-    }
+    FillHeight();
 }
 
 std::vector<std::string> SelectedFields(const ZorvSession& session) {
@@ -30,7 +28,19 @@ std::vector<std::string> SelectedFields(const ZorvSession& session) {
 }
 
 // Coming back from step 3 keeps what the user entered; only a forward entry starts afresh.
-void FrmWizard::ResetKnowledgePage() { knowledge->page->Fill(SelectedFields(session_)); }
+void FrmWizard::ResetKnowledgePage() {
+    // The fields selected on step 1, in list order (the class field is item 0), become the
+    // model's fields.
+    if (fields->Lstfields->count() > 0) {
+        session_.FieldNames = {""};
+        for (int i = 0; i < fields->Lstfields->count(); ++i)
+            if (fields->Lstfields->item(i)->isSelected())
+                session_.FieldNames.push_back(fields->Lstfields->item(i)->text().toStdString());
+        session_.FieldCount = int16_t(session_.FieldNames.size() - 1);
+    }
+    knowledge->page->Fill(SelectedFields(session_));
+    options->Reset();
+}
 
 bool FrmWizard::CheckKnowledgeTabs() { return knowledge->page->CheckOnLeave(); }
 

@@ -42,6 +42,13 @@ WizardPage::WizardPage(int index, int pictureIndex, const QString& name, QWidget
     row->addLayout(column, 1);
 }
 
+void WizardPage::FillHeight() {
+    if (auto* column = qobject_cast<QBoxLayout*>(body_->parent())) {
+        column->setStretchFactor(body_, 1);
+        column->setStretch(column->count() - 1, 0);
+    }
+}
+
 CoverPage::CoverPage(QWidget* parent) : WizardPage(0, 0, "Cover", parent) {
     Option1 = Named(new QRadioButton("Learn a new belief network classifier from data and use it"), "Option1");
     Option2 = Named(new QRadioButton("Modify an existing belief network classifier and use it"), "Option2");
@@ -58,9 +65,10 @@ CoverPage::CoverPage(QWidget* parent) : WizardPage(0, 0, "Cover", parent) {
     cmdSet = Named(new QPushButton("Advanced System Settings..."), "cmdSet");
 
     body()->addWidget(Note("What would you like to do?"));
-    body()->addWidget(Option1);
-    body()->addWidget(Option2);
-    body()->addWidget(Option3);
+    // As wide as their captions: a click beside a caption is not a choice.
+    body()->addWidget(Option1, 0, Qt::AlignLeft);
+    body()->addWidget(Option2, 0, Qt::AlignLeft);
+    body()->addWidget(Option3, 0, Qt::AlignLeft);
     body()->addSpacing(12);
     body()->addWidget(lbldb);
     body()->addLayout(PathRow(DBName, CmdDB));

@@ -28,6 +28,9 @@ class WizardPage : public QWidget {
 public:
     WizardPage(int index, int pictureIndex, const QString& name, QWidget* parent = nullptr);
     QVBoxLayout* body() const { return body_; }
+    // The page's controls take the frame's whole height (a list or a text box that grows with
+    // the window) instead of leaving the space below them empty.
+    void FillHeight();
     wizard::StepPicture* picture() const { return picture_; }
 
 private:

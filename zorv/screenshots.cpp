@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "wizard_common/about_dialog.h"
 #include "wizard_common/frm_dbpwd.h"
@@ -16,6 +18,8 @@
 #include "zorv/frm_setting.h"
 #include "zorv/frm_wizard.h"
 #include "zorv/learned_model.h"
+#include "zorv/page_knowledge.h"
+#include "zorv/pages.h"
 #include "zorv/screens_knowledge.h"
 
 namespace zorv {
@@ -49,6 +53,22 @@ void GrabEditor(FrmWizard& w, ZorvSession& session, const QString& programDir, w
     QApplication::processEvents();
 }
 
+// Proceed on step 3 with the real engine; while it learns, once its progress shows, step 3 is
+// grabbed (a zero timer runs whenever the progress handler lets events run).
+void LearnWhileGrabbing(FrmWizard& w, wizard::WindowGrabber& grab) {
+    bool grabbed = false;
+    QTimer timer;
+    timer.setInterval(0);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (grabbed || !w.LearningActive || w.learn->ProgressBar1a->value() < 10) return;
+        grabbed = true;
+        grab.Save(&w, "zorv_learning");
+    });
+    timer.start();
+    w.NavButton(4)->click();
+    timer.stop();
+}
+
 }  // namespace
 
 QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
@@ -66,7 +86,13 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
         w.cover->DBName->setText(QDir(programDir).filePath("demo.db"));
     page(0);
     for (int expected : {1, 2, 3, 4, 5, 6}) {
-        w.NavButton(3)->click();
+        if (w.CurrentStep == 3) {
+            LearnWhileGrabbing(w, grab);
+            // Without an engine the network is built by hand: the skip path.
+            if (w.CurrentStep == 3) w.NavButton(3)->click();
+        } else {
+            w.NavButton(3)->click();
+        }
         if (w.CurrentStep == 1 && w.fields->CboTbName->count() > 1) {
             // The first table with its first field as the class field, previewed.
             w.fields->CboTbName->setCurrentIndex(1);
@@ -79,6 +105,13 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
             WalkKnowledgePage(
                 w, session, networks.path(), [&](const QString& name) { fakes.files.next = name; },
                 [&] { return fakes.prompts.last; }, [&] { page(2); }, [&] { grab.Save(&w, "zorv_import"); });
+            // The learning options on the two tabs after the knowledge tabs.
+            QTabWidget* tabs = w.knowledge->page->SSTab1;
+            tabs->setCurrentIndex(5);
+            grab.Save(&w, "zorv_page_2_algorithm");
+            tabs->setCurrentIndex(6);
+            grab.Save(&w, "zorv_page_2_dataset");
+            tabs->setCurrentIndex(0);
             continue;
         }
         if (w.CurrentStep == expected) page(expected);

@@ -263,13 +263,13 @@ TEST_F(NavigationTest, CancelDuringARunStopsTheRunNeverTheProgram) {
     MakeWizard();
     wizard->show();
     wizard->LearningActive = true;
-    // The Cancel button and the window's close button ask the same question.
-    fake.prompts.answers = {false, true};
+    // The Cancel button asks; the window's close button cancels the run without a question (the
+    // wizard closes once the run has stopped).
+    fake.prompts.answers = {false};
     wizard->NavButton(kCancel)->click();
     EXPECT_FALSE(wizard->CancelCall);
     wizard->close();
-    EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Question("Cancel the construction process?"),
-                                                     Question("Cancel the construction process?")}));
+    EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Question("Cancel the construction process?")}));
     EXPECT_TRUE(wizard->CancelCall);
     EXPECT_FALSE(wizard->Unloaded());
     EXPECT_TRUE(wizard->isVisible());

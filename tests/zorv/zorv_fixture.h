@@ -27,11 +27,17 @@ public:
     int processRuns = 0;
     int saveRuns = 0;
     int listings = 0;  // WriteGrafTxt calls
-    void WriteGrafTxt() override { ++listings; }
+    // The real learning run in place of the scripted one.
+    bool realLearning = false;
+    void WriteGrafTxt() override {
+        ++listings;
+        FrmWizard::WriteGrafTxt();
+    }
 
 protected:
     bool process() override {
         ++processRuns;
+        if (realLearning) return FrmWizard::process();
         return onProcess ? onProcess() : true;
     }
     bool BtnSaveBNC_Click() override {

@@ -88,4 +88,9 @@ bool FakePrinter::Print(QWidget*, const wizard::PrintJob& job) {
     return succeed;
 }
 
+wizard::PrintOutcome FakePrinter::PrintReport(QWidget*, const QString&, const std::vector<wizard::ReportOp>& ops) {
+    reports.push_back(ops);
+    return {reportError.isEmpty(), reportError};
+}
+
 }  // namespace testsupport

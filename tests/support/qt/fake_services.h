@@ -84,8 +84,13 @@ public:
 class FakePrinter : public wizard::Printer {
 public:
     bool Print(QWidget*, const wizard::PrintJob& job) override;
+    // Records the report's operations; fails with `reportError` when it is set.
+    wizard::PrintOutcome PrintReport(QWidget*, const QString& documentName,
+                                     const std::vector<wizard::ReportOp>& ops) override;
     std::vector<wizard::PrintJob> jobs;
+    std::vector<std::vector<wizard::ReportOp>> reports;
     bool succeed = true;
+    QString reportError;
 };
 
 struct FakeServices {
