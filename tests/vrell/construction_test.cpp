@@ -205,6 +205,25 @@ TEST_F(ConstructionTest, CancelDuringConstructionMarksTheResultAndKeepsThePage) 
     EXPECT_TRUE(wizard->finished->txtrst->toPlainText().isEmpty());
 }
 
+TEST_F(ConstructionTest, ClosingTheWindowDuringARunCancelsItAndClosesWhenItHasEnded) {
+    realEngine = true;
+    OpenTable(sample);
+    ToLogPage();
+    bool asked = false;
+    QObject::connect(wizard->logs->ProgressBar1, &QProgressBar::valueChanged, wizard.get(), [this, &asked] {
+        if (asked || !wizard->Running) return;
+        asked = true;
+        fake.prompts.answers = {true};
+        wizard->close();
+        EXPECT_FALSE(wizard->Unloaded());  // not while the engine runs
+    });
+    Finish();
+    EXPECT_EQ(fake.prompts.Take(), std::vector<Box>{Question("Cancel the construction process?")});
+    EXPECT_TRUE(wizard->Unloaded());
+    EXPECT_FALSE(wizard->Running);
+    EXPECT_TRUE(wizard->finished->txtrst->toPlainText().isEmpty());
+}
+
 TEST_F(ConstructionTest, AnInputLogOfAnotherTableIsTheEnginesErrorAndReleasesIt) {
     // A log written by a run over another table.
     testsupport::TableSpec other{"Other", {{"X", db::dbText}, {"Y", db::dbText}}, {}};
