@@ -122,14 +122,6 @@ bool FrmWizard::openODBC() {
 
 // ---- page 4 ---------------------------------------------------------------------------------
 
-void FrmWizard::ListError(const std::exception& e) {
-    const auto* numbered = dynamic_cast<const vb::NumberedError*>(&e);
-    const QString text = numbered && numbered->number() == db::errnum::kTooFewParameters
-                             ? QString("This is a parameter query.")
-                             : DescriptionOf(e);
-    Message(text, wizard::Icon::None);
-}
-
 void FrmWizard::cboTbName_Click() {
     TablePage& p = *table;
     const std::string name = p.cboTbName->currentText().toStdString();
@@ -172,7 +164,7 @@ void FrmWizard::cboTbName_Click() {
         wizard::CloseQuietly(rs);
     } catch (const std::exception& e) {
         // The lists stay as far as they were filled.
-        ListError(e);
+        wizard::ShowListError(services_.prompts, this, ProgramTitle(), e);
     }
 }
 

@@ -30,20 +30,6 @@ const QString& Title() {
     return t;
 }
 
-// Controls switched off while a run holds the form, and on again after it, however it ends.
-class DisabledDuring {
-public:
-    explicit DisabledDuring(std::vector<QWidget*> widgets) : widgets_(std::move(widgets)) {
-        for (QWidget* w : widgets_) w->setEnabled(false);
-    }
-    ~DisabledDuring() {
-        for (QWidget* w : widgets_) w->setEnabled(true);
-    }
-
-private:
-    std::vector<QWidget*> widgets_;
-};
-
 }  // namespace
 
 FrmWizard::FrmWizard(wizard::Services services, const QString& programDir, QWidget* parent)
@@ -113,9 +99,7 @@ void FrmWizard::ShowStep(int page, int how) {
         // The page may stay half set up; the frame still changes, as the entry work is done.
         Message(QString::fromStdString(e.what()), wizard::Icon::Warning);
     }
-    stack_->widget(CurStep)->setEnabled(false);
-    stack_->setCurrentIndex(page);
-    stack_->widget(page)->setEnabled(true);
+    wizard::SwitchPage(stack_, CurStep, page);
     SetStepCaption(page);
     SetNavButtons(page);
     update();
@@ -305,7 +289,7 @@ bool FrmWizard::ValidatePage6() {
 
 bool FrmWizard::RunConstruction() {
     // Cancel stays live: it is the one input that acts during a run.
-    DisabledDuring hold({cmdNav_[kBack], cmdNav_[kAbout], cmdNav_[kHelp], cmdNav_[kFinish], cmdNav_[kNext],
+    wizard::DisabledDuring hold({cmdNav_[kBack], cmdNav_[kAbout], cmdNav_[kHelp], cmdNav_[kFinish], cmdNav_[kNext],
                          logs->cmdlog1, logs->cmdlog2, logs->txtinputlog, logs->txtoutputlog});
     wizard::WaitCursor wait;
     return process();

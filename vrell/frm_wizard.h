@@ -152,7 +152,6 @@ private:
     std::vector<std::string> SelectedFields() const;
     wizard::OpenContext OpenContextHere();
     void ClearTablePage();
-    void ListError(const std::exception& e);
     void Message(const QString& text, wizard::Icon icon);
     void Unload();
 

@@ -13,16 +13,9 @@ namespace {
 
 using wizard::Named;
 using wizard::Note;
+using wizard::PathRow;
 
 QString PageName(int index) { return QString::fromStdString(wizard::VrellFrame().pageNames[size_t(index)]); }
-
-// A path box with its browse button on one row.
-QHBoxLayout* PathRow(QLineEdit* box, QPushButton* button) {
-    auto* row = new QHBoxLayout;
-    row->addWidget(box, 1);
-    row->addWidget(button);
-    return row;
-}
 
 }  // namespace
 
