@@ -66,16 +66,10 @@ bool FrmWizard::OpenLocalDB() {
         wizard::RefuseEmptyName(services_.prompts, this, ProgramTitle());
         return false;
     }
-    std::string name = text.toStdString();
-    // One table per file: the folder is the database and the file's table is chosen.
-    if (wizard::IsOneTablePerFile(DbFormat))
-        name = wizard::StripFileName(name, PreselectTable);
-    else
-        PreselectTable.clear();
-
     int select = -1;
     wizard::OpenRequest request;
-    request.name = name;
+    // One table per file: the folder is the database and the file's table is chosen.
+    request.name = wizard::SourceName(DbFormat, text.toStdString(), PreselectTable);
     request.connect = wizard::DatabaseFormats()[size_t(DbFormat)].connect;
     request.beforeAttempt = [this] {
         wizard::CloseQuietly(PreviewRs);
