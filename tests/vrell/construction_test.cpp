@@ -213,6 +213,12 @@ TEST_F(ConstructionTest, ClosingTheWindowDuringARunCancelsItAndClosesWhenItHasEn
     QObject::connect(wizard->logs->ProgressBar1, &QProgressBar::valueChanged, wizard.get(), [this, &asked] {
         if (asked || !wizard->Running) return;
         asked = true;
+        // Cancel is the one control left to act on the run.
+        for (int b : {kHelp, kBack, kNext, kFinish, 5}) EXPECT_FALSE(wizard->NavButton(b)->isEnabled()) << b;
+        EXPECT_TRUE(wizard->NavButton(kCancel)->isEnabled());
+        for (QWidget* w : std::initializer_list<QWidget*>{wizard->logs->cmdlog1, wizard->logs->cmdlog2,
+                                                           wizard->logs->txtinputlog, wizard->logs->txtoutputlog})
+            EXPECT_FALSE(w->isEnabled());
         fake.prompts.answers = {true};
         wizard->close();
         EXPECT_FALSE(wizard->Unloaded());  // not while the engine runs

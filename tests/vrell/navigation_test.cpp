@@ -71,6 +71,14 @@ TEST_F(NavigationTest, PagesButtonsAndCaptionsForwardAndBack) {
     Click(kBack);
     ExpectFrame(5);
     EXPECT_EQ(wizard->NavButton(kNext)->text(), "&Next >");
+    // Coming back keeps the threshold; a forward entry sets "1.0" again.
+    wizard->knowledge->CmbEps->setCurrentIndex(3);
+    Click(kNext);
+    Click(kBack);
+    EXPECT_EQ(wizard->knowledge->CmbEps->currentText(), "5.0");
+    Click(kBack);
+    Click(kNext);
+    EXPECT_EQ(wizard->knowledge->CmbEps->currentText(), "1.0");
     Click(kBack);
     Click(kBack);
     ExpectFrame(2);
