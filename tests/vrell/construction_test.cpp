@@ -205,6 +205,21 @@ TEST_F(ConstructionTest, CancelDuringConstructionMarksTheResultAndKeepsThePage) 
     EXPECT_TRUE(wizard->finished->txtrst->toPlainText().isEmpty());
 }
 
+TEST_F(ConstructionTest, TheProgressHandlerShowsWholePercentsUpTo100AndHandsBackTheCancel) {
+    MakeWizard();
+    wizard->StatusStr = "Construction in progress...";
+    bool cancel = true;
+    wizard->MyDataSet_PercentDone(42.7f, cancel);
+    EXPECT_FALSE(cancel);
+    EXPECT_EQ(wizard->logs->ProgressBar1->value(), 42);
+    EXPECT_EQ(wizard->logs->lblprocessing->text(), "Construction in progress...42%");
+    wizard->CancelCall = -1;
+    wizard->MyDataSet_PercentDone(250.0f, cancel);
+    EXPECT_TRUE(cancel);
+    EXPECT_EQ(wizard->logs->ProgressBar1->value(), 100);
+    EXPECT_EQ(wizard->logs->lblprocessing->text(), "Construction in progress...100%");
+}
+
 TEST_F(ConstructionTest, ClosingTheWindowDuringARunCancelsItAndClosesWhenItHasEnded) {
     realEngine = true;
     OpenTable(sample);
