@@ -206,9 +206,8 @@ void FrmWizard::cmdNav_Click(int index) {
             if (!valid) return;
             if (CurStep == 6)
                 ShowStep(7, 2);
-            else if (CurStep == 7) {
+            else if (CurStep == 7)
                 Unload();
-            }
             break;
         }
         case kAbout: {
