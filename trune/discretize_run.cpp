@@ -54,7 +54,7 @@ bool FrmWizard::Discretize() {
     try {
         wizard::WaitCursor wait;
         if (!s.TargetDb) throw db::Error(3420, "Object invalid or no longer set.");
-        result = ConditionTable(*s.TargetDb, s.TargetTable, fields, settings, RuntimeRandom(), afterRow);
+        result = ConditionTable(*s.TargetDb, s.TargetTable, fields, settings, HoldOutRandom, afterRow);
     } catch (const vb::NumberedError& e) {
         keepCuts();
         Message(QString::fromStdString(e.description()), wizard::Icon::None);

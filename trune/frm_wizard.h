@@ -20,6 +20,7 @@
 
 #include "platform/db/database.h"
 #include "platform/vb/numbered_error.h"
+#include "trune/discretize/hold_out.h"
 #include "trune/pages.h"
 #include "trune/session.h"
 #include "wizard_common/frame_widgets.h"
@@ -107,6 +108,10 @@ public:
     TablePage* table;
     MethodPage* method;
     FinishedPage* finished;
+
+    // The generator behind the hold-out column's draw: the runtime's, seeded from the clock for
+    // every run; a test hands in a fixed one.
+    RandomSource HoldOutRandom = RuntimeRandom();
 
     // How an opener shows an error it does not recover from: the "The following Error
     // occurred:" box, or the error's own text with the exclamation icon.

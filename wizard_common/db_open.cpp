@@ -96,6 +96,13 @@ void ShowError(Prompts& prompts, QWidget* parent, const QString& title, const st
     ShowError(prompts, parent, title, NumberOf(error), DescriptionOf(error));
 }
 
+void ShowListError(Prompts& prompts, QWidget* parent, const QString& title, const std::exception& error) {
+    const QString text = NumberOf(error) == db::errnum::kTooFewParameters
+                             ? QString("This is a parameter query.")
+                             : QString::fromStdString(DescriptionOf(error));
+    prompts.Message(parent, text, title, Icon::None);
+}
+
 void RefuseEmptyName(Prompts& prompts, QWidget* parent, const QString& title) {
     QApplication::beep();
     prompts.Message(parent, "You must provide a database name.", title, Icon::Information);

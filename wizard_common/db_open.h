@@ -67,6 +67,10 @@ void ShowError(Prompts& prompts, QWidget* parent, const QString& title, int32_t 
 // The current error: a numbered one with its number, anything else as number 0.
 void ShowError(Prompts& prompts, QWidget* parent, const QString& title, const std::exception& error);
 
+// A failure while a table's fields are listed: "This is a parameter query." for a query that
+// asks for parameters (3061), else the error's description; an OK button, no icon.
+void ShowListError(Prompts& prompts, QWidget* parent, const QString& title, const std::exception& error);
+
 // Beep, "You must provide a database name." (information): the file pages' empty name.
 void RefuseEmptyName(Prompts& prompts, QWidget* parent, const QString& title);
 

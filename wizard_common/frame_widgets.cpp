@@ -57,6 +57,27 @@ void BrowseInto(QLineEdit* box, FileDialogs& files, QWidget* parent, const QStri
     RememberFolder(box->text(), folder);
 }
 
+QHBoxLayout* PathRow(QLineEdit* box, QPushButton* button) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(box, 1);
+    row->addWidget(button);
+    return row;
+}
+
+void SwitchPage(QStackedWidget* pages, int current, int page) {
+    pages->widget(current)->setEnabled(false);
+    pages->setCurrentIndex(page);
+    pages->widget(page)->setEnabled(true);
+}
+
+DisabledDuring::DisabledDuring(std::vector<QWidget*> widgets) : widgets_(std::move(widgets)) {
+    for (QWidget* w : widgets_) w->setEnabled(false);
+}
+
+DisabledDuring::~DisabledDuring() {
+    for (QWidget* w : widgets_) w->setEnabled(true);
+}
+
 std::array<QPushButton*, 6> BuildWizardFrame(QWidget* form, QWidget* pages, const char* fifthCaption,
                                              std::function<void(int)> click) {
     const char* captions[6] = {"&Help", "Cancel", "< &Back", "&Next >", fifthCaption, "&About"};

@@ -6,10 +6,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QHBoxLayout>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QString>
 #include <array>
 #include <functional>
+#include <vector>
 
 #include "wizard_common/services.h"
 
@@ -37,6 +40,25 @@ void BrowseInto(QLineEdit* box, FileDialogs& files, QWidget* parent, const QStri
 
 // Remembers `folder` := the folder of `path` when that is not empty.
 void RememberFolder(const QString& path, QString& folder);
+
+// A path box with its browse button on one row.
+QHBoxLayout* PathRow(QLineEdit* box, QPushButton* button);
+
+// Brings page `page` of `pages` into view: the page shown so far (`current`) is disabled, the
+// new one shown and enabled.
+void SwitchPage(QStackedWidget* pages, int current, int page);
+
+// Controls switched off while a run holds the form, and on again after it, however it ends.
+class DisabledDuring {
+public:
+    explicit DisabledDuring(std::vector<QWidget*> widgets);
+    ~DisabledDuring();
+    DisabledDuring(const DisabledDuring&) = delete;
+    DisabledDuring& operator=(const DisabledDuring&) = delete;
+
+private:
+    std::vector<QWidget*> widgets_;
+};
 
 // The frame of a wizard form: `pages` above a line and the six navigation buttons cmdNav_0 ..
 // cmdNav_5 ("&Help", "Cancel", "< &Back", "&Next >", `fifthCaption`, "&About"): Help and About

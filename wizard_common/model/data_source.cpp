@@ -19,6 +19,12 @@ std::string StripFileName(const std::string& path, std::string& preselectTable) 
     return path.substr(0, slash);
 }
 
+std::string SourceName(int dbFormat, const std::string& path, std::string& preselectTable) {
+    if (IsOneTablePerFile(dbFormat)) return StripFileName(path, preselectTable);
+    preselectTable.clear();
+    return path;
+}
+
 std::vector<std::string> ListedTables(db::Database& database, bool withQueries) {
     std::vector<std::string> names = database.TableDefNames();
     if (withQueries) {

@@ -23,6 +23,11 @@ bool IsOneTablePerFile(int dbFormat);
 // it was.
 std::string StripFileName(const std::string& path, std::string& preselectTable);
 
+// The database name the file `path` stands for in format `dbFormat`: the folder for a
+// one-table-per-file format (StripFileName, which sets `preselectTable`), else the file itself
+// with `preselectTable` emptied.
+std::string SourceName(int dbFormat, const std::string& path, std::string& preselectTable);
+
 // The names a database lists: its tables without system objects, then, when `withQueries`,
 // its stored queries, each in the collection's order.
 std::vector<std::string> ListedTables(db::Database& database, bool withQueries);
