@@ -21,17 +21,17 @@ public:
     void RepairDatabase(const std::string& name) override { db::DBEngine::RepairDatabase(name); }
 };
 
-int32_t NumberOf(const std::exception& e) {
-    const auto* numbered = dynamic_cast<const vb::NumberedError*>(&e);
+}  // namespace
+
+int32_t ErrorNumber(const std::exception& error) {
+    const auto* numbered = dynamic_cast<const vb::NumberedError*>(&error);
     return numbered ? numbered->number() : 0;
 }
 
-std::string DescriptionOf(const std::exception& e) {
-    const auto* numbered = dynamic_cast<const vb::NumberedError*>(&e);
-    return numbered ? numbered->description() : std::string(e.what());
+std::string ErrorDescription(const std::exception& error) {
+    const auto* numbered = dynamic_cast<const vb::NumberedError*>(&error);
+    return numbered ? numbered->description() : std::string(error.what());
 }
-
-}  // namespace
 
 DatabaseEngine& DefaultDatabaseEngine() {
     static DaoEngine engine;
@@ -59,14 +59,14 @@ std::shared_ptr<db::Database> OpenWithRecovery(const OpenContext& context, OpenR
             }
             if (request.beforeAttempt) SkipStale(request.beforeAttempt);
             std::shared_ptr<db::Database> database =
-                context.engine.OpenDatabase(request.name, false, true, request.connect);
+                context.engine.OpenDatabase(request.name, false, request.readOnly, request.connect);
             if (request.opened) request.opened(database);
             return database;
         } catch (const std::exception& e) {
             // The wait cursor is gone here: no box or dialog ever shows the hourglass.
-            const int32_t number = NumberOf(e);
+            const int32_t number = ErrorNumber(e);
             if (number == db::errnum::kDamaged) {
-                const QString question = QString::fromStdString(DescriptionOf(e)) + "\n\nAttempt to Repair it?";
+                const QString question = QString::fromStdString(ErrorDescription(e)) + "\n\nAttempt to Repair it?";
                 if (!context.prompts.Ask(context.parent, question, context.title)) return nullptr;
                 repairFirst = true;
                 continue;
@@ -77,7 +77,10 @@ std::shared_ptr<db::Database> OpenWithRecovery(const OpenContext& context, OpenR
                 request.connect = ";pwd=" + password.toStdString();
                 continue;
             }
-            ShowError(context.prompts, context.parent, context.title, e);
+            if (request.showError)
+                request.showError(e);
+            else
+                ShowError(context.prompts, context.parent, context.title, e);
             return nullptr;
         }
     }
@@ -93,7 +96,7 @@ void ShowError(Prompts& prompts, QWidget* parent, const QString& title, int32_t 
 }
 
 void ShowError(Prompts& prompts, QWidget* parent, const QString& title, const std::exception& error) {
-    ShowError(prompts, parent, title, NumberOf(error), DescriptionOf(error));
+    ShowError(prompts, parent, title, ErrorNumber(error), ErrorDescription(error));
 }
 
 void RefuseEmptyName(Prompts& prompts, QWidget* parent, const QString& title) {
