@@ -21,17 +21,21 @@ public:
     void RepairDatabase(const std::string& name) override { db::DBEngine::RepairDatabase(name); }
 };
 
-}  // namespace
-
-int32_t ErrorNumber(const std::exception& error) {
-    const auto* numbered = dynamic_cast<const vb::NumberedError*>(&error);
+int32_t NumberOf(const std::exception& e) {
+    const auto* numbered = dynamic_cast<const vb::NumberedError*>(&e);
     return numbered ? numbered->number() : 0;
 }
 
-std::string ErrorDescription(const std::exception& error) {
-    const auto* numbered = dynamic_cast<const vb::NumberedError*>(&error);
-    return numbered ? numbered->description() : std::string(error.what());
+std::string DescriptionOf(const std::exception& e) {
+    const auto* numbered = dynamic_cast<const vb::NumberedError*>(&e);
+    return numbered ? numbered->description() : std::string(e.what());
 }
+
+}  // namespace
+
+int32_t ErrorNumber(const std::exception& error) { return NumberOf(error); }
+
+std::string ErrorDescription(const std::exception& error) { return DescriptionOf(error); }
 
 DatabaseEngine& DefaultDatabaseEngine() {
     static DaoEngine engine;
@@ -64,9 +68,9 @@ std::shared_ptr<db::Database> OpenWithRecovery(const OpenContext& context, OpenR
             return database;
         } catch (const std::exception& e) {
             // The wait cursor is gone here: no box or dialog ever shows the hourglass.
-            const int32_t number = ErrorNumber(e);
+            const int32_t number = NumberOf(e);
             if (number == db::errnum::kDamaged) {
-                const QString question = QString::fromStdString(ErrorDescription(e)) + "\n\nAttempt to Repair it?";
+                const QString question = QString::fromStdString(DescriptionOf(e)) + "\n\nAttempt to Repair it?";
                 if (!context.prompts.Ask(context.parent, question, context.title)) return nullptr;
                 repairFirst = true;
                 continue;
@@ -96,7 +100,7 @@ void ShowError(Prompts& prompts, QWidget* parent, const QString& title, int32_t 
 }
 
 void ShowError(Prompts& prompts, QWidget* parent, const QString& title, const std::exception& error) {
-    ShowError(prompts, parent, title, ErrorNumber(error), ErrorDescription(error));
+    ShowError(prompts, parent, title, NumberOf(error), DescriptionOf(error));
 }
 
 void RefuseEmptyName(Prompts& prompts, QWidget* parent, const QString& title) {
