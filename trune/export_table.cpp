@@ -16,6 +16,9 @@ namespace trune {
 
 namespace {
 
+// The error of a dialog the user cancelled.
+constexpr int32_t kDialogCancelled = 32755;
+
 // The text as a literal between apostrophes: an apostrophe inside is doubled.
 std::string QuotedLiteral(const std::string& text) {
     std::string out = "'";
@@ -93,7 +96,16 @@ bool FrmWizard::ExportTable() {
 
 bool FrmWizard::OpenExportDB() {
     // Shared and read-write; the opener offers repair and asks for a password where needed.
-    session_.TargetDb = OpenWithRecovery(table->NDbName->text(), "", false, OpenErrorBox::Exclamation);
+    // What it cannot mend is shown as the copy shows its errors; a cancelled dialog needs no
+    // word.
+    wizard::OpenRequest request;
+    request.name = table->NDbName->text().toStdString();
+    request.readOnly = false;
+    request.showError = [this](const std::exception& e) {
+        if (wizard::ErrorNumber(e) == kDialogCancelled) return;
+        Message(QString::fromStdString(wizard::ErrorDescription(e)), wizard::Icon::Warning);
+    };
+    session_.TargetDb = wizard::OpenWithRecovery(OpenContextHere(), request);
     return session_.TargetDb != nullptr;
 }
 

@@ -83,7 +83,6 @@ void FrmWizard::BuildForm() {
     connect(settings->AutoDetect, &QCheckBox::clicked, this, &FrmWizard::AutoDetect_Click);
     connect(settings->CmbVlu, &QComboBox::currentIndexChanged, this, &FrmWizard::CmbVlu_Click);
     connect(sourceFile->cmd2a, &QPushButton::clicked, this, &FrmWizard::cmd2a_Click);
-    connect(odbc->cboDSNList, &QComboBox::currentIndexChanged, this, &FrmWizard::cboDSNList_Click);
     connect(table->cboTbName, &QComboBox::currentIndexChanged, this, &FrmWizard::cboTbName_Click);
     connect(table->CmdNDb, &QPushButton::clicked, this, &FrmWizard::CmdNDb_Click);
     connect(method->LstConFld, &QListWidget::currentRowChanged, this, &FrmWizard::LstConFld_Click);

@@ -5,9 +5,9 @@
 // and launch buttons (frm_view_data.cpp) and the one setting it keeps (settings.cpp).
 //
 // The data-source pieces the three wizards share (the opener with its repair offer and password
-// prompt, the ODBC lists, the preview grid) reach this form through the virtual members marked
-// "replaced by the shared opener" below; they hold a plain stand-in until the shared pieces
-// serve all three programs.
+// prompt, the ODBC page's controls and lists, the preview grid) come from wizard_common; the
+// engine they open through, the password prompt and the ODBC lists are members that tests
+// script.
 #pragma once
 
 #include <QStackedWidget>
@@ -15,6 +15,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,7 +24,9 @@
 #include "trune/discretize/hold_out.h"
 #include "trune/pages.h"
 #include "trune/session.h"
+#include "wizard_common/db_open.h"
 #include "wizard_common/frame_widgets.h"
+#include "wizard_common/model/data_source.h"
 #include "wizard_common/services.h"
 
 namespace trune {
@@ -88,15 +91,15 @@ public:
     QPushButton* NavButton(int index) const { return cmdNav_[size_t(index)]; }
     bool Unloaded() const { return unloaded_; }
     const QString& ProgramDir() const { return programDir_; }
-    // The database a file or connect string names, as ODBC reports it after the open.
-    const std::string& OdbcConnect() const { return odbcConnect_; }
 
     // Form state.
     int CurrentStep = 0;
     int SourcePage = 2;
     int DbFormat = 0;
-    QString PreselectTable;
-    std::string LastOdbcConnect;
+    std::string PreselectTable;
+    // The connect string last opened on page 3, and the one the source reported after it.
+    QString LastOdbcConnect, OdbcConnect;
+    std::unique_ptr<db::Recordset> PreviewRs;
     int ValueLimit = 5;
     int ResetIndex = 3;
     QString DBPath;
@@ -113,31 +116,13 @@ public:
     // every run; a test hands in a fixed one.
     RandomSource HoldOutRandom = RuntimeRandom();
 
-    // How an opener shows an error it does not recover from: the "The following Error
-    // occurred:" box, or the error's own text with the exclamation icon.
-    enum class OpenErrorBox { ShowError, Exclamation };
+    // What the openers and the ODBC page talk to: the database layer and the driver manager,
+    // scripted by tests.
+    wizard::DatabaseEngine* Engine = &wizard::DefaultDatabaseEngine();
+    wizard::PasswordPrompt AskPassword;
+    std::function<wizard::OdbcLists()> OdbcSources = wizard::InstalledOdbcLists;
 
 protected:
-    // ---- replaced by the shared opener ------------------------------------------------------
-    // Opens `name` with `connect`, offering repair on a damaged file and asking for a password
-    // where one is needed; nullptr when it did not open (the user has been told, or cancelled).
-    virtual std::shared_ptr<db::Database> OpenWithRecovery(const QString& name, const std::string& connect,
-                                                           bool readOnly, OpenErrorBox box);
-    // "The following Error occurred:" with the error's description and number.
-    void ShowError(const vb::NumberedError& e);
-    // The folder of a one-table-per-file path; sets PreselectTable to the file's name.
-    QString StripFileName(const QString& path);
-    // The ODBC page's lists, its DSN click and the clearing of the data-source state.
-    void GetDSNsAndDrivers();
-    void cboDSNList_Click();
-    void ClearObjs();
-    // The ODBC connect string of page 3's values; "" when neither a DSN nor a driver is chosen.
-    std::string OdbcConnectString() const;
-    // The preview grid: field names in row 0, the first 100 records numbered from 1 in
-    // column 0.
-    void FillPreviewGrid(const std::vector<std::string>& names, db::Recordset& rows);
-    // -----------------------------------------------------------------------------------------
-
     // Discretizes the copy (page 5's Finish); false keeps the wizard on the page.
     virtual bool Discretize();
     // Lets pending window events run; the copy, the detection and the discretization call it
@@ -156,6 +141,10 @@ private:
     void EndOfStep();
     void Message(const QString& text, wizard::Icon icon);
     void CloseSource();
+    wizard::OpenContext OpenContextHere();
+    // The ODBC page's lists, and the clearing of the data-source state on entering a source page.
+    void GetDSNsAndDrivers();
+    void ClearObjs();
     // Runs the copy statement into TargetDb (step 5 of the copy).
     void CopyIntoTarget();
     // The count of distinct values of `field` in the copy and, when `sample` is given, its
@@ -173,7 +162,6 @@ private:
     QStackedWidget* stack_;
     std::array<QPushButton*, 6> cmdNav_{};
     wizard::HiddenLink hiddenLink_;
-    std::string odbcConnect_;
     bool unloading_ = false;
     bool unloaded_ = false;
     // The viewer, made on first use and shown again on every click.

@@ -4,7 +4,6 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 
 #include "wizard_common/model/db_formats.h"
 #include "wizard_common/model/step_caption.h"
@@ -111,37 +110,17 @@ SourceFilePage::SourceFilePage(QWidget* parent) : WizardPage(2, PageName(2), par
 }
 
 OdbcPage::OdbcPage(QWidget* parent) : WizardPage(3, PageName(3), parent) {
-    fraStep3 = Named(new QGroupBox("Connection Values"), "fraStep3");
-    cboDSNList = Named(new QComboBox, "cboDSNList");
-    cboDrivers = Named(new QComboBox, "cboDrivers");
-    cboDrivers->setEditable(true);
-    txtServer = Named(new QLineEdit, "txtServer");
-    txtUID = Named(new QLineEdit, "txtUID");
-    txtPWD = Named(new QLineEdit, "txtPWD");
-    txtPWD->setEchoMode(QLineEdit::Password);
-    txtDatabase = Named(new QLineEdit, "txtDatabase");
-    const char* texts[] = {"DSN:", "Driver:", "Server:", "UID:", "Password:", "Database:"};
-    QWidget* fields[] = {cboDSNList, cboDrivers, txtServer, txtUID, txtPWD, txtDatabase};
-    auto* grid = new QFormLayout(fraStep3);
-    for (int i = 0; i < 6; ++i) {
-        auto* label = new QLabel(texts[i]);
-        label->setObjectName(QString("lblStep3_%1").arg(i + 4));
-        grid->addRow(label, fields[i]);
-        if (i == 1) lblDriver = label;
-        if (i == 2) lblServer = label;
-    }
+    values = new wizard::OdbcControls;
     body()->addWidget(Note("Please enter the ODBC connection information. Click Help button for detail "
                            "information."));
     body()->addSpacing(8);
-    body()->addWidget(fraStep3);
+    body()->addWidget(values);
 }
 
 TablePage::TablePage(QWidget* parent) : WizardPage(4, PageName(4), parent) {
     cboTbName = Named(new QComboBox, "cboTbName");
     Grid1 = Named(new QTableWidget, "Grid1");
-    Grid1->horizontalHeader()->hide();
-    Grid1->verticalHeader()->hide();
-    Grid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    wizard::PreparePreviewGrid(Grid1);
     Grid1->setMinimumHeight(170);
     NDbName = Named(new QLineEdit, "NDbName");
     CmdNDb = Named(new QPushButton("Browse..."), "CmdNDb");

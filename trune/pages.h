@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "wizard_common/data_widgets.h"
 #include "wizard_common/frame_widgets.h"
 
 namespace trune {
@@ -64,15 +65,7 @@ public:
 class OdbcPage : public WizardPage {
 public:
     explicit OdbcPage(QWidget* parent = nullptr);
-    QGroupBox* fraStep3;
-    QComboBox* cboDSNList;
-    QComboBox* cboDrivers;
-    QLineEdit* txtServer;
-    QLineEdit* txtUID;
-    QLineEdit* txtPWD;
-    QLineEdit* txtDatabase;
-    QLabel* lblDriver;  // lblStep3_5
-    QLabel* lblServer;  // lblStep3_6
+    wizard::OdbcControls* values;
 };
 
 // Page 4: the source table with its preview, and the database and table of the copy.

@@ -1,24 +1,25 @@
 // trune's source data: opening the source file (page 2) or ODBC source (page 3) read-only
 // into SourceDb, the table list, the chosen table with its preview and field names (page 4),
 // and the browse buttons of pages 2 and 4.
-#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalBlocker>
 
 #include <fstream>
+#include <optional>
 
 #include "platform/vb/numbered_error.h"
 #include "trune/frm_wizard.h"
+#include "wizard_common/data_widgets.h"
 #include "wizard_common/model/db_formats.h"
+#include "wizard_common/model/step_caption.h"
 #include "wizard_common/wait_cursor.h"
 
 namespace trune {
 
 namespace {
 
-// The formats whose tables are files of a folder: dBase, FoxPro, Paradox and text.
-bool OneTablePerFile(int format) { return (format >= 1 && format <= 10) || format == 15; }
+QString ProgramTitle() { return QString::fromStdString(wizard::TruneFrame().title); }
 
 // A real Access file, by the signature at offset 4; the layer reads those read-only.
 bool IsJetFile(const QString& path) {
@@ -38,107 +39,95 @@ QString DefaultTarget(const QString& source) {
     return info.dir().filePath(info.completeBaseName() + ".db");
 }
 
+// The table list of a source just opened, `select` chosen without running its handler.
+void FillTables(QComboBox* box, const std::vector<std::string>& names, int select) {
+    wizard::FillNames(box, names, false);
+    const QSignalBlocker block(box);
+    box->setCurrentIndex(select);
+}
+
 }  // namespace
 
+wizard::OpenContext FrmWizard::OpenContextHere() {
+    return {*Engine, services_.prompts, this, ProgramTitle(), AskPassword};
+}
+
 void FrmWizard::CloseSource() {
-    // Closing a source whose connection is already gone is nothing to report.
-    try {
-        if (session_.SourceDb) session_.SourceDb->Close();
-    } catch (const vb::NumberedError&) {
-    }
-    session_.SourceDb.reset();
+    wizard::CloseQuietly(PreviewRs);
+    wizard::CloseQuietly(session_.SourceDb);
 }
 
 bool FrmWizard::OpenLocalDB() {
-    QString name = sourceFile->txtdbname->text();
-    if (name.isEmpty()) {
-        QApplication::beep();
-        Message("You must provide a database name.", wizard::Icon::Information);
+    const QString text = sourceFile->txtdbname->text();
+    if (text.isEmpty()) {
+        wizard::RefuseEmptyName(services_.prompts, this, ProgramTitle());
         return false;
     }
-    const std::string connect = wizard::DatabaseFormats()[size_t(DbFormat)].connect;
-    if (OneTablePerFile(DbFormat))
-        name = StripFileName(name);
+    std::string name = text.toStdString();
+    // One table per file: the folder is the database and the file's table is chosen.
+    if (wizard::IsOneTablePerFile(DbFormat))
+        name = wizard::StripFileName(name, PreselectTable);
     else
         PreselectTable.clear();
-    CloseSource();
-    // The opener shows the hourglass while it works and the default pointer with its boxes.
-    const std::shared_ptr<db::Database> source = OpenWithRecovery(name, connect, true, OpenErrorBox::ShowError);
-    if (!source) return false;
-    session_.SourceDb = source;
 
-    std::vector<std::string> tables;
-    try {
-        wizard::WaitCursor wait;
-        tables = source->TableDefNames();
-        // Stored queries can be copied like tables; only a database file holds them.
-        if (DbFormat == 0)
-            for (const std::string& q : source->QueryDefNames()) tables.push_back(q);
-    } catch (const vb::NumberedError& e) {
-        ShowError(e);
-        CloseSource();
-        return false;
-    }
     int preselect = -1;
-    {
-        const QSignalBlocker block(table->cboTbName);
-        table->cboTbName->clear();
-        table->Grid1->clear();
-        table->Grid1->setRowCount(0);
-        table->Grid1->setColumnCount(0);
-        const QString wanted = PreselectTable.toUpper();
-        for (size_t i = 0; i < tables.size(); ++i) {
-            const QString t = QString::fromStdString(tables[i]);
-            table->cboTbName->addItem(t);
-            if (!wanted.isEmpty() && t.toUpper() == wanted) preselect = int(i);
-        }
-        table->cboTbName->setCurrentIndex(preselect);
-    }
+    wizard::OpenRequest request;
+    request.name = name;
+    request.connect = wizard::DatabaseFormats()[size_t(DbFormat)].connect;
+    request.beforeAttempt = [this] { CloseSource(); };
+    request.opened = [this, &preselect](const std::shared_ptr<db::Database>& database) {
+        // Stored queries can be copied like tables; only a database file holds them.
+        const std::vector<std::string> names = wizard::ListedTables(*database, DbFormat == 0);
+        preselect = wizard::PreselectIndex(names, PreselectTable);
+        wizard::SetPreviewHeader(table->Grid1, {});
+        FillTables(table->cboTbName, names, preselect);
+    };
+    session_.SourceDb = wizard::OpenWithRecovery(OpenContextHere(), request);
+    if (!session_.SourceDb) return false;
     if (preselect >= 0) cboTbName_Click();
     // Emptied after the preselection: a preselected one-table-per-file table must be named
     // for the copy on page 4.
     table->NTbName->clear();
     if (DbFormat == 0)
-        table->NDbName->setText(DefaultTarget(sourceFile->txtdbname->text()));
+        table->NDbName->setText(DefaultTarget(text));
     else
         table->NDbName->clear();
     return true;
 }
 
+void FrmWizard::GetDSNsAndDrivers() { wizard::GetDSNsAndDrivers(*odbc->values, OdbcSources()); }
+
+void FrmWizard::ClearObjs() {
+    wizard::ClearObjs(*odbc->values, PreviewRs, session_.SourceDb, OdbcConnect, LastOdbcConnect);
+}
+
 bool FrmWizard::openODBC() {
-    const std::string connect = OdbcConnectString();
-    if (connect.empty()) {
-        Message("Please select a Driver or a DSN.", wizard::Icon::Warning);
-        return false;
-    }
-    if (!LastOdbcConnect.empty() && connect == LastOdbcConnect) return true;
+    const std::optional<std::string> built =
+        wizard::OdbcConnectOf(*odbc->values, services_.prompts, this, ProgramTitle());
+    if (!built) return false;
+    const QString connect = QString::fromStdString(*built);
+    // The very string opened last: its source and table list stay as they are.
+    if (connect == LastOdbcConnect) return true;
     CloseSource();
     std::vector<std::string> tables;
     try {
         wizard::WaitCursor wait;
-        session_.SourceDb = db::DBEngine::OpenDatabase("", false, true, connect);
-        odbcConnect_ = session_.SourceDb->Connect();
-        tables = session_.SourceDb->TableDefNames();
+        session_.SourceDb = Engine->OpenDatabase("", false, true, *built);
         LastOdbcConnect = connect;
+        OdbcConnect = QString::fromStdString(session_.SourceDb->Connect());
+        tables = wizard::ListedTables(*session_.SourceDb, false);
     } catch (const vb::NumberedError& e) {
         // Nothing is open now: the same values must open again on the next Next instead of
         // passing for the source that was there before.
         CloseSource();
         LastOdbcConnect.clear();
-        odbcConnect_.clear();
-        table->cboTbName->clear();
+        OdbcConnect.clear();
+        wizard::FillNames(table->cboTbName, {}, false);
         Message(QString::fromStdString(e.description()), wizard::Icon::None);
         return false;
     }
-    {
-        const QSignalBlocker block(table->cboTbName);
-        table->cboTbName->clear();
-        for (const std::string& t : tables) table->cboTbName->addItem(QString::fromStdString(t));
-        table->cboTbName->setCurrentIndex(-1);
-    }
-    table->Grid1->clear();
-    table->Grid1->setRowCount(0);
-    table->Grid1->setColumnCount(0);
+    FillTables(table->cboTbName, tables, -1);
+    wizard::SetPreviewHeader(table->Grid1, {});
     table->NTbName->clear();
     table->NDbName->clear();
     return true;
@@ -148,29 +137,23 @@ void FrmWizard::cboTbName_Click() {
     const QString chosen = table->cboTbName->currentText();
     if (chosen.isEmpty() || !session_.SourceDb) return;
     table->NTbName->setText(chosen);
-    std::unique_ptr<db::Recordset> rows;
+    const std::string source = chosen.toStdString();
     try {
         wizard::WaitCursor wait;
-        rows = session_.SourceDb->OpenRecordset(chosen.toStdString());
-        // A recordset without rows has no current row to ask its fields' names of; the
-        // table's definition has them.
-        std::vector<std::string> names;
-        if (rows->Eof()) {
-            for (const db::Field& f : session_.SourceDb->TableDefs(chosen.toStdString()).Fields) names.push_back(f.Name);
-        } else {
-            for (int i = 0; i < rows->FieldCount(); ++i) names.push_back(rows->Fields(i).Name);
-        }
+        PreviewRs = session_.SourceDb->OpenRecordset(source);
+        const std::vector<std::string> names = wizard::FieldNamesOf(*session_.SourceDb, source, *PreviewRs);
         session_.TableFieldCount = int16_t(names.size());
         session_.TableFields = names;
         session_.TableFields.emplace_back();
-        FillPreviewGrid(names, *rows);
+        wizard::SetPreviewHeader(table->Grid1, names);
+        wizard::FillPreviewRows(table->Grid1, *PreviewRs, names, names);
     } catch (const vb::NumberedError& e) {
         if (e.number() == db::errnum::kTooFewParameters)
             Message("This is a parameter query.", wizard::Icon::None);
         else
             Message(QString::fromStdString(e.description()), wizard::Icon::None);
     }
-    if (rows) rows->Close();
+    wizard::CloseQuietly(PreviewRs);
 }
 
 void FrmWizard::cmd2a_Click() {

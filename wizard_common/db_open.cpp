@@ -33,6 +33,10 @@ std::string DescriptionOf(const std::exception& e) {
 
 }  // namespace
 
+int32_t ErrorNumber(const std::exception& error) { return NumberOf(error); }
+
+std::string ErrorDescription(const std::exception& error) { return DescriptionOf(error); }
+
 DatabaseEngine& DefaultDatabaseEngine() {
     static DaoEngine engine;
     return engine;
@@ -59,7 +63,7 @@ std::shared_ptr<db::Database> OpenWithRecovery(const OpenContext& context, OpenR
             }
             if (request.beforeAttempt) SkipStale(request.beforeAttempt);
             std::shared_ptr<db::Database> database =
-                context.engine.OpenDatabase(request.name, false, true, request.connect);
+                context.engine.OpenDatabase(request.name, false, request.readOnly, request.connect);
             if (request.opened) request.opened(database);
             return database;
         } catch (const std::exception& e) {
@@ -77,7 +81,10 @@ std::shared_ptr<db::Database> OpenWithRecovery(const OpenContext& context, OpenR
                 request.connect = ";pwd=" + password.toStdString();
                 continue;
             }
-            ShowError(context.prompts, context.parent, context.title, e);
+            if (request.showError)
+                request.showError(e);
+            else
+                ShowError(context.prompts, context.parent, context.title, e);
             return nullptr;
         }
     }

@@ -43,6 +43,10 @@ struct OpenRequest {
     // Runs after every successful open, inside the attempt (fills the lists); its errors are
     // handled as the open's own.
     std::function<void(const std::shared_ptr<db::Database>&)> opened;
+    // Read-only unless the program opens the file to write into it.
+    bool readOnly = true;
+    // Shows an error the loop does not recover from; ShowError's box when not set.
+    std::function<void(const std::exception&)> showError{};
 };
 
 struct OpenContext {
@@ -55,6 +59,10 @@ struct OpenContext {
 
 // The open database, or null when the user gave up or was shown the error.
 std::shared_ptr<db::Database> OpenWithRecovery(const OpenContext& context, OpenRequest request);
+
+// The number of the current error (0 when it has none) and its description.
+int32_t ErrorNumber(const std::exception& error);
+std::string ErrorDescription(const std::exception& error);
 
 // Runs `step`; an "object no longer valid" error (3420, closing what the engine has already
 // dropped) is skipped, any other error goes on.

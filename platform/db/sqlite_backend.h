@@ -93,6 +93,8 @@ struct Rendered {
 Rendered RenderSelect(const sql::BoundSelect& q);
 // The row ids of the query's rows, in its order (rowid: the name that reads them).
 Rendered RenderKeys(const sql::BoundSelect& q, const std::string& rowid);
+// The select list of `q` without its "SELECT ".
+std::string RenderColumns(const sql::BoundSelect& q);
 // The bound condition alone, its parameters appended to params.
 std::string RenderCondition(const sql::BoundExpr& e, const sql::TableInfo& table, std::vector<Value>& params);
 
@@ -114,6 +116,7 @@ struct QueryPlan {
     std::string rowidName;  // the name by which this table's row id is read
     Rendered keys;          // the row ids of the result, in its order
     std::string rowSql;     // a block's row ids and columns, by kKeysetBlock row ids
+    std::string rowColumns; // the columns of a row as a block reads them, without its row id
     // A grouped or aggregate query, kept bound for the in-memory counting path.
     std::shared_ptr<const sql::BoundSelect> counting;
     bool rowidTable = false;

@@ -330,6 +330,7 @@ std::shared_ptr<QueryPlan> SqliteDatabase::PlanFor(const sql::Select& select) {
         // The row id, then the select list without its "SELECT ".
         plan->rowSql = "SELECT " + plan->rowidName + ", " + RenderSelect(row).sql.substr(7) + " WHERE " +
                        plan->rowidName + " IN (" + marks + ")";
+        plan->rowColumns = RenderColumns(row);
     }
     return plan;
 }

@@ -96,6 +96,11 @@ Rendered RenderKeys(const sql::BoundSelect& q, const std::string& rowid) {
     return out;
 }
 
+std::string RenderColumns(const sql::BoundSelect& q) {
+    std::vector<Value> params;
+    return Renderer(q.table, params).SelectList(q).substr(7);
+}
+
 std::string RenderCondition(const sql::BoundExpr& e, const sql::TableInfo& table, std::vector<Value>& params) {
     return Renderer(table, params).Expr(e);
 }

@@ -1,7 +1,8 @@
 // The copy of the chosen table into a database file: a new file, an existing table in another
 // file (overwrite Yes and No), the source's own file under the same and a new name and through
-// a symbolic link, an apostrophe in the path, the refusals, and the copy from every source
-// format the database layer reads, rows and types equal to the source.
+// a symbolic link, an apostrophe in the path, the refusals, an existing target that is damaged,
+// has a password or whose open is cancelled, and the copy from every source format the
+// database layer reads, rows and types equal to the source.
 #include <QDir>
 #include <QFile>
 
@@ -86,8 +87,8 @@ TEST_F(CopyTest, TableInAnotherFileIsReplacedOnlyOnYes) {
     EXPECT_FALSE(wizard->ExportTable());
     EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Question("The table People exists, overwrite?")}));
     EXPECT_EQ(RowCount(target, "People"), 2u);
-    EXPECT_EQ(wizard->opens.back().name, target);
-    EXPECT_FALSE(wizard->opens.back().readOnly);
+    EXPECT_EQ(engine.opens.back().name, target);
+    EXPECT_FALSE(engine.opens.back().readOnly);
 
     fake.prompts.answers = {true};
     EXPECT_TRUE(wizard->ExportTable());
@@ -157,16 +158,82 @@ TEST_F(CopyTest, RefusalsAndFailures) {
     EXPECT_TRUE(boxes[0].text.contains("Nowhere")) << boxes[0].text.toStdString();
     EXPECT_TRUE(QFile::exists(dir.filePath("kept.db")));
 
-    // A target that does not open (declined repair, cancelled password): no copy, no box of
-    // the copy's own, and no target.
-    const QString other = SourceFile("other.db", {});
-    wizard->table->cboTbName->setEditText("People");
-    wizard->table->NDbName->setText(other);
-    wizard->onOpen = [](const QString&, const std::string&, bool) { return nullptr; };
+}
+
+// An existing target file that does not open at once: a damaged file is repaired on Yes and
+// opened again read-write, a password is asked for until it is right or cancelled, a cancelled
+// dialog (32755) and a declined repair end the copy without a word, any other error is shown
+// with the exclamation icon; a target that did not open is no target.
+TEST_F(CopyTest, TargetFileRepairPasswordAndCancel) {
+    const QString target = SourceFile("target.db", {{"Old", {{"X", db::dbText, 5}}, {}}});
+    Choose(source, 0, "People", target, "People");
+    const size_t before = engine.opens.size();
+    auto targetOpens = [&] {
+        std::vector<std::string> connects;
+        for (size_t i = before; i < engine.opens.size(); ++i) {
+            EXPECT_EQ(engine.opens[i].name, target);
+            EXPECT_FALSE(engine.opens[i].readOnly);
+            connects.push_back(engine.opens[i].connect);
+        }
+        engine.opens.resize(before);
+        return connects;
+    };
+    const Box repair = Question("Scripted error 3049.\n\nAttempt to Repair it?");
+
+    // Declined repair, cancelled dialog: False, no box of the copy's own, no target.
+    struct Quiet {
+        const char* name;
+        std::deque<int32_t> errors;
+        std::deque<bool> answers;
+        std::vector<Box> boxes;
+    };
+    const Quiet quiet[] = {{"repair declined", {3049}, {false}, {repair}}, {"dialog cancelled", {32755}, {}, {}}};
+    for (const Quiet& q : quiet) {
+        SCOPED_TRACE(q.name);
+        engine.errors = q.errors;
+        fake.prompts.answers = q.answers;
+        EXPECT_FALSE(wizard->ExportTable());
+        EXPECT_EQ(session.TargetDb, nullptr);
+        EXPECT_EQ(fake.prompts.Take(), q.boxes);
+        EXPECT_EQ(targetOpens().size(), 1u);
+    }
+    EXPECT_TRUE(engine.repairs.empty());
+
+    // Any other error: its text with the exclamation icon.
+    engine.errors = {3051};
     EXPECT_FALSE(wizard->ExportTable());
+    EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Warning("Scripted error 3051.")}));
     EXPECT_EQ(session.TargetDb, nullptr);
-    EXPECT_EQ(wizard->opens.back().box, ScriptedWizard::OpenErrorBox::Exclamation);
+    targetOpens();
+
+    // Repair on Yes, then the open again with the same (empty) connect string, and the copy.
+    engine.errors = {3049};
+    fake.prompts.answers = {true};
+    EXPECT_TRUE(wizard->ExportTable());
+    EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{repair}));
+    EXPECT_EQ(engine.repairs, (std::vector<std::string>{target.toStdString()}));
+    EXPECT_EQ(targetOpens(), (std::vector<std::string>{"", ""}));
+    ExpectCopyOf("People", target, "People");
+
+    // A password: wrong ones bring the dialog back, the right one opens the file; Cancel gives up.
+    engine.password = "secret";
+    std::deque<QString> typed = {"guess", "secret"};
+    wizard->AskPassword = [&](QWidget*) {
+        const QString t = typed.front();
+        typed.pop_front();
+        return t;
+    };
+    wizard->table->NTbName->setText("People 2");
+    EXPECT_TRUE(wizard->ExportTable());
     EXPECT_TRUE(fake.prompts.Take().empty());
+    EXPECT_EQ(targetOpens(), (std::vector<std::string>{"", ";pwd=guess", ";pwd=secret"}));
+    ExpectCopyOf("People", target, "People 2");
+
+    typed = {""};
+    EXPECT_FALSE(wizard->ExportTable());
+    EXPECT_TRUE(fake.prompts.Take().empty());
+    EXPECT_EQ(targetOpens(), (std::vector<std::string>{""}));
+    EXPECT_EQ(session.TargetDb, nullptr);
 }
 
 // dBase III: the header, one descriptor a field, then fixed-width records.
@@ -227,8 +294,8 @@ TEST_F(CopyTest, FromEverySourceFormat) {
     SCOPED_TRACE("ODBC");
     MakeWizard();
     ToSourcePage(16);
-    wizard->odbc->cboDrivers->setEditText(QString::fromStdString(servers.sqliteDriver));
-    wizard->odbc->txtDatabase->setText(source);
+    wizard->odbc->values->cboDrivers->setEditText(QString::fromStdString(servers.sqliteDriver));
+    wizard->odbc->values->txtDatabase->setText(source);
     wizard->NavButton(3)->click();
     ASSERT_EQ(wizard->CurrentStep, 4);
     ChooseTable("People");

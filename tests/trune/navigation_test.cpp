@@ -74,7 +74,7 @@ TEST_F(NavigationTest, OdbcSourceSkipsTheFilePage) {
     wizard->NavButton(kNext)->click();
     ExpectPage(3);
     EXPECT_EQ(wizard->windowTitle(), "Sorvane - Step 2b of 4");
-    EXPECT_EQ(wizard->odbc->cboDSNList->itemText(0), "(None)");
+    EXPECT_EQ(wizard->odbc->values->cboDSNList->itemText(0), "(None)");
     wizard->NavButton(kBack)->click();
     ExpectPage(1);
     // Back from page 4 returns to the source page that was used.

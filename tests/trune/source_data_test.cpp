@@ -54,8 +54,8 @@ TEST_F(SourceDataTest, DatabaseFileListsTablesThenQueriesAndPreviewsTheChoice) {
     wizard->table->NTbName->setText("left over");
     wizard->NavButton(kNext)->click();
     ASSERT_EQ(wizard->CurrentStep, 4);
-    EXPECT_EQ(wizard->opens.size(), 1u);
-    EXPECT_TRUE(wizard->opens[0].readOnly);
+    EXPECT_EQ(engine.opens.size(), 1u);
+    EXPECT_TRUE(engine.opens[0].readOnly);
     EXPECT_EQ(Tables(), (std::vector<QString>{"Big", "Later", "Small", "Evens", "Asking"}));
     EXPECT_EQ(wizard->table->cboTbName->currentIndex(), -1);
     EXPECT_EQ(wizard->table->NTbName->text(), "");
@@ -91,7 +91,7 @@ TEST_F(SourceDataTest, EmptyNameIsRefused) {
     wizard->NavButton(kNext)->click();
     EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Info("You must provide a database name.")}));
     EXPECT_EQ(wizard->CurrentStep, 2);
-    EXPECT_TRUE(wizard->opens.empty());
+    EXPECT_TRUE(engine.opens.empty());
 }
 
 TEST_F(SourceDataTest, OpenFailureStaysOnThePage) {
@@ -100,8 +100,8 @@ TEST_F(SourceDataTest, OpenFailureStaysOnThePage) {
     wizard->NavButton(kNext)->click();
     const std::vector<Box> boxes = fake.prompts.Take();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(boxes[0].text.startsWith("The following Error occurred:\r\n\r\n")) << boxes[0].text.toStdString();
-    EXPECT_TRUE(boxes[0].text.endsWith("\r\nNumber: 3024")) << boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes[0].text.startsWith("The following Error occurred:\n\n")) << boxes[0].text.toStdString();
+    EXPECT_TRUE(boxes[0].text.endsWith("\nNumber: 3024")) << boxes[0].text.toStdString();
     EXPECT_EQ(wizard->CurrentStep, 2);
     EXPECT_EQ(session.SourceDb, nullptr);
 }
@@ -119,8 +119,8 @@ TEST_F(SourceDataTest, TextFilePreselectsItsTable) {
     wizard->table->NDbName->setText("left over");
     wizard->NavButton(kNext)->click();
     ASSERT_EQ(wizard->CurrentStep, 4);
-    EXPECT_EQ(wizard->opens[0].name, dir.filePath("text"));
-    EXPECT_EQ(wizard->opens[0].connect, "Text;");
+    EXPECT_EQ(engine.opens[0].name, dir.filePath("text"));
+    EXPECT_EQ(engine.opens[0].connect, "Text;");
     EXPECT_EQ(wizard->table->cboTbName->currentText().toLower(), "scores");
     EXPECT_EQ(wizard->table->Grid1->rowCount(), 3);
     EXPECT_EQ(wizard->table->NTbName->text(), "");
@@ -172,16 +172,16 @@ protected:
         ASSERT_EQ(wizard->CurrentStep, 3);
     }
     void Driver(const QString& driver, const QString& database) {
-        wizard->odbc->cboDSNList->setCurrentIndex(0);
-        wizard->odbc->cboDrivers->setEditText(driver);
-        wizard->odbc->txtDatabase->setText(database);
+        wizard->odbc->values->cboDSNList->setCurrentIndex(0);
+        wizard->odbc->values->cboDrivers->setEditText(driver);
+        wizard->odbc->values->txtDatabase->setText(database);
     }
 };
 
 TEST_F(OdbcSourceTest, ConnectStrings) {
     const testsupport::OdbcServers& servers = testsupport::StartOdbcServers();
     ToOdbcPage();
-    const int dsn = wizard->odbc->cboDSNList->findText(QString::fromStdString(servers.sqliteDsn));
+    const int dsn = wizard->odbc->values->cboDSNList->findText(QString::fromStdString(servers.sqliteDsn));
     ASSERT_GT(dsn, 0);
     struct Case {
         int dsn;
@@ -198,17 +198,17 @@ TEST_F(OdbcSourceTest, ConnectStrings) {
         {0, "D", "", "me", "pw", "", "ODBC;Driver=D;Server=;UID=me;PWD=pw;"},
     };
     for (const Case& c : cases) {
-        wizard->odbc->cboDSNList->setCurrentIndex(c.dsn);
-        wizard->odbc->cboDrivers->setEditText(c.driver);
-        wizard->odbc->txtServer->setText(c.server);
-        wizard->odbc->txtUID->setText(c.uid);
-        wizard->odbc->txtPWD->setText(c.pwd);
-        wizard->odbc->txtDatabase->setText(c.database);
-        wizard->LastOdbcConnect = c.connect;  // equal: taken as open, nothing is tried
+        wizard->odbc->values->cboDSNList->setCurrentIndex(c.dsn);
+        wizard->odbc->values->cboDrivers->setEditText(c.driver);
+        wizard->odbc->values->txtServer->setText(c.server);
+        wizard->odbc->values->txtUID->setText(c.uid);
+        wizard->odbc->values->txtPWD->setText(c.pwd);
+        wizard->odbc->values->txtDatabase->setText(c.database);
+        wizard->LastOdbcConnect = QString::fromStdString(c.connect);  // equal: taken as open, nothing is tried
         EXPECT_TRUE(wizard->openODBC()) << c.connect;
     }
-    wizard->odbc->cboDSNList->setCurrentIndex(0);
-    wizard->odbc->cboDrivers->setEditText("");
+    wizard->odbc->values->cboDSNList->setCurrentIndex(0);
+    wizard->odbc->values->cboDrivers->setEditText("");
     EXPECT_FALSE(wizard->openODBC());
     EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Warning("Please select a Driver or a DSN.")}));
 }

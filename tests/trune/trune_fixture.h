@@ -1,6 +1,6 @@
 // A trune wizard on scripted services, in a temporary program folder, with a clean "Sorvane"
-// settings store, hooks on the event pump (where a Cancel click arrives) and on the opener,
-// and helpers that make SQLite source files.
+// settings store, a hook on the event pump (where a Cancel click arrives), a recording and
+// scriptable database engine under the openers, and helpers that make SQLite source files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -22,29 +23,43 @@ using testsupport::Box;
 class ScriptedWizard : public trune::FrmWizard {
 public:
     using FrmWizard::FrmWizard;
-    using FrmWizard::OpenErrorBox;
     // Runs at every pump of the copy and the detection (the Cancel button, a failure).
     std::function<void()> onPump;
-    // Replaces the opener when set; every call is recorded.
-    std::function<std::shared_ptr<db::Database>(const QString&, const std::string&, bool)> onOpen;
-    struct OpenCall {
-        QString name;
-        std::string connect;
-        bool readOnly;
-        OpenErrorBox box;
-    };
-    std::vector<OpenCall> opens;
 
 protected:
     void PumpEvents() override {
         if (onPump) onPump();
     }
-    std::shared_ptr<db::Database> OpenWithRecovery(const QString& name, const std::string& connect, bool readOnly,
-                                                   OpenErrorBox box) override {
-        opens.push_back({name, connect, readOnly, box});
-        if (onOpen) return onOpen(name, connect, readOnly);
-        return FrmWizard::OpenWithRecovery(name, connect, readOnly, box);
+};
+
+// The database layer's engine, recording every open and repair. Scripted error numbers raise
+// first, one an open; with a password set, only ";pwd=" and it opens (the file is then opened
+// without it).
+class RecordingEngine : public wizard::DatabaseEngine {
+public:
+    struct OpenCall {
+        QString name;
+        std::string connect;
+        bool readOnly;
+    };
+    std::vector<OpenCall> opens;
+    std::vector<std::string> repairs;
+    std::deque<int32_t> errors;
+    std::string password;
+
+    std::shared_ptr<db::Database> OpenDatabase(const std::string& name, bool exclusive, bool readOnly,
+                                               const std::string& connect) override {
+        opens.push_back({QString::fromStdString(name), connect, readOnly});
+        if (!errors.empty()) {
+            const int32_t error = errors.front();
+            errors.pop_front();
+            throw db::Error(error, "Scripted error " + std::to_string(error) + ".");
+        }
+        if (password.empty()) return wizard::DefaultDatabaseEngine().OpenDatabase(name, exclusive, readOnly, connect);
+        if (connect != ";pwd=" + password) throw db::Error(db::errnum::kNotValidPassword, "Not a valid password.");
+        return wizard::DefaultDatabaseEngine().OpenDatabase(name, exclusive, readOnly, "");
     }
+    void RepairDatabase(const std::string& name) override { repairs.push_back(name); }
 };
 
 class TruneTest : public ::testing::Test {
@@ -59,6 +74,7 @@ protected:
 
     ScriptedWizard& MakeWizard() {
         wizard = std::make_unique<ScriptedWizard>(fake.bundle(), session, dir.path());
+        wizard->Engine = &engine;
         return *wizard;
     }
 
@@ -99,6 +115,7 @@ protected:
     QTemporaryDir dir;
     // Declared before the wizard: the fakes check their scripts after the wizard is gone.
     testsupport::FakeServices fake;
+    RecordingEngine engine;
     trune::TruneSession session;
     std::unique_ptr<ScriptedWizard> wizard;
 };

@@ -289,6 +289,47 @@ TEST_F(SqliteFile, DynasetEditsRowByRow) {
     EXPECT_EQ(db->OpenRecordset("T")->FieldCount(), 3);
 }
 
+// An edited row shows what the file now holds, in every column that shows it, whether its
+// block is still in memory or read again: values the column converts (a Single, a date and a
+// Boolean given as numbers, a Long given a fraction), a column listed twice, and a keyset in
+// another order than the rows' ids, over more rows than one block.
+TEST_F(SqliteFile, DynasetEditShowsTheRowAsStored) {
+    testsupport::TableSpec t{"T",
+                             {{"N", db::dbLong}, {"S", db::dbSingle}, {"D", db::dbDate}, {"B", db::dbBoolean},
+                              {"M", db::dbLong}, {"L", db::dbText, 20}},
+                             {}};
+    for (int r = 0; r < 150; ++r) t.rows.push_back({Value(int32_t(r)), Value(), Value(), Value(), Value(), Value("old")});
+    auto db = Make({t});
+    const std::string select = "select N, S, D, B, M, L, S as S2 from [T] where N >= 0 order by N desc";
+    auto rs = db->OpenRecordset(select, db::dbOpenDynaset);
+    auto current = [&] {
+        Row row;
+        for (int i = 0; i < rs->FieldCount(); ++i) row.push_back(rs->Fields(i).value);
+        return row;
+    };
+    std::vector<Row> edited;
+    db->BeginTrans();
+    for (int n = 149; !rs->Eof(); rs->MoveNext(), --n) {
+        rs->Edit();
+        rs->SetField("S", Value(n / 3.0));
+        rs->SetField("D", Value(45000.25 + n));
+        rs->SetField("B", Value(double(n % 3)));
+        rs->SetField("M", Value(n + 0.5));
+        if (n % 2) rs->SetField("L", Value("new " + std::to_string(n)));
+        rs->Update();
+        edited.push_back(current());
+    }
+    db->CommitTrans();
+    const std::vector<Row> stored = Query(*db, select);
+    ASSERT_EQ(stored.size(), 150u);
+    EXPECT_EQ(stored[0][1], Value(float(149 / 3.0)));
+    EXPECT_EQ(stored[0][6], stored[0][1]);
+    EXPECT_EQ(edited, stored);
+    std::vector<Row> again;
+    for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) again.push_back(current());
+    EXPECT_EQ(again, stored);
+}
+
 }  // namespace
 
 // The programs list table definitions and stored queries apart: tables by name without SQLite's
