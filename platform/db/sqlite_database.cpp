@@ -240,6 +240,7 @@ const SqliteDatabase::TableEntry& SqliteDatabase::Entry(const std::string& name)
         c.type = storage == "integer" ? dbLong : storage == "real" ? dbDouble : storage == "blob" ? dbLongBinary : dbText;
         c.size = JetFieldSize(c.type, 0);
     }
+    entry.info.IndexNames();
     return tables_.emplace(key, std::move(entry)).first->second;
 }
 
