@@ -8,14 +8,15 @@
 // model kind and tables), which must be the same on every path and in every build.
 //
 //     learning_bench [--sizes 50000x15,1000000x15] [--skip-sqlite-above 50000] [--no-postgres]
-//                    [--wide 1000x1000] [--data DIR]
+//                    [--wide 1000x1000] [--no-cancel] [--data DIR]
 //
 // The engine runs with zorv's default limits, Init(100000, 45). Tables are kept in DIR
 // (default: bench-data under the current folder) and reused by later runs; --skip-sqlite-above
 // leaves out the SQLite runs of tables with more rows than N (they take minutes; -1 runs all). --wide
 // FIELDSxROWS times LearnStru with a fixed threshold and a single net on a wide table through
 // the in-memory path, with the longest wait between two progress events, and then cancels
-// runs at several points and times how long each takes to return.
+// runs at several points and times how long each takes to return (--no-cancel: the whole run
+// only).
 #include <fmt/format.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -56,6 +57,7 @@ struct Options {
     long skipSqliteAbove = 50000;  // the SQLite path takes minutes on larger tables
     bool postgres = true;
     std::vector<Size> wide;  // fields x rows
+    bool wideCancels = true;
     std::string data = "bench-data";
 };
 
@@ -335,7 +337,7 @@ private:
 };
 
 // LearnStru with a fixed threshold and a single net on a wide table, whole and cancelled.
-void Wide(const Size& size, const std::string& dataDir) {
+void Wide(const Size& size, const std::string& dataDir, bool cancels) {
     const BenchTable t = MakeTable({size.rows, size.fields}, dataDir, true);
     const std::string label = fmt::format("{}x{}", size.rows, size.fields);
     double whole = 0;
@@ -351,13 +353,16 @@ void Wide(const Size& size, const std::string& dataDir) {
         Integer links = 0;
         for (Integer i = 1; i <= run.e.numfld; ++i)
             for (Integer j = Integer(i + 1); j <= run.e.numfld; ++j) links += run.e.Graph(0, i, j) > 0;
-        std::printf("%-12s wide LearnStru (fixed, single net): %.2f s (set-up %.2f s), %ld events, longest gap "
-                    "%.3f s, %d arcs kept, checksum %s\n",
-                    label.c_str(), whole, run.setUp.seconds, events.events, events.longestGap, int(links),
+        std::printf("%-12s wide LearnStru (fixed, single net): %.2f s (set-up %.2f s), %d count queries "
+                    "(%.2f s in them), %ld events, longest gap %.3f s, %d arcs kept, checksum %s\n",
+                    label.c_str(), whole, run.setUp.seconds, run.db->countQueries - run.setUp.queries,
+                    run.db->countSeconds - run.setUp.querySeconds, events.events, events.longestGap, int(links),
                     Checksum(run.e).c_str());
+        std::fflush(stdout);
         db->Close();
     }
     for (double fraction : {0.1, 0.5, 0.9}) {
+        if (!cancels) break;
         auto db = OpenFile(t.file, true);
         Run run(db, t, 1, true);
         Clocked events(fraction * whole);
@@ -459,6 +464,8 @@ Options Parse(int argc, char** argv) {
             Size s;
             if (std::sscanf(next().c_str(), "%dx%d", &s.fields, &s.rows) != 2) throw std::runtime_error("bad --wide");
             o.wide.push_back(s);
+        } else if (a == "--no-cancel") {
+            o.wideCancels = false;
         } else if (a == "--no-postgres") {
             o.postgres = false;
         } else if (a == "--data") {
@@ -477,7 +484,7 @@ int main(int argc, char** argv) {
     try {
         const Options o = Parse(argc, argv);
         std::printf("limits: Init(%d, %d)\n", int(kRowLimit), int(kValueLimit));
-        for (const Size& size : o.wide) Wide(size, o.data);
+        for (const Size& size : o.wide) Wide(size, o.data, o.wideCancels);
         std::printf("%-12s %-40s %-10s %9s %8s %8s %13s %9s  %s\n", "table", "step", "path", "seconds", "peak MB",
                     "queries", "in queries s", "speed-up", "checksum");
         for (const Size& size : o.sizes) {

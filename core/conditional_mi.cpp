@@ -26,6 +26,23 @@ struct PairShape {
     bool Sparse(Long nz) const { return int64_t(nz) < 10 * int64_t(m); }
 };
 
+// The rows ordered by key, rows of equal keys in block order (a stable sort). Keys from a
+// range not much wider than the rows are counted into place, which gives the same order.
+std::vector<int32_t> StableOrder(const std::vector<int64_t>& key, int64_t keys) {
+    const size_t rows = key.size();
+    std::vector<int32_t> order(rows);
+    if (keys <= int64_t(4 * rows + 256)) {
+        std::vector<int32_t> start(size_t(keys) + 1, 0);
+        for (int64_t k : key) ++start[size_t(k) + 1];
+        for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+        for (size_t r = 0; r < rows; ++r) order[size_t(start[size_t(key[r])]++)] = int32_t(r);
+        return order;
+    }
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int32_t x, int32_t y) { return key[size_t(x)] < key[size_t(y)]; });
+    return order;
+}
+
 PairShape ShapeOf(const vb::Array<Integer>& FF, Integer a, Integer b) {
     PairShape p;
     p.fa = FF(a);
@@ -93,17 +110,18 @@ static Single CalcCMI(Learner& L, const vb::Array<db::Value>& block,
     // Configuration of each row as one number, the first conditioning field most significant.
     std::vector<int64_t> key(static_cast<size_t>(rows), 0);
     std::vector<Integer> fz;
-    for (Integer z : zpos) fz.push_back(L.FF(L.QryFld(z)));
+    int64_t keys = 1;  // the keys lie in 0 .. keys - 1
+    for (Integer z : zpos) {
+        fz.push_back(L.FF(L.QryFld(z)));
+        keys *= int64_t(fz.back()) + 1;
+    }
     for (int32_t r = 0; r < rows; ++r) {
         int64_t k = 0;
         for (size_t i = 0; i < zpos.size(); ++i)
             k = k * (int64_t(fz[i]) + 1) + counts::IndexOf(block, zpos[i], r, fz[i]);
         key[size_t(r)] = k;
     }
-    std::vector<int32_t> order(static_cast<size_t>(rows));
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int32_t x, int32_t y) { return key[size_t(x)] < key[size_t(y)]; });
+    const std::vector<int32_t> order = StableOrder(key, keys);
 
     const int stride = p.fb + 1;
     std::vector<Long> cnt(size_t((p.fa + 1) * stride), 0);
@@ -170,11 +188,18 @@ Single Learner::OnePassCMI(const vb::Array<db::Value>& block, Integer k) {
         count[size_t(r)] = counts::CountOf(block, r);
     }
     auto row = [&](int32_t r) { return code.begin() + ptrdiff_t(size_t(r) * size_t(width)); };
-    std::vector<int32_t> order(static_cast<size_t>(rows));
+    // A stable lexicographic order: one stable counting pass a column, the last column first
+    // (each code lies in 1 .. its field's value count).
+    std::vector<int32_t> order(static_cast<size_t>(rows)), next(static_cast<size_t>(rows));
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int32_t x, int32_t y) {
-        return std::lexicographical_compare(row(x), row(x) + width, row(y), row(y) + width);
-    });
+    std::vector<int32_t> start;
+    for (int col = width; col >= 1; --col) {
+        start.assign(size_t(FF(QryFld(col))) + 2, 0);
+        for (int32_t r = 0; r < rows; ++r) ++start[size_t(code[size_t(r) * width + size_t(col - 1)]) + 1];
+        for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+        for (int32_t r : order) next[size_t(start[size_t(code[size_t(r) * width + size_t(col - 1)])]++)] = r;
+        order.swap(next);
+    }
     struct Cell {
         int32_t first;  // a row of the block holding the cell's coded values
         double c;

@@ -44,7 +44,19 @@ inline Integer IndexOf(const vb::Array<db::Value>& block, int col, int32_t r, In
 }
 
 // cell := cell + c, the sum rounded to the nearest whole number (halves to even).
-inline void Add(Long& cell, double c) { cell = vb::CLng(double(cell) + c); }
+// A whole sum inside the Long range is its own rounding, the common case of Count(*) blocks; the
+// runtime's conversion handles the rest (fractions, overflow).
+inline void Add(Long& cell, double c) {
+    const double sum = double(cell) + c;
+    if (sum >= -2147483648.0 && sum <= 2147483647.0) {
+        const Long whole = Long(sum);
+        if (double(whole) == sum) {
+            cell = whole;
+            return;
+        }
+    }
+    cell = vb::CLng(sum);
+}
 
 inline double Div(double x, double y) {
     if (y == 0) throw vb::RuntimeError::DivisionByZero();

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <limits>
 #include <string_view>
-#include <unordered_map>
 
 #include "core/learner.h"
 #include "platform/db/value_text.h"
@@ -108,7 +107,13 @@ struct SeenCell {
     }
     bool Is(const db::Value& v) const {
         if (v.kind() != kind) return false;
-        return kind == db::Value::Kind::Text ? v.AsText() == text : Bits(v) == bits;
+        if (kind != db::Value::Kind::Text) return Bits(v) == bits;
+        // Labels are a few bytes: compared in place rather than through a library call a cell.
+        const std::string& t = v.AsText();
+        if (t.size() != text.size()) return false;
+        for (size_t i = t.size(); i-- > 0;)
+            if (t[i] != text[i]) return false;
+        return true;
     }
 };
 
@@ -117,23 +122,28 @@ struct SeenCell {
 void Learner::CodeRows(vb::Array<db::Value>& block, Integer m, const vb::Array<Integer>& fields) {
     if (block.dims() != 2) return;  // no rows fetched: nothing to code
     const int32_t firstRow = block.LBound(2), lastRow = block.UBound(2);
-    std::unordered_map<std::string, Integer> firstIndex;
     // A column repeats a few cells over many rows: each is matched against the labels once.
     constexpr size_t kRemembered = 32;
     std::vector<SeenCell> seen;
     for (Integer f = 1; f <= m; ++f) {
         const Integer x = fields(f);
-        // Labels are tried in their order, so the first of two equal labels takes the cells.
-        firstIndex.clear();
-        for (Integer v = 1; v <= FF(x); ++v) firstIndex.emplace(VluLbl(x, v), v);
-        const auto missing = firstIndex.find("?");
+        // Labels are tried in their order, so the first of two equal labels takes the cells. A
+        // field has a few labels and a query meets each of its cells once: a scan of them is
+        // cheaper than building a lookup a query.
+        const Integer labels = FF(x);
+        auto firstIndex = [&](const std::string& label) -> Integer {
+            for (Integer v = 1; v <= labels; ++v)
+                if (VluLbl(x, v) == label) return v;
+            return 0;
+        };
+        const Integer missing = firstIndex("?");
         seen.clear();
         for (int32_t r = firstRow; r <= lastRow; ++r) {
             db::Value& cell = block(f, r);
             // A Null cell is the missing value: it takes the "?" label and is never compared
             // as text, so no other label (not even an empty one) can claim it.
             if (cell.IsNull()) {
-                if (missing != firstIndex.end()) cell = db::Value(missing->second);
+                if (missing > 0) cell = db::Value(missing);
                 continue;
             }
             Integer index = -1;
@@ -146,8 +156,7 @@ void Learner::CodeRows(vb::Array<db::Value>& block, Integer m, const vb::Array<I
                 // Labels were upper-cased when they were made, so compare the cell's label
                 // text: the data's case must not create a second value. A text "?" meets the
                 // "?" label here too.
-                auto hit = firstIndex.find(db::LabelText(cell));
-                index = hit != firstIndex.end() ? hit->second : Integer(0);
+                index = firstIndex(db::LabelText(cell));
                 if (seen.size() < kRemembered) {
                     const bool text = cell.kind() == db::Value::Kind::Text;
                     seen.push_back({cell.kind(), text ? 0 : SeenCell::Bits(cell), text ? cell.AsText() : "", index});

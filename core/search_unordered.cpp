@@ -165,7 +165,8 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
         bool moved = false;
         for (auto it = std::lower_bound(near.begin(), near.end(), resume[depth]); it != near.end(); ++it) {
             const Integer c = *it;
-            if (reach(c, x) != 0 && collider[depth]) continue;
+            // The flag first: it is cheap, while Reach is read down a column.
+            if (collider[depth] && reach(c, x) != 0) continue;
             if (c == to) {
                 if (depth == 0) continue;  // the pair's own link is not a path between them
                 const Integer hop = path[1];

@@ -965,9 +965,15 @@ std::optional<std::vector<Value>> ColumnStore::Result(const Groups& groups, cons
 
     // Groups read off a key range come in key order already.
     std::vector<uint32_t> order(groups.key.size());
-    std::iota(order.begin(), order.end(), 0u);
-    if (!groups.decodable)
-        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return groups.key[a] < groups.key[b]; });
+    if (groups.decodable) {
+        std::iota(order.begin(), order.end(), 0u);
+    } else {
+        // Keys are distinct: sorted with their groups beside them rather than through the index.
+        std::vector<std::pair<uint64_t, uint32_t>> byKey(groups.key.size());
+        for (size_t g = 0; g < byKey.size(); ++g) byKey[g] = {groups.key[g], uint32_t(g)};
+        std::sort(byKey.begin(), byKey.end());
+        for (size_t g = 0; g < byKey.size(); ++g) order[g] = byKey[g].second;
+    }
 
     const bool plainSums = PlainRealSums();
     std::vector<Value> cells;

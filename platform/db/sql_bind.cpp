@@ -219,10 +219,36 @@ std::string ResultName(const BoundExpr& e, const TableInfo& table, int& exprNumb
 
 }  // namespace
 
+namespace {
+
+// A name with the letters SameName folds upper-cased, as the index's key.
+std::string FoldedName(std::string_view name) {
+    std::string key(name);
+    for (char& c : key)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return key;
+}
+
+}  // namespace
+
 int TableInfo::Find(const std::string& column) const {
+    if (byName) {
+        auto it = byName->find(FoldedName(column));
+        if (it != byName->end() && size_t(it->second) < columns.size() &&
+            SameName(columns[size_t(it->second)].name, column))
+            return it->second;
+    }
     for (size_t i = 0; i < columns.size(); ++i)
         if (SameName(columns[i].name, column)) return int(i);
     return -1;
+}
+
+void TableInfo::IndexNames() {
+    auto index = std::make_shared<std::unordered_map<std::string, int>>();
+    index->reserve(columns.size());
+    // The first of two equal names keeps the slot, as the scan finds it first.
+    for (size_t i = 0; i < columns.size(); ++i) index->emplace(FoldedName(columns[i].name), int(i));
+    byName = std::move(index);
 }
 
 std::vector<int> InsertTargets(const Insert& ins, const TableInfo& table) {

@@ -19,8 +19,10 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/db/sql_ast.h"
@@ -40,6 +42,12 @@ struct TableInfo {
     std::vector<ColumnInfo> columns;
     // The column's index by name, case-insensitive; -1 when there is none.
     int Find(const std::string& column) const;
+    // Indexes the column names for Find, which otherwise scans them: binding a query over a
+    // table of a thousand columns would scan it once for every name the query holds. Copies
+    // share the index; columns changed afterwards are still found (a hit is checked, a miss
+    // scans).
+    void IndexNames();
+    std::shared_ptr<const std::unordered_map<std::string, int>> byName;
 };
 
 // The definition of a table by name (case-insensitive); throws db::Error 3078 naming it when

@@ -240,6 +240,7 @@ const SqliteDatabase::TableEntry& SqliteDatabase::Entry(const std::string& name)
         c.type = storage == "integer" ? dbLong : storage == "real" ? dbDouble : storage == "blob" ? dbLongBinary : dbText;
         c.size = JetFieldSize(c.type, 0);
     }
+    entry.info.IndexNames();
     return tables_.emplace(key, std::move(entry)).first->second;
 }
 
@@ -295,11 +296,13 @@ std::shared_ptr<QueryPlan> SqliteDatabase::PlanFor(const sql::Select& select) {
         return e.info;
     });
     plan->query = RenderSelect(q);
-    plan->table = q.table;
-    if (q.aggregate && !q.distinctRows && !q.into) {
-        plan->counting = std::make_shared<const sql::BoundSelect>(q);
-        plan->rowidTable = hasRowid;
-    }
+    // Only a plain select is updatable and needs the table's columns; a grouped query keeps
+    // them once, in its bound form (a copy of a wide table's columns costs more than counting
+    // a small one).
+    const bool counting = q.aggregate && !q.distinctRows && !q.into;
+    if (!q.aggregate) plan->table = q.table;
+    else plan->table.name = q.table.name;
+    if (counting) plan->rowidTable = hasRowid;
     bool plainColumns = !q.aggregate && !q.distinctRows;
     for (const sql::BoundItem& item : q.items) {
         ResultColumn c;
@@ -332,6 +335,7 @@ std::shared_ptr<QueryPlan> SqliteDatabase::PlanFor(const sql::Select& select) {
                        plan->rowidName + " IN (" + marks + ")";
         plan->rowColumns = RenderColumns(row);
     }
+    if (counting) plan->counting = std::make_shared<const sql::BoundSelect>(std::move(q));
     return plan;
 }
 

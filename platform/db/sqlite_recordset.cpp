@@ -217,8 +217,7 @@ public:
         // Cells are stored first subscript fastest, so (column, row) in row order is exactly
         // the order they were read in.
         vb::Array<Value> out;
-        out.ReDim(vb::To(int32_t(cols) - 1), vb::To(rows - 1));
-        out.cells() = std::move(cells);
+        out.ReDimWith(std::move(cells), vb::To(int32_t(cols) - 1), vb::To(rows - 1));
         return out;
     }
 

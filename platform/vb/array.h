@@ -74,6 +74,23 @@ public:
         const Bounds all[] = {first, rest...};
         SizeTo(all, int(sizeof...(B)) + 1);
     }
+    // ReDim with the cells already made (storage order, first subscript fastest), so a
+    // result read into a vector becomes the array without a second pass over its cells.
+    // Error 9 when their number is not the bounds' product; the array is unchanged then.
+    template <typename... B>
+    void ReDimWith(std::vector<Cell> cells, Bounds first, B... rest) {
+        static_assert(sizeof...(B) < kMaxDims, "at most five dimensions");
+        const Bounds all[] = {first, rest...};
+        int64_t n = 1;
+        for (const Bounds& b : all) {
+            if (b.count() < 0) throw RuntimeError::SubscriptOutOfRange();
+            n *= b.count();
+        }
+        if (n != int64_t(cells.size())) throw RuntimeError::SubscriptOutOfRange();
+        cells_ = std::move(cells);
+        dims_ = int(sizeof...(B)) + 1;
+        for (int i = 0; i < dims_; ++i) b_[i] = all[i];
+    }
     void ReDim(const std::vector<Bounds>& all) {
         if (all.empty() || all.size() > size_t(kMaxDims)) throw RuntimeError::SubscriptOutOfRange();
         SizeTo(all.data(), int(all.size()));

@@ -2,6 +2,7 @@
 // their blanks, commas, case and brackets) and which it refuses, with the error naming the token.
 #include <gtest/gtest.h>
 
+#include "platform/db/sql_bind.h"
 #include "platform/db/sql_names.h"
 #include "platform/db/sql_parser.h"
 
@@ -160,6 +161,19 @@ TEST(SqlParser, QuotesNamesSoTheyReadBack) {
         EXPECT_EQ(s.items[0].expr.name.text, c.name);
     }
     EXPECT_THROW(db::SqlName("a]b"), db::Error);
+}
+
+TEST(TableInfo, FindsTheSameColumnWithAndWithoutItsNameIndex) {
+    db::sql::TableInfo t;
+    for (const char* name : {"Age", "city", "AGE", "Zone_1", "\xc3\x84rea"}) t.columns.push_back({name});
+    db::sql::TableInfo indexed = t;
+    indexed.IndexNames();
+    for (const char* name : {"age", "AGE", "City", "zone_1", "ZONE_1", "\xc3\x84REA", "\xc3\x84rea", "Agee", ""})
+        EXPECT_EQ(indexed.Find(name), t.Find(name)) << name;
+    EXPECT_EQ(indexed.Find("age"), 0);  // the first of two equal names
+    // Columns added after the index was made are still found.
+    indexed.columns.push_back({"Late"});
+    EXPECT_EQ(indexed.Find("LATE"), 5);
 }
 
 }  // namespace

@@ -85,4 +85,21 @@ TEST(Array, FailedReDimLeavesTheArrayAsItWas) {
     EXPECT_EQ(a.size(), 0u);
 }
 
+TEST(Array, ReDimWithTakesCellsInStorageOrderAndRefusesAWrongCount) {
+    vb::Array<int> a(vb::Range(1, 2));
+    a(2) = 5;
+    EXPECT_THROW(a.ReDimWith({1, 2, 3}, vb::To(1), vb::To(1)), vb::RuntimeError);
+    EXPECT_EQ(a.dims(), 1);
+    EXPECT_EQ(a(2), 5);
+    a.ReDimWith({1, 2, 3, 4, 5, 6}, vb::To(1), vb::Range(1, 3));
+    EXPECT_EQ(a.UBound(1), 1);
+    EXPECT_EQ(a.LBound(2), 1);
+    EXPECT_EQ(a(0, 1), 1);  // first subscript fastest
+    EXPECT_EQ(a(1, 1), 2);
+    EXPECT_EQ(a(1, 3), 6);
+    a.ReDimWith({}, vb::To(2), vb::To(-1));  // no rows
+    EXPECT_EQ(a.dims(), 2);
+    EXPECT_EQ(a.size(), 0u);
+}
+
 }  // namespace
