@@ -1,9 +1,6 @@
 // The running report of page 7, printed or saved: the shared report builder over the wizard's
 // state, the shared printer and the file written whole through a temporary file.
-#include "platform/vb/numbered_error.h"
 #include "vrell/frm_wizard.h"
-#include "wizard_common/frame_widgets.h"
-#include "wizard_common/model/report_file.h"
 #include "wizard_common/model/running_report.h"
 #include "wizard_common/model/step_caption.h"
 #include "wizard_common/save_target.h"
@@ -53,18 +50,9 @@ void FrmWizard::cmdPrint_Click() {
 }
 
 void FrmWizard::cmdSave_Click() {
-    const QString name = services_.files.Save(this, "Save the result with additional information",
-                                              "Text file (*.txt)|*.txt|All Files (*.*)|*.*", ReportPath);
-    if (name.isEmpty() || !wizard::ConfirmOverwrite(this, services_, name, BoxTitle())) return;
-    wizard::RememberFolder(name, ReportPath);
-    wizard::WaitCursor wait;
-    try {
-        wizard::ReportFile out(name.toStdString());
-        wizard::BuildVrellReport(ReportData(), std::time_t(services_.shell.Now().toSecsSinceEpoch()), out);
-        out.Commit();
-    } catch (const vb::NumberedError& e) {
-        Message(QString::fromStdString(e.description()), wizard::Icon::Warning);
-    }
+    const std::time_t now = std::time_t(services_.shell.Now().toSecsSinceEpoch());
+    wizard::SaveReport(this, services_, "Save the result with additional information", ReportPath, BoxTitle(),
+                       [&](wizard::ReportSink& file) { wizard::BuildVrellReport(ReportData(), now, file); });
 }
 
 }  // namespace vrell
