@@ -92,9 +92,9 @@ void FrmWizard::cmdexport_Click() {
     }
     try {
         if (!MyDataSet) throw vb::RuntimeError(91, "Object variable or With block variable not set");
+        if (learnCP_) learnCP_->close();
         CancelCall = 0;
         StatusStr = kLearningCP;
-        if (learnCP_) learnCP_->close();
         learnCP_ = new FrmLearnCP(CancelCall, this);
         learnCP_->show();
         PumpEvents();
