@@ -74,7 +74,7 @@ TEST_F(FinishTest, ReturnWritesTheLinksAlongTheClosureKeepsTheFirstResultAndList
     const int a = Index("A"), c = Index("C");
     EXPECT_EQ(Cell("A", "C"), a < c ? 1 : 2);
     EXPECT_EQ(Cell("D", "C"), 3);
-    EXPECT_EQ(Cell("A", "B") , Index("A") < Index("B") ? 1 : 2);
+    EXPECT_EQ(Cell("A", "B"), Index("A") < Index("B") ? 1 : 2);
     EXPECT_EQ(wizard->rstSaved(0, 0), 7);
     EXPECT_EQ(wizard->rstSaved(std::min(Index("D"), c), std::max(Index("D"), c)), 4);
     const QString text = wizard->finished->txtrst->toPlainText();
