@@ -145,6 +145,11 @@ TEST_F(FinishTest, TheEditorWindowKeepsItsMinimumSize) {
     QApplication::processEvents();
     EXPECT_GE(editor.width(), 4000 / 15);
     EXPECT_GE(editor.height(), 1800 / 15);
+    // The viewport leaves the toolbar's and the bars' margins of the window.
+    editor.resize(600, 400);
+    QApplication::processEvents();
+    EXPECT_EQ(editor.pane->model().ViewportWidth(), 600 * 15 - 200);
+    EXPECT_EQ(editor.pane->model().ViewportHeight(), 400 * 15 - 896);
 }
 
 TEST_F(FinishTest, ExportRefusesUnorientedLinksAndAskedFilesAndHandsRstUnchanged) {
