@@ -74,7 +74,9 @@ if(vrell_test_srcs)
   set(vrell_env "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=1")
   gtest_discover_tests(vrell_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "vrell." TEST_FILTER "-VrellEndToEnd.*:VrellUserEndToEnd.*"
     PROPERTIES ENVIRONMENT "${vrell_env}" FIXTURES_REQUIRED odbc_servers)
-  target_compile_definitions(vrell_tests PRIVATE BNS_TESTS_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
+  target_compile_definitions(vrell_tests PRIVATE BNS_TESTS_DIR="${CMAKE_CURRENT_SOURCE_DIR}"
+    BNS_DEMO_DB="${BNS_BIN_DIR}/demo.db")
+  add_dependencies(vrell_tests demo_db)
   add_test(NAME vrell_construction_end_to_end COMMAND vrell_tests --gtest_filter=VrellEndToEnd.*)
   add_test(NAME vrell_user_end_to_end COMMAND vrell_tests --gtest_filter=VrellUserEndToEnd.*)
   set_tests_properties(vrell_construction_end_to_end vrell_user_end_to_end PROPERTIES ENVIRONMENT "${vrell_env}"

@@ -255,5 +255,70 @@ TEST_F(VrellUserEndToEnd, EditExportInThreeFormatsAndSaveTheReport) {
     EXPECT_EQ(saved.toStdString(), QString::fromUtf8(golden.readAll()).toStdString());
 }
 
+// On the demo database: every link the construction leaves without direction is oriented in the
+// editor, and the network exports.
+TEST_F(VrellUserEndToEnd, TheDemoDatabasesNetworkIsOrientedInTheEditorAndExported) {
+    realEngine = true;
+    MakeWizard();
+    OpenTable(BNS_DEMO_DB, "Customers");
+    vrell::FrmWizard& w = *wizard;
+    for (QListWidgetItem* item : w.table->Lstfields->findItems("ZORV_HoldOut", Qt::MatchExactly))
+        item->setSelected(false);
+    ToLogPage();
+    w.NavButton(kFinish)->click();
+    ASSERT_EQ(w.CurStep, 7);
+    fake.files.answers = {Path("demo.bif")};
+    w.finished->cmdexport->click();
+    const std::vector<Box> refused = fake.prompts.Take();
+    ASSERT_EQ(refused.size(), 1u) << "the demo's network has links without direction";
+    EXPECT_TRUE(refused[0].text.endsWith(" edges have not been oriented, please use 'BN editor' to orient them first."));
+
+    QTimer::singleShot(0, [&] {
+        vrell::FrmBNeditor* e = w.Editor();
+        ASSERT_NE(e, nullptr);
+        const wizard::GraphCanvas& m = e->pane->model();
+        testsupport::CanvasEvents ev(*e->pane);
+        for (int16_t a = 1; a <= w.NumFlds; ++a)
+            for (int16_t b = int16_t(a + 1); b <= w.NumFlds; ++b)
+                if (m.Linked()(a, b) == 1 && m.DirClosure()(a, b) != 1 && m.DirClosure()(b, a) != 1) {
+                    // An arc that another one covers is picked only once one of its nodes has
+                    // been dragged aside, as a user would.
+                    ClickArc(ev, m, a, b, false);
+                    if (m.SelectedArc() != m.ArcIndex()(a, b)) {
+                        const wizard::CanvasRect r = m.NodeRect(b);
+                        const float x = Whole(float(r.left + 300)), y = Whole(float(r.top + 120));
+                        ev.Mouse(QEvent::MouseButtonPress, x, y);
+                        ev.Mouse(QEvent::MouseMove, x + 600, y);
+                        ev.Mouse(QEvent::MouseMove, x + 1200, y);
+                        ev.Mouse(QEvent::MouseButtonRelease, x + 1200, y);
+                        ClickArc(ev, m, a, b, false);
+                    }
+                    fake.prompts.answers = {false, false, false, false, false, false};
+                    ClickArc(ev, m, a, b, true);
+                    fake.prompts.answers.clear();
+                    EXPECT_TRUE(m.DirClosure()(a, b) == 1 || m.DirClosure()(b, a) == 1)
+                        << m.NodeName(a) << " -- " << m.NodeName(b) << " selected " << m.SelectedArc() << " of "
+                        << m.ArcIndex()(a, b) << " status " << m.StatusText();
+                }
+        for (const Box& box : fake.prompts.Take()) ADD_FAILURE() << box.text.toStdString();
+        e->Action("return")->trigger();
+    });
+    w.finished->cmdeditor->click();
+    const std::map<std::string, std::set<std::string>> parents = ResultParents();
+    fake.files.answers = {Path("demo.bif")};
+    w.finished->cmdexport->click();
+    EXPECT_TRUE(fake.prompts.Take().empty());
+    ASSERT_NE(w.LearnCPWindow(), nullptr);
+    EXPECT_EQ(w.LearnCPWindow()->Label1->text(), "Parameter Learning finished successfully!");
+    QFile f(Path("demo.bif"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const testsupport::ParsedNet net = testsupport::ParseBif(f.readAll().toStdString());
+    ASSERT_EQ(net.nodes.size(), size_t(w.NumFlds));
+    for (const auto& [child, ps] : parents) {
+        const testsupport::ParsedNode& node = net.node(child);
+        EXPECT_EQ(std::set<std::string>(node.parents.begin(), node.parents.end()), ps) << child;
+    }
+}
+
 }  // namespace
 }  // namespace vrelltest
