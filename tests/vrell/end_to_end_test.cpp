@@ -118,6 +118,35 @@ protected:
         if (twice) ev.DoubleClick(x, y);
         else ev.Click(x, y);
     }
+    // Double-clicks every link without direction (declining the inference offers that may
+    // follow).
+    void OrientUndirectedArcs(vrell::FrmBNeditor& e) {
+        const wizard::GraphCanvas& m = e.pane->model();
+        testsupport::CanvasEvents ev(*e.pane);
+        const int16_t n = wizard->NumFlds;
+        for (int16_t a = 1; a <= n; ++a)
+            for (int16_t b = int16_t(a + 1); b <= n; ++b)
+                if (m.Linked()(a, b) == 1 && m.DirClosure()(a, b) != 1 && m.DirClosure()(b, a) != 1) {
+                    // An arc that another one covers is picked only once one of its nodes has
+                    // been dragged aside, as a user would.
+                    ClickArc(ev, m, a, b, false);
+                    if (m.SelectedArc() != m.ArcIndex()(a, b)) {
+                        const wizard::CanvasRect r = m.NodeRect(b);
+                        const float x = Whole(float(r.left + 300)), y = Whole(float(r.top + 120));
+                        ev.Mouse(QEvent::MouseButtonPress, x, y);
+                        ev.Mouse(QEvent::MouseMove, x + 600, y);
+                        ev.Mouse(QEvent::MouseMove, x + 1200, y);
+                        ev.Mouse(QEvent::MouseButtonRelease, x + 1200, y);
+                        ClickArc(ev, m, a, b, false);
+                    }
+                    fake.prompts.answers = {false, false, false, false, false, false};
+                    ClickArc(ev, m, a, b, true);
+                    fake.prompts.answers.clear();
+                    EXPECT_TRUE(m.DirClosure()(a, b) == 1 || m.DirClosure()(b, a) == 1)
+                        << m.NodeName(a) << " -- " << m.NodeName(b) << " selected " << m.SelectedArc() << " of "
+                        << m.ArcIndex()(a, b) << " status " << m.StatusText();
+                }
+    }
     // Parents of every field as the wizard's result says.
     std::map<std::string, std::set<std::string>> ResultParents() const {
         std::map<std::string, std::set<std::string>> parents;
@@ -153,14 +182,7 @@ TEST_F(VrellUserEndToEnd, EditExportInThreeFormatsAndSaveTheReport) {
         ASSERT_NE(e, nullptr);
         const wizard::GraphCanvas& m = e->pane->model();
         testsupport::CanvasEvents ev(*e->pane);
-        for (int16_t a = 1; a <= w.NumFlds; ++a)
-            for (int16_t b = int16_t(a + 1); b <= w.NumFlds; ++b)
-                if (m.Linked()(a, b) == 1 && m.DirClosure()(a, b) != 1 && m.DirClosure()(b, a) != 1) {
-                    // The inference offers that may follow are declined.
-                    fake.prompts.answers = {false, false, false, false};
-                    ClickArc(ev, m, a, b, true);
-                    fake.prompts.answers.clear();
-                }
+        OrientUndirectedArcs(*e);
         fake.prompts.Take();
         if (m.Linked()(d, c) == 1) {
             ClickArc(ev, m, d, c, false);
@@ -276,30 +298,7 @@ TEST_F(VrellUserEndToEnd, TheDemoDatabasesNetworkIsOrientedInTheEditorAndExporte
     QTimer::singleShot(0, [&] {
         vrell::FrmBNeditor* e = w.Editor();
         ASSERT_NE(e, nullptr);
-        const wizard::GraphCanvas& m = e->pane->model();
-        testsupport::CanvasEvents ev(*e->pane);
-        for (int16_t a = 1; a <= w.NumFlds; ++a)
-            for (int16_t b = int16_t(a + 1); b <= w.NumFlds; ++b)
-                if (m.Linked()(a, b) == 1 && m.DirClosure()(a, b) != 1 && m.DirClosure()(b, a) != 1) {
-                    // An arc that another one covers is picked only once one of its nodes has
-                    // been dragged aside, as a user would.
-                    ClickArc(ev, m, a, b, false);
-                    if (m.SelectedArc() != m.ArcIndex()(a, b)) {
-                        const wizard::CanvasRect r = m.NodeRect(b);
-                        const float x = Whole(float(r.left + 300)), y = Whole(float(r.top + 120));
-                        ev.Mouse(QEvent::MouseButtonPress, x, y);
-                        ev.Mouse(QEvent::MouseMove, x + 600, y);
-                        ev.Mouse(QEvent::MouseMove, x + 1200, y);
-                        ev.Mouse(QEvent::MouseButtonRelease, x + 1200, y);
-                        ClickArc(ev, m, a, b, false);
-                    }
-                    fake.prompts.answers = {false, false, false, false, false, false};
-                    ClickArc(ev, m, a, b, true);
-                    fake.prompts.answers.clear();
-                    EXPECT_TRUE(m.DirClosure()(a, b) == 1 || m.DirClosure()(b, a) == 1)
-                        << m.NodeName(a) << " -- " << m.NodeName(b) << " selected " << m.SelectedArc() << " of "
-                        << m.ArcIndex()(a, b) << " status " << m.StatusText();
-                }
+        OrientUndirectedArcs(*e);
         for (const Box& box : fake.prompts.Take()) ADD_FAILURE() << box.text.toStdString();
         e->Action("return")->trigger();
     });
