@@ -64,16 +64,21 @@ endif()
 
 # vrell's tests run the construction engine itself (linked in, not loaded by class name) and
 # reach the ODBC test servers. Its walk through the pages is the CTest
-# vrell_construction_end_to_end.
+# vrell_construction_end_to_end, the user's walk on through the editor, the export and the
+# report the CTest vrell_user_end_to_end.
 file(GLOB vrell_test_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/vrell/*_test.cpp)
 if(vrell_test_srcs)
   add_executable(vrell_tests ${vrell_test_srcs} ${CMAKE_CURRENT_SOURCE_DIR}/vrell/real_engine.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/support/qt/qt_test_main.cpp)
   target_link_libraries(vrell_tests PRIVATE vrell_forms vrellapi_static qt_test_support test_support)
   set(vrell_env "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=1")
-  gtest_discover_tests(vrell_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "vrell." TEST_FILTER "-VrellEndToEnd.*"
+  gtest_discover_tests(vrell_tests DISCOVERY_MODE PRE_TEST TEST_PREFIX "vrell." TEST_FILTER "-VrellEndToEnd.*:VrellUserEndToEnd.*"
     PROPERTIES ENVIRONMENT "${vrell_env}" FIXTURES_REQUIRED odbc_servers)
+  target_compile_definitions(vrell_tests PRIVATE BNS_TESTS_DIR="${CMAKE_CURRENT_SOURCE_DIR}"
+    BNS_DEMO_DB="${BNS_BIN_DIR}/demo.db")
+  add_dependencies(vrell_tests demo_db)
   add_test(NAME vrell_construction_end_to_end COMMAND vrell_tests --gtest_filter=VrellEndToEnd.*)
-  set_tests_properties(vrell_construction_end_to_end PROPERTIES ENVIRONMENT "${vrell_env}"
+  add_test(NAME vrell_user_end_to_end COMMAND vrell_tests --gtest_filter=VrellUserEndToEnd.*)
+  set_tests_properties(vrell_construction_end_to_end vrell_user_end_to_end PROPERTIES ENVIRONMENT "${vrell_env}"
     FIXTURES_REQUIRED odbc_servers)
 endif()

@@ -5,6 +5,7 @@
 // (construction.cpp).
 #pragma once
 
+#include <QPointer>
 #include <QStackedWidget>
 #include <QString>
 #include <QWidget>
@@ -16,11 +17,17 @@
 #include "construction_engine/vrellapi.h"
 #include "platform/db/database.h"
 #include "platform/vb/array.h"
+#include "vrell/frm_bneditor.h"
+#include "vrell/frm_learncp.h"
 #include "vrell/pages.h"
 #include "wizard_common/db_open.h"
 #include "wizard_common/frame_widgets.h"
 #include "wizard_common/model/knowledge_model.h"
 #include "wizard_common/services.h"
+
+namespace wizard {
+struct VrellReportData;
+}
 
 namespace vrell {
 
@@ -66,6 +73,18 @@ public:
     // The construction run (construction.cpp).
     bool process();
     void MyDataSet_PercentDone(vb::Single Percent, bool& Cancel);
+
+    // The exchange with the network editor (editor.cpp): GetValue fills the editor's zeroed
+    // matrices (indices 0..NumFlds) and names from `rst`; PutValue writes its links and their
+    // directed closure back into `rst` and lists the edited links in `txtrst`.
+    void GetValue(vb::Array<std::string>& nodenm, vb::Array<int16_t>& graph, vb::Array<int16_t>& ord) const;
+    void PutValue(const vb::Array<int16_t>& graph, const vb::Array<int16_t>& ordclz);
+    // The editor window while it is loaded (hidden after "return"), and the progress window of
+    // the last export while it is open.
+    FrmBNeditor* Editor() const { return editor_; }
+    FrmLearnCP* LearnCPWindow() const { return learnCP_; }
+    // What the running report reads (report.cpp).
+    wizard::VrellReportData ReportData() const;
 
     QWidget* Page(int index) const { return stack_->widget(index); }
     QPushButton* NavButton(int index) const { return cmdNav_[size_t(index)]; }
@@ -116,14 +135,14 @@ public:
 
 protected:
     // The network editor, the export and the report of page 7 (seams for their own work).
-    virtual void cmdeditor_Click() {}
-    virtual void cmdexport_Click() {}
-    virtual void cmdSave_Click() {}
-    virtual void cmdPrint_Click() {}
+    virtual void cmdeditor_Click();
+    virtual void cmdexport_Click();
+    virtual void cmdSave_Click();
+    virtual void cmdPrint_Click();
     // Unloads the network editor form when it is loaded.
-    virtual void UnloadEditor() { BneLoad = false; }
+    virtual void UnloadEditor();
     // Progress of parameter learning ("CP"), shown by its own progress window.
-    virtual void LearnCPProgress(vb::Single /*Percent*/) {}
+    virtual void LearnCPProgress(vb::Single Percent);
     // Lets pending window events run: where a Cancel click reaches a run.
     virtual void PumpEvents();
 
@@ -164,6 +183,8 @@ private:
     bool unloading_ = false;
     bool unloaded_ = false;
     bool closeAfterRun_ = false;
+    QPointer<FrmBNeditor> editor_;
+    QPointer<FrmLearnCP> learnCP_;
 };
 
 }  // namespace vrell

@@ -53,6 +53,20 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     w.NavButton(kFinish)->click();
     page(7);
 
+    // The network editor over the result, and the progress window of an export under way.
+    {
+        FrmBNeditor editor(fakes.bundle(), w);
+        editor.resize(720, 480);
+        editor.show();
+        grab.Save(&editor, "vrell_editor");
+        editor.hide();
+        FrmLearnCP learn(w.CancelCall, &w);
+        learn.ShowProgress(40);
+        learn.show();
+        grab.Save(&learn, "vrell_learncp");
+        learn.hide();
+    }
+
     wizard::frmAbout about({QString::fromStdString(wizard::VrellFrame().title), wizard::kVrellHelpPage, programDir},
                            fakes.shell, &w);
     about.show();

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <QString>
+#include <functional>
+
+#include "wizard_common/model/report_sink.h"
 
 #include "wizard_common/services.h"
 
@@ -12,5 +15,11 @@ namespace wizard {
 // True when `name` may be written: nothing is there yet, or the user answered Yes to
 // "The selected file'<name>' exists, overwrite?".
 bool ConfirmOverwrite(QWidget* parent, Services& services, const QString& name, const QString& title);
+
+// A running report saved as a text file: the save dialog (`dialogTitle`, text files) starting in
+// `folder`, the overwrite question, the folder remembered, and the report `build` writes put in
+// place whole. A failure shows its text (warning, `title`) and leaves any old file as it was.
+void SaveReport(QWidget* parent, Services& services, const QString& dialogTitle, QString& folder,
+                const QString& title, const std::function<void(ReportSink&)>& build);
 
 }  // namespace wizard

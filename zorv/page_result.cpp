@@ -148,19 +148,11 @@ void FrmWizard::cmdPrint_Click() {
 }
 
 void FrmWizard::cmdSave_Click() {
-    const QString name = services_.files.Save(this, "Save the running report of network construction",
-                                              "Text file (*.txt)|*.txt|All Files (*.*)|*.*", ReportPath);
-    if (name.isEmpty() || !wizard::ConfirmOverwrite(this, services_, name, Title())) return;
-    wizard::RememberFolder(name, ReportPath);
-    wizard::WaitCursor wait;
-    try {
-        wizard::ReportFile file(name.toStdString());
-        wizard::BuildZorvReport(ReportData(), wizard::ReportCopy::Saved,
-                                std::time_t(services_.shell.Now().toSecsSinceEpoch()), file);
-        file.Commit();
-    } catch (const vb::NumberedError& e) {
-        Warn(QString::fromStdString(e.description()));
-    }
+    const std::time_t now = std::time_t(services_.shell.Now().toSecsSinceEpoch());
+    wizard::SaveReport(this, services_, "Save the running report of network construction", ReportPath, Title(),
+                       [&](wizard::ReportSink& file) {
+                           wizard::BuildZorvReport(ReportData(), wizard::ReportCopy::Saved, now, file);
+                       });
 }
 
 void FrmWizard::OptNoSave_Click() {

@@ -14,6 +14,7 @@
 #include "tests/support/db_contract.h"
 #include "tests/support/network_sampler.h"
 #include "tests/support/qt/fake_services.h"
+#include "platform/vb/runtime_error.h"
 #include "tests/vrell/real_engine.h"
 #include "vrell/frm_wizard.h"
 
@@ -63,7 +64,18 @@ public:
         ++constructs;
         if (result) result(rst);
     }
-    void LearnCP(vb::Array<Integer>&, std::string&) override {}
+    // Records the call and reports one progress event, where `duringLearnCP` looks at the
+    // wizard in the middle of the call.
+    void LearnCP(vb::Array<Integer>& graf, std::string& tmpF) override {
+        learnGraf = graf;
+        learnFile = tmpF;
+        ++learnCPs;
+        bool cancel = false;
+        if (sink_) sink_->PercentDone(40, cancel);
+        learnCancelled = cancel;
+        if (duringLearnCP) duringLearnCP();
+        if (learnError) throw vb::RuntimeError(75, "Path/File access error");
+    }
     void MarkovFS() override {}
     void QuickSort2(Integer&, Integer&) override {}
 
@@ -76,6 +88,11 @@ public:
     vb::Single threshold = 0;
     int inits = 0, constructs = 0;
     std::function<void(vb::Array<Integer>&)> result;
+    vb::Array<Integer> learnGraf;
+    std::string learnFile;
+    int learnCPs = 0;
+    bool learnCancelled = false, learnError = false;
+    std::function<void()> duringLearnCP;
 
 private:
     vrellapi::DataSetEvents* sink_ = nullptr;
