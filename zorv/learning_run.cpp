@@ -190,6 +190,7 @@ void FrmWizard::MyDataEng_PercentDone(float Percent1, float Percent2, bool& Canc
     }
     QApplication::processEvents();
     Cancel = CancelCall;
+    if (Cancel) RunCancelled = true;
 }
 
 }  // namespace zorv
