@@ -128,6 +128,7 @@ public:
     Integer ClsfyInst(vb::Array<Integer>& a) override { return inner.ClsfyInst(a); }
     Single ClsfyBatch(std::shared_ptr<db::Database>& d, std::string& t, std::string& c, vb::Array<Long>& m,
                       std::string& f) override {
+        Call("ClsfyBatch");
         return inner.ClsfyBatch(d, t, c, m, f);
     }
     Integer InferenceMN(vb::Array<Integer>& a) override { return inner.InferenceMN(a); }

@@ -221,6 +221,70 @@ TEST_F(ResultsTest, ModeOneThroughTheBatchThenModeThreeOnTheSavedFile) {
     EXPECT_EQ(fake.prompts.Take(),
               (std::vector<Box>{{"The text file'" + results + "' exists, overwrite?", Box::YesNo, wizard::Icon::None, {}}}));
 
+    // Cancelled midway (Cancel during the run asks to stop it): no summary, the old results
+    // stay whole and no temporary file is left.
+    QFile old(results);
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    const QByteArray before = old.readAll();
+    old.close();
+    engine().onEvent = [&](const std::string& call, int event) {
+        if (call == "ClsfyBatch" && event == 2) {
+            fake.prompts.answers = {true};
+            wizard->NavButton(kCancel)->click();
+        }
+    };
+    fake.prompts.answers = {true};
+    wizard->NavButton(kProceed)->click();
+    engine().onEvent = {};
+    EXPECT_EQ(fake.prompts.Take(),
+              (std::vector<Box>{{"The text file'" + results + "' exists, overwrite?", Box::YesNo, wizard::Icon::None, {}},
+                                {"Cancel the construction process?", Box::YesNo, wizard::Icon::None, {}}}));
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), before);
+    EXPECT_EQ(QDir(dir.path()).entryList({"results*"}, QDir::Files), QStringList{"results.txt"});
+    EXPECT_TRUE(wizard->NavButton(kProceed)->isEnabled());
+    EXPECT_FALSE(wizard->LearningActive);
+
+    // Work mode 2 on the saved file, unchanged: the tables come from the file, the graph is not
+    // sent, the stored cost is shown, and the batch gives the same summary.
+    {
+        auto modify = std::make_unique<ScriptedWizard>(fake.bundle(), session, dir.path());
+        std::swap(wizard, modify);
+        modify->hide();
+        wizard->realData = true;
+        wizard->realResults = true;
+        wizard->NewDataEngine = [this] {
+            engines.push_back(std::make_shared<RecordingEngine>());
+            return engines.back();
+        };
+        wizard->cover->Option2->click();
+        wizard->cover->DBName->setText(dir.filePath("learn.db"));
+        wizard->cover->BNCName->setText(bnc);
+        wizard->NavButton(kNext)->click();
+        ASSERT_EQ(wizard->CurrentStep, 1);
+        QComboBox* tables = wizard->fields->CboTbName;
+        tables->setCurrentIndex(tables->findText("Train"));
+        wizard->CboTbName_Click();
+        wizard->fields->CboCls->setCurrentIndex(0);
+        wizard->CboCls_Click();
+        wizard->NavButton(kNext)->click();
+        ASSERT_EQ(wizard->CurrentStep, 4);
+        wizard->NavButton(kNext)->click();
+        ASSERT_EQ(wizard->CurrentStep, 5);
+        EXPECT_EQ(std::count(engine().calls.begin(), engine().calls.end(), "PutGraph"), 0);
+        EXPECT_EQ(std::count(engine().calls.begin(), engine().calls.end(), "LearnCPT"), 0);
+        EXPECT_EQ(wizard->costs->GridCosts->item(1, 2)->text(), "2.5");
+        EXPECT_EQ(wizard->costs->GridCosts->item(2, 1)->text(), "1");
+        wizard->NavButton(kNext)->click();
+        TestTableOnStep9();
+        wizard->testTable->RstName->setText(dir.filePath("modified.txt"));
+        wizard->NavButton(kProceed)->click();
+        const std::vector<Box> modified = fake.prompts.Take();
+        ASSERT_EQ(modified.size(), 1u);
+        EXPECT_EQ(modified[0].text, summary);
+        std::swap(wizard, modify);
+    }
+
     // Work mode 3 on the saved file: the same summary.
     auto second = std::make_unique<ScriptedWizard>(fake.bundle(), session, dir.path());
     std::swap(wizard, second);
