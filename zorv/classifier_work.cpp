@@ -208,7 +208,7 @@ bool FrmWizard::ClassifyBatch() {
         b.roc = RocValues;
     }
     LastSummary = QString::fromStdString(BatchSummary(b));
-    services_.prompts.Message(this, LastSummary, Title(), b.withClass ? wizard::Icon::Information : wizard::Icon::None);
+    services_.prompts.TableMessage(this, LastSummary, Title(), b.withClass ? wizard::Icon::Information : wizard::Icon::None);
     return true;
 }
 
