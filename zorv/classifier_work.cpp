@@ -26,6 +26,18 @@ const QString& Title() {
     return t;
 }
 
+// Runs `work`; an error shows its text in a plain box and gives false.
+bool ShowingErrors(wizard::Prompts& prompts, QWidget* parent, const std::function<bool()>& work) {
+    try {
+        return work();
+    } catch (const vb::NumberedError& e) {
+        prompts.Message(parent, QString::fromStdString(e.description()), Title(), wizard::Icon::None);
+    } catch (const std::exception& e) {
+        prompts.Message(parent, QString::fromStdString(e.what()), Title(), wizard::Icon::None);
+    }
+    return false;
+}
+
 }  // namespace
 
 bool FrmWizard::RunEngineCall(const std::function<bool()>& call) {
@@ -221,29 +233,19 @@ void FrmWizard::CmdBNC_Click() {
 }
 
 bool FrmWizard::ReadBNC(const QString& fileName) {
-    try {
-        ReleaseEngine();
-        MyDataEng = NewDataEngine ? NewDataEngine() : com::CreateObjectAs<zorvapi::IDataEngine>("ZORVAPI.DataEngine");
-        MyDataEng->SetEventSink(this);
-        vb::Long rows = MaxCPTrows;
-        vb::Integer vlus = MaxVlus;
-        MyDataEng->Init(rows, vlus);
+    return ShowingErrors(services_.prompts, this, [&] {
+        NewEngine();
         std::string file = fileName.toStdString();
         MyDataEng->ReadBncStru(file);
         if (session_.WorkMode == 3) MyDataEng->ReadBncCPT(file);
         session_.ModelChanged = false;
         CostMatrix = {};
         return true;
-    } catch (const vb::NumberedError& e) {
-        services_.prompts.Message(this, QString::fromStdString(e.description()), Title(), wizard::Icon::None);
-    } catch (const std::exception& e) {
-        services_.prompts.Message(this, QString::fromStdString(e.what()), Title(), wizard::Icon::None);
-    }
-    return false;
+    });
 }
 
 bool FrmWizard::BtnSaveBNC_Click() {
-    try {
+    return ShowingErrors(services_.prompts, this, [&] {
         const QString name = services_.files.Save(this, "Save Bayesian Network Classifier",
                                                   "Bayesian net classifier file (*.bnc)|*.bnc", BNCPath);
         if (name.isEmpty() || !wizard::ConfirmOverwrite(this, services_, name, Title())) return false;
@@ -260,12 +262,16 @@ bool FrmWizard::BtnSaveBNC_Click() {
         session_.ModelChanged = false;
         wizard::RememberFolder(name, BNCPath);
         return true;
-    } catch (const vb::NumberedError& e) {
-        services_.prompts.Message(this, QString::fromStdString(e.description()), Title(), wizard::Icon::None);
-    } catch (const std::exception& e) {
-        services_.prompts.Message(this, QString::fromStdString(e.what()), Title(), wizard::Icon::None);
-    }
-    return false;
+    });
+}
+
+void FrmWizard::NewEngine() {
+    ReleaseEngine();
+    MyDataEng = NewDataEngine ? NewDataEngine() : com::CreateObjectAs<zorvapi::IDataEngine>("ZORVAPI.DataEngine");
+    MyDataEng->SetEventSink(this);
+    vb::Long rows = MaxCPTrows;
+    vb::Integer vlus = MaxVlus;
+    MyDataEng->Init(rows, vlus);
 }
 
 }  // namespace zorv

@@ -225,6 +225,8 @@ private:
     bool RunEngineCall(const std::function<bool()>& call);
     bool GraphDiffersFromEngine();
     void SizeCostMatrix();
+    // A new engine in MyDataEng, with the form as its event sink and the settings' limits.
+    void NewEngine();
 
     wizard::Services services_;
     ZorvSession& session_;

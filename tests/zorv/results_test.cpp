@@ -351,6 +351,41 @@ TEST_F(ResultsTest, AnUnchangedLearnedGraphIsNotSentAgain) {
     EXPECT_EQ(std::count(engine().calls.begin(), engine().calls.end(), "PutGraph"), 1);
 }
 
+// Skip >> with a multi-net and links drawn by hand: the tables are of a multi-net, and a single
+// case offers the fields the classifier reads (the wizard's flags are all 0 after a skip).
+TEST_F(ResultsTest, SingleCaseAfterSkippingTheSearch) {
+    WalkToStep3(KindTable(), [&](ScriptedWizard& w) {
+        w.options->OptMN->setChecked(true);
+        session.ModelMode = 2;
+    });
+    wizard->realResults = true;
+    fake.prompts.answers = {true};  // skip the structure learning
+    wizard->NavButton(kNext)->click();
+    ASSERT_EQ(wizard->CurrentStep, 4);
+    fake.prompts.Take();
+    ASSERT_TRUE(session.IsMultiNetFlag);
+    // Size - Weight linked in every layer (fields 2 and 3 in the table's order).
+    for (int k = 1; k <= session.NetCount; ++k) session.GraphArr(k, 2, 3) = 1, session.GraphArr(k, 3, 2) = 2;
+    session.ModelChanged = true;
+    wizard->NavButton(kNext)->click();
+    ASSERT_EQ(wizard->CurrentStep, 5);
+    EXPECT_TRUE(engine().inner.IsMultiNet());
+    wizard->NavButton(kNext)->click();
+    ASSERT_EQ(wizard->CurrentStep, 6);
+    std::vector<QString> rows;
+    QString shown;
+    wizard->RunInstDialog = [&](zorv::FrmInstCls& d) {
+        for (size_t r = 1; r < d.LblFld.size(); ++r) rows.push_back(d.LblFld[r]->text());
+        d.CmdClsfy_Click();
+        shown = d.LblCls2->text();
+    };
+    wizard->format->CmdCls->click();
+    EXPECT_EQ(fake.prompts.Take(), std::vector<Box>{});
+    EXPECT_EQ(rows, (std::vector<QString>{"  " + QString::fromStdString(session.FieldNames[2]),
+                                          "  " + QString::fromStdString(session.FieldNames[3])}));
+    EXPECT_TRUE(shown == "  HIGH" || shown == "  LOW" || shown == "  MID") << shown.toStdString();
+}
+
 TEST_F(ResultsTest, SaveOverExistingFiles) {
     LearnToStep4();
     wizard->NavButton(kNext)->click();
