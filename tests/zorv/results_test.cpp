@@ -386,6 +386,34 @@ TEST_F(ResultsTest, SingleCaseAfterSkippingTheSearch) {
     EXPECT_TRUE(shown == "  HIGH" || shown == "  LOW" || shown == "  MID") << shown.toStdString();
 }
 
+// The exit question's save on step 4 learns the tables of the graph shown first and writes the
+// default costs: the file then classifies.
+TEST_F(ResultsTest, ExitSaveOnStep4WritesAWholeClassifier) {
+    LearnToStep4();
+    const QString bnc = dir.filePath("exit.bnc");
+    fake.files.answers = {bnc};
+    fake.prompts.answers = {true, true};  // exit, save
+    wizard->NavButton(kCancel)->click();
+    EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{{"Exit Kalvex?", Box::YesNo, wizard::Icon::None, {}},
+                                                     {"Save the classifier before exit?", Box::YesNo,
+                                                      wizard::Icon::None, {}}}));
+    EXPECT_TRUE(wizard->Unloaded());
+    EXPECT_NE(std::count(engine().calls.begin(), engine().calls.end(), "LearnCPT"), 0);
+    zorvapi::DataEngine back;
+    vb::Long rows = 100000;
+    vb::Integer vlus = 45;
+    back.Init(rows, vlus);
+    std::string file = bnc.toStdString();
+    back.ReadBncStru(file);
+    back.ReadBncCPT(file);
+    vb::Array<float> costs(vb::To(3), vb::To(3));
+    back.GetCostTable(costs);
+    EXPECT_EQ(costs(1, 2), 1.0f);
+    vb::Array<vb::Integer> instance(vb::To(vb::Integer(session.FieldCount)));
+    for (int i = 2; i <= session.FieldCount; ++i) instance(i) = 1;
+    EXPECT_GE(back.ClsfyInst(instance), 1);
+}
+
 TEST_F(ResultsTest, SaveOverExistingFiles) {
     LearnToStep4();
     wizard->NavButton(kNext)->click();
