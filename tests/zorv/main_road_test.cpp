@@ -1,15 +1,21 @@
 // The main road of zorv, walked like a user with keys and clicks in work mode 1 on a generated
 // database: the cover, the table and its fields, the knowledge and the learning options, the
-// learning run with the engine created by its class name, and the structure on step 4 with its
-// running report saved.
+// learning run with the engine created by its class name, the structure on step 4 with its
+// running report saved, the tables learned, a cost changed, the classifier saved and a table
+// classified into a results file; then work mode 3 on the saved classifier.
 #include "tests/zorv/learning_fixture.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTableWidget>
 #include <QtTest/QTest>
 
 #include "platform/com/object.h"
 #include "platform/vb/regional.h"
 #include "tests/support/class_registry.h"
+#include "zorv/page_costs.h"
 
 namespace zorvtest {
 namespace {
@@ -80,6 +86,81 @@ TEST_F(MainRoadTest, LearnAClassifierAndSaveTheReport) {
         }
     }
     EXPECT_GT(pairs, 0);
+
+    // Step 4 accepted: the tables are learned. Step 5: one cost changed by a double-click.
+    const QString oldDir = QDir::currentPath();
+    QDir::setCurrent(dir.path());  // the engine writes its ROC files into the working folder
+    w.realResults = true;
+    click(w.NavButton(kNext));
+    ASSERT_EQ(w.CurrentStep, 5);
+    QTableWidget* grid = w.costs->GridCosts;
+    ASSERT_EQ(grid->rowCount(), 4);
+    w.RunCostDialog = [](zorv::frmEditCost& d) {
+        d.NewVlu->selectAll();
+        QTest::keyClicks(d.NewVlu, "3");
+        QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+    };
+    QApplication::processEvents();
+    const QRect cell = grid->visualRect(grid->model()->index(2, 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(grid->item(2, 1)->text(), "3");
+    const QString bnc = dir.filePath("road.bnc");
+    fake.files.answers = {bnc};
+    click(w.costs->BtnSaveBNC);
+    ASSERT_TRUE(QFileInfo::exists(bnc));
+
+    // Steps 6, 7 and 9: the training table classified into a results file.
+    click(w.NavButton(kNext));
+    ASSERT_EQ(w.CurrentStep, 6);
+    click(w.NavButton(kNext));
+    ASSERT_EQ(w.CurrentStep, 7);
+    QTest::keyClicks(w.testFile->DbNameT, file);
+    click(w.NavButton(kNext));
+    ASSERT_EQ(w.CurrentStep, 9);
+    w.testTable->CboTBNameT->setCurrentIndex(w.testTable->CboTBNameT->findText("Train"));
+    w.CboTBNameT_Click();
+    w.testTable->CboClsT->setCurrentIndex(w.testTable->CboClsT->findText("Kind"));
+    w.CboClsT_Click();
+    const QString results = dir.filePath("road_results.txt");
+    QTest::keyClicks(w.testTable->RstName, results);
+    fake.prompts.Take();
+    click(w.NavButton(kProceed));
+    const std::vector<Box> boxes = fake.prompts.Take();
+    ASSERT_EQ(boxes.size(), 1u);
+    const QString summary = boxes[0].text;
+    EXPECT_TRUE(summary.startsWith("The test dataset contains 600 cases, among which, ")) << summary.toStdString();
+    QFile rf(results);
+    ASSERT_TRUE(rf.open(QIODevice::ReadOnly));
+    const QByteArray text = rf.readAll();
+    EXPECT_EQ(text.count("\r\n"), 601);
+    EXPECT_TRUE(text.left(text.indexOf("\r\n") + 2).endsWith(",\r\n"));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("roc12.txt")));
+
+    // Work mode 3 on the saved classifier: the same summary.
+    w.hide();
+    ScriptedWizard& again = MakeWizard();
+    again.realData = true;
+    again.realResults = true;
+    again.show();
+    click(again.cover->Option3);
+    QTest::keyClicks(again.cover->BNCName, bnc);
+    click(again.NavButton(kNext));
+    ASSERT_EQ(again.CurrentStep, 6);
+    click(again.NavButton(kNext));
+    QTest::keyClicks(again.testFile->DbNameT, file);
+    click(again.NavButton(kNext));
+    ASSERT_EQ(again.CurrentStep, 9);
+    again.testTable->CboTBNameT->setCurrentIndex(again.testTable->CboTBNameT->findText("Train"));
+    again.CboTBNameT_Click();
+    again.testTable->CboClsT->setCurrentIndex(again.testTable->CboClsT->findText("Kind"));
+    again.CboClsT_Click();
+    QTest::keyClicks(again.testTable->RstName, dir.filePath("again.txt"));
+    click(again.NavButton(kProceed));
+    const std::vector<Box> second = fake.prompts.Take();
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_EQ(second[0].text, summary);
+    QDir::setCurrent(oldDir);
 }
 
 }  // namespace
