@@ -3,6 +3,7 @@
 // of step 9 with its summary and results file, single cases; and the summary text itself.
 #include "tests/zorv/learning_fixture.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -412,6 +413,29 @@ TEST_F(ResultsTest, ExitSaveOnStep4WritesAWholeClassifier) {
     vb::Array<vb::Integer> instance(vb::To(vb::Integer(session.FieldCount)));
     for (int i = 2; i <= session.FieldCount; ++i) instance(i) = 1;
     EXPECT_GE(back.ClsfyInst(instance), 1);
+}
+
+// Closing the window during a batch cancels it; once the engine has stopped, the wizard asks
+// to exit as the Cancel button does. No summary, no results file.
+TEST_F(ResultsTest, CloseDuringABatch) {
+    LearnToStep4();
+    wizard->NavButton(kNext)->click();
+    wizard->NavButton(kNext)->click();
+    TestTableOnStep9();
+    const QString results = dir.filePath("closed.txt");
+    wizard->testTable->RstName->setText(results);
+    engine().onEvent = [&](const std::string& call, int event) {
+        if (call == "ClsfyBatch" && event == 1) wizard->close();
+    };
+    fake.prompts.Take();
+    wizard->NavButton(kProceed)->click();
+    engine().onEvent = {};
+    EXPECT_FALSE(QFileInfo::exists(results));
+    EXPECT_FALSE(wizard->Unloaded());
+    fake.prompts.answers = {true, false};  // exit; do not save
+    QApplication::processEvents();
+    EXPECT_EQ(fake.prompts.Take().front(), (Box{"Exit Kalvex?", Box::YesNo, wizard::Icon::None, {}}));
+    EXPECT_TRUE(wizard->Unloaded());
 }
 
 TEST_F(ResultsTest, SaveOverExistingFiles) {
