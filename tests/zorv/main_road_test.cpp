@@ -111,17 +111,22 @@ TEST_F(MainRoadTest, LearnAClassifierAndSaveTheReport) {
     ASSERT_TRUE(QFileInfo::exists(bnc));
 
     // Steps 6, 7 and 9: the training table classified into a results file.
+    // From step 6: the database file, its table Train with the class field Kind.
+    auto testTable = [&](ScriptedWizard& x) {
+        click(x.NavButton(kNext));
+        ASSERT_EQ(x.CurrentStep, 7);
+        QTest::keyClicks(x.testFile->DbNameT, file);
+        click(x.NavButton(kNext));
+        ASSERT_EQ(x.CurrentStep, 9);
+        x.testTable->CboTBNameT->setCurrentIndex(x.testTable->CboTBNameT->findText("Train"));
+        x.CboTBNameT_Click();
+        x.testTable->CboClsT->setCurrentIndex(x.testTable->CboClsT->findText("Kind"));
+        x.CboClsT_Click();
+    };
     click(w.NavButton(kNext));
     ASSERT_EQ(w.CurrentStep, 6);
-    click(w.NavButton(kNext));
-    ASSERT_EQ(w.CurrentStep, 7);
-    QTest::keyClicks(w.testFile->DbNameT, file);
-    click(w.NavButton(kNext));
+    testTable(w);
     ASSERT_EQ(w.CurrentStep, 9);
-    w.testTable->CboTBNameT->setCurrentIndex(w.testTable->CboTBNameT->findText("Train"));
-    w.CboTBNameT_Click();
-    w.testTable->CboClsT->setCurrentIndex(w.testTable->CboClsT->findText("Kind"));
-    w.CboClsT_Click();
     const QString results = dir.filePath("road_results.txt");
     QTest::keyClicks(w.testTable->RstName, results);
     fake.prompts.Take();
@@ -147,14 +152,8 @@ TEST_F(MainRoadTest, LearnAClassifierAndSaveTheReport) {
     QTest::keyClicks(again.cover->BNCName, bnc);
     click(again.NavButton(kNext));
     ASSERT_EQ(again.CurrentStep, 6);
-    click(again.NavButton(kNext));
-    QTest::keyClicks(again.testFile->DbNameT, file);
-    click(again.NavButton(kNext));
+    testTable(again);
     ASSERT_EQ(again.CurrentStep, 9);
-    again.testTable->CboTBNameT->setCurrentIndex(again.testTable->CboTBNameT->findText("Train"));
-    again.CboTBNameT_Click();
-    again.testTable->CboClsT->setCurrentIndex(again.testTable->CboClsT->findText("Kind"));
-    again.CboClsT_Click();
     QTest::keyClicks(again.testTable->RstName, dir.filePath("again.txt"));
     click(again.NavButton(kProceed));
     const std::vector<Box> second = fake.prompts.Take();

@@ -137,6 +137,20 @@ protected:
         wizard->CboClsT_Click();
     }
 
+    // A new wizard on the real engine in the place of the one shown, which is handed back.
+    std::unique_ptr<ScriptedWizard> ReplaceWizard() {
+        auto old = std::make_unique<ScriptedWizard>(fake.bundle(), session, dir.path());
+        std::swap(wizard, old);
+        old->hide();
+        wizard->realData = true;
+        wizard->realResults = true;
+        wizard->NewDataEngine = [this] {
+            engines.push_back(std::make_shared<RecordingEngine>());
+            return engines.back();
+        };
+        return old;
+    }
+
     QString oldDir;
 };
 
@@ -249,15 +263,7 @@ TEST_F(ResultsTest, ModeOneThroughTheBatchThenModeThreeOnTheSavedFile) {
     // Work mode 2 on the saved file, unchanged: the tables come from the file, the graph is not
     // sent, the stored cost is shown, and the batch gives the same summary.
     {
-        auto modify = std::make_unique<ScriptedWizard>(fake.bundle(), session, dir.path());
-        std::swap(wizard, modify);
-        modify->hide();
-        wizard->realData = true;
-        wizard->realResults = true;
-        wizard->NewDataEngine = [this] {
-            engines.push_back(std::make_shared<RecordingEngine>());
-            return engines.back();
-        };
+        auto modify = ReplaceWizard();
         wizard->cover->Option2->click();
         wizard->cover->DBName->setText(dir.filePath("learn.db"));
         wizard->cover->BNCName->setText(bnc);
@@ -287,15 +293,7 @@ TEST_F(ResultsTest, ModeOneThroughTheBatchThenModeThreeOnTheSavedFile) {
     }
 
     // Work mode 3 on the saved file: the same summary.
-    auto second = std::make_unique<ScriptedWizard>(fake.bundle(), session, dir.path());
-    std::swap(wizard, second);
-    second->hide();
-    wizard->realData = true;
-    wizard->realResults = true;
-    wizard->NewDataEngine = [this] {
-        engines.push_back(std::make_shared<RecordingEngine>());
-        return engines.back();
-    };
+    auto first = ReplaceWizard();
     wizard->cover->Option3->click();
     wizard->cover->BNCName->setText(bnc);
     wizard->NavButton(kNext)->click();
