@@ -4,8 +4,7 @@
 //
 // The work behind some pages (opening databases, reading a classifier file, the learning run,
 // probability tables, costs, batch classification) lives in members of their own names; they
-// are virtual so that a test can make one fail, and each reports success until its page's
-// work is built.
+// are virtual so that a test can make one fail or walk past it.
 #pragma once
 
 #include <QStackedWidget>
