@@ -466,6 +466,34 @@ TEST_F(ResultsTest, SaveOverExistingFiles) {
     EXPECT_EQ(content, "old classifier");
 }
 
+// Proceed on step 9 checks the table, the results file's name and an existing file before
+// anything runs.
+TEST_F(ZorvTest, Step9ChecksBeforeTheBatch) {
+    MakeWizard();
+    wizard->realResults = true;
+    wizard->ShowStep(9, 2);
+    zorv::TestTablePage& p = *wizard->testTable;
+    wizard->NavButton(4)->click();
+    p.CboTBNameT->addItems({"None", "Test"});
+    p.CboTBNameT->setCurrentIndex(1);
+    wizard->NavButton(4)->click();
+    const QString readOnly = WriteFile("locked.txt", "old");
+    QFile::setPermissions(readOnly, QFileDevice::ReadOwner);
+    p.RstName->setText(readOnly);
+    wizard->NavButton(4)->click();
+    QFile::setPermissions(readOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    fake.prompts.answers = {false};
+    wizard->NavButton(4)->click();
+    EXPECT_EQ(fake.prompts.Take(),
+              (std::vector<Box>{
+                  {"Please select a table containing the test data.", Box::Ok, wizard::Icon::None, {}},
+                  {"Please specify the text file to save classification results.", Box::Ok, wizard::Icon::None, {}},
+                  {"The text file '" + readOnly + "' is not a normal read-write file.", Box::Ok,
+                   wizard::Icon::Warning, {}},
+                  {"The text file'" + readOnly + "' exists, overwrite?", Box::YesNo, wizard::Icon::None, {}}}));
+    EXPECT_EQ(wizard->ResultPath, dir.path());
+}
+
 TEST_F(ZorvTest, ReadingADamagedClassifierShowsItsErrorAndStaysOnTheCover) {
     MakeWizard();
     wizard->realResults = true;
