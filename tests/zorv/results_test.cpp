@@ -296,6 +296,15 @@ TEST_F(ResultsTest, ModeOneThroughTheBatchThenModeThreeOnTheSavedFile) {
     auto first = ReplaceWizard();
     wizard->cover->Option3->click();
     wizard->cover->BNCName->setText(bnc);
+    // A limit of values below the file's: the engine's text, the cover stays.
+    wizard->MaxVlus = 2;
+    wizard->NavButton(kNext)->click();
+    EXPECT_EQ(wizard->CurrentStep, 0);
+    EXPECT_EQ(fake.prompts.Take(),
+              (std::vector<Box>{{"A field has more values than the number specified at the 'advanced system "
+                                 "settings'.",
+                                 Box::Ok, wizard::Icon::None, {}}}));
+    wizard->MaxVlus = 45;
     wizard->NavButton(kNext)->click();
     ASSERT_EQ(wizard->CurrentStep, 6);
     EXPECT_EQ(session.ClassLabels, (std::vector<std::string>{"", "HIGH", "LOW", "MID"}));
