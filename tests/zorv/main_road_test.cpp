@@ -15,6 +15,7 @@
 #include "platform/com/object.h"
 #include "platform/vb/regional.h"
 #include "tests/support/class_registry.h"
+#include "zorv/frm_inst_cls.h"
 #include "zorv/page_costs.h"
 
 namespace zorvtest {
@@ -159,6 +160,32 @@ TEST_F(MainRoadTest, LearnAClassifierAndSaveTheReport) {
     const std::vector<Box> second = fake.prompts.Take();
     ASSERT_EQ(second.size(), 1u);
     EXPECT_EQ(second[0].text, summary);
+
+    // Instant Classification on the first row's values shows the label the batch wrote for it.
+    auto cells = [](const QByteArray& line) {
+        QStringList out;
+        for (QString c : QString::fromUtf8(line).split(',')) out << c.remove('"');
+        return out;
+    };
+    const QList<QByteArray> rows = text.split('\n');
+    const QStringList header = cells(rows[0].trimmed()), first = cells(rows[1].trimmed());
+    const QString expected = first[header.indexOf("ZORV_OUTPUT")];
+    click(again.NavButton(kBack));
+    click(again.NavButton(kBack));
+    ASSERT_EQ(again.CurrentStep, 6);
+    QString shown;
+    again.RunInstDialog = [&](zorv::FrmInstCls& d) {
+        for (size_t r = 1; r < d.LblFld.size(); ++r) {
+            const QString field = d.LblFld[r]->text().trimmed().toUpper();
+            const int at = d.CmbFld[r]->findText(first[header.indexOf(field)]);
+            ASSERT_GE(at, 0) << field.toStdString();
+            d.CmbFld[r]->setCurrentIndex(at);
+        }
+        click(d.CmdClsfy);
+        shown = d.LblCls2->text();
+    };
+    click(again.format->CmdCls);
+    EXPECT_EQ(shown, "  " + expected);
     QDir::setCurrent(oldDir);
 }
 
