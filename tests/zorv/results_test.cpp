@@ -503,6 +503,25 @@ TEST_F(ZorvTest, Step9ChecksBeforeTheBatch) {
     EXPECT_EQ(wizard->ResultPath, dir.path());
 }
 
+// The classifier's Browse button: a chosen file goes into the box; chosen or cancelled, the
+// box's folder becomes the one to start from.
+TEST_F(ZorvTest, BrowsingForAClassifierRemembersTheBoxsFolder) {
+    MakeWizard();
+    wizard->cover->Option2->click();
+    wizard->BNCPath = "/elsewhere";
+    fake.files.answers = {dir.filePath("sub/a.bnc")};
+    wizard->cover->CmdBNC->click();
+    EXPECT_EQ(wizard->cover->BNCName->text(), dir.filePath("sub/a.bnc"));
+    EXPECT_EQ(wizard->BNCPath, dir.filePath("sub"));
+    wizard->cover->BNCName->setText(dir.filePath("other/b.bnc"));
+    fake.files.answers = {""};
+    wizard->cover->CmdBNC->click();
+    EXPECT_EQ(wizard->BNCPath, dir.filePath("other"));
+    ASSERT_EQ(fake.files.requests.size(), 2u);
+    EXPECT_EQ(fake.files.requests[0].title, "Open BN classifier file");
+    EXPECT_EQ(fake.files.requests[0].startFolder, "/elsewhere");
+}
+
 TEST_F(ZorvTest, ReadingADamagedClassifierShowsItsErrorAndStaysOnTheCover) {
     MakeWizard();
     wizard->realResults = true;
