@@ -116,6 +116,8 @@ public:
     // Feature := the class and both ends of every link of layer 0; SubsetFixed when that
     // leaves a field out.
     void MarkFeatureSubset();
+    // Feature := every field linked to another non-class field in some layer of a multi-net.
+    void MarkMultiNetFeatures();
     // Same links i < j (single net), or the same links of layers 1..nc among fields 2..numfld.
     bool SameGraphBN(const vb::Array<Integer>& A, const vb::Array<Integer>& B) const;
     bool SameGraphMN(const vb::Array<Integer>& A, const vb::Array<Integer>& B) const;

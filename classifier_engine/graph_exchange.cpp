@@ -53,6 +53,11 @@ void DataEngine::PutGraph(vb::Array<Integer>& TmpGraph) {
     Feature.ReDim(vb::To(numfld));
     Graph = TmpGraph;
     if (!IsMultiNet_) return;  // LearnCPT derives a single net's subset from its graph
+    MarkMultiNetFeatures();
+}
+
+void DataEngine::MarkMultiNetFeatures() {
+    Feature.ReDim(vb::To(numfld));
     const Integer classes = FF(1);
     // A feature of a multi-net is a field linked to another non-class field in some layer.
     for (Integer k = 1; k <= classes; ++k)

@@ -88,7 +88,15 @@ void DataEngine::SizeStore(int64_t rowsNeeded, Long limit) {
     CPTStore.ReDim(vb::To(Long(std::min<int64_t>(rowsNeeded, limit))), vb::To(MaxVlus));
 }
 
-bool DataEngine::LearnCPT(bool& MN) { return MN ? LearnCPTMN() : LearnCPTBN(); }
+bool DataEngine::LearnCPT(bool& MN) {
+    // The host may hand over a graph of the other kind (a structure it did not have searched):
+    // the kind follows MN, or classifying and writing would read tables of the wrong shape.
+    if (MN != IsMultiNet_) {
+        IsMultiNet_ = MN;
+        if (MN) MarkMultiNetFeatures();
+    }
+    return MN ? LearnCPTMN() : LearnCPTBN();
+}
 
 // Row 1 of CPTStore: the class prior. During the search it comes from the cache, which the
 // driver seeded from the learning rows' class counts; without a seed the learning rows are

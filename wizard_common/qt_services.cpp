@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontDatabase>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
@@ -35,6 +36,12 @@ std::unique_ptr<QMessageBox> NewMessageBox(QWidget* parent, const QString& text,
 
 void QtPrompts::Message(QWidget* parent, const QString& text, const QString& title, Icon icon) {
     NewMessageBox(parent, text, title, icon)->exec();
+}
+
+void QtPrompts::TableMessage(QWidget* parent, const QString& text, const QString& title, Icon icon) {
+    auto box = NewMessageBox(parent, text, title, icon);
+    box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    box->exec();
 }
 
 bool QtPrompts::Ask(QWidget* parent, const QString& text, const QString& title) {

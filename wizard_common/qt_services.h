@@ -15,6 +15,7 @@ std::unique_ptr<QMessageBox> NewMessageBox(QWidget* parent, const QString& text,
 class QtPrompts : public Prompts {
 public:
     void Message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
+    void TableMessage(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
     bool Ask(QWidget* parent, const QString& text, const QString& title) override;
     Answer AskYesNoCancel(QWidget* parent, const QString& text, const QString& title,
                           Icon icon) override;

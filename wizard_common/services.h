@@ -22,6 +22,10 @@ public:
     // A message with an OK button. Text is always shown as plain text: interval labels hold
     // "<" and ">".
     virtual void Message(QWidget* parent, const QString& text, const QString& title, Icon icon) = 0;
+    // A message whose lines are columns (a summary table): shown in a fixed-pitch font.
+    virtual void TableMessage(QWidget* parent, const QString& text, const QString& title, Icon icon) {
+        Message(parent, text, title, icon);
+    }
     // A Yes/No question with no icon, Yes the default; true for Yes.
     virtual bool Ask(QWidget* parent, const QString& text, const QString& title) = 0;
     // A Yes/No/Cancel question with an icon, Yes the default. A service that cannot offer

@@ -20,6 +20,7 @@
 #include "wizard_common/wait_cursor.h"
 #include "zorv/frm_setting.h"
 #include "zorv/learning_options.h"
+#include "zorv/page_costs.h"
 #include "zorv/page_knowledge.h"
 #include "zorv/page_result.h"
 
@@ -88,10 +89,11 @@ void FrmWizard::BuildForm() {
     odbc = new OdbcPage;
     testTable = new TestTablePage;
     result = new ResultPage(QString::fromStdString(wizard::ZorvFrame().pageNames[4]));
+    costs = new CostPage(QString::fromStdString(wizard::ZorvFrame().pageNames[5]));
     options = new LearningOptions(knowledge->page->SSTab1, knowledge->page->chkpreserve, session_.ModelMode);
     for (int k = 0; k < kPages; ++k) {
         WizardPage* page = k == 0 ? cover : k == 1 ? fields : k == 2 ? knowledge : k == 3 ? learn
-                         : k == 4 ? result : k == 6 ? format : k == 7 ? testFile : k == 8 ? odbc : k == 9 ? testTable
+                         : k == 4 ? result : k == 5 ? costs : k == 6 ? format : k == 7 ? testFile : k == 8 ? odbc : k == 9 ? testTable
                          : LaterPage(k);
         page->setEnabled(false);
         stack_->addWidget(page);
@@ -125,6 +127,8 @@ void FrmWizard::BuildForm() {
     AddEditorButton();
     ConnectDataPages();
     ConnectResultControls();
+    connect(costs->GridCosts, &QTableWidget::cellDoubleClicked, this, &FrmWizard::GridCosts_DblClick);
+    connect(costs->BtnSaveBNC, &QPushButton::clicked, this, [this] { BtnSaveBNC_Click(); });
 }
 
 // ---- page controller ------------------------------------------------------------------------

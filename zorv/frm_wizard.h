@@ -4,8 +4,7 @@
 //
 // The work behind some pages (opening databases, reading a classifier file, the learning run,
 // probability tables, costs, batch classification) lives in members of their own names; they
-// are virtual so that a test can make one fail, and each reports success until its page's
-// work is built.
+// are virtual so that a test can make one fail or walk past it.
 #pragma once
 
 #include <QStackedWidget>
@@ -29,7 +28,10 @@
 
 namespace zorv {
 
+class CostPage;
+class FrmInstCls;
 class FrmSetting;
+class frmEditCost;
 class KnowledgeStep;
 class LearningOptions;
 class ResultPage;
@@ -128,6 +130,21 @@ public:
     KnowledgeStep* knowledge;
     LearningOptions* options;  // tabs 5 and 6 of step 2
     ResultPage* result;        // step 4
+    CostPage* costs;           // step 5
+
+    // Step 5's cost table (0..NetCount, 0..NetCount) and a cell's double-click; how the cost
+    // dialog and the single-case dialog are shown (tests script them; modal otherwise).
+    vb::Array<float> CostMatrix;
+    void GridCosts_DblClick(int row, int column);
+    std::function<void(frmEditCost&)> RunCostDialog;
+    std::function<void(FrmInstCls&)> RunInstDialog;
+    // True when every link of the session's graph is oriented.
+    bool CheckOrient() const;
+    // The last batch's lift and ROC indices and its summary text.
+    vb::Array<float> LiftValues, RocValues;
+    QString LastSummary;
+    // The engine stopped the last run early on the user's cancel.
+    bool RunCancelled = false;
 
     // Data sources and the table and field choices (page_data.cpp).
     FieldPage* fields;
@@ -152,28 +169,28 @@ public:
 protected:
     // Work of the pages, filled in with their features.
     virtual bool OpenLocalDbL();
-    virtual bool ReadBNC(const QString& /*fileName*/) { return true; }
+    virtual bool ReadBNC(const QString& fileName);
     virtual bool process();
     virtual bool CheckFieldSelection();                      // page 1
     virtual bool CheckKnowledgeTabs();                       // page 2
-    virtual bool LearnTables() { return true; }              // page 4
-    virtual bool PutCostsToEngine() { return true; }         // page 5
+    virtual bool LearnTables();                              // page 4
+    virtual bool PutCostsToEngine();                         // page 5
     virtual bool OpenLocalDB();                              // page 7
     virtual bool openODBC();                                 // page 8
-    virtual bool ClassifyBatch() { return true; }            // page 9
+    virtual bool ClassifyBatch();                            // page 9
     // Saves the classifier; true only when a file was written.
-    virtual bool BtnSaveBNC_Click() { return true; }
-    virtual void CmdBNC_Click() {}
-    virtual void CmdCls_Click() {}
+    virtual bool BtnSaveBNC_Click();
+    virtual void CmdBNC_Click();
+    virtual void CmdCls_Click();
     // Entry work of pages whose controls later work builds.
     virtual void ResetKnowledgePage();
     virtual void EnterResultPage(int how);
-    virtual void BuildCostGrid() {}
-    virtual void TakeClassLabels() {}
+    virtual void BuildCostGrid();
+    virtual void TakeClassLabels();
     virtual void EnterOdbcPage();
     virtual void EnterTestTablePage();
     // The result file named on page 9.
-    virtual QString ResultFileName() const { return {}; }
+    virtual QString ResultFileName() const;
 
     void closeEvent(QCloseEvent* event) override;
 
@@ -202,6 +219,13 @@ private:
     // The Cancel button's questions; true when the wizard is to unload.
     bool ExitQuestions();
     void Unload();
+    // Classifier work (classifier_work.cpp, page_costs.cpp): an engine call that holds the
+    // form as a learning run does; whether the session's graph differs from the engine's.
+    bool RunEngineCall(const std::function<bool()>& call);
+    bool GraphDiffersFromEngine();
+    void SizeCostMatrix();
+    // A new engine in MyDataEng, with the form as its event sink and the settings' limits.
+    void NewEngine();
 
     wizard::Services services_;
     ZorvSession& session_;

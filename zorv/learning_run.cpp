@@ -43,12 +43,7 @@ bool FrmWizard::process() {
     const wizard::knowledge::EngineKnowledge k = session_.Knowledge.ForDataEngine();
     const int n = k.names.UBound();
     try {
-        ReleaseEngine();
-        MyDataEng = NewDataEngine ? NewDataEngine() : com::CreateObjectAs<zorvapi::IDataEngine>("ZORVAPI.DataEngine");
-        MyDataEng->SetEventSink(this);
-        vb::Long rows = MaxCPTrows;
-        vb::Integer vlus = MaxVlus;
-        MyDataEng->Init(rows, vlus);
+        NewEngine();
         CancelCall = false;
 
         // The model's fields in engine order, and the knowledge the run hands on (kept for the
@@ -190,6 +185,7 @@ void FrmWizard::MyDataEng_PercentDone(float Percent1, float Percent2, bool& Canc
     }
     QApplication::processEvents();
     Cancel = CancelCall;
+    if (Cancel) RunCancelled = true;
 }
 
 }  // namespace zorv

@@ -7,18 +7,25 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QMessageBox>
+#include <QVBoxLayout>
 
 #include "wizard_common/about_dialog.h"
 #include "wizard_common/frm_dbpwd.h"
 #include "wizard_common/links.h"
 #include "wizard_common/model/step_caption.h"
+#include "wizard_common/qt_services.h"
 #include "wizard_common/screenshot_kit.h"
 #include "platform/com/object.h"
+#include "zorv/frm_inst_cls.h"
 #include "zorv/frm_mdi_bne.h"
 #include "zorv/frm_setting.h"
 #include "zorv/frm_wizard.h"
 #include "zorv/learned_model.h"
 #include "zorv/page_knowledge.h"
+#include "zorv/page_costs.h"
 #include "zorv/pages.h"
 #include "zorv/screens_knowledge.h"
 
@@ -69,6 +76,24 @@ void LearnWhileGrabbing(FrmWizard& w, wizard::WindowGrabber& grab) {
     timer.stop();
 }
 
+// A message box shown in place over the wizard, in the summary's fixed-pitch font.
+void GrabMessageOver(FrmWizard& w, const QString& text, const QString& name, wizard::WindowGrabber& grab) {
+    auto* frame = new QFrame(&w);
+    frame->setFrameShape(QFrame::Box);
+    frame->setAutoFillBackground(true);
+    auto* column = new QVBoxLayout(frame);
+    std::unique_ptr<QMessageBox> box = wizard::NewMessageBox(
+        frame, text, QString::fromStdString(wizard::ZorvFrame().title), wizard::Icon::Information);
+    box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    box->setWindowFlags(Qt::Widget);
+    column->addWidget(box.release());
+    frame->adjustSize();
+    frame->move(std::max(0, (w.width() - frame->width()) / 2), std::max(0, (w.height() - frame->height()) / 2));
+    frame->show();
+    grab.Save(&w, name);
+    delete frame;
+}
+
 }  // namespace
 
 QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
@@ -114,6 +139,26 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
             tabs->setCurrentIndex(0);
             continue;
         }
+        if (w.CurrentStep == 5 && expected == 5) {
+            // One cost changed through its dialog.
+            w.RunCostDialog = [&](frmEditCost& d) {
+                d.NewVlu->setText("2.5");
+                d.show();
+                grab.Save(&d, "zorv_edit_cost");
+                d.CmdOK_Click();
+            };
+            w.GridCosts_DblClick(1, 2);
+            w.RunCostDialog = {};
+        }
+        if (w.CurrentStep == 6 && expected == 6) {
+            w.RunInstDialog = [&](FrmInstCls& d) {
+                d.CmdClsfy_Click();
+                d.show();
+                grab.Save(&d, "zorv_inst_cls");
+            };
+            w.format->CmdCls->click();
+            w.RunInstDialog = {};
+        }
         if (w.CurrentStep == expected) page(expected);
     }
     w.testFile->DbNameT->setText(QDir(programDir).filePath("demo.db"));
@@ -124,7 +169,22 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
         // The last table as the test table.
         w.testTable->CboTBNameT->setCurrentIndex(w.testTable->CboTBNameT->count() - 1);
         w.CboTBNameT_Click();
+        const int cls = w.testTable->CboClsT->findText("Churn");
+        if (cls > 0) {
+            w.testTable->CboClsT->setCurrentIndex(cls);
+            w.CboClsT_Click();
+        }
+        QTemporaryDir results;
+        w.testTable->RstName->setText(results.filePath("results.txt"));
         page(9);
+        // The batch into a results file (the engine's ROC files go to the working folder) and
+        // its summary over the page.
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(results.path());
+        fakes.prompts.last.clear();
+        w.NavButton(4)->click();
+        QDir::setCurrent(previous);
+        if (!w.LastSummary.isEmpty()) GrabMessageOver(w, w.LastSummary, "zorv_summary", grab);
     }
     // The ODBC page: back to the format list and choose "Remote (ODBC)".
     w.NavButton(2)->click();

@@ -388,3 +388,37 @@ TEST_F(SingleNetTables, TheSearchCacheOfASingleNet) {
 }
 
 }  // namespace
+
+// A host that hands over a graph of the other kind than the engine's last search (a multi-net
+// taken without a search) learns tables of that kind: the kind follows LearnCPT's argument, so
+// classifying and writing read tables of the right shape.
+TEST(LearnCPTKind, TheArgumentSetsTheKindAndAMultiNetTakesItsSubsetFromTheLayers) {
+    EngineFixture fx{Sales(), kFields};
+    auto g = fx.NewGraph();
+    EngineFixture::Arc(g, 1, kColour, kSize);
+    EngineFixture::Arc(g, 2, kPrice, kSize);
+    fx.engine.PutGraph(g);  // taken as a single net: its subset is left to LearnCPT
+    bool mn = true;
+    ASSERT_TRUE(fx.engine.LearnCPT(mn));
+    EXPECT_TRUE(fx.engine.IsMultiNet());
+    vb::Array<Integer> used;
+    fx.engine.GetRelative(used);
+    EXPECT_EQ((std::vector<Integer>{used(2), used(3), used(4), used(5)}),
+              (std::vector<Integer>{1, 1, 1, 0}));
+    vb::Array<Integer> instance(vb::To(Integer(5)));
+    instance(kColour) = 1, instance(kSize) = 2, instance(kPrice) = 3;
+    const Integer c = fx.engine.ClsfyInst(instance);
+    EXPECT_TRUE(c == 1 || c == 2);
+
+    // And back: a single net after the multi-net.
+    auto single = fx.NewGraph();
+    EngineFixture::Arc(single, 0, kBuy, kColour);
+    fx.engine.PutGraph(single);
+    mn = false;
+    ASSERT_TRUE(fx.engine.LearnCPT(mn));
+    EXPECT_FALSE(fx.engine.IsMultiNet());
+    fx.engine.GetRelative(used);
+    EXPECT_EQ((std::vector<Integer>{used(2), used(3), used(4), used(5)}),
+              (std::vector<Integer>{1, 0, 0, 0}));
+    EXPECT_EQ(fx.engine.ClsfyInst(instance), fx.engine.ClsfyInst(instance));
+}

@@ -113,15 +113,22 @@ public:
     void GetCostTable(vb::Array<Single>& t) override { inner.GetCostTable(t); }
     void PutCostTable(vb::Array<Single>& t) override { inner.PutCostTable(t); }
     void WriteBnc(std::string& f) override { inner.WriteBnc(f); }
-    void PutGraph(vb::Array<Integer>& g) override { inner.PutGraph(g); }
+    void PutGraph(vb::Array<Integer>& g) override {
+        Call("PutGraph");
+        inner.PutGraph(g);
+    }
     void GetGraph(vb::Array<Integer>& g) override {
         Call("GetGraph");
         inner.GetGraph(g);
     }
-    bool LearnCPT(bool& mn) override { return inner.LearnCPT(mn); }
+    bool LearnCPT(bool& mn) override {
+        Call("LearnCPT");
+        return inner.LearnCPT(mn);
+    }
     Integer ClsfyInst(vb::Array<Integer>& a) override { return inner.ClsfyInst(a); }
     Single ClsfyBatch(std::shared_ptr<db::Database>& d, std::string& t, std::string& c, vb::Array<Long>& m,
                       std::string& f) override {
+        Call("ClsfyBatch");
         return inner.ClsfyBatch(d, t, c, m, f);
     }
     Integer InferenceMN(vb::Array<Integer>& a) override { return inner.InferenceMN(a); }

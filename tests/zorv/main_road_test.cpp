@@ -1,15 +1,22 @@
 // The main road of zorv, walked like a user with keys and clicks in work mode 1 on a generated
 // database: the cover, the table and its fields, the knowledge and the learning options, the
-// learning run with the engine created by its class name, and the structure on step 4 with its
-// running report saved.
+// learning run with the engine created by its class name, the structure on step 4 with its
+// running report saved, the tables learned, a cost changed, the classifier saved and a table
+// classified into a results file; then work mode 3 on the saved classifier.
 #include "tests/zorv/learning_fixture.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTableWidget>
 #include <QtTest/QTest>
 
 #include "platform/com/object.h"
 #include "platform/vb/regional.h"
 #include "tests/support/class_registry.h"
+#include "zorv/frm_inst_cls.h"
+#include "zorv/page_costs.h"
 
 namespace zorvtest {
 namespace {
@@ -80,6 +87,106 @@ TEST_F(MainRoadTest, LearnAClassifierAndSaveTheReport) {
         }
     }
     EXPECT_GT(pairs, 0);
+
+    // Step 4 accepted: the tables are learned. Step 5: one cost changed by a double-click.
+    const QString oldDir = QDir::currentPath();
+    QDir::setCurrent(dir.path());  // the engine writes its ROC files into the working folder
+    w.realResults = true;
+    click(w.NavButton(kNext));
+    ASSERT_EQ(w.CurrentStep, 5);
+    QTableWidget* grid = w.costs->GridCosts;
+    ASSERT_EQ(grid->rowCount(), 4);
+    w.RunCostDialog = [](zorv::frmEditCost& d) {
+        d.NewVlu->selectAll();
+        QTest::keyClicks(d.NewVlu, "3");
+        QTest::mouseClick(d.cmdOK, Qt::LeftButton);
+    };
+    QApplication::processEvents();
+    const QRect cell = grid->visualRect(grid->model()->index(2, 1));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(grid->item(2, 1)->text(), "3");
+    const QString bnc = dir.filePath("road.bnc");
+    fake.files.answers = {bnc};
+    click(w.costs->BtnSaveBNC);
+    ASSERT_TRUE(QFileInfo::exists(bnc));
+
+    // Steps 6, 7 and 9: the training table classified into a results file.
+    // From step 6: the database file, its table Train with the class field Kind.
+    auto testTable = [&](ScriptedWizard& x) {
+        click(x.NavButton(kNext));
+        ASSERT_EQ(x.CurrentStep, 7);
+        QTest::keyClicks(x.testFile->DbNameT, file);
+        click(x.NavButton(kNext));
+        ASSERT_EQ(x.CurrentStep, 9);
+        x.testTable->CboTBNameT->setCurrentIndex(x.testTable->CboTBNameT->findText("Train"));
+        x.CboTBNameT_Click();
+        x.testTable->CboClsT->setCurrentIndex(x.testTable->CboClsT->findText("Kind"));
+        x.CboClsT_Click();
+    };
+    click(w.NavButton(kNext));
+    ASSERT_EQ(w.CurrentStep, 6);
+    testTable(w);
+    ASSERT_EQ(w.CurrentStep, 9);
+    const QString results = dir.filePath("road_results.txt");
+    QTest::keyClicks(w.testTable->RstName, results);
+    fake.prompts.Take();
+    click(w.NavButton(kProceed));
+    const std::vector<Box> boxes = fake.prompts.Take();
+    ASSERT_EQ(boxes.size(), 1u);
+    const QString summary = boxes[0].text;
+    EXPECT_TRUE(summary.startsWith("The test dataset contains 600 cases, among which, ")) << summary.toStdString();
+    QFile rf(results);
+    ASSERT_TRUE(rf.open(QIODevice::ReadOnly));
+    const QByteArray text = rf.readAll();
+    EXPECT_EQ(text.count("\r\n"), 601);
+    EXPECT_TRUE(text.left(text.indexOf("\r\n") + 2).endsWith(",\r\n"));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("roc12.txt")));
+
+    // Work mode 3 on the saved classifier: the same summary.
+    w.hide();
+    ScriptedWizard& again = MakeWizard();
+    again.realData = true;
+    again.realResults = true;
+    again.show();
+    click(again.cover->Option3);
+    QTest::keyClicks(again.cover->BNCName, bnc);
+    click(again.NavButton(kNext));
+    ASSERT_EQ(again.CurrentStep, 6);
+    testTable(again);
+    ASSERT_EQ(again.CurrentStep, 9);
+    QTest::keyClicks(again.testTable->RstName, dir.filePath("again.txt"));
+    click(again.NavButton(kProceed));
+    const std::vector<Box> second = fake.prompts.Take();
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_EQ(second[0].text, summary);
+
+    // Instant Classification on the first row's values shows the label the batch wrote for it.
+    auto cells = [](const QByteArray& line) {
+        QStringList out;
+        for (QString c : QString::fromUtf8(line).split(',')) out << c.remove('"');
+        return out;
+    };
+    const QList<QByteArray> rows = text.split('\n');
+    const QStringList header = cells(rows[0].trimmed()), first = cells(rows[1].trimmed());
+    const QString expected = first[header.indexOf("ZORV_OUTPUT")];
+    click(again.NavButton(kBack));
+    click(again.NavButton(kBack));
+    ASSERT_EQ(again.CurrentStep, 6);
+    QString shown;
+    again.RunInstDialog = [&](zorv::FrmInstCls& d) {
+        for (size_t r = 1; r < d.LblFld.size(); ++r) {
+            const QString field = d.LblFld[r]->text().trimmed().toUpper();
+            const int at = d.CmbFld[r]->findText(first[header.indexOf(field)]);
+            ASSERT_GE(at, 0) << field.toStdString();
+            d.CmbFld[r]->setCurrentIndex(at);
+        }
+        click(d.CmdClsfy);
+        shown = d.LblCls2->text();
+    };
+    click(again.format->CmdCls);
+    EXPECT_EQ(shown, "  " + expected);
+    QDir::setCurrent(oldDir);
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ public:
     std::function<bool()> onProcess, onSave, onBatch;
     QString resultFile;
     bool realData = false;
+    bool realResults = false;
     int processRuns = 0;
     int saveRuns = 0;
     int listings = 0;  // WriteGrafTxt calls
@@ -42,16 +43,31 @@ protected:
     }
     bool BtnSaveBNC_Click() override {
         ++saveRuns;
+        if (realResults) return FrmWizard::BtnSaveBNC_Click();
         return onSave ? onSave() : true;
     }
-    bool ClassifyBatch() override { return onBatch ? onBatch() : true; }
+    bool ClassifyBatch() override {
+        if (realResults) return FrmWizard::ClassifyBatch();
+        return onBatch ? onBatch() : true;
+    }
+    // The classifier's own work after the structure (tables, costs, file, batch) on the real
+    // engine only when a test asks for it; the page controller's tests walk past it.
+    bool LearnTables() override { return realResults ? FrmWizard::LearnTables() : true; }
+    bool PutCostsToEngine() override { return realResults ? FrmWizard::PutCostsToEngine() : true; }
+    bool ReadBNC(const QString& name) override { return realResults ? FrmWizard::ReadBNC(name) : true; }
+    void BuildCostGrid() override {
+        if (realResults) FrmWizard::BuildCostGrid();
+    }
+    void TakeClassLabels() override {
+        if (realResults) FrmWizard::TakeClassLabels();
+    }
     // The data pages open and check real databases only when a test asks for it; the page
     // controller's tests walk past them.
     bool OpenLocalDbL() override { return realData ? FrmWizard::OpenLocalDbL() : true; }
     bool CheckFieldSelection() override { return realData ? FrmWizard::CheckFieldSelection() : true; }
     bool OpenLocalDB() override { return realData ? FrmWizard::OpenLocalDB() : true; }
     bool openODBC() override { return realData ? FrmWizard::openODBC() : true; }
-    QString ResultFileName() const override { return resultFile; }
+    QString ResultFileName() const override { return realResults ? FrmWizard::ResultFileName() : resultFile; }
 };
 
 class ZorvTest : public ::testing::Test {

@@ -1,0 +1,142 @@
+#include "zorv/frm_inst_cls.h"
+
+#include <QHBoxLayout>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "platform/vb/numbered_error.h"
+#include "wizard_common/frame_widgets.h"
+#include "wizard_common/model/step_caption.h"
+#include "zorv/frm_wizard.h"
+
+namespace zorv {
+
+int TwipsToPixels(int twips, double dpi) { return int(std::lround(twips * dpi / 1440.0)); }
+
+int FrmInstCls::Px(int twips) const { return TwipsToPixels(twips, logicalDpiY()); }
+
+FrmInstCls::FrmInstCls(const ZorvSession& session, const std::vector<int16_t>& valueCounts,
+                       const vb::Array<std::string>& valueLabels, zorvapi::IDataEngine& engine, QWidget* parent)
+    : QDialog(parent), session_(session), engine_(engine) {
+    setObjectName("FrmInstCls");
+    setWindowTitle("Instant Classification");
+    Picture1 = wizard::Named(new QScrollArea, "Picture1");
+    Picture1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Picture1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    Picture1->setFrameShape(QFrame::NoFrame);
+    Picture2 = wizard::Named(new QWidget, "Picture2");
+    CmdClsfy = wizard::Named(new QPushButton("Classify"), "CmdClsfy");
+    const std::string className = session.FieldNames.size() > 1 ? session.FieldNames[1] : "";
+    LblCls = wizard::Named(new QLabel(QString::fromStdString(className) + " : "), "LblCls");
+    LblCls2 = wizard::Named(new QLabel(""), "LblCls2");
+    QFont bold = LblCls2->font();
+    bold.setBold(true);
+    LblCls2->setFont(bold);
+
+    BuildFieldRows(valueCounts, valueLabels);
+    Picture1->setWidget(Picture2);
+
+    auto* strip = new QWidget;
+    strip->setObjectName("Picture3");
+    strip->setFixedHeight(Px(432));
+    auto* row = new QHBoxLayout(strip);
+    row->addWidget(CmdClsfy);
+    row->addSpacing(Px(120));
+    row->addWidget(LblCls);
+    row->addWidget(LblCls2, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Picture1, 1);
+    layout->addWidget(strip);
+    connect(CmdClsfy, &QPushButton::clicked, this, &FrmInstCls::CmdClsfy_Click);
+    // The width stays; the height follows the user down to a floor.
+    setFixedWidth(Px(4452));
+    setMinimumHeight(Px(600));
+    resize(Px(4452), std::max(Px(600), std::min(Picture2->height() + Px(432) + 4, Px(6000))));
+}
+
+void FrmInstCls::BuildFieldRows(const std::vector<int16_t>& valueCounts, const vb::Array<std::string>& valueLabels) {
+    int used = 0;
+    for (int i = 1; i <= session_.FieldCount; ++i)
+        if (session_.FieldUsed[size_t(i)] == 1) ++used;
+    Picture2->setFixedSize(Px(4452 - 200) - 2, Px(used * 288 + 400));
+    LblFld.assign(1, nullptr);
+    CmbFld.assign(1, nullptr);
+    int top = 300;
+    for (int i = 2; i <= session_.FieldCount; ++i) {
+        if (session_.FieldUsed[size_t(i)] != 1) continue;
+        const int r = int(CmbFld.size());
+        auto* label = new QLabel("  " + QString::fromStdString(session_.FieldNames[size_t(i)]), Picture2);
+        label->setObjectName(QString("LblFld_%1").arg(r));
+        label->setGeometry(Px(60), Px(top), Px(1900), Px(288));
+        auto* list = new QComboBox(Picture2);
+        list->setObjectName(QString("CmbFld_%1").arg(r));
+        list->setGeometry(Px(2000), Px(top), Px(2100), Px(280));
+        for (int v = 1; v <= valueCounts[size_t(i)]; ++v)
+            list->addItem(QString::fromStdString(valueLabels(i, v)));
+        list->setCurrentIndex(0);
+        connect(list, &QComboBox::currentIndexChanged, this, &FrmInstCls::CmbFld_Click);
+        LblFld.push_back(label);
+        CmbFld.push_back(list);
+        top += 288;
+    }
+    CmbFld_Click();  // the first labels chosen: Classify is ready
+}
+
+void FrmInstCls::CmbFld_Click() {
+    CmdClsfy->setEnabled(true);
+    LblCls2->setEnabled(false);
+}
+
+void FrmInstCls::CmdClsfy_Click() {
+    vb::Array<vb::Integer> instance(vb::To(session_.FieldCount));
+    int r = 0;
+    for (int i = 2; i <= session_.FieldCount; ++i)
+        if (session_.FieldUsed[size_t(i)] == 1) instance(i) = vb::Integer(CmbFld[size_t(++r)]->currentIndex() + 1);
+    const vb::Integer c = engine_.ClsfyInst(instance);
+    LblCls2->setEnabled(true);
+    const std::string label = c >= 1 && size_t(c) < session_.ClassLabels.size() ? session_.ClassLabels[size_t(c)] : "";
+    LblCls2->setText("  " + QString::fromStdString(label));
+    CmdClsfy->setEnabled(false);
+}
+
+// ---- the wizard's button ----------------------------------------------------------------------
+
+void FrmWizard::CmdCls_Click() {
+    try {
+        if (!MyDataEng) return;
+        // The classifier reads the fields of its own subset: refreshed in every mode, as a
+        // skipped search or an edit leaves the wizard's flags behind the engine's.
+        TakeClassLabels();
+        vb::Array<vb::Integer> used;
+        MyDataEng->GetRelative(used);
+        vb::Array<std::string> names;
+        MyDataEng->GetFldNM(names);
+        session_.FieldCount = int16_t(used.UBound());
+        session_.FieldUsed.assign(size_t(session_.FieldCount) + 1, 0);
+        session_.FieldNames.assign(size_t(session_.FieldCount) + 1, "");
+        for (int i = 1; i <= session_.FieldCount; ++i) {
+            session_.FieldUsed[size_t(i)] = used(i);
+            if (i <= names.UBound()) session_.FieldNames[size_t(i)] = names(i);
+        }
+        vb::Array<vb::Integer> ff;
+        MyDataEng->GetFF(ff);
+        std::vector<int16_t> counts(size_t(session_.FieldCount) + 1, 0);
+        for (int i = 1; i <= session_.FieldCount && i <= ff.UBound(); ++i) counts[size_t(i)] = ff(i);
+        vb::Array<std::string> labels;
+        MyDataEng->GetFldVlu(labels);
+        FrmInstCls dialog(session_, counts, labels, *MyDataEng, this);
+        if (RunInstDialog)
+            RunInstDialog(dialog);
+        else
+            dialog.exec();
+    } catch (const vb::NumberedError& e) {
+        Warn(QString::fromStdString(e.description()));
+    } catch (const std::exception& e) {
+        Warn(QString::fromStdString(e.what()));
+    }
+}
+
+}  // namespace zorv
