@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_paths.h"
 #include "classifier_engine/data_engine.h"
 #include "classifier_engine/errors.h"
 #include "platform/db/sql_names.h"
@@ -354,7 +355,7 @@ TEST(InitLearnStru, GeneratedTable) {
     opt.weightField = "Freq";
     const testsupport::SampledTable table = testsupport::SampleTable(net, 3000, opt);
     const MemoryTable t(table.table, table.columns, table.cells);
-    const std::string dir = ::testing::TempDir();
+    const std::string dir = testsupport::ProcessTempDir();
     std::shared_ptr<db::Database> file = testsupport::WriteSqliteTable(dir + "/init_learn_stru_sample.db", table);
 
     for (bool onFile : {false, true}) {

@@ -77,7 +77,7 @@ TEST(LogRoundTrip, SecondRunCountsNothingTheLogHolds) {
 // A log written before the table changed would give another result: Init refuses it, naming
 // the log and what differs.
 TEST(LogRoundTrip, ALogOfAChangedTableIsRefused) {
-    const std::string log = ::testing::TempDir() + "vrell_rt_stale.log";
+    const std::string log = testsupport::ProcessTempDir() + "vrell_rt_stale.log";
     InitArgs a(NodeNames(FiveNodes()));
     a.logo = log;
     DataSet d1;

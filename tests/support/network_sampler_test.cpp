@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "tests/support/temp_paths.h"
 #include "platform/db/database.h"
 #include "tests/support/network_sampler.h"
 
@@ -102,7 +103,7 @@ TEST(NetworkSampler, WritesThroughTheLayerAndStraightToSqlite) {
     opt.weightField = "Freq";
     opt.nullRate = 0.1;
     const auto table = testsupport::SampleTable(net, 200, opt);
-    const std::string dir = ::testing::TempDir();
+    const std::string dir = testsupport::ProcessTempDir();
     std::filesystem::remove(dir + "/sampler_layer.db");  // creating never replaces a file
     auto viaLayer = db::DBEngine::CreateDatabase(dir + "/sampler_layer.db");
     testsupport::WriteTable(*viaLayer, table);

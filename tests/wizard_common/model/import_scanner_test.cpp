@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_paths.h"
 #include "wizard_common/model/import_scanner.h"
 
 namespace {
@@ -118,7 +119,7 @@ protected:
     }
     void SetUp() override { std::filesystem::create_directories(dir_); }
     void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::filesystem::path dir_ = std::filesystem::path(::testing::TempDir()) / "import_scanner_test";
+    std::filesystem::path dir_ = std::filesystem::path(testsupport::ProcessTempDir()) / "import_scanner_test";
 };
 
 TEST_F(ImportFile, CrlfAndLatin1Files) {
