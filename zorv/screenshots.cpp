@@ -87,9 +87,11 @@ void GrabMessageOver(FrmWizard& w, const QString& text, const QString& name, wiz
     box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     box->setWindowFlags(Qt::Widget);
     column->addWidget(box.release());
+    // The box lays itself out for its font only once shown: size the frame after that.
+    frame->show();
+    QApplication::processEvents();
     frame->adjustSize();
     frame->move(std::max(0, (w.width() - frame->width()) / 2), std::max(0, (w.height() - frame->height()) / 2));
-    frame->show();
     grab.Save(&w, name);
     delete frame;
 }
