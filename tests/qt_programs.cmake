@@ -29,6 +29,8 @@ foreach(area wizard_common zorv)
   endforeach()
   if(area STREQUAL "zorv")  # the graph editor's tests learn networks with the real engine
     target_link_libraries(${area}_tests PRIVATE zorvapi_static)
+    # The main road's training table carries interval labels written as the conditioning does.
+    target_link_libraries(${area}_tests PRIVATE trune_discretize)
     # The wizard creates its engine by class name: the tests register the built library.
     add_dependencies(${area}_tests zorvapi)
     target_compile_definitions(${area}_tests PRIVATE ZORVAPI_LIBRARY="$<TARGET_FILE:zorvapi>")

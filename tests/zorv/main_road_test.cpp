@@ -2,7 +2,8 @@
 // database: the cover, the table and its fields, the knowledge and the learning options, the
 // learning run with the engine created by its class name, the structure on step 4 with its
 // running report saved, the tables learned, a cost changed, the classifier saved and a table
-// classified into a results file; then work mode 3 on the saved classifier.
+// classified into a results file; then work mode 3 on the saved classifier. The training table
+// holds a number cut into interval labels, the test table the raw number.
 #include "tests/zorv/learning_fixture.h"
 
 #include <QApplication>
@@ -11,10 +12,12 @@
 #include <QFileInfo>
 #include <QTableWidget>
 #include <QtTest/QTest>
+#include <algorithm>
 
 #include "platform/com/object.h"
 #include "platform/vb/regional.h"
 #include "tests/support/class_registry.h"
+#include "trune/discretize/interval_label.h"
 #include "zorv/frm_inst_cls.h"
 #include "zorv/page_costs.h"
 
@@ -23,11 +26,64 @@ namespace {
 
 class MainRoadTest : public LearningTest {};
 
+// The cut points of Size. Its three states are drawn in ranges that keep clear of them, so
+// every raw number lies inside one interval label.
+const trune::CutPoints kSizeCuts = {10, 20};
+
+// The class Kind with Size and Colour as its children, Weight a child of Size, Noise unrelated;
+// Size is a number.
+testsupport::SampledTable RoadSample(const std::string& table, int rows, uint64_t seed, bool holdOut) {
+    testsupport::Network net;
+    const int cls = net.AddNode("Kind", {"LOW", "MID", "HIGH"}, {}, {{0.3, 0.4, 0.3}});
+    const int size = net.AddNode("Size", {"S", "M", "L"}, {cls},
+                                 {{0.8, 0.15, 0.05}, {0.15, 0.7, 0.15}, {0.05, 0.15, 0.8}});
+    net.SetRanges(size, {{0, 9}, {11, 19}, {21, 30}});
+    net.AddNode("Weight", {"S", "L"}, {size}, {{0.85, 0.15}, {0.5, 0.5}, {0.15, 0.85}});
+    net.AddNode("Colour", {"R", "G"}, {cls}, {{0.8, 0.2}, {0.5, 0.5}, {0.2, 0.8}});
+    net.AddNode("Noise", {"X", "Y"}, {}, {{0.5, 0.5}});
+    testsupport::TableOptions opt;
+    opt.table = table;
+    opt.classNode = cls;
+    opt.seed = seed;
+    opt.holdOut = holdOut;
+    return testsupport::SampleTable(net, rows, opt);
+}
+
+std::string SizeLabel(const db::Value& raw) { return trune::IntervalLabel(raw, kSizeCuts, {}); }
+
+// The training table as the data conditioning leaves it: Size replaced by its labels, Size_d.
+testsupport::SampledTable TrainTable() {
+    testsupport::SampledTable t = RoadSample("Train", 600, 5, true);
+    const size_t c = size_t(t.Column("Size"));
+    t.columns[c] = "Size_d";
+    for (auto& row : t.cells) row[c] = db::Value(SizeLabel(row[c]));
+    return t;
+}
+
+// The cell of `row` for a field of the classifier: the label of the raw number for Size_d.
+QString CellFor(const testsupport::SampledTable& t, size_t row, QString field) {
+    const bool label = field.endsWith("_d", Qt::CaseInsensitive);
+    if (label) field.chop(2);
+    for (size_t c = 0; c < t.columns.size(); ++c) {
+        if (QString::fromStdString(t.columns[c]).compare(field, Qt::CaseInsensitive) != 0) continue;
+        const db::Value& v = t.cells[row][c];
+        return QString::fromStdString(label ? SizeLabel(v) : v.AsText());
+    }
+    ADD_FAILURE() << "no column for " << field.toStdString();
+    return {};
+}
+
 TEST_F(MainRoadTest, LearnAClassifierAndSaveTheReport) {
     testsupport::PrivateClassRegistry registry(ZORVAPI_LIBRARY);
     ASSERT_EQ(registry.Call("DllRegisterServer"), com::S_OK);
     const QString file = dir.filePath("road.db");
-    testsupport::WriteSqliteTable(file.toStdString(), KindTable())->Close();
+    // The test table: another draw with the raw Size and no hold-out column, listed after Train.
+    const testsupport::SampledTable test = RoadSample("Unseen", 200, 9, false);
+    {
+        auto database = testsupport::WriteSqliteTable(file.toStdString(), TrainTable());
+        testsupport::WriteTable(*database, test);
+        database->Close();
+    }
     ScriptedWizard& w = MakeWizard();
     w.realData = true;
     w.realLearning = true;
@@ -46,6 +102,7 @@ TEST_F(MainRoadTest, LearnAClassifierAndSaveTheReport) {
     w.fields->CboCls->setFocus();
     QTest::keyClick(w.fields->CboCls, Qt::Key_Down);
     EXPECT_EQ(w.fields->CboCls->currentText(), "Kind");
+    ASSERT_FALSE(w.fields->Lstfields->findItems("Size_d", Qt::MatchExactly).isEmpty());
     click(w.NavButton(kNext));
     ASSERT_EQ(w.CurrentStep, 2);
 
@@ -110,16 +167,43 @@ TEST_F(MainRoadTest, LearnAClassifierAndSaveTheReport) {
     fake.files.answers = {bnc};
     click(w.costs->BtnSaveBNC);
     ASSERT_TRUE(QFileInfo::exists(bnc));
+    {
+        // The file reads back: its fields, the labels of Size_d and the changed cost.
+        zorvapi::DataEngine stored;
+        vb::Long rows = 100000;
+        vb::Integer vlus = 45;
+        stored.Init(rows, vlus);
+        std::string path = bnc.toStdString();
+        stored.ReadBncStru(path);
+        stored.ReadBncCPT(path);
+        EXPECT_EQ(stored.IsMultiNet(), session.IsMultiNetFlag);
+        vb::Array<std::string> names, values;
+        vb::Array<vb::Integer> counts;
+        stored.GetFldNM(names);
+        stored.GetFldVlu(values);
+        stored.GetFF(counts);
+        ASSERT_EQ(names.UBound(), 5);
+        std::vector<std::string> fields, labels;
+        for (int i = 1; i <= names.UBound(); ++i) fields.push_back(names(i));
+        EXPECT_EQ(fields, (std::vector<std::string>{"Kind", "Size_d", "Weight", "Colour", "Noise"}));
+        for (int k = 1; k <= counts(2); ++k) labels.push_back(values(2, k));
+        std::sort(labels.begin(), labels.end());
+        EXPECT_EQ(labels, (std::vector<std::string>{"<10", ">10<20", ">20"}));
+        vb::Array<vb::Single> costs;
+        stored.GetCostTable(costs);
+        EXPECT_EQ(costs(2, 1), 3.0f);
+        EXPECT_EQ(costs(1, 2), 1.0f);
+    }
 
-    // Steps 6, 7 and 9: the training table classified into a results file.
-    // From step 6: the database file, its table Train with the class field Kind.
+    // Steps 6, 7 and 9: the test table, with the raw Size, classified into a results file.
+    // From step 6: the database file, its table Unseen with the class field Kind.
     auto testTable = [&](ScriptedWizard& x) {
         click(x.NavButton(kNext));
         ASSERT_EQ(x.CurrentStep, 7);
         QTest::keyClicks(x.testFile->DbNameT, file);
         click(x.NavButton(kNext));
         ASSERT_EQ(x.CurrentStep, 9);
-        x.testTable->CboTBNameT->setCurrentIndex(x.testTable->CboTBNameT->findText("Train"));
+        x.testTable->CboTBNameT->setCurrentIndex(x.testTable->CboTBNameT->findText("Unseen"));
         x.CboTBNameT_Click();
         x.testTable->CboClsT->setCurrentIndex(x.testTable->CboClsT->findText("Kind"));
         x.CboClsT_Click();
@@ -135,13 +219,28 @@ TEST_F(MainRoadTest, LearnAClassifierAndSaveTheReport) {
     const std::vector<Box> boxes = fake.prompts.Take();
     ASSERT_EQ(boxes.size(), 1u);
     const QString summary = boxes[0].text;
-    EXPECT_TRUE(summary.startsWith("The test dataset contains 600 cases, among which, ")) << summary.toStdString();
+    // Every row classified: the raw numbers found their interval labels.
+    EXPECT_TRUE(summary.startsWith("The test dataset contains 200 cases, among which, ")) << summary.toStdString();
+    EXPECT_FALSE(summary.contains("cannot be classified")) << summary.toStdString();
     QFile rf(results);
     ASSERT_TRUE(rf.open(QIODevice::ReadOnly));
     const QByteArray text = rf.readAll();
-    EXPECT_EQ(text.count("\r\n"), 601);
+    EXPECT_EQ(text.count("\r\n"), 201);
     EXPECT_TRUE(text.left(text.indexOf("\r\n") + 2).endsWith(",\r\n"));
-    EXPECT_TRUE(QFileInfo::exists(dir.filePath("roc12.txt")));
+    // A ROC file for each ordered pair of classes, a line for each test row of the first class.
+    const int kind = test.Column("Kind");
+    ASSERT_EQ(session.ClassLabels.size(), 4u);
+    for (int x = 1; x <= 3; ++x) {
+        const auto rowsOfX = std::count_if(test.cells.begin(), test.cells.end(), [&](const auto& row) {
+            return row[size_t(kind)].AsText() == session.ClassLabels[size_t(x)];
+        });
+        for (int y = 1; y <= 3; ++y) {
+            if (x == y) continue;
+            QFile roc(dir.filePath(QString("roc%1%2.txt").arg(x).arg(y)));
+            ASSERT_TRUE(roc.open(QIODevice::ReadOnly)) << roc.fileName().toStdString();
+            EXPECT_EQ(roc.readAll().count("\r\n"), rowsOfX) << roc.fileName().toStdString();
+        }
+    }
 
     // Work mode 3 on the saved classifier: the same summary.
     w.hide();
@@ -169,15 +268,19 @@ TEST_F(MainRoadTest, LearnAClassifierAndSaveTheReport) {
     };
     const QList<QByteArray> rows = text.split('\n');
     const QStringList header = cells(rows[0].trimmed()), first = cells(rows[1].trimmed());
+    ASSERT_TRUE(header.contains("SIZE"));
+    EXPECT_EQ(first[header.indexOf("COLOUR")], CellFor(test, 0, "Colour"));
     const QString expected = first[header.indexOf("ZORV_OUTPUT")];
     click(again.NavButton(kBack));
     click(again.NavButton(kBack));
     ASSERT_EQ(again.CurrentStep, 6);
     QString shown;
+    bool labelled = false;
     again.RunInstDialog = [&](zorv::FrmInstCls& d) {
         for (size_t r = 1; r < d.LblFld.size(); ++r) {
-            const QString field = d.LblFld[r]->text().trimmed().toUpper();
-            const int at = d.CmbFld[r]->findText(first[header.indexOf(field)]);
+            const QString field = d.LblFld[r]->text().trimmed();
+            if (field == "Size_d") labelled = true;
+            const int at = d.CmbFld[r]->findText(CellFor(test, 0, field));
             ASSERT_GE(at, 0) << field.toStdString();
             d.CmbFld[r]->setCurrentIndex(at);
         }
@@ -185,6 +288,7 @@ TEST_F(MainRoadTest, LearnAClassifierAndSaveTheReport) {
         shown = d.LblCls2->text();
     };
     click(again.format->CmdCls);
+    EXPECT_TRUE(labelled);
     EXPECT_EQ(shown, "  " + expected);
     QDir::setCurrent(oldDir);
 }
