@@ -338,6 +338,46 @@ TEST_F(ResultsTest, AnUndirectedLinkIsRefusedOnStep4) {
     EXPECT_FALSE(wizard->CheckOrient());
 }
 
+// Work mode 2 takes the field names as the classifier file keeps them: a name that SQL needs in
+// brackets comes back in brackets, and the editor and the listing show it so.
+TEST_F(ResultsTest, ModeTwoTakesTheStoredNamesInTheirSqlForm) {
+    testsupport::SampledTable t = KindTable();
+    t.columns[size_t(t.Column("Size"))] = "Unit Size";
+    WalkToStep3(t, [&](ScriptedWizard& w) {
+        w.options->OptBN->setChecked(true);
+        session.ModelMode = 1;
+    });
+    wizard->realResults = true;
+    wizard->NavButton(kProceed)->click();
+    ASSERT_EQ(wizard->CurrentStep, 4);
+    EXPECT_EQ(session.FieldNames[2], "Unit Size");  // as step 1 listed it
+    wizard->NavButton(kNext)->click();
+    ASSERT_EQ(wizard->CurrentStep, 5);
+    const QString bnc = dir.filePath("names.bnc");
+    fake.files.answers = {bnc};
+    wizard->costs->BtnSaveBNC->click();
+    ASSERT_TRUE(QFileInfo::exists(bnc));
+
+    auto first = ReplaceWizard();
+    wizard->cover->Option2->click();
+    wizard->cover->DBName->setText(dir.filePath("learn.db"));
+    wizard->cover->BNCName->setText(bnc);
+    wizard->NavButton(kNext)->click();
+    ASSERT_EQ(wizard->CurrentStep, 1);
+    QComboBox* tables = wizard->fields->CboTbName;
+    tables->setCurrentIndex(tables->findText("Train"));
+    wizard->CboTbName_Click();
+    wizard->fields->CboCls->setCurrentIndex(0);
+    wizard->CboCls_Click();
+    wizard->NavButton(kNext)->click();
+    ASSERT_EQ(wizard->CurrentStep, 4);
+    EXPECT_EQ(session.FieldNames,
+              (std::vector<std::string>{"", "Kind", "[Unit Size]", "Weight", "Colour", "Noise"}));
+    EXPECT_EQ(session.FieldCount, 5);
+    EXPECT_TRUE(wizard->result->txtrst->toPlainText().contains("[Unit Size]"))
+        << wizard->result->txtrst->toPlainText().toStdString();
+}
+
 // A learned multi-net's graph is not sent back unchanged: the engine would re-derive its subset
 // from the layers and drop fields the search kept.
 TEST_F(ResultsTest, AnUnchangedLearnedGraphIsNotSentAgain) {
