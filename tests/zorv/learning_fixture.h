@@ -187,6 +187,16 @@ inline testsupport::SampledTable KindTable(double nullRate = 0, bool nullSparesC
     return testsupport::SampleTable(net, 600, opt);
 }
 
+// Reads a saved classifier file into a fresh engine, as work mode 3 opens it.
+inline void ReadClassifierFile(zorvapi::DataEngine& engine, const std::string& file) {
+    vb::Long rows = 100000;
+    vb::Integer vlus = 45;
+    engine.Init(rows, vlus);
+    std::string name = file;
+    engine.ReadBncStru(name);
+    engine.ReadBncCPT(name);
+}
+
 class LearningTest : public ZorvTest {
 protected:
     static constexpr int kCancel = 1, kBack = 2, kNext = 3, kProceed = 4;

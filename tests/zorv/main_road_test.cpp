@@ -170,12 +170,7 @@ TEST_F(MainRoadTest, LearnAClassifierAndSaveTheReport) {
     {
         // The file reads back: its fields, the labels of Size_d and the changed cost.
         zorvapi::DataEngine stored;
-        vb::Long rows = 100000;
-        vb::Integer vlus = 45;
-        stored.Init(rows, vlus);
-        std::string path = bnc.toStdString();
-        stored.ReadBncStru(path);
-        stored.ReadBncCPT(path);
+        ReadClassifierFile(stored, bnc.toStdString());
         EXPECT_EQ(stored.IsMultiNet(), session.IsMultiNetFlag);
         vb::Array<std::string> names, values;
         vb::Array<vb::Integer> counts;

@@ -151,6 +151,24 @@ protected:
         return old;
     }
 
+    // Work mode 2 on the classifier file `bnc` with learn.db's table Train, walked to step 4 in a
+    // new wizard; returns the wizard it replaced.
+    std::unique_ptr<ScriptedWizard> ModifyToStep4(const QString& bnc) {
+        auto old = ReplaceWizard();
+        wizard->cover->Option2->click();
+        wizard->cover->DBName->setText(dir.filePath("learn.db"));
+        wizard->cover->BNCName->setText(bnc);
+        wizard->NavButton(kNext)->click();
+        if (wizard->CurrentStep != 1) return old;
+        QComboBox* tables = wizard->fields->CboTbName;
+        tables->setCurrentIndex(tables->findText("Train"));
+        wizard->CboTbName_Click();
+        wizard->fields->CboCls->setCurrentIndex(0);
+        wizard->CboCls_Click();
+        wizard->NavButton(kNext)->click();
+        return old;
+    }
+
     QString oldDir;
 };
 
@@ -263,18 +281,7 @@ TEST_F(ResultsTest, ModeOneThroughTheBatchThenModeThreeOnTheSavedFile) {
     // Work mode 2 on the saved file, unchanged: the tables come from the file, the graph is not
     // sent, the stored cost is shown, and the batch gives the same summary.
     {
-        auto modify = ReplaceWizard();
-        wizard->cover->Option2->click();
-        wizard->cover->DBName->setText(dir.filePath("learn.db"));
-        wizard->cover->BNCName->setText(bnc);
-        wizard->NavButton(kNext)->click();
-        ASSERT_EQ(wizard->CurrentStep, 1);
-        QComboBox* tables = wizard->fields->CboTbName;
-        tables->setCurrentIndex(tables->findText("Train"));
-        wizard->CboTbName_Click();
-        wizard->fields->CboCls->setCurrentIndex(0);
-        wizard->CboCls_Click();
-        wizard->NavButton(kNext)->click();
+        auto modify = ModifyToStep4(bnc);
         ASSERT_EQ(wizard->CurrentStep, 4);
         wizard->NavButton(kNext)->click();
         ASSERT_EQ(wizard->CurrentStep, 5);
@@ -358,18 +365,7 @@ TEST_F(ResultsTest, ModeTwoTakesTheStoredNamesInTheirSqlForm) {
     wizard->costs->BtnSaveBNC->click();
     ASSERT_TRUE(QFileInfo::exists(bnc));
 
-    auto first = ReplaceWizard();
-    wizard->cover->Option2->click();
-    wizard->cover->DBName->setText(dir.filePath("learn.db"));
-    wizard->cover->BNCName->setText(bnc);
-    wizard->NavButton(kNext)->click();
-    ASSERT_EQ(wizard->CurrentStep, 1);
-    QComboBox* tables = wizard->fields->CboTbName;
-    tables->setCurrentIndex(tables->findText("Train"));
-    wizard->CboTbName_Click();
-    wizard->fields->CboCls->setCurrentIndex(0);
-    wizard->CboCls_Click();
-    wizard->NavButton(kNext)->click();
+    auto first = ModifyToStep4(bnc);
     ASSERT_EQ(wizard->CurrentStep, 4);
     EXPECT_EQ(session.FieldNames,
               (std::vector<std::string>{"", "Kind", "[Unit Size]", "Weight", "Colour", "Noise"}));
@@ -448,12 +444,7 @@ TEST_F(ResultsTest, ExitSaveOnStep4WritesAWholeClassifier) {
     EXPECT_TRUE(wizard->Unloaded());
     EXPECT_NE(std::count(engine().calls.begin(), engine().calls.end(), "LearnCPT"), 0);
     zorvapi::DataEngine back;
-    vb::Long rows = 100000;
-    vb::Integer vlus = 45;
-    back.Init(rows, vlus);
-    std::string file = bnc.toStdString();
-    back.ReadBncStru(file);
-    back.ReadBncCPT(file);
+    ReadClassifierFile(back, bnc.toStdString());
     vb::Array<float> costs(vb::To(3), vb::To(3));
     back.GetCostTable(costs);
     EXPECT_EQ(costs(1, 2), 1.0f);
