@@ -64,13 +64,8 @@ void FrmWizard::BuildForm() {
     table = new TablePage;
     method = new MethodPage;
     finished = new FinishedPage;
-    const std::array<WizardPage*, kPages> pages{intro, settings, sourceFile, odbc, table, method, finished};
-    for (int k = 0; k < kPages; ++k) {
-        pages[size_t(k)]->setEnabled(false);
-        stack_->addWidget(pages[size_t(k)]);
-        connect(pages[size_t(k)]->picture(), &wizard::StepPicture::doubleClicked, this,
-                [this, k] { imgStep_DblClick(k); });
-    }
+    wizard::AddPages(stack_, {intro, settings, sourceFile, odbc, table, method, finished},
+                     [this](int k) { imgStep_DblClick(k); });
 
     cmdNav_ = wizard::BuildWizardFrame(this, stack_, "&Finish", [this](int i) { cmdNav_Click(i); });
     resize(820, 600);
@@ -111,9 +106,7 @@ void FrmWizard::ShowStep(int page, int how) {
         // The page may stay half set up; the frame still changes, as the entry work is done.
         Message(QString::fromStdString(e.what()), wizard::Icon::Warning);
     }
-    stack_->widget(CurrentStep)->setEnabled(false);
-    stack_->setCurrentIndex(page);
-    stack_->widget(page)->setEnabled(true);
+    wizard::SwitchPage(stack_, CurrentStep, page);
     SetStepCaption(page);
     SetNavButtons(page);
     update();

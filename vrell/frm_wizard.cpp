@@ -64,13 +64,8 @@ void FrmWizard::BuildForm() {
     knowledge = new KnowledgeStep(Knowledge, services_, Title(), IMEXPath);
     logs = new LogPage;
     finished = new FinishedPage;
-    const std::array<WizardPage*, kPages> pages{intro, format, file, odbc, table, knowledge, logs, finished};
-    for (int k = 0; k < kPages; ++k) {
-        pages[size_t(k)]->setEnabled(false);
-        stack_->addWidget(pages[size_t(k)]);
-        connect(pages[size_t(k)]->picture(), &wizard::StepPicture::doubleClicked, this,
-                [this, k] { imgStep_DblClick(k); });
-    }
+    wizard::AddPages(stack_, {intro, format, file, odbc, table, knowledge, logs, finished},
+                     [this](int k) { imgStep_DblClick(k); });
 
     cmdNav_ = wizard::BuildWizardFrame(this, stack_, "&Finish", [this](int i) { cmdNav_Click(i); });
     resize(960, 620);

@@ -40,12 +40,6 @@ const QString& Title() {
     return t;
 }
 
-// Pages 1, 2, 4, 5, 8 and 9: their frame and picture; their controls come with their work.
-WizardPage* LaterPage(int index) {
-    const auto& names = wizard::ZorvFrame().pageNames;
-    return new WizardPage(index, kPictureOfPage[index], QString::fromStdString(names[size_t(index)]));
-}
-
 // Controls switched off while a learning run holds the form, and on again after it, however it
 // ends.
 class DisabledDuring {
@@ -91,16 +85,9 @@ void FrmWizard::BuildForm() {
     result = new ResultPage(QString::fromStdString(wizard::ZorvFrame().pageNames[4]));
     costs = new CostPage(QString::fromStdString(wizard::ZorvFrame().pageNames[5]));
     options = new LearningOptions(knowledge->page->SSTab1, knowledge->page->chkpreserve, session_.ModelMode);
-    for (int k = 0; k < kPages; ++k) {
-        WizardPage* page = k == 0 ? cover : k == 1 ? fields : k == 2 ? knowledge : k == 3 ? learn
-                         : k == 4 ? result : k == 5 ? costs : k == 6 ? format : k == 7 ? testFile : k == 8 ? odbc : k == 9 ? testTable
-                         : LaterPage(k);
-        page->setEnabled(false);
-        stack_->addWidget(page);
-        const int picture = kPictureOfPage[k];
-        connect(page->picture(), &wizard::StepPicture::doubleClicked, this,
-                [this, picture] { imgStep_DblClick(picture); });
-    }
+    // The double-click handler is told the page's picture, not the page.
+    wizard::AddPages(stack_, {cover, fields, knowledge, learn, result, costs, format, testFile, odbc, testTable},
+                     [this](int k) { imgStep_DblClick(kPictureOfPage[k]); });
 
     cmdNav_ = wizard::BuildWizardFrame(this, stack_, "&Proceed", [this](int i) { cmdNav_Click(i); });
     // Wide enough for the seven tabs of step 2 to show side by side.
@@ -142,9 +129,7 @@ void FrmWizard::ShowStep(int page, int how) {
         return;
     }
     if (page < 0 || page >= kPages) return;
-    stack_->widget(CurrentStep)->setEnabled(false);
-    stack_->setCurrentIndex(page);
-    stack_->widget(page)->setEnabled(true);
+    wizard::SwitchPage(stack_, CurrentStep, page);
     SetStepCaption(page);
     SetNavButtons(page);
     update();
