@@ -38,8 +38,7 @@ const QString& Title() {
 
 FrmWizard::FrmWizard(wizard::Services services, TruneSession& session, const QString& programDir,
                      QWidget* parent)
-    : QWidget(parent), services_(services), session_(session), programDir_(programDir) {
-    setObjectName("FrmWizard");
+    : WizardForm(services, programDir, parent), session_(session) {
     BuildForm();
     // Form load: the first format is chosen, the cover shown, the settings read.
     {

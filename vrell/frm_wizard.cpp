@@ -33,8 +33,7 @@ const QString& Title() {
 }  // namespace
 
 FrmWizard::FrmWizard(wizard::Services services, const QString& programDir, QWidget* parent)
-    : QWidget(parent), services_(services), programDir_(programDir) {
-    setObjectName("FrmWizard");
+    : WizardForm(services, programDir, parent) {
     BuildForm();
     // Form load: the first format chosen, the introduction shown, then the settings read.
     Running = false;

@@ -59,8 +59,7 @@ private:
 
 FrmWizard::FrmWizard(wizard::Services services, ZorvSession& session, const QString& programDir,
                      QWidget* parent)
-    : QWidget(parent), services_(services), session_(session), programDir_(programDir) {
-    setObjectName("FrmWizard");
+    : WizardForm(services, programDir, parent), session_(session) {
     BuildForm();
     // Form load: the first page is shown after the settings are read.
     LearningActive = false;
