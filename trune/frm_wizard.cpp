@@ -337,17 +337,9 @@ void FrmWizard::AutoDetect_Click() {
 
 void FrmWizard::CmbVlu_Click() { ValueLimit = settings->CmbVlu->currentIndex() + 2; }
 
-void FrmWizard::imgStep_DblClick(int index) {
-    if (index != kHiddenLinkPicture) return;
-    if (hiddenLink_.DoubleClicked()) services_.shell.OpenDocument(QDir(programDir_).filePath(kAuthorPage));
-}
+void FrmWizard::imgStep_DblClick(int index) { FollowHiddenLink(index, kHiddenLinkPicture, kAuthorPage); }
 
 // ---- exit -----------------------------------------------------------------------------------
-
-void FrmWizard::Unload() {
-    unloading_ = true;
-    close();
-}
 
 // Closing the window while a step runs is the Cancel button: the step is asked to stop and
 // the wizard stays. Otherwise the window closes like Exit, through the settings save.

@@ -148,7 +148,6 @@ private:
     int32_t DistinctValues(const std::string& field, std::vector<db::Value>* sample);
     void FillClassFields();
     void EnableCountControls(bool on);
-    void Unload();
     // Starts the sibling program `name` and closes the wizard, whether it started or not.
     void Launch(const QString& name);
 

@@ -311,18 +311,9 @@ void FrmWizard::cmdlog1_Click() { wizard::BrowseInputLog(logs->txtinputlog, serv
 
 void FrmWizard::cmdlog2_Click() { wizard::BrowseOutputLog(logs->txtoutputlog, services_.files, this, LogPath); }
 
-void FrmWizard::imgStep_DblClick(int index) {
-    if (index != kHiddenLinkPicture) return;
-    if (hiddenLink_.DoubleClicked())
-        services_.shell.OpenDocument(QDir(programDir_).filePath(wizard::kVrellHelpPage));
-}
+void FrmWizard::imgStep_DblClick(int index) { FollowHiddenLink(index, kHiddenLinkPicture, wizard::kVrellHelpPage); }
 
 // ---- exit -----------------------------------------------------------------------------------
-
-void FrmWizard::Unload() {
-    unloading_ = true;
-    close();
-}
 
 // Closing the window during a run is the Cancel button's question; on Yes the run is asked to
 // stop and the window closes once the run has ended. Otherwise the window closes like Exit,

@@ -168,7 +168,6 @@ private:
     wizard::OpenContext OpenContextHere();
     void ClearTablePage();
     void Message(const QString& text, wizard::Icon icon);
-    void Unload();
 
     EngineEvents events_{*this};
     bool closeAfterRun_ = false;

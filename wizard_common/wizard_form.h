@@ -4,6 +4,7 @@
 // ValidateStep, cmdNav_Click), as the flow of pages is each program's own.
 #pragma once
 
+#include <QDir>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QString>
@@ -29,6 +30,18 @@ protected:
     WizardForm(Services services, const QString& programDir, QWidget* parent)
         : QWidget(parent), services_(services), programDir_(programDir) {
         setObjectName("FrmWizard");
+    }
+
+    // The page picture `index` was double-clicked: on `linkPicture`, every second double-click
+    // opens `page` from the program's folder.
+    void FollowHiddenLink(int index, int linkPicture, const QString& page) {
+        if (index != linkPicture) return;
+        if (hiddenLink_.DoubleClicked()) services_.shell.OpenDocument(QDir(programDir_).filePath(page));
+    }
+    // Exit: the window closes without the questions a close by the user would ask.
+    void Unload() {
+        unloading_ = true;
+        close();
     }
 
     Services services_;

@@ -427,11 +427,7 @@ void FrmWizard::cmdlog1_Click() { wizard::BrowseInputLog(learn->txtinputlog, ser
 
 void FrmWizard::cmdlog2_Click() { wizard::BrowseOutputLog(learn->txtoutputlog, services_.files, this, LogPath); }
 
-void FrmWizard::imgStep_DblClick(int index) {
-    if (index != kHiddenLinkPicture) return;
-    if (hiddenLink_.DoubleClicked())
-        services_.shell.OpenDocument(QDir(programDir_).filePath(wizard::kVrellHelpPage));
-}
+void FrmWizard::imgStep_DblClick(int index) { FollowHiddenLink(index, kHiddenLinkPicture, wizard::kVrellHelpPage); }
 
 void FrmWizard::cmdSet_Click() {
     FrmSetting dialog(MaxCPTrows, MaxVlus, services_.prompts, this);
@@ -494,11 +490,6 @@ bool FrmWizard::ExitQuestions() {
         return BtnSaveBNC_Click();
     }
     return true;
-}
-
-void FrmWizard::Unload() {
-    unloading_ = true;
-    close();
 }
 
 // The window's close button is the Cancel button: the same questions, and during a run a

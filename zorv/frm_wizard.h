@@ -213,7 +213,6 @@ private:
     void Warn(const QString& text);
     // The Cancel button's questions; true when the wizard is to unload.
     bool ExitQuestions();
-    void Unload();
     // Classifier work (classifier_work.cpp, page_costs.cpp): an engine call that holds the
     // form as a learning run does; whether the session's graph differs from the engine's.
     bool RunEngineCall(const std::function<bool()>& call);
