@@ -89,10 +89,7 @@ SourceFilePage::SourceFilePage(QWidget* parent) : WizardPage(2, 2, PageName(2), 
                            "input box below. You can also click the browse button to select a database file."));
     body()->addSpacing(10);
     body()->addWidget(new QLabel("Database Name:"));
-    auto* row = new QHBoxLayout;
-    row->addWidget(txtdbname, 1);
-    row->addWidget(cmd2a);
-    body()->addLayout(row);
+    body()->addLayout(wizard::PathRow(txtdbname, cmd2a));
 }
 
 OdbcPage::OdbcPage(QWidget* parent) : WizardPage(3, 3, PageName(3), parent, /*withHeading=*/false) {
