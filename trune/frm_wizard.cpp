@@ -38,8 +38,7 @@ const QString& Title() {
 
 FrmWizard::FrmWizard(wizard::Services services, TruneSession& session, const QString& programDir,
                      QWidget* parent)
-    : QWidget(parent), services_(services), session_(session), programDir_(programDir) {
-    setObjectName("FrmWizard");
+    : WizardForm(services, programDir, parent), session_(session) {
     BuildForm();
     // Form load: the first format is chosen, the cover shown, the settings read.
     {
@@ -64,13 +63,8 @@ void FrmWizard::BuildForm() {
     table = new TablePage;
     method = new MethodPage;
     finished = new FinishedPage;
-    const std::array<WizardPage*, kPages> pages{intro, settings, sourceFile, odbc, table, method, finished};
-    for (int k = 0; k < kPages; ++k) {
-        pages[size_t(k)]->setEnabled(false);
-        stack_->addWidget(pages[size_t(k)]);
-        connect(pages[size_t(k)]->picture(), &wizard::StepPicture::doubleClicked, this,
-                [this, k] { imgStep_DblClick(k); });
-    }
+    wizard::AddPages(stack_, {intro, settings, sourceFile, odbc, table, method, finished},
+                     [this](int k) { imgStep_DblClick(k); });
 
     cmdNav_ = wizard::BuildWizardFrame(this, stack_, "&Finish", [this](int i) { cmdNav_Click(i); });
     resize(820, 600);
@@ -111,9 +105,7 @@ void FrmWizard::ShowStep(int page, int how) {
         // The page may stay half set up; the frame still changes, as the entry work is done.
         Message(QString::fromStdString(e.what()), wizard::Icon::Warning);
     }
-    stack_->widget(CurrentStep)->setEnabled(false);
-    stack_->setCurrentIndex(page);
-    stack_->widget(page)->setEnabled(true);
+    wizard::SwitchPage(stack_, CurrentStep, page);
     SetStepCaption(page);
     SetNavButtons(page);
     update();
@@ -345,17 +337,9 @@ void FrmWizard::AutoDetect_Click() {
 
 void FrmWizard::CmbVlu_Click() { ValueLimit = settings->CmbVlu->currentIndex() + 2; }
 
-void FrmWizard::imgStep_DblClick(int index) {
-    if (index != kHiddenLinkPicture) return;
-    if (hiddenLink_.DoubleClicked()) services_.shell.OpenDocument(QDir(programDir_).filePath(kAuthorPage));
-}
+void FrmWizard::imgStep_DblClick(int index) { FollowHiddenLink(index, kHiddenLinkPicture, kAuthorPage); }
 
 // ---- exit -----------------------------------------------------------------------------------
-
-void FrmWizard::Unload() {
-    unloading_ = true;
-    close();
-}
 
 // Closing the window while a step runs is the Cancel button: the step is asked to stop and
 // the wizard stays. Otherwise the window closes like Exit, through the settings save.

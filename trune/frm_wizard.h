@@ -28,12 +28,13 @@
 #include "wizard_common/frame_widgets.h"
 #include "wizard_common/model/data_source.h"
 #include "wizard_common/services.h"
+#include "wizard_common/wizard_form.h"
 
 namespace trune {
 
 class FrmViewData;
 
-class FrmWizard : public QWidget {
+class FrmWizard : public wizard::WizardForm {
     Q_OBJECT
 public:
     // `programDir` is the folder the help page and the default folder are taken from (the
@@ -86,11 +87,6 @@ public:
     // Settings.
     void LoadSettings();
     void SaveSettings();
-
-    QWidget* Page(int index) const { return stack_->widget(index); }
-    QPushButton* NavButton(int index) const { return cmdNav_[size_t(index)]; }
-    bool Unloaded() const { return unloaded_; }
-    const QString& ProgramDir() const { return programDir_; }
 
     // Form state.
     int CurrentStep = 0;
@@ -152,18 +148,10 @@ private:
     int32_t DistinctValues(const std::string& field, std::vector<db::Value>* sample);
     void FillClassFields();
     void EnableCountControls(bool on);
-    void Unload();
     // Starts the sibling program `name` and closes the wizard, whether it started or not.
     void Launch(const QString& name);
 
-    wizard::Services services_;
     TruneSession& session_;
-    QString programDir_;
-    QStackedWidget* stack_;
-    std::array<QPushButton*, 6> cmdNav_{};
-    wizard::HiddenLink hiddenLink_;
-    bool unloading_ = false;
-    bool unloaded_ = false;
     // The viewer, made on first use and shown again on every click.
     FrmViewData* viewer_ = nullptr;
 };

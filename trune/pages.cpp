@@ -26,21 +26,7 @@ void AddCounts(QComboBox* box, int last) {
 
 }  // namespace
 
-WizardPage::WizardPage(int index, const QString& name, QWidget* parent) : QWidget(parent) {
-    setObjectName(QString("fraStep_%1").arg(index));
-    picture_ = new wizard::StepPicture(name.trimmed());
-    picture_->setObjectName(QString("imgStep_%1").arg(index));
-    body_ = new QVBoxLayout;
-    auto* column = new QVBoxLayout;
-    column->addLayout(body_);
-    column->addStretch(1);
-    auto* row = new QHBoxLayout(this);
-    row->addWidget(picture_, 0, Qt::AlignTop);
-    row->addSpacing(12);
-    row->addLayout(column, 1);
-}
-
-IntroPage::IntroPage(QWidget* parent) : WizardPage(0, PageName(0), parent) {
+IntroPage::IntroPage(QWidget* parent) : WizardPage(0, 0, PageName(0), parent, /*withHeading=*/false) {
     auto* welcome = Note("Welcome to the Sorvane!");
     QFont f = welcome->font();
     f.setPointSize(f.pointSize() + 4);
@@ -61,7 +47,7 @@ IntroPage::IntroPage(QWidget* parent) : WizardPage(0, PageName(0), parent) {
                            "need to be pre-processed."));
 }
 
-SettingsPage::SettingsPage(QWidget* parent) : WizardPage(1, PageName(1), parent) {
+SettingsPage::SettingsPage(QWidget* parent) : WizardPage(1, 1, PageName(1), parent, /*withHeading=*/false) {
     lstdbfmt = Named(new QListWidget, "lstdbfmt");
     for (const wizard::DbFormat& f : wizard::DatabaseFormats()) lstdbfmt->addItem(f.item);
     lstdbfmt->setMinimumHeight(lstdbfmt->sizeHintForRow(0) * 9);
@@ -96,20 +82,17 @@ SettingsPage::SettingsPage(QWidget* parent) : WizardPage(1, PageName(1), parent)
     body()->addWidget(Frame1);
 }
 
-SourceFilePage::SourceFilePage(QWidget* parent) : WizardPage(2, PageName(2), parent) {
+SourceFilePage::SourceFilePage(QWidget* parent) : WizardPage(2, 2, PageName(2), parent, /*withHeading=*/false) {
     txtdbname = Named(new QLineEdit, "txtdbname");
     cmd2a = Named(new QPushButton("B&rowse..."), "cmd2a");
     body()->addWidget(Note("Enter the path and the name of the the database that contains your data set into the "
                            "input box below. You can also click the browse button to select a database file."));
     body()->addSpacing(10);
     body()->addWidget(new QLabel("Database Name:"));
-    auto* row = new QHBoxLayout;
-    row->addWidget(txtdbname, 1);
-    row->addWidget(cmd2a);
-    body()->addLayout(row);
+    body()->addLayout(wizard::PathRow(txtdbname, cmd2a));
 }
 
-OdbcPage::OdbcPage(QWidget* parent) : WizardPage(3, PageName(3), parent) {
+OdbcPage::OdbcPage(QWidget* parent) : WizardPage(3, 3, PageName(3), parent, /*withHeading=*/false) {
     values = new wizard::OdbcControls;
     body()->addWidget(Note("Please enter the ODBC connection information. Click Help button for detail "
                            "information."));
@@ -117,7 +100,7 @@ OdbcPage::OdbcPage(QWidget* parent) : WizardPage(3, PageName(3), parent) {
     body()->addWidget(values);
 }
 
-TablePage::TablePage(QWidget* parent) : WizardPage(4, PageName(4), parent) {
+TablePage::TablePage(QWidget* parent) : WizardPage(4, 4, PageName(4), parent, /*withHeading=*/false) {
     cboTbName = Named(new QComboBox, "cboTbName");
     Grid1 = Named(new QTableWidget, "Grid1");
     wizard::PreparePreviewGrid(Grid1);
@@ -152,7 +135,7 @@ TablePage::TablePage(QWidget* parent) : WizardPage(4, PageName(4), parent) {
     body()->addWidget(lbstatus3);
 }
 
-MethodPage::MethodPage(QWidget* parent) : WizardPage(5, PageName(5), parent) {
+MethodPage::MethodPage(QWidget* parent) : WizardPage(5, 5, PageName(5), parent, /*withHeading=*/false) {
     LstConFld = Named(new QListWidget, "LstConFld");
     LstIntvl = Named(new QListWidget, "LstIntvl");
     for (int n = 2; n <= 30; ++n) LstIntvl->addItem(QString::number(n));
@@ -203,7 +186,7 @@ MethodPage::MethodPage(QWidget* parent) : WizardPage(5, PageName(5), parent) {
     body()->addLayout(progress);
 }
 
-FinishedPage::FinishedPage(QWidget* parent) : WizardPage(6, PageName(6), parent) {
+FinishedPage::FinishedPage(QWidget* parent) : WizardPage(6, 6, PageName(6), parent, /*withHeading=*/false) {
     lbldb = Named(new QLabel, "lbldb");
     lbltb = Named(new QLabel, "lbltb");
     lbldb->setTextFormat(Qt::PlainText);

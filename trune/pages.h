@@ -18,20 +18,11 @@
 
 #include "wizard_common/data_widgets.h"
 #include "wizard_common/frame_widgets.h"
+#include "wizard_common/wizard_page.h"
 
 namespace trune {
 
-// The frame of page `index`: the step picture and `body` for the page's own controls.
-class WizardPage : public QWidget {
-public:
-    WizardPage(int index, const QString& name, QWidget* parent = nullptr);
-    QVBoxLayout* body() const { return body_; }
-    wizard::StepPicture* picture() const { return picture_; }
-
-private:
-    QVBoxLayout* body_;
-    wizard::StepPicture* picture_;
-};
+using wizard::WizardPage;
 
 // Page 0: what the program does.
 class IntroPage : public WizardPage {

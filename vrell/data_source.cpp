@@ -131,15 +131,7 @@ void FrmWizard::cboTbName_Click() {
         std::unique_ptr<db::Recordset> rs = DataDb->OpenRecordset(name);
         const std::vector<std::string> names = wizard::FieldNamesOf(*DataDb, name, *rs);
         wizard::FillNames(p.cboFrq, names, true);
-        std::vector<bool> selected(names.size(), true);
-        wizard::ApplyDiscretizedRule(names, selected);
-        {
-            const QSignalBlocker block(p.Lstfields);
-            for (size_t i = 0; i < names.size(); ++i) {
-                p.Lstfields->addItem(QString::fromStdString(names[i]));
-                p.Lstfields->item(int(i))->setSelected(selected[i]);
-            }
-        }
+        wizard::FillFieldList(p.Lstfields, names);
         wizard::SetPreviewHeader(p.Grid1, names);
         try {
             wizard::FillPreviewRows(p.Grid1, *rs, names, names);
@@ -147,13 +139,7 @@ void FrmWizard::cboTbName_Click() {
             // The grid keeps its header row.
         }
         SetIndex(p.cboFrq, 0);
-        if (p.Lstfields->count() > 0) {
-            {
-                const QSignalBlocker block(p.Lstfields);
-                p.Lstfields->setCurrentRow(0, QItemSelectionModel::NoUpdate);
-            }
-            Lstfields_Click();
-        }
+        if (wizard::MakeFirstRowCurrent(p.Lstfields)) Lstfields_Click();
         wait.reset();
         wizard::CloseQuietly(rs);
     } catch (const std::exception& e) {

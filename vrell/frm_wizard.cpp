@@ -33,8 +33,7 @@ const QString& Title() {
 }  // namespace
 
 FrmWizard::FrmWizard(wizard::Services services, const QString& programDir, QWidget* parent)
-    : QWidget(parent), services_(services), programDir_(programDir) {
-    setObjectName("FrmWizard");
+    : WizardForm(services, programDir, parent) {
     BuildForm();
     // Form load: the first format chosen, the introduction shown, then the settings read.
     Running = false;
@@ -64,13 +63,8 @@ void FrmWizard::BuildForm() {
     knowledge = new KnowledgeStep(Knowledge, services_, Title(), IMEXPath);
     logs = new LogPage;
     finished = new FinishedPage;
-    const std::array<WizardPage*, kPages> pages{intro, format, file, odbc, table, knowledge, logs, finished};
-    for (int k = 0; k < kPages; ++k) {
-        pages[size_t(k)]->setEnabled(false);
-        stack_->addWidget(pages[size_t(k)]);
-        connect(pages[size_t(k)]->picture(), &wizard::StepPicture::doubleClicked, this,
-                [this, k] { imgStep_DblClick(k); });
-    }
+    wizard::AddPages(stack_, {intro, format, file, odbc, table, knowledge, logs, finished},
+                     [this](int k) { imgStep_DblClick(k); });
 
     cmdNav_ = wizard::BuildWizardFrame(this, stack_, "&Finish", [this](int i) { cmdNav_Click(i); });
     resize(960, 620);
@@ -317,18 +311,9 @@ void FrmWizard::cmdlog1_Click() { wizard::BrowseInputLog(logs->txtinputlog, serv
 
 void FrmWizard::cmdlog2_Click() { wizard::BrowseOutputLog(logs->txtoutputlog, services_.files, this, LogPath); }
 
-void FrmWizard::imgStep_DblClick(int index) {
-    if (index != kHiddenLinkPicture) return;
-    if (hiddenLink_.DoubleClicked())
-        services_.shell.OpenDocument(QDir(programDir_).filePath(wizard::kVrellHelpPage));
-}
+void FrmWizard::imgStep_DblClick(int index) { FollowHiddenLink(index, kHiddenLinkPicture, wizard::kVrellHelpPage); }
 
 // ---- exit -----------------------------------------------------------------------------------
-
-void FrmWizard::Unload() {
-    unloading_ = true;
-    close();
-}
 
 // Closing the window during a run is the Cancel button's question; on Yes the run is asked to
 // stop and the window closes once the run has ended. Otherwise the window closes like Exit,

@@ -24,6 +24,7 @@
 #include "wizard_common/frame_widgets.h"
 #include "wizard_common/model/knowledge_model.h"
 #include "wizard_common/services.h"
+#include "wizard_common/wizard_form.h"
 
 namespace wizard {
 struct VrellReportData;
@@ -35,7 +36,7 @@ namespace vrell {
 using DataSetFactory = std::function<std::shared_ptr<vrellapi::IDataSet>()>;
 DataSetFactory RegisteredDataSets();
 
-class FrmWizard : public QWidget {
+class FrmWizard : public wizard::WizardForm {
     Q_OBJECT
 public:
     // `programDir` is the folder the help page and the default folders are taken from (the
@@ -85,11 +86,6 @@ public:
     FrmLearnCP* LearnCPWindow() const { return learnCP_; }
     // What the running report reads (report.cpp).
     wizard::VrellReportData ReportData() const;
-
-    QWidget* Page(int index) const { return stack_->widget(index); }
-    QPushButton* NavButton(int index) const { return cmdNav_[size_t(index)]; }
-    bool Unloaded() const { return unloaded_; }
-    const QString& ProgramDir() const { return programDir_; }
 
     // Form state.
     int CurStep = 0;
@@ -172,16 +168,8 @@ private:
     wizard::OpenContext OpenContextHere();
     void ClearTablePage();
     void Message(const QString& text, wizard::Icon icon);
-    void Unload();
 
-    wizard::Services services_;
-    QString programDir_;
-    QStackedWidget* stack_;
-    std::array<QPushButton*, 6> cmdNav_{};
-    wizard::HiddenLink hiddenLink_;
     EngineEvents events_{*this};
-    bool unloading_ = false;
-    bool unloaded_ = false;
     bool closeAfterRun_ = false;
     QPointer<FrmBNeditor> editor_;
     QPointer<FrmLearnCP> learnCP_;

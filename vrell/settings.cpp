@@ -12,18 +12,16 @@ const QString kApplication = QStringLiteral("BN Tormid");
 
 void FrmWizard::LoadSettings() {
     const wizard::SettingsStore store(kApplication);
-    DBPath = store.Text("DBPath", programDir_);
-    LogPath = store.Text("LogPath", programDir_);
-    ReportPath = store.Text("ReportPath", programDir_);
-    IMEXPath = store.Text("IMEXPath", programDir_);
+    wizard::LoadFolders(store,
+                        {{"DBPath", &DBPath}, {"LogPath", &LogPath}, {"ReportPath", &ReportPath},
+                         {"IMEXPath", &IMEXPath}},
+                        programDir_);
 }
 
 void FrmWizard::SaveSettings() {
     wizard::SettingsStore store(kApplication);
-    store.SetText("DBPath", DBPath);
-    store.SetText("LogPath", LogPath);
-    store.SetText("ReportPath", ReportPath);
-    store.SetText("IMEXPath", IMEXPath);
+    wizard::SaveFolders(store, {{"DBPath", &DBPath}, {"LogPath", &LogPath}, {"ReportPath", &ReportPath},
+                                {"IMEXPath", &IMEXPath}});
     // Unloading goes on whether or not the file could be written.
     store.Sync();
 }

@@ -176,4 +176,21 @@ void FillNames(QComboBox* box, const std::vector<std::string>& names, bool withN
     for (const std::string& n : names) box->addItem(QString::fromStdString(n));
 }
 
+void FillFieldList(QListWidget* list, const std::vector<std::string>& names) {
+    std::vector<bool> selected(names.size(), true);
+    ApplyDiscretizedRule(names, selected);
+    const QSignalBlocker block(list);
+    for (size_t i = 0; i < names.size(); ++i) {
+        list->addItem(QString::fromStdString(names[i]));
+        list->item(int(i))->setSelected(selected[i]);
+    }
+}
+
+bool MakeFirstRowCurrent(QListWidget* list) {
+    if (list->count() == 0) return false;
+    const QSignalBlocker block(list);
+    list->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    return true;
+}
+
 }  // namespace wizard

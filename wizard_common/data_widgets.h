@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QString>
 #include <QTableWidget>
 #include <array>
@@ -69,5 +70,12 @@ void FillPreviewRows(QTableWidget* grid, db::Recordset& rs, const std::vector<st
 
 // Fills a combo box with `names` under its signal blocker, "None" first when `withNone`.
 void FillNames(QComboBox* box, const std::vector<std::string>& names, bool withNone);
+
+// Adds `names` to the field list under its signal blocker, each selected but the raw fields
+// whose "_d" column stands in for them.
+void FillFieldList(QListWidget* list, const std::vector<std::string>& names);
+// Makes row 0 of the field list current without touching the selection or signalling, so the
+// caller runs the list's handler once itself; false when the list is empty.
+bool MakeFirstRowCurrent(QListWidget* list);
 
 }  // namespace wizard

@@ -44,4 +44,13 @@ bool SettingsStore::Sync() {
 
 QString SettingsStore::FileName() const { return settings_->fileName(); }
 
+void LoadFolders(const SettingsStore& store, std::initializer_list<FolderSetting> folders,
+                 const QString& fallback) {
+    for (const FolderSetting& f : folders) *f.folder = store.Text(f.key, fallback);
+}
+
+void SaveFolders(SettingsStore& store, std::initializer_list<FolderSetting> folders) {
+    for (const FolderSetting& f : folders) store.SetText(f.key, *f.folder);
+}
+
 }  // namespace wizard

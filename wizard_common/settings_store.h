@@ -5,6 +5,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 
@@ -31,5 +32,16 @@ public:
 private:
     std::unique_ptr<QSettings> settings_;
 };
+
+// A remembered folder: its key in the store and the variable that holds it while the wizard runs.
+struct FolderSetting {
+    QString key;
+    QString* folder;
+};
+
+// Reads each folder; a key that is missing gives `fallback` (the program's own folder).
+void LoadFolders(const SettingsStore& store, std::initializer_list<FolderSetting> folders,
+                 const QString& fallback);
+void SaveFolders(SettingsStore& store, std::initializer_list<FolderSetting> folders);
 
 }  // namespace wizard

@@ -40,12 +40,6 @@ const QString& Title() {
     return t;
 }
 
-// Pages 1, 2, 4, 5, 8 and 9: their frame and picture; their controls come with their work.
-WizardPage* LaterPage(int index) {
-    const auto& names = wizard::ZorvFrame().pageNames;
-    return new WizardPage(index, kPictureOfPage[index], QString::fromStdString(names[size_t(index)]));
-}
-
 // Controls switched off while a learning run holds the form, and on again after it, however it
 // ends.
 class DisabledDuring {
@@ -65,8 +59,7 @@ private:
 
 FrmWizard::FrmWizard(wizard::Services services, ZorvSession& session, const QString& programDir,
                      QWidget* parent)
-    : QWidget(parent), services_(services), session_(session), programDir_(programDir) {
-    setObjectName("FrmWizard");
+    : WizardForm(services, programDir, parent), session_(session) {
     BuildForm();
     // Form load: the first page is shown after the settings are read.
     LearningActive = false;
@@ -91,16 +84,9 @@ void FrmWizard::BuildForm() {
     result = new ResultPage(QString::fromStdString(wizard::ZorvFrame().pageNames[4]));
     costs = new CostPage(QString::fromStdString(wizard::ZorvFrame().pageNames[5]));
     options = new LearningOptions(knowledge->page->SSTab1, knowledge->page->chkpreserve, session_.ModelMode);
-    for (int k = 0; k < kPages; ++k) {
-        WizardPage* page = k == 0 ? cover : k == 1 ? fields : k == 2 ? knowledge : k == 3 ? learn
-                         : k == 4 ? result : k == 5 ? costs : k == 6 ? format : k == 7 ? testFile : k == 8 ? odbc : k == 9 ? testTable
-                         : LaterPage(k);
-        page->setEnabled(false);
-        stack_->addWidget(page);
-        const int picture = kPictureOfPage[k];
-        connect(page->picture(), &wizard::StepPicture::doubleClicked, this,
-                [this, picture] { imgStep_DblClick(picture); });
-    }
+    // The double-click handler is told the page's picture, not the page.
+    wizard::AddPages(stack_, {cover, fields, knowledge, learn, result, costs, format, testFile, odbc, testTable},
+                     [this](int k) { imgStep_DblClick(kPictureOfPage[k]); });
 
     cmdNav_ = wizard::BuildWizardFrame(this, stack_, "&Proceed", [this](int i) { cmdNav_Click(i); });
     // Wide enough for the seven tabs of step 2 to show side by side.
@@ -142,9 +128,7 @@ void FrmWizard::ShowStep(int page, int how) {
         return;
     }
     if (page < 0 || page >= kPages) return;
-    stack_->widget(CurrentStep)->setEnabled(false);
-    stack_->setCurrentIndex(page);
-    stack_->widget(page)->setEnabled(true);
+    wizard::SwitchPage(stack_, CurrentStep, page);
     SetStepCaption(page);
     SetNavButtons(page);
     update();
@@ -443,11 +427,7 @@ void FrmWizard::cmdlog1_Click() { wizard::BrowseInputLog(learn->txtinputlog, ser
 
 void FrmWizard::cmdlog2_Click() { wizard::BrowseOutputLog(learn->txtoutputlog, services_.files, this, LogPath); }
 
-void FrmWizard::imgStep_DblClick(int index) {
-    if (index != kHiddenLinkPicture) return;
-    if (hiddenLink_.DoubleClicked())
-        services_.shell.OpenDocument(QDir(programDir_).filePath(wizard::kVrellHelpPage));
-}
+void FrmWizard::imgStep_DblClick(int index) { FollowHiddenLink(index, kHiddenLinkPicture, wizard::kVrellHelpPage); }
 
 void FrmWizard::cmdSet_Click() {
     FrmSetting dialog(MaxCPTrows, MaxVlus, services_.prompts, this);
@@ -510,11 +490,6 @@ bool FrmWizard::ExitQuestions() {
         return BtnSaveBNC_Click();
     }
     return true;
-}
-
-void FrmWizard::Unload() {
-    unloading_ = true;
-    close();
 }
 
 // The window's close button is the Cancel button: the same questions, and during a run a

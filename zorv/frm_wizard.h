@@ -22,6 +22,7 @@
 #include "wizard_common/frame_widgets.h"
 #include "wizard_common/model/running_report.h"
 #include "wizard_common/services.h"
+#include "wizard_common/wizard_form.h"
 #include "zorv/data_pages.h"
 #include "zorv/pages.h"
 #include "zorv/session.h"
@@ -37,7 +38,7 @@ class LearningOptions;
 class ResultPage;
 
 // The wizard is the event sink of the engine it holds.
-class FrmWizard : public QWidget, public zorvapi::DataEngineEvents {
+class FrmWizard : public wizard::WizardForm, public zorvapi::DataEngineEvents {
     Q_OBJECT
 public:
     // `programDir` is the folder the help pages, the demo database and the default folders are
@@ -91,12 +92,6 @@ public:
     // Settings.
     void LoadSettings();
     void SaveSettings();
-
-    // The page frames and buttons, for the screenshot driver and tests.
-    QWidget* Page(int index) const { return stack_->widget(index); }
-    QPushButton* NavButton(int index) const { return cmdNav_[size_t(index)]; }
-    bool Unloaded() const { return unloaded_; }
-    const QString& ProgramDir() const { return programDir_; }
 
     // Form state.
     int CurrentStep = 0;
@@ -218,7 +213,6 @@ private:
     void Warn(const QString& text);
     // The Cancel button's questions; true when the wizard is to unload.
     bool ExitQuestions();
-    void Unload();
     // Classifier work (classifier_work.cpp, page_costs.cpp): an engine call that holds the
     // form as a learning run does; whether the session's graph differs from the engine's.
     bool RunEngineCall(const std::function<bool()>& call);
@@ -227,14 +221,7 @@ private:
     // A new engine in MyDataEng, with the form as its event sink and the settings' limits.
     void NewEngine();
 
-    wizard::Services services_;
     ZorvSession& session_;
-    QString programDir_;
-    QStackedWidget* stack_;
-    std::array<QPushButton*, 6> cmdNav_{};
-    wizard::HiddenLink hiddenLink_;
-    bool unloading_ = false;
-    bool unloaded_ = false;
     // The window was closed during a run: the run is cancelled, then the wizard exits.
     bool closeAfterRun_ = false;
 };

@@ -35,7 +35,7 @@ CostPage::CostPage(const QString& name, QWidget* parent) : WizardPage(5, 5, name
     body()->addLayout(row, 1);
     BtnSaveBNC = Named(new QPushButton("Save the BN classifier (*.BNC) ..."), "BtnSaveBNC");
     body()->addWidget(BtnSaveBNC, 0, Qt::AlignLeft);
-    FillHeight();
+    StretchBody();
 }
 
 std::optional<float> CostValue(const QString& text) {

@@ -176,24 +176,10 @@ void FrmWizard::CboTbName_Click() {
         wizard::FillNames(p.CboCls, listed, false);
         SetIndex(p.CboCls, -1);
         wizard::SetPreviewHeader(p.Grid1, listed);
-        std::vector<bool> selected(listed.size(), true);
-        wizard::ApplyDiscretizedRule(listed, selected);
-        {
-            const QSignalBlocker block(p.Lstfields);
-            for (size_t i = 0; i < listed.size(); ++i) {
-                p.Lstfields->addItem(QString::fromStdString(listed[i]));
-                p.Lstfields->item(int(i))->setSelected(selected[i]);
-            }
-        }
+        wizard::FillFieldList(p.Lstfields, listed);
         wizard::FillPreviewRows(p.Grid1, *PreviewRs, names, listed);
         SetIndex(p.cboFrq, 0);
-        if (p.Lstfields->count() > 0) {
-            {
-                const QSignalBlocker block(p.Lstfields);
-                p.Lstfields->setCurrentRow(0, QItemSelectionModel::NoUpdate);
-            }
-            Lstfields_Click();
-        }
+        if (wizard::MakeFirstRowCurrent(p.Lstfields)) Lstfields_Click();
         wait.reset();
         wizard::CloseQuietly(PreviewRs);
     } catch (const std::exception& e) {

@@ -17,7 +17,7 @@ KnowledgeStep::KnowledgeStep(wizard::knowledge::KnowledgeModel& model, wizard::S
     : WizardPage(2, 2, QString::fromStdString(wizard::ZorvFrame().pageNames[2]), parent) {
     page = new wizard::KnowledgePage(model, services, title, IMEXPath);
     body()->addWidget(page, 1);
-    FillHeight();
+    StretchBody();
 }
 
 std::vector<std::string> SelectedFields(const ZorvSession& session) {

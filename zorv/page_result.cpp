@@ -81,7 +81,7 @@ ResultPage::ResultPage(const QString& name, QWidget* parent) : WizardPage(4, 7, 
     body()->addLayout(progress);
     body()->addWidget(ProgressBar2);
     for (QWidget* w : std::initializer_list<QWidget*>{lblLCPT, lblLCPT2, ProgressBar2}) w->hide();
-    FillHeight();
+    StretchBody();
 }
 
 void FrmWizard::ConnectResultControls() {

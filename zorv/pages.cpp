@@ -8,46 +8,7 @@
 
 namespace zorv {
 
-namespace {
-
-// A path box with its "Browse..." button on one row.
-QHBoxLayout* PathRow(QLineEdit* box, QPushButton* button) {
-    auto* row = new QHBoxLayout;
-    row->addWidget(box, 1);
-    row->addWidget(button);
-    return row;
-}
-
-}  // namespace
-
-WizardPage::WizardPage(int index, int pictureIndex, const QString& name, QWidget* parent)
-    : QWidget(parent) {
-    setObjectName(QString("fraStep_%1").arg(index));
-    picture_ = new wizard::StepPicture(name);
-    picture_->setObjectName(QString("imgStep_%1").arg(pictureIndex));
-    auto* heading = new QLabel(name);
-    QFont f = heading->font();
-    f.setPointSize(f.pointSize() + 4);
-    f.setBold(true);
-    heading->setFont(f);
-    body_ = new QVBoxLayout;
-    body_->addWidget(heading);
-    body_->addSpacing(6);
-    auto* column = new QVBoxLayout;
-    column->addLayout(body_);
-    column->addStretch(1);
-    auto* row = new QHBoxLayout(this);
-    row->addWidget(picture_, 0, Qt::AlignTop);
-    row->addSpacing(12);
-    row->addLayout(column, 1);
-}
-
-void WizardPage::FillHeight() {
-    if (auto* column = qobject_cast<QBoxLayout*>(body_->parent())) {
-        column->setStretchFactor(body_, 1);
-        column->setStretch(column->count() - 1, 0);
-    }
-}
+using wizard::PathRow;
 
 CoverPage::CoverPage(QWidget* parent) : WizardPage(0, 0, "Cover", parent) {
     Option1 = Named(new QRadioButton("Learn a new belief network classifier from data and use it"), "Option1");

@@ -15,28 +15,15 @@
 #include <QWidget>
 
 #include "wizard_common/frame_widgets.h"
+#include "wizard_common/wizard_page.h"
 
 namespace zorv {
 
-// The page layouts name their controls and wrap their notes as every wizard does.
+// The page layouts name their controls and wrap their notes as every wizard does, on the
+// wizards' common page frame.
 using wizard::Named;
 using wizard::Note;
-
-// The frame of page `index`: step picture, the page's name as a heading, and `body` for the
-// page's own controls.
-class WizardPage : public QWidget {
-public:
-    WizardPage(int index, int pictureIndex, const QString& name, QWidget* parent = nullptr);
-    QVBoxLayout* body() const { return body_; }
-    // The page's controls take the frame's whole height (a list or a text box that grows with
-    // the window) instead of leaving the space below them empty.
-    void FillHeight();
-    wizard::StepPicture* picture() const { return picture_; }
-
-private:
-    QVBoxLayout* body_;
-    wizard::StepPicture* picture_;
-};
+using wizard::WizardPage;
 
 // Page 0: the work mode, the training database and the classifier file.
 class CoverPage : public WizardPage {

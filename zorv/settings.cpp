@@ -23,14 +23,13 @@ void FrmWizard::LoadSettings() {
     // default instead of stopping the program from starting.
     MaxCPTrows = int32_t(store.Number("MaxCPTRows", 5000, kLongMax, 100000));
     MaxVlus = int16_t(store.Number("MaxVlus", 2, 100, 45));
-    BNCPath = store.Text("BNCPath", programDir_);
+    // DBPath is read apart: a first start (no DBPath yet) offers the demo database.
     const std::optional<QString> dbPath = store.Text("DBPath");
     DBPath = dbPath.value_or(programDir_);
-    TestPath = store.Text("TestPath", programDir_);
-    LogPath = store.Text("LogPath", programDir_);
-    ReportPath = store.Text("ReportPath", programDir_);
-    IMEXPath = store.Text("IMEXPath", programDir_);
-    ResultPath = store.Text("ResultPath", programDir_);
+    wizard::LoadFolders(store,
+                        {{"BNCPath", &BNCPath}, {"TestPath", &TestPath}, {"LogPath", &LogPath},
+                         {"ReportPath", &ReportPath}, {"IMEXPath", &IMEXPath}, {"ResultPath", &ResultPath}},
+                        programDir_);
     if (!dbPath) {
         const QString demo = QDir(programDir_).filePath(kDemoDatabase);
         if (QFileInfo(demo).isFile()) cover->DBName->setText(demo);
@@ -41,13 +40,9 @@ void FrmWizard::SaveSettings() {
     wizard::SettingsStore store(kApplication);
     store.SetNumber("MaxCPTRows", MaxCPTrows);
     store.SetNumber("MaxVlus", MaxVlus);
-    store.SetText("BNCPath", BNCPath);
-    store.SetText("DBPath", DBPath);
-    store.SetText("TestPath", TestPath);
-    store.SetText("LogPath", LogPath);
-    store.SetText("ReportPath", ReportPath);
-    store.SetText("IMEXPath", IMEXPath);
-    store.SetText("ResultPath", ResultPath);
+    wizard::SaveFolders(store, {{"BNCPath", &BNCPath}, {"DBPath", &DBPath}, {"TestPath", &TestPath},
+                                {"LogPath", &LogPath}, {"ReportPath", &ReportPath}, {"IMEXPath", &IMEXPath},
+                                {"ResultPath", &ResultPath}});
     // Unloading goes on whether or not the file could be written.
     store.Sync();
 }
