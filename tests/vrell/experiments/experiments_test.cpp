@@ -92,11 +92,11 @@ class Experiments : public ::testing::Test {
 protected:
     // A database holding these (empty) tables.
     std::shared_ptr<db::Database> Database(const std::vector<std::string>& tables) {
-        std::vector<testsupport::TableSpec> specs;
-        for (const std::string& t : tables) specs.push_back({t, {{"A0", db::dbText, 10}}, {}});
+        std::vector<testsupport::TableSpec> defined;
+        for (const std::string& t : tables) defined.push_back({t, {{"A0", db::dbText, 10}}, {}});
         const std::string file = dir.Path("sets" + std::to_string(++databases) + ".db");
-        if (specs.empty()) return db::DBEngine::CreateDatabase(file);
-        testsupport::CreateSqliteFile(file, specs);
+        if (defined.empty()) return db::DBEngine::CreateDatabase(file);
+        testsupport::CreateSqliteFile(file, defined);
         return db::DBEngine::OpenDatabase(file);
     }
     // The true model of a table over A0..A9: parents[c] names field c's parents.
@@ -304,7 +304,7 @@ testsupport::Network TenFieldNetwork(uint64_t seed) {
 
 TEST_F(Experiments, RealEngineLearnsEveryDataSetWithANewObject) {
     const std::vector<std::string> tables = {"AD1001", "AD1002"};
-    std::vector<testsupport::TableSpec> specs;
+    std::vector<testsupport::TableSpec> madeTables;
     std::vector<int> arcs;
     for (size_t t = 0; t < tables.size(); ++t) {
         const testsupport::Network net = TenFieldNetwork(11 + t);
@@ -314,9 +314,9 @@ TEST_F(Experiments, RealEngineLearnsEveryDataSetWithANewObject) {
         opt.seed = 3 + t;
         const testsupport::SampledTable sample = testsupport::SampleTable(net, 3000, opt);
         // Written natively, in one go: row by row through the database layer is slow.
-        testsupport::TableSpec spec{tables[t], {}, sample.cells};
-        for (const std::string& c : sample.columns) spec.columns.push_back({c, db::dbText, 10});
-        specs.push_back(std::move(spec));
+        testsupport::TableSpec made{tables[t], {}, sample.cells};
+        for (const std::string& c : sample.columns) made.columns.push_back({c, db::dbText, 10});
+        madeTables.push_back(std::move(made));
 
         std::vector<std::string> names;
         std::vector<std::vector<std::string>> parents(10);
@@ -329,7 +329,7 @@ TEST_F(Experiments, RealEngineLearnsEveryDataSetWithANewObject) {
         ASSERT_GT(arcs.back(), 0);
     }
 
-    testsupport::CreateSqliteFile(dir.Path("sets.db"), specs);
+    testsupport::CreateSqliteFile(dir.Path("sets.db"), madeTables);
     std::shared_ptr<db::Database> database = db::DBEngine::OpenDatabase(dir.Path("sets.db"));
     int made = 0;
     // The field order is the networks' own, so as a complete ordering it orients every edge.
