@@ -16,10 +16,9 @@ foreach(area wizard_common zorv)
     continue()
   endif()
   add_executable(${area}_tests ${srcs} ${CMAKE_CURRENT_SOURCE_DIR}/support/qt/qt_test_main.cpp)
-  # The data pages' tests build their databases with the shared fixtures and reach the ODBC
+  # The data pages' tests read the shared fixtures (tests/support/fixtures.h) and reach the ODBC
   # test servers.
   target_link_libraries(${area}_tests PRIVATE ${qt_forms_${area}} qt_test_support test_support)
-  target_compile_definitions(${area}_tests PRIVATE BNS_SHARED_FIXTURES="${CMAKE_SOURCE_DIR}/../shared/fixtures")
   set(fixtures "")
   foreach(src ${srcs})
     file(READ ${src} src_text)
@@ -48,9 +47,7 @@ file(GLOB trune_test_srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/trune/*_
 if(trune_test_srcs)
   add_executable(trune_tests ${trune_test_srcs} ${CMAKE_CURRENT_SOURCE_DIR}/support/qt/qt_test_main.cpp)
   target_link_libraries(trune_tests PRIVATE trune_forms qt_test_support test_support)
-  target_compile_definitions(trune_tests PRIVATE
-    BNS_SHARED_FIXTURES="${CMAKE_SOURCE_DIR}/../shared/fixtures"
-    BNS_TESTS_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
+  target_compile_definitions(trune_tests PRIVATE BNS_TESTS_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
   set(trune_env "QT_QPA_PLATFORM=offscreen;QT_SCALE_FACTOR=1")
   # The conditioned copy is learned from by the classifier engine, created by its class name.
   target_compile_definitions(trune_tests PRIVATE ZORVAPI_LIBRARY="$<TARGET_FILE:zorvapi>"

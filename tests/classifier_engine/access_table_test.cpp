@@ -9,6 +9,7 @@
 #include "classifier_engine/data_engine.h"
 #include "platform/vb/rnd.h"
 #include "tests/classifier_engine/learning_host.h"
+#include "tests/support/fixtures.h"
 
 namespace {
 
@@ -60,8 +61,9 @@ Outcome LearnAndClassify(std::shared_ptr<db::Database> db, const std::string& di
 }
 
 TEST(AccessTable, ClassifierLearnsFromTheOrdersTableAsFromItsCopy) {
+    BNS_USE_SHARED_FIXTURES(fixtures);
     testsupport::TempDir dir;
-    auto access = db::DBEngine::OpenDatabase(BNS_SHARED_FIXTURES "/access/nwind.mdb", false, true, "");
+    auto access = db::DBEngine::OpenDatabase(fixtures + "access/nwind.mdb", false, true, "");
     const Outcome fromAccess = LearnAndClassify(access, dir.path());
 
     ASSERT_EQ(fromAccess.classLabels.UBound(), 3);

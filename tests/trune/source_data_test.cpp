@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "tests/support/fixtures.h"
 #include "tests/support/odbc_servers.h"
 #include "tests/trune/trune_fixture.h"
 
@@ -14,7 +15,6 @@ namespace trunetest {
 namespace {
 
 constexpr int kNext = 3;
-const std::string kAccessFixtures = std::string(BNS_SHARED_FIXTURES) + "/access/";
 
 class SourceDataTest : public TruneTest {
 protected:
@@ -129,6 +129,8 @@ TEST_F(SourceDataTest, TextFilePreselectsItsTable) {
 
 // A real Access file is only read here: the copy goes into a new file beside it.
 TEST_F(SourceDataTest, AccessFileTargetsANewFileBesideIt) {
+    BNS_USE_SHARED_FIXTURES(fixtures);
+    const std::string kAccessFixtures = fixtures + "access/";
     ToSourcePage();
     wizard->sourceFile->txtdbname->setText(QString::fromStdString(kAccessFixtures + "nwind.mdb"));
     wizard->NavButton(kNext)->click();

@@ -8,6 +8,7 @@
 #include <deque>
 #include <fstream>
 
+#include "tests/support/fixtures.h"
 #include "tests/zorv/zorv_fixture.h"
 
 namespace zorvtest {
@@ -258,7 +259,8 @@ TEST_F(DataPagesTest, TestTableAndItsClassField) {
 }
 
 TEST_F(DataPagesTest, RealAccessFilesListTheirTablesAndServeAsTestData) {
-    const QString access = QString(BNS_SHARED_FIXTURES) + "/access/";
+    BNS_USE_SHARED_FIXTURES(fixtures);
+    const QString access = QString::fromStdString(fixtures + "access/");
     OpenTraining(access + "nwind.mdb");
     ASSERT_EQ(wizard->CurrentStep, 1);
     const std::vector<QString> tables = Items(wizard->fields->CboTbName);

@@ -10,13 +10,12 @@
 
 #include "platform/db/column_types.h"
 #include "tests/support/db_contract.h"
+#include "tests/support/fixtures.h"
 
 namespace {
 
 using db::Value;
 using Cell = std::optional<std::string>;  // nothing: Null
-
-const std::string kFixtures = BNS_SHARED_FIXTURES "/access/";
 
 // The CSV mdb-export writes: texts quoted with doubled quotes (and holding line breaks), Null
 // as an unquoted NULL, dates as "yyyy-mm-dd hh:nn:ss", OLE objects as "".
@@ -103,6 +102,8 @@ void ExpectTableAsMdbExport(db::Database& db, const std::string& file, const std
 using testsupport::DbErrorNumber;
 
 TEST(AccessFile, Jet3TablesReadAsMdbExportReadsThem) {
+    BNS_USE_SHARED_FIXTURES(fixtures);
+    const std::string kFixtures = fixtures + "access/";
     const std::string file = kFixtures + "nwind.mdb";
     auto db = db::DBEngine::OpenDatabase(file, false, true, "");
     EXPECT_EQ(db->Name(), file);
@@ -148,6 +149,8 @@ TEST(AccessFile, Jet3TablesReadAsMdbExportReadsThem) {
 }
 
 TEST(AccessFile, AceTableWithBlankInItsNameReadsAsMdbExportReadsIt) {
+    BNS_USE_SHARED_FIXTURES(fixtures);
+    const std::string kFixtures = fixtures + "access/";
     const std::string file = kFixtures + "ASampleDatabase.accdb";
     auto db = db::DBEngine::OpenDatabase(file, false, true, ";pwd=ignored");  // no password is asked for
     EXPECT_EQ(db->TableDefNames(), std::vector<std::string>{"Asset Items"});
@@ -159,6 +162,8 @@ TEST(AccessFile, AceTableWithBlankInItsNameReadsAsMdbExportReadsIt) {
 }
 
 TEST(AccessFile, UnreadableCatalogIsDamagedAndRepairIsRefused) {
+    BNS_USE_SHARED_FIXTURES(fixtures);
+    const std::string kFixtures = fixtures + "access/";
     testsupport::TempDir dir;
     const std::string copy = dir.Path("broken.mdb");
     std::string bytes = testsupport::ReadFile(kFixtures + "nwind.mdb");
@@ -180,6 +185,8 @@ TEST(AccessFile, UnreadableCatalogIsDamagedAndRepairIsRefused) {
 // the header's fixed RC4 mask, so a flipped bit there flips the same bit of the key) is set.
 // No password could open it here, so it is not error 3031 that would ask for one.
 TEST(AccessFile, EncryptedAceFileFailsNamingIt) {
+    BNS_USE_SHARED_FIXTURES(fixtures);
+    const std::string kFixtures = fixtures + "access/";
     testsupport::TempDir dir;
     std::string bytes = testsupport::ReadFile(kFixtures + "ASampleDatabase.accdb");
     bytes[0x3E] = char(bytes[0x3E] ^ 0x5A);
