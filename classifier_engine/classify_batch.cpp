@@ -39,10 +39,15 @@ std::vector<std::string> ColumnNames(const db::Recordset& rs, db::Database& db,
     return names;
 }
 
-// Position of the first column whose trimmed, upper-cased name is `key`; -1 for none.
+// Position of the first column whose upper-cased name is `key` as the database layer keeps it,
+// blanks around it included (" Age" is a name of its own); failing that, of the first whose
+// name matches without the blanks around either; -1 for none.
 int FindColumn(const std::vector<std::string>& names, const std::string& key) {
     for (size_t k = 0; k < names.size(); ++k)
-        if (vb::UCase(vb::Trim(names[k])) == key) return int(k);
+        if (vb::UCase(names[k]) == key) return int(k);
+    const std::string trimmed = vb::Trim(key);
+    for (size_t k = 0; k < names.size(); ++k)
+        if (vb::UCase(vb::Trim(names[k])) == trimmed) return int(k);
     return -1;
 }
 
@@ -182,10 +187,7 @@ Single DataEngine::ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string
             if (wanted.size() >= 2 && wanted.compare(wanted.size() - 2, 2, "_D") == 0)
                 wanted.resize(wanted.size() - 2);
             int found = FindColumn(columns, wanted);
-            if (found < 0) {
-                for (size_t k = 0; k < columns.size(); ++k)
-                    if (vb::UCase(vb::Trim(columns[k])) == stored) found = int(k);
-            }
+            if (found < 0) found = FindColumn(columns, stored);
             if (found < 0) throw EngineError(kTestFieldMissing);
             FieldPos(j) = Integer(found);
         }

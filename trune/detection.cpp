@@ -4,6 +4,7 @@
 // trune/discretize/continuous_fields.h; this file asks the database and moves the lists.
 #include <QSignalBlocker>
 
+#include "platform/db/sql_names.h"
 #include "platform/vb/numbered_error.h"
 #include "trune/discretize/continuous_fields.h"
 #include "trune/frm_wizard.h"
@@ -13,8 +14,8 @@
 namespace trune {
 
 int32_t FrmWizard::DistinctValues(const std::string& field, std::vector<db::Value>* sample) {
-    const std::string sql =
-        "select distinct [" + field + "] From [" + table->NTbName->text().toStdString() + "]";
+    const std::string sql = "select distinct " + db::QuotedPlainName(field, db::NameKind::Field) + " From " +
+                            db::QuotedPlainName(table->NTbName->text().toStdString(), db::NameKind::Table);
     std::unique_ptr<db::Recordset> rows = session_.TargetDb->OpenRecordset(sql, db::dbOpenSnapshot);
     int32_t count = 0;
     if (!rows->Eof()) {

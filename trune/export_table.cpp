@@ -4,9 +4,11 @@
 // table is replaced only after the user says so, and never when it is the source itself.
 #include <QFileInfo>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
+#include "platform/db/sql_names.h"
 #include "platform/vb/numbered_error.h"
 #include "trune/frm_wizard.h"
 #include "wizard_common/model/step_caption.h"
@@ -38,12 +40,22 @@ bool SameFile(const std::string& a, const std::string& b) {
     return !ec && same;
 }
 
+// Every name that the copy and the steps after it put into a statement, checked before the
+// target file is made or a row copied: one that cannot be quoted is db::Error 3125 naming it.
+void CheckNames(const std::string& source, const std::string& target, const std::vector<std::string>& fields,
+                size_t fieldCount) {
+    db::QuotedPlainName(source, db::NameKind::Table);
+    db::QuotedPlainName(target, db::NameKind::Table);
+    for (size_t i = 0; i < std::min(fieldCount, fields.size()); ++i) db::QuotedPlainName(fields[i], db::NameKind::Field);
+}
+
 }  // namespace
 
 void FrmWizard::CopyIntoTarget() {
-    const std::string statement = "select * into [" + table->NTbName->text().toStdString() + "] IN " +
-                                  QuotedLiteral(session_.TargetDb->Name()) + " from [" +
-                                  table->cboTbName->currentText().toStdString() + "]";
+    const std::string statement =
+        "select * into " + db::QuotedPlainName(table->NTbName->text().toStdString(), db::NameKind::Table) + " IN " +
+        QuotedLiteral(session_.TargetDb->Name()) + " from " +
+        db::QuotedPlainName(table->cboTbName->currentText().toStdString(), db::NameKind::Table);
     session_.SourceDb->Execute(statement);
 }
 
@@ -60,6 +72,8 @@ bool FrmWizard::ExportTable() {
     }
     session_.TargetTable = name.toStdString();
     try {
+        CheckNames(table->cboTbName->currentText().toStdString(), session_.TargetTable, session_.TableFields,
+                   size_t(std::max(0, int(session_.TableFieldCount))));
         if (!QFileInfo::exists(target)) {
             // A new file stays even when the copy into it then fails.
             session_.TargetDb = db::DBEngine::CreateDatabase(target.toStdString());

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
+#include "platform/db/sql_names.h"
 #include "platform/db/value_text.h"
 #include "platform/vb/numbered_error.h"
 #include "platform/vb/regional.h"
@@ -38,7 +39,7 @@ void RecordsetModel::Reset(std::shared_ptr<db::Database> db, const std::string& 
     db_ = std::move(db);
     atEnd_ = true;
     try {
-        rs_ = db_->OpenRecordset("select * from [" + table + "]", db::dbOpenSnapshot);
+        rs_ = db_->OpenRecordset("select * from " + db::QuotedPlainName(table, db::NameKind::Table), db::dbOpenSnapshot);
         for (int c = 0; c < rs_->FieldCount(); ++c) names_ << QString::fromStdString(rs_->Fields(c).Name);
         atEnd_ = rs_->Eof();
     } catch (...) {

@@ -50,10 +50,11 @@ bool IsBracketed(std::string_view name) { return !name.empty() && name.front() =
 
 // Why the name cannot go into a query, or nullptr when it can. A bracketed name is read up to
 // its first "]", so the text inside may hold anything else; a null character would end the
-// name early in the back ends' C interfaces and name another table.
-const char* Unquotable(std::string_view name) {
+// name early in the back ends' C interfaces and name another table. sqlForm: a leading "["
+// opens the caller's own brackets; otherwise it is a character of the name.
+const char* Unquotable(std::string_view name, bool sqlForm) {
     std::string_view inner = name;
-    if (IsBracketed(name)) {
+    if (sqlForm && IsBracketed(name)) {
         if (name.size() < 2 || name.back() != ']') return "it begins with '[' but does not end with ']'";
         inner = name.substr(1, name.size() - 2);
     }
@@ -63,8 +64,8 @@ const char* Unquotable(std::string_view name) {
     return nullptr;
 }
 
-void Check(const std::string& name, NameKind kind) {
-    if (const char* why = Unquotable(name)) {
+void Check(const std::string& name, NameKind kind, bool sqlForm = true) {
+    if (const char* why = Unquotable(name, sqlForm)) {
         const char* what = kind == NameKind::Table ? "table" : "field";
         throw Error(errnum::kInvalidName,
                     fmt::format("The {} name '{}' cannot be used in a query: {}. Rename the {}.", what, name,
@@ -88,6 +89,11 @@ std::string SqlName(const std::string& name, NameKind kind) {
 std::string BracketedSqlName(const std::string& name, NameKind kind) {
     Check(name, kind);
     return IsBracketed(name) ? name : "[" + name + "]";
+}
+
+std::string QuotedPlainName(const std::string& name, NameKind kind) {
+    Check(name, kind, false);
+    return "[" + name + "]";
 }
 
 std::string BareSqlName(std::string_view name) {

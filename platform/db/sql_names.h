@@ -27,6 +27,11 @@ std::string SqlName(const std::string& name, NameKind kind = NameKind::Field);
 // when it is already one name in brackets; checked as SqlName.
 std::string BracketedSqlName(const std::string& name, NameKind kind);
 
+// A name as the database lists it or a user types it, never a caller's SQL form: always in
+// brackets, a leading "[" being one of its characters. db::Error 3125 as SqlName, so "[A]",
+// which holds "]", is refused rather than taken for the table A.
+std::string QuotedPlainName(const std::string& name, NameKind kind);
+
 // The inverse: the name without the brackets of its SQL form ("[UNIT PRICE]" -> "UNIT PRICE"),
 // so that names written under one quoting rule match the names of a run under another.
 std::string BareSqlName(std::string_view name);

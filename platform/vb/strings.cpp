@@ -3,7 +3,9 @@
 // not depend on the process locale), cut to the digit limit of the type when they are longer.
 #include "platform/vb/strings.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cmath>
@@ -138,16 +140,26 @@ std::string Normalize(std::string_view t, std::string_view sym) {
 }
 
 // The decimal exponent of the first non-zero digit of a normalized number text: negative for a
-// magnitude below 1. Used only to tell an underflow from an overflow.
-long Magnitude(const std::string& n) {
+// magnitude below 1. Used only to tell an underflow from an overflow. The exponent's digits may
+// be any number: it is read saturated far beyond any type's range, so that adding the digit
+// position can neither overflow nor turn a huge exponent into a tiny one.
+int64_t Magnitude(const std::string& n) {
+    constexpr int64_t kSaturated = int64_t(1) << 40;
     size_t e = n.find('e');
     std::string_view m(n.data(), e == std::string::npos ? n.size() : e);
-    long exp = e == std::string::npos ? 0 : std::strtol(n.c_str() + e + 1, nullptr, 10);
+    int64_t exp = 0;
+    if (e != std::string::npos) {
+        size_t i = e + 1;
+        const bool negative = i < n.size() && n[i] == '-';
+        if (negative) ++i;
+        for (; i < n.size() && IsDigit(n[i]); ++i) exp = std::min(exp * 10 + (n[i] - '0'), kSaturated);
+        if (negative) exp = -exp;
+    }
     size_t point = m.find('.');
     if (point == std::string_view::npos) point = m.size();
     size_t first = m.find_first_of("123456789");
     if (first == std::string_view::npos) return -1;
-    long pos = first < point ? long(point - first) - 1 : -long(first - point);
+    int64_t pos = first < point ? int64_t(point - first) - 1 : -int64_t(first - point);
     return pos + exp;
 }
 

@@ -184,6 +184,30 @@ TEST_P(HostileNames, RefuseNamesThatCannotBeQuoted) {
     }
 }
 
+// Field names with leading or trailing blanks, which SQLite keeps: learned from, and found
+// again when the classifier classifies the very table it learned from.
+TEST_P(HostileNames, BlankPaddedFieldNamesMatchThemselves) {
+    const std::vector<std::string> padded = {"Cls", " F1", "F2 ", " F3 ", "F4"};
+    testsupport::TableSpec t = Tables()[0];
+    t.name = "Padded";
+    for (size_t c = 0; c < padded.size(); ++c) t.columns[c].name = padded[c];
+    std::shared_ptr<db::Database> db = GetParam()->Create({t});
+    learning_host::InTempDir here;  // the batch writes its ROC files into the current folder
+    zorvapi::DataEngine plainEngine, paddedEngine;
+    const Classifier plain = LearnClassifier(db_, "T", kPlainFields, "", "", "", &plainEngine);
+    const Classifier learned = LearnClassifier(db, "Padded", padded, "", "", "", &paddedEngine);
+    EXPECT_EQ(learned.CPTStore.cells(), plain.CPTStore.cells());
+    auto classify = [](zorvapi::DataEngine& e, std::shared_ptr<db::Database> on, std::string table) {
+        std::string cls = "Cls", file;
+        vb::Array<Long> matrix;
+        return e.ClsfyBatch(on, table, cls, matrix, file);
+    };
+    const Single expected = classify(plainEngine, db_, "T");
+    const auto [number, text] = ErrorOf([&] { EXPECT_EQ(classify(paddedEngine, db, "Padded"), expected); });
+    EXPECT_EQ(number, 0) << text;
+    EXPECT_EQ(paddedEngine.TotalCases(), 400);
+}
+
 // The classifier file and both learning logs read back names and labels holding quotes,
 // commas and non-ASCII letters as they were written; a text with a line break, which their
 // readers would end early, is refused before the file is touched.

@@ -1,6 +1,8 @@
 // ComputeCuts and ConditionTable (see conditioning.h).
 #include "trune/discretize/conditioning.h"
 
+#include <fmt/format.h>
+
 #include <memory>
 #include <optional>
 
@@ -20,8 +22,17 @@ namespace {
 // The rows a statement's recordset is read in at once.
 constexpr int32_t kFetchBlock = 4096;
 
-vb::RuntimeError InvalidUseOfNull() { return vb::RuntimeError(94, "Invalid use of Null"); }
-db::Error NoCurrentRecord() { return db::Error(db::errnum::kNoCurrentRecord, "No current record."); }
+// A field with no value a method can cut: equal width fails as its Null maximum would (94), the
+// entropy method as its empty value counts would (3021), both naming the field.
+std::string NothingToCut(const std::string& field) {
+    return fmt::format("The field '{}' holds no number to cut into intervals: Nulls, texts and the codes set "
+                       "aside do not count.",
+                       field);
+}
+vb::RuntimeError InvalidUseOfNull(const std::string& field) { return vb::RuntimeError(94, NothingToCut(field)); }
+db::Error NoCurrentRecord(const std::string& field) {
+    return db::Error(db::errnum::kNoCurrentRecord, NothingToCut(field));
+}
 
 // Every row of a statement, (column, row) cells taken row by row. Counts are 32-bit: a field
 // may have any number of groups.
@@ -49,7 +60,10 @@ std::vector<GroupRow> Groups(db::Database& db, const std::string& sql) {
     return out;
 }
 
-std::string Bracketed(const std::string& name) { return "[" + name + "]"; }
+// A field's name in a statement; db::Error 3125 for one that cannot be quoted. The table's
+// name is checked as a table's once, on the way in (CheckTableName).
+std::string Bracketed(const std::string& name) { return db::QuotedPlainName(name, db::NameKind::Field); }
+void CheckTableName(const std::string& table) { db::QuotedPlainName(table, db::NameKind::Table); }
 
 bool IsTextColumn(const db::TableDef& def, const std::string& field) {
     const db::FieldType type = def.FieldByName(field).Type;
@@ -62,30 +76,38 @@ CutPoints WidthCuts(db::Database& db, const std::string& table, const FieldToCut
     // The filter is built for a text column too: a code text that is no number ends the run
     // whatever the column.
     const std::string filter = ExclusionFilter(f.name, s.missingText, s.aloneText);
-    double lo = 0, hi = 0;
-    if (text) {
-        const std::optional<std::pair<double, double>> range = UsableRange(NumericGroups(
-            Groups(db, "select " + Bracketed(f.name) + ", count(*) from " + Bracketed(table) + " group by " +
-                           Bracketed(f.name)),
-            s.codes));
-        if (!range) throw InvalidUseOfNull();
-        lo = range->first;
-        hi = range->second;
-    } else {
+    std::optional<std::pair<double, double>> range;
+    bool grouped = text;
+    if (!text) {
         const auto rows = Fetch(db, "Select Max(" + Bracketed(f.name) + "), Min(" + Bracketed(f.name) + ") From " +
                                         Bracketed(table) + filter);
-        if (rows.empty() || rows[0][0].IsNull() || rows[0][1].IsNull()) throw InvalidUseOfNull();
-        hi = rows[0][0].ToDouble();
-        lo = rows[0][1].ToDouble();
+        if (rows.empty() || rows[0][0].IsNull() || rows[0][1].IsNull()) throw InvalidUseOfNull(f.name);
+        const std::optional<double> hi = CellNumber(rows[0][0]), lo = CellNumber(rows[0][1]);
+        if (hi && lo) range.emplace(*lo, *hi);
+        // Texts among the numbers, which Max and Min compare as texts: the range by number.
+        grouped = !range;
     }
-    return EqualWidthCuts(lo, hi, vb::Integer(f.intervals));
+    if (grouped)
+        range = UsableRange(NumericGroups(Groups(db, "select " + Bracketed(f.name) + ", count(*) from " +
+                                                         Bracketed(table) + (text ? "" : filter) + " group by " +
+                                                         Bracketed(f.name)),
+                                          text ? s.codes : ExclusionCodes{}));
+    if (!range) throw InvalidUseOfNull(f.name);
+    CheckCuttable(f.name, range->first);
+    CheckCuttable(f.name, range->second);
+    return EqualWidthCuts(range->first, range->second, vb::Integer(f.intervals));
 }
 
 // Equal frequency over the grouped values; the codes are left out by number here.
 CutPoints FrequencyCuts(db::Database& db, const std::string& table, const FieldToCut& f, const CutSettings& s) {
     const std::vector<GroupRow> rows = Groups(db, "select " + Bracketed(f.name) + ", count(*) from " +
                                                       Bracketed(table) + " group by " + Bracketed(f.name));
-    return EqualFreqCuts(NumericGroups(rows, s.codes), vb::Integer(f.intervals));
+    const std::vector<ValueGroup> groups = NumericGroups(rows, s.codes);
+    if (const auto range = UsableRange(groups)) {
+        CheckCuttable(f.name, range->first);
+        CheckCuttable(f.name, range->second);
+    }
+    return EqualFreqCuts(groups, vb::Integer(f.intervals));
 }
 
 // Entropy from the value counts and the (value, class) counts.
@@ -101,9 +123,11 @@ CutPoints SupervisedCuts(db::Database& db, const std::string& table, const Field
     bool usable = false;
     for (const GroupRow& g : values) {
         const std::optional<double> x = CellNumber(g.value);
-        usable = usable || (x && !codes.IsMissing(*x) && !codes.IsAlone(*x));
+        if (!x || codes.IsMissing(*x) || codes.IsAlone(*x)) continue;
+        CheckCuttable(f.name, *x);
+        usable = true;
     }
-    if (!usable) throw NoCurrentRecord();
+    if (!usable) throw NoCurrentRecord(f.name);
 
     std::vector<JointRow> joint;
     for (auto& row : Fetch(db, "select " + Bracketed(f.name) + ", " + Bracketed(s.classField) + ", count(*) from " +
@@ -118,12 +142,16 @@ CutPoints SupervisedCuts(db::Database& db, const std::string& table, const Field
 void ComputeCuts(db::Database& db, const std::string& table, std::vector<FieldToCut>& fields,
                  const CutSettings& settings) {
     for (FieldToCut& f : fields) f.cuts.clear();
+    CheckTableName(table);
     const db::TableDef def = db.TableDefs(table);
     std::vector<db::Value> classValues;
     if (settings.method == CutMethod::Entropy)
         for (auto& row : Fetch(db, "select distinct " + Bracketed(settings.classField) + " from " + Bracketed(table))) {
             // A Null class value has no text to be a class by, whatever field is cut.
-            if (row[0].IsNull()) throw InvalidUseOfNull();
+            if (row[0].IsNull())
+                throw vb::RuntimeError(94, fmt::format("The class field '{}' holds Null values, which cannot be a "
+                                                       "class: every row needs a class value.",
+                                                       settings.classField));
             classValues.push_back(std::move(row[0]));
         }
     for (FieldToCut& f : fields) {
@@ -206,6 +234,9 @@ private:
 
 ConditionResult ConditionTable(db::Database& db, const std::string& table, std::vector<FieldToCut>& fields,
                                const CutSettings& settings, RandomSource random, const AfterRow& afterRow) {
+    // Every name is checked before anything is added.
+    CheckTableName(table);
+    for (const FieldToCut& f : fields) Bracketed(f.name);
     if (!db.TableDefs(table).Updatable) return ConditionResult::NotUpdatable;
     for (const FieldToCut& f : fields) AppendOrReuse(db, table, {f.name + "_d", db::dbText, 50, {}});
     AppendOrReuse(db, table, {std::string(db::kHoldOutColumn), db::dbBoolean, 0, {}});

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "platform/vb/runtime_error.h"
@@ -16,17 +17,25 @@ using CutPoints = std::vector<vb::Single>;
 
 inline constexpr int kMaxCuts = 50;
 
-// A double held as a Single, as the runtime converts: beyond the Single range is error 6.
+// A double held as a Single, as the runtime converts: beyond the Single range is error 6, and
+// so is an infinity or a NaN, which no cut point or interval bound may be.
 inline vb::Single ToSingle(double v) {
-    if (std::isfinite(v) && std::fabs(v) > double(std::numeric_limits<vb::Single>::max()))
+    if (!std::isfinite(v) || std::fabs(v) > double(std::numeric_limits<vb::Single>::max()))
         throw vb::RuntimeError::Overflow();
     return vb::Single(v);
 }
 
 // Adds a cut point; a 51st has no room in the store: error 9, as the store's subscript would.
+// A cut that is not a finite number is error 6: no label could be written by it.
 inline void StoreCut(CutPoints& cuts, vb::Single c) {
+    if (!std::isfinite(c)) throw vb::RuntimeError::Overflow();
     if (int(cuts.size()) >= kMaxCuts) throw vb::RuntimeError::SubscriptOutOfRange();
     cuts.push_back(c);
 }
+
+// A usable value of `field` that the cut points, Singles, cannot bound: an infinity or a
+// number beyond the Single range. It ends the run before any row is written, whatever the
+// method, with error 6 naming the field and the value.
+void CheckCuttable(const std::string& field, double v);
 
 }  // namespace trune

@@ -3,6 +3,7 @@
 
 #include <fmt/format.h>
 
+#include "platform/db/sql_names.h"
 #include "platform/vb/runtime_error.h"
 #include "platform/vb/strings.h"
 
@@ -20,7 +21,7 @@ std::string Condition(const std::string& field, const std::string& text, const c
                                                "there, or leave the box empty.",
                                                text, caption));
     }
-    return fmt::format("[{}] <> {}", field, code);
+    return fmt::format("{} <> {}", db::QuotedPlainName(field, db::NameKind::Field), code);
 }
 
 }  // namespace

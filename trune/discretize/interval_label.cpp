@@ -16,9 +16,12 @@ std::string IntervalLabel(const db::Value& v, const CutPoints& cuts, const Exclu
     if (codes.IsMissing(*x)) return "?";
     if (codes.IsAlone(*x)) return vb::RegionalText(*codes.alone);
     if (*x < double(cuts.front())) return "<" + vb::RegionalText(cuts.front());
-    if (*x >= double(cuts.back())) return ">" + vb::RegionalText(cuts.back());
+    // Written as "not below": whatever compares with nothing ends here, so that the middle
+    // intervals are looked for only when x lies below the last cut, which bounds the search.
+    if (!(*x < double(cuts.back()))) return ">" + vb::RegionalText(cuts.back());
+    // The first cut above x, among the cuts only, even were they out of order.
     size_t k = 1;
-    while (!(*x < double(cuts[k]))) ++k;
+    while (k + 1 < cuts.size() && !(*x < double(cuts[k]))) ++k;
     return ">" + vb::RegionalText(cuts[k - 1]) + "<" + vb::RegionalText(cuts[k]);
 }
 

@@ -1,6 +1,8 @@
 // Whole-text numbers and the numeric reading of cells (see numeric_text.h).
 #include "trune/discretize/numeric_text.h"
 
+#include <cmath>
+
 #include "platform/vb/regional.h"
 #include "platform/vb/runtime_error.h"
 #include "platform/vb/strings.h"
@@ -23,7 +25,12 @@ std::optional<double> CellNumber(const db::Value& v) {
         case db::Value::Kind::Null:
         case db::Value::Kind::Date: return std::nullopt;
         case db::Value::Kind::Text: return TextNumber(v.AsText());
-        default: return v.ToDouble();
+        default: {
+            // A NaN is no number: it sorts and compares with nothing, so it is kept like a text.
+            const double x = v.ToDouble();
+            if (std::isnan(x)) return std::nullopt;
+            return x;
+        }
     }
 }
 

@@ -19,8 +19,8 @@ namespace trune {
 std::optional<double> TextNumber(std::string_view text);
 
 // A cell as trune compares it: a number in its own type widened to double (a Boolean as -1 or
-// 0), a text by TextNumber; nothing for Null, for a text that is no number and for a date,
-// which the labels copy as text.
+// 0), a text by TextNumber; nothing for Null, for a text that is no number, for a NaN and for
+// a date, which the labels copy as text.
 std::optional<double> CellNumber(const db::Value& v);
 
 }  // namespace trune

@@ -19,7 +19,11 @@ TEST(SqlNames, QuotedNamesReadBackAsTheName) {
                                                        db::BracketedSqlName(name, db::NameKind::Table));
         EXPECT_EQ(s.items[0].expr.name.text, name);
         EXPECT_EQ(s.from.name.text, name);
+        EXPECT_EQ(db::QuotedPlainName(name, db::NameKind::Table), "[" + name + "]");
     }
+    // A name as the database lists it: a leading "[" is one of its characters.
+    const db::sql::Select s = db::sql::ParseSelect("select * from " + db::QuotedPlainName("[x", db::NameKind::Table));
+    EXPECT_EQ(s.from.name.text, "[x");
     // Already in SQL form: kept, and the inverse takes the brackets off.
     EXPECT_EQ(db::SqlName("[Given]"), "[Given]");
     EXPECT_EQ(db::BracketedSqlName("T", db::NameKind::Table), "[T]");
@@ -44,15 +48,27 @@ TEST(SqlNames, RefusesNamesThatWouldChangeTheQuery) {
         {"[]", db::NameKind::Table, "table name '[]'"},
     };
     for (const Case& c : cases) {
-        for (bool bracketed : {false, true}) {
+        for (int form : {0, 1, 2}) {
+            // As a listed name, "[Open" is just a name that begins with "[".
+            if (form == 2 && c.name == "[Open") continue;
             try {
-                bracketed ? db::BracketedSqlName(c.name, c.kind) : db::SqlName(c.name, c.kind);
+                form == 0   ? db::SqlName(c.name, c.kind)
+                : form == 1 ? db::BracketedSqlName(c.name, c.kind)
+                            : db::QuotedPlainName(c.name, c.kind);
                 ADD_FAILURE() << "quoted " << c.name;
             } catch (const db::Error& e) {
                 EXPECT_EQ(e.number(), db::errnum::kInvalidName) << c.name;
                 EXPECT_NE(e.description().find(c.said), std::string::npos) << e.description();
             }
         }
+    }
+    // A listed name in brackets is not a caller's SQL form: quoted as it stands it would name
+    // the table T.
+    try {
+        db::QuotedPlainName("[T]", db::NameKind::Table);
+        ADD_FAILURE() << "quoted [T]";
+    } catch (const db::Error& e) {
+        EXPECT_EQ(e.description(), "The table name '[T]' cannot be used in a query: it holds ']'. Rename the table.");
     }
 }
 

@@ -129,6 +129,27 @@ TEST(ParseNumber, StrictGrammar) {
     for (const char* t : mismatch) EXPECT_EQ(ErrorOf([&] { vb::ParseDouble(t); }), 13) << t;
     EXPECT_EQ(ErrorOf([] { vb::ParseDouble("1E400"); }), 6);
     EXPECT_EQ(ErrorOf([] { vb::ParseSingle("1E39"); }), 6);
+    // Exponents of any length: beyond the range is an overflow, below it zero of the sign, and
+    // the digits before the exponent still count.
+    struct Exponent { const char* text; int error; double v; };
+    const Exponent exponents[] = {
+        {"10e99999999999999999999", 6, 0},  {"10e9223372036854775807", 6, 0},
+        {"-1e9223372036854775808", 6, 0},   {"0.001e312", 6, 0},
+        {"1e-99999999999999999999", 0, 0},  {"-1e-9223372036854775808", 0, -0.0},
+        {"1000e-9223372036854775807", 0, 0}, {"0e99999999999999999999", 0, 0},
+        {"0.0001e312", 0, 1e308},           {"123456e-99999999999999999999", 0, 0},
+    };
+    for (const auto& c : exponents) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(ErrorOf([&] { vb::ParseDouble(c.text); }), c.error);
+        if (c.error == 0) {
+            EXPECT_EQ(vb::ParseDouble(c.text), c.v);
+            EXPECT_EQ(std::signbit(vb::ParseDouble(c.text)), std::signbit(c.v));
+        }
+    }
+    EXPECT_EQ(ErrorOf([] { vb::ParseSingle("10e99999999999999999999"); }), 6);
+    EXPECT_EQ(vb::ParseSingle("1e-99999999999999999999"), 0.0f);
+    EXPECT_EQ(ErrorOf([] { vb::Val("10e99999999999999999999 kg"); }), 6);
     EXPECT_EQ(vb::ParseSingle("1E-50"), 0.0f);
     EXPECT_EQ(vb::ParseSingle("0.3666667"), 0.3666667f);
     // Another decimal symbol: the text must use it, and "." is then no number.

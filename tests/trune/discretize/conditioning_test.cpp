@@ -185,6 +185,9 @@ TEST_F(Conditioning, FieldsWithoutUsableValuesFail) {
             ADD_FAILURE() << "no error";
         } catch (const vb::NumberedError& e) {
             EXPECT_EQ(e.number(), c.number) << e.description();
+            // The refusal names the field whose values it refuses.
+            const std::string named = c.classField == "K" ? "class field 'K'" : "field 'X'";
+            EXPECT_NE(e.description().find(named), std::string::npos) << e.description();
         }
     }
     // Equal frequency makes no cut: the field is labelled "?" throughout.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,23 @@ TEST(EqualFreqCuts, CountsBeyondSixteenBits) {
     // 40,000 distinct values, and groups of 40,000 rows.
     EXPECT_EQ(Texts(EqualFreqCuts(Uniform(40000, 1), 2)), std::vector<std::string>{"20001.5"});
     EXPECT_EQ(Texts(EqualFreqCuts(Uniform(3, 40000), 3)), std::vector<std::string>{"2.5"});
+}
+
+// No method stores a cut that is not a finite Single, whatever values reach it: the midpoint
+// of -Inf and +Inf is NaN, which the labels could not place.
+TEST(CutPoints, NeverNaNOrInfinite) {
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(vbtest::ErrorOf([&] { EqualFreqCuts({{-inf, 1, false}, {inf, 1, false}}, 5); }), 6);
+    EXPECT_EQ(vbtest::ErrorOf([&] { EqualFreqCuts({{1, 1, false}, {inf, 1, false}}, 5); }), 6);
+    EXPECT_EQ(vbtest::ErrorOf([&] { EqualWidthCuts(-inf, inf, 4); }), 6);
+    EXPECT_EQ(vbtest::ErrorOf([&] { EqualWidthCuts(0, std::nan(""), 4); }), 6);
+    EXPECT_EQ(vbtest::ErrorOf([&] { EntropyCuts({db::Value("A")}, {JointRow{inf, db::Value("A"), 3}}); }), 6);
+    CutPoints cuts;
+    EXPECT_EQ(vbtest::ErrorOf([&] { StoreCut(cuts, std::numeric_limits<vb::Single>::quiet_NaN()); }), 6);
+    EXPECT_TRUE(cuts.empty());
+    // The check that names the field: only finite numbers within the Single range pass.
+    EXPECT_EQ(vbtest::ErrorOf([] { CheckCuttable("X", 3.4e38); }), 0);
+    EXPECT_EQ(vbtest::ErrorOf([] { CheckCuttable("X", -3.5e38); }), 6);
 }
 
 TEST(NumericGroups, ReadsATextColumnByNumber) {

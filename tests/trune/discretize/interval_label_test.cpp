@@ -3,6 +3,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "platform/db/database.h"
@@ -48,6 +49,16 @@ TEST(IntervalLabel, AppliesTheRulesInOrder) {
 
     // One interval: "?" for every value, not looked at.
     for (const db::Value& v : {db::Value("abc"), db::Value(2.0), db::Value()}) EXPECT_EQ(IntervalLabel(v, {}, none), "?");
+
+    // Infinities fall in the outer intervals; a NaN is no number and keeps its own text, with
+    // any number of cuts (the search for its interval used to run past the last cut).
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+    EXPECT_EQ(IntervalLabel(db::Value(inf), kCuts, none), ">3.25");
+    EXPECT_EQ(IntervalLabel(db::Value(-inf), kCuts, none), "<1.5");
+    for (const CutPoints& cuts : {CutPoints{2.0f}, kCuts, CutPoints{1.0f, 2.0f, 3.0f, 4.0f}}) {
+        EXPECT_EQ(IntervalLabel(db::Value(nan), cuts, none), "NaN");
+        EXPECT_EQ(IntervalLabel(db::Value(float(nan)), cuts, codes), "NaN");
+    }
 
     // A fractional code matches only a value held in Single: both sides widened to double.
     const ExclusionCodes fractional{-9.9f, std::nullopt};
