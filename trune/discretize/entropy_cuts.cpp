@@ -162,6 +162,7 @@ CutPoints EntropyCuts(const std::vector<db::Value>& classValues, const std::vect
     };
     std::vector<Numbered> numbered;
     for (const JointRow& r : rows) {
+        if (progress) progress->Tick();
         std::optional<double> x = CellNumber(r.value);
         if (!x || codes.IsMissing(*x) || codes.IsAlone(*x)) continue;
         int32_t cls = 0;
