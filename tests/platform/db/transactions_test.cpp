@@ -63,6 +63,19 @@ TEST_P(DbTransactions, AnErrorInsideLeavesTheEarlierWritesToCommit) {
     other->Close();
 }
 
+// A column added inside a transaction, and the values written into it, are undone together
+// by a rollback, on every back end here (SQLite and PostgreSQL run DDL in transactions).
+TEST_P(DbTransactions, RollbackUndoesAnAddedColumnWithItsValues) {
+    db_->BeginTrans();
+    db_->AppendField("T", db::Field{"Label", db::dbText, 50, {}});
+    db_->Execute("UPDATE [T] SET Label = \"x\"");
+    db_->Rollback();
+    EXPECT_EQ(DbErrorNumber([&] { db_->TableDefs("T").FieldByName("Label"); }), db::errnum::kItemNotFound);
+    auto other = Reopen();
+    EXPECT_EQ(DbErrorNumber([&] { other->TableDefs("T").FieldByName("Label"); }), db::errnum::kItemNotFound);
+    other->Close();
+}
+
 TEST_P(DbTransactions, RefusesNestingAndAnEndWithoutABeginAndRollsBackOnClose) {
     EXPECT_EQ(DbErrorNumber([&] { db_->CommitTrans(); }), db::errnum::kNoTransaction);
     EXPECT_EQ(DbErrorNumber([&] { db_->Rollback(); }), db::errnum::kNoTransaction);
