@@ -50,8 +50,8 @@ TEST_P(DbTransactions, CommitKeepsAndRollbackUndoes) {
     EXPECT_EQ(Count(*db_), db::Value(int32_t(10)));
 }
 
-// The labelling walk commits what it wrote before a failure: an error inside leaves the
-// transaction open with the earlier writes in it.
+// An error inside leaves the transaction open with the earlier writes in it, for the caller
+// to commit or roll back.
 TEST_P(DbTransactions, AnErrorInsideLeavesTheEarlierWritesToCommit) {
     db_->BeginTrans();
     db_->Execute(kInsert);
@@ -93,9 +93,8 @@ INSTANTIATE_TEST_SUITE_P(Backends, DbTransactions,
                                            std::make_shared<PostgresOdbcFactory>()),
                          [](const auto& info) { return info.param->Name(); });
 
-// The walk that labels a table: row edits through a recordset, committed in blocks. A block
-// rolled back leaves the rows of the committed blocks, and a column added inside a rolled-back
-// transaction is gone again.
+// Row edits through a recordset, committed in blocks: a block rolled back leaves the rows of
+// the committed blocks, and a column added inside a rolled-back transaction is gone again.
 TEST(SqliteTransactions, KeepCommittedBlocksOfRecordsetEdits) {
     SqliteFileFactory files;
     auto db = files.Create({ContractTable()});
