@@ -99,14 +99,18 @@ bool FrmWizard::FindCont() {
     return true;
 }
 
+// The list shows the count that `Intervals` holds for the selected field even while it is
+// disabled: a run may have replaced the count (equal frequency and entropy write theirs back),
+// and the count shown must be the one the next run uses once the list is enabled again.
 void FrmWizard::LstConFld_Click() {
     QListWidget* list = method->LstConFld;
     const int k = list->currentRow();
     QListWidgetItem* item = k >= 0 ? list->item(k) : nullptr;
-    if (item && item->checkState() == Qt::Checked && !method->OptEnt->isChecked()) {
-        method->LstIntvl->setEnabled(true);
-        const int row = session_.Intervals[size_t(k) + 1] - kMinIntervals;
+    {
         const QSignalBlocker block(method->LstIntvl);
+        const int row = item && size_t(k) + 1 < session_.Intervals.size()
+                            ? session_.Intervals[size_t(k) + 1] - kMinIntervals
+                            : -1;
         // A count the list has no entry for shows no selection.
         if (row >= 0 && row < method->LstIntvl->count()) {
             method->LstIntvl->setCurrentRow(row);
@@ -114,9 +118,8 @@ void FrmWizard::LstConFld_Click() {
             method->LstIntvl->setCurrentRow(-1);
             method->LstIntvl->clearSelection();
         }
-    } else {
-        method->LstIntvl->setEnabled(false);
     }
+    method->LstIntvl->setEnabled(item && item->checkState() == Qt::Checked && !method->OptEnt->isChecked());
 }
 
 void FrmWizard::LstIntvl_Click() {

@@ -1,6 +1,8 @@
 // Page 5's Finish: the chosen fields, method and codes handed to the conditioning of the copy
 // (trune/discretize/conditioning.h), its progress shown on the page with the window events let
-// run after every row (where a Cancel click arrives), and its outcome told to the user.
+// run while the cut points are computed and after every row (where a Cancel click arrives),
+// and its outcome told to the user: a cancelled or failed run leaves the table as it was, and
+// the message says so.
 #include <QListWidget>
 
 #include "platform/vb/numbered_error.h"
@@ -9,6 +11,12 @@
 #include "wizard_common/wait_cursor.h"
 
 namespace trune {
+namespace {
+
+// The progress caption while the cut points are computed, before the rows are written.
+const char* const kCuttingCaption = "Computing the cut points, please wait...";
+
+}  // namespace
 
 bool FrmWizard::Discretize() {
     TruneSession& s = session_;
@@ -42,30 +50,47 @@ bool FrmWizard::Discretize() {
             s.Intervals[size_t(fieldIndex[k])] = fields[k].intervals;
         }
     };
-    const auto afterRow = [this](vb::Single p) {
+    // The cut computation and the walk show their progress on the same bar, each from 0; the
+    // caption says which of the two runs.
+    const QString walking = method->LbProcessing->text();
+    const auto show = [this](vb::Single p, const QString& caption) {
         const int whole = int(p);
+        if (method->LbProcessing->text() != caption) method->LbProcessing->setText(caption);
         method->Lbpercent->setText(QString::number(whole) + "%");
         method->ProgressBar1->setValue(whole);
         PumpEvents();
         return session_.CancelRun;
     };
+    const auto cutting = [&](vb::Single p) { return show(p, kCuttingCaption); };
+    const auto afterRow = [&](vb::Single p) { return show(p, walking); };
+    // Whatever the run did to the counts, the list shows them now.
+    auto endOfRun = [&] {
+        keepCuts();
+        method->LbProcessing->setText(walking);
+        LstConFld_Click();
+    };
+    const QString unchanged = "The table " + QString::fromStdString(s.TargetTable) + " was left unchanged.";
 
     ConditionResult result = ConditionResult::Done;
     try {
         wizard::WaitCursor wait;
         if (!s.TargetDb) throw db::Error(3420, "Object invalid or no longer set.");
-        result = ConditionTable(*s.TargetDb, s.TargetTable, fields, settings, HoldOutRandom, afterRow);
+        result = ConditionTable(*s.TargetDb, s.TargetTable, fields, settings, HoldOutRandom, afterRow, cutting);
     } catch (const vb::NumberedError& e) {
-        keepCuts();
-        Message(QString::fromStdString(e.description()), wizard::Icon::None);
+        endOfRun();
+        Message(QString::fromStdString(e.description()) + "\n\n" + unchanged, wizard::Icon::None);
         return false;
     }
-    keepCuts();
+    endOfRun();
     if (result == ConditionResult::NotUpdatable) {
         Message("The table is not updatable.", wizard::Icon::None);
         return false;
     }
-    return result == ConditionResult::Done;
+    if (result == ConditionResult::Cancelled) {
+        Message("The discretization was cancelled. " + unchanged, wizard::Icon::None);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace trune

@@ -33,18 +33,24 @@ QString CellText(const db::Value& v) {
 
 void RecordsetModel::Reset(std::shared_ptr<db::Database> db, const std::string& table) {
     beginResetModel();
-    rows_.clear();
+    blocks_.clear();
     names_.clear();
     rs_.reset();
+    rows_ = 0;
     db_ = std::move(db);
-    atEnd_ = true;
     try {
-        rs_ = db_->OpenRecordset("select * from " + db::QuotedPlainName(table, db::NameKind::Table), db::dbOpenSnapshot);
+        // A dynaset holds the row ids, so any row is read at once, and counting them reads no
+        // row.
+        rs_ = db_->OpenRecordset("select * from " + db::QuotedPlainName(table, db::NameKind::Table), db::dbOpenDynaset);
         for (int c = 0; c < rs_->FieldCount(); ++c) names_ << QString::fromStdString(rs_->Fields(c).Name);
-        atEnd_ = rs_->Eof();
+        if (!rs_->Eof()) {
+            rs_->MoveLast();
+            rows_ = rs_->RecordCount();
+        }
     } catch (...) {
         rs_.reset();
         db_.reset();
+        names_.clear();
         endResetModel();
         throw;
     }
@@ -53,51 +59,55 @@ void RecordsetModel::Reset(std::shared_ptr<db::Database> db, const std::string& 
 
 void RecordsetModel::Clear() {
     beginResetModel();
-    rows_.clear();
+    blocks_.clear();
     names_.clear();
     rs_.reset();
     db_.reset();
-    atEnd_ = true;
+    rows_ = 0;
     endResetModel();
 }
 
-int RecordsetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
+int RecordsetModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_); }
 
 int RecordsetModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(names_.size()); }
 
+const RecordsetModel::Block& RecordsetModel::BlockOf(int32_t row) const {
+    const int32_t first = row - row % kBlock;
+    for (auto it = blocks_.begin(); it != blocks_.end(); ++it)
+        if (it->first == first) {
+            blocks_.splice(blocks_.begin(), blocks_, it);
+            return blocks_.front();
+        }
+    Block block{first, {}};
+    ++blocksRead_;
+    try {
+        rs_->SetAbsolutePosition(first);
+        const vb::Array<db::Value> cells = rs_->GetRows(kBlock);
+        for (int32_t r = 0; r <= cells.UBound(2); ++r) {
+            QStringList text;
+            for (int32_t c = 0; c <= cells.UBound(1); ++c) text << CellText(cells(c, r));
+            block.rows.push_back(std::move(text));
+        }
+    } catch (const vb::NumberedError&) {
+        // The file changed or went away under the viewer: the rows it cannot read show empty.
+    }
+    blocks_.push_front(std::move(block));
+    if (blocks_.size() > kKeptBlocks) blocks_.pop_back();
+    return blocks_.front();
+}
+
 QVariant RecordsetModel::data(const QModelIndex& index, int role) const {
-    if (role != Qt::DisplayRole || !index.isValid()) return {};
-    return rows_[size_t(index.row())][index.column()];
+    if (role != Qt::DisplayRole || !index.isValid() || !rs_ || index.row() >= rows_) return {};
+    const Block& block = BlockOf(index.row());
+    const size_t r = size_t(index.row() - block.first);
+    if (r >= block.rows.size() || index.column() >= block.rows[r].size()) return QString();
+    return block.rows[r][index.column()];
 }
 
 QVariant RecordsetModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole) return {};
     if (orientation == Qt::Horizontal) return section < names_.size() ? names_[section] : QVariant();
     return section + 1;
-}
-
-bool RecordsetModel::canFetchMore(const QModelIndex& parent) const { return !parent.isValid() && !atEnd_; }
-
-void RecordsetModel::fetchMore(const QModelIndex& parent) {
-    if (parent.isValid() || atEnd_ || !rs_) return;
-    vb::Array<db::Value> block;
-    try {
-        block = rs_->GetRows(kBlock);
-    } catch (const vb::NumberedError&) {
-        // The file changed or went away under the viewer: it shows what it has read.
-        atEnd_ = true;
-        return;
-    }
-    const int32_t n = block.UBound(2) + 1;
-    if (n < kBlock) atEnd_ = true;
-    if (n <= 0) return;
-    beginInsertRows({}, int(rows_.size()), int(rows_.size()) + n - 1);
-    for (int32_t r = 0; r < n; ++r) {
-        QStringList row;
-        for (int32_t c = 0; c <= block.UBound(1); ++c) row << CellText(block(c, r));
-        rows_.push_back(std::move(row));
-    }
-    endInsertRows();
 }
 
 // ---- the viewer -----------------------------------------------------------------------------
@@ -124,12 +134,14 @@ bool FrmViewData::Load(const QString& dbName, const QString& table) {
     try {
         wizard::WaitCursor wait;
         model_->Reset(db::DBEngine::OpenDatabase(dbName.toStdString(), false, true), table.toStdString());
-        if (model_->canFetchMore({})) model_->fetchMore({});
     } catch (const vb::NumberedError& e) {
         prompts_.Message(parentWidget(), QString::fromStdString(e.description()),
                          QString::fromStdString(wizard::TruneFrame().title), wizard::Icon::Warning);
         return false;
     }
+    // The cursor starts on the first cell, so the first key already moves it (Ctrl+End to the
+    // last row).
+    if (model_->rowCount() > 0 && model_->columnCount() > 0) MSFlexGrid1->setCurrentIndex(model_->index(0, 0));
     MSFlexGrid1->scrollToTop();
     return true;
 }

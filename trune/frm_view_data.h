@@ -1,6 +1,7 @@
 // The viewer of the conditioned table: a modal window captioned with the table's name, filled
 // by a read-only grid. It reads the target file through a read-only connection of its own, never
-// the wizard's, and fetches the rows a block at a time as the grid scrolls to them; every
+// the wizard's. The grid knows the table's row count from the start, so its scroll bar, Ctrl+End
+// and Page Down reach any row at once; only the blocks of rows on screen are read. Every
 // showing reads the table anew, so a second discretization shows its new labels.
 #pragma once
 
@@ -8,6 +9,7 @@
 #include <QDialog>
 #include <QStringList>
 #include <QTableView>
+#include <list>
 #include <memory>
 #include <vector>
 
@@ -17,13 +19,15 @@
 namespace trune {
 
 // The rows of one table as the grid shows them: the field names as the header, the cells as
-// text (Null empty), read in blocks of kBlock rows.
+// text (Null empty). A dynaset over the table holds its row ids; a row asked for is read with
+// the block of kBlock rows around it, and the last kKeptBlocks blocks read are kept.
 class RecordsetModel : public QAbstractTableModel {
 public:
     static constexpr int32_t kBlock = 200;
+    static constexpr size_t kKeptBlocks = 8;
 
     using QAbstractTableModel::QAbstractTableModel;
-    // Reads `table` of `db` from its first row; the rows of an earlier table are dropped.
+    // Opens `table` of `db` and counts its rows; the rows of an earlier table are dropped.
     void Reset(std::shared_ptr<db::Database> db, const std::string& table);
     // Drops the rows and the recordset, and with it the hold on the file.
     void Clear();
@@ -32,15 +36,24 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    bool canFetchMore(const QModelIndex& parent) const override;
-    void fetchMore(const QModelIndex& parent) override;
+
+    // The blocks read from the table since it was opened.
+    int64_t blocksRead() const { return blocksRead_; }
 
 private:
+    struct Block {
+        int32_t first = 0;
+        std::vector<QStringList> rows;
+    };
+    const Block& BlockOf(int32_t row) const;
+
     std::shared_ptr<db::Database> db_;
     std::unique_ptr<db::Recordset> rs_;
     QStringList names_;
-    std::vector<QStringList> rows_;
-    bool atEnd_ = true;
+    int32_t rows_ = 0;
+    // The blocks read, the most recently used first.
+    mutable std::list<Block> blocks_;
+    mutable int64_t blocksRead_ = 0;
 };
 
 class FrmViewData : public QDialog {

@@ -131,7 +131,11 @@ void FrmWizard::EntryActions(int page, int how) {
                 GetDSNsAndDrivers();
             }
             break;
-        case 5: FillClassFields(); break;
+        case 5:
+            FillClassFields();
+            // The counts may have changed since the list last showed them (a run writes its own).
+            LstConFld_Click();
+            break;
         case 6:
             finished->lbldb->setText(table->NDbName->text());
             finished->lbltb->setText(table->NTbName->text());

@@ -1,10 +1,14 @@
 // Clicks through the wizard with scripted answers (every question Yes, no file dialog) and
-// grabs each page as it is shown, and the viewer on the conditioned copy.
+// grabs each page as it is shown, and the viewer on the conditioned copy, at its first row and
+// at the last row of a large copy of it.
 #include "trune/screenshots.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QTemporaryDir>
 
+#include "platform/vb/numbered_error.h"
 #include "trune/frm_view_data.h"
 #include "trune/frm_wizard.h"
 #include "wizard_common/about_dialog.h"
@@ -13,6 +17,38 @@
 #include "wizard_common/screenshot_kit.h"
 
 namespace trune {
+
+namespace {
+
+// Writes `table` of `dbName` `times` over into a new file `large`, in one transaction.
+bool MakeLargeCopy(const QString& dbName, const QString& table, const QString& large, int times) {
+    try {
+        auto from = db::DBEngine::OpenDatabase(dbName.toStdString());
+        const std::string name = "[" + table.toStdString() + "]";
+        db::DBEngine::CreateDatabase(large.toStdString())->Close();
+        from->Execute("select * into " + name + " IN '" + large.toStdString() + "' from " + name);
+        const db::TableDef def = from->TableDefs(table.toStdString());
+        auto rows = from->OpenRecordset("select * from " + name, db::dbOpenSnapshot);
+        const vb::Array<db::Value> cells = rows->GetRows(1000000);
+        rows->Close();
+        auto to = db::DBEngine::OpenDatabase(large.toStdString());
+        to->BeginTrans();
+        auto out = to->OpenRecordset("select * from " + name, db::dbOpenDynaset);
+        for (int k = 1; k < times; ++k)
+            for (int32_t r = 0; r <= cells.UBound(2); ++r) {
+                out->AddNew();
+                for (int32_t c = 0; c <= cells.UBound(1); ++c) out->SetField(def.Fields[size_t(c)].Name, cells(c, r));
+                out->Update();
+            }
+        out->Close();
+        to->CommitTrans();
+        return true;
+    } catch (const vb::NumberedError&) {
+        return false;
+    }
+}
+
+}  // namespace
 
 QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     wizard::ScreenshotServices fakes;
@@ -59,6 +95,16 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
             QAbstractItemModel* rows = viewer.MSFlexGrid1->model();
             if (rows->columnCount() > 0) viewer.MSFlexGrid1->scrollTo(rows->index(0, rows->columnCount() - 1));
             grab.Save(&viewer, "trune_viewer");
+            viewer.close();
+        }
+        // The viewer at the last row of a large table: the conditioned rows copied 400 times.
+        const QString large = QDir(target.path()).filePath("large.db");
+        if (MakeLargeCopy(w.finished->lbldb->text(), w.finished->lbltb->text(), large, 400) &&
+            viewer.Load(large, w.finished->lbltb->text())) {
+            viewer.show();
+            QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
+            QApplication::sendEvent(viewer.MSFlexGrid1, &end);
+            grab.Save(&viewer, "trune_viewer_end");
             viewer.close();
         }
     }

@@ -165,6 +165,10 @@ public:
     virtual void MoveLast() = 0;
     // Rows visited so far; after MoveLast, the number of rows.
     virtual int32_t RecordCount() const = 0;
+    // Makes row `row` (from 0) of the result the current one, as setting AbsolutePosition
+    // does; 3021 "No current record." when the result has no such row. The default walks there
+    // from the first row; a recordset that holds its row ids (a dynaset) goes there at once.
+    virtual void SetAbsolutePosition(int32_t row);
     virtual void Close() = 0;
 
     // Writing, for the programs (dynaset/table recordsets over one table).
@@ -217,6 +221,13 @@ public:
     virtual void BeginTrans();
     virtual void CommitTrans();
     virtual void Rollback();
+
+    // Whether grouped count queries may be answered from an in-memory coded copy of the table,
+    // which is loaded whole on the first such query and dropped on any write: worth it for
+    // the thousands of counts of a learning run, not for a few statements a table. A back end
+    // without such a copy ignores the switch and reports false.
+    virtual void SetInMemoryCounting(bool /*on*/) {}
+    virtual bool InMemoryCounting() const { return false; }
 };
 
 // Workspace types of CreateWorkspace.

@@ -165,8 +165,8 @@ public:
     const std::shared_ptr<Connection>& connection() const { return conn_; }
     // The in-memory counting path (column_store.h): on unless BNSUITE_COUNTING=sqlite is set;
     // off, every query goes to SQLite.
-    void SetInMemoryCounting(bool on);
-    bool InMemoryCounting() const;
+    void SetInMemoryCounting(bool on) override;
+    bool InMemoryCounting() const override;
     const CountingStats& CountingStatistics() const;
     // Creates the table in this database and copies the recordset's remaining rows into it.
     void CopyRows(Recordset& rows, const std::vector<Field>& fields, const std::string& table);

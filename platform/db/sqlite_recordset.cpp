@@ -272,6 +272,15 @@ public:
         return int32_t(std::min<int64_t>(visited_, INT32_MAX));
     }
 
+    void SetAbsolutePosition(int32_t row) override {
+        CheckOpen();
+        CancelEdit();
+        if (row < 0 || !src_->Seek(row)) throw NoCurrentRecord();
+        pos_ = row;
+        eof_ = bof_ = false;
+        visited_ = std::max<int64_t>(visited_, int64_t(row) + 1);
+    }
+
     void Close() override {
         src_.reset();
         keyset_ = nullptr;

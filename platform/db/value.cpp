@@ -20,6 +20,13 @@ double Value::ToDouble() const {
     throw vb::RuntimeError::TypeMismatch();
 }
 
+void Recordset::SetAbsolutePosition(int32_t row) {
+    if (row < 0) throw Error(errnum::kNoCurrentRecord, "No current record.");
+    MoveFirst();
+    for (int32_t k = 0; k < row; ++k) MoveNext();
+    if (Eof()) throw Error(errnum::kNoCurrentRecord, "No current record.");
+}
+
 void Recordset::AddNew() { throw Error(3027, "Cannot update. Database or object is read-only."); }
 void Recordset::Edit() { throw Error(3027, "Cannot update. Database or object is read-only."); }
 void Recordset::SetField(const std::string&, const Value&) {

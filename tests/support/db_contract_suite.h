@@ -176,6 +176,30 @@ TEST_P(DbContract, WalksRowsWithFieldsByPositionAndName) {
     holdOut->Close();
 }
 
+// Any row made current by its position, forward and back, on snapshots and default
+// recordsets alike; a position past the last row has no current record.
+TEST_P(DbContract, GoesToAnyRowByPosition) {
+    using namespace contract;
+    const Row classes{T("a"), T("A"), T("b"), kNull, T("?"), T("say \"hi\""), T("b"), T("a")};
+    for (const int16_t type : {int16_t(db::dbOpenSnapshot), int16_t(db::dbOpenDefault)}) {
+        auto rs = db_->OpenRecordset("select * from [T]", type);
+        for (const int32_t k : {5, 2, 7, 0, 3}) {
+            rs->SetAbsolutePosition(k);
+            EXPECT_EQ(rs->Fields(0).value, classes[size_t(k)]) << type << " row " << k;
+        }
+        rs->SetAbsolutePosition(6);
+        const vb::Array<db::Value> rest = rs->GetRows(10);
+        EXPECT_EQ(rest.UBound(2), 1);
+        try {
+            rs->SetAbsolutePosition(8);
+            ADD_FAILURE() << "row 8 of 8";
+        } catch (const db::Error& e) {
+            EXPECT_EQ(e.number(), db::errnum::kNoCurrentRecord);
+        }
+        rs->Close();
+    }
+}
+
 // Table definitions give Jet's type codes.
 TEST_P(DbContract, TableDefsGiveJetTypes) {
     db::TableDef def = db_->TableDefs("T");

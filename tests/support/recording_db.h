@@ -40,6 +40,7 @@ public:
     void MoveNext() override { inner_->MoveNext(); }
     void MoveLast() override { inner_->MoveLast(); }
     int32_t RecordCount() const override { return inner_->RecordCount(); }
+    void SetAbsolutePosition(int32_t row) override { inner_->SetAbsolutePosition(row); }
     void Close() override { inner_->Close(); }
     void AddNew() override { inner_->AddNew(); }
     void Edit() override { inner_->Edit(); }

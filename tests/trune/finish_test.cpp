@@ -2,7 +2,11 @@
 // and failures that keep the user on page 5, Cancel during the walk, the viewer on the copy
 // and the launch of the other two programs.
 #include <QApplication>
+#include <QScrollBar>
+#include <QTest>
 #include <QTimer>
+
+#include <map>
 
 #include "tests/trune/trune_fixture.h"
 #include "trune/frm_view_data.h"
@@ -13,6 +17,9 @@ namespace {
 using db::Value;
 
 constexpr int kCancel = 1, kBack = 2, kNext = 3, kFinish = 4;
+// The progress captions of the cut computation and of the walk.
+const QString kCutting = "Computing the cut points, please wait...";
+const QString kWalking = "Data pre-processing is in progress...";
 
 class FinishTest : public TruneTest {
 protected:
@@ -57,10 +64,9 @@ protected:
         EXPECT_TRUE(seen);
     }
 
-    // The grid's text of the column named `name`, all rows fetched.
+    // The grid's text of the column named `name`, every row.
     static std::vector<QString> Column(trune::FrmViewData& v, const QString& name) {
         trune::RecordsetModel* m = v.model();
-        while (m->canFetchMore({})) m->fetchMore({});
         int col = -1;
         for (int c = 0; c < m->columnCount(); ++c)
             if (m->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() == name) col = c;
@@ -77,22 +83,28 @@ TEST_F(FinishTest, FinishConditionsTheCopyWithProgressAndShowsTheLastPage) {
     ToMethodPage();
     EXPECT_TRUE(wizard->NavButton(kFinish)->isEnabled());
     EXPECT_EQ(wizard->NavButton(kFinish)->text(), "&Finish");
-    std::vector<QString> percents;
+    // The cut computation's progress first, then the walk's, each under its caption.
+    std::map<QString, std::vector<QString>> percents;
     wizard->onPump = [&] {
         EXPECT_TRUE(wizard->method->Lbpercent->isVisibleTo(wizard.get()));
         EXPECT_TRUE(session.Busy);
         EXPECT_FALSE(wizard->NavButton(kFinish)->isEnabled());
         EXPECT_FALSE(wizard->NavButton(kBack)->isEnabled());
-        percents.push_back(wizard->method->Lbpercent->text());
+        if (percents.count(kWalking)) EXPECT_NE(wizard->method->LbProcessing->text(), kCutting);
+        percents[wizard->method->LbProcessing->text()].push_back(wizard->method->Lbpercent->text());
     };
     wizard->NavButton(kFinish)->click();
     ASSERT_EQ(wizard->CurrentStep, 6);
     EXPECT_EQ(wizard->windowTitle(), "Sorvane - Finished!");
     EXPECT_EQ(wizard->finished->lbldb->text(), target);
     EXPECT_EQ(wizard->finished->lbltb->text(), "Customers");
-    ASSERT_EQ(percents.size(), 250u);
-    EXPECT_EQ(percents.front(), "0%");
-    EXPECT_EQ(percents.back(), "99%");
+    ASSERT_EQ(percents.size(), 2u);
+    EXPECT_FALSE(percents[kCutting].empty());
+    EXPECT_EQ(percents[kCutting].front(), "0%");
+    ASSERT_EQ(percents[kWalking].size(), 250u);
+    EXPECT_EQ(percents[kWalking].front(), "0%");
+    EXPECT_EQ(percents[kWalking].back(), "99%");
+    EXPECT_EQ(wizard->method->LbProcessing->text(), kWalking);
     EXPECT_FALSE(wizard->method->Lbpercent->isVisibleTo(wizard.get()));
     EXPECT_FALSE(session.Busy);
 
@@ -125,7 +137,8 @@ TEST_F(FinishTest, RefusalsAndFailuresKeepTheUserOnTheMethodPage) {
     wizard->NavButton(kFinish)->click();
     EXPECT_EQ(fake.prompts.Take(),
               (std::vector<Box>{Plain("The value \"1; drop table Customers\" in \"In a bucket alone:\" is not a number. "
-                                      "Type a number there, or leave the box empty.")}));
+                                      "Type a number there, or leave the box empty.\n\nThe table Customers was left "
+                                      "unchanged.")}));
     EXPECT_EQ(wizard->CurrentStep, 5);
     EXPECT_TRUE(wizard->NavButton(kFinish)->isEnabled());
     EXPECT_TRUE(wizard->NavButton(kBack)->isEnabled());
@@ -134,25 +147,96 @@ TEST_F(FinishTest, RefusalsAndFailuresKeepTheUserOnTheMethodPage) {
     EXPECT_EQ(Copy("select count(*) from Customers"), (std::vector<std::vector<Value>>{{Value(int32_t(250))}}));
 }
 
-// Cancel confirmed during the walk: the rows walked keep their labels, the user stays.
-TEST_F(FinishTest, CancelDuringTheWalkKeepsTheRowsWalked) {
+// Cancel confirmed while the cuts are computed, or in the middle of the walk, or the walk
+// failing there: the user stays on page 5 and hears that the copy was left as it was, which it
+// was, both before any run and after a finished one.
+TEST_F(FinishTest, CancelOrFailureLeavesTheCopyUnchangedAndSaysSo) {
     ToMethodPage();
-    int rows = 0;
+    struct Case {
+        const char* name;
+        QString caption;  // the progress the Cancel click comes in
+        int at;           // at that progress's n-th pump
+        bool fail;        // the pump fails instead
+    };
+    const Case cases[] = {{"cancel while cutting", kCutting, 1, false},
+                          {"cancel in the walk", kWalking, 100, false},
+                          {"failure in the walk", kWalking, 100, true}};
+    const Box cancelled = Plain("The discretization was cancelled. The table Customers was left unchanged.");
+    for (const bool conditioned : {false, true}) {
+        if (conditioned) {
+            wizard->method->OptEW->click();
+            wizard->NavButton(kFinish)->click();
+            ASSERT_EQ(wizard->CurrentStep, 6);
+            wizard->NavButton(kBack)->click();
+            wizard->method->OptEF->click();
+        }
+        const std::vector<std::vector<Value>> before = Copy("select * from Customers");
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (conditioned ? " after a run" : ""));
+            int pumps = 0;
+            wizard->onPump = [&] {
+                if (wizard->method->LbProcessing->text() != c.caption || ++pumps != c.at) return;
+                if (c.fail) throw db::Error(3163, "The field is too small to accept the amount of data you attempted to add.");
+                fake.prompts.answers = {true};
+                wizard->NavButton(kCancel)->click();
+            };
+            wizard->NavButton(kFinish)->click();
+            const Box told = c.fail ? Plain("The field is too small to accept the amount of data you attempted to add."
+                                            "\n\nThe table Customers was left unchanged.")
+                                    : cancelled;
+            EXPECT_EQ(fake.prompts.Take(),
+                      c.fail ? std::vector<Box>{told} : (std::vector<Box>{Question("Cancel the current process?"), told}));
+            EXPECT_EQ(wizard->CurrentStep, 5);
+            EXPECT_EQ(pumps, c.at);
+            EXPECT_EQ(Copy("select * from Customers"), before);
+            EXPECT_TRUE(wizard->NavButton(kFinish)->isEnabled());
+            EXPECT_EQ(wizard->method->LbProcessing->text(), kWalking);
+        }
+    }
+    EXPECT_FALSE(wizard->Unloaded());
+}
+
+// The interval list shows what `Intervals` holds: after an entropy run wrote its own counts,
+// and on coming back to the page, and the next equal-width run cuts by what it shows.
+TEST_F(FinishTest, IntervalListShowsTheCountsARunLeft) {
+    ToMethodPage();
+    wizard->method->OptEnt->click();
+    wizard->method->CmbFlds->setCurrentIndex(wizard->method->CmbFlds->findText("Class"));
+    wizard->NavButton(kFinish)->click();
+    ASSERT_EQ(wizard->CurrentStep, 6);
+    ASSERT_EQ(session.Intervals[1], 2);  // one cut, between the classes
+    wizard->NavButton(kBack)->click();
+    QListWidget* counts = wizard->method->LstIntvl;
+    ASSERT_NE(counts->currentItem(), nullptr);
+    EXPECT_EQ(counts->currentItem()->text(), "2");
+    EXPECT_FALSE(counts->isEnabled());
+    wizard->method->OptEW->click();
+    EXPECT_TRUE(counts->isEnabled());
+    EXPECT_EQ(counts->currentItem()->text(), "2");
+    wizard->NavButton(kFinish)->click();
+    ASSERT_EQ(wizard->CurrentStep, 6);
+    EXPECT_EQ(session.Cuts[1].size(), 1u);
+
+    // A run that stays on the page (here a cancelled one) shows its counts at once.
+    wizard->NavButton(kBack)->click();
+    counts->setCurrentRow(5);
+    ASSERT_EQ(session.Intervals[1], 7);
+    wizard->method->OptEnt->click();
+    wizard->method->CmbFlds->setCurrentIndex(wizard->method->CmbFlds->findText("Class"));
+    int pumps = 0;
     wizard->onPump = [&] {
-        if (++rows != 100) return;
+        if (wizard->method->LbProcessing->text() != kWalking || ++pumps != 1) return;
         fake.prompts.answers = {true};
         wizard->NavButton(kCancel)->click();
     };
     wizard->NavButton(kFinish)->click();
-    EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Question("Cancel the current process?")}));
     EXPECT_EQ(wizard->CurrentStep, 5);
-    EXPECT_EQ(rows, 100);
-    EXPECT_EQ(Copy("select count(*) from Customers where X_d Is Not Null"),
-              (std::vector<std::vector<Value>>{{Value(int32_t(100))}}));
-    EXPECT_FALSE(wizard->Unloaded());
+    fake.prompts.Take();
+    ASSERT_EQ(session.Intervals[1], 2);
+    EXPECT_EQ(counts->currentItem()->text(), "2");
 }
 
-// The viewer reads the copy itself, in blocks, captioned with the table; after Back and a
+// The viewer reads the copy itself, captioned with the table; after Back and a
 // second Finish by another method it shows the new labels.
 TEST_F(FinishTest, ViewerShowsTheCopyAndTheLabelsOfTheLatestRun) {
     ToMethodPage();
@@ -161,8 +245,7 @@ TEST_F(FinishTest, ViewerShowsTheCopyAndTheLabelsOfTheLatestRun) {
     View([&](trune::FrmViewData& v) {
         EXPECT_EQ(v.windowTitle(), "Customers");
         EXPECT_TRUE(v.isModal());
-        EXPECT_EQ(v.model()->rowCount(), trune::RecordsetModel::kBlock);
-        EXPECT_TRUE(v.model()->canFetchMore({}));
+        EXPECT_EQ(v.model()->rowCount(), 250);
         const std::vector<QString> labels = Column(v, "X_d");
         ASSERT_EQ(labels.size(), 250u);
         EXPECT_EQ(labels[0], "<25.25");
@@ -194,6 +277,47 @@ TEST_F(FinishTest, ViewerThatCannotOpenTheCopyTellsWhy) {
     EXPECT_TRUE(boxes[0].text.contains("gone.db")) << boxes[0].text.toStdString();
     EXPECT_EQ(boxes[0].icon, wizard::Icon::Warning);
     EXPECT_EQ(wizard->CurrentStep, 6);
+}
+
+// On a large table the grid knows every row from the start: Ctrl+End, Page Down and the
+// scroll bar reach any row at once, and only the blocks on screen are read.
+TEST_F(FinishTest, ViewerReachesAnyRowOfALargeTableAtOnce) {
+    constexpr int kRows = 200000;
+    testsupport::TableSpec t{"Large", {{"N", db::dbLong}, {"N_d", db::dbText, 50}}, {}};
+    for (int i = 0; i < kRows; ++i) t.rows.push_back({Value(int32_t(i + 1)), Value(i % 2 ? "<5" : ">5")});
+    const QString file = dir.filePath("large.db");
+    testsupport::CreateSqliteFile(file.toStdString(), {t});
+    trune::FrmViewData viewer(fake.prompts);
+    ASSERT_TRUE(viewer.Load(file, "Large"));
+    viewer.show();
+    QTableView* grid = viewer.MSFlexGrid1;
+    trune::RecordsetModel* m = viewer.model();
+    ASSERT_EQ(m->rowCount(), kRows);
+    // The row at the top of the screen, as painted.
+    auto topRow = [&] {
+        grid->viewport()->repaint();
+        const int row = grid->rowAt(0);
+        EXPECT_EQ(m->data(m->index(row, 0), Qt::DisplayRole).toString(), QString::number(row + 1));
+        return row;
+    };
+    EXPECT_EQ(topRow(), 0);
+    const int64_t atStart = m->blocksRead();
+    const int page = grid->rowAt(grid->viewport()->height() - 1);
+    ASSERT_GT(page, 5);
+
+    QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(grid->currentIndex().row(), kRows - 1);
+    EXPECT_GT(topRow(), kRows - 2 * page);
+    EXPECT_TRUE(grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex())));
+    EXPECT_EQ(m->data(m->index(kRows - 1, 0), Qt::DisplayRole).toString(), "200000");
+
+    QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(grid, Qt::Key_PageDown);
+    EXPECT_GE(grid->currentIndex().row(), page - 1);
+    grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum() / 2);
+    EXPECT_NEAR(topRow(), kRows / 2, page);
+    // Each screen read one block or two, never the rows between.
+    EXPECT_LE(m->blocksRead() - atStart, 6);
 }
 
 // A shell that finds no program to start.

@@ -9,6 +9,7 @@
 #include "platform/db/sql_names.h"
 #include "platform/vb/runtime_error.h"
 #include "platform/vb/strings.h"
+#include "trune/discretize/cut_progress.h"
 #include "trune/discretize/entropy_cuts.h"
 #include "trune/discretize/equal_frequency.h"
 #include "trune/discretize/equal_width.h"
@@ -34,6 +35,10 @@ db::Error NoCurrentRecord(const std::string& field) {
     return db::Error(db::errnum::kNoCurrentRecord, NothingToCut(field));
 }
 
+// The progress of the cut computation that runs, which every statement's read below reports
+// to; ComputeCuts sets it for its run, so the helpers need not pass it on.
+CutProgress* reading = nullptr;
+
 // Every row of a statement, (column, row) cells taken row by row. Counts are 32-bit: a field
 // may have any number of groups.
 std::vector<std::vector<db::Value>> Fetch(db::Database& db, const std::string& sql) {
@@ -46,6 +51,7 @@ std::vector<std::vector<db::Value>> Fetch(db::Database& db, const std::string& s
             for (int32_t c = 0; c <= block.UBound(1); ++c) row.push_back(block(c, r));
             rows.push_back(std::move(row));
         }
+        if (reading) reading->Tick(block.UBound(2) + 1);
         if (block.UBound(2) + 1 < kFetchBlock) break;
     }
     rs->Close();
@@ -117,9 +123,11 @@ CutPoints SupervisedCuts(db::Database& db, const std::string& table, const Field
     const std::string where = text ? std::string() : filter;
     // A text column's codes are left out by number, as its statements compare texts.
     const ExclusionCodes codes = text ? s.codes : ExclusionCodes{};
+    if (reading) reading->Span(0, 0.3);
     const std::vector<GroupRow> values =
         Groups(db, "select " + Bracketed(f.name) + ", count(*) from " + Bracketed(table) + where + " group by " +
                        Bracketed(f.name));
+    if (reading) reading->Share(1);
     bool usable = false;
     for (const GroupRow& g : values) {
         const std::optional<double> x = CellNumber(g.value);
@@ -134,13 +142,43 @@ CutPoints SupervisedCuts(db::Database& db, const std::string& table, const Field
                                    Bracketed(table) + where + " group by " + Bracketed(f.name) + ", " +
                                    Bracketed(s.classField)))
         joint.push_back({std::move(row[0]), std::move(row[1]), CountOf(row[2])});
-    return EntropyCuts(classValues, joint, codes);
+    if (reading) {
+        reading->Span(0.3, 0.6);
+        reading->Share(1);
+        reading->Span(0.6, 1);
+    }
+    return EntropyCuts(classValues, joint, codes, reading);
 }
+
+// For the run of ComputeCuts: its progress heard by every statement's read, and the statements
+// sent to the back end itself. A few statements a field gain nothing from an in-memory coded
+// copy of the table, which would be loaded whole inside the first of them, for seconds on a
+// large table, with nothing heard meanwhile.
+class CutRun {
+public:
+    CutRun(db::Database& db, CutProgress& progress) : db_(db), counting_(db.InMemoryCounting()) {
+        db_.SetInMemoryCounting(false);
+        reading = &progress;
+    }
+    ~CutRun() {
+        reading = nullptr;
+        db_.SetInMemoryCounting(counting_);
+    }
+    CutRun(const CutRun&) = delete;
+    CutRun& operator=(const CutRun&) = delete;
+
+private:
+    db::Database& db_;
+    bool counting_;
+};
 
 }  // namespace
 
 void ComputeCuts(db::Database& db, const std::string& table, std::vector<FieldToCut>& fields,
-                 const CutSettings& settings) {
+                 const CutSettings& settings, const Progress& progress) {
+    CutProgress heard(progress, int32_t(fields.size()));
+    const CutRun run(db, heard);
+    heard.BeginField(0);
     for (FieldToCut& f : fields) f.cuts.clear();
     CheckTableName(table);
     const db::TableDef def = db.TableDefs(table);
@@ -155,6 +193,7 @@ void ComputeCuts(db::Database& db, const std::string& table, std::vector<FieldTo
             classValues.push_back(std::move(row[0]));
         }
     for (FieldToCut& f : fields) {
+        heard.BeginField(int32_t(&f - fields.data()));
         const bool text = IsTextColumn(def, f.name);
         switch (settings.method) {
             case CutMethod::EqualWidth: f.cuts = WidthCuts(db, table, f, text, settings); break;
@@ -181,66 +220,53 @@ void AppendOrReuse(db::Database& db, const std::string& table, const db::Field& 
     }
 }
 
-// The walk's transaction: begun at the start, committed every kRowsPerCommit rows and at the
-// end. A database that runs none (3251) is written row by row.
-class CommitBlocks {
+// The run's one transaction: every column added and every row written are committed together
+// at the end, or undone together when the run ends any other way (a cancel, an error, a full
+// disk); a killed process leaves SQLite's journal, which undoes them when the file is next
+// opened.
+class AllOrNothing {
 public:
-    explicit CommitBlocks(db::Database& db) : db_(db) {
-        try {
-            db_.BeginTrans();
-            open_ = true;
-        } catch (const db::Error& e) {
-            if (e.number() != db::errnum::kNotSupported) throw;
-            used_ = false;
-        }
-    }
-    // Keeps what was written when the walk ends by an error: commit, or, when even that
-    // fails, give the transaction up so the connection is usable again.
-    ~CommitBlocks() {
+    explicit AllOrNothing(db::Database& db) : db_(db) { db_.BeginTrans(); }
+    ~AllOrNothing() {
         if (!open_) return;
         try {
-            db_.CommitTrans();
+            db_.Rollback();
         } catch (...) {
-            try {
-                db_.Rollback();
-            } catch (...) {
-                // Nothing more can be done for the rows of this block.
-            }
+            // The error that ended the run is the one to report; an unfinished transaction is
+            // undone by the database itself when the file is next opened.
         }
     }
-    CommitBlocks(const CommitBlocks&) = delete;
-    CommitBlocks& operator=(const CommitBlocks&) = delete;
+    AllOrNothing(const AllOrNothing&) = delete;
+    AllOrNothing& operator=(const AllOrNothing&) = delete;
 
-    void RowDone() {
-        if (!used_ || ++rows_ % kRowsPerCommit != 0) return;
-        Commit();
-        db_.BeginTrans();
-        open_ = true;
-    }
     void Commit() {
-        if (!open_) return;
-        open_ = false;
         db_.CommitTrans();
+        open_ = false;
     }
 
 private:
     db::Database& db_;
-    bool used_ = true;
-    bool open_ = false;
-    int32_t rows_ = 0;
+    bool open_ = true;
 };
 
 }  // namespace
 
 ConditionResult ConditionTable(db::Database& db, const std::string& table, std::vector<FieldToCut>& fields,
-                               const CutSettings& settings, RandomSource random, const AfterRow& afterRow) {
+                               const CutSettings& settings, RandomSource random, const AfterRow& afterRow,
+                               const Progress& cutting) {
     // Every name is checked before anything is added.
     CheckTableName(table);
     for (const FieldToCut& f : fields) Bracketed(f.name);
     if (!db.TableDefs(table).Updatable) return ConditionResult::NotUpdatable;
+    // Opened before the recordset, so that the recordset is closed before it rolls back.
+    AllOrNothing all(db);
     for (const FieldToCut& f : fields) AppendOrReuse(db, table, {f.name + "_d", db::dbText, 50, {}});
     AppendOrReuse(db, table, {std::string(db::kHoldOutColumn), db::dbBoolean, 0, {}});
-    if (!fields.empty()) ComputeCuts(db, table, fields, settings);
+    try {
+        if (!fields.empty()) ComputeCuts(db, table, fields, settings, cutting);
+    } catch (const CutsCancelled&) {
+        return ConditionResult::Cancelled;
+    }
 
     std::unique_ptr<db::Recordset> rs = db.OpenRecordset("select * from " + Bracketed(table), db::dbOpenDynaset);
     rs->MoveLast();
@@ -257,7 +283,6 @@ ConditionResult ConditionTable(db::Database& db, const std::string& table, std::
     for (const FieldToCut& f : fields) labelColumns.push_back(f.name + "_d");
     const std::string holdOut(db::kHoldOutColumn);
 
-    CommitBlocks commits(db);
     vb::Single p = 0;
     while (!rs->Eof()) {
         rs->Edit();
@@ -267,16 +292,14 @@ ConditionResult ConditionTable(db::Database& db, const std::string& table, std::
         rs->SetField(holdOut, db::Value(draw.Next()));
         rs->Update();
         rs->MoveNext();
-        commits.RowDone();
         p = p + step;
         if (afterRow && afterRow(p)) {
             rs->Close();
-            commits.Commit();
             return ConditionResult::Cancelled;
         }
     }
     rs->Close();
-    commits.Commit();
+    all.Commit();
     return ConditionResult::Done;
 }
 

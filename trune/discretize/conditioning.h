@@ -1,8 +1,8 @@
 // The database side of conditioning the copied table: the label columns and the hold-out
 // column are added, the cut points of the chosen fields computed by the statements of the three
 // methods, and every row walked once through a dynaset, writing its labels and its hold-out
-// flag. The wizard hands in what its page shows and shows the outcome; nothing here knows a
-// widget.
+// flag, all in one transaction. The wizard hands in what its page shows and shows the outcome;
+// nothing here knows a widget.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,7 @@
 #include "platform/db/database.h"
 #include "platform/vb/types.h"
 #include "trune/discretize/cut_points.h"
+#include "trune/discretize/cut_progress.h"
 #include "trune/discretize/exclusion.h"
 #include "trune/discretize/hold_out.h"
 
@@ -40,13 +41,13 @@ struct CutSettings {
 // as text) is read by number from its grouped values, its codes and its non-numbers left out
 // here. Errors, as the methods meet them: a field with no usable value is error 94 for equal
 // width and 3021 "No current record." for entropy, a code text that is no number error 13
-// naming its box, a Null class value error 94, a 51st cut error 9.
+// naming its box, a Null class value error 94, a 51st cut error 9. The statements go to the
+// back end itself, never to an in-memory counting copy (a few statements a field would pay for
+// loading the whole table). `progress` hears the share done at every field and statement and
+// every CutProgress::kUnitsPerReport rows read or boundaries tried; when it asks to stop, the
+// computation ends by throwing CutsCancelled, the fields' cuts then half made.
 void ComputeCuts(db::Database& db, const std::string& table, std::vector<FieldToCut>& fields,
-                 const CutSettings& settings);
-
-// The rows written between two commits: a row saved stays saved after a cancel or a failure,
-// and the walk does not wait for the disk once a row.
-inline constexpr int32_t kRowsPerCommit = 1000;
+                 const CutSettings& settings, const Progress& progress = {});
 
 enum class ConditionResult { Done, NotUpdatable, Cancelled };
 
@@ -54,14 +55,17 @@ enum class ConditionResult { Done, NotUpdatable, Cancelled };
 // stop there.
 using AfterRow = std::function<bool(vb::Single percent)>;
 
-// The whole step on `table`: NotUpdatable, with nothing changed, for a view or a read-only
-// table; otherwise the "<field>_d" columns (Text 50) and "ZORV_HoldOut" (Boolean) are appended
-// where missing, the cuts computed once (when a field is chosen), and every row written: its
-// labels (IntervalLabel) and a flag of one HoldOutDraw seeded for the run. Rows are committed
-// every kRowsPerCommit rows, at the end, on a cancel and on a failure. An empty table fails
-// with 3021 "No current record." after the columns were added; any error reaches the caller
-// with what was saved before it kept.
+// The whole step on `table`, all or nothing: NotUpdatable, with nothing changed, for a view or
+// a read-only table; otherwise, inside one transaction, the "<field>_d" columns (Text 50) and
+// "ZORV_HoldOut" (Boolean) are appended where missing, the cuts computed once (when a field is
+// chosen; `cutting` hears their progress), and every row written: its labels (IntervalLabel)
+// and a flag of one HoldOutDraw seeded for the run. Only when every row is written is the
+// transaction committed and Done returned. A cancel (from `cutting` or `afterRow`) and any
+// error (an empty table: 3021 "No current record."; a database that runs no transactions:
+// 3251) roll the transaction back: the table is left with the columns and values it had, and
+// the error reaches the caller.
 ConditionResult ConditionTable(db::Database& db, const std::string& table, std::vector<FieldToCut>& fields,
-                               const CutSettings& settings, RandomSource random, const AfterRow& afterRow);
+                               const CutSettings& settings, RandomSource random, const AfterRow& afterRow,
+                               const Progress& cutting = {});
 
 }  // namespace trune

@@ -11,6 +11,7 @@
 #include "platform/db/value_text.h"
 #include "platform/vb/runtime_error.h"
 #include "platform/vb/types.h"
+#include "trune/discretize/cut_progress.h"
 #include "trune/discretize/numeric_text.h"
 
 namespace trune {
@@ -74,9 +75,16 @@ public:
         return counts;
     }
 
+    // The progress of a split: every boundary tried is a unit, and a range that gets no cut
+    // has its values done.
+    struct Walk {
+        CutProgress* progress = nullptr;
+        int32_t done = 0;
+    };
+
     // Recursive binary splitting of the values lo..hi, which hold n rows of class entropy e
     // over k classes.
-    void MDLSplit(int32_t lo, int32_t hi, Long n, Single e, int32_t k, CutPoints& cuts) const {
+    void MDLSplit(int32_t lo, int32_t hi, Long n, Single e, int32_t k, CutPoints& cuts, Walk& walk) const {
         const std::vector<Long> classCounts = ClassCounts(lo, hi);
         std::vector<Long> left(classCounts.size(), 0), right(classCounts.size(), 0);
         struct Best {
@@ -89,6 +97,7 @@ public:
         Single bestGain = 0;
         Long nL = 0;
         for (int32_t s = lo; s <= hi - 1; ++s) {
+            if (walk.progress) walk.progress->Tick();
             nL = vb::LongAdd(nL, valueCounts_[size_t(s)]);
             const Long nR = n - nL;
             for (int32_t c = 1; c <= classCount_; ++c) {
@@ -106,20 +115,25 @@ public:
                 best = here;
             }
         }
-        if (!best) return;
+        if (!best) return Finished(lo, hi, walk);
 
         const Single delta = Single(Log2ThreeToTheKMinusTwo(k) -
                                     (double(k) * e - double(best->kL) * best->eL - double(best->kR) * best->eR));
         const Single threshold = Single(Log2(double(n) - 1) / n + double(delta) / n);
-        if (bestGain <= threshold) return;
+        if (bestGain <= threshold) return Finished(lo, hi, walk);
 
         const int32_t s = best->s;
         StoreCut(cuts, ToSingle((double(values_[size_t(s)]) + double(values_[size_t(s) + 1])) / 2));
-        MDLSplit(lo, s, best->nL, best->eL, best->kL, cuts);
-        MDLSplit(s + 1, hi, best->nR, best->eR, best->kR, cuts);
+        MDLSplit(lo, s, best->nL, best->eL, best->kL, cuts, walk);
+        MDLSplit(s + 1, hi, best->nR, best->eR, best->kR, cuts, walk);
     }
 
 private:
+    void Finished(int32_t lo, int32_t hi, Walk& walk) const {
+        walk.done += hi - lo + 1;
+        if (walk.progress && m() > 0) walk.progress->Share(double(walk.done) / m());
+    }
+
     Long& Joint(size_t v, int32_t c) { return joint_[v * (size_t(classCount_) + 1) + size_t(c)]; }
     Long Joint(size_t v, int32_t c) const { return joint_[v * (size_t(classCount_) + 1) + size_t(c)]; }
 
@@ -133,7 +147,7 @@ private:
 }  // namespace
 
 CutPoints EntropyCuts(const std::vector<db::Value>& classValues, const std::vector<JointRow>& rows,
-                      const ExclusionCodes& codes) {
+                      const ExclusionCodes& codes, CutProgress* progress) {
     std::vector<std::string> classTexts;
     for (const db::Value& v : classValues) {
         if (v.IsNull()) throw vb::RuntimeError(94, "Invalid use of Null");
@@ -148,6 +162,7 @@ CutPoints EntropyCuts(const std::vector<db::Value>& classValues, const std::vect
     };
     std::vector<Numbered> numbered;
     for (const JointRow& r : rows) {
+        if (progress) progress->Tick();
         std::optional<double> x = CellNumber(r.value);
         if (!x || codes.IsMissing(*x) || codes.IsAlone(*x)) continue;
         int32_t cls = 0;
@@ -168,7 +183,8 @@ CutPoints EntropyCuts(const std::vector<db::Value>& classValues, const std::vect
     int32_t k = 0;
     const Single e = Entropy(field.ClassCounts(1, field.m()), total, k);
     CutPoints cuts;
-    field.MDLSplit(1, field.m(), total, e, k, cuts);
+    FieldCounts::Walk walk{progress};
+    field.MDLSplit(1, field.m(), total, e, k, cuts, walk);
     // Found in the order of the recursion; the labels need them ascending.
     std::sort(cuts.begin(), cuts.end());
     return cuts;

@@ -12,6 +12,8 @@
 
 namespace trune {
 
+class CutProgress;
+
 // A row of "select [f], [class], count(*) ... group by [f], [class]" (the codes already left
 // out by the statement's filter).
 struct JointRow {
@@ -28,8 +30,9 @@ struct JointRow {
 // a boundary needs at least 3 rows on each side, the best is the first with the strictly
 // greatest gain above 0; counts are 32-bit. codes: the codes to leave out here, for a text
 // column, whose statement cannot filter them by number (a numeric column's statement already
-// has, so it passes none).
+// has, so it passes none). progress, when given, hears of every boundary tried and of the share
+// of the values whose ranges are settled; a cancel there unwinds as CutsCancelled.
 CutPoints EntropyCuts(const std::vector<db::Value>& classValues, const std::vector<JointRow>& rows,
-                      const ExclusionCodes& codes = {});
+                      const ExclusionCodes& codes = {}, CutProgress* progress = nullptr);
 
 }  // namespace trune

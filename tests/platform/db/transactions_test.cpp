@@ -50,8 +50,8 @@ TEST_P(DbTransactions, CommitKeepsAndRollbackUndoes) {
     EXPECT_EQ(Count(*db_), db::Value(int32_t(10)));
 }
 
-// The labelling walk commits what it wrote before a failure: an error inside leaves the
-// transaction open with the earlier writes in it.
+// An error inside leaves the transaction open with the earlier writes in it, for the caller
+// to commit or roll back.
 TEST_P(DbTransactions, AnErrorInsideLeavesTheEarlierWritesToCommit) {
     db_->BeginTrans();
     db_->Execute(kInsert);
@@ -60,6 +60,19 @@ TEST_P(DbTransactions, AnErrorInsideLeavesTheEarlierWritesToCommit) {
     db_->CommitTrans();
     auto other = Reopen();
     EXPECT_EQ(Count(*other), db::Value(int32_t(9)));
+    other->Close();
+}
+
+// A column added inside a transaction, and the values written into it, are undone together
+// by a rollback, on every back end here (SQLite and PostgreSQL run DDL in transactions).
+TEST_P(DbTransactions, RollbackUndoesAnAddedColumnWithItsValues) {
+    db_->BeginTrans();
+    db_->AppendField("T", db::Field{"Label", db::dbText, 50, {}});
+    db_->Execute("UPDATE [T] SET Label = \"x\"");
+    db_->Rollback();
+    EXPECT_EQ(DbErrorNumber([&] { db_->TableDefs("T").FieldByName("Label"); }), db::errnum::kItemNotFound);
+    auto other = Reopen();
+    EXPECT_EQ(DbErrorNumber([&] { other->TableDefs("T").FieldByName("Label"); }), db::errnum::kItemNotFound);
     other->Close();
 }
 
@@ -80,9 +93,8 @@ INSTANTIATE_TEST_SUITE_P(Backends, DbTransactions,
                                            std::make_shared<PostgresOdbcFactory>()),
                          [](const auto& info) { return info.param->Name(); });
 
-// The walk that labels a table: row edits through a recordset, committed in blocks. A block
-// rolled back leaves the rows of the committed blocks, and a column added inside a rolled-back
-// transaction is gone again.
+// Row edits through a recordset, committed in blocks: a block rolled back leaves the rows of
+// the committed blocks, and a column added inside a rolled-back transaction is gone again.
 TEST(SqliteTransactions, KeepCommittedBlocksOfRecordsetEdits) {
     SqliteFileFactory files;
     auto db = files.Create({ContractTable()});

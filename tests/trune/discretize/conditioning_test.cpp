@@ -1,16 +1,21 @@
 // Conditioning a table in a SQLite file: the statements each cut method sends, a text column
 // of numbers cut like the numeric column it copies, the codes' texts kept out of the SQL, the
-// columns added and reused, the walk's commits on cancel and on failure, and the hold-out share.
+// columns added and reused, all or nothing on a cancel, a failure, a full disk and a killed
+// process, the progress of the cuts, and the hold-out share.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "platform/db/column_store.h"
+#include "platform/db/sqlite_backend.h"
 #include "platform/vb/runtime_error.h"
 #include "tests/support/db_contract.h"
+#include "tests/support/full_disk.h"
 #include "tests/support/recording_db.h"
 #include "trune/discretize/conditioning.h"
 #include "trune/discretize/interval_label.h"
@@ -60,7 +65,8 @@ void NativeSql(const std::string& file, const std::string& sql) {
 class Conditioning : public ::testing::Test {
 protected:
     void Make(const std::vector<testsupport::TableSpec>& tables) {
-        file = dir.Path("copy.db");
+        // A new file each time, so that a test can make several copies.
+        file = dir.Path("copy" + std::to_string(++made) + ".db");
         testsupport::CreateSqliteFile(file, tables);
         db = db::DBEngine::OpenDatabase(file);
     }
@@ -76,6 +82,7 @@ protected:
     }
 
     testsupport::TempDir dir;
+    int made = 0;
     std::string file;
     std::shared_ptr<db::Database> db;
 };
@@ -252,32 +259,85 @@ TEST_F(Conditioning, TableThatIsNotUpdatableIsLeftAsItWas) {
     EXPECT_TRUE(db->TableDefs("Data").Updatable);
 }
 
-// Cancelled after k rows (past a commit), the rows walked keep their labels, the rest stay
-// Null, and another connection sees exactly that; the progress grows by 99 / N a row.
-TEST_F(Conditioning, CancelKeepsTheRowsWalkedAndFreesTheTable) {
-    testsupport::TableSpec big{"Big", {{"N", db::dbLong}}, {}};
-    for (int i = 0; i < 2500; ++i) big.rows.push_back({Value(int32_t(i))});
-    Make({big});
+// Everything a table holds, as another connection reads it: its columns, then its rows.
+struct TableState {
+    std::vector<std::string> fields;
+    std::vector<std::vector<Value>> rows;
+    bool operator==(const TableState&) const = default;
+};
+
+TableState StateOf(const std::string& file, const std::string& table) {
+    auto reader = db::DBEngine::OpenDatabase(file, false, true);
+    return {FieldNames(*reader, table), Rows(*reader, "select * from [" + table + "]")};
+}
+
+// N 0..rows-1, S the same numbers as text but for one text too long for a label column at
+// `longAt` (none when -1).
+testsupport::TableSpec Numbers(int rows, int longAt = -1) {
+    testsupport::TableSpec t{"Big", {{"Class", db::dbText, 5}, {"N", db::dbLong}, {"S", db::dbText, 200}}, {}};
+    for (int i = 0; i < rows; ++i)
+        t.rows.push_back({Value(i % 3 ? "A" : "B"), Value(int32_t(i)),
+                          Value(i == longAt ? std::string(60, 'x') : std::to_string(i))});
+    return t;
+}
+
+// A cancel at the first, a middle and the last row of the walk or during the cuts, and an
+// error in the middle of the walk: the copy keeps the columns and values it had before, on a
+// copy never conditioned and on one that holds labels of an earlier run, and no transaction
+// stays open.
+TEST_F(Conditioning, CancelOrFailureAnywhereLeavesTheCopyAsItWas) {
+    constexpr int kRows = 2500;
+    struct Stop {
+        const char* name;
+        int cancelAtRow;   // the row after which the walk is asked to stop (0: never)
+        int cancelAtCut;   // the progress report of the cuts that asks to stop (0: never)
+        int longTextAt;    // the row whose label cannot be stored (-1: none)
+    };
+    const Stop stops[] = {
+        {"cancel at the first row", 1, 0, -1},     {"cancel in the middle", 1250, 0, -1},
+        {"cancel at the last row", kRows, 0, -1},  {"cancel during the cuts", 0, 3, -1},
+        {"error in the middle", 0, 0, 1700},
+    };
+    for (const bool labelled : {false, true}) {
+        for (const Stop& stop : stops) {
+            SCOPED_TRACE(std::string(stop.name) + (labelled ? ", labelled before" : ", never labelled"));
+            Make({Numbers(kRows, stop.longTextAt)});
+            if (labelled) {
+                std::vector<FieldToCut> earlier{{"N", 4, {}}};
+                ASSERT_EQ(ConditionTable(*db, "Big", earlier, Settings(CutMethod::EqualWidth, ""), Constant(0.9f), {}),
+                          ConditionResult::Done);
+            }
+            const TableState before = StateOf(file, "Big");
+            ASSERT_EQ(before.fields.size(), labelled ? 5u : 3u);
+
+            std::vector<FieldToCut> fields{{"N", 7, {}}, {"S", 3, {}}};
+            int rows = 0, reports = 0;
+            const auto afterRow = [&](vb::Single) { return ++rows == stop.cancelAtRow; };
+            const auto cutting = [&](vb::Single) { return ++reports == stop.cancelAtCut; };
+            try {
+                EXPECT_EQ(ConditionTable(*db, "Big", fields, Settings(CutMethod::EqualFrequency, ""), Constant(0.1f),
+                                         afterRow, cutting),
+                          ConditionResult::Cancelled);
+                EXPECT_LT(stop.longTextAt, 0) << "no error";
+                if (stop.cancelAtRow) EXPECT_EQ(rows, stop.cancelAtRow);
+                if (stop.cancelAtCut) EXPECT_EQ(rows, 0);
+            } catch (const db::Error& e) {
+                EXPECT_EQ(e.number(), 3163) << e.description();
+                EXPECT_EQ(rows, stop.longTextAt);
+            }
+            EXPECT_EQ(StateOf(file, "Big"), before);
+            EXPECT_EQ(FieldNames(*db, "Big"), before.fields);  // the run's own connection too
+            db->BeginTrans();
+            db->Rollback();
+        }
+    }
+}
+
+// The walk's progress grows by 99 / N a row and its whole percent ends at 98 or 99, never 100.
+TEST_F(Conditioning, WalkProgressGrowsByItsStepAndStopsShortOfHundred) {
+    Make({Numbers(2500)});
     std::vector<FieldToCut> fields{{"N", 10, {}}};
     std::vector<vb::Single> percents;
-    const auto cancelAt = [&](vb::Single p) {
-        percents.push_back(p);
-        return percents.size() == 1500;
-    };
-    EXPECT_EQ(ConditionTable(*db, "Big", fields, Settings(CutMethod::EqualWidth, ""), Constant(0.9f), cancelAt),
-              ConditionResult::Cancelled);
-    EXPECT_FLOAT_EQ(percents[0], vb::Single(99.0 / 2500));
-    auto other = db::DBEngine::OpenDatabase(file, false, true);
-    EXPECT_EQ(Rows(*other, "select count(*) from Big where N_d Is Not Null and ZORV_HoldOut = True"),
-              (std::vector<std::vector<Value>>{{Value(int32_t(1500))}}));
-    EXPECT_EQ(Rows(*other, "select count(*) from Big where N_d Is Null"),
-              (std::vector<std::vector<Value>>{{Value(int32_t(1000))}}));
-    // No transaction was left open.
-    db->BeginTrans();
-    db->Rollback();
-
-    // Run to the end, the caption's whole percent ends at 98 or 99, never 100.
-    percents.clear();
     EXPECT_EQ(ConditionTable(*db, "Big", fields, Settings(CutMethod::EqualWidth, ""), Constant(0.9f),
                              [&](vb::Single p) {
                                  percents.push_back(p);
@@ -285,32 +345,54 @@ TEST_F(Conditioning, CancelKeepsTheRowsWalkedAndFreesTheTable) {
                              }),
               ConditionResult::Done);
     ASSERT_EQ(percents.size(), 2500u);
+    EXPECT_FLOAT_EQ(percents[0], vb::Single(99.0 / 2500));
     EXPECT_GE(int(percents.back()), 98);
     EXPECT_LT(percents.back(), 100.0f);
 }
 
-// A failure in the walk (a copied text too long for its label column) keeps the rows saved
-// before it, commits them for other connections, and ends the transaction.
-TEST_F(Conditioning, FailureInTheWalkKeepsTheRowsSavedBeforeIt) {
-    testsupport::TableSpec t{"Long", {{"S", db::dbText, 200}}, {}};
-    for (int i = 0; i < 1800; ++i) t.rows.push_back({Value(i == 1700 ? std::string(60, 'x') : std::to_string(i))});
-    Make({t});
-    std::vector<FieldToCut> fields{{"S", 3, {}}};
-    try {
-        ConditionTable(*db, "Long", fields, Settings(CutMethod::EqualFrequency, ""), Constant(0.9f), {});
-        ADD_FAILURE() << "no error";
-    } catch (const db::Error& e) {
-        EXPECT_EQ(e.number(), 3163);
+// A disk that fills in the middle of the walk ends the run with an error and the file as it
+// was; so does a process killed there, once the file is opened again.
+TEST_F(Conditioning, FullDiskOrKilledProcessLeavesTheCopyAsItWas) {
+    {
+        testsupport::FullDisk disk;
+        file = disk.Path("copy.db");
+        testsupport::CreateSqliteFile(file, {Numbers(1000)});
+        db = db::DBEngine::OpenDatabase(file);
+        const TableState before = StateOf(file, "Big");
+        std::vector<FieldToCut> fields{{"N", 5, {}}, {"S", 5, {}}};
+        int rows = 0;
+        EXPECT_THROW(ConditionTable(*db, "Big", fields, Settings(CutMethod::EqualWidth, ""), Constant(0.1f),
+                                    [&](vb::Single) {
+                                        if (++rows == 400) disk.Fill();
+                                        return false;
+                                    }),
+                     db::Error);
+        db.reset();
+        disk.Free();
+        EXPECT_EQ(StateOf(file, "Big"), before);
     }
-    auto other = db::DBEngine::OpenDatabase(file, false, true);
-    EXPECT_EQ(Rows(*other, "select count(*) from Long where S_d Is Not Null"),
-              (std::vector<std::vector<Value>>{{Value(int32_t(1700))}}));
-    db->BeginTrans();
-    db->Rollback();
+
+    Make({Numbers(2500)});
+    const TableState before = StateOf(file, "Big");
+    db.reset();  // the child opens its own connection: SQLite's are not to cross a fork
+    const auto killedInTheWalk = [&] {
+        auto child = db::DBEngine::OpenDatabase(file);
+        std::vector<FieldToCut> fields{{"N", 5, {}}};
+        int rows = 0;
+        ConditionTable(*child, "Big", fields, Settings(CutMethod::EqualWidth, ""), Constant(0.1f), [&](vb::Single) {
+            if (++rows == 1800) _exit(7);
+            return false;
+        });
+        _exit(0);
+    };
+    EXPECT_EXIT(killedInTheWalk(),
+        ::testing::ExitedWithCode(7), "");
+    EXPECT_EQ(StateOf(file, "Big"), before);
 }
 
-// An empty table fails where the walk looks for its last row, after the columns were added.
-TEST_F(Conditioning, EmptyTableFailsAfterTheColumnsWereAdded) {
+// Every run that ends other than Done takes back the columns it added: an empty table fails
+// where the walk looks for its last row, and keeps no new column.
+TEST_F(Conditioning, EmptyTableFailsAndKeepsNoNewColumn) {
     Make({{"Nothing", {{"X", db::dbDouble}}, {}}});
     std::vector<FieldToCut> fields{{"X", 4, {}}};
     try {
@@ -320,7 +402,64 @@ TEST_F(Conditioning, EmptyTableFailsAfterTheColumnsWereAdded) {
         EXPECT_EQ(e.number(), 3021);
         EXPECT_EQ(e.description(), "No current record.");
     }
-    EXPECT_EQ(FieldNames(*db, "Nothing"), (std::vector<std::string>{"X", "X_d", "ZORV_HoldOut"}));
+    EXPECT_EQ(FieldNames(*db, "Nothing"), (std::vector<std::string>{"X"}));
+}
+
+// A database that runs no transactions cannot promise all or nothing: it is refused before
+// anything is written.
+TEST_F(Conditioning, DatabaseWithoutTransactionsIsRefusedUnchanged) {
+    auto recording = std::make_shared<testsupport::RecordingDatabase>(db);  // runs none
+    const TableState before = StateOf(file, "Data");
+    std::vector<FieldToCut> fields{{"X", 4, {}}};
+    try {
+        ConditionTable(*recording, "Data", fields, Settings(CutMethod::EqualWidth), Constant(0.1f), {});
+        ADD_FAILURE() << "no error";
+    } catch (const db::Error& e) {
+        EXPECT_EQ(e.number(), db::errnum::kNotSupported) << e.description();
+    }
+    EXPECT_TRUE(recording->Executed().empty());
+    EXPECT_EQ(StateOf(file, "Data"), before);
+}
+
+// The cuts of a large table report all along: at every field and statement and every
+// CutProgress::kUnitsPerReport rows read or boundaries tried, never going back, and a cancel at
+// any report ends the run there. Their statements go to SQLite itself: no coded copy of the
+// whole table is loaded, silently, inside the first of them.
+TEST_F(Conditioning, EntropyCutsReportAllAlongAndStopAtACancel) {
+    constexpr int kRows = 60000;
+    testsupport::TableSpec t{"Large", {{"Class", db::dbText, 5}, {"X", db::dbDouble}, {"Y", db::dbDouble}}, {}};
+    for (int i = 0; i < kRows; ++i)
+        t.rows.push_back({Value(i % 7 < 3 || i > 40000 ? "A" : "B"), Value(i * 0.5), Value(double((i * 7919) % kRows))});
+    Make({t});
+    auto& sqlite = dynamic_cast<db::sqlite::SqliteDatabase&>(*db);
+    ASSERT_TRUE(sqlite.InMemoryCounting());
+    const auto fields = [] { return std::vector<FieldToCut>{{"X", 5, {}}, {"Y", 5, {}}}; };
+
+    std::vector<vb::Single> percents;
+    std::vector<FieldToCut> cut = fields();
+    ComputeCuts(*db, "Large", cut, Settings(CutMethod::Entropy, ""), [&](vb::Single p) {
+        percents.push_back(p);
+        return false;
+    });
+    EXPECT_FALSE(cut[0].cuts.empty());
+    // Each field's two statements alone read 2 x 60,000 grouped rows.
+    EXPECT_GE(percents.size(), size_t(2 * 2 * kRows / CutProgress::kUnitsPerReport));
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    EXPECT_EQ(percents.front(), 0.0f);
+    EXPECT_GE(percents.back(), 90.0f);
+    EXPECT_LE(percents.back(), 99.0f);
+    EXPECT_EQ(sqlite.CountingStatistics().loads, 0);
+    EXPECT_TRUE(sqlite.InMemoryCounting());
+
+    // A cancel at a report in the middle of a field's split, and at the last one.
+    for (const size_t at : {percents.size() / 2, percents.size()}) {
+        size_t reports = 0;
+        cut = fields();
+        EXPECT_THROW(ComputeCuts(*db, "Large", cut, Settings(CutMethod::Entropy, ""),
+                                 [&](vb::Single) { return ++reports == at; }),
+                     CutsCancelled);
+        EXPECT_EQ(reports, at);
+    }
 }
 
 // The runtime's generator, seeded once a run: about one row in three is a hold-out row, and
