@@ -181,6 +181,11 @@ protected:
 TEST_F(OdbcSourceTest, ConnectStrings) {
     const testsupport::OdbcServers& servers = testsupport::StartOdbcServers();
     ToOdbcPage();
+    // The driver box starts empty, so Next with nothing chosen asks for a driver or a DSN.
+    EXPECT_EQ(wizard->odbc->values->cboDrivers->currentText(), "");
+    wizard->NavButton(kNext)->click();
+    EXPECT_EQ(wizard->CurrentStep, 3);
+    EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Warning("Please select a Driver or a DSN.")}));
     const int dsn = wizard->odbc->values->cboDSNList->findText(QString::fromStdString(servers.sqliteDsn));
     ASSERT_GT(dsn, 0);
     struct Case {
@@ -193,8 +198,8 @@ TEST_F(OdbcSourceTest, ConnectStrings) {
         std::string connect;
     };
     const Case cases[] = {
-        {dsn, "ignored", "ignored", "u", "", "", "ODBC;DSN=" + servers.sqliteDsn + ";UID=u;PWD=;"},
-        {0, "D", "S", "", "", "B", "ODBC;Driver=D;Server=S;UID=;PWD=;Database=B;"},
+        {dsn, "ignored", "ignored", "u", "", "", "ODBC;DSN=" + servers.sqliteDsn + ";UID=u;"},
+        {0, "D", "S", "", "", "B", "ODBC;Driver=D;Server=S;Database=B;"},
         {0, "D", "", "me", "pw", "", "ODBC;Driver=D;Server=;UID=me;PWD=pw;"},
     };
     for (const Case& c : cases) {
