@@ -178,7 +178,7 @@ TEST_F(CopyTest, TargetFileRepairPasswordAndCancel) {
         engine.opens.resize(before);
         return connects;
     };
-    const Box repair = Question("Scripted error 3049.\n\nAttempt to Repair it?");
+    const Box repair{"Scripted error 3049.\n\nAttempt to Repair it?", Box::YesNo, wizard::Icon::Warning, {}};
 
     // Declined repair, cancelled dialog: False, no box of the copy's own, no target.
     struct Quiet {
