@@ -62,7 +62,7 @@ TEST_F(SourceDataTest, DatabaseFileListsTablesThenQueriesAndPreviewsTheChoice) {
     EXPECT_EQ(wizard->table->NDbName->text(), source);  // the copy goes into the source file
 
     ChooseTable("Big");
-    EXPECT_EQ(wizard->table->NTbName->text(), "Big");
+    EXPECT_EQ(wizard->table->NTbName->text(), "Big_copy");  // never the source table itself
     EXPECT_EQ(session.TableFieldCount, 2);
     EXPECT_EQ(session.TableFields[0], "N");
     EXPECT_EQ(session.TableFields[1], "Note");
@@ -81,7 +81,7 @@ TEST_F(SourceDataTest, DatabaseFileListsTablesThenQueriesAndPreviewsTheChoice) {
     EXPECT_EQ(grid->rowCount(), 2);
     ChooseTable("Asking");
     EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Plain("This is a parameter query.")}));
-    EXPECT_EQ(wizard->table->NTbName->text(), "Asking");
+    EXPECT_EQ(wizard->table->NTbName->text(), "Asking_copy");
     // The source is never written.
     EXPECT_ANY_THROW(session.SourceDb->Execute("DELETE FROM Small"));
 }
