@@ -179,7 +179,7 @@ void FrmWizard::SetStepCaption(int page) {
 void FrmWizard::cmdNav_Click(int index) {
     switch (index) {
         case kHelp:
-            services_.shell.OpenDocument(QDir(programDir_).filePath(wizard::kTruneHelpPage));
+            ShowHelp(wizard::kTruneHelpPage);
             break;
         case kCancel:
             if (session_.Busy) {
