@@ -1,7 +1,8 @@
 // The copy of the chosen source table into a table of a database file: the target file is
 // created or opened read-write (TargetDb), and the make-table statement runs on the source,
 // which the database layer copies from any back end in one transaction. An existing target
-// table is replaced only after the user says so, and never when it is the source itself.
+// table is replaced only after the user says so; the source table itself is never the target,
+// so the steps that add columns and labels never write into the user's own table.
 #include <QFileInfo>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include "platform/db/sql_names.h"
 #include "platform/vb/numbered_error.h"
 #include "trune/frm_wizard.h"
+#include "wizard_common/model/data_source.h"
 #include "wizard_common/model/step_caption.h"
 #include "wizard_common/wait_cursor.h"
 
@@ -49,7 +51,41 @@ void CheckNames(const std::string& source, const std::string& target, const std:
     for (size_t i = 0; i < std::min(fieldCount, fields.size()); ++i) db::QuotedPlainName(fields[i], db::NameKind::Field);
 }
 
+// The first of "<table>_copy", "<table>_copy2", ... that names no table or query of `names`
+// (without regard to case, as table names are compared).
+QString FreeCopyName(const QString& table, const std::vector<std::string>& names) {
+    auto taken = [&names](const QString& candidate) {
+        for (const std::string& n : names)
+            if (QString::fromStdString(n).compare(candidate, Qt::CaseInsensitive) == 0) return true;
+        return false;
+    };
+    QString candidate = table + "_copy";
+    for (int n = 2; taken(candidate); ++n) candidate = table + "_copy" + QString::number(n);
+    return candidate;
+}
+
 }  // namespace
+
+bool FrmWizard::TargetIsSourceFile() const {
+    const QString target = table->NDbName->text();
+    return session_.SourceDb && !target.isEmpty() && SameFile(session_.SourceDb->Name(), target.toStdString());
+}
+
+bool FrmWizard::TargetIsSourceTable() const {
+    return TargetIsSourceFile() &&
+           table->NTbName->text().compare(table->cboTbName->currentText(), Qt::CaseInsensitive) == 0;
+}
+
+QString FrmWizard::ProposedTargetTable(const QString& chosen) const {
+    if (!TargetIsSourceFile()) return chosen;
+    try {
+        return FreeCopyName(chosen, wizard::ListedTables(*session_.SourceDb, true));
+    } catch (const std::exception&) {
+        // The names could not be listed: the suffix alone still keeps the source apart, and
+        // a table of that name that exists after all is found by the copy.
+        return chosen + "_copy";
+    }
+}
 
 void FrmWizard::CopyIntoTarget() {
     const std::string statement =
@@ -68,6 +104,14 @@ bool FrmWizard::ExportTable() {
     }
     if (name.isEmpty()) {
         Message("Please provide the table name to export your training data.", wizard::Icon::None);
+        return false;
+    }
+    // Conditioning adds columns to the copy and writes every row of it: the source table
+    // itself must stay as it is.
+    if (TargetIsSourceTable()) {
+        Message("The table " + name + " is the source table itself, which Sorvane does not change. Please "
+                "provide another table name or another database to export your training data.",
+                wizard::Icon::Warning);
         return false;
     }
     session_.TargetTable = name.toStdString();
@@ -89,8 +133,8 @@ bool FrmWizard::ExportTable() {
             Message(QString::fromStdString(e.description()), wizard::Icon::Warning);
             return false;
         }
-        // The table of that name in the source's own file is the source itself: it is taken
-        // as the copy, unchanged.
+        // Another table of the source's own file (the copy of an earlier pass): it is taken as
+        // the copy, unchanged. The source table itself was refused above.
         if (SameFile(session_.SourceDb->Name(), session_.TargetDb->Name())) {
             table->lbstatus3->setText("");
             return true;

@@ -79,6 +79,7 @@ void FrmWizard::BuildForm() {
     connect(sourceFile->cmd2a, &QPushButton::clicked, this, &FrmWizard::cmd2a_Click);
     connect(table->cboTbName, &QComboBox::currentIndexChanged, this, &FrmWizard::cboTbName_Click);
     connect(table->CmdNDb, &QPushButton::clicked, this, &FrmWizard::CmdNDb_Click);
+    connect(table->NDbName, &QLineEdit::textChanged, this, &FrmWizard::NDbName_Change);
     connect(method->LstConFld, &QListWidget::currentRowChanged, this, &FrmWizard::LstConFld_Click);
     connect(method->LstConFld, &QListWidget::itemChanged, this, [this] { LstConFld_Click(); });
     connect(method->LstIntvl, &QListWidget::currentRowChanged, this, &FrmWizard::LstIntvl_Click);
@@ -182,7 +183,7 @@ void FrmWizard::SetStepCaption(int page) {
 void FrmWizard::cmdNav_Click(int index) {
     switch (index) {
         case kHelp:
-            services_.shell.OpenDocument(QDir(programDir_).filePath(wizard::kTruneHelpPage));
+            ShowHelp(wizard::kTruneHelpPage);
             break;
         case kCancel:
             if (session_.Busy) {

@@ -61,6 +61,9 @@ public:
     void cmd2a_Click();
     void cboTbName_Click();
     void CmdNDb_Click();
+    // The target file changed: a target table name the user has not changed follows it (the
+    // table's own name in another file, a new name in the source's own file).
+    void NDbName_Change();
 
     // The copy into the target database.
     bool ExportTable();
@@ -143,6 +146,13 @@ private:
     void ClearObjs();
     // Runs the copy statement into TargetDb (step 5 of the copy).
     void CopyIntoTarget();
+    // Whether the target file named on page 4 is the source's own file, however its path is
+    // spelt; and whether the target table is then the chosen source table itself.
+    bool TargetIsSourceFile() const;
+    bool TargetIsSourceTable() const;
+    // The name the copy of `chosen` gets by default: the table's own, or a new one when the
+    // copy goes into the source's own file.
+    QString ProposedTargetTable(const QString& chosen) const;
     // The count of distinct values of `field` in the copy and, when `sample` is given, its
     // first rows.
     int32_t DistinctValues(const std::string& field, std::vector<db::Value>* sample);
@@ -152,6 +162,8 @@ private:
     void Launch(const QString& name);
 
     TruneSession& session_;
+    // The target table name proposed last for the chosen table.
+    QString proposedTable_;
     // The viewer, made on first use and shown again on every click.
     FrmViewData* viewer_ = nullptr;
 };

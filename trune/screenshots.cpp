@@ -75,12 +75,13 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     w.NavButton(kNext)->click();
     page(2);
     w.NavButton(kNext)->click();
-    // The demo's test table, copied into a database file of its own.
+    // The demo's test table with the target proposed for it (a new table in the demo's own
+    // file), then copied into a database file of its own, so the demo stays as it is.
     QTemporaryDir target;
     const int testTable = w.table->cboTbName->findText("CustomersTest");
     w.table->cboTbName->setCurrentIndex(testTable);
-    w.table->NDbName->setText(QDir(target.path()).filePath("conditioned.db"));
     page(4);
+    w.table->NDbName->setText(QDir(target.path()).filePath("conditioned.db"));
     w.NavButton(kNext)->click();
     w.method->CmdAutoDis->click();
     page(5);

@@ -136,7 +136,8 @@ bool FrmWizard::openODBC() {
 void FrmWizard::cboTbName_Click() {
     const QString chosen = table->cboTbName->currentText();
     if (chosen.isEmpty() || !session_.SourceDb) return;
-    table->NTbName->setText(chosen);
+    proposedTable_ = ProposedTargetTable(chosen);
+    table->NTbName->setText(proposedTable_);
     const std::string source = chosen.toStdString();
     try {
         wizard::WaitCursor wait;
@@ -154,6 +155,13 @@ void FrmWizard::cboTbName_Click() {
             Message(QString::fromStdString(e.description()), wizard::Icon::None);
     }
     wizard::CloseQuietly(PreviewRs);
+}
+
+void FrmWizard::NDbName_Change() {
+    const QString chosen = table->cboTbName->currentText();
+    if (chosen.isEmpty() || proposedTable_.isEmpty() || table->NTbName->text() != proposedTable_) return;
+    proposedTable_ = ProposedTargetTable(chosen);
+    table->NTbName->setText(proposedTable_);
 }
 
 void FrmWizard::cmd2a_Click() {

@@ -145,7 +145,7 @@ void FrmWizard::SetStepCaption(int page) {
 void FrmWizard::cmdNav_Click(int index) {
     switch (index) {
         case kHelp:
-            services_.shell.OpenDocument(QDir(programDir_).filePath(wizard::kVrellHelpPage));
+            ShowHelp(wizard::kVrellHelpPage);
             break;
         case kCancel:
             if (Running) {

@@ -153,6 +153,7 @@ FinishedPage::FinishedPage(QWidget* parent) : WizardPage(7, 7, PageName(7), pare
     txtrst->setLineWrapMode(QPlainTextEdit::NoWrap);
     cmdeditor = Named(new QPushButton("BN editor"), "cmdeditor");
     cmdexport = Named(new QPushButton("Export BN..."), "cmdexport");
+    cmdexport->setToolTip("Export the belief net to other formats");
     cmdSave = Named(new QPushButton("&Save report..."), "cmdSave");
     cmdPrint = Named(new QPushButton("&Print report"), "cmdPrint");
 

@@ -82,6 +82,10 @@ void GetDSNsAndDrivers(OdbcControls& page, const OdbcLists& lists) {
         const QSignalBlocker a(page.cboDSNList), b(page.cboDrivers);
         for (const std::string& s : lists.dataSources) page.cboDSNList->addItem(QString::fromStdString(s));
         for (const std::string& d : lists.drivers) page.cboDrivers->addItem(QString::fromStdString(d));
+        // The driver box starts empty (an editable box would show its first item): Next with
+        // nothing chosen asks for a driver or a data source.
+        page.cboDrivers->setCurrentIndex(-1);
+        page.cboDrivers->setEditText({});
         page.cboDSNList->setCurrentIndex(0);
     }
     cboDSNList_Click(page);

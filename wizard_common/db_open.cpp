@@ -71,7 +71,7 @@ std::shared_ptr<db::Database> OpenWithRecovery(const OpenContext& context, OpenR
             const int32_t number = NumberOf(e);
             if (number == db::errnum::kDamaged) {
                 const QString question = QString::fromStdString(DescriptionOf(e)) + "\n\nAttempt to Repair it?";
-                if (!context.prompts.Ask(context.parent, question, context.title)) return nullptr;
+                if (!context.prompts.Ask(context.parent, question, context.title, Icon::Warning)) return nullptr;
                 repairFirst = true;
                 continue;
             }

@@ -44,8 +44,8 @@ void QtPrompts::TableMessage(QWidget* parent, const QString& text, const QString
     box->exec();
 }
 
-bool QtPrompts::Ask(QWidget* parent, const QString& text, const QString& title) {
-    auto box = NewMessageBox(parent, text, title, Icon::None);
+bool QtPrompts::Ask(QWidget* parent, const QString& text, const QString& title, Icon icon) {
+    auto box = NewMessageBox(parent, text, title, icon);
     box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box->setDefaultButton(QMessageBox::Yes);
     return box->exec() == QMessageBox::Yes;

@@ -16,7 +16,7 @@ class QtPrompts : public Prompts {
 public:
     void Message(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
     void TableMessage(QWidget* parent, const QString& text, const QString& title, Icon icon) override;
-    bool Ask(QWidget* parent, const QString& text, const QString& title) override;
+    bool Ask(QWidget* parent, const QString& text, const QString& title, Icon icon = Icon::None) override;
     Answer AskYesNoCancel(QWidget* parent, const QString& text, const QString& title,
                           Icon icon) override;
 };

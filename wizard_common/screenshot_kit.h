@@ -20,7 +20,7 @@ public:
     class YesPrompts : public Prompts {
     public:
         void Message(QWidget*, const QString& text, const QString&, Icon) override { last = text; }
-        bool Ask(QWidget*, const QString&, const QString&) override { return true; }
+        bool Ask(QWidget*, const QString&, const QString&, Icon = Icon::None) override { return true; }
         QString last;  // the last message's text, for a driver that shows it over a page
     };
     class NoFiles : public FileDialogs {

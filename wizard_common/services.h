@@ -26,13 +26,14 @@ public:
     virtual void TableMessage(QWidget* parent, const QString& text, const QString& title, Icon icon) {
         Message(parent, text, title, icon);
     }
-    // A Yes/No question with no icon, Yes the default; true for Yes.
-    virtual bool Ask(QWidget* parent, const QString& text, const QString& title) = 0;
+    // A Yes/No question, Yes the default; true for Yes. Questions have no icon, but for the
+    // few that warn of what the answer does (the repair of a damaged file).
+    virtual bool Ask(QWidget* parent, const QString& text, const QString& title, Icon icon = Icon::None) = 0;
     // A Yes/No/Cancel question with an icon, Yes the default. A service that cannot offer
     // Cancel answers through Ask.
     virtual Answer AskYesNoCancel(QWidget* parent, const QString& text, const QString& title,
                                   Icon /*icon*/) {
-        return Ask(parent, text, title) ? Answer::Yes : Answer::No;
+        return Ask(parent, text, title, Icon::None) ? Answer::Yes : Answer::No;
     }
 };
 

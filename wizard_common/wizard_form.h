@@ -12,6 +12,7 @@
 #include <array>
 
 #include "wizard_common/frame_widgets.h"
+#include "wizard_common/help_viewer.h"
 #include "wizard_common/services.h"
 
 namespace wizard {
@@ -38,6 +39,9 @@ protected:
         if (index != linkPicture) return;
         if (hiddenLink_.DoubleClicked()) services_.shell.OpenDocument(QDir(programDir_).filePath(page));
     }
+    // Help and F1: the program's help page from its folder, in the desktop's program for it or,
+    // when there is none, in the wizard's own viewer.
+    void ShowHelp(const char* page) { OpenHelpPage(services_.shell, this, QDir(programDir_).filePath(page)); }
     // Exit: the window closes without the questions a close by the user would ask.
     void Unload() {
         unloading_ = true;

@@ -217,7 +217,7 @@ void FrmWizard::cmdNav_Click(int index) {
     const int mode = session_.WorkMode;
     switch (index) {
         case kHelp:
-            services_.shell.OpenDocument(QDir(programDir_).filePath(wizard::kZorvHelpPage));
+            ShowHelp(wizard::kZorvHelpPage);
             break;
         case kCancel:
             if (ExitQuestions()) Unload();

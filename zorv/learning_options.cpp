@@ -101,7 +101,7 @@ LearningOptions::LearningOptions(QTabWidget* tabs, QCheckBox* preserve, int16_t&
     a->addWidget(Frame4);
     a->addWidget(Frame5);
     a->addStretch(1);
-    tabs->addTab(algorithm, "Algorithm settings");
+    tabs->addTab(algorithm, "&Algorithm settings");
 
     // ---- Dataset settings ----
     auto* dataset = new QWidget;
@@ -119,7 +119,7 @@ LearningOptions::LearningOptions(QTabWidget* tabs, QCheckBox* preserve, int16_t&
                             "set, feature filtering can speed up the learning process.)");
     captioned(ChkNoOrd, "Features are not related to each other causally, so the ordering does not matter.");
     d->addStretch(1);
-    tabs->addTab(dataset, "Dataset settings");
+    tabs->addTab(dataset, "&Dataset settings");
 
     // Each set of option buttons is its own group: the feature-selection buttons sit inside the
     // model kind's frame, and Qt's grouping by parent would mix the two sets (a click on a

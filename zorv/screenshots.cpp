@@ -14,6 +14,7 @@
 
 #include "wizard_common/about_dialog.h"
 #include "wizard_common/frm_dbpwd.h"
+#include "wizard_common/help_viewer.h"
 #include "wizard_common/links.h"
 #include "wizard_common/model/step_caption.h"
 #include "wizard_common/qt_services.h"
@@ -218,6 +219,17 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     settings.show();
     grab.Save(&settings, "zorv_settings");
     settings.close();
+
+    // Help on a desktop with no program for HTML files: the program's own viewer.
+    {
+        struct NoHtmlProgram : wizard::ScreenshotServices::NoShell {
+            bool OpenDocument(const QString&) override { return false; }
+        } shell;
+        wizard::HelpViewer* help =
+            wizard::OpenHelpPage(shell, &w, QDir(programDir).filePath(wizard::kZorvHelpPage));
+        grab.Save(help, "zorv_help");
+        delete help;
+    }
 
     GrabEditor(w, session, programDir, grab, 1, "zorv_editor_bn");
     GrabEditor(w, session, programDir, grab, 2, "zorv_editor_mn");

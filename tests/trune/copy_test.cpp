@@ -1,6 +1,8 @@
 // The copy of the chosen table into a database file: a new file, an existing table in another
-// file (overwrite Yes and No), the source's own file under the same and a new name and through
-// a symbolic link, an apostrophe in the path, the refusals, an existing target that is damaged,
+// file (overwrite Yes and No), the source's own file with its proposed new table name, the
+// source table itself refused under any case of its name and any spelling of its path, an
+// earlier copy in the source's file, an apostrophe in the path, the refusals, an existing
+// target that is damaged,
 // has a password or whose open is cancelled, and the copy from every source format the
 // database layer reads, rows and types equal to the source.
 #include <QDir>
@@ -96,36 +98,80 @@ TEST_F(CopyTest, TableInAnotherFileIsReplacedOnlyOnYes) {
     ExpectCopyOf("People", target, "People");
 }
 
-// The source's own file: under the source's name the table is the copy already; under a new
-// name it is copied inside the file, which the read-only source connection cannot write.
-TEST_F(CopyTest, SourcesOwnFile) {
-    Choose(source, 0, "People", source, "People");
-    EXPECT_EQ(wizard->table->NDbName->text(), source);
+// The source's own file proposes a new table name, free in that file whatever its case, and
+// the copy is made inside the file (which the read-only source connection cannot write);
+// another file proposes the table's own name, and the proposal follows the file while the
+// user has not changed it.
+TEST_F(CopyTest, TheSourcesOwnFileGetsANewTableName) {
+    const QString own = SourceFile("own.db", {People(), {"PEOPLE_COPY", {{"X", db::dbText, 5}}, {}}});
+    ToTablePage(own, "People");
+    EXPECT_EQ(wizard->table->NDbName->text(), own);
+    EXPECT_EQ(wizard->table->NTbName->text(), "People_copy2");
     EXPECT_TRUE(wizard->ExportTable());
     EXPECT_TRUE(fake.prompts.Take().empty());
-    EXPECT_EQ(RowCount(source, "People"), 3u);
+    ExpectCopyOf("People", own, "People_copy2");
+    EXPECT_EQ(session.TargetTable, "People_copy2");
 
-    wizard->table->NTbName->setText("People copy");
-    EXPECT_TRUE(wizard->ExportTable());
-    EXPECT_TRUE(fake.prompts.Take().empty());
-    ExpectCopyOf("People", source, "People copy");
+    const QString other = dir.filePath("other.db");
+    wizard->table->NDbName->setText(other);
+    EXPECT_EQ(wizard->table->NTbName->text(), "People");
+    wizard->table->NDbName->setText(own);
+    EXPECT_EQ(wizard->table->NTbName->text(), "People_copy3");
+    wizard->table->NTbName->setText("Mine");
+    wizard->table->NDbName->setText(other);
+    EXPECT_EQ(wizard->table->NTbName->text(), "Mine");
 }
 
-// The same file under another spelling is still the source: Yes to an overwrite question
-// would delete the table the copy is about to read.
-TEST_F(CopyTest, SourcesOwnFileThroughALinkOrARelativePath) {
+// The source table itself as the target, in any case of its name and through any spelling of
+// its file's path, is refused before any file is opened: conditioning would add columns to it
+// and overwrite its rows. The same name in another file is copied.
+TEST_F(CopyTest, TheSourceTableItselfIsRefused) {
     std::filesystem::create_symlink(source.toStdString(), Path("link.db"));
-    Choose(source, 0, "People", dir.filePath("link.db"), "People");
-    EXPECT_TRUE(wizard->ExportTable());
-    EXPECT_TRUE(fake.prompts.Take().empty());
-    EXPECT_EQ(RowCount(source, "People"), 3u);
-
     const QString relative = QDir::current().relativeFilePath(source);
     ASSERT_NE(relative, source);
-    wizard->table->NDbName->setText(relative);
+    Choose(source, 0, "People", source, "People");
+    const size_t opens = engine.opens.size();
+    struct Case { QString file, name; };
+    const Case cases[] = {{source, "People"}, {source, "PEOPLE"}, {dir.filePath("link.db"), "people"}, {relative, "People"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.file + " " + c.name).toStdString());
+        wizard->table->NDbName->setText(c.file);
+        wizard->table->NTbName->setText(c.name);
+        EXPECT_FALSE(wizard->ExportTable());
+        EXPECT_EQ(fake.prompts.Take(),
+                  std::vector<Box>{Warning("The table " + c.name + " is the source table itself, which Sorvane does not "
+                                           "change. Please provide another table name or another database to export "
+                                           "your training data.")});
+    }
+    EXPECT_EQ(engine.opens.size(), opens);
+    EXPECT_EQ(session.TargetDb, nullptr);
+    auto file = db::DBEngine::OpenDatabase(source.toStdString(), false, true);
+    EXPECT_EQ(file->TableDefs("People").Fields.size(), 5u);
+    EXPECT_EQ(RowCount(source, "People"), 3u);
+
+    // Leaving the page is refused the same way.
+    wizard->table->NDbName->setText(source);
+    wizard->table->NTbName->setText("People");
+    wizard->NavButton(3)->click();
+    EXPECT_EQ(wizard->CurrentStep, 4);
+    EXPECT_EQ(fake.prompts.Take().size(), 1u);
+
+    const QString other = dir.filePath("other.db");
+    wizard->table->NDbName->setText(other);
+    wizard->table->NTbName->setText("People");
     EXPECT_TRUE(wizard->ExportTable());
     EXPECT_TRUE(fake.prompts.Take().empty());
-    EXPECT_EQ(RowCount(source, "People"), 3u);
+    ExpectCopyOf("People", other, "People");
+}
+
+// An earlier copy in the source's own file is taken as it is, without the overwrite question
+// of another file.
+TEST_F(CopyTest, AnEarlierCopyInTheSourcesOwnFileIsTakenAsItIs) {
+    Choose(source, 0, "People", source, "People_copy");
+    EXPECT_TRUE(wizard->ExportTable());
+    EXPECT_TRUE(wizard->ExportTable());
+    EXPECT_TRUE(fake.prompts.Take().empty());
+    ExpectCopyOf("People", source, "People_copy");
 }
 
 TEST_F(CopyTest, ApostropheInTheTargetPath) {
@@ -178,7 +224,7 @@ TEST_F(CopyTest, TargetFileRepairPasswordAndCancel) {
         engine.opens.resize(before);
         return connects;
     };
-    const Box repair = Question("Scripted error 3049.\n\nAttempt to Repair it?");
+    const Box repair{"Scripted error 3049.\n\nAttempt to Repair it?", Box::YesNo, wizard::Icon::Warning, {}};
 
     // Declined repair, cancelled dialog: False, no box of the copy's own, no target.
     struct Quiet {

@@ -1,10 +1,12 @@
 // trune's page controller: the flow over file and ODBC sources, the buttons and captions of
 // each page, page 1's codes, the exit question with the settings it writes, Help and F1, and
 // the state after a failure inside a step.
+#include <QFile>
 #include <QTest>
 
 #include "platform/vb/runtime_error.h"
 #include "tests/trune/trune_fixture.h"
+#include "wizard_common/help_viewer.h"
 #include "wizard_common/model/step_caption.h"
 
 namespace trunetest {
@@ -176,6 +178,20 @@ TEST_F(NavigationTest, HelpButtonAndF1OpenTheHelpPage) {
     const QString help = dir.filePath("trunehlp.htm");
     EXPECT_EQ(fake.shell.opened, (std::vector<QString>{help, help}));
     EXPECT_EQ(wizard->CurrentStep, 0);
+    EXPECT_EQ(wizard->findChild<wizard::HelpViewer*>(), nullptr);
+
+    // A desktop with no program for the page: the wizard's own viewer shows it.
+    QFile page(help);
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.write("<html><head><title>Sorvane help</title></head><body>Step 3</body></html>");
+    page.close();
+    fake.shell.opens = false;
+    QTest::keyClick(wizard->NavButton(kNext), Qt::Key_F1);
+    auto* viewer = wizard->findChild<wizard::HelpViewer*>();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_EQ(viewer->browser->source(), QUrl::fromLocalFile(help));
+    EXPECT_EQ(viewer->windowTitle(), "Sorvane help");
 }
 
 // Every second double-click on the last page's picture opens the author's page; other

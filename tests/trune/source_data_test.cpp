@@ -62,7 +62,7 @@ TEST_F(SourceDataTest, DatabaseFileListsTablesThenQueriesAndPreviewsTheChoice) {
     EXPECT_EQ(wizard->table->NDbName->text(), source);  // the copy goes into the source file
 
     ChooseTable("Big");
-    EXPECT_EQ(wizard->table->NTbName->text(), "Big");
+    EXPECT_EQ(wizard->table->NTbName->text(), "Big_copy");  // never the source table itself
     EXPECT_EQ(session.TableFieldCount, 2);
     EXPECT_EQ(session.TableFields[0], "N");
     EXPECT_EQ(session.TableFields[1], "Note");
@@ -81,7 +81,7 @@ TEST_F(SourceDataTest, DatabaseFileListsTablesThenQueriesAndPreviewsTheChoice) {
     EXPECT_EQ(grid->rowCount(), 2);
     ChooseTable("Asking");
     EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Plain("This is a parameter query.")}));
-    EXPECT_EQ(wizard->table->NTbName->text(), "Asking");
+    EXPECT_EQ(wizard->table->NTbName->text(), "Asking_copy");
     // The source is never written.
     EXPECT_ANY_THROW(session.SourceDb->Execute("DELETE FROM Small"));
 }
@@ -183,6 +183,11 @@ protected:
 TEST_F(OdbcSourceTest, ConnectStrings) {
     const testsupport::OdbcServers& servers = testsupport::StartOdbcServers();
     ToOdbcPage();
+    // The driver box starts empty, so Next with nothing chosen asks for a driver or a DSN.
+    EXPECT_EQ(wizard->odbc->values->cboDrivers->currentText(), "");
+    wizard->NavButton(kNext)->click();
+    EXPECT_EQ(wizard->CurrentStep, 3);
+    EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Warning("Please select a Driver or a DSN.")}));
     const int dsn = wizard->odbc->values->cboDSNList->findText(QString::fromStdString(servers.sqliteDsn));
     ASSERT_GT(dsn, 0);
     struct Case {
@@ -195,8 +200,8 @@ TEST_F(OdbcSourceTest, ConnectStrings) {
         std::string connect;
     };
     const Case cases[] = {
-        {dsn, "ignored", "ignored", "u", "", "", "ODBC;DSN=" + servers.sqliteDsn + ";UID=u;PWD=;"},
-        {0, "D", "S", "", "", "B", "ODBC;Driver=D;Server=S;UID=;PWD=;Database=B;"},
+        {dsn, "ignored", "ignored", "u", "", "", "ODBC;DSN=" + servers.sqliteDsn + ";UID=u;"},
+        {0, "D", "S", "", "", "B", "ODBC;Driver=D;Server=S;Database=B;"},
         {0, "D", "", "me", "pw", "", "ODBC;Driver=D;Server=;UID=me;PWD=pw;"},
     };
     for (const Case& c : cases) {

@@ -154,6 +154,7 @@ TEST_F(FinishTest, TheEditorWindowKeepsItsMinimumSize) {
 
 TEST_F(FinishTest, ExportRefusesUnorientedLinksAndAskedFilesAndHandsRstUnchanged) {
     ASSERT_NO_FATAL_FAILURE(RunTo7({{0, 1, 3}, {1, 2, 3}, {2, 3, 1}}));
+    EXPECT_EQ(wizard->finished->cmdexport->toolTip(), "Export the belief net to other formats");
     const QString target = Path("net.dne");
     fake.files.answers = {target};
     wizard->finished->cmdexport->click();

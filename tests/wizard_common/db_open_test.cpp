@@ -114,7 +114,7 @@ TEST_F(OpenerTest, CancelOrAnEmptyPasswordGivesUpSilently) {
 }
 
 TEST_F(OpenerTest, DamagedFileIsOfferedForRepair) {
-    const Box question{"The database 'x.db' is damaged.\n\nAttempt to Repair it?", Box::YesNo, wizard::Icon::None, {}};
+    const Box question{"The database 'x.db' is damaged.\n\nAttempt to Repair it?", Box::YesNo, wizard::Icon::Warning, {}};
     // No: nothing more.
     engine.openErrors = {3049};
     fake.prompts.answers = {false};

@@ -1,6 +1,7 @@
 // A user in work mode 1 walks every page of zorv, returns to the cover and exits; and the
 // screenshot driver leaves a picture of every page and dialog.
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QSettings>
 #include <QtTest/QTest>
@@ -70,12 +71,19 @@ TEST(ScreenshotDriver, WritesAPictureOfEveryPageAndDialog) {
     QTemporaryDir out;
     QTemporaryDir programDir;
     WriteTrainingDatabase(programDir.filePath("demo.db").toStdString());
+    // The help page the viewer shows when the shell cannot open it.
+    QDir(programDir.path()).mkdir("zorvhlp");
+    QFile help(programDir.filePath("zorvhlp/index.html"));
+    ASSERT_TRUE(help.open(QIODevice::WriteOnly));
+    help.write("<html><head><title>Help</title></head><body><h1>Kalvex</h1><ul><li>Cover</li><li>Step 1</li>"
+               "</ul><p style=\"color:#26547c\">Every page and dialog.</p></body></html>");
+    help.close();
     const QStringList files = zorv::TakeScreenshots(out.path(), programDir.path());
     QStringList expected;
     for (int n = 0; n < 10; ++n) expected << QString("zorv_page_%1.png").arg(n);
     expected << "zorv_import.png" << "zorv_about.png" << "zorv_password.png" << "zorv_settings.png"
              << "zorv_page_2_algorithm.png" << "zorv_page_2_dataset.png" << "zorv_learning.png"
-             << "zorv_edit_cost.png" << "zorv_inst_cls.png" << "zorv_summary.png";
+             << "zorv_edit_cost.png" << "zorv_inst_cls.png" << "zorv_summary.png" << "zorv_help.png";
     for (const QString& name : expected) {
         SCOPED_TRACE(name.toStdString());
         QImage image(QDir(out.path()).filePath(name));

@@ -91,8 +91,8 @@ TEST_F(LearningOptionsTest, TextsAreTheProgramsOwn) {
               "Preserve the Cause & effect relationships entered in this step in the final result.");
     QTabWidget* tabs = wizard->knowledge->page->SSTab1;
     ASSERT_EQ(tabs->count(), 7);
-    EXPECT_EQ(tabs->tabText(5), "Algorithm settings");
-    EXPECT_EQ(tabs->tabText(6), "Dataset settings");
+    EXPECT_EQ(tabs->tabText(5), "&Algorithm settings");
+    EXPECT_EQ(tabs->tabText(6), "&Dataset settings");
     EXPECT_EQ(o.CmbEps->count(), 26);
     EXPECT_EQ(o.CmbEps->itemText(0), "50");
     EXPECT_EQ(o.CmbEps->itemText(25), "0.1");

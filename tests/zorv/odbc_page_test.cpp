@@ -75,6 +75,11 @@ TEST_F(OdbcPageTest, ListsSwitchesAndTheConnectStringOfTheValues) {
     EXPECT_EQ(Items(v.cboDSNList), (std::vector<QString>{"(None)", "Sales", "Stock"}));
     EXPECT_EQ(Items(v.cboDrivers), (std::vector<QString>{"PostgreSQL Unicode", "SQLite3"}));
     EXPECT_TRUE(v.cboDrivers->isEditable());
+    // Nothing is chosen yet: Next asks for a driver or a data source.
+    EXPECT_EQ(v.cboDrivers->currentText(), "");
+    wizard->NavButton(kNext)->click();
+    EXPECT_EQ(fake.prompts.Take(), std::vector<Box>{Warning("Please select a Driver or a DSN.")});
+    EXPECT_TRUE(engine.connects.empty());
     EXPECT_EQ(v.txtPWD->echoMode(), QLineEdit::Password);
     EXPECT_TRUE(v.txtServer->isEnabled() && v.lblStep3[5]->isEnabled() && v.lblStep3[6]->isEnabled());
 
@@ -122,12 +127,12 @@ TEST_F(OdbcPageTest, TestServersByDataSourceAndByDriver) {
     EXPECT_TRUE(Holds(v.cboDSNList, s.pgDsn) && Holds(v.cboDSNList, s.sqliteDsn));
     EXPECT_TRUE(Holds(v.cboDrivers, s.pgDriver) && Holds(v.cboDrivers, s.sqliteDriver));
 
-    // PostgreSQL by its data source: one open for two Nexts with unchanged values.
+    // PostgreSQL by its data source, whose user name is stored with it: empty boxes leave it
+    // to the data source. One open for two Nexts with unchanged values.
     ChooseDsn(s.pgDsn);
-    v.txtUID->setText(QString::fromStdString(s.pgUser));
     ASSERT_TRUE(wizard->ValidateStep()) << (fake.prompts.Take().empty() ? "" : "box shown");
     ASSERT_TRUE(wizard->ValidateStep());
-    EXPECT_EQ(engine.connects, std::vector<std::string>{"ODBC;DSN=" + s.pgDsn + ";UID=" + s.pgUser + ";PWD=;"});
+    EXPECT_EQ(engine.connects, std::vector<std::string>{"ODBC;DSN=" + s.pgDsn + ";"});
     EXPECT_TRUE(wizard->OdbcConnect.startsWith("ODBC;"));
     EXPECT_TRUE(Holds(wizard->testTable->CboTBNameT, pgTable));
     EXPECT_EQ(wizard->testTable->CboTBNameT->currentIndex(), 0);
@@ -141,8 +146,9 @@ TEST_F(OdbcPageTest, TestServersByDataSourceAndByDriver) {
     EXPECT_EQ(wizard->LastOdbcConnect, opened);
     EXPECT_EQ(session.TestDb, testDb);
 
-    // Next, Back, Next with the same values: Back closed the database, so it is opened again.
-    v.txtUID->setText(QString::fromStdString(s.pgUser));
+    // Next, Back, Next with the same values: Back closed the database, so it is opened again,
+    // the typed user name in place of the stored one.
+    v.txtUID->clear();
     wizard->NavButton(kNext)->click();
     ASSERT_EQ(wizard->CurrentStep, 9);
     EXPECT_EQ(engine.connects.size(), 2u);  // the one before and the failed login
@@ -154,6 +160,7 @@ TEST_F(OdbcPageTest, TestServersByDataSourceAndByDriver) {
     wizard->NavButton(kNext)->click();
     ASSERT_EQ(wizard->CurrentStep, 9);
     EXPECT_EQ(engine.connects.size(), 3u);
+    EXPECT_EQ(engine.connects.back(), "ODBC;DSN=" + s.pgDsn + ";UID=" + s.pgUser + ";");
     ASSERT_NE(session.TestDb, nullptr);
     EXPECT_TRUE(Holds(wizard->testTable->CboTBNameT, pgTable));
 
@@ -166,7 +173,7 @@ TEST_F(OdbcPageTest, TestServersByDataSourceAndByDriver) {
     v.txtDatabase->setText(QString::fromStdString(liteFile));
     wizard->NavButton(kNext)->click();
     ASSERT_EQ(wizard->CurrentStep, 9);
-    EXPECT_EQ(engine.connects.back(), "ODBC;Driver=SQLite3;Server=;UID=;PWD=;Database=" + liteFile + ";");
+    EXPECT_EQ(engine.connects.back(), "ODBC;Driver=SQLite3;Server=;Database=" + liteFile + ";");
     EXPECT_TRUE(Holds(wizard->testTable->CboTBNameT, "Cars"));
     EXPECT_TRUE(fake.prompts.Take().empty());
 }

@@ -109,7 +109,10 @@ std::optional<std::string> BuildOdbcConnect(const OdbcValues& v) {
     } else {
         connect = "ODBC;DSN=" + OdbcValue(v.dsn) + ";";
     }
-    connect += "UID=" + OdbcValue(v.uid) + ";PWD=" + OdbcValue(v.pwd) + ";";
+    // An empty box leaves its key out: "UID=;" would hand the driver an empty user name in
+    // place of the one the data source stores. A typed value still overrides the stored one.
+    if (!v.uid.empty()) connect += "UID=" + OdbcValue(v.uid) + ";";
+    if (!v.pwd.empty()) connect += "PWD=" + OdbcValue(v.pwd) + ";";
     if (!v.database.empty()) connect += "Database=" + OdbcValue(v.database) + ";";
     return connect;
 }

@@ -69,8 +69,9 @@ struct OdbcValues {
 // a ";" or begins with "{", which would otherwise end or open a value.
 std::string OdbcValue(const std::string& value);
 
-// "ODBC;DSN=name;" or "ODBC;Driver=d;Server=s;", then "UID=u;PWD=p;" always and
-// "Database=b;" when there is one. No value when neither a data source nor a driver is given.
+// "ODBC;DSN=name;" or "ODBC;Driver=d;Server=s;", then "UID=u;", "PWD=p;" and "Database=b;",
+// each only when its value is not empty. No value when neither a data source nor a driver is
+// given.
 std::optional<std::string> BuildOdbcConnect(const OdbcValues& v);
 
 }  // namespace wizard

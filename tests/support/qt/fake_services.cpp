@@ -21,8 +21,8 @@ void FakePrompts::Message(QWidget*, const QString& text, const QString& title, w
     shown_.push_back({text, Box::Ok, icon, title});
 }
 
-bool FakePrompts::Ask(QWidget*, const QString& text, const QString& title) {
-    shown_.push_back({text, Box::YesNo, wizard::Icon::None, title});
+bool FakePrompts::Ask(QWidget*, const QString& text, const QString& title, wizard::Icon icon) {
+    shown_.push_back({text, Box::YesNo, icon, title});
     if (answers.empty()) {
         ADD_FAILURE() << "unexpected question: " << text.toStdString();
         return false;
@@ -75,7 +75,7 @@ QString FakeFileDialogs::Save(QWidget*, const QString& title, const QString& fil
 
 bool FakeShell::OpenDocument(const QString& target) {
     opened.push_back(target);
-    return true;
+    return opens;
 }
 
 bool FakeShell::StartProgram(const QString& name) {

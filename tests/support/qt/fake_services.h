@@ -36,7 +36,8 @@ class FakePrompts : public wizard::Prompts {
 public:
     ~FakePrompts() override;
     void Message(QWidget* parent, const QString& text, const QString& title, wizard::Icon icon) override;
-    bool Ask(QWidget* parent, const QString& text, const QString& title) override;
+    bool Ask(QWidget* parent, const QString& text, const QString& title,
+             wizard::Icon icon = wizard::Icon::None) override;
     wizard::Answer AskYesNoCancel(QWidget* parent, const QString& text, const QString& title,
                                   wizard::Icon icon) override;
     // The boxes shown since the last Take, in order; they count as seen.
@@ -78,6 +79,8 @@ public:
     QDateTime Now() override { return now; }
     std::vector<QString> opened;
     std::vector<QString> started;
+    // What OpenDocument answers: false stands for a desktop with no program for the document.
+    bool opens = true;
     QDateTime now = QDateTime(QDate(2026, 12, 10), QTime(9, 30, 0));
 };
 

@@ -45,8 +45,12 @@ TEST(DataSourceRules, DiscretizedColumnReplacesItsSourceAndPreselectionIgnoresCa
 TEST(OdbcConnect, GrammarOfTheConnectString) {
     struct Case { OdbcValues values; std::optional<std::string> connect; };
     const Case cases[] = {
-        {{1, "Sales", "", "", "u", "", ""}, "ODBC;DSN=Sales;UID=u;PWD=;"},
-        {{0, "(None)", "D", "S", "", "", "B"}, "ODBC;Driver=D;Server=S;UID=;PWD=;Database=B;"},
+        // An empty box leaves its key out, so the data source's stored value holds.
+        {{1, "Sales", "", "", "u", "", ""}, "ODBC;DSN=Sales;UID=u;"},
+        {{1, "Sales", "", "", "", "p", ""}, "ODBC;DSN=Sales;PWD=p;"},
+        {{1, "Sales", "", "", "", "", ""}, "ODBC;DSN=Sales;"},
+        {{0, "(None)", "D", "S", "", "", "B"}, "ODBC;Driver=D;Server=S;Database=B;"},
+        {{0, "(None)", "D", "", "", "", ""}, "ODBC;Driver=D;Server=;"},
         // A data source wins over a driver and server typed beside it.
         {{2, "Sales", "D", "S", "u", "p", ""}, "ODBC;DSN=Sales;UID=u;PWD=p;"},
         {{0, "(None)", "", "S", "u", "p", ""}, std::nullopt},
