@@ -48,7 +48,18 @@ FieldType JetType(int columnType) {
     }
 }
 
-bool IsSystemTable(const std::string& name) { return vb::UCase(name).rfind("MSYS", 0) == 0; }
+// Access marks its own objects with either bit of the catalog's flags (its complex-field tables
+// among them); a name beginning "MSys" is Access's too.
+constexpr uint32_t kSystemObjectFlags = 0x80000002u;
+
+bool IsSystemObject(const std::string& name, uint32_t flags) {
+    return (flags & kSystemObjectFlags) != 0 || vb::UCase(name).rfind("MSYS", 0) == 0;
+}
+
+struct CatalogTable {
+    std::string name;
+    uint32_t flags = 0;
+};
 
 // One cell of the row libmdb has just fetched: the bound text, or the stored bytes at the
 // column's place in the page buffer.
@@ -117,11 +128,12 @@ ImportedTable ReadTable(const Handle& mdb, const std::string& file, const std::s
 
 class AccessDatabase : public ImportedDatabase {
 public:
-    AccessDatabase(const std::string& file, std::string connect, Handle mdb, std::vector<std::string> tables)
+    AccessDatabase(const std::string& file, std::string connect, Handle mdb, std::vector<CatalogTable> tables)
         : ImportedDatabase(file, std::move(connect)), mdb_(std::move(mdb)) {
-        for (const std::string& t : tables)
-            sources_.emplace(vb::UCase(t), Source{t, [mdb = mdb_, file, t] { return ReadTable(mdb, file, t); },
-                                                   IsSystemTable(t)});
+        for (const CatalogTable& t : tables)
+            sources_.emplace(vb::UCase(t.name),
+                             Source{t.name, [mdb = mdb_, file, name = t.name] { return ReadTable(mdb, file, name); },
+                                    IsSystemObject(t.name, t.flags)});
     }
 
 protected:
@@ -157,10 +169,10 @@ std::shared_ptr<Database> OpenAccessDatabase(const std::string& file, const std:
                                 file));
     mdb_set_bind_size(mdb.get(), kBindSize);
     if (!mdb_read_catalog(mdb.get(), MDB_TABLE)) throw Damaged(file, "its catalog cannot be read");
-    std::vector<std::string> tables;
+    std::vector<CatalogTable> tables;
     for (unsigned i = 0; i < mdb->num_catalog; ++i) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (entry->object_type == MDB_TABLE) tables.emplace_back(entry->object_name);
+        if (entry->object_type == MDB_TABLE) tables.push_back({entry->object_name, uint32_t(entry->flags)});
     }
     return std::make_shared<AccessDatabase>(file, connect, std::move(mdb), std::move(tables));
 }

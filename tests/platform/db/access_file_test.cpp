@@ -197,3 +197,14 @@ TEST(AccessFile, EncryptedAceFileFailsNamingIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// Access marks its complex-field tables (f_..._Data) and its own objects by the catalog's flags.
+TEST(AccessFile, SystemObjectsByTheirFlagsAreLeftOut) {
+    BNS_USE_SHARED_FIXTURES(fixtures);
+    auto ace = db::DBEngine::OpenDatabase(fixtures + "access/queryTestV2010.accdb", false, true, "");
+    EXPECT_EQ(ace->TableDefNames(), (std::vector<std::string>{"Table1", "Table2", "Table3"}));
+}
+
+}  // namespace
