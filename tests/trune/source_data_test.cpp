@@ -137,7 +137,12 @@ TEST_F(SourceDataTest, AccessFileTargetsANewFileBesideIt) {
     ASSERT_EQ(wizard->CurrentStep, 4);
     EXPECT_EQ(wizard->table->NDbName->text(), QString::fromStdString(kAccessFixtures + "nwind.db"));
     const std::vector<QString> tables = Tables();
-    EXPECT_NE(std::find(tables.begin(), tables.end(), "Shippers"), tables.end());
+    // The nine tables, then the 22 stored queries in the file's order.
+    ASSERT_EQ(tables.size(), 31u);
+    EXPECT_NE(std::find(tables.begin(), tables.begin() + 9, "Shippers"), tables.begin() + 9);
+    EXPECT_EQ(tables[9], "Alphabetical List of Products");
+    EXPECT_EQ(tables[12], "Current Product List");
+    EXPECT_EQ(tables[30], "Summary of Sales by Quarter");
     for (const QString& t : tables) EXPECT_FALSE(t.startsWith("MSys")) << t.toStdString();
 }
 
