@@ -168,8 +168,17 @@ TEST_F(SourceDataTest, BrowseButtons) {
     const testsupport::FileRequest& target = fake.files.requests.back();
     EXPECT_EQ(target.kind, testsupport::FileRequest::Save);
     EXPECT_EQ(target.title, "Open MS-JET/Access database");
-    EXPECT_EQ(target.filter, "Database files (*.db *.sqlite *.mdb)|*.db;*.sqlite;*.mdb");
+    // The database files of zorv's and vrell's dialogs, Access 2007 files among them.
+    const std::string databases =
+        "Database files (*.db *.sqlite *.mdb *.accdb)|*.db;*.sqlite;*.mdb;*.accdb|All Files (*.*)|*.*";
+    EXPECT_EQ(target.filter, QString::fromStdString(databases));
     EXPECT_EQ(target.startFolder, "/data/text");
+
+    MakeWizard();
+    ToSourcePage(0);
+    fake.files.answers = {""};
+    wizard->sourceFile->cmd2a->click();
+    EXPECT_EQ(fake.files.requests.back().filter, QString::fromStdString(databases));
 }
 
 class OdbcSourceTest : public SourceDataTest {
