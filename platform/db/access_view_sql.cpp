@@ -159,7 +159,12 @@ private:
             switch (token.kind) {
                 case Token::Kind::Text: {
                     std::string text = token.text;
-                    if (previousWord == "LIKE") text = LikePattern(text);
+                    if (previousWord == "LIKE") {
+                        // "#" (a digit) and "[...]" (a set of characters) have no LIKE of SQLite's.
+                        if (text.find_first_of("#[") != std::string::npos)
+                            Refuse(fmt::format("the Like pattern \"{}\"", text));
+                        text = LikePattern(text);
+                    }
                     p.sql = QuoteText(text) + " COLLATE NOCASE";
                     break;
                 }
@@ -292,12 +297,13 @@ private:
         return out;
     }
 
-    // #m/d/yyyy [h:nn[:ss] [AM|PM]]# as the copy stores a date.
+    // #m/d/yyyy [h:nn[:ss] [AM|PM]]# (or #yyyy-mm-dd ...#) as the copy stores a date.
     std::string DateLiteral(const std::string& jet) const {
         int m = 0, d = 0, y = 0, h = 0, n = 0, s = 0, used = 0;
         char ampm[3] = {};
-        const int fields = std::sscanf(jet.c_str(), " %d/%d/%d%n", &m, &d, &y, &used);
-        if (fields < 3) Refuse(fmt::format("the date #{}#", jet));
+        if (std::sscanf(jet.c_str(), " %d/%d/%d%n", &m, &d, &y, &used) < 3 &&
+            std::sscanf(jet.c_str(), " %d-%d-%d%n", &y, &m, &d, &used) < 3)
+            Refuse(fmt::format("the date #{}#", jet));
         std::sscanf(jet.c_str() + used, " %d:%d:%d", &h, &n, &s);
         if (std::sscanf(jet.c_str() + used, "%*[^AaPp]%2s", ampm) == 1) {
             const bool pm = std::toupper(static_cast<unsigned char>(ampm[0])) == 'P';
@@ -393,30 +399,42 @@ ViewSql SqliteView(const StoredQuery& q) {
     if (q.topPercent) t.Refuse("TOP ... PERCENT");
     if (q.tables.empty()) t.Refuse("no table");
 
-    std::string sql = q.distinct ? "SELECT DISTINCT " : "SELECT ";
     const std::vector<std::string> names = ColumnNames(q);
-    std::string items = q.allFields ? "*" : "";
+    std::string items = q.allFields ? "*" : "", outer;
+    bool stars = q.allFields;
     for (size_t i = 0; i < q.columns.size(); ++i) {
         std::string item = t.Expression(q.columns[i].expression);
-        if (item.size() < 2 || item.compare(item.size() - 2, 2, ".*") != 0) item += " AS " + sqlite::QuoteName(names[i]);
+        if (item.size() >= 2 && item.compare(item.size() - 2, 2, ".*") == 0) {
+            stars = true;
+        } else {
+            item += " AS " + sqlite::QuoteName(names[i]);
+            outer += (outer.empty() ? "" : ", ") + sqlite::QuoteName(names[i]);
+        }
         items += (items.empty() ? "" : ", ") + item;
     }
     if (items.empty()) t.Refuse("no output column");
-    sql += items + " FROM " + t.Expression(FromClause(q));
-    if (!q.where.empty()) sql += " WHERE " + t.Expression(q.where);
+    std::string body = " FROM " + t.Expression(FromClause(q));
+    if (!q.where.empty()) body += " WHERE " + t.Expression(q.where);
     // Jet groups and orders texts without regard to case (a number is not touched by it).
     for (size_t i = 0; i < q.groupBy.size(); ++i)
-        sql += (i ? ", " : " GROUP BY ") + t.Expression(q.groupBy[i]) + " COLLATE NOCASE";
-    if (!q.having.empty()) sql += " HAVING " + t.Expression(q.having);
+        body += (i ? ", " : " GROUP BY ") + t.Expression(q.groupBy[i]) + " COLLATE NOCASE";
+    if (!q.having.empty()) body += " HAVING " + t.Expression(q.having);
+    std::string order;
     for (size_t i = 0; i < q.orderBy.size(); ++i)
-        sql += (i ? ", " : " ORDER BY ") + t.Expression(q.orderBy[i].expression) + " COLLATE NOCASE" +
-               (q.orderBy[i].descending ? " DESC" : "");
-    if (!q.top.empty()) {
-        const std::string n = q.top;
-        if (n.find_first_not_of("0123456789") != std::string::npos) t.Refuse(fmt::format("TOP {}", n));
-        sql += " LIMIT " + n;
-    }
-    return {sql, t.names};
+        order += (i ? ", " : "") + t.Expression(q.orderBy[i].expression) + " COLLATE NOCASE" +
+                 (q.orderBy[i].descending ? " DESC" : "");
+    const std::string select = q.distinct ? "SELECT DISTINCT " : "SELECT ";
+    if (q.top.empty()) return {select + items + body + (order.empty() ? "" : " ORDER BY " + order), t.names};
+
+    const std::string& n = q.top;
+    if (n.find_first_not_of("0123456789") != std::string::npos) t.Refuse(fmt::format("TOP {}", n));
+    // Jet's TOP n keeps the rows that tie with the n-th in the order: the rows ranked n or
+    // better. Without an order, or where the columns are not all named, the first n rows.
+    if (order.empty() || stars || q.distinct)
+        return {select + items + body + (order.empty() ? "" : " ORDER BY " + order) + " LIMIT " + n, t.names};
+    return {"SELECT " + outer + " FROM (" + select + items + ", rank() OVER (ORDER BY " + order + ") AS \"~rank\"" +
+                body + ") WHERE \"~rank\" <= " + n + " ORDER BY \"~rank\"",
+            t.names};
 }
 
 namespace {

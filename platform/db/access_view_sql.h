@@ -2,11 +2,13 @@
 // of the file's tables. Jet's expressions are carried over token by token: [names] quoted,
 // "texts" and #dates# as the copy stores them (texts compared without regard to case, dates as
 // their "yyyy-mm-dd hh:nn:ss" text), Yes/No as 1/0, "&" as a concatenation that treats Null
-// as "", Like patterns with "*" and "?", and the Jet functions listed in the .cpp through
-// SQLite's own functions or those RegisterJetFunctions adds. What cannot run this way is
-// refused, naming the query: another kind of query (3251), declared parameters or a reference
-// to a form's control (3061, Jet's "too few parameters"), a function not known here (3085),
-// and TOP ... PERCENT, Xor, Eqv, Imp, "\" and "^" (3251). Internal to the layer.
+// as "", "/" dividing as floating point, Like patterns with "*" and "?", TOP n with the rows
+// that tie with the n-th, and the Jet functions listed in the .cpp through SQLite's own
+// functions or those RegisterJetFunctions adds; DISTINCTROW is taken as a plain select. What
+// cannot run this way is refused, naming the query: another kind of query (3251), declared
+// parameters or a reference to a form's control (3061, Jet's "too few parameters"), a function
+// not known here (3085), and TOP ... PERCENT, Xor, Eqv, Imp, "\", "^" and Like patterns with
+// "#" or "[...]" (3251). Internal to the layer.
 #pragma once
 
 #include <sqlite3.h>

@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,7 @@ TEST_F(AccessView, ConditionsCompareAsJetDoes) {
         {"[Name] Like \"B*\" Or [Name] Like \"?y\"", {"Bob", "cy"}},
         {"[Day] Between #1/1/95# And #12/31/95#", {"ann"}},
         {"[Day] > #12/31/1996 9:30:00 AM#", {"Bob"}},
+        {"[Day] < #1995-03-05#", {"ann"}},
         {"[Flag]<>Yes", {"Bob"}},
         {"Not [Flag]=No And [First] Is Not Null", {"ann", "cy"}},
         {"[Price] > (SELECT Avg([Price]) FROM T)", {"Bob"}},
@@ -190,7 +192,16 @@ TEST_F(AccessView, ColumnsNamedAsJetNamesThem) {
     EXPECT_EQ(rows[0], (std::vector<std::string>{"T.Name", "T2.Name", "Price", "Expr1000", "Expr1001", "Given"}));
     EXPECT_EQ(rows.size(), 4u);
 
+    // TOP n keeps what ties with the n-th row.
     db::access::StoredQuery top = Query({"T.Name"});
+    top.top = "1";
+    top.orderBy = {{"T.Flag", true}};
+    rows = Run(top);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], std::vector<std::string>{"Name"});
+    std::vector<std::string> tied{rows[1][0], rows[2][0]};
+    std::sort(tied.begin(), tied.end());
+    EXPECT_EQ(tied, (std::vector<std::string>{"ann", "cy"}));
     top.top = "2";
     top.orderBy = {{"T.Price", true}};
     rows = Run(top);
@@ -228,6 +239,7 @@ TEST(AccessQueries, WhatCannotRunIsRefusedNamingTheQuery) {
         {"a form's control", with({Row(8, "", "", "T.A=[Forms]![Orders]![OrderID]")}), 3061, "Expected 1"},
         {"an unknown function", with({Row(6, "", "", "Format(T.A,\"yyyy\")", 0)}), 3085, "'Format'"},
         {"Xor", with({Row(8, "", "", "T.A=1 Xor T.A=2")}), 3251, "\"Xor\""},
+        {"a Like set", with({Row(8, "", "", "T.A Like \"[a-c]*\"")}), 3251, "Like pattern"},
         {"TOP PERCENT", with({Row(3, "10", "", "", 48)}), 3251, "TOP ... PERCENT"},
     };
     for (const Case& c : cases) {
