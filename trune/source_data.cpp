@@ -12,6 +12,7 @@
 #include "trune/frm_wizard.h"
 #include "wizard_common/data_widgets.h"
 #include "wizard_common/model/db_formats.h"
+#include "wizard_common/model/file_filter.h"
 #include "wizard_common/model/step_caption.h"
 #include "wizard_common/wait_cursor.h"
 
@@ -172,8 +173,7 @@ void FrmWizard::cmd2a_Click() {
 void FrmWizard::CmdNDb_Click() {
     // The save form of the dialog: the file need not exist, so a new name can be typed; the
     // wizard's own overwrite question comes with the copy.
-    const QString name = services_.files.Save(this, "Open MS-JET/Access database",
-                                              "Database files (*.db *.sqlite *.mdb)|*.db;*.sqlite;*.mdb", DBPath);
+    const QString name = services_.files.Save(this, "Open MS-JET/Access database", wizard::kDatabaseFilter, DBPath);
     if (!name.isEmpty()) table->NDbName->setText(name);
     wizard::RememberFolder(table->NDbName->text(), DBPath);
 }

@@ -1,14 +1,21 @@
 // Access files (.mdb, .accdb) read through libmdb: the catalog gives the tables, and a table is
 // read whole, row by row, the first time a query names it. Numbers and dates are taken from the
 // row's bytes as they are stored (so a Single or a date keeps every bit); texts as libmdb
-// converts them to UTF-8. libmdb reads no query definitions, so an Access file has none here.
+// converts them to UTF-8. libmdb reads no query definitions, but the file keeps them as rows of
+// its table MSysQueries, which is read like any other: a stored select query becomes a view of
+// the in-memory copy the first time it is named, after the tables and queries it reads.
 #include <fmt/format.h>
 #include <mdbtools.h>
 
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <optional>
+#include <set>
 
+#include "platform/db/access_queries.h"
+#include "platform/db/access_view_sql.h"
 #include "platform/db/imported_database.h"
 #include "platform/vb/strings.h"
 
@@ -48,7 +55,18 @@ FieldType JetType(int columnType) {
     }
 }
 
-bool IsSystemTable(const std::string& name) { return vb::UCase(name).rfind("MSYS", 0) == 0; }
+// Access marks its own objects with either bit of the catalog's flags (its complex-field tables
+// among them); a name beginning "MSys" is Access's too.
+constexpr uint32_t kSystemObjectFlags = 0x80000002u;
+
+bool IsSystemObject(const std::string& name, uint32_t flags) {
+    return (flags & kSystemObjectFlags) != 0 || vb::UCase(name).rfind("MSYS", 0) == 0;
+}
+
+struct CatalogTable {
+    std::string name;
+    uint32_t flags = 0;
+};
 
 // One cell of the row libmdb has just fetched: the bound text, or the stored bytes at the
 // column's place in the page buffer.
@@ -115,21 +133,175 @@ ImportedTable ReadTable(const Handle& mdb, const std::string& file, const std::s
     return out;
 }
 
+// A field's value of a row of a system table read by ReadTable, by the field's name.
+class SystemRows {
+public:
+    explicit SystemRows(ImportedTable table) : table_(std::move(table)) {
+        for (size_t c = 0; c < table_.fields.size(); ++c) columns_[vb::UCase(table_.fields[c].Name)] = c;
+    }
+    size_t size() const { return table_.rows.size(); }
+    const Value& At(size_t row, const char* field) const {
+        static const Value null;
+        auto c = columns_.find(field);
+        if (c == columns_.end() || c->second >= table_.rows[row].size()) return null;
+        return table_.rows[row][c->second];
+    }
+    std::string Text(size_t row, const char* field) const {
+        const Value& v = At(row, field);
+        return v.kind() == Value::Kind::Text ? v.AsText() : "";
+    }
+    std::optional<int64_t> Number(size_t row, const char* field) const {
+        const Value& v = At(row, field);
+        if (!v.IsNumeric()) return std::nullopt;
+        return int64_t(v.ToDouble());
+    }
+
+private:
+    ImportedTable table_;
+    std::map<std::string, size_t> columns_;
+};
+
 class AccessDatabase : public ImportedDatabase {
 public:
-    AccessDatabase(const std::string& file, std::string connect, Handle mdb, std::vector<std::string> tables)
-        : ImportedDatabase(file, std::move(connect)), mdb_(std::move(mdb)) {
-        for (const std::string& t : tables)
-            sources_.emplace(vb::UCase(t), Source{t, [mdb = mdb_, file, t] { return ReadTable(mdb, file, t); },
-                                                   IsSystemTable(t)});
+    AccessDatabase(const std::string& file, std::string connect, Handle mdb, std::vector<CatalogTable> tables)
+        : ImportedDatabase(file, std::move(connect)), file_(file), mdb_(std::move(mdb)) {
+        for (const CatalogTable& t : tables)
+            sources_.emplace(vb::UCase(t.name),
+                             Source{t.name, [mdb = mdb_, file, name = t.name] { return ReadTable(mdb, file, name); },
+                                    IsSystemObject(t.name, t.flags)});
+        access::RegisterJetFunctions(connection()->handle());
+    }
+
+    // The stored queries in the catalog's order, Access's own left out.
+    std::vector<std::string> QueryDefNames() override {
+        CheckOpen();
+        std::vector<std::string> names;
+        for (const Query& q : Queries())
+            if (!q.system) names.push_back(q.name);
+        return names;
     }
 
 protected:
     std::map<std::string, Source> Sources() const override { return sources_; }
 
+    void PrepareTable(const std::string& name) override {
+        const std::string key = vb::UCase(name);
+        if (!sources_.count(key))
+            for (const Query& q : Queries())
+                if (vb::UCase(q.name) == key) return PrepareQuery(q);
+        ImportedDatabase::PrepareTable(name);
+    }
+
 private:
+    struct Query {
+        std::string name;
+        int32_t id = 0;
+        bool system = false;
+    };
+
+    // The queries of the catalog, read from MSysObjects once. A catalog that cannot be read
+    // leaves the file without queries: its tables still open.
+    const std::vector<Query>& Queries() {
+        if (queries_) return *queries_;
+        queries_.emplace();
+        try {
+            const SystemRows objects(ReadTable(mdb_, file_, "MSysObjects"));
+            for (size_t r = 0; r < objects.size(); ++r) {
+                const auto type = objects.Number(r, "TYPE"), id = objects.Number(r, "ID");
+                if (type != 5 || !id) continue;  // 5: a query
+                const std::string name = objects.Text(r, "NAME");
+                const uint32_t flags = uint32_t(objects.Number(r, "FLAGS").value_or(0));
+                queries_->push_back({name, int32_t(*id), IsSystemObject(name, flags)});
+            }
+        } catch (const Error&) {
+            queries_->clear();
+        }
+        return *queries_;
+    }
+
+    // The rows of MSysQueries by query, each in the table's order, read once.
+    const std::vector<access::QueryRow>& RowsOf(int32_t id) {
+        if (!queryRows_) {
+            queryRows_.emplace();
+            const SystemRows rows(ReadTable(mdb_, file_, "MSysQueries"));
+            for (size_t r = 0; r < rows.size(); ++r) {
+                access::QueryRow row;
+                row.objectId = int32_t(rows.Number(r, "OBJECTID").value_or(0));
+                row.attribute = int(rows.Number(r, "ATTRIBUTE").value_or(-1));
+                row.name1 = rows.Text(r, "NAME1");
+                row.name2 = rows.Text(r, "NAME2");
+                row.expression = rows.Text(r, "EXPRESSION");
+                if (auto flag = rows.Number(r, "FLAG")) row.flag = int(*flag);
+                (*queryRows_)[row.objectId].push_back(std::move(row));
+            }
+        }
+        static const std::vector<access::QueryRow> none;
+        auto it = queryRows_->find(id);
+        return it == queryRows_->end() ? none : it->second;
+    }
+
+    bool Known(const std::string& key) {
+        if (sources_.count(key)) return true;
+        for (const Query& q : Queries())
+            if (vb::UCase(q.name) == key) return true;
+        return false;
+    }
+
+    // The query as a view of the copy, the tables and queries it reads made first.
+    void PrepareQuery(const Query& q) {
+        const std::string key = vb::UCase(q.name);
+        if (made_.count(key)) return;
+        if (preparing_.count(key))
+            throw Error(3103, fmt::format("Circular reference caused by '{}': the query reads itself through the "
+                                          "queries it reads.",
+                                          q.name));
+        preparing_.insert(key);
+        try {
+            const access::ViewSql view = access::SqliteView(access::ReadQuery(q.name, RowsOf(q.id)));
+            for (const std::string& name : view.names) {
+                const std::string other = vb::UCase(name);
+                if (other == key || !Known(other)) continue;
+                try {
+                    PrepareTable(name);
+                } catch (const Error& e) {
+                    throw Error(e.number(), fmt::format("The query '{}' reads '{}', which cannot be opened: {}", q.name,
+                                                        name, e.description()));
+                }
+            }
+            CheckRuns(q.name, view.select);
+            connection()->Run("CREATE VIEW " + sqlite::QuoteName(q.name) + " AS " + view.select);
+            SchemaChanged();
+            made_.insert(key);
+        } catch (...) {
+            preparing_.erase(key);
+            throw;
+        }
+        preparing_.erase(key);
+    }
+
+    // A name SQLite does not know is a parameter to Jet, which asks for its value; any other
+    // failure is reported in SQLite's words, naming the query.
+    void CheckRuns(const std::string& query, const std::string& select) {
+        sqlite3_stmt* raw = nullptr;
+        const int rc = sqlite3_prepare_v2(connection()->handle(), select.c_str(), -1, &raw, nullptr);
+        const std::string message = rc == SQLITE_OK ? "" : sqlite3_errmsg(connection()->handle());
+        sqlite3_finalize(raw);
+        if (rc == SQLITE_OK) return;
+        const std::string column = "no such column: ";
+        if (message.rfind(column, 0) == 0)
+            throw Error(errnum::kTooFewParameters,
+                        fmt::format("Too few parameters. Expected 1: the query '{}' asks for [{}] when it runs, and a "
+                                    "parameter query cannot be opened here.",
+                                    query, message.substr(column.size())));
+        throw Error(errnum::kNotSupported, fmt::format("The query '{}' cannot be run here: {}.", query, message));
+    }
+
+    std::string file_;
     Handle mdb_;
     std::map<std::string, Source> sources_;
+    std::optional<std::vector<Query>> queries_;
+    std::optional<std::map<int32_t, std::vector<access::QueryRow>>> queryRows_;
+    std::set<std::string> made_, preparing_;
 };
 
 }  // namespace
@@ -157,10 +329,10 @@ std::shared_ptr<Database> OpenAccessDatabase(const std::string& file, const std:
                                 file));
     mdb_set_bind_size(mdb.get(), kBindSize);
     if (!mdb_read_catalog(mdb.get(), MDB_TABLE)) throw Damaged(file, "its catalog cannot be read");
-    std::vector<std::string> tables;
+    std::vector<CatalogTable> tables;
     for (unsigned i = 0; i < mdb->num_catalog; ++i) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (entry->object_type == MDB_TABLE) tables.emplace_back(entry->object_name);
+        if (entry->object_type == MDB_TABLE) tables.push_back({entry->object_name, uint32_t(entry->flags)});
     }
     return std::make_shared<AccessDatabase>(file, connect, std::move(mdb), std::move(tables));
 }

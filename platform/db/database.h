@@ -198,9 +198,10 @@ public:
     virtual void Close() = 0;
 
     // The two collections the programs list. TableDefNames: the table definitions in the
-    // collection's order, system objects (SQLite's own tables, an Access file's MSys* tables)
-    // and views left out; QueryDefNames: the stored queries, a SQLite file's views in the order
-    // they were made. The defaults: TableNames() and no stored queries.
+    // collection's order, system objects (SQLite's own tables, an Access file's own by its
+    // catalog flags) and views left out; QueryDefNames: the stored queries, a SQLite file's views
+    // in the order they were made, an Access file's queries in its catalog's order. The
+    // defaults: TableNames() and no stored queries.
     virtual std::vector<std::string> TableDefNames();
     virtual std::vector<std::string> QueryDefNames();
 

@@ -53,9 +53,12 @@ std::shared_ptr<Database> OpenDbaseDatabase(const std::string& folder, const std
 // True when the file's first bytes are those of an Access file: "Standard Jet DB" (Access 97 to
 // 2003) or "Standard ACE DB" (2007 and later) at offset 4.
 bool IsAccessFile(const std::string& path);
-// The Access file as a read-only database of its tables (MSys* tables left out of the lists),
-// each read whole on first use with its Jet field types. 3049 naming the file when its catalog
-// cannot be read; 3051 when it is an encrypted Access 2007+ file.
+// The Access file as a read-only database of its tables (Access's own, by the catalog's system
+// flags or an "MSys" name, left out of the lists), each read whole on first use with its Jet
+// field types, and of its stored queries (QueryDefNames in the catalog's order), a select query
+// opened as a view of the tables (access_view_sql.h says what runs and how the rest fails).
+// 3049 naming the file when its catalog cannot be read; 3051 when it is an encrypted Access
+// 2007+ file.
 std::shared_ptr<Database> OpenAccessDatabase(const std::string& file, const std::string& connect);
 
 // The .xls workbook (Excel 2.1 to 2003: BIFF2-4 sheets, BIFF5 and BIFF8 workbooks) as a read-only

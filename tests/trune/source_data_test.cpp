@@ -137,7 +137,12 @@ TEST_F(SourceDataTest, AccessFileTargetsANewFileBesideIt) {
     ASSERT_EQ(wizard->CurrentStep, 4);
     EXPECT_EQ(wizard->table->NDbName->text(), QString::fromStdString(kAccessFixtures + "nwind.db"));
     const std::vector<QString> tables = Tables();
-    EXPECT_NE(std::find(tables.begin(), tables.end(), "Shippers"), tables.end());
+    // The nine tables, then the 22 stored queries in the file's order.
+    ASSERT_EQ(tables.size(), 31u);
+    EXPECT_NE(std::find(tables.begin(), tables.begin() + 9, "Shippers"), tables.begin() + 9);
+    EXPECT_EQ(tables[9], "Alphabetical List of Products");
+    EXPECT_EQ(tables[12], "Current Product List");
+    EXPECT_EQ(tables[30], "Summary of Sales by Quarter");
     for (const QString& t : tables) EXPECT_FALSE(t.startsWith("MSys")) << t.toStdString();
 }
 
@@ -163,8 +168,17 @@ TEST_F(SourceDataTest, BrowseButtons) {
     const testsupport::FileRequest& target = fake.files.requests.back();
     EXPECT_EQ(target.kind, testsupport::FileRequest::Save);
     EXPECT_EQ(target.title, "Open MS-JET/Access database");
-    EXPECT_EQ(target.filter, "Database files (*.db *.sqlite *.mdb)|*.db;*.sqlite;*.mdb");
+    // The database files of zorv's and vrell's dialogs, Access 2007 files among them.
+    const std::string databases =
+        "Database files (*.db *.sqlite *.mdb *.accdb)|*.db;*.sqlite;*.mdb;*.accdb|All Files (*.*)|*.*";
+    EXPECT_EQ(target.filter, QString::fromStdString(databases));
     EXPECT_EQ(target.startFolder, "/data/text");
+
+    MakeWizard();
+    ToSourcePage(0);
+    fake.files.answers = {""};
+    wizard->sourceFile->cmd2a->click();
+    EXPECT_EQ(fake.files.requests.back().filter, QString::fromStdString(databases));
 }
 
 class OdbcSourceTest : public SourceDataTest {

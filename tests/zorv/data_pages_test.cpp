@@ -264,10 +264,14 @@ TEST_F(DataPagesTest, RealAccessFilesListTheirTablesAndServeAsTestData) {
     OpenTraining(access + "nwind.mdb");
     ASSERT_EQ(wizard->CurrentStep, 1);
     const std::vector<QString> tables = Items(wizard->fields->CboTbName);
-    EXPECT_EQ(tables.size(), 10u);
+    // "None", the nine tables, then the 22 stored queries in the file's order.
+    ASSERT_EQ(tables.size(), 32u);
     EXPECT_EQ(tables[0], "None");
     for (const QString& t : {QString("Orders"), QString("Order Details"), QString::fromUtf8("Umsätze")})
-        EXPECT_NE(std::find(tables.begin(), tables.end(), t), tables.end()) << t.toStdString();
+        EXPECT_NE(std::find(tables.begin(), tables.begin() + 10, t), tables.begin() + 10) << t.toStdString();
+    EXPECT_EQ(tables[10], "Alphabetical List of Products");
+    EXPECT_EQ(tables[13], "Current Product List");
+    EXPECT_EQ(tables[31], "Summary of Sales by Quarter");
     for (const QString& t : tables) EXPECT_FALSE(t.startsWith("MSys")) << t.toStdString();
     // Not conditioned: refused with the pointer to trune.
     ChooseTable("Orders");
@@ -275,7 +279,10 @@ TEST_F(DataPagesTest, RealAccessFilesListTheirTablesAndServeAsTestData) {
               std::vector<Box>{Warning("This data set has not been pre-processed, please run Sorvane (trune) first.")});
 
     OpenTraining(access + "ASampleDatabase.accdb");
-    EXPECT_EQ(Items(wizard->fields->CboTbName), (std::vector<QString>{"None", "Asset Items"}));
+    // Access's own queries for its forms and reports (~sq_...) are left out.
+    EXPECT_EQ(Items(wizard->fields->CboTbName),
+              (std::vector<QString>{"None", "Asset Items", "qryComputerHardwareInOwnerOrder", "qryCostsSummedByOwner",
+                                    "qryGSTCalculations"}));
 
     // As test data: the table's fields are its class choices.
     wizard->ShowStep(6, 2);

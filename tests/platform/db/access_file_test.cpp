@@ -1,12 +1,15 @@
 // Real Access files (a Jet 3 .mdb and an ACE .accdb written by Access) opened with the empty
 // connect: every table, type and Null as mdb-export of mdbtools reads the same file, system
-// tables left out of the lists, read-only, and the errors the programs handle by number.
+// tables left out of the lists, read-only, and the errors the programs handle by number; their
+// stored queries listed, and the select queries opened with the rows that the same SELECT
+// gives over the tables exported by mdbtools into SQLite.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <sstream>
 
 #include "platform/db/column_types.h"
 #include "tests/support/db_contract.h"
@@ -112,7 +115,6 @@ TEST(AccessFile, Jet3TablesReadAsMdbExportReadsThem) {
                                           "Products",   "Shippers",  "Suppliers", "Umsätze"};
     EXPECT_EQ(db->TableDefNames(), tables);  // MSysObjects and the other MSys* tables left out
     EXPECT_EQ(db->TableNames(), tables);
-    EXPECT_TRUE(db->QueryDefNames().empty());
     for (const std::string& t : tables) ExpectTableAsMdbExport(*db, file, t);
 
     // Jet's type codes and text sizes.
@@ -194,6 +196,212 @@ TEST(AccessFile, EncryptedAceFileFailsNamingIt) {
     std::string text;
     EXPECT_EQ(DbErrorNumber([&] { db::DBEngine::OpenDatabase(dir.Path("locked.accdb"), false, true, ""); }, &text), 3051);
     EXPECT_NE(text.find(dir.Path("locked.accdb")), std::string::npos) << text;
+}
+
+}  // namespace
+
+namespace {
+
+// Access marks its complex-field tables (f_..._Data) and its own objects by the catalog's flags.
+TEST(AccessFile, SystemObjectsByTheirFlagsAreLeftOut) {
+    BNS_USE_SHARED_FIXTURES(fixtures);
+    auto ace = db::DBEngine::OpenDatabase(fixtures + "access/queryTestV2010.accdb", false, true, "");
+    EXPECT_EQ(ace->TableDefNames(), (std::vector<std::string>{"Table1", "Table2", "Table3"}));
+    // The queries Access made for its forms and reports (~sq_...) are its own too.
+    auto sample = db::DBEngine::OpenDatabase(fixtures + "access/ASampleDatabase.accdb", false, true, "");
+    EXPECT_EQ(sample->QueryDefNames(), (std::vector<std::string>{"qryComputerHardwareInOwnerOrder",
+                                                                 "qryCostsSummedByOwner", "qryGSTCalculations"}));
+    for (const std::string& q : sample->QueryDefNames()) EXPECT_EQ(DbErrorNumber([&] { sample->OpenRecordset(q); }), 0) << q;
+}
+
+// Each file's stored queries in the catalog's order; a select query opens, every other kind
+// fails naming the query and its kind, a parameter query with 3061; the tables open all the same.
+TEST(AccessFile, StoredQueriesListedWithTheirKinds) {
+    BNS_USE_SHARED_FIXTURES(fixtures);
+    struct Query {
+        const char* name;
+        int number;         // of the open: 0 when it opens
+        const char* says;   // in the message
+    };
+    const std::vector<Query> kinds{
+        {"SelectQuery", 0, ""},
+        {"UpdateQuery", 3251, "an update query"},
+        {"AppendQuery", 3251, "an append query"},
+        {"DeleteQuery", 3251, "a delete query"},
+        {"MakeTableQuery", 3251, "a make-table query"},
+        {"CrosstabQuery", 3251, "a crosstab query"},
+        {"UnionQuery", 3251, "a union query"},
+        {"PassthroughQuery", 3251, "a pass-through query"},
+        {"DataDefinitionQuery", 3251, "a data-definition query"},
+    };
+    auto kind = [&](const char* name) {
+        return *std::find_if(kinds.begin(), kinds.end(), [&](const Query& q) { return std::string(q.name) == name; });
+    };
+    struct File {
+        const char* name;
+        std::vector<Query> queries;
+    };
+    const File files[] = {
+        {"queryTestV2003.mdb", kinds},
+        {"queryTestV2010.accdb",
+         {kind("AppendQuery"), kind("CrosstabQuery"), kind("DeleteQuery"), kind("MakeTableQuery"),
+          kind("PassthroughQuery"), kind("UnionQuery"), kind("UpdateQuery"), kind("DataDefinitionQuery"),
+          kind("SelectQuery")}},
+        {"nwind.mdb",
+         {{"Alphabetical List of Products", 0, ""},
+          {"Catalog", 0, ""},
+          {"Category Sales for 1995", 0, ""},
+          {"Current Product List", 0, ""},
+          {"Customers and Suppliers by City", 3251, "a union query"},
+          {"Employee Sales by Country", 3061, "[Beginning Date], [Ending Date]"},
+          {"Invoices", 0, ""},
+          {"Invoices Filter", 3061, "Forms"},
+          {"Order Details Extended", 0, ""},
+          {"Order Subtotals", 0, ""},
+          {"Product Sales for 1995", 0, ""},
+          {"Products by Category", 0, ""},
+          {"Quarterly Orders", 0, ""},
+          {"Quarterly Orders by Product", 3251, "a crosstab query"},
+          {"Sales by Year", 3061, "[Forms!Sales by Year Dialog!BeginningDate]"},
+          {"Sales Totals by Amount", 0, ""},
+          {"Summary of Sales by Year", 0, ""},
+          {"Ten Most Expensive Products", 0, ""},
+          {"Orders Qry", 0, ""},
+          {"Products Above Average Price", 0, ""},
+          {"Sales by Category", 0, ""},
+          {"Summary of Sales by Quarter", 0, ""}}},
+    };
+    for (const File& f : files) {
+        SCOPED_TRACE(f.name);
+        auto db = db::DBEngine::OpenDatabase(fixtures + "access/" + f.name, false, true, "");
+        std::vector<std::string> names;
+        for (const Query& q : f.queries) names.push_back(q.name);
+        EXPECT_EQ(db->QueryDefNames(), names);
+        for (const Query& q : f.queries) {
+            std::string text;
+            EXPECT_EQ(DbErrorNumber([&] { db->OpenRecordset(q.name, db::dbOpenSnapshot)->GetRows(10000); }, &text),
+                      q.number)
+                << q.name << ": " << text;
+            if (q.number == 0) continue;
+            EXPECT_NE(text.find("'" + std::string(q.name) + "'"), std::string::npos) << text;
+            EXPECT_NE(text.find(q.says), std::string::npos) << text;
+        }
+        for (const std::string& t : db->TableDefNames()) EXPECT_EQ(DbErrorNumber([&] { db->OpenRecordset(t); }), 0) << t;
+    }
+}
+
+// A row's cells as texts for comparing the two sides: numbers (and Yes/No as 1/0) as numbers,
+// compared within a cent, since Jet's currency rounds each line's price half to even and the
+// export's SQL rounds it half away from zero.
+using Row = std::vector<std::optional<std::string>>;  // nothing: a number, kept in numbers
+struct Rows {
+    std::vector<Row> texts;
+    std::vector<std::vector<double>> numbers;
+};
+
+Rows RowsOf(db::Database& db, const std::string& source, bool sorted) {
+    auto rs = db.OpenRecordset(source, db::dbOpenSnapshot);
+    const vb::Array<Value> cells = rs->GetRows(100000);
+    std::vector<std::pair<Row, std::vector<double>>> rows;
+    for (int32_t r = 0; r <= cells.UBound(2); ++r) {
+        Row texts;
+        std::vector<double> numbers;
+        for (int32_t c = 0; c <= cells.UBound(1); ++c) {
+            const Value& v = cells(c, r);
+            if (v.IsNumeric() || v.kind() == Value::Kind::Boolean) {
+                texts.push_back(std::nullopt);
+                numbers.push_back(v.kind() == Value::Kind::Boolean ? (v.AsBool() ? 1 : 0) : v.ToDouble());
+            } else {
+                texts.push_back(v.IsNull() ? "Null" : v.kind() == Value::Kind::Date ? db::DateStorageText(v.AsDate().serial)
+                                                                                    : v.AsText());
+            }
+        }
+        rows.emplace_back(std::move(texts), std::move(numbers));
+    }
+    if (sorted) std::sort(rows.begin(), rows.end());
+    Rows out;
+    for (auto& [t, n] : rows) {
+        out.texts.push_back(std::move(t));
+        out.numbers.push_back(std::move(n));
+    }
+    return out;
+}
+
+void ExpectSameRows(const Rows& ours, const Rows& theirs) {
+    EXPECT_EQ(ours.texts, theirs.texts);
+    ASSERT_EQ(ours.numbers.size(), theirs.numbers.size());
+    for (size_t r = 0; r < ours.numbers.size(); ++r) {
+        ASSERT_EQ(ours.numbers[r].size(), theirs.numbers[r].size()) << "row " << r;
+        for (size_t c = 0; c < ours.numbers[r].size(); ++c)
+            EXPECT_NEAR(ours.numbers[r][c], theirs.numbers[r][c], 0.03) << "row " << r << " number " << c;
+    }
+}
+
+// nwind's tables copied by mdb-schema and mdb-export into a SQLite file, with the hand-written
+// SQLite SELECT of each query as a view there.
+TEST(AccessFile, SelectQueriesGiveTheRowsOfTheSameSelectOverTheTables) {
+    BNS_USE_SHARED_FIXTURES(fixtures);
+    const std::string file = fixtures + "access/nwind.mdb";
+    testsupport::TempDir dir;
+    const std::string copy = dir.Path("tables.db");
+    for (const char* table : {"Products", "Categories", "Orders", "Order Details"}) {
+        const std::string command = "mdb-schema -T '" + std::string(table) + "' '" + file + "' sqlite | sqlite3 '" + copy +
+                                    "' && mdb-export -b strip -I sqlite -D '%Y-%m-%d %H:%M:%S' '" + file + "' '" + table +
+                                    "' | sqlite3 '" + copy + "'";
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    struct Case {
+        const char* query;
+        const char* select;  // over the copied tables
+        bool ordered;        // the query orders its rows
+    };
+    const Case cases[] = {
+        {"Current Product List",
+         "SELECT ProductID, ProductName FROM Products WHERE Discontinued = 0 ORDER BY ProductName COLLATE NOCASE", true},
+        {"Products by Category",
+         "SELECT c.CategoryName, p.ProductName, p.QuantityPerUnit, p.UnitsInStock, p.Discontinued FROM Categories c "
+         "JOIN Products p ON c.CategoryID = p.CategoryID WHERE p.Discontinued = 0 "
+         "ORDER BY c.CategoryName COLLATE NOCASE, p.ProductName COLLATE NOCASE",
+         true},
+        {"Order Subtotals",
+         "SELECT OrderID, Sum(round(UnitPrice * Quantity * (1 - Discount) / 100, 4) * 100) FROM [Order Details] "
+         "GROUP BY OrderID",
+         false},
+        // Over the query "Product Sales for 1995", itself a join with GROUP BY and dates.
+        {"Category Sales for 1995",
+         "SELECT c.CategoryName, Sum(round(d.UnitPrice * d.Quantity * (1 - d.Discount) / 100, 4) * 100) "
+         "FROM Categories c JOIN Products p ON c.CategoryID = p.CategoryID JOIN [Order Details] d ON "
+         "p.ProductID = d.ProductID JOIN Orders o ON o.OrderID = d.OrderID WHERE o.ShippedDate BETWEEN "
+         "'1995-01-01 00:00:00' AND '1995-12-31 00:00:00' GROUP BY c.CategoryName",
+         false},
+    };
+    int n = 0;
+    std::ostringstream views;
+    for (const Case& c : cases) views << "CREATE VIEW expected" << ++n << " AS " << c.select << ";\n";
+    {
+        FILE* p = ::popen(("sqlite3 '" + copy + "'").c_str(), "w");
+        ASSERT_NE(p, nullptr);
+        std::fputs(views.str().c_str(), p);
+        ASSERT_EQ(::pclose(p), 0) << views.str();
+    }
+    auto access = db::DBEngine::OpenDatabase(file, false, true, "");
+    auto expected = db::DBEngine::OpenDatabase(copy, false, true, "");
+    n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.query);
+        const Rows theirs = RowsOf(*expected, "expected" + std::to_string(++n), !c.ordered);
+        EXPECT_GT(theirs.texts.size(), 7u);
+        ExpectSameRows(RowsOf(*access, c.query, !c.ordered), theirs);
+        // A count over the query, as the engines ask it.
+        auto count = access->OpenRecordset("select Count(*) from [" + std::string(c.query) + "]", db::dbOpenSnapshot);
+        EXPECT_EQ(count->GetRows(1)(0, 0), Value(int32_t(theirs.texts.size())));
+    }
+    // The query's fields as its definition names them.
+    const db::TableDef def = access->TableDefs("Order Subtotals");
+    ASSERT_EQ(def.Fields.size(), 2u);
+    EXPECT_EQ(def.Fields[0].Name, "OrderID");
+    EXPECT_EQ(def.Fields[1].Name, "Subtotal");
+    EXPECT_FALSE(def.Updatable);
 }
 
 }  // namespace
