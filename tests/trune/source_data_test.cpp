@@ -163,6 +163,9 @@ TEST_F(SourceDataTest, BrowseButtons) {
     EXPECT_EQ(target.title, "Open MS-JET/Access database");
     EXPECT_EQ(target.filter, "Database files (*.db *.sqlite *.mdb)|*.db;*.sqlite;*.mdb");
     EXPECT_EQ(target.startFolder, "/data/text");
+    fake.files.answers = {"/out/typed"};
+    wizard->CmdNDb_Click();
+    EXPECT_EQ(wizard->table->NDbName->text(), "/out/typed.db");
 }
 
 class OdbcSourceTest : public SourceDataTest {
