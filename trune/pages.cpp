@@ -77,9 +77,10 @@ SettingsPage::SettingsPage(QWidget* parent) : WizardPage(1, 1, PageName(1), pare
     frame->addLayout(codes);
 
     body()->addWidget(Note("Select the database format of your training data set from the list:"));
-    body()->addWidget(lstdbfmt);
+    body()->addWidget(lstdbfmt, 1);
     body()->addSpacing(8);
     body()->addWidget(Frame1);
+    StretchBody();
 }
 
 SourceFilePage::SourceFilePage(QWidget* parent) : WizardPage(2, 2, PageName(2), parent, /*withHeading=*/false) {
@@ -133,6 +134,7 @@ TablePage::TablePage(QWidget* parent) : WizardPage(4, 4, PageName(4), parent, /*
     body()->addLayout(target);
     body()->addWidget(Note("(Note: a MS-JET database can store many tables.)"));
     body()->addWidget(lbstatus3);
+    StretchBody();
 }
 
 MethodPage::MethodPage(QWidget* parent) : WizardPage(5, 5, PageName(5), parent, /*withHeading=*/false) {
@@ -172,7 +174,7 @@ MethodPage::MethodPage(QWidget* parent) : WizardPage(5, 5, PageName(5), parent, 
     lists->setColumnStretch(0, 3);
     lists->setColumnStretch(1, 1);
     lists->setRowStretch(3, 1);
-    body()->addLayout(lists);
+    body()->addLayout(lists, 1);
     auto* methods = new QVBoxLayout(Frame2);
     methods->addWidget(OptEW);
     methods->addWidget(OptEF);
@@ -184,6 +186,7 @@ MethodPage::MethodPage(QWidget* parent) : WizardPage(5, 5, PageName(5), parent, 
     progress->addWidget(ProgressBar1, 1);
     progress->addWidget(Lbpercent);
     body()->addLayout(progress);
+    StretchBody();
 }
 
 FinishedPage::FinishedPage(QWidget* parent) : WizardPage(6, 6, PageName(6), parent, /*withHeading=*/false) {

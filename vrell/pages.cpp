@@ -44,7 +44,8 @@ FormatPage::FormatPage(QWidget* parent) : WizardPage(1, 1, PageName(1), parent) 
     for (const wizard::DbFormat& f : wizard::DatabaseFormats()) lstdbfmt->addItem(f.item);
     lstdbfmt->setMinimumHeight(lstdbfmt->sizeHintForRow(0) * lstdbfmt->count() + 2 * lstdbfmt->frameWidth() + 4);
     body()->addWidget(Note("Select the database format of your data set from the list:"));
-    body()->addWidget(lstdbfmt);
+    body()->addWidget(lstdbfmt, 1);
+    StretchBody();
 }
 
 FilePage::FilePage(QWidget* parent) : WizardPage(2, 2, PageName(2), parent) {

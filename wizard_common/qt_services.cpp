@@ -1,6 +1,8 @@
 // Message boxes, file dialogs, the shell and the printer as the programs use them.
 #include "wizard_common/qt_services.h"
 
+#include <algorithm>
+
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
@@ -67,8 +69,8 @@ namespace {
 
 // Qt's own dialog, not the desktop's: it matches the patterns without regard to case, so
 // "DATA.DB" shows under "*.db" as well.
-QString RunFileDialog(QWidget* parent, const QString& title, const QString& filter,
-                      const QString& startFolder, QFileDialog::AcceptMode mode) {
+SaveChoice RunFileDialog(QWidget* parent, const QString& title, const QString& filter,
+                         const QString& startFolder, QFileDialog::AcceptMode mode) {
     QFileDialog dialog(parent, title, startFolder);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -79,18 +81,19 @@ QString RunFileDialog(QWidget* parent, const QString& title, const QString& filt
     if (!qtFilter.isEmpty()) dialog.setNameFilters(qtFilter.split(";;"));
     if (dialog.exec() != QDialog::Accepted) return {};
     const QStringList chosen = dialog.selectedFiles();
-    return chosen.isEmpty() ? QString() : chosen.first();
+    if (chosen.isEmpty()) return {};
+    return {chosen.first(), int(std::max<qsizetype>(0, dialog.nameFilters().indexOf(dialog.selectedNameFilter())))};
 }
 
 }  // namespace
 
 QString QtFileDialogs::Open(QWidget* parent, const QString& title, const QString& filter,
                             const QString& startFolder) {
-    return RunFileDialog(parent, title, filter, startFolder, QFileDialog::AcceptOpen);
+    return RunFileDialog(parent, title, filter, startFolder, QFileDialog::AcceptOpen).name;
 }
 
-QString QtFileDialogs::Save(QWidget* parent, const QString& title, const QString& filter,
-                            const QString& startFolder) {
+SaveChoice QtFileDialogs::AskSaveName(QWidget* parent, const QString& title, const QString& filter,
+                                      const QString& startFolder) {
     return RunFileDialog(parent, title, filter, startFolder, QFileDialog::AcceptSave);
 }
 

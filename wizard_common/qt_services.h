@@ -25,8 +25,10 @@ class QtFileDialogs : public FileDialogs {
 public:
     QString Open(QWidget* parent, const QString& title, const QString& filter,
                  const QString& startFolder) override;
-    QString Save(QWidget* parent, const QString& title, const QString& filter,
-                 const QString& startFolder) override;
+
+protected:
+    SaveChoice AskSaveName(QWidget* parent, const QString& title, const QString& filter,
+                           const QString& startFolder) override;
 };
 
 class QtShell : public Shell {

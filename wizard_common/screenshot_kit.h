@@ -28,8 +28,10 @@ public:
         QString Open(QWidget*, const QString&, const QString&, const QString&) override {
             return std::exchange(next, {});
         }
-        QString Save(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
         QString next;  // the next open dialog's answer ("" is Cancel)
+
+    protected:
+        SaveChoice AskSaveName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
     };
     class NoShell : public Shell {
     public:

@@ -7,6 +7,7 @@
 #include <QString>
 #include <vector>
 
+#include "wizard_common/model/file_filter.h"
 #include "wizard_common/model/report_sink.h"
 
 class QWidget;
@@ -37,16 +38,33 @@ public:
     }
 };
 
+// What the user gave a save dialog: the name as typed (with the dialog's folder) and the filter
+// entry chosen, from 0.
+struct SaveChoice {
+    QString name;
+    int filter = 0;
+};
+
 class FileDialogs {
 public:
     virtual ~FileDialogs() = default;
     // `filter` is the wizards' "Description|patterns|..." text (file_filter.h converts it).
-    // Both return "" on Cancel. Save never asks about overwriting: the wizards ask their own
-    // question.
+    // Both return "" on Cancel.
     virtual QString Open(QWidget* parent, const QString& title, const QString& filter,
                          const QString& startFolder) = 0;
-    virtual QString Save(QWidget* parent, const QString& title, const QString& filter,
-                         const QString& startFolder) = 0;
+    // A name typed without an extension gets the chosen filter's, so what the wizards check,
+    // ask about and write is the file the user will find under that filter. Save never asks
+    // about overwriting: the wizards ask their own question.
+    QString Save(QWidget* parent, const QString& title, const QString& filter, const QString& startFolder) {
+        const SaveChoice c = AskSaveName(parent, title, filter, startFolder);
+        if (c.name.isEmpty()) return {};
+        return QString::fromStdString(WithFilterExtension(c.name.toStdString(), filter.toStdString(), c.filter));
+    }
+
+protected:
+    // The save dialog itself; an empty name is Cancel.
+    virtual SaveChoice AskSaveName(QWidget* parent, const QString& title, const QString& filter,
+                                   const QString& startFolder) = 0;
 };
 
 class Shell {

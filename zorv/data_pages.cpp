@@ -32,6 +32,7 @@ FieldPage::FieldPage(QWidget* parent) : WizardPage(1, 1, PageName(1), parent) {
     grid->addWidget(cboFrq, 2, 1);
     grid->addWidget(Note("Fields to use (the class field is always among them):"), 3, 0, 1, 2);
     grid->addWidget(Lstfields, 4, 0, 1, 2);
+    grid->setRowStretch(4, 1);
     grid->setColumnStretch(1, 1);
     auto* row = new QHBoxLayout;
     row->addLayout(grid, 2);
@@ -42,6 +43,7 @@ FieldPage::FieldPage(QWidget* parent) : WizardPage(1, 1, PageName(1), parent) {
     body()->addWidget(Note("Choose the training table, the fields to learn from, the class field and, for a "
                            "condensed data set, the field that holds each row's frequency."));
     body()->addLayout(row, 1);
+    StretchBody();
 }
 
 OdbcPage::OdbcPage(QWidget* parent) : WizardPage(8, 8, PageName(8), parent) {

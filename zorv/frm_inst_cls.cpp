@@ -39,48 +39,56 @@ FrmInstCls::FrmInstCls(const ZorvSession& session, const std::vector<int16_t>& v
 
     auto* strip = new QWidget;
     strip->setObjectName("Picture3");
-    strip->setFixedHeight(Px(432));
     auto* row = new QHBoxLayout(strip);
     row->addWidget(CmdClsfy);
     row->addSpacing(Px(120));
     row->addWidget(LblCls);
     row->addWidget(LblCls2, 1);
+    // The strip's twips are a floor: the button with the style's margins around it decides.
+    const int stripHeight = std::max(Px(432), strip->sizeHint().height());
+    strip->setFixedHeight(stripHeight);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(Picture1, 1);
     layout->addWidget(strip);
     connect(CmdClsfy, &QPushButton::clicked, this, &FrmInstCls::CmdClsfy_Click);
-    // The width stays; the height follows the user down to a floor.
-    setFixedWidth(Px(4452));
-    setMinimumHeight(Px(600));
-    resize(Px(4452), std::max(Px(600), std::min(Picture2->height() + Px(432) + 4, Px(6000))));
+    // The width stays (wider only when the strip needs it); the height follows the user down to
+    // a floor that keeps the strip and one row in view.
+    const int width = std::max(Px(4452), strip->sizeHint().width());
+    setFixedWidth(width);
+    setMinimumHeight(std::max(Px(600), stripHeight + rowHeight_));
+    resize(width, std::max(minimumHeight(), std::min(Picture2->height() + stripHeight + 4, Px(6000))));
 }
 
 void FrmInstCls::BuildFieldRows(const std::vector<int16_t>& valueCounts, const vb::Array<std::string>& valueLabels) {
     int used = 0;
     for (int i = 1; i <= session_.FieldCount; ++i)
         if (session_.FieldUsed[size_t(i)] == 1) ++used;
-    Picture2->setFixedSize(Px(4452 - 200) - 2, Px(used * 288 + 400));
+    // A row is 288 twips, or the value list's own height where the font needs more.
+    QComboBox probe;
+    const int listHeight = probe.sizeHint().height();
+    rowHeight_ = std::max(Px(288), listHeight + 2);
+    Picture2->setFixedSize(Px(4452 - 200) - 2, used * rowHeight_ + Px(400));
     LblFld.assign(1, nullptr);
     CmbFld.assign(1, nullptr);
-    int top = 300;
+    int top = Px(300);
     for (int i = 2; i <= session_.FieldCount; ++i) {
         if (session_.FieldUsed[size_t(i)] != 1) continue;
         const int r = int(CmbFld.size());
         auto* label = new QLabel("  " + QString::fromStdString(session_.FieldNames[size_t(i)]), Picture2);
         label->setObjectName(QString("LblFld_%1").arg(r));
-        label->setGeometry(Px(60), Px(top), Px(1900), Px(288));
+        label->setGeometry(Px(60), top, Px(1900), rowHeight_);
         auto* list = new QComboBox(Picture2);
         list->setObjectName(QString("CmbFld_%1").arg(r));
-        list->setGeometry(Px(2000), Px(top), Px(2100), Px(280));
+        list->setGeometry(Px(2000), top + (rowHeight_ - listHeight) / 2, Px(2100), listHeight);
         for (int v = 1; v <= valueCounts[size_t(i)]; ++v)
             list->addItem(QString::fromStdString(valueLabels(i, v)));
         list->setCurrentIndex(0);
         connect(list, &QComboBox::currentIndexChanged, this, &FrmInstCls::CmbFld_Click);
         LblFld.push_back(label);
         CmbFld.push_back(list);
-        top += 288;
+        top += rowHeight_;
     }
     CmbFld_Click();  // the first labels chosen: Classify is ready
 }

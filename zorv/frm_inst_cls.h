@@ -39,6 +39,7 @@ private:
     int Px(int twips) const;
     const ZorvSession& session_;
     zorvapi::IDataEngine& engine_;
+    int rowHeight_ = 0;  // pixels from one field row to the next
 };
 
 }  // namespace zorv

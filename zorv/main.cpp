@@ -2,10 +2,13 @@
 #include <QApplication>
 
 #include "wizard_common/qt_services.h"
+#include "wizard_common/window_placement.h"
 #include "zorv/frm_wizard.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    wizard::OnScreenPlacement placement;
+    app.installEventFilter(&placement);
     wizard::QtServices services;
     zorv::ZorvSession session;
     zorv::FrmWizard wizard(services.bundle(), session, QCoreApplication::applicationDirPath());

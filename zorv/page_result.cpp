@@ -87,8 +87,10 @@ ResultPage::ResultPage(const QString& name, QWidget* parent) : WizardPage(4, 7, 
 void FrmWizard::ConnectResultControls() {
     connect(result->cmdPrint, &QPushButton::clicked, this, &FrmWizard::cmdPrint_Click);
     connect(result->cmdSave, &QPushButton::clicked, this, &FrmWizard::cmdSave_Click);
-    connect(testTable->OptNoSave, &QRadioButton::clicked, this, &FrmWizard::OptNoSave_Click);
-    connect(testTable->OptSaveRst, &QRadioButton::clicked, this, &FrmWizard::OptSaveRst_Click);
+    // `toggled`, not `clicked`: a choice the wizard makes itself (no true class, the page entered
+    // again) must enable the file box as a click does.
+    connect(testTable->OptNoSave, &QRadioButton::toggled, this, &FrmWizard::OptNoSave_Click);
+    connect(testTable->OptSaveRst, &QRadioButton::toggled, this, &FrmWizard::OptSaveRst_Click);
     connect(testTable->CmdRst, &QPushButton::clicked, this, &FrmWizard::CmdRst_Click);
     wizard::SelectAllOnFocus(testTable->RstName);
 }

@@ -83,13 +83,14 @@ FormatPage::FormatPage(QWidget* parent) : WizardPage(6, 6, "Step 6", parent) {
     CmdCls = Named(new QPushButton("Instant Classification"), "CmdCls");
 
     body()->addWidget(Note("Choose the format of the test data to classify:"));
-    body()->addWidget(Lstdbfmt);
+    body()->addWidget(Lstdbfmt, 1);
     body()->addSpacing(8);
     body()->addWidget(Note("Or classify single cases whose field values you choose:"));
     auto* row = new QHBoxLayout;
     row->addWidget(CmdCls);
     row->addStretch(1);
     body()->addLayout(row);
+    StretchBody();
 }
 
 TestFilePage::TestFilePage(QWidget* parent) : WizardPage(7, 4, "Step 7a", parent) {

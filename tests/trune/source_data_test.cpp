@@ -173,6 +173,9 @@ TEST_F(SourceDataTest, BrowseButtons) {
         "Database files (*.db *.sqlite *.mdb *.accdb)|*.db;*.sqlite;*.mdb;*.accdb|All Files (*.*)|*.*";
     EXPECT_EQ(target.filter, QString::fromStdString(databases));
     EXPECT_EQ(target.startFolder, "/data/text");
+    fake.files.answers = {"/out/typed"};
+    wizard->CmdNDb_Click();
+    EXPECT_EQ(wizard->table->NDbName->text(), "/out/typed.db");
 
     MakeWizard();
     ToSourcePage(0);

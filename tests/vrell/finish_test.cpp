@@ -224,6 +224,16 @@ TEST_F(FinishTest, ExportRefusesUnorientedLinksAndAskedFilesAndHandsRstUnchanged
         EXPECT_TRUE(wizard->StatusStr.isEmpty());
         // The second export starts from the starting state (checked inside the call).
     }
+    // An extension typed decides the format whatever the filter; with none, the filter's.
+    struct Case { QString typed; int filter; QString file; };
+    for (const Case& c : {Case{Path("hugin"), 1, Path("hugin.net")}, Case{Path("typed.bif"), 1, Path("typed.bif")},
+                          Case{Path("netica"), 0, Path("netica.dne")}}) {
+        fake.files.answers = {c.typed};
+        fake.files.saveFilters = {c.filter};
+        wizard->finished->cmdexport->click();
+        EXPECT_EQ(Engine().learnFile, c.file.toStdString());
+    }
+    EXPECT_TRUE(fake.prompts.Take().empty());
     wizard->LearnCPWindow()->btnOK->click();
     QApplication::processEvents();
     EXPECT_EQ(wizard->CancelCall, 0);

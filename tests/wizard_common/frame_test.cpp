@@ -1,15 +1,20 @@
-// The frame pieces the wizards share: browse buttons, the hidden link, the About box's links
-// and the settings store's guard against damaged values.
+// The frame pieces the wizards share: browse buttons, the save dialog's extension, the hidden
+// link, the About box's links and the settings store's guard against damaged values.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest/QTest>
 
 #include "tests/support/qt/fake_services.h"
 #include "wizard_common/about_dialog.h"
 #include "wizard_common/frame_widgets.h"
+#include "wizard_common/qt_services.h"
 #include "wizard_common/settings_store.h"
 
 namespace {
@@ -36,6 +41,25 @@ TEST(BrowseInto, ChosenNameAndCancelBothRederiveTheFolder) {
     box.setText("x.db");
     wizard::BrowseInto(&box, fake.files, nullptr, "Title", "F|*.f", folder);
     EXPECT_EQ(folder, "/other");
+}
+
+TEST(QtFileDialogs, SaveAddsTheExtensionOfTheFilterTheUserChose) {
+    QTemporaryDir dir;
+    wizard::QtFileDialogs files;
+    const QString filter = "Netica file (*.dne)|*.dne|Hugin net file (*.net)|*.net";
+    struct Case { int entry; QString typed; QString name; };
+    for (const Case& c : {Case{1, "hugin", "hugin.net"}, Case{0, "netica", "netica.dne"}, Case{1, "typed.dne", "typed.dne"}}) {
+        SCOPED_TRACE(c.typed.toStdString());
+        // The user picks the filter entry, types the name and presses Save.
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->selectNameFilter(dialog->nameFilters().at(c.entry));
+            dialog->selectFile(c.typed);
+            static_cast<QDialog*>(dialog)->accept();  // as the Save button does
+        });
+        EXPECT_EQ(files.Save(nullptr, "Export", filter, dir.path()), dir.filePath(c.name));
+    }
 }
 
 TEST(HiddenLink, OpensOnEverySecondDoubleClick) {

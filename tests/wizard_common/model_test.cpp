@@ -43,6 +43,30 @@ TEST(ToQtFilter, RebuildsEachEntryFromItsPatterns) {
     for (const Case& c : cases) EXPECT_EQ(wizard::ToQtFilter(c.filter), c.qt) << c.filter;
 }
 
+TEST(WithFilterExtension, AddsTheChosenEntrysExtensionOnlyWhenNoneIsTyped) {
+    const char* bnc = "Bayesian net classifier file (*.bnc)|*.bnc";
+    const char* text = "Text file (*.txt)|*.txt|All Files (*.*)|*.*";
+    const char* nets = "Netica file (*.dne)|*.dne|Hugin net file (*.net)|*.net|Bayesian Interchange 0.15 (*.bif)|*.bif";
+    const char* target = "Database files (*.db *.sqlite *.mdb)|*.db;*.sqlite;*.mdb";
+    struct Case { const char* typed; const char* filter; int entry; const char* name; };
+    const Case cases[] = {
+        {"/d/churn", bnc, 0, "/d/churn.bnc"},
+        {"/d/churn.bnc", bnc, 0, "/d/churn.bnc"},
+        {"/d/churn.txt", bnc, 0, "/d/churn.txt"},  // another extension is the user's choice
+        {"/d/report", text, 0, "/d/report.txt"},
+        {"/d/report", text, 1, "/d/report"},       // "All Files" names no extension
+        {"/d/net", nets, 1, "/d/net.net"},
+        {"/d/net", nets, 2, "/d/net.bif"},
+        {"/d/net.dne", nets, 2, "/d/net.dne"},
+        {"/d/copy", target, 0, "/d/copy.db"},       // the entry's first pattern
+        {"/home/a.b/churn", bnc, 0, "/home/a.b/churn.bnc"},  // a dot of the folder is no extension
+        {"/d/churn.", bnc, 0, "/d/churn."},
+        {"/d/churn", bnc, 3, "/d/churn"},           // no such entry
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(wizard::WithFilterExtension(c.typed, c.filter, c.entry), c.name) << c.typed << " " << c.entry;
+}
+
 TEST(WholeNumberInRange, ReadsTheWholeTrimmedTextAndRoundsHalvesToEven) {
     struct Case { const char* text; int64_t lo, hi; std::optional<int64_t> value; };
     const Case cases[] = {

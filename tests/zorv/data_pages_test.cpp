@@ -229,11 +229,23 @@ TEST_F(DataPagesTest, TestTableAndItsClassField) {
     Choose(t.CboClsT, "Class");
     wizard->CboClsT_Click();
     EXPECT_TRUE(t.OptNoSave->isEnabled());
-    t.OptNoSave->setChecked(true);
+    t.OptNoSave->click();
+    EXPECT_FALSE(t.RstName->isEnabled() || t.CmdRst->isEnabled());
+    // The class back to None checks the file choice, and its box comes with it.
     Choose(t.CboClsT, "None");
     wizard->CboClsT_Click();
     EXPECT_TRUE(t.OptSaveRst->isChecked());
     EXPECT_FALSE(t.OptNoSave->isEnabled());
+    EXPECT_TRUE(t.RstName->isEnabled() && t.CmdRst->isEnabled());
+    // Entering the page again after "Just check" does the same.
+    Choose(t.CboClsT, "Class");
+    wizard->CboClsT_Click();
+    t.OptNoSave->click();
+    wizard->NavButton(kBack)->click();
+    wizard->NavButton(kNext)->click();
+    ASSERT_EQ(wizard->CurrentStep, 9);
+    EXPECT_TRUE(t.OptSaveRst->isChecked());
+    EXPECT_TRUE(t.RstName->isEnabled() && t.CmdRst->isEnabled());
 
     // A name without extension: no table of an earlier file is chosen.
     wizard->NavButton(kBack)->click();

@@ -83,7 +83,8 @@ TEST(ScreenshotDriver, WritesAPictureOfEveryPageAndDialog) {
     for (int n = 0; n < 10; ++n) expected << QString("zorv_page_%1.png").arg(n);
     expected << "zorv_import.png" << "zorv_about.png" << "zorv_password.png" << "zorv_settings.png"
              << "zorv_page_2_algorithm.png" << "zorv_page_2_dataset.png" << "zorv_learning.png"
-             << "zorv_edit_cost.png" << "zorv_inst_cls.png" << "zorv_summary.png" << "zorv_help.png";
+             << "zorv_edit_cost.png" << "zorv_inst_cls.png" << "zorv_summary.png" << "zorv_help.png"
+             << "zorv_page_1_large.png";
     for (const QString& name : expected) {
         SCOPED_TRACE(name.toStdString());
         QImage image(QDir(out.path()).filePath(name));

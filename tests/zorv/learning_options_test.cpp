@@ -148,6 +148,13 @@ TEST_F(LearningOptionsTest, ResultFileChoice) {
     p.CmdRst->click();
     EXPECT_EQ(p.RstName->text(), "/results/new.txt");
     EXPECT_EQ(wizard->ResultPath, "/results");
+    // Typed without an extension: the chosen filter's, none for "All Files".
+    fake.files.answers = {"/results/classified", "/results/raw"};
+    fake.files.saveFilters = {0, 1};
+    p.CmdRst->click();
+    EXPECT_EQ(p.RstName->text(), "/results/classified.txt");
+    p.CmdRst->click();
+    EXPECT_EQ(p.RstName->text(), "/results/raw");
 }
 
 }  // namespace

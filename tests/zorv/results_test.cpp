@@ -482,6 +482,13 @@ TEST_F(ResultsTest, SaveOverExistingFiles) {
     ASSERT_EQ(wizard->CurrentStep, 5);
     session.ModelChanged = true;
     const QString bnc = WriteFile("old.bnc", "old classifier");
+    // Typed without an extension, the name is the filter's file: the same question.
+    fake.files.answers = {dir.filePath("old")};
+    fake.prompts.answers = {false};
+    wizard->costs->BtnSaveBNC->click();
+    EXPECT_EQ(fake.prompts.Take(),
+              (std::vector<Box>{{"The selected file'" + bnc + "' exists, overwrite?", Box::YesNo, wizard::Icon::None, {}}}));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("old")));
     // No: nothing written, still changed.
     fake.files.answers = {bnc};
     fake.prompts.answers = {false};

@@ -138,6 +138,13 @@ TEST_F(ReportFailures, SaveAndPrintErrorsWarnAndLeaveTheOldFile) {
     page.cmdSave->click();
     EXPECT_EQ(fake.prompts.Take(), std::vector<Box>{Question("The selected file'" + hidden + "' exists, overwrite?")});
     EXPECT_EQ(ReadAll(hidden), "old report");
+    // Typed without its extension: the question names the file the filter adds it to.
+    const QString typed = WriteFile("kept.txt", "kept report");
+    fake.files.answers = {dir.filePath("kept")};
+    fake.prompts.answers = {false};
+    page.cmdSave->click();
+    EXPECT_EQ(fake.prompts.Take(), std::vector<Box>{Question("The selected file'" + typed + "' exists, overwrite?")});
+    EXPECT_EQ(ReadAll(typed), "kept report");
     const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     EXPECT_EQ(left.filter(QRegularExpression("old|report")), QStringList{".old.txt"});
 

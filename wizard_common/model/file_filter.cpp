@@ -31,7 +31,27 @@ std::string DescriptionWords(const std::string& description) {
     return d;
 }
 
+// "*.bnc" -> ".bnc"; "" for a pattern that does not name one extension.
+std::string PatternExtension(const std::string& pattern) {
+    if (pattern.size() < 3 || pattern.compare(0, 2, "*.") != 0) return {};
+    const std::string ext = pattern.substr(1);
+    return ext.find_first_of("*?[") == std::string::npos ? ext : std::string();
+}
+
 }  // namespace
+
+std::string WithFilterExtension(std::string_view typed, std::string_view filter, int entry) {
+    std::string name(typed);
+    const size_t slash = name.find_last_of('/');
+    const size_t baseStart = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = name.find('.', baseStart + 1);
+    if (name.size() == baseStart || dot != std::string::npos) return name;
+    const std::vector<std::string> parts = Split(filter, '|');
+    const size_t patterns = size_t(entry) * 2 + 1;
+    if (entry < 0 || patterns >= parts.size()) return name;
+    const std::vector<std::string> list = Split(parts[patterns], ';');
+    return list.empty() ? name : name + PatternExtension(vb::Trim(list.front()));
+}
 
 std::string ToQtFilter(std::string_view filter) {
     if (filter.empty()) return {};

@@ -13,6 +13,12 @@ namespace wizard {
 // becomes a blank). A trailing description without patterns is kept as it is; "" stays "".
 std::string ToQtFilter(std::string_view filter);
 
+// The name a save dialog hands back: `typed` as the user wrote it, with the extension of entry
+// `entry` (from 0) of the "|"-separated `filter` added when the file name has none. The entry's
+// first pattern gives the extension ("*.db;*.sqlite" gives ".db"); an entry without one ("*.*")
+// adds nothing, and so does a typed extension of any kind, since it is the user's choice.
+std::string WithFilterExtension(std::string_view typed, std::string_view filter, int entry);
+
 // Training and test database files, the filter of the cover page's and test page's browse
 // buttons.
 inline constexpr const char* kDatabaseFilter =

@@ -52,6 +52,7 @@ std::vector<Box> FakePrompts::Take() {
 
 FakeFileDialogs::~FakeFileDialogs() {
     for (const QString& a : answers) ADD_FAILURE() << "scripted file never asked for: " << a.toStdString();
+    for (int f : saveFilters) ADD_FAILURE() << "scripted filter never chosen: " << f;
 }
 
 QString FakeFileDialogs::Answer(FileRequest request) {
@@ -69,8 +70,14 @@ QString FakeFileDialogs::Open(QWidget*, const QString& title, const QString& fil
     return Answer({FileRequest::Open, title, filter, startFolder});
 }
 
-QString FakeFileDialogs::Save(QWidget*, const QString& title, const QString& filter, const QString& startFolder) {
-    return Answer({FileRequest::Save, title, filter, startFolder});
+wizard::SaveChoice FakeFileDialogs::AskSaveName(QWidget*, const QString& title, const QString& filter,
+                                               const QString& startFolder) {
+    int entry = 0;
+    if (!saveFilters.empty()) {
+        entry = saveFilters.front();
+        saveFilters.pop_front();
+    }
+    return {Answer({FileRequest::Save, title, filter, startFolder}), entry};
 }
 
 bool FakeShell::OpenDocument(const QString& target) {

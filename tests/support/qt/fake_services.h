@@ -63,10 +63,15 @@ class FakeFileDialogs : public wizard::FileDialogs {
 public:
     ~FakeFileDialogs() override;
     QString Open(QWidget*, const QString& title, const QString& filter, const QString& startFolder) override;
-    QString Save(QWidget*, const QString& title, const QString& filter, const QString& startFolder) override;
-    // Names the next dialogs return; "" is Cancel.
+    // Names the next dialogs return as typed; "" is Cancel.
     std::deque<QString> answers;
+    // The filter entries chosen in the next save dialogs; entry 0 when none is left.
+    std::deque<int> saveFilters;
     std::vector<FileRequest> requests;
+
+protected:
+    wizard::SaveChoice AskSaveName(QWidget*, const QString& title, const QString& filter,
+                                   const QString& startFolder) override;
 
 private:
     QString Answer(FileRequest request);

@@ -1,0 +1,37 @@
+// Every window and dialog of a program opens inside the available area of its screen (the
+// screen less its panels) and never larger than it. Left alone, a window manager puts a large
+// window where it likes, and part of it may lie off the screen.
+#pragma once
+
+#include <QMargins>
+#include <QObject>
+#include <QRect>
+#include <functional>
+
+class QWidget;
+
+namespace wizard {
+
+// Where a window goes whose inner area would be `wanted` and whose frame adds `frame`: shrunk to
+// fit and moved the least, so that the framed window lies inside `available`.
+QRect FitInside(const QRect& wanted, const QMargins& frame, const QRect& available);
+
+// Installed on the application (app.installEventFilter), it places each window and dialog as it
+// is shown: centred on its parent window (or on the area) unless it was placed already, then
+// fitted inside the available area, its minimum size lowered where that would not fit.
+class OnScreenPlacement : public QObject {
+public:
+    // `area` gives the available area for a window; by default that of the window's screen.
+    explicit OnScreenPlacement(std::function<QRect(const QWidget&)> area = {});
+    // What the window manager's frame is taken to add to a window it has not framed yet.
+    static QMargins FrameAllowance();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Place(QWidget& window) const;
+    std::function<QRect(const QWidget&)> area_;
+};
+
+}  // namespace wizard
