@@ -38,9 +38,12 @@ struct CutSettings {
 // The statements of the methods, on `table` of `db`, for every field. A numeric column is cut
 // from its own statements, the codes left out by their filter; a text column (numbers kept
 // as text) is read by number from its grouped values, its codes and its non-numbers left out
-// here. Errors, as the methods meet them: a field with no usable value is error 94 for equal
-// width and 3021 "No current record." for entropy, a code text that is no number error 13
-// naming its box, a Null class value error 94, a 51st cut error 9.
+// here. Errors, as the methods meet them, each naming the field: a field with no usable value
+// is error 94 for equal width and 3021 for entropy, a usable value that no Single cut can bound
+// (an infinity, a number beyond the Single range) error 6 for every method, naming the value
+// too; a code text that is no number error 13 naming its box, a Null class value error 94, a
+// 51st cut error 9. Non-number texts and NaNs of a number column are left out, as in a text
+// column.
 void ComputeCuts(db::Database& db, const std::string& table, std::vector<FieldToCut>& fields,
                  const CutSettings& settings);
 
