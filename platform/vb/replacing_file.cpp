@@ -53,6 +53,17 @@ void ReplacingFile::Commit() {
     if (::stat(target_.c_str(), &st) == 0) ::chmod(temp_.c_str(), st.st_mode & 07777);
     if (std::rename(temp_.c_str(), target_.c_str()) != 0) throw FileError(RuntimeError::PathFileAccess(), target_);
     temp_.clear();
+    // The rename lives in the folder: on disk too, so that a power cut right after the save
+    // cannot bring the old file back. A folder that cannot be opened for reading, or a file
+    // system that cannot sync one (EINVAL), keeps its renames by its own rules; a sync that
+    // fails is error 57, as the file's own.
+    std::string folder = std::filesystem::path(target_).parent_path().string();
+    if (folder.empty()) folder = ".";
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dir < 0) return;
+    const bool folderSynced = ::fsync(dir) == 0 || errno == EINVAL;
+    ::close(dir);
+    if (!folderSynced) throw FileError(RuntimeError::DeviceIO(), target_);
 }
 
 }  // namespace vb

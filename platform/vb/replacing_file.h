@@ -25,7 +25,8 @@ public:
     // The file that Commit replaces (a link's own file, so the link stays).
     const std::string& target() const { return target_; }
 
-    // Renames the written temporary file over the target, keeping the target's permissions.
+    // Renames the written temporary file over the target, keeping the target's permissions;
+    // the file is synced before the rename and its folder after it.
     void Commit();
 
 private:

@@ -39,13 +39,16 @@ struct CutSettings {
 // The statements of the methods, on `table` of `db`, for every field. A numeric column is cut
 // from its own statements, the codes left out by their filter; a text column (numbers kept
 // as text) is read by number from its grouped values, its codes and its non-numbers left out
-// here. Errors, as the methods meet them: a field with no usable value is error 94 for equal
-// width and 3021 "No current record." for entropy, a code text that is no number error 13
-// naming its box, a Null class value error 94, a 51st cut error 9. The statements go to the
-// back end itself, never to an in-memory counting copy (a few statements a field would pay for
-// loading the whole table). `progress` hears the share done at every field and statement and
-// every CutProgress::kUnitsPerReport rows read or boundaries tried; when it asks to stop, the
-// computation ends by throwing CutsCancelled, the fields' cuts then half made.
+// here. Errors, as the methods meet them, each naming the field: a field with no usable value
+// is error 94 for equal width and 3021 for entropy, a usable value that no Single cut can bound
+// (an infinity, a number beyond the Single range) error 6 for every method, naming the value
+// too; a code text that is no number error 13 naming its box, a Null class value error 94, a
+// 51st cut error 9. Non-number texts and NaNs of a number column are left out, as in a text
+// column. The statements go to the back end itself, never to an in-memory counting copy (a few
+// statements a field would pay for loading the whole table). `progress` hears the share done at
+// every field and statement and every CutProgress::kUnitsPerReport rows read or boundaries
+// tried; when it asks to stop, the computation ends by throwing CutsCancelled, the fields' cuts
+// then half made.
 void ComputeCuts(db::Database& db, const std::string& table, std::vector<FieldToCut>& fields,
                  const CutSettings& settings, const Progress& progress = {});
 

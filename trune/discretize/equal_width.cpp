@@ -9,6 +9,8 @@ namespace trune {
 
 CutPoints EqualWidthCuts(double minimum, double maximum, vb::Integer n) {
     if (n == 0) throw vb::RuntimeError::DivisionByZero();
+    // One interval has no cut, and its width, the whole range, need not fit a Single.
+    if (n == 1) return {};
     const vb::Single lo = ToSingle(minimum);
     const vb::Single w = ToSingle((maximum - double(lo)) / n);
     CutPoints cuts;

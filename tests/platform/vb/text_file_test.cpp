@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/vb/replacing_file.h"
 #include "tests/platform/vb/vb_test_util.h"
 
 namespace {
@@ -112,6 +113,27 @@ TEST_F(TextFile, ItemsRoundTripThroughALogShapedFile) {
     EXPECT_EQ(sets, 2);
     EXPECT_EQ(ErrorOf([&] { r.ReadItem(); }), 62);
     EXPECT_EQ(ErrorOf([&] { r.LineInput(); }), 62);
+}
+
+// The replacement, its file and its folder synced, takes the target's place whether the target
+// names its folder or lies in the current one, and leaves no temporary file.
+TEST_F(TextFile, ReplacingFileTakesTheTargetsPlaceInAnyFolder) {
+    const fs::path before = fs::current_path();
+    fs::current_path(dir_.path());
+    for (const std::string& target : {path_, std::string("here.txt")}) {
+        SCOPED_TRACE(target);
+        std::ofstream(target) << "old";
+        {
+            vb::ReplacingFile file(target);
+            vb::TextWriter w(file.path());
+            w.Print("new");
+            w.Close();
+            file.Commit();
+        }
+        EXPECT_EQ(vbtest::FileBytes(target), "new");
+    }
+    fs::current_path(before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.path()), fs::directory_iterator()), 2);
 }
 
 TEST(TextReader, ItemAndLineRules) {

@@ -57,6 +57,8 @@ TEST(EqualWidthCuts, AccumulatesTheWidthInSingle) {
     // Maximum equal to minimum: every value gets the last label.
     EXPECT_EQ(IntervalLabel(db::Value(int32_t(7)), EqualWidthCuts(7, 7, 3), {}), ">7");
     EXPECT_EQ(vbtest::ErrorOf([] { EqualWidthCuts(-1e300, 1, 2); }), 6);
+    // One interval: no cut, however wide the range.
+    EXPECT_TRUE(EqualWidthCuts(-3.4e38, 3.4e38, 1).empty());
 }
 
 TEST(EqualFreqCuts, FillsAQuotaRoundedHalfToEvenWithoutCarry) {
