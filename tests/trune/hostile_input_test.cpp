@@ -160,7 +160,7 @@ TEST_F(HostileInput, NamesThatNeedQuotingConditionAsPlainNamesDo) {
             trune::RecordsetModel viewer;
             viewer.Reset(db::DBEngine::OpenDatabase(target.toStdString(), false, true), s.table);
             EXPECT_EQ(viewer.columnCount(), 4);
-            EXPECT_TRUE(viewer.canFetchMore({}));
+            EXPECT_GT(viewer.rowCount(), 0);
         }
     }
 }
@@ -208,7 +208,8 @@ TEST_F(HostileInput, ValuesNoIntervalCanHoldAreRefusedAndTextsKept) {
             EXPECT_EQ(shown[0].text.toStdString(),
                       "The field 'X' holds the value " + r.value +
                           ", which no interval can bound. The fields to be cut must hold numbers from "
-                          "-3.402823E+38 to 3.402823E+38: correct the value, or leave the field out.");
+                          "-3.402823E+38 to 3.402823E+38: correct the value, or leave the field out.\n\nThe table " +
+                          r.s.table + " was left unchanged.");
             EXPECT_EQ(wizard->CurrentStep, 5);
             for (const Value& label : Labels(r.s, target)) EXPECT_TRUE(label.IsNull()) << label.AsText();
         }
