@@ -105,6 +105,9 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
             viewer.show();
             QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
             QApplication::sendEvent(viewer.MSFlexGrid1, &end);
+            // Back to the first column of that row, so no column shows cut at the left edge.
+            QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::NoModifier);
+            QApplication::sendEvent(viewer.MSFlexGrid1, &home);
             grab.Save(&viewer, "trune_viewer_end");
             viewer.close();
         }
