@@ -8,7 +8,7 @@
 // model kind and tables), which must be the same on every path and in every build.
 //
 //     learning_bench [--sizes 50000x15,1000000x15] [--skip-sqlite-above 50000] [--no-postgres]
-//                    [--wide 1000x1000] [--no-cancel] [--data DIR]
+//                    [--wide 1000x1000] [--no-cancel] [--dense 1000000] [--data DIR]
 //
 // The engine runs with zorv's default limits, Init(100000, 45). Tables are kept in DIR
 // (default: bench-data under the current folder) and reused by later runs; --skip-sqlite-above
@@ -16,7 +16,11 @@
 // FIELDSxROWS times LearnStru with a fixed threshold and a single net on a wide table through
 // the in-memory path, with the longest wait between two progress events, and then cancels
 // runs at several points and times how long each takes to return (--no-cancel: the whole run
-// only).
+// only). --dense ROWS times zorv's default run (single net, searched threshold, feature subset
+// kept if better) and a fixed-threshold run on a dense table: a class of three values and 15
+// fields of 2 to 5 values, each drawn from a table over the class and the field before it.
+// Without --sizes, --wide or --dense the default shapes run, the dense one of 1,000,000 rows
+// included; naming one of them runs only what is named.
 #include <fmt/format.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -57,6 +61,7 @@ struct Options {
     long skipSqliteAbove = 50000;  // the SQLite path takes minutes on larger tables
     bool postgres = true;
     std::vector<Size> wide;  // fields x rows
+    std::vector<int> dense{1000000};  // rows of the dense tables
     bool wideCancels = true;
     std::string data = "bench-data";
 };
@@ -102,6 +107,69 @@ BenchTable MakeTable(const Size& size, const std::string& dataDir, bool wide = f
     return t;
 }
 
+// The dense table: class C (3 values) first, then X1..X15 of 2 to 5 values, each drawn from a
+// table over the class and the field before it (X1 over the class alone), every row of the
+// tables drawn from a fixed-seed generator; the hold-out flag on about a third of the rows.
+BenchTable MakeDenseTable(int rows, const std::string& dataDir) {
+    uint64_t state = 0x9E3779B97F4A7C15ull;
+    auto next = [&] {  // splitmix64
+        uint64_t z = (state += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    };
+    auto uniform = [&] { return double(next() >> 11) / double(uint64_t(1) << 53); };
+    auto states = [](int n) {
+        std::vector<std::string> s;
+        for (int k = 1; k <= n; ++k) s.push_back("S" + std::to_string(k));
+        return s;
+    };
+    // A row of probabilities over n values, summing to 1: one value, drawn, takes 0.6 and the
+    // rest is spread at random, so each field depends clearly on both its parents.
+    auto row = [&](int n) {
+        std::vector<double> p(static_cast<size_t>(n));
+        double sum = 0;
+        for (double& x : p) sum += x = 0.05 + uniform();
+        for (double& x : p) x *= 0.4 / sum;
+        p[size_t(next() % uint64_t(n))] += 0.6;
+        double rest = 1;
+        for (size_t k = 0; k + 1 < p.size(); ++k) rest -= p[k];
+        p.back() = rest;
+        return p;
+    };
+    testsupport::Network net;
+    int previous = net.AddNode("C", states(3), {}, {row(3)});
+    const int cls = previous;
+    for (int f = 1; f <= 15; ++f) {
+        const int n = 2 + int(next() % 4);
+        std::vector<int> parents{cls};
+        if (f > 1) parents.push_back(previous);
+        int configurations = 3;
+        if (f > 1) configurations *= int(net.node(previous).states.size());
+        std::vector<std::vector<double>> cpt;
+        for (int c = 0; c < configurations; ++c) cpt.push_back(row(n));
+        previous = net.AddNode("X" + std::to_string(f), states(n), parents, cpt);
+    }
+    testsupport::TableOptions opt;
+    opt.table = "Sample";
+    opt.classNode = cls;
+    opt.holdOut = true;
+    opt.seed = 7;
+    BenchTable t;
+    t.table = testsupport::SampleTable(net, rows, opt);
+    for (size_t c = 0; c < t.table.columns.size(); ++c)
+        if (t.table.nodeOfColumn[c] >= 0) t.fields.push_back(t.table.columns[c]);
+    std::filesystem::create_directories(dataDir);
+    t.file = fmt::format("{}/dense_{}x{}.db", dataDir, rows, t.fields.size());
+    if (!std::filesystem::exists(t.file)) {
+        const std::string part = t.file + ".part";
+        testsupport::WriteSqliteTable(part, t.table)->Close();
+        std::filesystem::rename(part, t.file);
+    }
+    std::vector<std::vector<db::Value>>().swap(t.table.cells);
+    return t;
+}
+
 // Passes every call to the database it wraps, counting the grouped count queries and the time
 // spent in them: opening and reading (SQLite does part of a grouping's work while the rows are
 // read, the in-memory path all of it at the open).
@@ -115,7 +183,11 @@ public:
     db::TableDef TableDefs(const std::string& table) override { return inner_->TableDefs(table); }
     std::vector<std::string> TableNames() override { return inner_->TableNames(); }
     void Close() override { inner_->Close(); }
+    std::unique_ptr<db::GroupCounter> GroupCounts(const std::string& countExpr, const std::string& table,
+                                                  const std::string& where,
+                                                  const std::vector<std::string>& fields) override;
 
+    // Grouped counts, through a query text or a counter, and the time spent in them.
     int countQueries = 0;
     double countSeconds = 0;
 
@@ -141,6 +213,34 @@ public:
 private:
     double& seconds_;
 };
+
+// A counter that counts its counts and their time into the database's figures.
+class TimedCounter : public db::GroupCounter {
+public:
+    TimedCounter(std::unique_ptr<db::GroupCounter> inner, TimedDatabase& db) : inner_(std::move(inner)), db_(db) {}
+    const std::vector<db::Value>* Values(int f) const override { return inner_->Values(f); }
+    Outcome Count(const std::vector<int>& fields, int64_t maxGroups, db::GroupCountResult& out) override {
+        const auto start = std::chrono::steady_clock::now();
+        const Outcome o = inner_->Count(fields, maxGroups, out);
+        if (o == Outcome::Counted) {
+            ++db_.countQueries;
+            db_.countSeconds += Since(start);
+        }
+        return o;
+    }
+
+private:
+    std::unique_ptr<db::GroupCounter> inner_;
+    TimedDatabase& db_;
+};
+
+std::unique_ptr<db::GroupCounter> TimedDatabase::GroupCounts(const std::string& countExpr, const std::string& table,
+                                                             const std::string& where,
+                                                             const std::vector<std::string>& fields) {
+    auto inner = inner_->GroupCounts(countExpr, table, where, fields);
+    if (!inner) return nullptr;
+    return std::make_unique<TimedCounter>(std::move(inner), *this);
+}
 
 std::unique_ptr<db::Recordset> TimedDatabase::OpenRecordset(const std::string& sql, int16_t type) {
     if (sql.find(" group by ") == std::string::npos) return inner_->OpenRecordset(sql, type);
@@ -249,6 +349,16 @@ std::string Checksum(zorvapi::DataEngine& e) {
     return fmt::format("{:016x}", h);
 }
 
+// The host's steps after LearnStru: the graph back, the table bound again; then LearnCPT.
+void AcceptGraph(Run& run, const BenchTable& t) {
+    vb::Array<Integer> graph;
+    run.e.GetGraph(graph);
+    run.e.PutGraph(graph);
+    std::shared_ptr<db::Database> d = run.db;
+    std::string table = t.table.table, cnt;
+    run.e.InitLearn(d, table, cnt);
+}
+
 // The three steps on one database; the set-up (value labels and counts) is not timed.
 std::map<std::string, Timing> Steps(const std::function<std::shared_ptr<db::Database>()>& open, const BenchTable& t) {
     std::map<std::string, Timing> out;
@@ -261,15 +371,7 @@ std::map<std::string, Timing> Steps(const std::function<std::shared_ptr<db::Data
         out["2 ConstructBN"] = Time(run, [&] { run.e.ConstructBN(perc); });
         db->Close();
     }
-    // The host's steps after LearnStru: the graph back, the table bound again; then LearnCPT.
-    auto acceptGraph = [&](Run& run) {
-        vb::Array<Integer> graph;
-        run.e.GetGraph(graph);
-        run.e.PutGraph(graph);
-        std::shared_ptr<db::Database> d = run.db;
-        std::string table = t.table.table, cnt;
-        run.e.InitLearn(d, table, cnt);
-    };
+    auto acceptGraph = [&](Run& run) { AcceptGraph(run, t); };
     {
         auto db = open();
         Run run(db, t, 3, false, 3);
@@ -303,6 +405,37 @@ std::shared_ptr<db::Database> OpenFile(const std::string& file, bool inMemory) {
     auto db = db::DBEngine::OpenDatabase(file);
     dynamic_cast<db::sqlite::SqliteDatabase&>(*db).SetInMemoryCounting(inMemory);
     return db;
+}
+
+// zorv's default run on the dense table (a single net, a searched threshold, the feature subset
+// kept if it performs better), LearnStru and the LearnCPT after it, and LearnStru alone at the
+// fixed threshold 1.0; each on a fresh engine and database.
+std::map<std::string, Timing> DenseSteps(const std::function<std::shared_ptr<db::Database>()>& open,
+                                         const BenchTable& t) {
+    std::map<std::string, Timing> out;
+    {
+        auto db = open();
+        Run run(db, t, 1, false, 3);
+        out["0 set-up (InitLearn, InitLearnStru)"] = run.setUp;
+        Single threshold = -1;
+        out["6 default: LearnStru + LearnCPT"] = Time(run, [&] {
+            run.e.LearnStru(threshold);
+            bool mn = run.e.IsMultiNet();
+            AcceptGraph(run, t);
+            run.e.LearnCPT(mn);
+        });
+        out["6 default: LearnStru + LearnCPT"].checksum = Checksum(run.e);
+        db->Close();
+    }
+    {
+        auto db = open();
+        Run run(db, t, 1, true, 3);
+        Single threshold = 1;
+        out["7 fixed threshold 1: LearnStru"] = Time(run, [&] { run.e.LearnStru(threshold); });
+        out["7 fixed threshold 1: LearnStru"].checksum = Checksum(run.e);
+        db->Close();
+    }
+    return out;
 }
 
 // Records when each progress event comes and cancels at the first event after a given time.
@@ -436,9 +569,26 @@ std::string LoadPostgres(const BenchTable& t) {
     return connect;
 }
 
+// One line per step and path, the in-memory path's steps in order.
+void Print(const std::string& label, std::map<std::string, std::map<std::string, Timing>>& byPath) {
+    for (const auto& [step, memory] : byPath["in-memory"]) {
+        for (const char* path : {"sqlite", "in-memory", "postgresql"}) {
+            auto p = byPath.find(path);
+            if (p == byPath.end()) continue;
+            const Timing& tm = p->second.at(step);
+            std::string speedUp;
+            if (auto s = byPath.find("sqlite"); s != byPath.end() && tm.seconds > 0)
+                speedUp = fmt::format("{:.1f}x", s->second.at(step).seconds / tm.seconds);
+            std::printf("%-12s %-40s %-10s %9.3f %8.1f %8d %13.3f %9s  %s\n", label.c_str(), step.c_str() + 2,
+                        path, tm.seconds, tm.peakMB, tm.queries, tm.querySeconds, speedUp.c_str(),
+                        tm.checksum.c_str());
+        }
+    }
+}
+
 Options Parse(int argc, char** argv) {
     Options o;
-    bool sizesGiven = false;
+    bool sizesGiven = false, denseGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> std::string {
@@ -464,6 +614,15 @@ Options Parse(int argc, char** argv) {
             Size s;
             if (std::sscanf(next().c_str(), "%dx%d", &s.fields, &s.rows) != 2) throw std::runtime_error("bad --wide");
             o.wide.push_back(s);
+        } else if (a == "--dense") {
+            denseGiven = true;
+            o.dense.clear();
+            std::string list = next();
+            for (size_t p = 0; p < list.size();) {
+                size_t comma = list.find(',', p);
+                o.dense.push_back(std::stoi(list.substr(p, comma == std::string::npos ? std::string::npos : comma - p)));
+                p = comma == std::string::npos ? list.size() : comma + 1;
+            }
         } else if (a == "--no-cancel") {
             o.wideCancels = false;
         } else if (a == "--no-postgres") {
@@ -474,7 +633,9 @@ Options Parse(int argc, char** argv) {
             throw std::runtime_error("unknown option " + a);
         }
     }
-    if (!o.wide.empty() && !sizesGiven) o.sizes.clear();  // --wide alone runs only the wide tables
+    // Naming one kind of table runs only the kinds named.
+    if ((!o.wide.empty() || denseGiven) && !sizesGiven) o.sizes.clear();
+    if ((!o.wide.empty() || sizesGiven) && !denseGiven) o.dense.clear();
     return o;
 }
 
@@ -509,19 +670,18 @@ int main(int argc, char** argv) {
                     std::fprintf(stderr, "PostgreSQL left out: %s\n", e.what());
                 }
             }
-            for (const auto& [step, memory] : byPath["in-memory"]) {
-                for (const char* path : {"sqlite", "in-memory", "postgresql"}) {
-                    auto p = byPath.find(path);
-                    if (p == byPath.end()) continue;
-                    const Timing& tm = p->second.at(step);
-                    std::string speedUp;
-                    if (auto s = byPath.find("sqlite"); s != byPath.end() && tm.seconds > 0)
-                        speedUp = fmt::format("{:.1f}x", s->second.at(step).seconds / tm.seconds);
-                    std::printf("%-12s %-40s %-10s %9.3f %8.1f %8d %13.3f %9s  %s\n", label.c_str(), step.c_str() + 2,
-                                path, tm.seconds, tm.peakMB, tm.queries, tm.querySeconds, speedUp.c_str(),
-                                tm.checksum.c_str());
-                }
-            }
+            Print(label, byPath);
+            std::fflush(stdout);
+        }
+        for (int rows : o.dense) {
+            const BenchTable t = MakeDenseTable(rows, o.data);
+            const std::string label = fmt::format("dense {}x{}", rows, t.fields.size() + 1);
+            MeasureLoad(t, label);
+            std::map<std::string, std::map<std::string, Timing>> byPath;
+            byPath["in-memory"] = DenseSteps([&] { return OpenFile(t.file, true); }, t);
+            if (o.skipSqliteAbove < 0 || rows <= o.skipSqliteAbove)
+                byPath["sqlite"] = DenseSteps([&] { return OpenFile(t.file, false); }, t);
+            Print(label, byPath);
             std::fflush(stdout);
         }
         return 0;

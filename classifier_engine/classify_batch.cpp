@@ -304,7 +304,8 @@ bool DataEngine::LoadHoldOutRows() {
         if (Beat(beat)) return false;
     }
     rs->Close();
-    if (copy.rows == 0 || copy.rows >= TableRows) throw EngineError(kNoHoldOutSplit);
+    if (copy.rows == 0) throw EngineError(kNoHoldOutSplit, kNoRowsToScore);
+    if (copy.rows >= TableRows) throw EngineError(kNoHoldOutSplit, kNoRowsToLearn);
 
     std::vector<Integer> every(static_cast<size_t>(numfld));
     for (Integer j = 1; j <= numfld; ++j) every[size_t(j - 1)] = j;

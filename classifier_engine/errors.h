@@ -72,10 +72,14 @@ inline constexpr EngineErrorDef kLineBreakInFile{
 
 // A search scores its candidates on the rows flagged yes and learns them from the others: with
 // either part empty it would learn from nothing or score on nothing and still report a result.
+// {} says which part is empty (kNoRowsToScore, kNoRowsToLearn).
 inline constexpr EngineErrorDef kNoHoldOutSplit{
-    557, "The hold-out column zorv_holdout leaves no rows to score the candidates on, or none to "
-         "learn them from. Searching for a threshold or a model needs zorv_holdout to be a Boolean "
-         "or 0/1 column with about one row in three flagged yes."};
+    557, "The hold-out column zorv_holdout {}. Searching for a threshold or a model needs "
+         "zorv_holdout to be a Boolean or 0/1 column with about one row in three flagged yes."};
+inline constexpr const char* kNoRowsToScore =
+    "flags no row yes, which leaves no rows to score the candidates on";
+inline constexpr const char* kNoRowsToLearn =
+    "flags every row yes, which leaves no rows to learn the candidates from";
 
 // Every row of the table, in order (for tests and for EngineError(n)).
 inline constexpr EngineErrorDef kErrorTable[] = {

@@ -153,6 +153,8 @@ void DataEngine::InitLearnStru(Integer& numfldArg, vb::Array<std::string>& arrfl
             if (const std::string why = LogMismatch(NetTotal(0), where); !why.empty())
                 throw EngineError(kStaleLog, logi + " (" + why + ")");
         if (NetTotal(0) == 0) NetTotal(0) = CountTotal(where);
+        // Rows that are all held out are a fault of the flag, not of the table.
+        if (NetTotal(0) <= 0 && LearnRowsOnly && CountTotal("") > 0) throw EngineError(kNoHoldOutSplit, kNoRowsToLearn);
         if (NetTotal(0) <= 0) throw EngineError(kEmptyTable);
 
         if (VluCnt(0, 1, 1) < 1) {

@@ -92,7 +92,7 @@ Single ConfigurationStatistic(const PairShape& p, const std::vector<Long>& cnt) 
 // counts in cells; the configurations are visited in the same order (first conditioning field
 // outermost, values ascending) and every cell receives its counts in block row order, so the
 // sums and the Single rounding are those of the full table.
-static Single CalcCMI(Learner& L, const vb::Array<db::Value>& block,
+static Single CalcCMI(Learner& L, const CodedBlock& block,
                       const std::vector<Integer>& zpos, Integer pa, Integer pb) {
     Integer a = L.QryFld(pa);
     Integer b = L.QryFld(pb);
@@ -155,21 +155,21 @@ static Single CalcCMI(Learner& L, const vb::Array<db::Value>& block,
     return result;
 }
 
-Single Learner::CalcCMI1(const vb::Array<db::Value>& block, Integer z, Integer pa, Integer pb) {
+Single Learner::CalcCMI1(const CodedBlock& block, Integer z, Integer pa, Integer pb) {
     return CalcCMI(*this, block, {z}, pa, pb);
 }
 
-Single Learner::CalcCMI2(const vb::Array<db::Value>& block, Integer z1, Integer z2, Integer pa,
+Single Learner::CalcCMI2(const CodedBlock& block, Integer z1, Integer z2, Integer pa,
                          Integer pb) {
     return CalcCMI(*this, block, {z1, z2}, pa, pb);
 }
 
-Single Learner::CalcCMI3(const vb::Array<db::Value>& block, Integer z1, Integer z2, Integer z3,
+Single Learner::CalcCMI3(const CodedBlock& block, Integer z1, Integer z2, Integer z3,
                          Integer pa, Integer pb) {
     return CalcCMI(*this, block, {z1, z2, z3}, pa, pb);
 }
 
-Single Learner::OnePassCMI(const vb::Array<db::Value>& block, Integer k) {
+Single Learner::OnePassCMI(const CodedBlock& block, Integer k) {
     const PairShape p = ShapeOf(FF, QryFld(k + 1), QryFld(k + 2));
     const int32_t rows = counts::RowCount(block);
     if (rows == 0) return 0;
@@ -293,10 +293,9 @@ Single Learner::GetCMI(Integer a, Integer b, Integer k) {
     if (k > settings_.maxCondSet || k + 2 > QryFld.UBound()) return 0;
 
     for (Integer i = 1; i <= k; ++i) QryFld(i) = CondSet(i);
-    vb::Array<db::Value> block = CountBlock(fields, a, b);
+    const CodedBlock block = CountCoded(fields, a, b);
     QryFld(k + 1) = a;
     QryFld(k + 2) = b;
-    CodeRows(block, Integer(k + 2), QryFld);
 
     // Subsets first, from the same block: triples, then pairs, then single fields, each in
     // lexicographic order of their positions.

@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "core/coded_block.h"
 #include "platform/db/database.h"
 #include "platform/vb/array.h"
 #include "platform/vb/runtime_error.h"
@@ -35,12 +36,31 @@ inline double CountOf(const vb::Array<db::Value>& block, int32_t r) {
 // The value index that CodeRows wrote into column `col`, as a subscript 1..ff. A cell that no
 // label matched is not an index: a Null is error 94, a text error 13, a number outside the
 // field's values error 9.
-inline Integer IndexOf(const vb::Array<db::Value>& block, int col, int32_t r, Integer ff) {
-    const db::Value& v = block(col, r);
+inline Integer RawIndexOf(const db::Value& v) {
     if (v.IsNull()) throw vb::RuntimeError(94, "Invalid use of Null");
-    Integer idx = v.kind() == db::Value::Kind::Integer ? v.AsInteger() : vb::CInt(v.ToDouble());
+    return v.kind() == db::Value::Kind::Integer ? v.AsInteger() : vb::CInt(v.ToDouble());
+}
+
+inline Integer IndexOf(const vb::Array<db::Value>& block, int col, int32_t r, Integer ff) {
+    const Integer idx = RawIndexOf(block(col, r));
     if (idx < 1 || idx > ff) throw vb::RuntimeError::SubscriptOutOfRange();
     return idx;
+}
+
+// The same over a coded block, raising what the cell would have raised.
+inline int32_t RowCount(const CodedBlock& block) { return block.rows; }
+
+inline double CountOf(const CodedBlock& block, int32_t r) {
+    if (!block.countError.empty() && block.countError[size_t(r)] >= 0)
+        std::rethrow_exception(block.errors[size_t(block.countError[size_t(r)])]);
+    return block.count[size_t(r)];
+}
+
+inline Integer IndexOf(const CodedBlock& block, int col, int32_t r, Integer ff) {
+    const int32_t idx = block.code[size_t(r) * size_t(block.width) + size_t(col - 1)];
+    if (idx <= CodedBlock::kNoIndex) std::rethrow_exception(block.errors[size_t(CodedBlock::kNoIndex - idx)]);
+    if (idx < 1 || idx > ff) throw vb::RuntimeError::SubscriptOutOfRange();
+    return Integer(idx);
 }
 
 // cell := cell + c, the sum rounded to the nearest whole number (halves to even).

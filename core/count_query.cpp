@@ -8,6 +8,7 @@
 #include <limits>
 #include <string_view>
 
+#include "core/count_arithmetic.h"
 #include "core/learner.h"
 #include "platform/db/value_text.h"
 
@@ -165,6 +166,164 @@ void Learner::CodeRows(vb::Array<db::Value>& block, Integer m, const vb::Array<I
             if (index > 0) cell = db::Value(index);
         }
     }
+}
+
+}  // namespace core
+
+namespace core {
+
+CodedBlock Learner::ReadCoded(const vb::Array<db::Value>& block, Integer m) {
+    CodedBlock out;
+    out.rows = counts::RowCount(block);
+    out.width = m;
+    out.count.resize(size_t(out.rows));
+    out.code.resize(size_t(out.rows) * size_t(m));
+    // A cell that cannot be read keeps its error for the moment the statistics read it.
+    auto keep = [&](std::exception_ptr e) {
+        out.errors.push_back(std::move(e));
+        return int32_t(out.errors.size() - 1);
+    };
+    for (int32_t r = 0; r < out.rows; ++r) {
+        try {
+            out.count[size_t(r)] = counts::CountOf(block, r);
+        } catch (...) {
+            if (out.countError.empty()) out.countError.assign(size_t(out.rows), -1);
+            out.countError[size_t(r)] = keep(std::current_exception());
+        }
+        for (Integer c = 1; c <= m; ++c) {
+            int32_t& code = out.code[size_t(r) * size_t(m) + size_t(c - 1)];
+            try {
+                code = counts::RawIndexOf(block(c, r));
+            } catch (...) {
+                code = CodedBlock::kNoIndex - keep(std::current_exception());
+            }
+        }
+    }
+    return out;
+}
+
+// The counters of the filters the layers use (the whole table, the hold-out filter, one per
+// class value), each made once over every field, and per field the index CodeRows gives each
+// of the counter's codes. A table of a field is made again when its labels change.
+struct Learner::DirectCounts {
+    struct FieldMap {
+        bool made = false;
+        bool usable = false;  // every code has an index; otherwise the query text codes the field
+        std::vector<std::string> labels;
+        std::vector<int32_t> index;  // by code
+    };
+    struct Entry {
+        std::string table, countExpr, where;
+        std::unique_ptr<db::GroupCounter> counter;  // nullptr: the database offers none
+        std::vector<std::string> names;             // the fields it was made over, FieldNames(1..)
+        std::vector<FieldMap> maps;                 // by field - 1
+    };
+    const db::Database* db = nullptr;
+    std::vector<Entry> entries;
+    db::GroupCountResult result;
+    std::vector<int> fields;
+};
+
+CodedBlock Learner::CountCoded(const std::vector<Integer>& g, Integer a, Integer b) {
+    std::vector<Integer> all(g);
+    all.push_back(a);
+    all.push_back(b);
+    const Integer m = Integer(all.size());
+    auto byText = [&] {
+        vb::Array<db::Value> block = CountBlock(g, a, b);
+        vb::Array<Integer> fields(vb::To(m));
+        for (Integer i = 1; i <= m; ++i) fields(i) = all[size_t(i - 1)];
+        CodeRows(block, m, fields);
+        return ReadCoded(block, m);
+    };
+    if (!Db) return byText();
+
+    if (!direct_) direct_ = std::make_shared<DirectCounts>();
+    DirectCounts& d = *direct_;
+    if (d.db != Db.get()) {
+        d.entries.clear();
+        d.db = Db.get();
+    }
+    DirectCounts::Entry* entry = nullptr;
+    for (DirectCounts::Entry& e : d.entries)
+        if (e.where == WhereClause && e.countExpr == CountExpr && e.table == TableName) entry = &e;
+    // The counter must know every field of this query under the name the text would use.
+    auto current = [&](const DirectCounts::Entry& e) {
+        for (Integer f : all)
+            if (f < 1 || size_t(f) > e.names.size() || e.names[size_t(f - 1)] != FieldNames(f)) return false;
+        return true;
+    };
+    if (!entry || !current(*entry)) {
+        if (!entry) {
+            if (d.entries.size() >= 64) d.entries.clear();
+            d.entries.emplace_back();
+            entry = &d.entries.back();
+            entry->table = TableName;
+            entry->countExpr = CountExpr;
+            entry->where = WhereClause;
+        }
+        entry->names.clear();
+        for (Integer f = 1; f <= numfld && f <= FieldNames.UBound(); ++f) entry->names.push_back(FieldNames(f));
+        entry->maps.assign(entry->names.size(), {});
+        entry->counter = Db->GroupCounts(CountExpr, TableName, WhereClause, entry->names);
+        if (entry->counter && !current(*entry)) entry->counter.reset();
+    }
+    if (!entry->counter) return byText();
+
+    // Each field's code-to-index table, checked against the labels it was made from.
+    d.fields.clear();
+    for (Integer f : all) {
+        DirectCounts::FieldMap& map = entry->maps[size_t(f - 1)];
+        const Integer labels = FF(f);
+        // Labels beyond the array are CodeRows' own error to raise.
+        if (labels < 1 || VluLbl.dims() != 2 || labels > VluLbl.UBound(2)) return byText();
+        bool same = map.made && map.labels.size() == size_t(labels);
+        for (Integer v = 1; same && v <= labels; ++v) same = map.labels[size_t(v - 1)] == VluLbl(f, v);
+        if (!same) {
+            map = {};
+            map.made = true;
+            for (Integer v = 1; v <= labels; ++v) map.labels.push_back(VluLbl(f, v));
+            auto firstIndex = [&](const std::string& label) -> int32_t {
+                for (Integer v = 1; v <= labels; ++v)
+                    if (map.labels[size_t(v - 1)] == label) return v;
+                return 0;
+            };
+            const std::vector<db::Value>* values = entry->counter->Values(int(f - 1));
+            map.usable = values != nullptr;
+            if (values) {
+                const int32_t missing = firstIndex("?");
+                for (const db::Value& v : *values) {
+                    const int32_t index = v.IsNull() ? missing : firstIndex(db::LabelText(v));
+                    map.usable = map.usable && index > 0;
+                    map.index.push_back(index);
+                }
+            }
+        }
+        if (!map.usable) return byText();
+        d.fields.push_back(int(f - 1));
+    }
+
+    switch (entry->counter->Count(d.fields, CountRows(g, a, b), d.result)) {
+        case db::GroupCounter::Outcome::Counted: break;
+        case db::GroupCounter::Outcome::Stale:
+            // The table changed: the next query makes a counter over it afresh.
+            d.entries.erase(d.entries.begin() + (entry - d.entries.data()));
+            return byText();
+        case db::GroupCounter::Outcome::Declined: return byText();
+    }
+    CodedBlock out;
+    out.rows = int32_t(d.result.groups);
+    out.width = m;
+    out.count.assign(d.result.counts.begin(), d.result.counts.begin() + ptrdiff_t(d.result.groups));
+    out.code.resize(d.result.groups * size_t(m));
+    for (size_t r = 0; r < d.result.groups; ++r)
+        for (size_t c = 0; c < size_t(m); ++c) {
+            const std::vector<int32_t>& index = entry->maps[size_t(d.fields[c])].index;
+            const uint32_t code = d.result.codes[r * size_t(m) + c];
+            if (code >= index.size()) return byText();  // a code the field's values do not cover
+            out.code[r * size_t(m) + c] = index[code];
+        }
+    return out;
 }
 
 }  // namespace core

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/coded_block.h"
 #include "core/cond_set_cache.h"
 #include "core/skeleton.h"
 #include "platform/db/database.h"
@@ -131,6 +132,12 @@ public:
     vb::Array<db::Value> QueryBlock(const std::string& sql, Long rows);
     // Replaces columns 1..m of a count block by value indexes (first matching label wins).
     void CodeRows(vb::Array<db::Value>& block, Integer m, const vb::Array<Integer>& fields);
+    // The block of CountBlock(g, a, b) with its m = |g| + 2 columns coded as CodeRows codes
+    // them (g, then a, then b): counted by the database's GroupCounter when it offers one and
+    // answers, else through the query text. The same rows, counts and indexes either way.
+    CodedBlock CountCoded(const std::vector<Integer>& g, Integer a, Integer b);
+    // A count block after CodeRows over columns 1..m, read into a CodedBlock.
+    static CodedBlock ReadCoded(const vb::Array<db::Value>& block, Integer m);
 
     // ---- set-up shared by both engines (set_up.cpp; added for the construction engine's
     // Init, meant for the classifier's InitLearn and InitLearnStru as well) ----
@@ -199,20 +206,19 @@ public:
     // Mutual information of a pair in layer NetIdx, from the cache or one widened count query.
     virtual Single GetMI(Integer a, Integer b);
     // Computes and caches the MI of the fields QryFld(i), QryFld(j) from a coded count block.
-    Single CalcMI(const vb::Array<db::Value>& block, Integer i, Integer j);
+    Single CalcMI(const CodedBlock& block, Integer i, Integer j);
     // Conditional MI of a, b given CondSet(1..k) in layer NetIdx (sorts CondSet in place).
     // Virtual so that search tests can script the results.
     virtual Single GetCMI(Integer a, Integer b, Integer k);
     // CMI of the pair at block positions pa, pb given the fields at positions z (ascending),
     // from the cache or from the block; computed values are cached and lower MIWork.
-    Single CalcCMI1(const vb::Array<db::Value>& block, Integer z, Integer pa, Integer pb);
-    Single CalcCMI2(const vb::Array<db::Value>& block, Integer z1, Integer z2, Integer pa,
+    Single CalcCMI1(const CodedBlock& block, Integer z, Integer pa, Integer pb);
+    Single CalcCMI2(const CodedBlock& block, Integer z1, Integer z2, Integer pa, Integer pb);
+    Single CalcCMI3(const CodedBlock& block, Integer z1, Integer z2, Integer z3, Integer pa,
                     Integer pb);
-    Single CalcCMI3(const vb::Array<db::Value>& block, Integer z1, Integer z2, Integer z3,
-                    Integer pa, Integer pb);
     // CMI of the pair in columns k + 1, k + 2 given columns 1..k, summed configuration by
     // configuration in one pass over the block's rows (k = 0 or k >= 4).
-    Single OnePassCMI(const vb::Array<db::Value>& block, Integer k);
+    Single OnePassCMI(const CodedBlock& block, Integer k);
 
     // ---- domain knowledge and search matrices ----
     vb::Array<Integer> Reach, ReachInit, FL, CE, Adj;  // (0..numfld, 0..numfld)
@@ -320,6 +326,9 @@ protected:
     CoreSettings settings_;
 
 private:
+    // The database's counters and each field's code-to-index table (count_query.cpp).
+    struct DirectCounts;
+    std::shared_ptr<DirectCounts> direct_;
     // Conditioning sets of TestEdge may hold every field: CondSet grows to 0..max(20, numfld).
     void EnsureCondSetRoom();
     // The bit rows of Adj: kept up to date by SetLink while ConstructNoOrd runs (the only

@@ -67,10 +67,9 @@ Single Learner::GetMI(Integer a, Integer b) {
             g.push_back(CondSet(i));
             QryFld(i) = CondSet(i);
         }
-        vb::Array<db::Value> block = CountBlock(g, a, b);
+        const CodedBlock block = CountCoded(g, a, b);
         QryFld(k + 1) = a;
         QryFld(k + 2) = b;
-        CodeRows(block, Integer(k + 2), QryFld);
 
         for (Integer i = 1; i <= k + 1; ++i)
             for (Integer j = Integer(i + 1); j <= k + 2; ++j) CalcMI(block, i, j);
@@ -86,7 +85,7 @@ Single Learner::GetMI(Integer a, Integer b) {
     }
 }
 
-Single Learner::CalcMI(const vb::Array<db::Value>& block, Integer i, Integer j) {
+Single Learner::CalcMI(const CodedBlock& block, Integer i, Integer j) {
     const Integer x = QryFld(i);
     const Integer y = QryFld(j);
     if (MICache(NetIdx, x, y) != settings_.notComputed) return MICache(NetIdx, x, y);

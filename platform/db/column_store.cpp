@@ -221,6 +221,14 @@ public:
     static std::unique_ptr<ColumnStore> Load(Connection& conn, const sql::TableInfo& table, std::string& why);
     std::optional<std::vector<Value>> Answer(const sql::BoundSelect& q, std::string& why);
 
+    struct Prepared;
+    // The engines' counts (GroupCounter): the bound grouping read once, then any few of its
+    // fields counted with the same filter and count expression.
+    std::unique_ptr<Prepared> Prepare(const sql::BoundSelect& q, std::string& why);
+    GroupCounter::Outcome Count(const Prepared& p, const std::vector<int>& fields, int64_t maxGroups,
+                                GroupCountResult& out);
+    const std::vector<Value>* Shown(const Prepared& p, int field) const;
+
 private:
     struct Column {
         FieldType type = dbText;
@@ -285,9 +293,17 @@ private:
                   std::string& why) const;
     bool ResultItems(const sql::BoundSelect& q, const std::vector<int>& groupColumns, std::vector<Item>& items,
                      std::string& why) const;
+    bool ItemOf(const sql::BoundItem& bi, const std::vector<int>& groupColumns, size_t& sums, Item& it,
+                std::string& why) const;
     bool GroupKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits, uint64_t& radix);
-    Groups CountGroups(const std::vector<uint32_t>& rows, uint64_t radix, bool ranked, const std::vector<Item>& items,
-                       const std::vector<int>& groupColumns);
+    // spellings: each group's smallest spelling of the columns that have several (the query
+    // text shows them; the engines' counts need only the codes).
+    const Groups& CountGroups(const std::vector<uint32_t>& rows, uint64_t radix, bool ranked,
+                              const std::vector<Item>& items, const std::vector<int>& groupColumns,
+                              bool spellings = true);
+    // Is the sum a result can show? A sum that overflows or that the store cannot add in SQLite's
+    // order is not; why says so.
+    bool SumShown(const SumState& st, std::string& why) const;
     std::optional<std::vector<Value>> Result(const Groups& groups, const std::vector<Item>& items,
                                              const std::vector<int>& digits, std::string& why) const;
 
@@ -300,6 +316,17 @@ private:
     std::vector<uint64_t> keys_;
     std::vector<uint32_t> dense_;
     std::vector<std::pair<uint64_t, uint32_t>> hash_;
+    Groups groups_;
+    std::vector<int> digits_;
+    std::vector<size_t> digitOfField_;
+    std::vector<std::pair<uint64_t, uint32_t>> byKey_;
+};
+
+struct ColumnStore::Prepared {
+    std::vector<int> column;  // per field: its column, -1 when no count over it can be answered
+    std::vector<Item> count;  // the one count item
+    bool allRows = true;
+    std::vector<uint32_t> rows;  // the rows passing the filter, unless allRows
 };
 
 std::unique_ptr<ColumnStore> ColumnStore::Load(Connection& conn, const sql::TableInfo& table, std::string& why) {
@@ -670,7 +697,7 @@ std::optional<std::vector<Value>> ColumnStore::Answer(const sql::BoundSelect& q,
     const std::vector<uint32_t>& rows = Select(terms);
     uint64_t radix = 1;
     const bool ranked = GroupKeys(rows, digits, radix);
-    const Groups groups = CountGroups(rows, radix, ranked, items, groupColumns);
+    const Groups& groups = CountGroups(rows, radix, ranked, items, groupColumns);
     return Result(groups, items, digits, why);
 }
 
@@ -722,11 +749,21 @@ bool ColumnStore::Grouping(const sql::BoundSelect& q, std::vector<int>& groupCol
 // What each result column is: Count(*), Count or Sum of a column, or a grouping column.
 bool ColumnStore::ResultItems(const sql::BoundSelect& q, const std::vector<int>& groupColumns,
                               std::vector<Item>& items, std::string& why) const {
-    using K = sql::BoundExpr::Kind;
     size_t sums = 0;
     for (const sql::BoundItem& bi : q.items) {
+        Item it;
+        if (!ItemOf(bi, groupColumns, sums, it, why)) return false;
+        items.push_back(it);
+    }
+    return true;
+}
+
+bool ColumnStore::ItemOf(const sql::BoundItem& bi, const std::vector<int>& groupColumns, size_t& sums, Item& it,
+                         std::string& why) const {
+    using K = sql::BoundExpr::Kind;
+    {
         const sql::BoundExpr& e = bi.expr;
-        Item it{ItemKind::Count, -1, e.type, e.typed, 0};
+        it = Item{ItemKind::Count, -1, e.type, e.typed, 0};
         if (e.kind == K::CountStar) {
             it.kind = ItemKind::Count;
         } else if (e.kind == K::Aggregate && (e.fn == sql::AggregateFn::Count || e.fn == sql::AggregateFn::Sum) &&
@@ -754,7 +791,18 @@ bool ColumnStore::ResultItems(const sql::BoundSelect& q, const std::vector<int>&
             why = "a result column other than Count, Sum and the grouping columns";
             return false;
         }
-        items.push_back(it);
+    }
+    return true;
+}
+
+bool ColumnStore::SumShown(const SumState& st, std::string& why) const {
+    if (st.overflow) {
+        why = "an integer sum overflows";
+        return false;
+    }
+    if (st.inexact && (!PlainRealSums() || !visitOrderKnown_)) {
+        why = "a floating sum in an order the store cannot copy";
+        return false;
     }
     return true;
 }
@@ -806,11 +854,20 @@ bool ColumnStore::GroupKeys(const std::vector<uint32_t>& rows, const std::vector
 
 // One pass over the selected rows (keys_ holds their keys): each group's count, Count(column)s,
 // sums and smallest spellings.
-ColumnStore::Groups ColumnStore::CountGroups(const std::vector<uint32_t>& rows, uint64_t radix, bool ranked,
-                                             const std::vector<Item>& items, const std::vector<int>& groupColumns) {
+const ColumnStore::Groups& ColumnStore::CountGroups(const std::vector<uint32_t>& rows, uint64_t radix, bool ranked,
+                                                    const std::vector<Item>& items,
+                                                    const std::vector<int>& groupColumns, bool spellings) {
     const size_t n = rows.size();
     const std::vector<uint64_t>& keys = keys_;
-    Groups out;
+    Groups& out = groups_;
+    out.decodable = false;
+    out.key.clear();
+    out.firstRow.clear();
+    out.count.clear();
+    out.sums.clear();
+    out.columnCount.clear();
+    out.spelled.clear();
+    out.smallest.clear();
     std::vector<const Item*> sumItems, countColumnItems;
     for (const Item& it : items) {
         if (it.kind == ItemKind::Sum) sumItems.push_back(&it);
@@ -818,7 +875,7 @@ ColumnStore::Groups ColumnStore::CountGroups(const std::vector<uint32_t>& rows, 
     }
     out.columnCount.resize(countColumnItems.size());
     for (int c : groupColumns)
-        if (columns_[size_t(c)].variants) out.spelled.push_back(&columns_[size_t(c)]);
+        if (spellings && columns_[size_t(c)].variants) out.spelled.push_back(&columns_[size_t(c)]);
     out.smallest.resize(out.spelled.size());
 
     const bool dense = radix <= std::max<uint64_t>(4 * uint64_t(n), 4096) && radix <= (uint64_t(1) << 22);
@@ -975,7 +1032,6 @@ std::optional<std::vector<Value>> ColumnStore::Result(const Groups& groups, cons
         for (size_t g = 0; g < byKey.size(); ++g) order[g] = byKey[g].second;
     }
 
-    const bool plainSums = PlainRealSums();
     std::vector<Value> cells;
     cells.reserve(order.size() * items.size());
     // A count or sum read as the SQLite path reads its result column.
@@ -998,14 +1054,7 @@ std::optional<std::vector<Value>> ColumnStore::Result(const Groups& groups, cons
                 }
                 case ItemKind::Sum: {
                     const SumState& st = groups.sums[size_t(g) * sumItems + it.sum];
-                    if (st.overflow) {
-                        why = "an integer sum overflows";
-                        return std::nullopt;
-                    }
-                    if (st.inexact && (!plainSums || !visitOrderKnown_)) {
-                        why = "a floating sum in an order the store cannot copy";
-                        return std::nullopt;
-                    }
+                    if (!SumShown(st, why)) return std::nullopt;
                     if (st.count == 0) cells.emplace_back();
                     else if (st.inexact) ok = number(false, 0, st.approx, it);
                     else ok = number(true, st.exact, double(st.exact), it);
@@ -1029,6 +1078,183 @@ std::optional<std::vector<Value>> ColumnStore::Result(const Groups& groups, cons
     return cells;
 }
 
+// ---- the engines' counts ----
+
+std::unique_ptr<ColumnStore::Prepared> ColumnStore::Prepare(const sql::BoundSelect& q, std::string& why) {
+    using K = sql::BoundExpr::Kind;
+    if (!q.aggregate || q.distinctRows || q.into || q.items.size() != q.groupBy.size() + 1) {
+        why = "not a grouped count";
+        return nullptr;
+    }
+    auto p = std::make_unique<Prepared>();
+    std::vector<int> groupColumns;
+    for (const sql::GroupKey& g : q.groupBy)
+        if (g.expr.kind == K::Column) groupColumns.push_back(g.expr.column);
+    size_t sums = 0;
+    Item count;
+    if (!ItemOf(q.items[0], groupColumns, sums, count, why)) return nullptr;
+    if (count.kind != ItemKind::Count && count.kind != ItemKind::Sum) {
+        why = "a count other than Count(*) and Sum";
+        return nullptr;
+    }
+    p->count.push_back(count);
+    std::vector<Term> terms;
+    if (q.where && !TermsOf(*q.where, terms, why)) return nullptr;
+    p->allRows = terms.empty();
+    if (!p->allRows) p->rows = Select(terms);
+    // A field counts here when it would group, show and order here as in Answer.
+    for (size_t f = 0; f < q.groupBy.size(); ++f) {
+        const sql::GroupKey& g = q.groupBy[f];
+        const sql::BoundItem& shown = q.items[f + 1];
+        int c = g.expr.kind == K::Column ? g.expr.column : -1;
+        std::string unused;
+        if (c >= 0 && (!Usable(c, unused) || g.caseInsensitive != columns_[size_t(c)].ci ||
+                       shown.expr.kind != K::Column || shown.expr.column != c ||
+                       shown.representative != columns_[size_t(c)].ci))
+            c = -1;
+        if (c >= 0) {
+            bool ordered = false;
+            for (const sql::OrderKey& o : q.orderBy)
+                if (o.expr.kind == K::Column && o.expr.column == c)
+                    ordered = !o.descending && o.caseInsensitive == columns_[size_t(c)].ci &&
+                              o.jetBoolean == columns_[size_t(c)].jetBoolean;
+            if (!ordered) c = -1;
+        }
+        p->column.push_back(c);
+    }
+    return p;
+}
+
+const std::vector<Value>* ColumnStore::Shown(const Prepared& p, int field) const {
+    if (field < 0 || size_t(field) >= p.column.size() || p.column[size_t(field)] < 0) return nullptr;
+    return &columns_[size_t(p.column[size_t(field)])].shown;
+}
+
+// The same groups, in the same order, as Answer over the query text; each group's codes read
+// back from its key (or its first row) and its count read as the text's count cell reads.
+GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<int>& fields, int64_t maxGroups,
+                                         GroupCountResult& out) {
+    digits_.clear();
+    digitOfField_.clear();
+    for (int f : fields) {
+        if (f < 0 || size_t(f) >= p.column.size() || p.column[size_t(f)] < 0) return GroupCounter::Outcome::Declined;
+        const int c = p.column[size_t(f)];
+        const auto at = std::find(digits_.begin(), digits_.end(), c);
+        digitOfField_.push_back(size_t(at - digits_.begin()));
+        if (at == digits_.end()) digits_.push_back(c);
+    }
+    const std::vector<uint32_t>& rows = p.allRows ? allRows_ : p.rows;
+    uint64_t radix = 1;
+    const bool ranked = GroupKeys(rows, digits_, radix);
+    const Groups& groups = CountGroups(rows, radix, ranked, p.count, digits_, false);
+    const Item& it = p.count[0];
+    const size_t all = groups.key.size();
+    // A Null sum reads as no count, and a sum the text path would not show as the store adds it
+    // is left to that path: in any group, as the text path reads every group before it returns.
+    std::string why;
+    if (it.kind == ItemKind::Sum)
+        for (const SumState& st : groups.sums)
+            if (st.count == 0 || !SumShown(st, why)) return GroupCounter::Outcome::Declined;
+
+    std::vector<std::pair<uint64_t, uint32_t>>& byKey = byKey_;
+    if (!groups.decodable) {
+        byKey.resize(all);
+        for (size_t g = 0; g < all; ++g) byKey[g] = {groups.key[g], uint32_t(g)};
+        std::sort(byKey.begin(), byKey.end());
+    }
+    const size_t n = maxGroups <= 0 ? 0 : size_t(std::min<uint64_t>(uint64_t(maxGroups), all));
+    const size_t m = fields.size(), d = digits_.size();
+    out.groups = n;
+    out.codes.resize(n * m);
+    out.counts.resize(n);
+    uint32_t code[64];
+    if (d > 64) return GroupCounter::Outcome::Declined;
+    for (size_t r = 0; r < n; ++r) {
+        const uint32_t g = groups.decodable ? uint32_t(r) : byKey[r].second;
+        if (groups.decodable) {
+            uint64_t key = groups.key[g];
+            for (size_t k = d; k-- > 0;) {
+                const uint64_t radixOf = std::max<uint64_t>(columns_[size_t(digits_[k])].cells.size(), 1);
+                code[k] = uint32_t(key % radixOf);
+                key /= radixOf;
+            }
+        } else {
+            for (size_t k = 0; k < d; ++k) code[k] = columns_[size_t(digits_[k])].codes[groups.firstRow[g]];
+        }
+        for (size_t f = 0; f < m; ++f) out.codes[r * m + f] = code[digitOfField_[f]];
+        // The count cell as ReadNumber makes it, then read as a number.
+        std::optional<Value> cell;
+        if (it.kind == ItemKind::Count) {
+            const int64_t c = groups.count[g];
+            if ((!it.typed || it.type == dbLong) && c >= INT32_MIN && c <= INT32_MAX) {
+                out.counts[r] = double(c);
+                continue;
+            }
+            cell = ReadNumber(true, c, double(c), it.type, it.typed);
+        } else {
+            const SumState& st = groups.sums[g];
+            cell = st.inexact ? ReadNumber(false, 0, st.approx, it.type, it.typed)
+                              : ReadNumber(true, st.exact, double(st.exact), it.type, it.typed);
+        }
+        if (!cell || cell->IsNull()) return GroupCounter::Outcome::Declined;
+        try {
+            out.counts[r] = cell->ToDouble();
+        } catch (const std::exception&) {
+            return GroupCounter::Outcome::Declined;
+        }
+    }
+    return GroupCounter::Outcome::Counted;
+}
+
+namespace {
+
+// The pager's count of changes to the file, by this connection or any other; -1 when the file
+// keeps none.
+int64_t FileVersion(Connection& conn) {
+    unsigned int v = 0;
+    if (sqlite3_file_control(conn.handle(), "main", SQLITE_FCNTL_DATA_VERSION, &v) != SQLITE_OK) return -1;
+    return int64_t(v);
+}
+
+// A counter over one store: it declines for good once the path was invalidated, the
+// connection wrote or the file changed since it was made.
+class StoreCounter final : public GroupCounter {
+public:
+    StoreCounter(const std::shared_ptr<Connection>& conn, std::shared_ptr<ColumnStore> store,
+                 std::unique_ptr<ColumnStore::Prepared> prepared, std::shared_ptr<uint64_t> generation,
+                 std::shared_ptr<CountingStats> stats)
+        : conn_(conn), store_(std::move(store)), prepared_(std::move(prepared)), generation_(std::move(generation)),
+          stats_(std::move(stats)),
+          madeAt_(*generation_), changes_(sqlite3_total_changes64(conn->handle())), version_(FileVersion(*conn)) {}
+
+    const std::vector<Value>* Values(int f) const override { return store_->Shown(*prepared_, f); }
+
+    Outcome Count(const std::vector<int>& fields, int64_t maxGroups, GroupCountResult& out) override {
+        if (!stale_) {
+            const std::shared_ptr<Connection> conn = conn_.lock();
+            stale_ = !conn || *generation_ != madeAt_ || sqlite3_total_changes64(conn->handle()) != changes_ ||
+                     FileVersion(*conn) != version_;
+        }
+        if (stale_) return Outcome::Stale;
+        const Outcome o = store_->Count(*prepared_, fields, maxGroups, out);
+        if (o == Outcome::Counted) ++stats_->counted;
+        return o;
+    }
+
+private:
+    std::weak_ptr<Connection> conn_;
+    std::shared_ptr<ColumnStore> store_;
+    std::unique_ptr<ColumnStore::Prepared> prepared_;
+    std::shared_ptr<uint64_t> generation_;
+    std::shared_ptr<CountingStats> stats_;
+    uint64_t madeAt_;
+    int64_t changes_;
+    int64_t version_;
+    bool stale_ = false;
+};
+
+}  // namespace
+
 // ---- the path of one database ----
 
 CountingPath::CountingPath() : enabled_(DefaultEnabled()) {}
@@ -1045,21 +1271,42 @@ void CountingPath::SetEnabled(bool on) {
 }
 
 void CountingPath::Invalidate() {
+    ++*generation_;
     stores_.clear();
     loadFailure_.clear();
     totalChanges_ = dataVersion_ = -1;
 }
 
 std::optional<std::vector<Value>> CountingPath::FallBack(std::string why) {
-    ++stats_.fellBack;
-    stats_.lastFallback = std::move(why);
+    ++stats_->fellBack;
+    stats_->lastFallback = std::move(why);
     return std::nullopt;
 }
 
 std::optional<std::vector<Value>> CountingPath::Answer(Connection& conn, const sql::BoundSelect& q, bool rowidTable) {
     if (!enabled_) return std::nullopt;
     if (!rowidTable) return FallBack("not a rowid table");
+    std::string why;
+    const std::shared_ptr<ColumnStore> store = Store(conn, q.table, why);
+    if (!store) return FallBack(why);
+    std::optional<std::vector<Value>> cells = store->Answer(q, why);
+    if (!cells) return FallBack(why);
+    ++stats_->answered;
+    return cells;
+}
 
+std::unique_ptr<GroupCounter> CountingPath::Counter(const std::shared_ptr<Connection>& conn,
+                                                    const sql::BoundSelect& q, bool rowidTable) {
+    if (!enabled_ || !rowidTable || !conn) return nullptr;
+    std::string why;
+    std::shared_ptr<ColumnStore> store = Store(*conn, q.table, why);
+    if (!store) return nullptr;
+    std::unique_ptr<ColumnStore::Prepared> prepared = store->Prepare(q, why);
+    if (!prepared) return nullptr;
+    return std::make_unique<StoreCounter>(conn, std::move(store), std::move(prepared), generation_, stats_);
+}
+
+std::shared_ptr<ColumnStore> CountingPath::Store(Connection& conn, const sql::TableInfo& table, std::string& why) {
     // Any change since the stores were read drops them: this connection's own (recordset
     // updates included) moves its change counter, another connection's moves data_version.
     int64_t dataVersion = 0;
@@ -1074,21 +1321,17 @@ std::optional<std::vector<Value>> CountingPath::Answer(Connection& conn, const s
         totalChanges_ = totalChanges;
     }
 
-    const std::string key = vb::UCase(q.table.name);
+    const std::string key = vb::UCase(table.name);
     auto it = stores_.find(key);
     if (it == stores_.end()) {
-        std::string why;
-        std::unique_ptr<ColumnStore> store = ColumnStore::Load(conn, q.table, why);
-        ++stats_.loads;
+        std::string failure;
+        std::shared_ptr<ColumnStore> store = ColumnStore::Load(conn, table, failure);
+        ++stats_->loads;
         it = stores_.emplace(key, std::move(store)).first;
-        if (!it->second) loadFailure_[key] = why;
+        if (!it->second) loadFailure_[key] = failure;
     }
-    if (!it->second) return FallBack("the table could not be coded: " + loadFailure_[key]);
-    std::string why;
-    std::optional<std::vector<Value>> cells = it->second->Answer(q, why);
-    if (!cells) return FallBack(why);
-    ++stats_.answered;
-    return cells;
+    if (!it->second) why = "the table could not be coded: " + loadFailure_[key];
+    return it->second;
 }
 
 }  // namespace db::sqlite

@@ -39,6 +39,7 @@ class ColumnStore;
 // What the path did, for tests and the benchmark.
 struct CountingStats {
     int64_t answered = 0;  // queries answered from a store
+    int64_t counted = 0;   // counts answered by a counter (GroupCounts) without a query text
     int64_t fellBack = 0;  // count queries sent to SQLite because a store could not answer them
     int64_t loads = 0;     // tables loaded into a store
     std::string lastFallback;  // why the last query went to SQLite
@@ -62,17 +63,28 @@ public:
     std::optional<std::vector<Value>> Answer(Connection& conn, const sql::BoundSelect& q, bool rowidTable);
     // Drops every store (the database wrote, or its schema changed).
     void Invalidate();
+    // The engines' counter (database.h) over the bound form of "select <count>, <fields> from
+    // <table><where> group by <fields>", one grouping key a field; nullptr when the path is off,
+    // the table cannot be coded, or its count expression or filter cannot be answered here.
+    // A field the store cannot count is left out (Values gives nullptr for it).
+    std::unique_ptr<GroupCounter> Counter(const std::shared_ptr<Connection>& conn, const sql::BoundSelect& q,
+                                          bool rowidTable);
 
-    const CountingStats& stats() const { return stats_; }
+    const CountingStats& stats() const { return *stats_; }
 
 private:
     std::optional<std::vector<Value>> FallBack(std::string why);
+    // The store of the table, loaded when missing, after dropping every store that a change
+    // since they were read made stale; nullptr, with why, when the table cannot be coded.
+    std::shared_ptr<ColumnStore> Store(Connection& conn, const sql::TableInfo& table, std::string& why);
     bool enabled_;
-    CountingStats stats_;
+    std::shared_ptr<CountingStats> stats_ = std::make_shared<CountingStats>();  // shared with the counters
     int64_t totalChanges_ = -1;
     int64_t dataVersion_ = -1;
+    // Moves with every Invalidate: a counter made before it declines from then on.
+    std::shared_ptr<uint64_t> generation_ = std::make_shared<uint64_t>(0);
     // By upper-cased table name; a table that could not be coded keeps an empty store and why.
-    std::map<std::string, std::unique_ptr<ColumnStore>> stores_;
+    std::map<std::string, std::shared_ptr<ColumnStore>> stores_;
     std::map<std::string, std::string> loadFailure_;
 };
 

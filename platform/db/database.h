@@ -178,6 +178,37 @@ public:
     virtual void Update();
 };
 
+// The counts the engines ask for most, read off a database's own coded copy of a table instead
+// of through a query text: the groups of "select <count>, <fields> from <table><where> group by
+// <fields>" for any few of a fixed list of fields, under a fixed count expression and filter.
+// Offered by Database::GroupCounts where the back end has such a copy; it answers exactly what
+// that query text would (the same groups in the same order, the same counts), or declines.
+struct GroupCountResult {
+    size_t groups = 0;
+    // Group by group, one code a field asked for: the index of the group's value among the
+    // field's Values().
+    std::vector<uint32_t> codes;
+    // Each group's count as the query's count cell reads (Value::ToDouble), never Null.
+    std::vector<double> counts;
+};
+
+class GroupCounter {
+public:
+    virtual ~GroupCounter() = default;
+    // The cells the query text shows for field f's groups (f indexes the fields given to
+    // GroupCounts), by code; nullptr when no count over the field can be answered here.
+    virtual const std::vector<Value>* Values(int f) const = 0;
+    enum class Outcome {
+        Counted,   // `out` holds the groups
+        Declined,  // this count must go through the query text (a Null sum, a sum the copy cannot repeat)
+        Stale,     // the table changed since the counter was made: it declines every count from now on
+    };
+    // The groups over `fields` (indexes as for Values, the first most significant), at most
+    // maxGroups of them, in the order the query text returns them. The buffers of `out` are
+    // reused from call to call.
+    virtual Outcome Count(const std::vector<int>& fields, int64_t maxGroups, GroupCountResult& out) = 0;
+};
+
 class Database {
 public:
     virtual ~Database() = default;
@@ -229,6 +260,14 @@ public:
     // without such a copy ignores the switch and reports false.
     virtual void SetInMemoryCounting(bool /*on*/) {}
     virtual bool InMemoryCounting() const { return false; }
+
+    // A counter over `fields` of `table` (names in their SQL form) under the count expression
+    // (" Count(*) " or " Sum(" + field + ") ") and `where` ("" or " WHERE ..."), or nullptr
+    // when the database has no such path or cannot answer that expression and filter so (the
+    // default). Never raises: whatever is wrong with the names is left for the query text to
+    // report.
+    virtual std::unique_ptr<GroupCounter> GroupCounts(const std::string& countExpr, const std::string& table,
+                                                      const std::string& where, const std::vector<std::string>& fields);
 };
 
 // Workspace types of CreateWorkspace.

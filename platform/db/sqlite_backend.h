@@ -168,6 +168,9 @@ public:
     void SetInMemoryCounting(bool on) override;
     bool InMemoryCounting() const override;
     const CountingStats& CountingStatistics() const;
+    // The in-memory path's counter (see Database::GroupCounts); nullptr when the path is off.
+    std::unique_ptr<GroupCounter> GroupCounts(const std::string& countExpr, const std::string& table,
+                                              const std::string& where, const std::vector<std::string>& fields) override;
     // Creates the table in this database and copies the recordset's remaining rows into it.
     void CopyRows(Recordset& rows, const std::vector<Field>& fields, const std::string& table);
 

@@ -339,6 +339,31 @@ std::shared_ptr<QueryPlan> SqliteDatabase::PlanFor(const sql::Select& select) {
     return plan;
 }
 
+std::unique_ptr<GroupCounter> SqliteDatabase::GroupCounts(const std::string& countExpr, const std::string& table,
+                                                          const std::string& where,
+                                                          const std::vector<std::string>& fields) {
+    if (closed_ || !counting_->enabled() || fields.empty()) return nullptr;
+    try {
+        // Bound as the grouped count over all the fields would be; the counter then counts
+        // any few of them as the text over those few would.
+        std::string list;
+        for (const std::string& f : fields) list += (list.empty() ? "" : ",") + f;
+        const sql::Select select =
+            sql::ParseRecordsetSource("select " + countExpr + ", " + list + " from " + table + where + " group by " + list);
+        Revalidate();
+        bool hasRowid = false;
+        sql::BoundSelect q = sql::BindSelect(select, [&](const std::string& name) {
+            const TableEntry& e = Entry(name);
+            hasRowid = e.hasRowid;
+            return e.info;
+        });
+        Revalidate();  // an importer may have loaded the table while the query was bound
+        return counting_->Counter(conn_, q, hasRowid);
+    } catch (const std::exception&) {
+        return nullptr;  // the query text reports it
+    }
+}
+
 std::unique_ptr<Recordset> SqliteDatabase::OpenRecordset(const std::string& sql, int16_t type) {
     auto plan = Plan(sql);
     if (plan->counting && counting_->enabled()) {

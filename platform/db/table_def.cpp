@@ -28,4 +28,9 @@ std::vector<std::string> Database::TableDefNames() { return TableNames(); }
 
 std::vector<std::string> Database::QueryDefNames() { return {}; }
 
+std::unique_ptr<GroupCounter> Database::GroupCounts(const std::string&, const std::string&, const std::string&,
+                                                    const std::vector<std::string>&) {
+    return nullptr;
+}
+
 }  // namespace db

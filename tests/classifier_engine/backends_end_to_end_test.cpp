@@ -6,6 +6,7 @@
 // whole numbers whose text order differs from their numeric order, Double, Single and date
 // fields, a field name with a blank, a non-plain table name and a frequency field. Every run
 // must give the same statistics, graph, tables, files and test results on all three.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "classifier_engine/data_engine.h"
+#include "classifier_engine/errors.h"
 #include "platform/vb/rnd.h"
 #include "tests/classifier_engine/learning_host.h"
 #include "tests/support/db_contract.h"
@@ -460,9 +462,9 @@ INSTANTIATE_TEST_SUITE_P(Settings, BackendsEndToEnd,
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A flag that selects no hold-out row, or no row to learn from, leaves a search nothing to
-// score on or nothing to learn from: every setting that searches refuses it, with error 557
-// naming the column when no row is flagged, and already at set-up with 549 (no rows to learn
-// from) when every row is; a structure learned once from all rows needs no flag.
+// score on or nothing to learn from: every setting that searches refuses it with error 557,
+// naming the column and the part that is empty (already at set-up when every row is flagged);
+// a structure learned once from all rows needs no flag.
 class EmptyHoldOutSide : public BackendsEndToEnd {};
 
 TEST_F(EmptyHoldOutSide, IsRefusedByEverySearch) {
@@ -501,9 +503,11 @@ TEST_F(EmptyHoldOutSide, IsRefusedByEverySearch) {
                     EXPECT_FALSE(c.searches) << "no error";
                 } catch (const com::Error& x) {
                     EXPECT_TRUE(c.searches) << x.what();
-                    EXPECT_EQ(x.number(), com::objectError(everyRowFlagged ? 549 : 557));
+                    EXPECT_EQ(x.number(), com::objectError(557));
                     EXPECT_EQ(x.source(), "DataEngine Object");
-                    if (!everyRowFlagged) EXPECT_NE(std::string(x.what()).find("zorv_holdout"), std::string::npos);
+                    EXPECT_EQ(x.description(),
+                              fmt::format(fmt::runtime(zorvapi::kNoHoldOutSplit.description),
+                                          everyRowFlagged ? zorvapi::kNoRowsToLearn : zorvapi::kNoRowsToScore));
                 }
             }
         }

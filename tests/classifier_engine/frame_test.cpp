@@ -254,9 +254,8 @@ TEST(Errors, TheTable) {
          "The input log file {} was not written on the table as it is now; run without it, or give the log of "
          "this table"},
         {kNoHoldOutSplit, base + 557,
-         "The hold-out column zorv_holdout leaves no rows to score the candidates on, or none to learn them "
-         "from. Searching for a threshold or a model needs zorv_holdout to be a Boolean or 0/1 column with "
-         "about one row in three flagged yes."},
+         "The hold-out column zorv_holdout {}. Searching for a threshold or a model needs zorv_holdout to be a "
+         "Boolean or 0/1 column with about one row in three flagged yes."},
     };
     EXPECT_EQ(std::size(kErrorTable), std::size(cases));
     for (const Case& c : cases) {

@@ -1,5 +1,6 @@
 // The classifier's learning set-up: argument checks and errors, field-name quoting, class
 // values, knowledge intake, the hold-out setting, the set-up statistics and progress.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -122,12 +123,16 @@ TEST(InitLearnStru, ArgumentAndDataErrors) {
     EXPECT_NO_THROW(ok.Run(a));
     EXPECT_EQ(ok.e.nc, 3);
 
-    // No rows to learn from: an empty table, or only hold-out rows where the settings hold rows
-    // out. Learned on, it would give a classifier file that cannot be read back.
+    // No rows to learn from: an empty table (549), or only hold-out rows where the settings
+    // hold rows out (557, naming the column and what it leaves missing). Learned on, it would
+    // give a classifier file that cannot be read back.
     std::vector<Row> heldOut = Small(6).rows();
     for (Row& r : heldOut) r.back() = true;
-    for (const auto& [what, data, fixed] : {std::tuple{"empty", std::vector<Row>{}, true},
-                                            std::tuple{"all held out", heldOut, false}}) {
+    const std::string allHeldOut =
+        fmt::format(fmt::runtime(zorvapi::kNoHoldOutSplit.description), zorvapi::kNoRowsToLearn);
+    for (const auto& [what, data, fixed, number, text] :
+         {std::tuple{"empty", std::vector<Row>{}, true, 549, std::string(zorvapi::kEmptyTable.description)},
+          std::tuple{"all held out", heldOut, false, 557, allHeldOut}}) {
         Engine empty(MemoryTable("T", Small().columns(), data));
         Args args(kFields);
         args.FixedThr = fixed;
@@ -135,8 +140,8 @@ TEST(InitLearnStru, ArgumentAndDataErrors) {
             empty.Run(args);
             ADD_FAILURE() << what << ": no error";
         } catch (const com::Error& err) {
-            EXPECT_EQ(err.number(), com::objectError(549)) << what;
-            EXPECT_EQ(err.description(), zorvapi::kEmptyTable.description) << what;
+            EXPECT_EQ(err.number(), com::objectError(number)) << what;
+            EXPECT_EQ(err.description(), text) << what;
         }
     }
 
