@@ -311,7 +311,8 @@ private:
     bool visitOrderKnown_ = true;  // no index could make SQLite visit a group's rows in another order
     std::vector<Column> columns_;
     std::vector<uint32_t> allRows_;
-    std::map<std::string, std::vector<uint32_t>> selections_;  // rows passing a WHERE, by its terms
+    // Rows passing a WHERE, by its terms; shared with the counters that filter by it.
+    std::map<std::string, std::shared_ptr<const std::vector<uint32_t>>> selections_;
     // Scratch of the counting pass, kept so that each query does not allocate it again.
     std::vector<uint64_t> keys_;
     std::vector<uint32_t> dense_;
@@ -326,7 +327,7 @@ struct ColumnStore::Prepared {
     std::vector<int> column;  // per field: its column, -1 when no count over it can be answered
     std::vector<Item> count;  // the one count item
     bool allRows = true;
-    std::vector<uint32_t> rows;  // the rows passing the filter, unless allRows
+    std::shared_ptr<const std::vector<uint32_t>> rows;  // the rows passing the filter, unless allRows
 };
 
 std::unique_ptr<ColumnStore> ColumnStore::Load(Connection& conn, const sql::TableInfo& table, std::string& why) {
@@ -665,7 +666,7 @@ const std::vector<uint32_t>& ColumnStore::Select(const std::vector<Term>& terms)
         key += ';';
     }
     auto it = selections_.find(key);
-    if (it != selections_.end()) return it->second;
+    if (it != selections_.end()) return *it->second;
 
     std::vector<uint8_t> pass(rows_, 1);
     for (const Term& t : terms) {
@@ -678,7 +679,8 @@ const std::vector<uint32_t>& ColumnStore::Select(const std::vector<Term>& terms)
     for (size_t r = 0; r < rows_; ++r)
         if (pass[r]) rows.push_back(uint32_t(r));
     if (selections_.size() >= 256) selections_.clear();
-    return selections_.emplace(std::move(key), std::move(rows)).first->second;
+    return *selections_.emplace(std::move(key), std::make_shared<const std::vector<uint32_t>>(std::move(rows)))
+                 .first->second;
 }
 
 // ---- the count ----
@@ -1101,7 +1103,11 @@ std::unique_ptr<ColumnStore::Prepared> ColumnStore::Prepare(const sql::BoundSele
     std::vector<Term> terms;
     if (q.where && !TermsOf(*q.where, terms, why)) return nullptr;
     p->allRows = terms.empty();
-    if (!p->allRows) p->rows = Select(terms);
+    if (!p->allRows) {
+        const std::vector<uint32_t>& rows = Select(terms);
+        for (const auto& [key, shared] : selections_)
+            if (shared.get() == &rows) p->rows = shared;
+    }
     // A field counts here when it would group, show and order here as in Answer.
     for (size_t f = 0; f < q.groupBy.size(); ++f) {
         const sql::GroupKey& g = q.groupBy[f];
@@ -1143,7 +1149,7 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
         digitOfField_.push_back(size_t(at - digits_.begin()));
         if (at == digits_.end()) digits_.push_back(c);
     }
-    const std::vector<uint32_t>& rows = p.allRows ? allRows_ : p.rows;
+    const std::vector<uint32_t>& rows = p.allRows ? allRows_ : *p.rows;
     uint64_t radix = 1;
     const bool ranked = GroupKeys(rows, digits_, radix);
     const Groups& groups = CountGroups(rows, radix, ranked, p.count, digits_, false);
