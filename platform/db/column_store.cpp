@@ -200,6 +200,26 @@ private:
     std::vector<uint32_t> w32_;
 };
 
+// Orders groups by their keys (distinct): a byte-wise radix sort over the bytes the largest key
+// uses, which on the thousand groups of a wide table's count is several times quicker than
+// comparisons; few groups go by comparisons.
+void SortByKey(std::vector<std::pair<uint64_t, uint32_t>>& groups, std::vector<std::pair<uint64_t, uint32_t>>& scratch) {
+    if (groups.size() < 128) {
+        std::sort(groups.begin(), groups.end());
+        return;
+    }
+    uint64_t largest = 0;
+    for (const auto& g : groups) largest = std::max(largest, g.first);
+    scratch.resize(groups.size());
+    for (int shift = 0; shift < 64 && (largest >> shift) != 0; shift += 8) {
+        size_t start[257] = {};
+        for (const auto& g : groups) ++start[((g.first >> shift) & 0xFF) + 1];
+        for (size_t b = 1; b < 257; ++b) start[b] += start[b - 1];
+        for (const auto& g : groups) scratch[start[(g.first >> shift) & 0xFF]++] = g;
+        groups.swap(scratch);
+    }
+}
+
 std::string RowidName(const sql::TableInfo& table) {
     for (const char* name : {"rowid", "_rowid_", "oid"})
         if (table.Find(name) < 0) return name;
@@ -320,7 +340,7 @@ private:
     Groups groups_;
     std::vector<int> digits_;
     std::vector<size_t> digitOfField_;
-    std::vector<std::pair<uint64_t, uint32_t>> byKey_;
+    std::vector<std::pair<uint64_t, uint32_t>> byKey_, sortScratch_;
 };
 
 struct ColumnStore::Prepared {
@@ -1030,7 +1050,8 @@ std::optional<std::vector<Value>> ColumnStore::Result(const Groups& groups, cons
         // Keys are distinct: sorted with their groups beside them rather than through the index.
         std::vector<std::pair<uint64_t, uint32_t>> byKey(groups.key.size());
         for (size_t g = 0; g < byKey.size(); ++g) byKey[g] = {groups.key[g], uint32_t(g)};
-        std::sort(byKey.begin(), byKey.end());
+        std::vector<std::pair<uint64_t, uint32_t>> scratch;
+        SortByKey(byKey, scratch);
         for (size_t g = 0; g < byKey.size(); ++g) order[g] = byKey[g].second;
     }
 
@@ -1166,7 +1187,7 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
     if (!groups.decodable) {
         byKey.resize(all);
         for (size_t g = 0; g < all; ++g) byKey[g] = {groups.key[g], uint32_t(g)};
-        std::sort(byKey.begin(), byKey.end());
+        SortByKey(byKey, sortScratch_);
     }
     const size_t n = maxGroups <= 0 ? 0 : size_t(std::min<uint64_t>(uint64_t(maxGroups), all));
     const size_t m = fields.size(), d = digits_.size();
