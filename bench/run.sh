@@ -2,7 +2,8 @@
 # Builds the benchmarks (Release with debug info, in build/ unless BUILD_DIR says otherwise) and
 # runs them: one count query per path and the row-edit walk with Google Benchmark, then structure
 # learning on a 50,000 x 15 table through SQLite, the in-memory counting path and a private
-# PostgreSQL server, and on a 1,000,000 x 15 table through the in-memory path. Arguments go to
+# PostgreSQL server, on a 1,000,000 x 15 table through the in-memory path, and zorv's default
+# run on a dense 1,000,000-row table. Arguments go to
 # learning_bench (e.g. --sizes 50000x15 --no-postgres, or --wide 1000x1000).
 # The generated tables are kept in $BUILD_DIR/bench-data for the next run.
 set -euo pipefail

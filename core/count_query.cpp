@@ -1,8 +1,10 @@
 // Count queries and value coding: the text of the grouped count query that the statistics
 // send, the number of rows read back, reading a result whole, and CodeRows, which replaces the
 // grouped fields' values in a count block by value indexes so that they can serve as
-// subscripts. Reads Db, TableName, CountExpr, WhereClause, FieldNames, FF, VluLbl, NetTotal,
-// NetIdx and TableRows; writes nothing but the block it is given.
+// subscripts; and CountCoded, the statistics' count, which asks the database's GroupCounter
+// where it offers one and the query text otherwise, and gives the coded block either way.
+// Reads Db, TableName, CountExpr, WhereClause, FieldNames, FF, VluLbl, NetTotal, NetIdx and
+// TableRows; writes nothing but the block it is given (and its own cache of counters).
 #include <algorithm>
 #include <cstring>
 #include <limits>

@@ -200,6 +200,26 @@ private:
     std::vector<uint32_t> w32_;
 };
 
+// Orders groups by their keys (distinct): a byte-wise radix sort over the bytes the largest key
+// uses, which on the thousand groups of a wide table's count is several times quicker than
+// comparisons; few groups go by comparisons.
+void SortByKey(std::vector<std::pair<uint64_t, uint32_t>>& groups, std::vector<std::pair<uint64_t, uint32_t>>& scratch) {
+    if (groups.size() < 128) {
+        std::sort(groups.begin(), groups.end());
+        return;
+    }
+    uint64_t largest = 0;
+    for (const auto& g : groups) largest = std::max(largest, g.first);
+    scratch.resize(groups.size());
+    for (int shift = 0; shift < 64 && (largest >> shift) != 0; shift += 8) {
+        size_t start[257] = {};
+        for (const auto& g : groups) ++start[((g.first >> shift) & 0xFF) + 1];
+        for (size_t b = 1; b < 257; ++b) start[b] += start[b - 1];
+        for (const auto& g : groups) scratch[start[(g.first >> shift) & 0xFF]++] = g;
+        groups.swap(scratch);
+    }
+}
+
 std::string RowidName(const sql::TableInfo& table) {
     for (const char* name : {"rowid", "_rowid_", "oid"})
         if (table.Find(name) < 0) return name;
@@ -311,7 +331,8 @@ private:
     bool visitOrderKnown_ = true;  // no index could make SQLite visit a group's rows in another order
     std::vector<Column> columns_;
     std::vector<uint32_t> allRows_;
-    std::map<std::string, std::vector<uint32_t>> selections_;  // rows passing a WHERE, by its terms
+    // Rows passing a WHERE, by its terms; shared with the counters that filter by it.
+    std::map<std::string, std::shared_ptr<const std::vector<uint32_t>>> selections_;
     // Scratch of the counting pass, kept so that each query does not allocate it again.
     std::vector<uint64_t> keys_;
     std::vector<uint32_t> dense_;
@@ -319,14 +340,14 @@ private:
     Groups groups_;
     std::vector<int> digits_;
     std::vector<size_t> digitOfField_;
-    std::vector<std::pair<uint64_t, uint32_t>> byKey_;
+    std::vector<std::pair<uint64_t, uint32_t>> byKey_, sortScratch_;
 };
 
 struct ColumnStore::Prepared {
     std::vector<int> column;  // per field: its column, -1 when no count over it can be answered
     std::vector<Item> count;  // the one count item
     bool allRows = true;
-    std::vector<uint32_t> rows;  // the rows passing the filter, unless allRows
+    std::shared_ptr<const std::vector<uint32_t>> rows;  // the rows passing the filter, unless allRows
 };
 
 std::unique_ptr<ColumnStore> ColumnStore::Load(Connection& conn, const sql::TableInfo& table, std::string& why) {
@@ -665,7 +686,7 @@ const std::vector<uint32_t>& ColumnStore::Select(const std::vector<Term>& terms)
         key += ';';
     }
     auto it = selections_.find(key);
-    if (it != selections_.end()) return it->second;
+    if (it != selections_.end()) return *it->second;
 
     std::vector<uint8_t> pass(rows_, 1);
     for (const Term& t : terms) {
@@ -678,7 +699,8 @@ const std::vector<uint32_t>& ColumnStore::Select(const std::vector<Term>& terms)
     for (size_t r = 0; r < rows_; ++r)
         if (pass[r]) rows.push_back(uint32_t(r));
     if (selections_.size() >= 256) selections_.clear();
-    return selections_.emplace(std::move(key), std::move(rows)).first->second;
+    return *selections_.emplace(std::move(key), std::make_shared<const std::vector<uint32_t>>(std::move(rows)))
+                 .first->second;
 }
 
 // ---- the count ----
@@ -1028,7 +1050,8 @@ std::optional<std::vector<Value>> ColumnStore::Result(const Groups& groups, cons
         // Keys are distinct: sorted with their groups beside them rather than through the index.
         std::vector<std::pair<uint64_t, uint32_t>> byKey(groups.key.size());
         for (size_t g = 0; g < byKey.size(); ++g) byKey[g] = {groups.key[g], uint32_t(g)};
-        std::sort(byKey.begin(), byKey.end());
+        std::vector<std::pair<uint64_t, uint32_t>> scratch;
+        SortByKey(byKey, scratch);
         for (size_t g = 0; g < byKey.size(); ++g) order[g] = byKey[g].second;
     }
 
@@ -1101,7 +1124,11 @@ std::unique_ptr<ColumnStore::Prepared> ColumnStore::Prepare(const sql::BoundSele
     std::vector<Term> terms;
     if (q.where && !TermsOf(*q.where, terms, why)) return nullptr;
     p->allRows = terms.empty();
-    if (!p->allRows) p->rows = Select(terms);
+    if (!p->allRows) {
+        const std::vector<uint32_t>& rows = Select(terms);
+        for (const auto& [key, shared] : selections_)
+            if (shared.get() == &rows) p->rows = shared;
+    }
     // A field counts here when it would group, show and order here as in Answer.
     for (size_t f = 0; f < q.groupBy.size(); ++f) {
         const sql::GroupKey& g = q.groupBy[f];
@@ -1143,7 +1170,7 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
         digitOfField_.push_back(size_t(at - digits_.begin()));
         if (at == digits_.end()) digits_.push_back(c);
     }
-    const std::vector<uint32_t>& rows = p.allRows ? allRows_ : p.rows;
+    const std::vector<uint32_t>& rows = p.allRows ? allRows_ : *p.rows;
     uint64_t radix = 1;
     const bool ranked = GroupKeys(rows, digits_, radix);
     const Groups& groups = CountGroups(rows, radix, ranked, p.count, digits_, false);
@@ -1160,7 +1187,7 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
     if (!groups.decodable) {
         byKey.resize(all);
         for (size_t g = 0; g < all; ++g) byKey[g] = {groups.key[g], uint32_t(g)};
-        std::sort(byKey.begin(), byKey.end());
+        SortByKey(byKey, sortScratch_);
     }
     const size_t n = maxGroups <= 0 ? 0 : size_t(std::min<uint64_t>(uint64_t(maxGroups), all));
     const size_t m = fields.size(), d = digits_.size();
