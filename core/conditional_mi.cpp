@@ -5,6 +5,7 @@
 // NetIdx, NetTotal, ChiSq and CondSet; writes SetCache, MIWork, QryFld, CntA, CntB and CurConf.
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <numeric>
 #include <vector>
 
@@ -26,21 +27,39 @@ struct PairShape {
     bool Sparse(Long nz) const { return int64_t(nz) < 10 * int64_t(m); }
 };
 
-// The rows ordered by key, rows of equal keys in block order (a stable sort). Keys from a
-// range not much wider than the rows are counted into place, which gives the same order.
-std::vector<int32_t> StableOrder(const std::vector<int64_t>& key, int64_t keys) {
+// Buffers of CalcCMI, kept from call to call: a search over many fields runs it millions of
+// times on small blocks, where allocating them each time costs more than the statistic.
+struct CMIScratch {
+    std::vector<int64_t> key;
+    std::vector<int32_t> order, start;
+    std::vector<Long> cnt;
+    std::vector<size_t> touched;
+    // OnePassCMI's coded rows, counts and their order.
+    std::vector<Integer> code;
+    std::vector<double> count;
+    std::vector<int32_t> next;
+};
+
+CMIScratch& Scratch() {
+    thread_local CMIScratch scratch;
+    return scratch;
+}
+
+// Orders the rows by key into `order`, rows of equal keys in block order (a stable sort). Keys
+// from a range not much wider than the rows are counted into place, which gives the same order.
+void StableOrder(const std::vector<int64_t>& key, int64_t keys, std::vector<int32_t>& order,
+                 std::vector<int32_t>& start) {
     const size_t rows = key.size();
-    std::vector<int32_t> order(rows);
+    order.resize(rows);
     if (keys <= int64_t(4 * rows + 256)) {
-        std::vector<int32_t> start(size_t(keys) + 1, 0);
+        start.assign(size_t(keys) + 1, 0);
         for (int64_t k : key) ++start[size_t(k) + 1];
         for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
         for (size_t r = 0; r < rows; ++r) order[size_t(start[size_t(key[r])]++)] = int32_t(r);
-        return order;
+        return;
     }
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int32_t x, int32_t y) { return key[size_t(x)] < key[size_t(y)]; });
-    return order;
 }
 
 PairShape ShapeOf(const vb::Array<Integer>& FF, Integer a, Integer b) {
@@ -93,7 +112,7 @@ Single ConfigurationStatistic(const PairShape& p, const std::vector<Long>& cnt) 
 // outermost, values ascending) and every cell receives its counts in block row order, so the
 // sums and the Single rounding are those of the full table.
 static Single CalcCMI(Learner& L, const CodedBlock& block,
-                      const std::vector<Integer>& zpos, Integer pa, Integer pb) {
+                      std::initializer_list<Integer> zpos, Integer pa, Integer pb) {
     Integer a = L.QryFld(pa);
     Integer b = L.QryFld(pb);
     if (a > b) std::swap(a, b);
@@ -108,24 +127,29 @@ static Single CalcCMI(Learner& L, const CodedBlock& block,
     const int32_t rows = counts::RowCount(block);
 
     // Configuration of each row as one number, the first conditioning field most significant.
-    std::vector<int64_t> key(static_cast<size_t>(rows), 0);
-    std::vector<Integer> fz;
+    CMIScratch& scratch = Scratch();
+    std::vector<int64_t>& key = scratch.key;
+    key.assign(static_cast<size_t>(rows), 0);
+    Integer fz[3] = {0, 0, 0};
     int64_t keys = 1;  // the keys lie in 0 .. keys - 1
-    for (Integer z : zpos) {
-        fz.push_back(L.FF(L.QryFld(z)));
-        keys *= int64_t(fz.back()) + 1;
+    for (size_t i = 0; i < zpos.size(); ++i) {
+        fz[i] = L.FF(L.QryFld(zpos.begin()[i]));
+        keys *= int64_t(fz[i]) + 1;
     }
     for (int32_t r = 0; r < rows; ++r) {
         int64_t k = 0;
         for (size_t i = 0; i < zpos.size(); ++i)
-            k = k * (int64_t(fz[i]) + 1) + counts::IndexOf(block, zpos[i], r, fz[i]);
+            k = k * (int64_t(fz[i]) + 1) + counts::IndexOf(block, zpos.begin()[i], r, fz[i]);
         key[size_t(r)] = k;
     }
-    const std::vector<int32_t> order = StableOrder(key, keys);
+    std::vector<int32_t>& order = scratch.order;
+    StableOrder(key, keys, order, scratch.start);
 
     const int stride = p.fb + 1;
-    std::vector<Long> cnt(size_t((p.fa + 1) * stride), 0);
-    std::vector<size_t> touched;
+    std::vector<Long>& cnt = scratch.cnt;
+    cnt.assign(size_t((p.fa + 1) * stride), 0);
+    std::vector<size_t>& touched = scratch.touched;
+    touched.clear();
     Single total = 0;
     for (size_t start = 0; start < order.size();) {
         size_t end = start;
@@ -179,8 +203,11 @@ Single Learner::OnePassCMI(const CodedBlock& block, Integer k) {
     // rows for one cell, and not always next to each other: sort by the coded columns and merge
     // equal rows, so that every configuration is one run and every cell one row.
     const int width = k + 2;
-    std::vector<Integer> code(size_t(rows) * size_t(width));
-    std::vector<double> count(static_cast<size_t>(rows));
+    CMIScratch& scratch = Scratch();
+    std::vector<Integer>& code = scratch.code;
+    code.resize(size_t(rows) * size_t(width));
+    std::vector<double>& count = scratch.count;
+    count.resize(static_cast<size_t>(rows));
     for (int32_t r = 0; r < rows; ++r) {
         for (int col = 1; col <= width; ++col)
             code[size_t(r) * width + size_t(col - 1)] =
@@ -190,9 +217,12 @@ Single Learner::OnePassCMI(const CodedBlock& block, Integer k) {
     auto row = [&](int32_t r) { return code.begin() + ptrdiff_t(size_t(r) * size_t(width)); };
     // A stable lexicographic order: one stable counting pass a column, the last column first
     // (each code lies in 1 .. its field's value count).
-    std::vector<int32_t> order(static_cast<size_t>(rows)), next(static_cast<size_t>(rows));
+    std::vector<int32_t>& order = scratch.order;
+    std::vector<int32_t>& next = scratch.next;
+    order.resize(static_cast<size_t>(rows));
+    next.resize(static_cast<size_t>(rows));
     std::iota(order.begin(), order.end(), 0);
-    std::vector<int32_t> start;
+    std::vector<int32_t>& start = scratch.start;
     for (int col = width; col >= 1; --col) {
         start.assign(size_t(FF(QryFld(col))) + 2, 0);
         for (int32_t r = 0; r < rows; ++r) ++start[size_t(code[size_t(r) * width + size_t(col - 1)]) + 1];
