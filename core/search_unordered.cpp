@@ -134,11 +134,20 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
     const LinkBits& links = LinkRows();
     const SquareView adj(Adj, n), reach(Reach, n);
     // The neighbours of each field the walk stands on, in ascending order, listed once a call.
-    std::vector<std::vector<Integer>> neighbours(size_t(n) + 1);
-    std::vector<bool> listed(size_t(n) + 1, false);
+    // The lists keep their room from call to call (a search runs this walk for every pair it
+    // tests); a list belongs to this call when its stamp is the call's.
+    thread_local std::vector<std::vector<Integer>> neighbours;
+    thread_local std::vector<uint64_t> listedIn;
+    thread_local uint64_t call = 0;
+    ++call;
+    if (neighbours.size() < size_t(n) + 1) {
+        neighbours.resize(size_t(n) + 1);
+        listedIn.resize(size_t(n) + 1, 0);
+    }
     auto neighboursOf = [&](Integer x) -> const std::vector<Integer>& {
-        if (!listed[size_t(x)]) {
-            listed[size_t(x)] = true;
+        if (listedIn[size_t(x)] != call) {
+            listedIn[size_t(x)] = call;
+            neighbours[size_t(x)].clear();
             const uint64_t* row = links.OutOf(x);
             for (size_t w = 0; w < links.words(); ++w)
                 for (uint64_t bits = row[w]; bits; bits &= bits - 1)
