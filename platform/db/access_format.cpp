@@ -168,7 +168,7 @@ public:
         for (const CatalogTable& t : tables)
             sources_.emplace(vb::UCase(t.name),
                              Source{t.name, [mdb = mdb_, file, name = t.name] { return ReadTable(mdb, file, name); },
-                                    IsSystemObject(t.name, t.flags)});
+                                    IsSystemObject(t.name, t.flags), {}});
         access::RegisterJetFunctions(connection()->handle());
     }
 

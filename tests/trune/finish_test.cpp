@@ -90,7 +90,9 @@ TEST_F(FinishTest, FinishConditionsTheCopyWithProgressAndShowsTheLastPage) {
         EXPECT_TRUE(session.Busy);
         EXPECT_FALSE(wizard->NavButton(kFinish)->isEnabled());
         EXPECT_FALSE(wizard->NavButton(kBack)->isEnabled());
-        if (percents.count(kWalking)) EXPECT_NE(wizard->method->LbProcessing->text(), kCutting);
+        if (percents.count(kWalking)) {
+            EXPECT_NE(wizard->method->LbProcessing->text(), kCutting);
+        }
         percents[wizard->method->LbProcessing->text()].push_back(wizard->method->Lbpercent->text());
     };
     wizard->NavButton(kFinish)->click();

@@ -98,8 +98,9 @@ protected:
         EXPECT_TRUE(CopyAndDetect(s.table, target)) << s.table;
         if (wizard->CurrentStep != 5) return {};
         EXPECT_EQ(wizard->method->LstConFld->count(), 1);
-        if (wizard->method->LstConFld->count() > 0)
+        if (wizard->method->LstConFld->count() > 0) {
             EXPECT_EQ(wizard->method->LstConFld->item(0)->text().toStdString(), s.x);
+        }
         switch (method) {
             case CutMethod::EqualWidth: wizard->method->OptEW->click(); break;
             case CutMethod::EqualFrequency: wizard->method->OptEF->click(); break;

@@ -36,7 +36,9 @@ protected:
         EXPECT_EQ(wizard->NavButton(kFinish)->text(), page == 6 ? "&Close" : "&Finish");
         EXPECT_TRUE(wizard->Page(page)->isEnabled());
         for (int other = 0; other < 7; ++other)
-            if (other != page) EXPECT_FALSE(wizard->Page(other)->isEnabled()) << other;
+            if (other != page) {
+                EXPECT_FALSE(wizard->Page(other)->isEnabled()) << other;
+            }
     }
 
     QString source;

@@ -179,7 +179,7 @@ TEST_F(CanvasPaneTest, SaveImageToFile) {
     fake.files.answers = {target};
     fake.prompts.answers = {false};
     wizard::SaveImageToFile(pane.get(), services, "Kalvex", capture);
-    EXPECT_EQ(fake.prompts.Take(), Boxes({"The selected file'" + target + "' exists, overwrite?", Box::YesNo}));
+    EXPECT_EQ(fake.prompts.Take(), Boxes({"The selected file'" + target + "' exists, overwrite?", Box::YesNo, wizard::Icon::None, {}}));
     EXPECT_EQ(content(target), "old");
     fake.files.answers = {target};
     fake.prompts.answers = {true};
@@ -192,14 +192,14 @@ TEST_F(CanvasPaneTest, SaveImageToFile) {
     fake.files.answers = {target};
     wizard::SaveImageToFile(pane.get(), services, "Kalvex", capture);
     EXPECT_EQ(fake.prompts.Take(), Boxes({"The selected file '" + target + "' is not a normal read-write file.",
-                                          Box::Ok, wizard::Icon::Warning}));
+                                          Box::Ok, wizard::Icon::Warning, {}}));
     EXPECT_EQ(content(target), saved);
 
     const QString nowhere = dir.filePath("missing/net.bmp");
     fake.files.answers = {nowhere};
     wizard::SaveImageToFile(pane.get(), services, "Kalvex", capture);
     EXPECT_EQ(fake.prompts.Take(),
-              Boxes({"Path not found: '" + nowhere + "'", Box::Ok, wizard::Icon::Warning}));
+              Boxes({"Path not found: '" + nowhere + "'", Box::Ok, wizard::Icon::Warning, {}}));
     EXPECT_FALSE(QFile::exists(nowhere));
 
     fake.files.answers = {""};  // Cancel: nothing at all

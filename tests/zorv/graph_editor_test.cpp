@@ -154,7 +154,9 @@ TEST_F(GraphEditorTest, MultiNetOfThreeClassValuesSavesItsLayerOnly) {
         for (int i = 0; i <= 4; ++i)
             for (int j = 0; j <= 4; ++j) {
                 const bool edited = net == 2 && i >= 2 && j >= 2 && i != j;
-                if (!edited) EXPECT_EQ(session.GraphArr(net, i, j), before(net, i, j)) << net << i << j;
+                if (!edited) {
+                    EXPECT_EQ(session.GraphArr(net, i, j), before(net, i, j)) << net << i << j;
+                }
             }
     EXPECT_EQ(session.GraphArr(2, 2, 3), 0);
     EXPECT_EQ(session.GraphArr(2, 3, 2), 0);

@@ -99,11 +99,11 @@ TEST(SqliteTransactions, KeepCommittedBlocksOfRecordsetEdits) {
     SqliteFileFactory files;
     auto db = files.Create({ContractTable()});
     db->BeginTrans();
-    db->AppendField("T", db::Field{"Gone", db::dbText, 50});
+    db->AppendField("T", db::Field{"Gone", db::dbText, 50, {}});
     db->Rollback();
     EXPECT_EQ(DbErrorNumber([&] { db->TableDefs("T").FieldByName("Gone"); }), db::errnum::kItemNotFound);
 
-    db->AppendField("T", db::Field{"Label", db::dbText, 50});
+    db->AppendField("T", db::Field{"Label", db::dbText, 50, {}});
     auto rs = db->OpenRecordset("select * from [T]", db::dbOpenDynaset);
     db->BeginTrans();
     int row = 0;

@@ -319,8 +319,12 @@ TEST_F(Conditioning, CancelOrFailureAnywhereLeavesTheCopyAsItWas) {
                                          afterRow, cutting),
                           ConditionResult::Cancelled);
                 EXPECT_LT(stop.longTextAt, 0) << "no error";
-                if (stop.cancelAtRow) EXPECT_EQ(rows, stop.cancelAtRow);
-                if (stop.cancelAtCut) EXPECT_EQ(rows, 0);
+                if (stop.cancelAtRow) {
+                    EXPECT_EQ(rows, stop.cancelAtRow);
+                }
+                if (stop.cancelAtCut) {
+                    EXPECT_EQ(rows, 0);
+                }
             } catch (const db::Error& e) {
                 EXPECT_EQ(e.number(), 3163) << e.description();
                 EXPECT_EQ(rows, stop.longTextAt);
