@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QTemporaryDir>
 
+#include "platform/db/sql_names.h"
 #include "platform/vb/numbered_error.h"
 #include "trune/frm_view_data.h"
 #include "trune/frm_wizard.h"
@@ -24,7 +25,7 @@ namespace {
 bool MakeLargeCopy(const QString& dbName, const QString& table, const QString& large, int times) {
     try {
         auto from = db::DBEngine::OpenDatabase(dbName.toStdString());
-        const std::string name = "[" + table.toStdString() + "]";
+        const std::string name = db::QuotedPlainName(table.toStdString(), db::NameKind::Table);
         db::DBEngine::CreateDatabase(large.toStdString())->Close();
         from->Execute("select * into " + name + " IN '" + large.toStdString() + "' from " + name);
         const db::TableDef def = from->TableDefs(table.toStdString());
