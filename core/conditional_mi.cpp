@@ -1,8 +1,9 @@
 // Conditional mutual information of a pair given a set of fields, with the per-configuration
-// independence test (GetCMI, CalcCMI1/2/3 and the one-pass computation). One count query groups
-// by the set and the pair; sets of up to four fields also fill the cache with their subsets from
-// the same block, so the leave-one-out tests of the searches find them there. Reads FF, MaxVlus,
-// NetIdx, NetTotal, ChiSq and CondSet; writes SetCache, MIWork, QryFld, CntA, CntB and CurConf.
+// independence test (GetCMI, the tables of one to three conditioning fields and the one-pass
+// computation). One count query groups by the set and the pair; sets of up to four fields also
+// fill the cache with their subsets from the same block, so the leave-one-out tests of the
+// searches find them there. Reads FF, MaxVlus, NetIdx, NetTotal, ChiSq and CondSet; writes
+// SetCache, MIWork, QryFld, CntA, CntB and CurConf.
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
@@ -27,6 +28,12 @@ struct PairShape {
     bool Sparse(Long nz) const { return int64_t(nz) < 10 * int64_t(m); }
 };
 
+// A cell of OnePassCMI: a row holding its coded values, and its count.
+struct OnePassCell {
+    int32_t first;
+    double c;
+};
+
 // Buffers of CalcCMI, kept from call to call: a search over many fields runs it millions of
 // times on small blocks, where allocating them each time costs more than the statistic.
 struct CMIScratch {
@@ -34,10 +41,15 @@ struct CMIScratch {
     std::vector<int32_t> order, start;
     std::vector<Long> cnt;
     std::vector<size_t> touched;
-    // OnePassCMI's coded rows, counts and their order.
-    std::vector<Integer> code;
+    // OnePassCMI's coded rows, counts and their order, and its cells.
+    std::vector<int32_t> code;
     std::vector<double> count;
     std::vector<int32_t> next;
+    // Each row's count as a whole number, when the block reads plainly (see PlainReading).
+    std::vector<Long> whole;
+    // Each row's values of the pair's two fields, in a configuration's rows.
+    std::vector<int32_t> cellOf;
+    std::vector<OnePassCell> cells;
 };
 
 CMIScratch& Scratch() {
@@ -60,6 +72,11 @@ void StableOrder(const std::vector<int64_t>& key, int64_t keys, std::vector<int3
     }
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int32_t x, int32_t y) { return key[size_t(x)] < key[size_t(y)]; });
+}
+
+// Whether the rows are already in the stable order of their keys.
+bool Ascending(const std::vector<int64_t>& key) {
+    return std::is_sorted(key.begin(), key.end());
 }
 
 PairShape ShapeOf(const vb::Array<Integer>& FF, Integer a, Integer b) {
@@ -105,13 +122,40 @@ Single ConfigurationStatistic(const PairShape& p, const std::vector<Long>& cnt) 
 
 }  // namespace
 
+// Whether the block's columns 1..width can be read without the checks of counts::IndexOf and
+// counts::CountOf: no cell raises, every code lies in 1..its field's values (FF of QryFld), and
+// every count is a whole number and the sizes of all counts add up to at most the Long range,
+// so that every running sum of counts, however the rows are grouped, is its own rounding and
+// counts::Add is plain addition. Fills the scratch's whole counts when it can.
+static bool PlainReading(const Learner& L, const CodedBlock& block, int width) {
+    if (!block.errors.empty() || !block.countError.empty()) return false;
+    const int32_t rows = block.rows;
+    for (int col = 1; col <= width; ++col) {
+        const int32_t ff = L.FF(L.QryFld(Integer(col)));
+        for (int32_t r = 0; r < rows; ++r) {
+            const int32_t idx = block.code[size_t(r) * size_t(block.width) + size_t(col - 1)];
+            if (idx < 1 || idx > ff) return false;
+        }
+    }
+    std::vector<Long>& whole = Scratch().whole;
+    whole.resize(size_t(rows));
+    double size = 0;
+    for (int32_t r = 0; r < rows; ++r) {
+        const double c = block.count[size_t(r)];
+        if (!(std::fabs(c) <= 2147483647.0) || double(Long(c)) != c) return false;
+        size += std::fabs(c);
+        whole[size_t(r)] = Long(c);
+    }
+    return size <= 2147483647.0;
+}
+
 // The CMI of the pair at positions pa, pb given the fields at positions zpos (one to three,
 // ascending), computed from the block's rows. The tables are kept per configuration rather
 // than over every combination of values, which would need the product of all five value
 // counts in cells; the configurations are visited in the same order (first conditioning field
 // outermost, values ascending) and every cell receives its counts in block row order, so the
 // sums and the Single rounding are those of the full table.
-static Single CalcCMI(Learner& L, const CodedBlock& block,
+static Single CalcCMI(Learner& L, const CodedBlock& block, bool plain,
                       std::initializer_list<Integer> zpos, Integer pa, Integer pb) {
     Integer a = L.QryFld(pa);
     Integer b = L.QryFld(pb);
@@ -138,39 +182,86 @@ static Single CalcCMI(Learner& L, const CodedBlock& block,
     }
     for (int32_t r = 0; r < rows; ++r) {
         int64_t k = 0;
-        for (size_t i = 0; i < zpos.size(); ++i)
-            k = k * (int64_t(fz[i]) + 1) + counts::IndexOf(block, zpos.begin()[i], r, fz[i]);
+        for (size_t i = 0; i < zpos.size(); ++i) {
+            const Integer z = zpos.begin()[i];
+            const int32_t idx = plain ? block.code[size_t(r) * size_t(block.width) + size_t(z - 1)]
+                                      : counts::IndexOf(block, z, r, fz[i]);
+            k = k * (int64_t(fz[i]) + 1) + idx;
+        }
         key[size_t(r)] = k;
     }
     std::vector<int32_t>& order = scratch.order;
-    StableOrder(key, keys, order, scratch.start);
+    // The block's own order often is the keys' (the conditioning fields lead its columns).
+    if (Ascending(key)) {
+        order.resize(size_t(rows));
+        std::iota(order.begin(), order.end(), 0);
+    } else {
+        StableOrder(key, keys, order, scratch.start);
+    }
 
     const int stride = p.fb + 1;
     std::vector<Long>& cnt = scratch.cnt;
     cnt.assign(size_t((p.fa + 1) * stride), 0);
-    std::vector<size_t>& touched = scratch.touched;
-    touched.clear();
     Single total = 0;
-    for (size_t start = 0; start < order.size();) {
-        size_t end = start;
-        while (end < order.size() && key[size_t(order[end])] == key[size_t(order[start])]) ++end;
-        for (size_t i = start; i < end; ++i) {
-            const int32_t r = order[i];
-            const double c = counts::CountOf(block, r);
-            const Integer u = counts::IndexOf(block, pa, r, p.fa);
-            const Integer v = counts::IndexOf(block, pb, r, p.fb);
-            for (size_t cell : {size_t(0), size_t(u * stride), size_t(v), size_t(u * stride + v)}) {
-                counts::Add(cnt[cell], c);
-                touched.push_back(cell);
+    if (plain) {
+        // No cell can raise and every sum is whole: a configuration with too few cases is
+        // passed over without its table, and a table is cleared through its own rows.
+        const std::vector<Long>& whole = scratch.whole;
+        std::vector<int32_t>& cellOf = scratch.cellOf;
+        const size_t width = size_t(block.width);
+        for (size_t start = 0; start < order.size();) {
+            size_t end = start;
+            Long nz = 0;
+            const int64_t k = key[size_t(order[start])];
+            for (; end < order.size() && key[size_t(order[end])] == k; ++end) nz += whole[size_t(order[end])];
+            if (!p.TooFew(nz)) {
+                cellOf.clear();
+                for (size_t i = start; i < end; ++i) {
+                    const size_t r = size_t(order[i]);
+                    const Long c = whole[r];
+                    const int32_t u = block.code[r * width + size_t(pa - 1)];
+                    const int32_t v = block.code[r * width + size_t(pb - 1)];
+                    cnt[size_t(u * stride)] += c;
+                    cnt[size_t(v)] += c;
+                    cnt[size_t(u * stride + v)] += c;
+                    cellOf.push_back(u * stride + v);
+                }
+                cnt[0] = nz;
+                const Single S = ConfigurationStatistic(p, cnt);
+                if (L.AdmitsConfiguration(S, p.df)) total = Single(double(total) + double(S));
+                for (int32_t cell : cellOf) {
+                    cnt[size_t(cell / stride * stride)] = 0;
+                    cnt[size_t(cell % stride)] = 0;
+                    cnt[size_t(cell)] = 0;
+                }
+                cnt[0] = 0;
             }
+            start = end;
         }
-        if (!p.TooFew(cnt[0])) {
-            const Single S = ConfigurationStatistic(p, cnt);
-            if (L.AdmitsConfiguration(S, p.df)) total = Single(double(total) + double(S));
-        }
-        for (size_t cell : touched) cnt[cell] = 0;
+    } else {
+        std::vector<size_t>& touched = scratch.touched;
         touched.clear();
-        start = end;
+        for (size_t start = 0; start < order.size();) {
+            size_t end = start;
+            while (end < order.size() && key[size_t(order[end])] == key[size_t(order[start])]) ++end;
+            for (size_t i = start; i < end; ++i) {
+                const int32_t r = order[i];
+                const double c = counts::CountOf(block, r);
+                const Integer u = counts::IndexOf(block, pa, r, p.fa);
+                const Integer v = counts::IndexOf(block, pb, r, p.fb);
+                for (size_t cell : {size_t(0), size_t(u * stride), size_t(v), size_t(u * stride + v)}) {
+                    counts::Add(cnt[cell], c);
+                    touched.push_back(cell);
+                }
+            }
+            if (!p.TooFew(cnt[0])) {
+                const Single S = ConfigurationStatistic(p, cnt);
+                if (L.AdmitsConfiguration(S, p.df)) total = Single(double(total) + double(S));
+            }
+            for (size_t cell : touched) cnt[cell] = 0;
+            touched.clear();
+            start = end;
+        }
     }
 
     const Single result = counts::PerCase(total, L.NetTotal(L.NetIdx));
@@ -179,21 +270,7 @@ static Single CalcCMI(Learner& L, const CodedBlock& block,
     return result;
 }
 
-Single Learner::CalcCMI1(const CodedBlock& block, Integer z, Integer pa, Integer pb) {
-    return CalcCMI(*this, block, {z}, pa, pb);
-}
-
-Single Learner::CalcCMI2(const CodedBlock& block, Integer z1, Integer z2, Integer pa,
-                         Integer pb) {
-    return CalcCMI(*this, block, {z1, z2}, pa, pb);
-}
-
-Single Learner::CalcCMI3(const CodedBlock& block, Integer z1, Integer z2, Integer z3,
-                         Integer pa, Integer pb) {
-    return CalcCMI(*this, block, {z1, z2, z3}, pa, pb);
-}
-
-Single Learner::OnePassCMI(const CodedBlock& block, Integer k) {
+Single Learner::OnePassCMI(const CodedBlock& block, Integer k, bool plain) {
     const PairShape p = ShapeOf(FF, QryFld(k + 1), QryFld(k + 2));
     const int32_t rows = counts::RowCount(block);
     if (rows == 0) return 0;
@@ -204,50 +281,75 @@ Single Learner::OnePassCMI(const CodedBlock& block, Integer k) {
     // equal rows, so that every configuration is one run and every cell one row.
     const int width = k + 2;
     CMIScratch& scratch = Scratch();
-    std::vector<Integer>& code = scratch.code;
-    code.resize(size_t(rows) * size_t(width));
-    std::vector<double>& count = scratch.count;
-    count.resize(static_cast<size_t>(rows));
-    for (int32_t r = 0; r < rows; ++r) {
-        for (int col = 1; col <= width; ++col)
-            code[size_t(r) * width + size_t(col - 1)] =
-                counts::IndexOf(block, col, r, FF(QryFld(col)));
-        count[size_t(r)] = counts::CountOf(block, r);
+    std::vector<OnePassCell>& cells = scratch.cells;
+    cells.clear();
+    // The coded rows are read where they lie: in the block when it reads plainly and its rows
+    // come in ascending order (mostly), else from a sorted copy.
+    const int32_t* codes = block.code.data();
+    size_t stride = size_t(block.width);
+    auto row = [&](int32_t r) { return codes + size_t(r) * stride; };
+    bool ascending = plain;
+    if (plain) {
+        // Equal rows can only lie next to each other here, so they merge on the way.
+        for (int32_t r = 0; r < rows && ascending; ++r) {
+            if (r > 0) {
+                const int32_t* prev = row(r - 1);
+                const int32_t* cur = row(r);
+                int col = 0;
+                while (col < width && cur[col] == prev[col]) ++col;
+                if (col == width) {
+                    cells.back().c += block.count[size_t(r)];
+                    continue;
+                }
+                ascending = cur[col] > prev[col];
+            }
+            cells.push_back(OnePassCell{r, block.count[size_t(r)]});
+        }
     }
-    auto row = [&](int32_t r) { return code.begin() + ptrdiff_t(size_t(r) * size_t(width)); };
-    // A stable lexicographic order: one stable counting pass a column, the last column first
-    // (each code lies in 1 .. its field's value count).
-    std::vector<int32_t>& order = scratch.order;
-    std::vector<int32_t>& next = scratch.next;
-    order.resize(static_cast<size_t>(rows));
-    next.resize(static_cast<size_t>(rows));
-    std::iota(order.begin(), order.end(), 0);
-    std::vector<int32_t>& start = scratch.start;
-    for (int col = width; col >= 1; --col) {
-        start.assign(size_t(FF(QryFld(col))) + 2, 0);
-        for (int32_t r = 0; r < rows; ++r) ++start[size_t(code[size_t(r) * width + size_t(col - 1)]) + 1];
-        for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
-        for (int32_t r : order) next[size_t(start[size_t(code[size_t(r) * width + size_t(col - 1)])]++)] = r;
-        order.swap(next);
+    if (!ascending) {
+        cells.clear();
+        std::vector<int32_t>& code = scratch.code;
+        code.resize(size_t(rows) * size_t(width));
+        std::vector<double>& count = scratch.count;
+        count.resize(static_cast<size_t>(rows));
+        for (int32_t r = 0; r < rows; ++r) {
+            for (int col = 1; col <= width; ++col)
+                code[size_t(r) * width + size_t(col - 1)] =
+                    plain ? block.code[size_t(r) * stride + size_t(col - 1)]
+                          : counts::IndexOf(block, col, r, FF(QryFld(col)));
+            count[size_t(r)] = plain ? block.count[size_t(r)] : counts::CountOf(block, r);
+        }
+        codes = code.data();
+        stride = size_t(width);
+        // A stable lexicographic order: one stable counting pass a column, the last column
+        // first (each code lies in 1 .. its field's value count).
+        std::vector<int32_t>& order = scratch.order;
+        std::vector<int32_t>& next = scratch.next;
+        order.resize(static_cast<size_t>(rows));
+        next.resize(static_cast<size_t>(rows));
+        std::iota(order.begin(), order.end(), 0);
+        std::vector<int32_t>& start = scratch.start;
+        for (int col = width; col >= 1; --col) {
+            start.assign(size_t(FF(QryFld(col))) + 2, 0);
+            for (int32_t r = 0; r < rows; ++r) ++start[size_t(code[size_t(r) * width + size_t(col - 1)]) + 1];
+            for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
+            for (int32_t r : order) next[size_t(start[size_t(code[size_t(r) * width + size_t(col - 1)])]++)] = r;
+            order.swap(next);
+        }
+        for (int32_t r : order) {
+            if (!cells.empty() && std::equal(row(r), row(r) + width, row(cells.back().first)))
+                cells.back().c += count[size_t(r)];
+            else
+                cells.push_back(OnePassCell{r, count[size_t(r)]});
+        }
     }
-    struct Cell {
-        int32_t first;  // a row of the block holding the cell's coded values
-        double c;
-    };
-    std::vector<Cell> cells;
-    for (int32_t r : order) {
-        if (!cells.empty() && std::equal(row(r), row(r) + width, row(cells.back().first)))
-            cells.back().c += count[size_t(r)];
-        else
-            cells.push_back(Cell{r, count[size_t(r)]});
-    }
-    auto value = [&](const Cell& cell, int col) { return *(row(cell.first) + (col - 1)); };
+    auto value = [&](const OnePassCell& cell, int col) { return Integer(row(cell.first)[col - 1]); };
 
     Single total = 0;
     Single S = 0;
     Long nz = 0;
-    size_t runStart = 0;
-    auto closeRun = [&](size_t runEnd) {
+    auto closeRun = [&](size_t runStart, size_t runEnd) {
+        const bool counted = !plain || !p.TooFew(nz);
         if (!p.TooFew(nz)) {
             if (p.Sparse(nz)) {
                 // Every cell's expected count enters once through the product sum; each row
@@ -281,26 +383,43 @@ Single Learner::OnePassCMI(const CodedBlock& block, Integer k) {
         }
         S = 0;
         nz = 0;
-        CntA.Fill(0);
-        CntB.Fill(0);
-        runStart = runEnd;
+        // Only the values of a and b were counted; the rest of CntA and CntB stays 0.
+        if (counted) {
+            for (int u = 0; u <= p.fa; ++u) CntA(u) = 0;
+            for (int v = 0; v <= p.fb; ++v) CntB(v) = 0;
+        }
     };
 
-    for (Integer i = 1; i <= k; ++i) CurConf(i) = value(cells[0], i);
-    for (size_t r = 0; r < cells.size(); ++r) {
-        for (Integer i = k; i >= 1; --i) {
-            if (value(cells[r], i) != CurConf(i)) {
-                for (Integer j = 1; j <= k; ++j) CurConf(j) = value(cells[r], j);
-                closeRun(r);
-                break;
+    // One run of cells a configuration. Plain counts let a run with too few cases pass without
+    // its value counts, which only the statistic reads.
+    for (size_t r = 0; r < cells.size();) {
+        size_t end = r + 1;
+        auto sameConfiguration = [&](size_t x) {
+            for (Integer i = k; i >= 1; --i)
+                if (value(cells[x], i) != value(cells[r], i)) return false;
+            return true;
+        };
+        while (end < cells.size() && sameConfiguration(end)) ++end;
+        for (Integer j = 1; j <= k; ++j) CurConf(j) = value(cells[r], j);
+        if (plain) {
+            for (size_t i = r; i < end; ++i) nz += Long(cells[i].c);
+            if (!p.TooFew(nz)) {
+                for (size_t i = r; i < end; ++i) {
+                    CntA(value(cells[i], k + 1)) += Long(cells[i].c);
+                    CntB(value(cells[i], k + 2)) += Long(cells[i].c);
+                }
+            }
+        } else {
+            for (size_t i = r; i < end; ++i) {
+                const double c = cells[i].c;
+                counts::Add(nz, c);
+                counts::Add(CntA(value(cells[i], k + 1)), c);
+                counts::Add(CntB(value(cells[i], k + 2)), c);
             }
         }
-        const double c = cells[r].c;
-        counts::Add(nz, c);
-        counts::Add(CntA(value(cells[r], k + 1)), c);
-        counts::Add(CntB(value(cells[r], k + 2)), c);
+        closeRun(r, end);
+        r = end;
     }
-    closeRun(cells.size());
     return counts::PerCase(total, NetTotal(NetIdx));
 }
 
@@ -327,26 +446,28 @@ Single Learner::GetCMI(Integer a, Integer b, Integer k) {
     QryFld(k + 1) = a;
     QryFld(k + 2) = b;
 
+    const bool plain = PlainReading(*this, block, k + 2);
+
     // Subsets first, from the same block: triples, then pairs, then single fields, each in
     // lexicographic order of their positions.
     const Integer pa = Integer(k + 1), pb = Integer(k + 2);
     if (k >= 3 && k <= 4)
         for (Integer i = 1; i <= k; ++i)
             for (Integer j = Integer(i + 1); j <= k; ++j)
-                for (Integer l = Integer(j + 1); l <= k; ++l) CalcCMI3(block, i, j, l, pa, pb);
+                for (Integer l = Integer(j + 1); l <= k; ++l) CalcCMI(*this, block, plain, {i, j, l}, pa, pb);
     if (k >= 2 && k <= 4)
         for (Integer i = 1; i <= k; ++i)
-            for (Integer j = Integer(i + 1); j <= k; ++j) CalcCMI2(block, i, j, pa, pb);
+            for (Integer j = Integer(i + 1); j <= k; ++j) CalcCMI(*this, block, plain, {i, j}, pa, pb);
     if (k >= 1 && k <= 4)
-        for (Integer i = 1; i <= k; ++i) CalcCMI1(block, i, pa, pb);
+        for (Integer i = 1; i <= k; ++i) CalcCMI(*this, block, plain, {i}, pa, pb);
 
     switch (k) {
-        case 1: return CalcCMI1(block, 1, 2, 3);
-        case 2: return CalcCMI2(block, 1, 2, 3, 4);
-        case 3: return CalcCMI3(block, 1, 2, 3, 4, 5);
+        case 1: return CalcCMI(*this, block, plain, {1}, 2, 3);
+        case 2: return CalcCMI(*this, block, plain, {1, 2}, 3, 4);
+        case 3: return CalcCMI(*this, block, plain, {1, 2, 3}, 4, 5);
         default: break;
     }
-    const Single result = OnePassCMI(block, k);
+    const Single result = OnePassCMI(block, k, plain);
     SetCache.Append(NetIdx, a, b, std::move(fields), result);
     if (result < MIWork(NetIdx, a, b)) MIWork(NetIdx, a, b) = result;
     return result;

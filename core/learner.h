@@ -210,15 +210,10 @@ public:
     // Conditional MI of a, b given CondSet(1..k) in layer NetIdx (sorts CondSet in place).
     // Virtual so that search tests can script the results.
     virtual Single GetCMI(Integer a, Integer b, Integer k);
-    // CMI of the pair at block positions pa, pb given the fields at positions z (ascending),
-    // from the cache or from the block; computed values are cached and lower MIWork.
-    Single CalcCMI1(const CodedBlock& block, Integer z, Integer pa, Integer pb);
-    Single CalcCMI2(const CodedBlock& block, Integer z1, Integer z2, Integer pa, Integer pb);
-    Single CalcCMI3(const CodedBlock& block, Integer z1, Integer z2, Integer z3, Integer pa,
-                    Integer pb);
     // CMI of the pair in columns k + 1, k + 2 given columns 1..k, summed configuration by
-    // configuration in one pass over the block's rows (k = 0 or k >= 4).
-    Single OnePassCMI(const CodedBlock& block, Integer k);
+    // configuration in one pass over the block's rows (k = 0 or k >= 4). `plain`: no cell of
+    // the block raises and its counts are whole numbers with whole sums (GetCMI checks).
+    Single OnePassCMI(const CodedBlock& block, Integer k, bool plain);
 
     // ---- domain knowledge and search matrices ----
     vb::Array<Integer> Reach, ReachInit, FL, CE, Adj;  // (0..numfld, 0..numfld)
