@@ -45,11 +45,10 @@ struct CMIScratch {
     std::vector<int32_t> code;
     std::vector<double> count;
     std::vector<int32_t> next;
-    // Each row's count as a whole number, when the block reads plainly (see PlainReading).
-    std::vector<Long> whole;
     // Each row's values of the pair's two fields, in a configuration's rows.
     std::vector<int32_t> cellOf;
-    std::vector<OnePassCell> cells;
+    std::vector<OnePassCell> cells, merged;  // one configuration's cells; all of them
+    std::vector<uint8_t> differs;
 };
 
 CMIScratch& Scratch() {
@@ -122,31 +121,9 @@ Single ConfigurationStatistic(const PairShape& p, const std::vector<Long>& cnt) 
 
 }  // namespace
 
-// Whether the block's columns 1..width can be read without the checks of counts::IndexOf and
-// counts::CountOf: no cell raises, every code lies in 1..its field's values (FF of QryFld), and
-// every count is a whole number and the sizes of all counts add up to at most the Long range,
-// so that every running sum of counts, however the rows are grouped, is its own rounding and
-// counts::Add is plain addition. Fills the scratch's whole counts when it can.
+// The block's columns 1..width read plainly (see counts::Plain), the fields being QryFld's.
 static bool PlainReading(const Learner& L, const CodedBlock& block, int width) {
-    if (!block.errors.empty() || !block.countError.empty()) return false;
-    const int32_t rows = block.rows;
-    for (int col = 1; col <= width; ++col) {
-        const int32_t ff = L.FF(L.QryFld(Integer(col)));
-        for (int32_t r = 0; r < rows; ++r) {
-            const int32_t idx = block.code[size_t(r) * size_t(block.width) + size_t(col - 1)];
-            if (idx < 1 || idx > ff) return false;
-        }
-    }
-    std::vector<Long>& whole = Scratch().whole;
-    whole.resize(size_t(rows));
-    double size = 0;
-    for (int32_t r = 0; r < rows; ++r) {
-        const double c = block.count[size_t(r)];
-        if (!(std::fabs(c) <= 2147483647.0) || double(Long(c)) != c) return false;
-        size += std::fabs(c);
-        whole[size_t(r)] = Long(c);
-    }
-    return size <= 2147483647.0;
+    return counts::Plain(block, width, [&](int col) { return int32_t(L.FF(L.QryFld(Integer(col)))); });
 }
 
 // The CMI of the pair at positions pa, pb given the fields at positions zpos (one to three,
@@ -206,19 +183,18 @@ static Single CalcCMI(Learner& L, const CodedBlock& block, bool plain,
     if (plain) {
         // No cell can raise and every sum is whole: a configuration with too few cases is
         // passed over without its table, and a table is cleared through its own rows.
-        const std::vector<Long>& whole = scratch.whole;
         std::vector<int32_t>& cellOf = scratch.cellOf;
         const size_t width = size_t(block.width);
         for (size_t start = 0; start < order.size();) {
             size_t end = start;
             Long nz = 0;
             const int64_t k = key[size_t(order[start])];
-            for (; end < order.size() && key[size_t(order[end])] == k; ++end) nz += whole[size_t(order[end])];
+            for (; end < order.size() && key[size_t(order[end])] == k; ++end) nz += Long(block.count[size_t(order[end])]);
             if (!p.TooFew(nz)) {
                 cellOf.clear();
                 for (size_t i = start; i < end; ++i) {
                     const size_t r = size_t(order[i]);
-                    const Long c = whole[r];
+                    const Long c = Long(block.count[r]);
                     const int32_t u = block.code[r * width + size_t(pa - 1)];
                     const int32_t v = block.code[r * width + size_t(pb - 1)];
                     cnt[size_t(u * stride)] += c;
@@ -278,78 +254,22 @@ Single Learner::OnePassCMI(const CodedBlock& block, Integer k, bool plain) {
     // Rows as (configuration values 1..k, a, b) with their counts. Two raw values can code to
     // one index (a Null and a "?", or the same text in two cases), so the block may hold two
     // rows for one cell, and not always next to each other: sort by the coded columns and merge
-    // equal rows, so that every configuration is one run and every cell one row.
+    // equal rows, so that every configuration is one run and every cell one row. A plain block
+    // whose rows already ascend (the common case) is read where it lies.
     const int width = k + 2;
     CMIScratch& scratch = Scratch();
-    std::vector<OnePassCell>& cells = scratch.cells;
-    cells.clear();
-    // The coded rows are read where they lie: in the block when it reads plainly and its rows
-    // come in ascending order (mostly), else from a sorted copy.
     const int32_t* codes = block.code.data();
     size_t stride = size_t(block.width);
     auto row = [&](int32_t r) { return codes + size_t(r) * stride; };
-    bool ascending = plain;
-    if (plain) {
-        // Equal rows can only lie next to each other here, so they merge on the way.
-        for (int32_t r = 0; r < rows && ascending; ++r) {
-            if (r > 0) {
-                const int32_t* prev = row(r - 1);
-                const int32_t* cur = row(r);
-                int col = 0;
-                while (col < width && cur[col] == prev[col]) ++col;
-                if (col == width) {
-                    cells.back().c += block.count[size_t(r)];
-                    continue;
-                }
-                ascending = cur[col] > prev[col];
-            }
-            cells.push_back(OnePassCell{r, block.count[size_t(r)]});
-        }
-    }
-    if (!ascending) {
-        cells.clear();
-        std::vector<int32_t>& code = scratch.code;
-        code.resize(size_t(rows) * size_t(width));
-        std::vector<double>& count = scratch.count;
-        count.resize(static_cast<size_t>(rows));
-        for (int32_t r = 0; r < rows; ++r) {
-            for (int col = 1; col <= width; ++col)
-                code[size_t(r) * width + size_t(col - 1)] =
-                    plain ? block.code[size_t(r) * stride + size_t(col - 1)]
-                          : counts::IndexOf(block, col, r, FF(QryFld(col)));
-            count[size_t(r)] = plain ? block.count[size_t(r)] : counts::CountOf(block, r);
-        }
-        codes = code.data();
-        stride = size_t(width);
-        // A stable lexicographic order: one stable counting pass a column, the last column
-        // first (each code lies in 1 .. its field's value count).
-        std::vector<int32_t>& order = scratch.order;
-        std::vector<int32_t>& next = scratch.next;
-        order.resize(static_cast<size_t>(rows));
-        next.resize(static_cast<size_t>(rows));
-        std::iota(order.begin(), order.end(), 0);
-        std::vector<int32_t>& start = scratch.start;
-        for (int col = width; col >= 1; --col) {
-            start.assign(size_t(FF(QryFld(col))) + 2, 0);
-            for (int32_t r = 0; r < rows; ++r) ++start[size_t(code[size_t(r) * width + size_t(col - 1)]) + 1];
-            for (size_t k = 1; k < start.size(); ++k) start[k] += start[k - 1];
-            for (int32_t r : order) next[size_t(start[size_t(code[size_t(r) * width + size_t(col - 1)])]++)] = r;
-            order.swap(next);
-        }
-        for (int32_t r : order) {
-            if (!cells.empty() && std::equal(row(r), row(r) + width, row(cells.back().first)))
-                cells.back().c += count[size_t(r)];
-            else
-                cells.push_back(OnePassCell{r, count[size_t(r)]});
-        }
-    }
+    std::vector<OnePassCell>& cells = scratch.cells;
     auto value = [&](const OnePassCell& cell, int col) { return Integer(row(cell.first)[col - 1]); };
 
     Single total = 0;
-    Single S = 0;
     Long nz = 0;
-    auto closeRun = [&](size_t runStart, size_t runEnd) {
-        const bool counted = !plain || !p.TooFew(nz);
+    // The statistic of one configuration from its cells, with nz and the value counts CntA and
+    // CntB of the configuration summed; clears them for the next.
+    auto closeRun = [&]() {
+        Single S = 0;
         if (!p.TooFew(nz)) {
             if (p.Sparse(nz)) {
                 // Every cell's expected count enters once through the product sum; each row
@@ -359,65 +279,133 @@ Single Learner::OnePassCMI(const CodedBlock& block, Integer k, bool plain) {
                     for (int v = 1; v <= p.fb; ++v)
                         sum = Single(double(sum) + double(CntA(u)) * double(CntB(v)));
                 S = Single(counts::Div(double(sum), nz) / 2.0);
-                for (size_t i = runStart; i < runEnd; ++i) {
-                    const double c = cells[i].c;
+                for (const OnePassCell& cell : cells) {
+                    const double c = cell.c;
                     if (c == 0) continue;
-                    const Long nu = CntA(value(cells[i], k + 1));
-                    const Long nv = CntB(value(cells[i], k + 2));
+                    const Long nu = CntA(value(cell, k + 1));
+                    const Long nv = CntB(value(cell, k + 2));
                     const Single e = Single(counts::Div(double(nu) * double(nv), nz));
                     const Single d = Single(c - double(e));
                     const Single d2 = Single(double(d) * double(d));
                     S = Single(double(S) + counts::Div(double(d2) / 2.0, e) - double(e) / 2.0);
                 }
             } else {
-                for (size_t i = runStart; i < runEnd; ++i) {
-                    const double c = cells[i].c;
+                for (const OnePassCell& cell : cells) {
+                    const double c = cell.c;
                     if (c == 0) continue;
-                    const Long nu = CntA(value(cells[i], k + 1));
-                    const Long nv = CntB(value(cells[i], k + 2));
+                    const Long nu = CntA(value(cell, k + 1));
+                    const Long nv = CntB(value(cell, k + 2));
                     const double ratio = counts::Div(counts::Div(c, nu), nv) * double(nz);
                     S = Single(double(S) + c * counts::Ln(ratio));
                 }
             }
             if (AdmitsConfiguration(S, p.df)) total = Single(double(total) + double(S));
         }
-        S = 0;
         nz = 0;
         // Only the values of a and b were counted; the rest of CntA and CntB stays 0.
-        if (counted) {
-            for (int u = 0; u <= p.fa; ++u) CntA(u) = 0;
-            for (int v = 0; v <= p.fb; ++v) CntB(v) = 0;
-        }
+        for (int u = 0; u <= p.fa; ++u) CntA(u) = 0;
+        for (int v = 0; v <= p.fb; ++v) CntB(v) = 0;
     };
 
-    // One run of cells a configuration. Plain counts let a run with too few cases pass without
-    // its value counts, which only the statistic reads.
-    for (size_t r = 0; r < cells.size();) {
+    bool ascending = plain;
+    if (plain) {
+        // The first column in which each row differs from the one before (width: equal rows).
+        std::vector<uint8_t>& differs = scratch.differs;
+        differs.resize(size_t(rows));
+        differs[0] = 0;
+        for (int32_t r = 1; r < rows && ascending; ++r) {
+            const int32_t* prev = row(r - 1);
+            const int32_t* cur = row(r);
+            int col = 0;
+            while (col < width && cur[col] == prev[col]) ++col;
+            ascending = col == width || cur[col] > prev[col];
+            differs[size_t(r)] = uint8_t(col);
+        }
+        if (ascending) {
+            // A configuration's rows follow each other; one whose cases are too few to be
+            // evaluated passes without its cells and value counts, which only the statistic
+            // reads.
+            int32_t last = 0;
+            for (int32_t r = 0; r < rows;) {
+                int32_t end = r + 1;
+                Long cases = Long(block.count[size_t(r)]);
+                for (; end < rows && differs[size_t(end)] >= k; ++end) cases += Long(block.count[size_t(end)]);
+                last = r;
+                if (!p.TooFew(cases)) {
+                    cells.clear();
+                    for (int32_t x = r; x < end; ++x) {
+                        if (x > r && differs[size_t(x)] == width)
+                            cells.back().c += block.count[size_t(x)];
+                        else
+                            cells.push_back(OnePassCell{x, block.count[size_t(x)]});
+                        CntA(row(x)[k]) += Long(block.count[size_t(x)]);
+                        CntB(row(x)[k + 1]) += Long(block.count[size_t(x)]);
+                    }
+                    nz = cases;
+                    closeRun();
+                }
+                r = end;
+            }
+            // The configuration last summed, as the pass over every run leaves it.
+            for (Integer j = 1; j <= k; ++j) CurConf(j) = Integer(row(last)[j - 1]);
+            return counts::PerCase(total, NetTotal(NetIdx));
+        }
+    }
+
+    std::vector<int32_t>& code = scratch.code;
+    code.resize(size_t(rows) * size_t(width));
+    std::vector<double>& count = scratch.count;
+    count.resize(static_cast<size_t>(rows));
+    for (int32_t r = 0; r < rows; ++r) {
+        for (int col = 1; col <= width; ++col)
+            code[size_t(r) * width + size_t(col - 1)] =
+                plain ? block.code[size_t(r) * stride + size_t(col - 1)]
+                      : counts::IndexOf(block, col, r, FF(QryFld(col)));
+        count[size_t(r)] = plain ? block.count[size_t(r)] : counts::CountOf(block, r);
+    }
+    codes = code.data();
+    stride = size_t(width);
+    // A stable lexicographic order: one stable counting pass a column, the last column first
+    // (each code lies in 1 .. its field's value count).
+    std::vector<int32_t>& order = scratch.order;
+    std::vector<int32_t>& next = scratch.next;
+    order.resize(static_cast<size_t>(rows));
+    next.resize(static_cast<size_t>(rows));
+    std::iota(order.begin(), order.end(), 0);
+    std::vector<int32_t>& start = scratch.start;
+    for (int col = width; col >= 1; --col) {
+        start.assign(size_t(FF(QryFld(col))) + 2, 0);
+        for (int32_t r = 0; r < rows; ++r) ++start[size_t(code[size_t(r) * width + size_t(col - 1)]) + 1];
+        for (size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
+        for (int32_t r : order) next[size_t(start[size_t(code[size_t(r) * width + size_t(col - 1)])]++)] = r;
+        order.swap(next);
+    }
+    std::vector<OnePassCell>& merged = scratch.merged;
+    merged.clear();
+    for (int32_t r : order) {
+        if (!merged.empty() && std::equal(row(r), row(r) + width, row(merged.back().first)))
+            merged.back().c += count[size_t(r)];
+        else
+            merged.push_back(OnePassCell{r, count[size_t(r)]});
+    }
+
+    // One run of cells a configuration, its counts summed cell by cell in order.
+    for (size_t r = 0; r < merged.size();) {
         size_t end = r + 1;
         auto sameConfiguration = [&](size_t x) {
             for (Integer i = k; i >= 1; --i)
-                if (value(cells[x], i) != value(cells[r], i)) return false;
+                if (value(merged[x], i) != value(merged[r], i)) return false;
             return true;
         };
-        while (end < cells.size() && sameConfiguration(end)) ++end;
-        for (Integer j = 1; j <= k; ++j) CurConf(j) = value(cells[r], j);
-        if (plain) {
-            for (size_t i = r; i < end; ++i) nz += Long(cells[i].c);
-            if (!p.TooFew(nz)) {
-                for (size_t i = r; i < end; ++i) {
-                    CntA(value(cells[i], k + 1)) += Long(cells[i].c);
-                    CntB(value(cells[i], k + 2)) += Long(cells[i].c);
-                }
-            }
-        } else {
-            for (size_t i = r; i < end; ++i) {
-                const double c = cells[i].c;
-                counts::Add(nz, c);
-                counts::Add(CntA(value(cells[i], k + 1)), c);
-                counts::Add(CntB(value(cells[i], k + 2)), c);
-            }
+        while (end < merged.size() && sameConfiguration(end)) ++end;
+        for (Integer j = 1; j <= k; ++j) CurConf(j) = value(merged[r], j);
+        cells.assign(merged.begin() + std::ptrdiff_t(r), merged.begin() + std::ptrdiff_t(end));
+        for (const OnePassCell& cell : cells) {
+            counts::Add(nz, cell.c);
+            counts::Add(CntA(value(cell, k + 1)), cell.c);
+            counts::Add(CntB(value(cell, k + 2)), cell.c);
         }
-        closeRun(r, end);
+        closeRun();
         r = end;
     }
     return counts::PerCase(total, NetTotal(NetIdx));

@@ -88,6 +88,31 @@ inline double Ln(double x) {
     return std::log(x);
 }
 
+// Whether columns 1..width of a block can be read without the checks of IndexOf and CountOf:
+// no cell raises, every code of column col lies in 1..valueCount(col), and every count is a
+// whole number, with the sizes of all counts adding up to at most the Long range, so that every
+// running sum of counts, however the rows are grouped, is its own rounding and Add is plain
+// addition (of Long(count)).
+template <class ValueCount>
+bool Plain(const CodedBlock& block, int width, ValueCount valueCount) {
+    if (!block.errors.empty() || !block.countError.empty()) return false;
+    const int32_t rows = block.rows;
+    for (int col = 1; col <= width; ++col) {
+        const int32_t ff = valueCount(col);
+        for (int32_t r = 0; r < rows; ++r) {
+            const int32_t idx = block.code[size_t(r) * size_t(block.width) + size_t(col - 1)];
+            if (idx < 1 || idx > ff) return false;
+        }
+    }
+    double size = 0;
+    for (int32_t r = 0; r < rows; ++r) {
+        const double c = block.count[size_t(r)];
+        if (!(std::fabs(c) <= 2147483647.0) || double(Long(c)) != c) return false;
+        size += std::fabs(c);
+    }
+    return size <= 2147483647.0;
+}
+
 // A statistic summed over the cases, divided by the layer's total count and rounded to Single.
 // A sum of 0 is 0 whatever the total, so a layer without rows gives 0 rather than 0 / 0.
 inline Single PerCase(Single sum, Long total) {

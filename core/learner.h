@@ -205,8 +205,9 @@ public:
 
     // Mutual information of a pair in layer NetIdx, from the cache or one widened count query.
     virtual Single GetMI(Integer a, Integer b);
-    // Computes and caches the MI of the fields QryFld(i), QryFld(j) from a coded count block.
-    Single CalcMI(const CodedBlock& block, Integer i, Integer j);
+    // Computes and caches the MI of the fields QryFld(i), QryFld(j) from a coded count block;
+    // `plain` as counts::Plain says of the block's fields QryFld(1..).
+    Single CalcMI(const CodedBlock& block, Integer i, Integer j, bool plain);
     // Conditional MI of a, b given CondSet(1..k) in layer NetIdx (sorts CondSet in place).
     // Virtual so that search tests can script the results.
     virtual Single GetCMI(Integer a, Integer b, Integer k);

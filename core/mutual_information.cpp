@@ -71,8 +71,9 @@ Single Learner::GetMI(Integer a, Integer b) {
         QryFld(k + 1) = a;
         QryFld(k + 2) = b;
 
+        const bool plain = counts::Plain(block, k + 2, [&](int col) { return int32_t(FF(QryFld(Integer(col)))); });
         for (Integer i = 1; i <= k + 1; ++i)
-            for (Integer j = Integer(i + 1); j <= k + 2; ++j) CalcMI(block, i, j);
+            for (Integer j = Integer(i + 1); j <= k + 2; ++j) CalcMI(block, i, j, plain);
         return MICache(NetIdx, a, b);
     } catch (const std::exception&) {
         if (!settings_.swallowMIErrors) throw;
@@ -85,7 +86,7 @@ Single Learner::GetMI(Integer a, Integer b) {
     }
 }
 
-Single Learner::CalcMI(const CodedBlock& block, Integer i, Integer j) {
+Single Learner::CalcMI(const CodedBlock& block, Integer i, Integer j, bool plain) {
     const Integer x = QryFld(i);
     const Integer y = QryFld(j);
     if (MICache(NetIdx, x, y) != settings_.notComputed) return MICache(NetIdx, x, y);
@@ -95,14 +96,32 @@ Single Learner::CalcMI(const CodedBlock& block, Integer i, Integer j) {
     // (0..fx, 0..fy); row 0 and column 0 hold the margins, cell (0, 0) the total.
     vb::Array<Long> cnt(vb::To(fx), vb::To(fy));
     const int32_t rows = counts::RowCount(block);
-    for (int32_t r = 0; r < rows; ++r) {
-        const double c = counts::CountOf(block, r);
-        const Integer u = counts::IndexOf(block, i, r, fx);
-        const Integer v = counts::IndexOf(block, j, r, fy);
-        counts::Add(cnt(0, 0), c);
-        counts::Add(cnt(u, 0), c);
-        counts::Add(cnt(0, v), c);
-        counts::Add(cnt(u, v), c);
+    if (plain) {
+        // Whole counts that cannot raise: summed as they are, in a flat table of the same cells.
+        thread_local std::vector<Long> flat;
+        flat.assign(size_t(fx + 1) * size_t(fy + 1), 0);
+        const size_t stride = size_t(fy + 1);
+        for (int32_t r = 0; r < rows; ++r) {
+            const Long c = Long(block.count[size_t(r)]);
+            const size_t u = size_t(block.code[size_t(r) * size_t(block.width) + size_t(i - 1)]);
+            const size_t v = size_t(block.code[size_t(r) * size_t(block.width) + size_t(j - 1)]);
+            flat[0] += c;
+            flat[u * stride] += c;
+            flat[v] += c;
+            flat[u * stride + v] += c;
+        }
+        for (Integer u = 0; u <= fx; ++u)
+            for (Integer v = 0; v <= fy; ++v) cnt(u, v) = flat[size_t(u) * stride + size_t(v)];
+    } else {
+        for (int32_t r = 0; r < rows; ++r) {
+            const double c = counts::CountOf(block, r);
+            const Integer u = counts::IndexOf(block, i, r, fx);
+            const Integer v = counts::IndexOf(block, j, r, fy);
+            counts::Add(cnt(0, 0), c);
+            counts::Add(cnt(u, 0), c);
+            counts::Add(cnt(0, v), c);
+            counts::Add(cnt(u, v), c);
+        }
     }
     for (Integer u = 1; u <= fx; ++u) VluCnt(NetIdx, x, u) = cnt(u, 0);
     for (Integer v = 1; v <= fy; ++v) VluCnt(NetIdx, y, v) = cnt(0, v);
