@@ -137,7 +137,9 @@ static Single CalcCMI(Learner& L, const CodedBlock& block, bool plain,
     Integer a = L.QryFld(pa);
     Integer b = L.QryFld(pb);
     if (a > b) std::swap(a, b);
-    std::vector<Integer> fields;
+    // Most subsets are in the cache already: the set is looked up in a buffer kept for it.
+    thread_local std::vector<Integer> fields;
+    fields.clear();
     for (Integer z : zpos) fields.push_back(L.QryFld(z));
     if (const CachedSet* hit = L.SetCache.Find(L.NetIdx, a, b, fields)) {
         if (L.MIWork(L.NetIdx, a, b) > hit->cmi) L.MIWork(L.NetIdx, a, b) = hit->cmi;
@@ -241,7 +243,7 @@ static Single CalcCMI(Learner& L, const CodedBlock& block, bool plain,
     }
 
     const Single result = counts::PerCase(total, L.NetTotal(L.NetIdx));
-    L.SetCache.Append(L.NetIdx, a, b, std::move(fields), result);
+    L.SetCache.Append(L.NetIdx, a, b, std::vector<Integer>(fields), result);
     if (result < L.MIWork(L.NetIdx, a, b)) L.MIWork(L.NetIdx, a, b) = result;
     return result;
 }
@@ -412,8 +414,13 @@ Single Learner::OnePassCMI(const CodedBlock& block, Integer k, bool plain) {
 }
 
 Single Learner::GetCMI(Integer a, Integer b, Integer k) {
-    CntA.ReDim(vb::To(MaxVlus));
-    CntB.ReDim(vb::To(MaxVlus));
+    // Both value counts start at 0 (0..MaxVlus); cleared in place when already of that size.
+    for (vb::Array<Long>* counts : {&CntA, &CntB}) {
+        if (counts->allocated() && counts->dims() == 1 && counts->LBound() == 0 && counts->UBound() == MaxVlus)
+            counts->Fill(0);
+        else
+            counts->ReDim(vb::To(MaxVlus));
+    }
     if (a > b) std::swap(a, b);
     for (Integer i = 1; i < k; ++i)
         for (Integer j = Integer(i + 1); j <= k; ++j)
