@@ -322,9 +322,13 @@ private:
     const Groups& CountGroups(const std::vector<uint32_t>& rows, uint64_t radix, bool ranked,
                               const std::vector<Item>& items, const std::vector<int>& groupColumns,
                               bool spellings = true);
-    // The groups of a plain count over the first n keys_ (below radix, not ranked) into
-    // plainKey_ and plainCount_, in key order; keys_ is left in any order.
-    void PlainGroups(size_t n, uint64_t radix);
+    // The mixed-radix key of every selected row into narrowKeys_, when the product of the
+    // digits' radixes is at most 2^32.
+    void NarrowKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits);
+    // The groups of a plain count over n keys (below radix, not ranked) into plainKey_ and
+    // plainCount_, in key order; the keys are left in any order, scratch (room for n) as well.
+    template <typename Key>
+    void PlainGroups(Key* keys, Key* scratch, size_t n, uint64_t radix);
     // Is the sum a result can show? A sum that overflows or that the store cannot add in SQLite's
     // order is not; why says so.
     bool SumShown(const SumState& st, std::string& why) const;
@@ -345,9 +349,10 @@ private:
     std::vector<int> digits_;
     std::vector<size_t> digitOfField_;
     std::vector<std::pair<uint64_t, uint32_t>> byKey_, sortScratch_;
-    // The plain counts' groups in key order (PlainGroups), and the keys' sorting room.
+    // The plain counts' groups in key order (PlainGroups), the keys' sorting room, and the
+    // codes of each group digit by digit where a field is asked for twice.
     std::vector<uint64_t> plainKey_, sortedKeys_;
-    std::vector<uint32_t> plainCount_;
+    std::vector<uint32_t> plainCount_, narrowKeys_, sortedNarrowKeys_, decoded_;
     size_t plainGroups_ = 0;
 };
 
@@ -882,6 +887,40 @@ bool ColumnStore::GroupKeys(const std::vector<uint32_t>& rows, const std::vector
     return ranked;
 }
 
+namespace {
+
+// keys = keys x radix + codes over contiguous rows, in blocks of a fixed length that the compiler
+// turns into vector code.
+template <typename Code>
+void AddDigit(uint32_t* __restrict keys, const Code* __restrict codes, size_t n, uint32_t radix) {
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16)
+        for (size_t j = 0; j < 16; ++j) keys[i + j] = keys[i + j] * radix + codes[i + j];
+    for (; i < n; ++i) keys[i] = keys[i] * radix + codes[i];
+}
+
+}  // namespace
+
+void ColumnStore::NarrowKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits) {
+    const size_t n = rows.size();
+    const bool allRows = n == rows_;
+    if (narrowKeys_.size() < n) narrowKeys_.resize(n);
+    uint32_t* keys = narrowKeys_.data();
+    bool first = true;
+    for (int c : digits) {
+        const uint32_t k = uint32_t(columns_[size_t(c)].cells.size());
+        if (k <= 1) continue;
+        columns_[size_t(c)].codes.Visit([&](const auto* codes) {
+            if (first && allRows) std::copy(codes, codes + n, keys);
+            else if (first) for (size_t i = 0; i < n; ++i) keys[i] = codes[rows[i]];
+            else if (allRows) AddDigit(keys, codes, n, k);
+            else for (size_t i = 0; i < n; ++i) keys[i] = keys[i] * k + codes[rows[i]];
+        });
+        first = false;
+    }
+    if (first) std::fill(keys, keys + n, 0u);
+}
+
 // One pass over the selected rows (keys_ holds their keys): each group's count, Count(column)s,
 // sums and smallest spellings.
 const ColumnStore::Groups& ColumnStore::CountGroups(const std::vector<uint32_t>& rows, uint64_t radix, bool ranked,
@@ -912,7 +951,8 @@ const ColumnStore::Groups& ColumnStore::CountGroups(const std::vector<uint32_t>&
     // group's codes are read back from its key.
     out.decodable = !ranked && sumItems.empty() && countColumnItems.empty() && out.spelled.empty();
     if (out.decodable) {
-        PlainGroups(n, radix);
+        if (sortedKeys_.size() < n) sortedKeys_.resize(n);
+        PlainGroups(keys_.data(), sortedKeys_.data(), n, radix);
         out.key.assign(plainKey_.begin(), plainKey_.begin() + ptrdiff_t(plainGroups_));
         out.count.assign(plainCount_.begin(), plainCount_.begin() + ptrdiff_t(plainGroups_));
         // A query without grouping columns has one row even over no rows.
@@ -1005,7 +1045,8 @@ const ColumnStore::Groups& ColumnStore::CountGroups(const std::vector<uint32_t>&
 // off in key order; the keys of a wider range are sorted (a radix sort over the bytes in which
 // they differ) and their runs counted. Either way the work and the clearing grow with the rows,
 // not with the product of the fields' values.
-void ColumnStore::PlainGroups(size_t n, uint64_t radix) {
+template <typename Key>
+void ColumnStore::PlainGroups(Key* keys, Key* scratch, size_t n, uint64_t radix) {
     plainGroups_ = 0;
     if (n == 0) return;
     const size_t room = size_t(std::min<uint64_t>(radix, n)) + 1;
@@ -1015,7 +1056,6 @@ void ColumnStore::PlainGroups(size_t n, uint64_t radix) {
     }
     uint64_t* groupKey = plainKey_.data();
     uint32_t* groupCount = plainCount_.data();
-    uint64_t* keys = keys_.data();
     size_t g = 0;
     if (radix <= (uint64_t(1) << 22) && radix <= 4 * uint64_t(n)) {
         const size_t range = size_t(radix);
@@ -1047,22 +1087,21 @@ void ColumnStore::PlainGroups(size_t n, uint64_t radix) {
         return;
     }
 
-    if (sortedKeys_.size() < n) sortedKeys_.resize(n);
-    uint64_t* src = keys;
-    uint64_t* dst = sortedKeys_.data();
+    Key* src = keys;
+    Key* dst = scratch;
     if (n < 64) {
         for (size_t i = 1; i < n; ++i) {
-            const uint64_t k = src[i];
+            const Key k = src[i];
             size_t j = i;
             for (; j > 0 && src[j - 1] > k; --j) src[j] = src[j - 1];
             src[j] = k;
         }
     } else {
         const int bytes = int(std::bit_width(radix - 1) + 7) / 8;
-        uint32_t hist[8][256];
+        uint32_t hist[sizeof(Key)][256];
         std::memset(hist, 0, sizeof(hist[0]) * size_t(bytes));
         for (size_t i = 0; i < n; ++i) {
-            const uint64_t k = src[i];
+            const Key k = src[i];
             for (int b = 0; b < bytes; ++b) ++hist[b][(k >> (8 * b)) & 0xFF];
         }
         for (int b = 0; b < bytes; ++b) {
@@ -1079,7 +1118,7 @@ void ColumnStore::PlainGroups(size_t n, uint64_t radix) {
             std::swap(src, dst);
         }
     }
-    uint64_t key = src[0];
+    Key key = src[0];
     uint32_t c = 1;
     for (size_t i = 1; i < n; ++i) {
         if (src[i] == key) {
@@ -1255,8 +1294,6 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
     const size_t m = fields.size(), d = digits_.size();
     if (d > 64) return GroupCounter::Outcome::Declined;
     const std::vector<uint32_t>& rows = p.allRows ? allRows_ : *p.rows;
-    uint64_t radix = 1;
-    const bool ranked = GroupKeys(rows, digits_, radix);
     const Item& it = p.count[0];
     // The count cell as ReadNumber makes it, then read as a number; a Count(*) of a Long reads
     // as itself.
@@ -1271,8 +1308,26 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
         return true;
     };
 
-    if (it.kind == ItemKind::Count && !ranked && d > 0) {
-        PlainGroups(rows.size(), radix);
+    // Keys below 2^32 are made and sorted at half the width.
+    uint64_t radix = 1;
+    for (int c : digits_) {
+        const uint64_t k = std::max<uint64_t>(columns_[size_t(c)].cells.size(), 1);
+        radix = radix > (uint64_t(1) << 32) / k ? UINT64_MAX : radix * k;
+    }
+    const bool narrow = radix <= (uint64_t(1) << 32);
+    const bool plain = it.kind == ItemKind::Count && d > 0;
+    bool ranked = false;
+    if (plain && narrow) {
+        NarrowKeys(rows, digits_);
+        if (sortedNarrowKeys_.size() < rows.size()) sortedNarrowKeys_.resize(rows.size());
+    } else {
+        ranked = GroupKeys(rows, digits_, radix);
+        if (sortedKeys_.size() < rows.size()) sortedKeys_.resize(rows.size());
+    }
+
+    if (plain && !ranked) {
+        if (narrow) PlainGroups(narrowKeys_.data(), sortedNarrowKeys_.data(), rows.size(), radix);
+        else PlainGroups(keys_.data(), sortedKeys_.data(), rows.size(), radix);
         const size_t n = maxGroups <= 0 ? 0 : size_t(std::min<uint64_t>(uint64_t(maxGroups), plainGroups_));
         out.groups = n;
         out.codes.resize(n * m);
@@ -1284,23 +1339,32 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
             digitRadix[k] = std::max<uint64_t>(columns_[size_t(digits_[k])].cells.size(), 1);
             reciprocal[k] = digitRadix[k] > 1 ? UINT64_MAX / digitRadix[k] + 1 : 0;
         }
-        const bool narrow = radix <= (uint64_t(1) << 32);
+        // A digit at a time over all the groups, so that the groups' divisions do not wait on
+        // each other; the keys are divided in place.
         const bool eachOnce = d == m;  // every field's digit is its own place
-        uint32_t code[64];
-        uint32_t* codes = out.codes.data();
-        for (size_t r = 0; r < n; ++r) {
-            uint64_t key = plainKey_[r];
-            uint32_t* at = eachOnce ? codes + r * m : code;
-            for (size_t k = d; k-- > 0;) {
-                const uint64_t q = digitRadix[k] == 1 ? key
-                                   : narrow ? uint64_t((static_cast<unsigned __int128>(reciprocal[k]) * key) >> 64)
-                                            : key / digitRadix[k];
-                at[k] = uint32_t(key - q * digitRadix[k]);
-                key = q;
+        if (!eachOnce && decoded_.size() < n * d) decoded_.resize(n * d);
+        uint32_t* codes = eachOnce ? out.codes.data() : decoded_.data();
+        uint64_t* keys = plainKey_.data();
+        for (size_t k = d; k-- > 0;) {
+            const uint64_t radixOf = digitRadix[k], inverse = reciprocal[k];
+            if (radixOf == 1) {
+                for (size_t r = 0; r < n; ++r) codes[r * d + k] = 0;
+            } else if (narrow) {
+                for (size_t r = 0; r < n; ++r) {
+                    const uint64_t q = uint64_t((static_cast<unsigned __int128>(inverse) * keys[r]) >> 64);
+                    codes[r * d + k] = uint32_t(keys[r] - q * radixOf);
+                    keys[r] = q;
+                }
+            } else {
+                for (size_t r = 0; r < n; ++r) {
+                    codes[r * d + k] = uint32_t(keys[r] % radixOf);
+                    keys[r] /= radixOf;
+                }
             }
-            if (!eachOnce)
-                for (size_t f = 0; f < m; ++f) codes[r * m + f] = code[digitOfField_[f]];
         }
+        if (!eachOnce)
+            for (size_t r = 0; r < n; ++r)
+                for (size_t f = 0; f < m; ++f) out.codes[r * m + f] = codes[r * d + digitOfField_[f]];
         for (size_t r = 0; r < n; ++r) {
             const uint32_t c = plainCount_[r];
             if (plainCell && c <= uint32_t(INT32_MAX)) out.counts[r] = double(c);
