@@ -336,9 +336,10 @@ CodedBlock Learner::CountCoded(const std::vector<Integer>& g, Integer a, Integer
             if (code >= d.tables[c].size) return byText();  // a code the field's values do not cover
             into[cell] = d.tables[c].index[code];
         }
-    // The counts are the block's as they stand: the counter's buffer passes to the block.
-    d.result.counts.resize(groups);
-    out.count = std::move(d.result.counts);
+    // The counts are copied rather than the counter's buffer handed over: a buffer the block
+    // takes is made again by the next count, and on a table of many rows the two alternating
+    // buffers hold more memory than one kept and one copied.
+    out.count.assign(d.result.counts.begin(), d.result.counts.begin() + ptrdiff_t(groups));
     return out;
 }
 

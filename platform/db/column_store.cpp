@@ -221,6 +221,13 @@ void SortByKey(std::vector<std::pair<uint64_t, uint32_t>>& groups, std::vector<s
     }
 }
 
+// Plain counts over a key range of at most a few times the rows are counted in place; over a
+// wider one their keys are sorted, up to kSortedRows rows (the sort's room, a megabyte at most).
+// Past that, memory must grow with the groups, not the rows: the general pass's hash takes them.
+constexpr size_t kSortedRows = size_t(1) << 17;
+bool CountedInPlace(size_t rows, uint64_t radix) { return radix <= (uint64_t(1) << 22) && radix <= 4 * uint64_t(rows); }
+bool PlainFits(size_t rows, uint64_t radix) { return rows <= kSortedRows || CountedInPlace(rows, radix); }
+
 std::string RowidName(const sql::TableInfo& table) {
     for (const char* name : {"rowid", "_rowid_", "oid"})
         if (table.Find(name) < 0) return name;
@@ -325,10 +332,11 @@ private:
     // The mixed-radix key of every selected row into narrowKeys_, when the product of the
     // digits' radixes is at most 2^32.
     void NarrowKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits);
-    // The groups of a plain count over n keys (below radix, not ranked) into plainKey_ and
-    // plainCount_, in key order; the keys are left in any order, scratch (room for n) as well.
+    // The groups of a plain count over n keys (below radix, not ranked) into the key and count
+    // of groups_, in key order; the keys are left in any order, and scratch holds the room a
+    // sort of them needs.
     template <typename Key>
-    void PlainGroups(Key* keys, Key* scratch, size_t n, uint64_t radix);
+    void PlainGroups(Key* keys, std::vector<Key>& scratch, size_t n, uint64_t radix);
     // Is the sum a result can show? A sum that overflows or that the store cannot add in SQLite's
     // order is not; why says so.
     bool SumShown(const SumState& st, std::string& why) const;
@@ -349,11 +357,10 @@ private:
     std::vector<int> digits_;
     std::vector<size_t> digitOfField_;
     std::vector<std::pair<uint64_t, uint32_t>> byKey_, sortScratch_;
-    // The plain counts' groups in key order (PlainGroups), the keys' sorting room, and the
-    // codes of each group digit by digit where a field is asked for twice.
-    std::vector<uint64_t> plainKey_, sortedKeys_;
-    std::vector<uint32_t> plainCount_, narrowKeys_, sortedNarrowKeys_, decoded_;
-    size_t plainGroups_ = 0;
+    // The plain counts' keys at half the width, the keys' sorting room, and the codes of each
+    // group digit by digit where a field is asked for twice.
+    std::vector<uint64_t> sortedKeys_;
+    std::vector<uint32_t> narrowKeys_, sortedNarrowKeys_, decoded_;
 };
 
 struct ColumnStore::Prepared {
@@ -949,12 +956,10 @@ const ColumnStore::Groups& ColumnStore::CountGroups(const std::vector<uint32_t>&
 
     // Plain counts, the common query: the groups come in key order with their sizes, and each
     // group's codes are read back from its key.
-    out.decodable = !ranked && sumItems.empty() && countColumnItems.empty() && out.spelled.empty();
+    out.decodable = !ranked && PlainFits(n, radix) && sumItems.empty() && countColumnItems.empty() &&
+                    out.spelled.empty();
     if (out.decodable) {
-        if (sortedKeys_.size() < n) sortedKeys_.resize(n);
-        PlainGroups(keys_.data(), sortedKeys_.data(), n, radix);
-        out.key.assign(plainKey_.begin(), plainKey_.begin() + ptrdiff_t(plainGroups_));
-        out.count.assign(plainCount_.begin(), plainCount_.begin() + ptrdiff_t(plainGroups_));
+        PlainGroups(keys_.data(), sortedKeys_, n, radix);
         // A query without grouping columns has one row even over no rows.
         if (groupColumns.empty() && out.key.empty()) {
             out.key.push_back(0);
@@ -1046,18 +1051,21 @@ const ColumnStore::Groups& ColumnStore::CountGroups(const std::vector<uint32_t>&
 // they differ) and their runs counted. Either way the work and the clearing grow with the rows,
 // not with the product of the fields' values.
 template <typename Key>
-void ColumnStore::PlainGroups(Key* keys, Key* scratch, size_t n, uint64_t radix) {
-    plainGroups_ = 0;
+void ColumnStore::PlainGroups(Key* keys, std::vector<Key>& scratch, size_t n, uint64_t radix) {
+    Groups& out = groups_;
+    out.decodable = true;
+    out.key.clear();
+    out.count.clear();
     if (n == 0) return;
-    const size_t room = size_t(std::min<uint64_t>(radix, n)) + 1;
-    if (plainKey_.size() < room) {
-        plainKey_.resize(room);
-        plainCount_.resize(room);
-    }
-    uint64_t* groupKey = plainKey_.data();
-    uint32_t* groupCount = plainCount_.data();
+    // Room for the groups (and the one slot past them that the read-off writes).
+    auto room = [&](size_t groups) {
+        if (out.key.size() <= groups) {
+            out.key.resize(groups + 1);
+            out.count.resize(groups + 1);
+        }
+    };
     size_t g = 0;
-    if (radix <= (uint64_t(1) << 22) && radix <= 4 * uint64_t(n)) {
+    if (CountedInPlace(n, radix)) {
         const size_t range = size_t(radix);
         const size_t lanes = range <= 4096 && 16 * range <= n ? 4 : 1;
         if (dense_.size() < lanes * range) dense_.assign(lanes * range, 0);
@@ -1075,6 +1083,11 @@ void ColumnStore::PlainGroups(Key* keys, Key* scratch, size_t n, uint64_t radix)
             std::fill(counts + range, counts + 4 * range, 0u);
         }
         for (; i < n; ++i) ++counts[keys[i]];
+        size_t groups = 0;
+        for (size_t key = 0; key < range; ++key) groups += counts[key] != 0;
+        room(groups);
+        uint64_t* groupKey = out.key.data();
+        int64_t* groupCount = out.count.data();
         // Every slot written, the next group's only where the count is not 0: no branch a key.
         for (size_t key = 0; key < range; ++key) {
             const uint32_t c = counts[key];
@@ -1083,12 +1096,14 @@ void ColumnStore::PlainGroups(Key* keys, Key* scratch, size_t n, uint64_t radix)
             g += c != 0;
         }
         std::fill(counts, counts + range, 0u);
-        plainGroups_ = g;
+        out.key.resize(g);
+        out.count.resize(g);
         return;
     }
 
     Key* src = keys;
-    Key* dst = scratch;
+    if (n >= 64 && scratch.size() < n) scratch.resize(n);
+    Key* dst = scratch.data();
     if (n < 64) {
         for (size_t i = 1; i < n; ++i) {
             const Key k = src[i];
@@ -1118,6 +1133,9 @@ void ColumnStore::PlainGroups(Key* keys, Key* scratch, size_t n, uint64_t radix)
             std::swap(src, dst);
         }
     }
+    room(n);
+    uint64_t* groupKey = out.key.data();
+    int64_t* groupCount = out.count.data();
     Key key = src[0];
     uint32_t c = 1;
     for (size_t i = 1; i < n; ++i) {
@@ -1132,7 +1150,8 @@ void ColumnStore::PlainGroups(Key* keys, Key* scratch, size_t n, uint64_t radix)
     }
     groupKey[g] = key;
     groupCount[g++] = c;
-    plainGroups_ = g;
+    out.key.resize(g);
+    out.count.resize(g);
 }
 
 // The result rows, one a group in key order, each cell read as the SQLite path reads its
@@ -1308,27 +1327,22 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
         return true;
     };
 
-    // Keys below 2^32 are made and sorted at half the width.
+    // Keys below 2^32 of a table that a sort may take are made and sorted at half the width.
     uint64_t radix = 1;
     for (int c : digits_) {
         const uint64_t k = std::max<uint64_t>(columns_[size_t(c)].cells.size(), 1);
         radix = radix > (uint64_t(1) << 32) / k ? UINT64_MAX : radix * k;
     }
-    const bool narrow = radix <= (uint64_t(1) << 32);
-    const bool plain = it.kind == ItemKind::Count && d > 0;
+    const bool narrow = radix <= (uint64_t(1) << 32) && rows.size() <= kSortedRows;
+    const bool plain = it.kind == ItemKind::Count && d > 0 && PlainFits(rows.size(), radix);
     bool ranked = false;
-    if (plain && narrow) {
-        NarrowKeys(rows, digits_);
-        if (sortedNarrowKeys_.size() < rows.size()) sortedNarrowKeys_.resize(rows.size());
-    } else {
-        ranked = GroupKeys(rows, digits_, radix);
-        if (sortedKeys_.size() < rows.size()) sortedKeys_.resize(rows.size());
-    }
+    if (plain && narrow) NarrowKeys(rows, digits_);
+    else ranked = GroupKeys(rows, digits_, radix);
 
     if (plain && !ranked) {
-        if (narrow) PlainGroups(narrowKeys_.data(), sortedNarrowKeys_.data(), rows.size(), radix);
-        else PlainGroups(keys_.data(), sortedKeys_.data(), rows.size(), radix);
-        const size_t n = maxGroups <= 0 ? 0 : size_t(std::min<uint64_t>(uint64_t(maxGroups), plainGroups_));
+        if (narrow) PlainGroups(narrowKeys_.data(), sortedNarrowKeys_, rows.size(), radix);
+        else PlainGroups(keys_.data(), sortedKeys_, rows.size(), radix);
+        const size_t n = maxGroups <= 0 ? 0 : size_t(std::min<uint64_t>(uint64_t(maxGroups), groups_.key.size()));
         out.groups = n;
         out.codes.resize(n * m);
         out.counts.resize(n);
@@ -1344,12 +1358,12 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
         const bool eachOnce = d == m;  // every field's digit is its own place
         if (!eachOnce && decoded_.size() < n * d) decoded_.resize(n * d);
         uint32_t* codes = eachOnce ? out.codes.data() : decoded_.data();
-        uint64_t* keys = plainKey_.data();
+        uint64_t* keys = groups_.key.data();
         for (size_t k = d; k-- > 0;) {
             const uint64_t radixOf = digitRadix[k], inverse = reciprocal[k];
             if (radixOf == 1) {
                 for (size_t r = 0; r < n; ++r) codes[r * d + k] = 0;
-            } else if (narrow) {
+            } else if (radix <= (uint64_t(1) << 32)) {
                 for (size_t r = 0; r < n; ++r) {
                     const uint64_t q = uint64_t((static_cast<unsigned __int128>(inverse) * keys[r]) >> 64);
                     codes[r * d + k] = uint32_t(keys[r] - q * radixOf);
@@ -1366,8 +1380,8 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
             for (size_t r = 0; r < n; ++r)
                 for (size_t f = 0; f < m; ++f) out.codes[r * m + f] = codes[r * d + digitOfField_[f]];
         for (size_t r = 0; r < n; ++r) {
-            const uint32_t c = plainCount_[r];
-            if (plainCell && c <= uint32_t(INT32_MAX)) out.counts[r] = double(c);
+            const int64_t c = groups_.count[r];
+            if (plainCell && c <= INT32_MAX) out.counts[r] = double(c);
             else if (!read(ReadNumber(true, c, double(c), it.type, it.typed), out.counts[r]))
                 return GroupCounter::Outcome::Declined;
         }
