@@ -357,10 +357,9 @@ private:
     std::vector<int> digits_;
     std::vector<size_t> digitOfField_;
     std::vector<std::pair<uint64_t, uint32_t>> byKey_, sortScratch_;
-    // The plain counts' keys at half the width, the keys' sorting room, and the codes of each
-    // group digit by digit where a field is asked for twice.
+    // The plain counts' keys at half the width, and the keys' sorting room.
     std::vector<uint64_t> sortedKeys_;
-    std::vector<uint32_t> narrowKeys_, sortedNarrowKeys_, decoded_;
+    std::vector<uint32_t> narrowKeys_, sortedNarrowKeys_;
 };
 
 struct ColumnStore::Prepared {
@@ -1354,31 +1353,33 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
             reciprocal[k] = digitRadix[k] > 1 ? UINT64_MAX / digitRadix[k] + 1 : 0;
         }
         // A digit at a time over all the groups, so that the groups' divisions do not wait on
-        // each other; the keys are divided in place.
-        const bool eachOnce = d == m;  // every field's digit is its own place
-        if (!eachOnce && decoded_.size() < n * d) decoded_.resize(n * d);
-        uint32_t* codes = eachOnce ? out.codes.data() : decoded_.data();
+        // each other; the keys are divided in place. Each digit goes to the first field that
+        // asked for it, and a field asked for again copies it from there.
+        size_t place[64];
+        for (size_t f = m; f-- > 0;) place[digitOfField_[f]] = f;
+        uint32_t* codes = out.codes.data();
         uint64_t* keys = groups_.key.data();
         for (size_t k = d; k-- > 0;) {
             const uint64_t radixOf = digitRadix[k], inverse = reciprocal[k];
             if (radixOf == 1) {
-                for (size_t r = 0; r < n; ++r) codes[r * d + k] = 0;
+                for (size_t r = 0; r < n; ++r) codes[r * m + place[k]] = 0;
             } else if (radix <= (uint64_t(1) << 32)) {
                 for (size_t r = 0; r < n; ++r) {
                     const uint64_t q = uint64_t((static_cast<unsigned __int128>(inverse) * keys[r]) >> 64);
-                    codes[r * d + k] = uint32_t(keys[r] - q * radixOf);
+                    codes[r * m + place[k]] = uint32_t(keys[r] - q * radixOf);
                     keys[r] = q;
                 }
             } else {
                 for (size_t r = 0; r < n; ++r) {
-                    codes[r * d + k] = uint32_t(keys[r] % radixOf);
+                    codes[r * m + place[k]] = uint32_t(keys[r] % radixOf);
                     keys[r] /= radixOf;
                 }
             }
         }
-        if (!eachOnce)
-            for (size_t r = 0; r < n; ++r)
-                for (size_t f = 0; f < m; ++f) out.codes[r * m + f] = codes[r * d + digitOfField_[f]];
+        if (d < m)
+            for (size_t f = 0; f < m; ++f)
+                if (place[digitOfField_[f]] != f)
+                    for (size_t r = 0; r < n; ++r) codes[r * m + f] = codes[r * m + place[digitOfField_[f]]];
         for (size_t r = 0; r < n; ++r) {
             const int64_t c = groups_.count[r];
             if (plainCell && c <= INT32_MAX) out.counts[r] = double(c);
