@@ -224,6 +224,11 @@ struct Learner::DirectCounts {
     std::vector<Entry> entries;
     db::GroupCountResult result;
     std::vector<int> fields;
+    struct Table {
+        const int32_t* index;
+        size_t size;
+    };
+    std::vector<Table> tables;  // per column of the block, its field's index by code
 };
 
 CodedBlock Learner::CountCoded(const std::vector<Integer>& g, Integer a, Integer b) {
@@ -313,18 +318,28 @@ CodedBlock Learner::CountCoded(const std::vector<Integer>& g, Integer a, Integer
             return byText();
         case db::GroupCounter::Outcome::Declined: return byText();
     }
+    const size_t groups = d.result.groups, width = size_t(m);
+    d.tables.resize(width);
+    for (size_t c = 0; c < width; ++c) {
+        const std::vector<int32_t>& index = entry->maps[size_t(d.fields[c])].index;
+        d.tables[c] = {index.data(), index.size()};
+    }
     CodedBlock out;
-    out.rows = int32_t(d.result.groups);
+    out.rows = int32_t(groups);
     out.width = m;
-    out.count.assign(d.result.counts.begin(), d.result.counts.begin() + ptrdiff_t(d.result.groups));
-    out.code.resize(d.result.groups * size_t(m));
-    for (size_t r = 0; r < d.result.groups; ++r)
-        for (size_t c = 0; c < size_t(m); ++c) {
-            const std::vector<int32_t>& index = entry->maps[size_t(d.fields[c])].index;
-            const uint32_t code = d.result.codes[r * size_t(m) + c];
-            if (code >= index.size()) return byText();  // a code the field's values do not cover
-            out.code[r * size_t(m) + c] = index[code];
+    out.code.resize(groups * width);
+    const uint32_t* codes = d.result.codes.data();
+    int32_t* into = out.code.data();
+    for (size_t cell = 0, r = 0; r < groups; ++r)
+        for (size_t c = 0; c < width; ++c, ++cell) {
+            const uint32_t code = codes[cell];
+            if (code >= d.tables[c].size) return byText();  // a code the field's values do not cover
+            into[cell] = d.tables[c].index[code];
         }
+    // The counts are copied rather than the counter's buffer handed over: a buffer the block
+    // takes is made again by the next count, and on a table of many rows the two alternating
+    // buffers hold more memory than one kept and one copied.
+    out.count.assign(d.result.counts.begin(), d.result.counts.begin() + ptrdiff_t(groups));
     return out;
 }
 

@@ -10,6 +10,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -220,6 +221,13 @@ void SortByKey(std::vector<std::pair<uint64_t, uint32_t>>& groups, std::vector<s
     }
 }
 
+// Plain counts over a key range of at most a few times the rows are counted in place; over a
+// wider one their keys are sorted, up to kSortedRows rows (the sort's room, a megabyte at most).
+// Past that, memory must grow with the groups, not the rows: the general pass's hash takes them.
+constexpr size_t kSortedRows = size_t(1) << 17;
+bool CountedInPlace(size_t rows, uint64_t radix) { return radix <= (uint64_t(1) << 22) && radix <= 4 * uint64_t(rows); }
+bool PlainFits(size_t rows, uint64_t radix) { return rows <= kSortedRows || CountedInPlace(rows, radix); }
+
 std::string RowidName(const sql::TableInfo& table) {
     for (const char* name : {"rowid", "_rowid_", "oid"})
         if (table.Find(name) < 0) return name;
@@ -321,6 +329,14 @@ private:
     const Groups& CountGroups(const std::vector<uint32_t>& rows, uint64_t radix, bool ranked,
                               const std::vector<Item>& items, const std::vector<int>& groupColumns,
                               bool spellings = true);
+    // The mixed-radix key of every selected row into narrowKeys_, when the product of the
+    // digits' radixes is at most 2^32.
+    void NarrowKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits);
+    // The groups of a plain count over n keys (below radix, not ranked) into the key and count
+    // of groups_, in key order; the keys are left in any order, and scratch holds the room a
+    // sort of them needs.
+    template <typename Key>
+    void PlainGroups(Key* keys, std::vector<Key>& scratch, size_t n, uint64_t radix);
     // Is the sum a result can show? A sum that overflows or that the store cannot add in SQLite's
     // order is not; why says so.
     bool SumShown(const SumState& st, std::string& why) const;
@@ -341,6 +357,9 @@ private:
     std::vector<int> digits_;
     std::vector<size_t> digitOfField_;
     std::vector<std::pair<uint64_t, uint32_t>> byKey_, sortScratch_;
+    // The plain counts' keys at half the width, and the keys' sorting room.
+    std::vector<uint64_t> sortedKeys_;
+    std::vector<uint32_t> narrowKeys_, sortedNarrowKeys_;
 };
 
 struct ColumnStore::Prepared {
@@ -874,6 +893,40 @@ bool ColumnStore::GroupKeys(const std::vector<uint32_t>& rows, const std::vector
     return ranked;
 }
 
+namespace {
+
+// keys = keys x radix + codes over contiguous rows, in blocks of a fixed length that the compiler
+// turns into vector code.
+template <typename Code>
+void AddDigit(uint32_t* __restrict keys, const Code* __restrict codes, size_t n, uint32_t radix) {
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16)
+        for (size_t j = 0; j < 16; ++j) keys[i + j] = keys[i + j] * radix + codes[i + j];
+    for (; i < n; ++i) keys[i] = keys[i] * radix + codes[i];
+}
+
+}  // namespace
+
+void ColumnStore::NarrowKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits) {
+    const size_t n = rows.size();
+    const bool allRows = n == rows_;
+    if (narrowKeys_.size() < n) narrowKeys_.resize(n);
+    uint32_t* keys = narrowKeys_.data();
+    bool first = true;
+    for (int c : digits) {
+        const uint32_t k = uint32_t(columns_[size_t(c)].cells.size());
+        if (k <= 1) continue;
+        columns_[size_t(c)].codes.Visit([&](const auto* codes) {
+            if (first && allRows) std::copy(codes, codes + n, keys);
+            else if (first) for (size_t i = 0; i < n; ++i) keys[i] = codes[rows[i]];
+            else if (allRows) AddDigit(keys, codes, n, k);
+            else for (size_t i = 0; i < n; ++i) keys[i] = keys[i] * k + codes[rows[i]];
+        });
+        first = false;
+    }
+    if (first) std::fill(keys, keys + n, 0u);
+}
+
 // One pass over the selected rows (keys_ holds their keys): each group's count, Count(column)s,
 // sums and smallest spellings.
 const ColumnStore::Groups& ColumnStore::CountGroups(const std::vector<uint32_t>& rows, uint64_t radix, bool ranked,
@@ -900,36 +953,12 @@ const ColumnStore::Groups& ColumnStore::CountGroups(const std::vector<uint32_t>&
         if (spellings && columns_[size_t(c)].variants) out.spelled.push_back(&columns_[size_t(c)]);
     out.smallest.resize(out.spelled.size());
 
-    const bool dense = radix <= std::max<uint64_t>(4 * uint64_t(n), 4096) && radix <= (uint64_t(1) << 22);
-    // Plain counts over a small key range, the common query: one increment a row, the groups
-    // read off the counts in key order, and each group's codes read back from its key.
-    out.decodable = dense && !ranked && sumItems.empty() && countColumnItems.empty() && out.spelled.empty();
+    // Plain counts, the common query: the groups come in key order with their sizes, and each
+    // group's codes are read back from its key.
+    out.decodable = !ranked && PlainFits(n, radix) && sumItems.empty() && countColumnItems.empty() &&
+                    out.spelled.empty();
     if (out.decodable) {
-        // Four interleaved count arrays over a small range: with few groups, consecutive rows
-        // would otherwise wait on the same counter.
-        const size_t lanes = radix <= 4096 ? 4 : 1;
-        if (dense_.size() < lanes * radix) dense_.assign(lanes * radix, 0);
-        uint32_t* counts = dense_.data();
-        size_t i = 0;
-        if (lanes == 4) {
-            for (; i + 4 <= n; i += 4) {
-                ++counts[keys[i]];
-                ++counts[radix + keys[i + 1]];
-                ++counts[2 * radix + keys[i + 2]];
-                ++counts[3 * radix + keys[i + 3]];
-            }
-        }
-        for (; i < n; ++i) ++counts[keys[i]];
-        for (uint64_t key = 0; key < radix; ++key) {
-            int64_t total = 0;
-            for (size_t l = 0; l < lanes; ++l) {
-                total += counts[l * radix + key];
-                counts[l * radix + key] = 0;
-            }
-            if (!total) continue;
-            out.key.push_back(key);
-            out.count.push_back(total);
-        }
+        PlainGroups(keys_.data(), sortedKeys_, n, radix);
         // A query without grouping columns has one row even over no rows.
         if (groupColumns.empty() && out.key.empty()) {
             out.key.push_back(0);
@@ -972,7 +1001,7 @@ const ColumnStore::Groups& ColumnStore::CountGroups(const std::vector<uint32_t>&
             out.smallest[k][g] = std::min(out.smallest[k][g], out.spelled[k]->spellings[row]);
     };
 
-    if (dense) {
+    if (radix <= std::max<uint64_t>(4 * uint64_t(n), 4096) && radix <= (uint64_t(1) << 22)) {
         if (dense_.size() < radix) dense_.assign(radix, 0);
         for (size_t i = 0; i < n; ++i) {
             uint32_t& slot = dense_[keys[i]];
@@ -1012,6 +1041,116 @@ const ColumnStore::Groups& ColumnStore::CountGroups(const std::vector<uint32_t>&
     // A query without grouping columns has one row even over no rows.
     if (groupColumns.empty() && out.key.empty()) newGroup(0, 0);
     return out;
+}
+
+// The groups of the engines' plain counts: only each group's key and size, in key order. A key
+// range no wider than a few times the rows is counted in place (in four interleaved arrays when
+// many rows share few keys, so that consecutive rows do not wait on the same counter) and read
+// off in key order; the keys of a wider range are sorted (a radix sort over the bytes in which
+// they differ) and their runs counted. Either way the work and the clearing grow with the rows,
+// not with the product of the fields' values.
+template <typename Key>
+void ColumnStore::PlainGroups(Key* keys, std::vector<Key>& scratch, size_t n, uint64_t radix) {
+    Groups& out = groups_;
+    out.decodable = true;
+    out.key.clear();
+    out.count.clear();
+    if (n == 0) return;
+    // Room for the groups (and the one slot past them that the read-off writes).
+    auto room = [&](size_t groups) {
+        if (out.key.size() <= groups) {
+            out.key.resize(groups + 1);
+            out.count.resize(groups + 1);
+        }
+    };
+    size_t g = 0;
+    if (CountedInPlace(n, radix)) {
+        const size_t range = size_t(radix);
+        const size_t lanes = range <= 4096 && 16 * range <= n ? 4 : 1;
+        if (dense_.size() < lanes * range) dense_.assign(lanes * range, 0);
+        uint32_t* counts = dense_.data();
+        size_t i = 0;
+        if (lanes == 4) {
+            for (; i + 4 <= n; i += 4) {
+                ++counts[keys[i]];
+                ++counts[range + keys[i + 1]];
+                ++counts[2 * range + keys[i + 2]];
+                ++counts[3 * range + keys[i + 3]];
+            }
+            for (size_t key = 0; key < range; ++key)
+                counts[key] += counts[range + key] + counts[2 * range + key] + counts[3 * range + key];
+            std::fill(counts + range, counts + 4 * range, 0u);
+        }
+        for (; i < n; ++i) ++counts[keys[i]];
+        size_t groups = 0;
+        for (size_t key = 0; key < range; ++key) groups += counts[key] != 0;
+        room(groups);
+        uint64_t* groupKey = out.key.data();
+        int64_t* groupCount = out.count.data();
+        // Every slot written, the next group's only where the count is not 0: no branch a key.
+        for (size_t key = 0; key < range; ++key) {
+            const uint32_t c = counts[key];
+            groupKey[g] = key;
+            groupCount[g] = c;
+            g += c != 0;
+        }
+        std::fill(counts, counts + range, 0u);
+        out.key.resize(g);
+        out.count.resize(g);
+        return;
+    }
+
+    Key* src = keys;
+    if (n >= 64 && scratch.size() < n) scratch.resize(n);
+    Key* dst = scratch.data();
+    if (n < 64) {
+        for (size_t i = 1; i < n; ++i) {
+            const Key k = src[i];
+            size_t j = i;
+            for (; j > 0 && src[j - 1] > k; --j) src[j] = src[j - 1];
+            src[j] = k;
+        }
+    } else {
+        const int bytes = int(std::bit_width(radix - 1) + 7) / 8;
+        uint32_t hist[sizeof(Key)][256];
+        std::memset(hist, 0, sizeof(hist[0]) * size_t(bytes));
+        for (size_t i = 0; i < n; ++i) {
+            const Key k = src[i];
+            for (int b = 0; b < bytes; ++b) ++hist[b][(k >> (8 * b)) & 0xFF];
+        }
+        for (int b = 0; b < bytes; ++b) {
+            uint32_t* start = hist[b];
+            const int shift = 8 * b;
+            if (start[(src[0] >> shift) & 0xFF] == n) continue;  // every key has this byte
+            uint32_t sum = 0;
+            for (int v = 0; v < 256; ++v) {
+                const uint32_t c = start[v];
+                start[v] = sum;
+                sum += c;
+            }
+            for (size_t i = 0; i < n; ++i) dst[start[(src[i] >> shift) & 0xFF]++] = src[i];
+            std::swap(src, dst);
+        }
+    }
+    room(n);
+    uint64_t* groupKey = out.key.data();
+    int64_t* groupCount = out.count.data();
+    Key key = src[0];
+    uint32_t c = 1;
+    for (size_t i = 1; i < n; ++i) {
+        if (src[i] == key) {
+            ++c;
+            continue;
+        }
+        groupKey[g] = key;
+        groupCount[g++] = c;
+        key = src[i];
+        c = 1;
+    }
+    groupKey[g] = key;
+    groupCount[g++] = c;
+    out.key.resize(g);
+    out.count.resize(g);
 }
 
 // The result rows, one a group in key order, each cell read as the SQLite path reads its
@@ -1170,11 +1309,88 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
         digitOfField_.push_back(size_t(at - digits_.begin()));
         if (at == digits_.end()) digits_.push_back(c);
     }
+    const size_t m = fields.size(), d = digits_.size();
+    if (d > 64) return GroupCounter::Outcome::Declined;
     const std::vector<uint32_t>& rows = p.allRows ? allRows_ : *p.rows;
-    uint64_t radix = 1;
-    const bool ranked = GroupKeys(rows, digits_, radix);
-    const Groups& groups = CountGroups(rows, radix, ranked, p.count, digits_, false);
     const Item& it = p.count[0];
+    // The count cell as ReadNumber makes it, then read as a number; a Count(*) of a Long reads
+    // as itself.
+    const bool plainCell = it.kind == ItemKind::Count && (!it.typed || it.type == dbLong);
+    auto read = [](const std::optional<Value>& cell, double& into) {
+        if (!cell || cell->IsNull()) return false;
+        try {
+            into = cell->ToDouble();
+        } catch (const std::exception&) {
+            return false;
+        }
+        return true;
+    };
+
+    // Keys below 2^32 of a table that a sort may take are made and sorted at half the width.
+    uint64_t radix = 1;
+    for (int c : digits_) {
+        const uint64_t k = std::max<uint64_t>(columns_[size_t(c)].cells.size(), 1);
+        radix = radix > (uint64_t(1) << 32) / k ? UINT64_MAX : radix * k;
+    }
+    const bool narrow = radix <= (uint64_t(1) << 32) && rows.size() <= kSortedRows;
+    const bool plain = it.kind == ItemKind::Count && d > 0 && PlainFits(rows.size(), radix);
+    bool ranked = false;
+    if (plain && narrow) NarrowKeys(rows, digits_);
+    else ranked = GroupKeys(rows, digits_, radix);
+
+    if (plain && !ranked) {
+        if (narrow) PlainGroups(narrowKeys_.data(), sortedNarrowKeys_, rows.size(), radix);
+        else PlainGroups(keys_.data(), sortedKeys_, rows.size(), radix);
+        const size_t n = maxGroups <= 0 ? 0 : size_t(std::min<uint64_t>(uint64_t(maxGroups), groups_.key.size()));
+        out.groups = n;
+        out.codes.resize(n * m);
+        out.counts.resize(n);
+        // Each group's codes read back from its key, the last digit first. Keys below 2^32 are
+        // divided exactly by a multiply with each radix's rounded-up reciprocal 2^64 / radix.
+        uint64_t digitRadix[64], reciprocal[64];
+        for (size_t k = 0; k < d; ++k) {
+            digitRadix[k] = std::max<uint64_t>(columns_[size_t(digits_[k])].cells.size(), 1);
+            reciprocal[k] = digitRadix[k] > 1 ? UINT64_MAX / digitRadix[k] + 1 : 0;
+        }
+        // A digit at a time over all the groups, so that the groups' divisions do not wait on
+        // each other; the keys are divided in place. Each digit goes to the first field that
+        // asked for it, and a field asked for again copies it from there.
+        size_t place[64];
+        for (size_t f = m; f-- > 0;) place[digitOfField_[f]] = f;
+        uint32_t* codes = out.codes.data();
+        uint64_t* keys = groups_.key.data();
+        for (size_t k = d; k-- > 0;) {
+            const uint64_t radixOf = digitRadix[k], inverse = reciprocal[k];
+            if (radixOf == 1) {
+                for (size_t r = 0; r < n; ++r) codes[r * m + place[k]] = 0;
+            } else if (radix <= (uint64_t(1) << 32)) {
+                for (size_t r = 0; r < n; ++r) {
+                    const uint64_t q = uint64_t((static_cast<unsigned __int128>(inverse) * keys[r]) >> 64);
+                    codes[r * m + place[k]] = uint32_t(keys[r] - q * radixOf);
+                    keys[r] = q;
+                }
+            } else {
+                for (size_t r = 0; r < n; ++r) {
+                    codes[r * m + place[k]] = uint32_t(keys[r] % radixOf);
+                    keys[r] /= radixOf;
+                }
+            }
+        }
+        if (d < m)
+            for (size_t f = 0; f < m; ++f)
+                if (place[digitOfField_[f]] != f)
+                    for (size_t r = 0; r < n; ++r) codes[r * m + f] = codes[r * m + place[digitOfField_[f]]];
+        for (size_t r = 0; r < n; ++r) {
+            const int64_t c = groups_.count[r];
+            if (plainCell && c <= INT32_MAX) out.counts[r] = double(c);
+            else if (!read(ReadNumber(true, c, double(c), it.type, it.typed), out.counts[r]))
+                return GroupCounter::Outcome::Declined;
+        }
+        return GroupCounter::Outcome::Counted;
+    }
+
+    // Sums, and keys ranked past 2^62: the general pass, each group's codes from its first row.
+    const Groups& groups = CountGroups(rows, radix, ranked, p.count, digits_, false);
     const size_t all = groups.key.size();
     // A Null sum reads as no count, and a sum the text path would not show as the store adds it
     // is left to that path: in any group, as the text path reads every group before it returns.
@@ -1190,12 +1406,10 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
         SortByKey(byKey, sortScratch_);
     }
     const size_t n = maxGroups <= 0 ? 0 : size_t(std::min<uint64_t>(uint64_t(maxGroups), all));
-    const size_t m = fields.size(), d = digits_.size();
     out.groups = n;
     out.codes.resize(n * m);
     out.counts.resize(n);
     uint32_t code[64];
-    if (d > 64) return GroupCounter::Outcome::Declined;
     for (size_t r = 0; r < n; ++r) {
         const uint32_t g = groups.decodable ? uint32_t(r) : byKey[r].second;
         if (groups.decodable) {
@@ -1209,25 +1423,16 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
             for (size_t k = 0; k < d; ++k) code[k] = columns_[size_t(digits_[k])].codes[groups.firstRow[g]];
         }
         for (size_t f = 0; f < m; ++f) out.codes[r * m + f] = code[digitOfField_[f]];
-        // The count cell as ReadNumber makes it, then read as a number.
-        std::optional<Value> cell;
         if (it.kind == ItemKind::Count) {
             const int64_t c = groups.count[g];
-            if ((!it.typed || it.type == dbLong) && c >= INT32_MIN && c <= INT32_MAX) {
-                out.counts[r] = double(c);
-                continue;
-            }
-            cell = ReadNumber(true, c, double(c), it.type, it.typed);
+            if (plainCell && c >= INT32_MIN && c <= INT32_MAX) out.counts[r] = double(c);
+            else if (!read(ReadNumber(true, c, double(c), it.type, it.typed), out.counts[r]))
+                return GroupCounter::Outcome::Declined;
         } else {
             const SumState& st = groups.sums[g];
-            cell = st.inexact ? ReadNumber(false, 0, st.approx, it.type, it.typed)
-                              : ReadNumber(true, st.exact, double(st.exact), it.type, it.typed);
-        }
-        if (!cell || cell->IsNull()) return GroupCounter::Outcome::Declined;
-        try {
-            out.counts[r] = cell->ToDouble();
-        } catch (const std::exception&) {
-            return GroupCounter::Outcome::Declined;
+            const std::optional<Value> cell = st.inexact ? ReadNumber(false, 0, st.approx, it.type, it.typed)
+                                                         : ReadNumber(true, st.exact, double(st.exact), it.type, it.typed);
+            if (!read(cell, out.counts[r])) return GroupCounter::Outcome::Declined;
         }
     }
     return GroupCounter::Outcome::Counted;
