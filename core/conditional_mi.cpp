@@ -23,7 +23,8 @@ struct PairShape {
     Integer df;  // (FF(a) - 1) x (FF(b) - 1)
     Integer m;   // FF(a) x FF(b)
     // A configuration with no more than sqrt(2m) cases is not evaluated at all.
-    bool TooFew(Long nz) const { return std::sqrt(2.0 * m) >= double(nz); }
+    double fewest = 0;  // sqrt(2m)
+    bool TooFew(Long nz) const { return fewest >= double(nz); }
     // Below 10m cases the squared form is used, from 10m on the logarithmic one.
     bool Sparse(Long nz) const { return int64_t(nz) < 10 * int64_t(m); }
 };
@@ -84,6 +85,7 @@ PairShape ShapeOf(const vb::Array<Integer>& FF, Integer a, Integer b) {
     p.fb = FF(b);
     p.df = vb::IntMul(Integer(p.fa - 1), Integer(p.fb - 1));
     p.m = vb::IntMul(p.fa, p.fb);
+    p.fewest = std::sqrt(2.0 * p.m);
     return p;
 }
 
