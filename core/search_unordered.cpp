@@ -72,10 +72,18 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
     const LinkBits& links = LinkRows();
     const SquareView reach(Reach, n);
     const size_t words = links.words();
-    level.assign(size_t(n) + 1, 0);
+    // A search for a path only asks whether one exists; the walk never enters a field of the
+    // last level (nor one without a level), so that level is not worked out for it.
+    const bool leveling = stopAt == 0;
+    const int last = leveling ? kMaxLevel - 1 : kMaxLevel;
+    if (leveling) level.assign(size_t(n) + 1, 0);
     // Fields that can take a level from the second on: not a or b, not yet leveled, and not a
-    // common descendant of a and b (both ends reach it), through which a path is blocked.
-    std::vector<uint64_t> open(words, 0), frontier(words, 0), next(words, 0);
+    // common descendant of a and b (both ends reach it), through which a path is blocked. The
+    // rows keep their room from call to call.
+    thread_local std::vector<uint64_t> open, frontier, next;
+    open.assign(words, 0);
+    frontier.assign(words, 0);
+    next.assign(words, 0);
     for (Integer k = 1; k <= n; ++k)
         if (!(reach(a, k) != 0 && reach(b, k) != 0)) open[size_t(k) / 64] |= uint64_t(1) << (k % 64);
     auto any = [&](const std::vector<uint64_t>& set, const uint64_t* row) {
@@ -90,7 +98,7 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
     // Level 1: the fields linked to `from` (a and b among them, when linked).
     const uint64_t* first = links.Into(from);
     for (size_t w = 0; w < words; ++w) frontier[w] = first[w] & open[w];
-    forEach(frontier, [&](Integer k) { level[size_t(k)] = 1; });
+    if (leveling) forEach(frontier, [&](Integer k) { level[size_t(k)] = 1; });
     for (size_t w = 0; w < words; ++w) open[w] &= ~frontier[w];
     open[size_t(a) / 64] &= ~(uint64_t(1) << (a % 64));
     open[size_t(b) / 64] &= ~(uint64_t(1) << (b % 64));
@@ -98,20 +106,37 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
     // A field gets the level after the one of the fields it touches. Only the last level can
     // touch a field still without one (a neighbour of an earlier level got its level then), so
     // each level comes from the one before, and new levels take effect once it is complete.
-    for (int lv = 2; lv <= kMaxLevel; ++lv) {
+    // A level is grown from the side with fewer fields: out from each field of the last level
+    // (a row of its neighbours at once), or in to each open field (does it touch the last one?).
+    auto count = [&](const std::vector<uint64_t>& set) {
+        size_t c = 0;
+        for (size_t w = 0; w < words; ++w) c += size_t(__builtin_popcountll(set[w]));
+        return c;
+    };
+    size_t inFrontier = count(frontier);
+    for (int lv = 2; lv <= last; ++lv) {
+        const size_t stillOpen = count(open);
+        if (stillOpen == 0) break;
         std::fill(next.begin(), next.end(), 0);
-        forEach(frontier, [&](Integer m) {
-            const uint64_t* touching = links.Into(m);
-            for (size_t w = 0; w < words; ++w) next[w] |= touching[w];
-        });
+        if (inFrontier <= stillOpen) {
+            forEach(frontier, [&](Integer m) {
+                const uint64_t* touching = links.Into(m);
+                for (size_t w = 0; w < words; ++w) next[w] |= touching[w];
+            });
+            for (size_t w = 0; w < words; ++w) next[w] &= open[w];
+        } else {
+            forEach(open, [&](Integer k) {
+                if (any(frontier, links.OutOf(k))) next[size_t(k) / 64] |= uint64_t(1) << (k % 64);
+            });
+        }
         bool found = false;
         for (size_t w = 0; w < words; ++w) {
-            next[w] &= open[w];
             open[w] &= ~next[w];
             found = found || next[w] != 0;
         }
         if (!found) break;
-        forEach(next, [&](Integer k) { level[size_t(k)] = lv; });
+        inFrontier = count(next);
+        if (leveling) forEach(next, [&](Integer k) { level[size_t(k)] = lv; });
         if (stopAt != 0 && any(next, links.OutOf(stopAt))) return true;
         frontier.swap(next);
     }
@@ -119,8 +144,8 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
 }
 
 bool Learner::HasPath(Integer a, Integer b) {
-    std::vector<int> level;
-    return LevelSearch(a, b, b, a, level);
+    std::vector<int> unused;
+    return LevelSearch(a, b, b, a, unused);
 }
 
 namespace {
@@ -289,6 +314,7 @@ bool Learner::Separates(Integer a, Integer b, std::vector<Integer> set) {
     const bool extra = settings_.extraSeparationChecks;
     Single v = CMIGiven(a, b, set);
     if (MIWork(NetIdx, a, b) < Threshold || (extra && v < Threshold)) return true;
+    std::vector<Integer> without;  // one leave-one-out set at a time, in one room
     while (set.size() >= 2) {
         // The best starts above every possible result, so the member whose removal gives the
         // smallest value is always the one removed; the first of equal results is kept.
@@ -296,8 +322,7 @@ bool Learner::Separates(Integer a, Integer b, std::vector<Integer> set) {
         size_t bestAt = 0;
         Single last = 0;
         for (size_t r = 0; r < set.size(); ++r) {
-            std::vector<Integer> without;
-            without.reserve(set.size() - 1);
+            without.clear();
             for (size_t i = 0; i < set.size(); ++i)
                 if (i != r) without.push_back(set[i]);
             last = CMIGiven(a, b, without);
