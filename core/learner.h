@@ -334,8 +334,9 @@ private:
     const LinkBits& LinkRows();
     // Link(Adj, a, b, value) that keeps the bit rows in step.
     void SetLink(Integer a, Integer b, Integer value);
-    // Levels of the breadth search out from `from`, avoiding common descendants of a and b;
-    // with stopAt the search returns true as soon as a field linked to `stopAt` gets a level.
+    // Levels of the breadth search out from `from`, avoiding common descendants of a and b, up to
+    // kMaxLevel - 1 (the walk enters no field beyond); with stopAt the search returns true as
+    // soon as a field linked to `stopAt` gets a level, up to kMaxLevel, and leaves `level` alone.
     bool LevelSearch(Integer a, Integer b, Integer from, Integer stopAt, std::vector<int>& level);
     // The first hops of the admissible paths from `from` to `to` (set 1 or set 2 of TestEdge).
     std::vector<Integer> CutSet(Integer from, Integer to, const std::vector<int>& level);

@@ -5,6 +5,7 @@
 // Adj, Phase and MIWork (drafting marks, GetCMI's lowered values).
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <utility>
@@ -71,10 +72,18 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
     const LinkBits& links = LinkRows();
     const SquareView reach(Reach, n);
     const size_t words = links.words();
-    level.assign(size_t(n) + 1, 0);
+    // A search for a path only asks whether one exists; the walk never enters a field of the
+    // last level (nor one without a level), so that level is not worked out for it.
+    const bool leveling = stopAt == 0;
+    const int last = leveling ? kMaxLevel - 1 : kMaxLevel;
+    if (leveling) level.assign(size_t(n) + 1, 0);
     // Fields that can take a level from the second on: not a or b, not yet leveled, and not a
-    // common descendant of a and b (both ends reach it), through which a path is blocked.
-    std::vector<uint64_t> open(words, 0), frontier(words, 0), next(words, 0);
+    // common descendant of a and b (both ends reach it), through which a path is blocked. The
+    // rows keep their room from call to call.
+    thread_local std::vector<uint64_t> open, frontier, next;
+    open.assign(words, 0);
+    frontier.assign(words, 0);
+    next.assign(words, 0);
     for (Integer k = 1; k <= n; ++k)
         if (!(reach(a, k) != 0 && reach(b, k) != 0)) open[size_t(k) / 64] |= uint64_t(1) << (k % 64);
     auto any = [&](const std::vector<uint64_t>& set, const uint64_t* row) {
@@ -89,7 +98,7 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
     // Level 1: the fields linked to `from` (a and b among them, when linked).
     const uint64_t* first = links.Into(from);
     for (size_t w = 0; w < words; ++w) frontier[w] = first[w] & open[w];
-    forEach(frontier, [&](Integer k) { level[size_t(k)] = 1; });
+    if (leveling) forEach(frontier, [&](Integer k) { level[size_t(k)] = 1; });
     for (size_t w = 0; w < words; ++w) open[w] &= ~frontier[w];
     open[size_t(a) / 64] &= ~(uint64_t(1) << (a % 64));
     open[size_t(b) / 64] &= ~(uint64_t(1) << (b % 64));
@@ -97,20 +106,37 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
     // A field gets the level after the one of the fields it touches. Only the last level can
     // touch a field still without one (a neighbour of an earlier level got its level then), so
     // each level comes from the one before, and new levels take effect once it is complete.
-    for (int lv = 2; lv <= kMaxLevel; ++lv) {
+    // A level is grown from the side with fewer fields: out from each field of the last level
+    // (a row of its neighbours at once), or in to each open field (does it touch the last one?).
+    auto count = [&](const std::vector<uint64_t>& set) {
+        size_t c = 0;
+        for (size_t w = 0; w < words; ++w) c += size_t(__builtin_popcountll(set[w]));
+        return c;
+    };
+    size_t inFrontier = count(frontier);
+    for (int lv = 2; lv <= last; ++lv) {
+        const size_t stillOpen = count(open);
+        if (stillOpen == 0) break;
         std::fill(next.begin(), next.end(), 0);
-        forEach(frontier, [&](Integer m) {
-            const uint64_t* touching = links.Into(m);
-            for (size_t w = 0; w < words; ++w) next[w] |= touching[w];
-        });
+        if (inFrontier <= stillOpen) {
+            forEach(frontier, [&](Integer m) {
+                const uint64_t* touching = links.Into(m);
+                for (size_t w = 0; w < words; ++w) next[w] |= touching[w];
+            });
+            for (size_t w = 0; w < words; ++w) next[w] &= open[w];
+        } else {
+            forEach(open, [&](Integer k) {
+                if (any(frontier, links.OutOf(k))) next[size_t(k) / 64] |= uint64_t(1) << (k % 64);
+            });
+        }
         bool found = false;
         for (size_t w = 0; w < words; ++w) {
-            next[w] &= open[w];
             open[w] &= ~next[w];
             found = found || next[w] != 0;
         }
         if (!found) break;
-        forEach(next, [&](Integer k) { level[size_t(k)] = lv; });
+        inFrontier = count(next);
+        if (leveling) forEach(next, [&](Integer k) { level[size_t(k)] = lv; });
         if (stopAt != 0 && any(next, links.OutOf(stopAt))) return true;
         frontier.swap(next);
     }
@@ -118,93 +144,163 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
 }
 
 bool Learner::HasPath(Integer a, Integer b) {
-    std::vector<int> level;
-    return LevelSearch(a, b, b, a, level);
+    std::vector<int> unused;
+    return LevelSearch(a, b, b, a, unused);
 }
 
-// Depth-first walk from `from` towards `to` over Adj. A path may not pass through a collider:
-// a node entered along an arc into it (the previous node reaches it) may not be left along
-// another arc into it, unless it is linked to both ends of the pair. The flag belongs to the
-// node the walk stands on: it is set when the node is entered, restored when the walk comes back
-// to it, and false at `from`, which no arc entered. Each completed path contributes its first
-// hop, and the walk then starts again from `from` with the next neighbour, so every neighbour
-// enters the set at most once. Levels (distance from `to`) and the depth prune the walk.
+namespace {
+
+// What the cut-set walk keeps from call to call (a search walks for every pair it tests): the
+// room of its candidate lists, its stack and its marks. A list belongs to the call whose stamp
+// it carries; the marks start afresh with each call.
+struct WalkRoom {
+    struct Frame {
+        Integer node;
+        bool collider;    // the node's collider flag
+        uint32_t next;    // the next of its candidates to try
+        uint32_t refused; // bit e: a candidate was refused for lying on the path at depth e
+    };
+    std::vector<std::vector<Integer>> candidates;
+    std::vector<uint64_t> listedIn;
+    std::vector<int8_t> depthOf;     // depth of a field on the path, -1 off it
+    std::vector<uint8_t> failsFrom;  // (field, flag) -> the depth from which it is known to fail
+    std::vector<Frame> frames;
+    std::vector<int> byLevel;
+    uint64_t call = 0;
+
+    static constexpr uint8_t kUnknown = uint8_t(kMaxLevel + 1);
+
+    void Begin(Integer n) {
+        ++call;
+        if (candidates.size() < size_t(n) + 1) {
+            candidates.resize(size_t(n) + 1);
+            listedIn.resize(size_t(n) + 1, 0);
+        }
+        depthOf.assign(size_t(n) + 1, -1);
+        failsFrom.assign(2 * (size_t(n) + 1), kUnknown);
+    }
+};
+
+}  // namespace
+
+// Every path the walk may take: from `from` to a neighbour (the first hop), and on over links to
+// `to`, never through the same field twice and never back through `from`. A path may not pass
+// through a collider: a node entered along an arc into it (the previous node reaches it) may not
+// be left along another arc into it, unless it is linked to both ends of the pair; `from`, which
+// no arc entered, is no collider. Levels (distance from `to`) prune it: a field of level l
+// entered at depth d (the first hop at depth 1) needs l + d <= kMaxLevel, and a field without a
+// level is never entered. The set is every first hop, in ascending order, that begins such a
+// path, so each hop is its own depth-first search, in any order of the candidates: to `to` at
+// once where it is a neighbour, then the lower levels first, which leads straight down towards
+// `to` where nothing blocks the way. Levels rise down the candidate list, so the first one too
+// high for the depth ends the scan.
+//
+// Dead ends are kept. Whether a path goes on from a node depends only on the node, its collider
+// flag (fixed by the node before it and the pair), the depth and the fields on the path. When a
+// node fails at depth d and no candidate below it was refused for lying on the path above it,
+// it fails at every depth from d on, whatever the path above: a deeper start only tightens the
+// levels, and another path above could only refuse more. Such a failure holds for the rest of
+// the call, across first hops; every other failure is tried again when met again.
 std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector<int>& level) {
     const Integer n = numfld;
     const LinkBits& links = LinkRows();
     const SquareView adj(Adj, n), reach(Reach, n);
-    // The neighbours of each field the walk stands on, in ascending order, listed once a call.
-    // The lists keep their room from call to call (a search runs this walk for every pair it
-    // tests); a list belongs to this call when its stamp is the call's.
-    thread_local std::vector<std::vector<Integer>> neighbours;
-    thread_local std::vector<uint64_t> listedIn;
-    thread_local uint64_t call = 0;
-    ++call;
-    if (neighbours.size() < size_t(n) + 1) {
-        neighbours.resize(size_t(n) + 1);
-        listedIn.resize(size_t(n) + 1, 0);
-    }
-    auto neighboursOf = [&](Integer x) -> const std::vector<Integer>& {
-        if (listedIn[size_t(x)] != call) {
-            listedIn[size_t(x)] = call;
-            neighbours[size_t(x)].clear();
-            const uint64_t* row = links.OutOf(x);
-            for (size_t w = 0; w < links.words(); ++w)
-                for (uint64_t bits = row[w]; bits; bits &= bits - 1)
-                    neighbours[size_t(x)].push_back(Integer(w * 64 + size_t(__builtin_ctzll(bits))));
-        }
-        return neighbours[size_t(x)];
+    const size_t words = links.words();
+    thread_local WalkRoom room;
+    room.Begin(n);
+    // The candidates after a node of the path: `to` first when linked, then the neighbours that
+    // some depth past the first hop admits (a level from 1 to kMaxLevel - 2), by level, those of
+    // one level in ascending order; `from` is never among them. Listed once a call.
+    auto candidatesOf = [&](Integer x) -> const std::vector<Integer>& {
+        std::vector<Integer>& list = room.candidates[size_t(x)];
+        if (room.listedIn[size_t(x)] == room.call) return list;
+        room.listedIn[size_t(x)] = room.call;
+        list.clear();
+        std::vector<int>& count = room.byLevel;
+        count.assign(size_t(kMaxLevel), 0);
+        const uint64_t* row = links.OutOf(x);
+        auto each = [&](auto&& f) {
+            for (size_t w = 0; w < words; ++w)
+                for (uint64_t bits = row[w]; bits; bits &= bits - 1) {
+                    const Integer c = Integer(w * 64 + size_t(__builtin_ctzll(bits)));
+                    if (c == to) {
+                        f(c, 0);
+                        continue;
+                    }
+                    const int lv = level[size_t(c)];
+                    if (c != from && lv >= 1 && lv <= kMaxLevel - 2) f(c, lv);
+                }
+        };
+        each([&](Integer, int lv) { ++count[size_t(lv)]; });
+        int at = 0;
+        for (int& k : count) at += std::exchange(k, at);
+        list.resize(size_t(at));
+        each([&](Integer c, int lv) { list[size_t(count[size_t(lv)]++)] = c; });
+        return list;
     };
-    std::vector<Integer> set;
-    std::vector<Integer> path{from};        // the current path, path[depth]
-    std::vector<bool> collider{false};      // collider flag of the node at each depth
-    std::vector<Integer> resume{1};         // next candidate to scan at each depth
-    std::vector<bool> onPath(size_t(n) + 1, false);
-    onPath[size_t(from)] = true;
-    auto inSet = [&](Integer x) {
-        for (Integer m : set)
-            if (m == x) return true;
+    auto entersCollider = [&](Integer x, Integer c) {
+        return reach(x, c) != 0 && adj(from, c) + adj(c, to) != 2;
+    };
+    std::vector<WalkRoom::Frame>& frames = room.frames;
+    // Is there a path on from the first hop h?
+    auto pathFrom = [&](Integer h) {
+        frames.assign(1, {h, entersCollider(from, h), 0, 0});
+        room.depthOf[size_t(h)] = 1;
+        while (!frames.empty()) {
+            WalkRoom::Frame& f = frames.back();
+            const int depth = int(frames.size());
+            const std::vector<Integer>& list = candidatesOf(f.node);
+            Integer enter = 0;
+            bool enterCollider = false;
+            while (f.next < list.size()) {
+                const Integer c = list[f.next++];
+                // The flag first: it is cheap, while Reach is read down a column.
+                if (f.collider && reach(c, f.node) != 0) continue;
+                if (c == to) {
+                    for (const WalkRoom::Frame& on : frames) room.depthOf[size_t(on.node)] = -1;
+                    frames.clear();
+                    return true;
+                }
+                if (level[size_t(c)] >= kMaxLevel - depth) break;
+                if (const int e = room.depthOf[size_t(c)]; e >= 0) {
+                    f.refused |= uint32_t(1) << e;
+                    continue;
+                }
+                const bool flag = entersCollider(f.node, c);
+                if (room.failsFrom[2 * size_t(c) + flag] <= depth + 1) continue;
+                enter = c;
+                enterCollider = flag;
+                break;
+            }
+            if (enter != 0) {
+                room.depthOf[size_t(enter)] = int8_t(depth + 1);
+                frames.push_back({enter, enterCollider, 0, 0});
+                continue;
+            }
+            // Every candidate failed: step back, and keep the failure if it was clean.
+            if ((f.refused & ((uint32_t(1) << depth) - 1)) == 0) {
+                uint8_t& known = room.failsFrom[2 * size_t(f.node) + f.collider];
+                known = std::min(known, uint8_t(depth));
+            }
+            const uint32_t refused = f.refused;
+            room.depthOf[size_t(f.node)] = -1;
+            frames.pop_back();
+            if (!frames.empty()) frames.back().refused |= refused;
+        }
         return false;
     };
 
-    while (!path.empty()) {
-        const size_t depth = path.size() - 1;
-        const Integer x = path[depth];
-        const std::vector<Integer>& near = neighboursOf(x);
-        bool moved = false;
-        for (auto it = std::lower_bound(near.begin(), near.end(), resume[depth]); it != near.end(); ++it) {
-            const Integer c = *it;
-            // The flag first: it is cheap, while Reach is read down a column.
-            if (collider[depth] && reach(c, x) != 0) continue;
-            if (c == to) {
-                if (depth == 0) continue;  // the pair's own link is not a path between them
-                const Integer hop = path[1];
-                if (!inSet(hop)) set.push_back(hop);
-                // Start again from `from`, with the neighbour after that first hop.
-                for (size_t d = 1; d < path.size(); ++d) onPath[size_t(path[d])] = false;
-                path.resize(1);
-                collider.resize(1);
-                resume.assign(1, Integer(hop + 1));
-                moved = true;
-                break;
-            }
-            const int lv = level[size_t(c)];
-            if (lv == 0 || lv >= kMaxLevel - int(depth) || onPath[size_t(c)]) continue;
-            resume[depth] = Integer(c + 1);
-            path.push_back(c);
-            onPath[size_t(c)] = true;
-            collider.push_back(reach(x, c) != 0 && adj(from, c) + adj(c, to) != 2);
-            resume.push_back(1);
-            moved = true;
-            break;
+    std::vector<Integer> set;
+    const uint64_t* hops = links.OutOf(from);
+    for (size_t w = 0; w < words; ++w)
+        for (uint64_t bits = hops[w]; bits; bits &= bits - 1) {
+            const Integer h = Integer(w * 64 + size_t(__builtin_ctzll(bits)));
+            // The pair's own link is not a path between them.
+            if (h == to || h == from) continue;
+            const int lv = level[size_t(h)];
+            if (lv == 0 || lv >= kMaxLevel) continue;
+            if (pathFrom(h)) set.push_back(h);
         }
-        if (moved) continue;
-        // Candidates exhausted: step back; the node returned to resumes after the one left.
-        onPath[size_t(x)] = false;
-        path.pop_back();
-        collider.pop_back();
-        resume.pop_back();
-    }
     return set;
 }
 
@@ -218,6 +314,7 @@ bool Learner::Separates(Integer a, Integer b, std::vector<Integer> set) {
     const bool extra = settings_.extraSeparationChecks;
     Single v = CMIGiven(a, b, set);
     if (MIWork(NetIdx, a, b) < Threshold || (extra && v < Threshold)) return true;
+    std::vector<Integer> without;  // one leave-one-out set at a time, in one room
     while (set.size() >= 2) {
         // The best starts above every possible result, so the member whose removal gives the
         // smallest value is always the one removed; the first of equal results is kept.
@@ -225,8 +322,7 @@ bool Learner::Separates(Integer a, Integer b, std::vector<Integer> set) {
         size_t bestAt = 0;
         Single last = 0;
         for (size_t r = 0; r < set.size(); ++r) {
-            std::vector<Integer> without;
-            without.reserve(set.size() - 1);
+            without.clear();
             for (size_t i = 0; i < set.size(); ++i)
                 if (i != r) without.push_back(set[i]);
             last = CMIGiven(a, b, without);

@@ -435,6 +435,153 @@ TEST(TestEdge, MoreNeighboursThanTheSetLimitAreHandedOverWhole) {
     }
 }
 
+// ---- the path searches against their literal forms ----
+
+// Levels out from `from` as the breadth search documents them: fields linked to `from` get 1,
+// then each field touching the last level gets the next, up to 8, never a or b past the first
+// level, never a field both a and b reach.
+std::vector<int> LiteralLevels(const ScriptedLearner& L, Integer a, Integer b, Integer from) {
+    const Integer n = L.numfld;
+    std::vector<int> level(size_t(n) + 1, 0);
+    auto open = [&](Integer k) { return level[size_t(k)] == 0 && !(L.Reach(a, k) != 0 && L.Reach(b, k) != 0); };
+    for (Integer k = 1; k <= n; ++k)
+        if (open(k) && L.Adj(k, from) == 1) level[size_t(k)] = 1;
+    for (int lv = 2; lv <= 8; ++lv) {
+        std::vector<int> next = level;
+        for (Integer k = 1; k <= n; ++k) {
+            if (k == a || k == b || !open(k)) continue;
+            for (Integer m = 1; m <= n; ++m)
+                if (level[size_t(m)] == lv - 1 && L.Adj(k, m) == 1) next[size_t(k)] = lv;
+        }
+        level = next;
+    }
+    return level;
+}
+
+// Does the path from[0..] go on to `to`? Tries every simple path the walk admits: no field
+// twice, none of a level too high for its depth or without one, no collider left along an arc
+// into it.
+bool LiteralWalkOn(const ScriptedLearner& L, Integer to, const std::vector<int>& level,
+                   std::vector<Integer>& path, bool collider) {
+    const Integer from = path.front(), x = path.back();
+    const int depth = int(path.size()) - 1;
+    for (Integer c = 1; c <= L.numfld; ++c) {
+        if (L.Adj(x, c) != 1 || (collider && L.Reach(c, x) != 0)) continue;
+        if (c == to) {
+            if (depth > 0) return true;
+            continue;
+        }
+        const int lv = level[size_t(c)];
+        if (lv == 0 || lv >= 8 - depth || std::find(path.begin(), path.end(), c) != path.end()) continue;
+        path.push_back(c);
+        const bool on = LiteralWalkOn(L, to, level, path,
+                                      L.Reach(x, c) != 0 && L.Adj(from, c) + L.Adj(c, to) != 2);
+        path.pop_back();
+        if (on) return true;
+    }
+    return false;
+}
+
+// The first hops of from's admissible paths to `to`, ascending.
+Set LiteralCutSet(const ScriptedLearner& L, Integer from, Integer to, const std::vector<int>& level) {
+    Set set;
+    for (Integer h = 1; h <= L.numfld; ++h) {
+        if (L.Adj(from, h) != 1 || h == to) continue;
+        const int lv = level[size_t(h)];
+        if (lv == 0 || lv >= 8 || h == from) continue;
+        std::vector<Integer> path{from, h};
+        if (LiteralWalkOn(L, to, level, path, L.Reach(from, h) != 0 && L.Adj(from, h) + L.Adj(h, to) != 2))
+            set.push_back(h);
+    }
+    return set;
+}
+
+TEST(PathSearches, TheFastWalksEqualTheLiteralOnesOnRandomSkeletons) {
+    std::mt19937 gen(20261211);
+    int pairs = 0, paths = 0, deadHops = 0, withArcs = 0;
+    for (int graph = 0; graph < 500; ++graph) {
+        const Integer n = Integer(4 + gen() % 21);
+        // Links in percent: dense small skeletons, and larger ones of 1.5 to 4 links a field,
+        // whose long paths meet the level bound.
+        const unsigned density = n <= 12 ? 15 + gen() % 40 : (150 + gen() % 250) / unsigned(n);
+        ScriptedLearner L = Search(Classifier(), n);
+        L.cmiDefault = 1.0f;  // nothing separates: every set and its one shrinking round show
+        // Arcs follow a random order of the fields, so Reach stays an order; up to every link
+        // gets one, and a few pairs without a link.
+        std::vector<Integer> order(static_cast<size_t>(n));
+        for (Integer i = 0; i < n; ++i) order[size_t(i)] = Integer(i + 1);
+        std::shuffle(order.begin(), order.end(), gen);
+        const unsigned arcs = gen() % 100;
+        for (Integer i = 0; i < n; ++i)
+            for (Integer j = Integer(i + 1); j < n; ++j) {
+                const Integer p = order[size_t(i)], c = order[size_t(j)];
+                const bool link = gen() % 100 < density;
+                if (link) L.Link(p, c);
+                if (gen() % 100 < (link ? arcs : arcs / 8)) L.UpdateReach(p, c);
+            }
+        withArcs += !ScriptedLearner::Cells(L.Reach).empty();
+        for (Integer a = 1; a < n; ++a) {
+            for (Integer b = Integer(a + 1); b <= n; ++b) {
+                const std::string where = "graph " + std::to_string(graph) + " " + std::to_string(a) + "-" +
+                                          std::to_string(b);
+                const std::vector<int> fromB = LiteralLevels(L, a, b, b);
+                bool joined = false;
+                for (Integer k = 1; k <= n; ++k) joined = joined || (fromB[size_t(k)] != 0 && L.Adj(k, a) == 1);
+                ASSERT_EQ(L.HasPath(a, b), joined) << where;
+                paths += joined;
+
+                // The sets of a pair that is not linked, as thickening and thinning test it.
+                const Integer saved = L.Adj(a, b);
+                L.Adj(a, b) = L.Adj(b, a) = 0;
+                std::vector<Set> sets;
+                bool untested = false;
+                if (L.Reach(a, b) == 0) {
+                    Set s = LiteralCutSet(L, a, b, LiteralLevels(L, a, b, b));
+                    for (Integer h = 1; h <= n; ++h) {
+                        const int lv = fromB[size_t(h)];
+                        deadHops += L.Adj(a, h) == 1 && h != b && lv > 0 && lv < 8 &&
+                                    std::find(s.begin(), s.end(), h) == s.end();
+                    }
+                    untested = s.empty();
+                    std::erase_if(s, [&](Integer m) { return L.Reach(a, m) != 0; });
+                    sets.push_back(s);
+                } else {
+                    sets.emplace_back();
+                }
+                if (L.Reach(b, a) == 0) {
+                    Set s = LiteralCutSet(L, b, a, LiteralLevels(L, a, b, a));
+                    std::erase_if(s, [&](Integer m) { return L.Reach(b, m) != 0; });
+                    sets.push_back(s);
+                }
+                if (sets.size() == 2 && sets[1].size() < sets[0].size()) std::swap(sets[0], sets[1]);
+                std::vector<Set> expected;
+                for (const Set& s : sets) {
+                    if (untested || s.empty()) continue;
+                    expected.push_back(s);
+                    for (size_t r = 0; s.size() >= 2 && r < s.size(); ++r) {
+                        Set without = s;
+                        without.erase(without.begin() + std::ptrdiff_t(r));
+                        expected.push_back(without);
+                    }
+                }
+                L.cmiCalls.clear();
+                L.SetMI(a, b, 10.0f);
+                L.TestEdge(a, b);
+                ASSERT_EQ(Sets(L), expected) << where;
+                L.Adj(a, b) = L.Adj(b, a) = saved;
+                ++pairs;
+            }
+        }
+    }
+    // Both answers of each search occur often enough for the comparison to mean something:
+    // hops that have a level but no admissible path are the walk's dead ends.
+    EXPECT_GT(pairs, 10000);
+    EXPECT_GT(paths, 2000);
+    EXPECT_GT(pairs - paths, 2000);
+    EXPECT_GT(deadHops, 500);
+    EXPECT_GT(withArcs, 200);
+}
+
 // ---- construction engine's variants ----
 
 TEST(ConstructionVariants, ThickeningRunsAtNineTenthsOfTheThreshold) {
