@@ -332,6 +332,9 @@ private:
     LinkBits linkBits_;
     bool linkBitsLive_ = false;
     const LinkBits& LinkRows();
+    // The bit rows of Reach while thickening and thinning run, which leave Reach alone.
+    ReachRows reachRows_;
+    bool reachRowsLive_ = false;
     // Link(Adj, a, b, value) that keeps the bit rows in step.
     void SetLink(Integer a, Integer b, Integer value);
     // Levels of the breadth search out from `from`, avoiding common descendants of a and b, up to

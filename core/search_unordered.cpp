@@ -84,8 +84,16 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
     open.assign(words, 0);
     frontier.assign(words, 0);
     next.assign(words, 0);
-    for (Integer k = 1; k <= n; ++k)
-        if (!(reach(a, k) != 0 && reach(b, k) != 0)) open[size_t(k) / 64] |= uint64_t(1) << (k % 64);
+    if (reachRowsLive_) {
+        const uint64_t* fromA = reachRows_.Row(a);
+        const uint64_t* fromB = reachRows_.Row(b);
+        for (size_t w = 0; w < words; ++w) open[w] = ~(fromA[w] & fromB[w]);
+        open[0] &= ~uint64_t(1);  // no field 0
+        if ((size_t(n) + 1) % 64 != 0) open[words - 1] &= (uint64_t(1) << ((size_t(n) + 1) % 64)) - 1;
+    } else {
+        for (Integer k = 1; k <= n; ++k)
+            if (!(reach(a, k) != 0 && reach(b, k) != 0)) open[size_t(k) / 64] |= uint64_t(1) << (k % 64);
+    }
     auto any = [&](const std::vector<uint64_t>& set, const uint64_t* row) {
         for (size_t w = 0; w < words; ++w)
             if (set[w] & row[w]) return true;
@@ -418,6 +426,9 @@ void Learner::ConstructNoOrd() {
 
     if (Cancel) return;
     Phase = 2;
+    reachRows_.Build(Reach, n);
+    reachRowsLive_ = true;
+    EndLive endReach{reachRowsLive_};
     const double factor = settings_.thickeningFactor;
     if (factor != 1.0) Threshold = Single(double(Threshold) * factor);
     // The budget over the listed pairs (equal to spreading eight times the budget over the
@@ -449,6 +460,7 @@ void Learner::ConstructNoOrd() {
         }
     }
 
+    reachRowsLive_ = false;  // the orientation writes Reach
     OrientEdges();
 }
 

@@ -74,6 +74,26 @@ private:
     std::vector<uint64_t> into_, outOf_;
 };
 
+// The rows of Reach as bits (bit k of row x: x reaches k), in the layout of LinkBits, for a
+// phase of the search in which Reach does not change. Reach keeps a row's cells a column
+// apart, so reading a row of it cell by cell misses the cache at every field.
+class ReachRows {
+public:
+    void Build(const vb::Array<vb::Integer>& reach, vb::Integer n) {
+        const SquareView view(reach, n);
+        words_ = size_t(n) / 64 + 1;
+        rows_.assign((size_t(n) + 1) * words_, 0);
+        for (vb::Integer k = 1; k <= n; ++k)
+            for (vb::Integer x = 1; x <= n; ++x)
+                if (view(x, k) != 0) rows_[size_t(x) * words_ + size_t(k) / 64] |= uint64_t(1) << (size_t(k) % 64);
+    }
+    const uint64_t* Row(vb::Integer x) const { return &rows_[size_t(x) * words_]; }
+
+private:
+    size_t words_ = 0;
+    std::vector<uint64_t> rows_;
+};
+
 inline void Link(vb::Array<vb::Integer>& adj, vb::Integer a, vb::Integer b, vb::Integer value) {
     adj(a, b) = value;
     adj(b, a) = value;
