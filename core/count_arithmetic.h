@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 
 #include "core/coded_block.h"
 #include "platform/db/database.h"
@@ -96,21 +97,21 @@ inline double Ln(double x) {
 template <class ValueCount>
 bool Plain(const CodedBlock& block, int width, ValueCount valueCount) {
     if (!block.errors.empty() || !block.countError.empty()) return false;
+    if (width > block.width || width > 64) return false;
     const int32_t rows = block.rows;
-    for (int col = 1; col <= width; ++col) {
-        const int32_t ff = valueCount(col);
-        for (int32_t r = 0; r < rows; ++r) {
-            const int32_t idx = block.code[size_t(r) * size_t(block.width) + size_t(col - 1)];
-            if (idx < 1 || idx > ff) return false;
-        }
-    }
+    // Row by row, as the codes lie; a code is in range when code - 1 < ff unsigned.
+    uint32_t ff[64];
+    for (int col = 1; col <= width; ++col) ff[col - 1] = uint32_t(valueCount(col));
+    bool inRange = true;
     double size = 0;
-    for (int32_t r = 0; r < rows; ++r) {
+    for (int32_t r = 0; r < rows && inRange; ++r) {
+        const int32_t* row = block.code.data() + size_t(r) * size_t(block.width);
+        for (int col = 0; col < width; ++col) inRange &= uint32_t(row[col]) - 1u < ff[col];
         const double c = block.count[size_t(r)];
         if (!(std::fabs(c) <= 2147483647.0) || double(Long(c)) != c) return false;
         size += std::fabs(c);
     }
-    return size <= 2147483647.0;
+    return inRange && size <= 2147483647.0;
 }
 
 // A statistic summed over the cases, divided by the layer's total count and rounded to Single.
