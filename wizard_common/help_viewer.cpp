@@ -4,8 +4,10 @@
 
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QPointer>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <memory>
 
 namespace wizard {
 
@@ -73,8 +75,9 @@ void HelpViewer::Follow(const QUrl& link) {
     shell_.OpenDocument(link.toString());
 }
 
-HelpViewer* OpenHelpPage(Shell& shell, QWidget* owner, const QString& path) {
-    if (shell.OpenDocument(path)) return nullptr;
+namespace {
+
+HelpViewer* ShowInViewer(Shell& shell, QWidget* owner, const QString& path) {
     auto* viewer = owner ? owner->findChild<HelpViewer*>(kViewerName, Qt::FindDirectChildrenOnly) : nullptr;
     if (!viewer) viewer = new HelpViewer(shell, owner);
     viewer->ShowPage(path);
@@ -82,6 +85,25 @@ HelpViewer* OpenHelpPage(Shell& shell, QWidget* owner, const QString& path) {
     viewer->raise();
     viewer->activateWindow();
     return viewer;
+}
+
+}  // namespace
+
+HelpViewer* OpenHelpPage(Shell& shell, QWidget* owner, const QString& path) {
+    // The opener may fail long after this returns, by when the owner may be gone.
+    struct Call {
+        bool returned = false;
+        HelpViewer* shown = nullptr;
+    };
+    auto call = std::make_shared<Call>();
+    const QPointer<QWidget> guard(owner);
+    shell.OpenDocumentElse(path, [&shell, guard, hadOwner = owner != nullptr, path, call] {
+        if (hadOwner && !guard) return;
+        HelpViewer* viewer = ShowInViewer(shell, guard, path);
+        if (!call->returned) call->shown = viewer;
+    });
+    call->returned = true;
+    return call->shown;
 }
 
 }  // namespace wizard

@@ -1,7 +1,7 @@
 // The help pages of the three programs. A page opens with the desktop's program for HTML files;
-// where the desktop has none (or it fails), the page shows in a window of the program's own: a
-// read-only viewer over the same file, whose links to other pages and to places in a page work
-// inside it and whose web and mail links go to the shell.
+// where the desktop has none (or its opener fails), the page shows in a window of the program's
+// own: a read-only viewer over the same file, whose links to other pages and to places in a
+// page work inside it and whose web and mail links go to the shell.
 #pragma once
 
 #include <QPushButton>
@@ -36,8 +36,9 @@ private:
 };
 
 // Opens the help page `path` with the shell; when the shell cannot, shows it in the viewer of
-// `owner` (made on first use, shown again and brought to the front on every call). Returns the
-// viewer that shows the page, or nullptr when the shell opened it.
+// `owner` (made on first use, shown again and brought to the front on every call). The shell
+// may also find out later that its opener failed, and the viewer then shows the page from the
+// event loop. Returns the viewer when it showed the page at once, else nullptr.
 HelpViewer* OpenHelpPage(Shell& shell, QWidget* owner, const QString& path);
 
 }  // namespace wizard

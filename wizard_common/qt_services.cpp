@@ -2,18 +2,22 @@
 #include "wizard_common/qt_services.h"
 
 #include <algorithm>
+#include <memory>
 
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTextDocument>
+#include <QTimer>
 #include <QUrl>
 
 #include "wizard_common/model/file_filter.h"
@@ -97,10 +101,50 @@ SaveChoice QtFileDialogs::AskSaveName(QWidget* parent, const QString& title, con
     return RunFileDialog(parent, title, filter, startFolder, QFileDialog::AcceptSave);
 }
 
-bool QtShell::OpenDocument(const QString& target) {
-    const QUrl url = target.contains(':') && !target.startsWith('/') ? QUrl(target)
-                                                                     : QUrl::fromLocalFile(target);
-    return QDesktopServices::openUrl(url);
+namespace {
+
+bool IsAddress(const QString& target) { return target.contains(':') && !target.startsWith('/'); }
+
+// Starts `opener` on `target`; false when it could not be started. `failed`, when set, runs
+// once if the opener exits non-zero or crashes within the watch.
+bool StartOpener(const QString& opener, const QString& target, std::function<void()> failed) {
+    // Not parented and not deleted while it runs: destroying a QProcess kills its process, and
+    // an opener still running when the program ends belongs to the desktop by then.
+    auto* process = new QProcess;
+    process->setProgram(opener);
+    process->setArguments({IsAddress(target) ? target : QFileInfo(target).absoluteFilePath()});
+    // Inherited output and no pipes: a browser started in the opener's foreground must not
+    // write into pipes nobody reads.
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->start();
+    // Only the exec is waited for, which takes milliseconds.
+    if (!process->waitForStarted()) {
+        delete process;
+        return false;
+    }
+    auto watched = std::make_shared<bool>(true);
+    QTimer::singleShot(QtShell::kOpenerWatchMs, process, [watched] { *watched = false; });
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, watched, failed = std::move(failed)](int code, QProcess::ExitStatus status) {
+                         if (*watched && failed && (status != QProcess::NormalExit || code != 0)) failed();
+                         process->deleteLater();
+                     });
+    return true;
+}
+
+bool Open(const QString& target, std::function<void()> failed) {
+    const QString opener = QStandardPaths::findExecutable("xdg-open");
+    if (!opener.isEmpty()) return StartOpener(opener, target, std::move(failed));
+    return QDesktopServices::openUrl(IsAddress(target) ? QUrl(target) : QUrl::fromLocalFile(target));
+}
+
+}  // namespace
+
+bool QtShell::OpenDocument(const QString& target) { return Open(target, {}); }
+
+void QtShell::OpenDocumentElse(const QString& target, std::function<void()> otherwise) {
+    if (!Open(target, otherwise)) otherwise();
 }
 
 bool QtShell::StartProgram(const QString& name) {

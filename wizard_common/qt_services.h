@@ -31,9 +31,18 @@ protected:
                            const QString& startFolder) override;
 };
 
+// Documents open through the desktop's opener, xdg-open, started here rather than by
+// QDesktopServices: that one reports success as soon as xdg-open starts, and xdg-open then
+// exits non-zero on a desktop with no program for the document. A non-zero exit (or a crash)
+// within `kOpenerWatchMs` is a failure; an opener still running then has handed the document
+// to a program that stays in the foreground (a browser), and is left alone: its exit, whenever
+// the user closes that program, says nothing about the document. Without xdg-open on PATH,
+// QDesktopServices tries the desktop's other ways.
 class QtShell : public Shell {
 public:
+    static constexpr int kOpenerWatchMs = 15000;
     bool OpenDocument(const QString& target) override;
+    void OpenDocumentElse(const QString& target, std::function<void()> otherwise) override;
     bool StartProgram(const QString& name) override;
     QDateTime Now() override;
 };

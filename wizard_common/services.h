@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <functional>
 #include <vector>
 
 #include "wizard_common/model/file_filter.h"
@@ -73,6 +74,13 @@ public:
     // Opens a document, a web address or a "mailto:" address with the desktop's program for it.
     // False when nothing could be started; the wizards ignore the result.
     virtual bool OpenDocument(const QString& target) = 0;
+    // Opens `target` as OpenDocument does, for a document the program can also show itself:
+    // `otherwise` runs when no opener could be started, or later, from the event loop, when
+    // the opener started and then reported that it could not open the target (a desktop whose
+    // opener has no program for it).
+    virtual void OpenDocumentElse(const QString& target, std::function<void()> otherwise) {
+        if (!OpenDocument(target)) otherwise();
+    }
     // Starts the program of this name from the running program's folder, detached.
     virtual bool StartProgram(const QString& name) = 0;
     // The time stamps of the running reports.

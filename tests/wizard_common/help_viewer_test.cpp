@@ -1,5 +1,6 @@
 // The help pages on a desktop with and without a program for HTML files: the shell first, the
-// program's own viewer when the shell fails, its links inside it and through the shell.
+// program's own viewer when the shell fails (at once, or when its opener fails after it
+// started), its links inside it and through the shell.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -7,9 +8,12 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <QtTest/QTest>
+#include <memory>
 
 #include "tests/support/qt/fake_services.h"
 #include "wizard_common/help_viewer.h"
+#include "wizard_common/qt_services.h"
 
 namespace {
 
@@ -78,6 +82,61 @@ TEST_F(HelpViewerTest, WithoutAProgramForThePageTheViewerShowsItAndFollowsItsLin
     EXPECT_TRUE(viewer->isVisible());
     EXPECT_EQ(viewer->windowTitle(), "Kalvex help");
     EXPECT_EQ(owner.findChildren<wizard::HelpViewer*>().size(), 1);
+}
+
+// An opener that starts and fails later (the desktop's xdg-open with no browser behind it):
+// the viewer opens then, and not at all when the wizard is gone by then.
+TEST_F(HelpViewerTest, AnOpenerThatFailsAfterItStartedOpensTheViewer) {
+    shell.failsAfterStart = true;
+    EXPECT_EQ(wizard::OpenHelpPage(shell, &owner, Page()), nullptr);
+    EXPECT_EQ(owner.findChild<wizard::HelpViewer*>(), nullptr);
+    ASSERT_EQ(shell.openerFailures.size(), 1u);
+    shell.openerFailures[0]();
+    auto* viewer = owner.findChild<wizard::HelpViewer*>();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_EQ(viewer->browser->source(), QUrl::fromLocalFile(Page()));
+
+    auto gone = std::make_unique<QWidget>();
+    EXPECT_EQ(wizard::OpenHelpPage(shell, gone.get(), Page()), nullptr);
+    gone.reset();
+    ASSERT_EQ(shell.openerFailures.size(), 2u);
+    shell.openerFailures[1]();
+    EXPECT_EQ(owner.findChildren<wizard::HelpViewer*>().size(), 1);
+}
+
+// The real shell with an xdg-open of ours first on PATH: its exit status decides.
+TEST_F(HelpViewerTest, TheDesktopsOpenerExitingNonZeroOpensTheViewer) {
+    QTemporaryDir bin;
+    const QString marker = bin.filePath("asked");
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", bin.path().toLocal8Bit() + ":" + oldPath);
+    struct Restore {
+        QByteArray path;
+        ~Restore() { qputenv("PATH", path); }
+    } restore{oldPath};
+    wizard::QtShell real;
+    for (int status : {3, 0}) {
+        SCOPED_TRACE(status);
+        QFile::remove(marker);
+        Write(bin.filePath("xdg-open"),
+              QString("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\nexit %2\n").arg(marker).arg(status));
+        QFile::setPermissions(bin.filePath("xdg-open"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        QWidget wizardWindow;
+        EXPECT_EQ(wizard::OpenHelpPage(real, &wizardWindow, Page()), nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marker); }, 5000));
+        if (status != 0) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return wizardWindow.findChild<wizard::HelpViewer*>(); }, 5000));
+            EXPECT_EQ(wizardWindow.findChild<wizard::HelpViewer*>()->browser->source(), QUrl::fromLocalFile(Page()));
+        } else {
+            QTest::qWait(300);  // the exit reaches the program
+            EXPECT_EQ(wizardWindow.findChild<wizard::HelpViewer*>(), nullptr);
+        }
+        QFile asked(marker);
+        ASSERT_TRUE(asked.open(QIODevice::ReadOnly));
+        EXPECT_EQ(QString::fromLocal8Bit(asked.readAll()), Page());
+    }
 }
 
 }  // namespace

@@ -85,6 +85,11 @@ bool FakeShell::OpenDocument(const QString& target) {
     return opens;
 }
 
+void FakeShell::OpenDocumentElse(const QString& target, std::function<void()> otherwise) {
+    if (!OpenDocument(target)) otherwise();
+    else if (failsAfterStart) openerFailures.push_back(std::move(otherwise));
+}
+
 bool FakeShell::StartProgram(const QString& name) {
     started.push_back(name);
     return true;

@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QString>
 #include <deque>
+#include <functional>
 #include <ostream>
 #include <vector>
 
@@ -80,12 +81,17 @@ private:
 class FakeShell : public wizard::Shell {
 public:
     bool OpenDocument(const QString& target) override;
+    // With `failsAfterStart`, the opener starts and its failure waits in `openerFailures` for
+    // the test to report it.
+    void OpenDocumentElse(const QString& target, std::function<void()> otherwise) override;
     bool StartProgram(const QString& name) override;
     QDateTime Now() override { return now; }
     std::vector<QString> opened;
     std::vector<QString> started;
     // What OpenDocument answers: false stands for a desktop with no program for the document.
     bool opens = true;
+    bool failsAfterStart = false;
+    std::vector<std::function<void()>> openerFailures;
     QDateTime now = QDateTime(QDate(2026, 12, 10), QTime(9, 30, 0));
 };
 
