@@ -24,40 +24,46 @@ QFont FontOf(const ReportFont& f) {
     return font;
 }
 
-class PageWriter {
-public:
-    PageWriter(QPrinter& printer, QPainter& painter) : printer_(printer), painter_(painter) {
-        height_ = painter.viewport().height();
-    }
+// One text drawn at its baseline.
+struct Placed {
+    QFont font;
+    QString text;
+    QPoint at;
+};
+using Page = std::vector<Placed>;
 
-    // False when the printer could not start a new page.
-    bool Put(const ReportOp& op) {
-        painter_.setFont(FontOf(op.font));
-        const QFontMetrics fm = painter_.fontMetrics();
-        if (x_ == 0 && y_ > 0 && y_ + fm.height() > height_) {
-            if (!printer_.newPage()) return false;
-            y_ = 0;
+// The report laid out as `painter` would print it: a new page when the next line would not fit.
+std::vector<Page> LayOut(QPainter& painter, const std::vector<ReportOp>& ops) {
+    const int height = painter.viewport().height();
+    std::vector<Page> pages(1);
+    int x = 0, y = 0, lineHeight = 0;
+    for (const ReportOp& op : ops) {
+        const QFont font = FontOf(op.font);
+        painter.setFont(font);
+        const QFontMetrics fm = painter.fontMetrics();
+        if (x == 0 && y > 0 && y + fm.height() > height) {
+            pages.emplace_back();
+            y = 0;
         }
-        lineHeight_ = std::max(lineHeight_, fm.lineSpacing());
+        lineHeight = std::max(lineHeight, fm.lineSpacing());
         const QString text = QString::fromStdString(op.text);
         if (!text.isEmpty()) {
-            painter_.drawText(x_, y_ + fm.ascent(), text);
-            x_ += fm.horizontalAdvance(text);
+            pages.back().push_back({font, text, QPoint(x, y + fm.ascent())});
+            x += fm.horizontalAdvance(text);
         }
         if (op.kind != ReportOpKind::Write) {
-            y_ += lineHeight_;
-            x_ = 0;
-            lineHeight_ = 0;
+            y += lineHeight;
+            x = 0;
+            lineHeight = 0;
         }
-        return printer_.printerState() != QPrinter::Error;
     }
+    return pages;
+}
 
-private:
-    QPrinter& printer_;
-    QPainter& painter_;
-    int height_ = 0;
-    int x_ = 0, y_ = 0, lineHeight_ = 0;
-};
+QString NoPageInRange(int pages) {
+    return pages == 1 ? QString("The report has 1 page, and the chosen page range does not hold it.")
+                      : QString("The report has %1 pages, and the chosen page range holds none of them.").arg(pages);
+}
 
 }  // namespace
 
@@ -81,9 +87,20 @@ QString PrintReportOn(QPrinter& printer, const std::vector<ReportOp>& ops) {
         return text;
     };
     if (!painter.begin(&printer)) return fail("The printer could not start the document.");
-    PageWriter writer(printer, painter);
-    for (const ReportOp& op : ops)
-        if (!writer.Put(op)) return fail("The printer failed while printing the report.");
+    const std::vector<Page> pages = LayOut(painter, ops);
+    // A printer that makes its copies itself (a print server) is sent the document once.
+    const int copies = printer.supportsMultipleCopies() ? 1 : printer.copyCount();
+    const QPageRanges ranges = printer.printRange() == QPrinter::PageRange ? printer.pageRanges() : QPageRanges();
+    const std::vector<int> order = PrintedPages(int(pages.size()), ranges, copies, printer.collateCopies());
+    if (order.empty()) return fail(NoPageInRange(int(pages.size())));
+    for (size_t k = 0; k < order.size(); ++k) {
+        if (k > 0 && !printer.newPage()) return fail("The printer failed while printing the report.");
+        for (const Placed& p : pages[size_t(order[k] - 1)]) {
+            painter.setFont(p.font);
+            painter.drawText(p.at, p.text);
+        }
+        if (printer.printerState() == QPrinter::Error) return fail("The printer failed while printing the report.");
+    }
     if (!painter.end() || printer.printerState() == QPrinter::Error)
         return fail("The printer failed while printing the report.");
     if (toFile) {
@@ -95,6 +112,20 @@ QString PrintReportOn(QPrinter& printer, const std::vector<ReportOp>& ops) {
         }
     }
     return {};
+}
+
+std::vector<int> PrintedPages(int pages, const QPageRanges& ranges, int copies, bool collate) {
+    copies = std::max(copies, 1);
+    std::vector<int> chosen;
+    for (int p = 1; p <= pages; ++p)
+        if (ranges.isEmpty() || ranges.contains(p)) chosen.push_back(p);
+    std::vector<int> order;
+    if (collate) {
+        for (int c = 0; c < copies; ++c) order.insert(order.end(), chosen.begin(), chosen.end());
+    } else {
+        for (int p : chosen) order.insert(order.end(), size_t(copies), p);
+    }
+    return order;
 }
 
 }  // namespace wizard
