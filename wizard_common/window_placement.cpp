@@ -1,7 +1,6 @@
 // Windows placed inside the screen's available area (window_placement.h).
 #include "wizard_common/window_placement.h"
 
-#include <QDialog>
 #include <QEvent>
 #include <QScreen>
 #include <QWidget>
@@ -18,6 +17,14 @@ QRect FitInside(const QRect& wanted, const QMargins& frame, const QRect& availab
     r.moveLeft(std::clamp(r.left(), minX, std::max(minX, available.left() + available.width() - frame.right() - r.width())));
     r.moveTop(std::clamp(r.top(), minY, std::max(minY, available.top() + available.height() - frame.bottom() - r.height())));
     return r;
+}
+
+QRect FramedGeometry(const QWidget& window) {
+    // While the window manager is still framing a window, Qt can report a frame that does not
+    // even hold the window (1 x 1 at its corner).
+    const QRect inner = window.geometry();
+    const QRect outer = window.frameGeometry();
+    return outer != inner && outer.contains(inner) ? outer : inner.marginsAdded(OnScreenPlacement::FrameAllowance());
 }
 
 OnScreenPlacement::OnScreenPlacement(std::function<QRect(const QWidget&)> area) : area_(std::move(area)) {}
@@ -41,16 +48,18 @@ void OnScreenPlacement::Place(QWidget& window) const {
     if (!area_ && window.screen()) available = window.screen()->availableGeometry();
     if (available.isEmpty()) return;
     const QRect inner = window.geometry();
-    const QRect outer = window.frameGeometry();
-    const QMargins frame = outer != inner ? QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
-                                                     outer.right() - inner.right(), outer.bottom() - inner.bottom())
-                                          : FrameAllowance();
+    const QRect outer = FramedGeometry(window);
+    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                         outer.bottom() - inner.bottom());
     QRect wanted = inner;
-    // A dialog comes centred on its owner already; another window not placed by the program
-    // would be put anywhere by the window manager.
-    if (!window.testAttribute(Qt::WA_Moved) && !qobject_cast<QDialog*>(&window)) {
+    // Dialogs too: QDialog centres itself only after this filter has run, and not at all once
+    // the fitting below has moved it, so left to it a dialog would keep the corner it was
+    // fitted into.
+    if (!window.testAttribute(Qt::WA_Moved)) {
         const QWidget* owner = window.parentWidget() ? window.parentWidget()->window() : nullptr;
-        wanted.moveCenter(owner && owner->isVisible() ? owner->frameGeometry().center() : available.center());
+        QRect framed = outer;
+        framed.moveCenter(owner && owner->isVisible() ? FramedGeometry(*owner).center() : available.center());
+        wanted = framed.marginsRemoved(frame);
     }
     const QRect fitted = FitInside(wanted, frame, available);
     // Lowered only where needed: a minimum set here is no longer the layout's to raise.

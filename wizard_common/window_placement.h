@@ -16,9 +16,14 @@ namespace wizard {
 // fit and moved the least, so that the framed window lies inside `available`.
 QRect FitInside(const QRect& wanted, const QMargins& frame, const QRect& available);
 
-// Installed on the application (app.installEventFilter), it places each window and dialog as it
-// is shown: centred on its parent window (or on the area) unless it was placed already, then
-// fitted inside the available area, its minimum size lowered where that would not fit.
+// A window as the window manager frames it; before the frame is known (or where the platform
+// draws none), its inner area with the frame allowance.
+QRect FramedGeometry(const QWidget& window);
+
+// Installed on the application (app.installEventFilter), it places each window, dialog and
+// message box as it is shown: centred on the window it belongs to (or on the area) unless it
+// was placed already, then fitted inside the available area, its minimum size lowered where
+// that would not fit.
 class OnScreenPlacement : public QObject {
 public:
     // `area` gives the available area for a window; by default that of the window's screen.
