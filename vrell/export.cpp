@@ -55,6 +55,8 @@ void FrmLearnCP::ShowProgress(vb::Single Percent) {
 
 void FrmLearnCP::Finished() {
     finished_ = true;
+    // The engine's last progress event comes before its last tables and the file.
+    ProgressBar1->setValue(ProgressBar1->maximum());
     Label1->setText("Parameter Learning finished successfully!");
     btnOK->setEnabled(true);
     btnOK->setFocus();

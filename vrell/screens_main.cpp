@@ -18,5 +18,5 @@ int main(int argc, char** argv) {
     const QStringList files =
         vrell::TakeScreenshots(QString::fromLocal8Bit(argv[1]), QCoreApplication::applicationDirPath());
     for (const QString& f : files) std::printf("%s\n", qPrintable(f));
-    return files.size() == 11 ? 0 : 1;
+    return files.size() == 12 ? 0 : 1;
 }

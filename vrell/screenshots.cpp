@@ -53,7 +53,8 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     w.NavButton(kFinish)->click();
     page(7);
 
-    // The network editor over the result, and the progress window of an export under way.
+    // The network editor over the result, and the progress window of an export under way and
+    // finished.
     {
         FrmBNeditor editor(fakes.bundle(), w);
         editor.resize(720, 480);
@@ -64,6 +65,9 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
         learn.ShowProgress(40);
         learn.show();
         grab.Save(&learn, "vrell_learncp");
+        learn.ShowProgress(99);
+        learn.Finished();
+        grab.Save(&learn, "vrell_learncp_done");
         learn.hide();
     }
 

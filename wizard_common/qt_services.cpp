@@ -22,6 +22,7 @@
 
 #include "wizard_common/model/file_filter.h"
 #include "wizard_common/report_printer.h"
+#include "wizard_common/table_message.h"
 
 namespace wizard {
 
@@ -45,9 +46,8 @@ void QtPrompts::Message(QWidget* parent, const QString& text, const QString& tit
 }
 
 void QtPrompts::TableMessage(QWidget* parent, const QString& text, const QString& title, Icon icon) {
-    auto box = NewMessageBox(parent, text, title, icon);
-    box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    box->exec();
+    TableMessageBox box(parent, text, title, icon);
+    box.exec();
 }
 
 bool QtPrompts::Ask(QWidget* parent, const QString& text, const QString& title, Icon icon) {

@@ -3,6 +3,8 @@
 // on step 5 or at exit) and the engine calls that hold the form while they run.
 #include <QApplication>
 #include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
 
 #include "platform/com/object.h"
 #include "platform/vb/numbered_error.h"
@@ -36,6 +38,12 @@ bool ShowingErrors(wizard::Prompts& prompts, QWidget* parent, const std::functio
         prompts.Message(parent, QString::fromStdString(e.what()), Title(), wizard::Icon::None);
     }
     return false;
+}
+
+// A finished run reads 100%: the engine's last progress event comes before its last rows.
+void ShowFinished(QProgressBar* bar, QLabel* percent) {
+    bar->setValue(bar->maximum());
+    percent->setText("100%");
 }
 
 }  // namespace
@@ -131,6 +139,7 @@ bool FrmWizard::LearnTables() {
         bool mn = session_.IsMultiNetFlag;
         const bool ok = RunEngineCall([&] { return MyDataEng->LearnCPT(mn); });
         if (ok) {
+            ShowFinished(result->ProgressBar2, result->lblLCPT2);
             // What the tables serve: the classifier's feature subset as the engine now holds it.
             vb::Array<vb::Integer> used;
             MyDataEng->GetRelative(used);
@@ -203,6 +212,7 @@ bool FrmWizard::ClassifyBatch() {
     // A cancelled batch leaves the engine's counters of the batch before: nothing to report.
     if (RunCancelled) return true;
     if (target) target->Commit();
+    ShowFinished(p.ProgressBar3, p.LblCls2);
 
     BatchOutcome b;
     b.withClass = !cls.empty();

@@ -1,14 +1,18 @@
 #include "zorv/frm_inst_cls.h"
 
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "platform/vb/numbered_error.h"
 #include "wizard_common/frame_widgets.h"
 #include "wizard_common/model/step_caption.h"
+#include "wizard_common/window_placement.h"
 #include "zorv/frm_wizard.h"
+#include "zorv/learned_model.h"
 
 namespace zorv {
 
@@ -34,9 +38,6 @@ FrmInstCls::FrmInstCls(const ZorvSession& session, const std::vector<int16_t>& v
     bold.setBold(true);
     LblCls2->setFont(bold);
 
-    BuildFieldRows(valueCounts, valueLabels);
-    Picture1->setWidget(Picture2);
-
     auto* strip = new QWidget;
     strip->setObjectName("Picture3");
     auto* row = new QHBoxLayout(strip);
@@ -47,18 +48,41 @@ FrmInstCls::FrmInstCls(const ZorvSession& session, const std::vector<int16_t>& v
     // The strip's twips are a floor: the button with the style's margins around it decides.
     const int stripHeight = std::max(Px(432), strip->sizeHint().height());
     strip->setFixedHeight(stripHeight);
+
+    // The dialog is as wide as the longest class value and the longest field name need, so
+    // that neither is cut, as long as it stays inside the screen; a field name longer still is
+    // shortened in the middle and read whole in its tool tip.
+    const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    const QMargins frame = wizard::OnScreenPlacement::FrameAllowance();
+    const int room = screen ? screen->availableGeometry().width() - frame.left() - frame.right() : Px(4452);
+    int widestClass = 0;
+    for (const std::string& c : session.ClassLabels)
+        widestClass = std::max(widestClass, LblCls2->fontMetrics().horizontalAdvance("  " + QString::fromStdString(c)));
+    const int baseWidth = std::max(Px(4452), std::min(strip->sizeHint().width() + widestClass, room));
+    int widest = 0;
+    for (int i = 2; i <= session_.FieldCount; ++i)
+        if (session_.FieldUsed[size_t(i)] == 1) widest = std::max(widest, fontMetrics().horizontalAdvance(FieldText(i)));
+    const int extra = std::clamp(widest + 6 - Px(1900), 0, std::max(0, room - baseWidth));
+    labelWidth_ = Px(1900) + extra;
+
+    BuildFieldRows(valueCounts, valueLabels);
+    Picture1->setWidget(Picture2);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(Picture1, 1);
     layout->addWidget(strip);
     connect(CmdClsfy, &QPushButton::clicked, this, &FrmInstCls::CmdClsfy_Click);
-    // The width stays (wider only when the strip needs it); the height follows the user down to
-    // a floor that keeps the strip and one row in view.
-    const int width = std::max(Px(4452), strip->sizeHint().width());
+    // The width stays; the height follows the user down to a floor that keeps the strip and one
+    // row in view.
+    const int width = baseWidth + extra;
     setFixedWidth(width);
     setMinimumHeight(std::max(Px(600), stripHeight + rowHeight_));
     resize(width, std::max(minimumHeight(), std::min(Picture2->height() + stripHeight + 4, Px(6000))));
+}
+
+QString FrmInstCls::FieldText(int i) const {
+    return "  " + QString::fromStdString(session_.FieldNames[size_t(i)]);
 }
 
 void FrmInstCls::BuildFieldRows(const std::vector<int16_t>& valueCounts, const vb::Array<std::string>& valueLabels) {
@@ -69,19 +93,27 @@ void FrmInstCls::BuildFieldRows(const std::vector<int16_t>& valueCounts, const v
     QComboBox probe;
     const int listHeight = probe.sizeHint().height();
     rowHeight_ = std::max(Px(288), listHeight + 2);
-    Picture2->setFixedSize(Px(4452 - 200) - 2, used * rowHeight_ + Px(400));
+    const int extra = labelWidth_ - Px(1900);
+    Picture2->setFixedSize(Px(4452 - 200) - 2 + extra, used * rowHeight_ + Px(400));
     LblFld.assign(1, nullptr);
     CmbFld.assign(1, nullptr);
     int top = Px(300);
     for (int i = 2; i <= session_.FieldCount; ++i) {
         if (session_.FieldUsed[size_t(i)] != 1) continue;
         const int r = int(CmbFld.size());
-        auto* label = new QLabel("  " + QString::fromStdString(session_.FieldNames[size_t(i)]), Picture2);
+        const QString text = FieldText(i);
+        auto* label = new QLabel(Picture2);
         label->setObjectName(QString("LblFld_%1").arg(r));
-        label->setGeometry(Px(60), top, Px(1900), rowHeight_);
+        label->setGeometry(Px(60), top, labelWidth_, rowHeight_);
+        if (label->fontMetrics().horizontalAdvance(text) > labelWidth_) {
+            label->setText(label->fontMetrics().elidedText(text, Qt::ElideMiddle, labelWidth_));
+            label->setToolTip(QString::fromStdString(session_.FieldNames[size_t(i)]));
+        } else {
+            label->setText(text);
+        }
         auto* list = new QComboBox(Picture2);
         list->setObjectName(QString("CmbFld_%1").arg(r));
-        list->setGeometry(Px(2000), top + (rowHeight_ - listHeight) / 2, Px(2100), listHeight);
+        list->setGeometry(Px(2000) + extra, top + (rowHeight_ - listHeight) / 2, Px(2100), listHeight);
         for (int v = 1; v <= valueCounts[size_t(i)]; ++v)
             list->addItem(QString::fromStdString(valueLabels(i, v)));
         list->setCurrentIndex(0);
@@ -120,14 +152,13 @@ void FrmWizard::CmdCls_Click() {
         TakeClassLabels();
         vb::Array<vb::Integer> used;
         MyDataEng->GetRelative(used);
-        vb::Array<std::string> names;
-        MyDataEng->GetFldNM(names);
+        const std::vector<std::string> names = FieldNamesOf(*MyDataEng);
         session_.FieldCount = int16_t(used.UBound());
         session_.FieldUsed.assign(size_t(session_.FieldCount) + 1, 0);
         session_.FieldNames.assign(size_t(session_.FieldCount) + 1, "");
         for (int i = 1; i <= session_.FieldCount; ++i) {
             session_.FieldUsed[size_t(i)] = used(i);
-            if (i <= names.UBound()) session_.FieldNames[size_t(i)] = names(i);
+            if (size_t(i) < names.size()) session_.FieldNames[size_t(i)] = names[size_t(i)];
         }
         vb::Array<vb::Integer> ff;
         MyDataEng->GetFF(ff);

@@ -37,9 +37,12 @@ public:
 private:
     void BuildFieldRows(const std::vector<int16_t>& valueCounts, const vb::Array<std::string>& valueLabels);
     int Px(int twips) const;
+    // A field row's label: two blanks and the field's name.
+    QString FieldText(int i) const;
     const ZorvSession& session_;
     zorvapi::IDataEngine& engine_;
-    int rowHeight_ = 0;  // pixels from one field row to the next
+    int rowHeight_ = 0;   // pixels from one field row to the next
+    int labelWidth_ = 0;  // pixels of the names column
 };
 
 }  // namespace zorv

@@ -1,10 +1,22 @@
 // Taking a learned model from the engine into the session, and the plain learning run.
 #include "zorv/learned_model.h"
 
+#include <algorithm>
+
+#include "platform/db/sql_names.h"
+
 namespace zorv {
 
+std::vector<std::string> FieldNamesOf(zorvapi::IDataEngine& engine) {
+    vb::Array<std::string> names;
+    engine.GetFldNM(names);
+    std::vector<std::string> bare(size_t(std::max(names.UBound(), 0)) + 1);
+    for (int k = 1; k <= names.UBound(); ++k) bare[size_t(k)] = db::BareSqlName(names(k));
+    return bare;
+}
+
 void TakeLearnedModel(zorvapi::IDataEngine& engine, ZorvSession& s) {
-    vb::Array<std::string> labels, names;
+    vb::Array<std::string> labels;
     vb::Array<vb::Integer> used;
     engine.GetClsLbl(labels);
     s.NetCount = int16_t(labels.UBound());
@@ -12,10 +24,8 @@ void TakeLearnedModel(zorvapi::IDataEngine& engine, ZorvSession& s) {
     for (int k = 1; k <= s.NetCount; ++k) s.ClassLabels[size_t(k)] = labels(k);
     engine.GetGraph(s.GraphArr);
     s.IsMultiNetFlag = engine.IsMultiNet();
-    engine.GetFldNM(names);
-    s.FieldCount = int16_t(names.UBound());
-    s.FieldNames.assign(size_t(s.FieldCount) + 1, "");
-    for (int k = 1; k <= s.FieldCount; ++k) s.FieldNames[size_t(k)] = names(k);
+    s.FieldNames = FieldNamesOf(engine);
+    s.FieldCount = int16_t(s.FieldNames.size() - 1);
     engine.GetRelative(used);
     s.FieldUsed.assign(size_t(s.FieldCount) + 1, 0);
     for (int k = 1; k <= s.FieldCount && k <= used.UBound(); ++k) s.FieldUsed[size_t(k)] = used(k);

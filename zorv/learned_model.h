@@ -13,6 +13,11 @@
 
 namespace zorv {
 
+// The engine's field names (GetFldNM) as the user named the fields, from index 1. The engine
+// keeps each name in its SQL form, "[plant-stand]" for plant-stand; the wizard shows names and
+// the engine puts either form back into the same query text, so the session holds them bare.
+std::vector<std::string> FieldNamesOf(zorvapi::IDataEngine& engine);
+
 // Class labels and their count, the graph (every layer), the multi-net flag, the feature
 // flags and the field names from an engine that holds a learned structure.
 void TakeLearnedModel(zorvapi::IDataEngine& engine, ZorvSession& session);

@@ -220,6 +220,7 @@ TEST_F(FinishTest, ExportRefusesUnorientedLinksAndAskedFilesAndHandsRstUnchanged
         vrell::FrmLearnCP* w = wizard->LearnCPWindow();
         ASSERT_NE(w, nullptr);
         EXPECT_EQ(w->Label1->text(), "Parameter Learning finished successfully!");
+        EXPECT_EQ(w->ProgressBar1->value(), w->ProgressBar1->maximum());  // not the last event's 40
         EXPECT_TRUE(w->btnOK->isEnabled());
         EXPECT_TRUE(wizard->StatusStr.isEmpty());
         // The second export starts from the starting state (checked inside the call).
@@ -268,6 +269,7 @@ TEST_F(FinishTest, CancelDuringLearningClosesTheWindowAndAnErrorKeepsItOpen) {
     ASSERT_NE(wizard->LearnCPWindow(), nullptr);
     EXPECT_FALSE(wizard->LearnCPWindow()->btnOK->isEnabled());
     EXPECT_NE(wizard->LearnCPWindow()->Label1->text(), "Parameter Learning finished successfully!");
+    EXPECT_LT(wizard->LearnCPWindow()->ProgressBar1->value(), wizard->LearnCPWindow()->ProgressBar1->maximum());
     wizard->LearnCPWindow()->close();
     QApplication::processEvents();
 }

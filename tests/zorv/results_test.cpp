@@ -11,6 +11,8 @@
 #include <fstream>
 #include "zorv/batch_summary.h"
 #include "zorv/frm_inst_cls.h"
+#include "zorv/frm_mdi_bne.h"
+#include "zorv/frm_bne.h"
 #include "zorv/page_costs.h"
 
 namespace zorvtest {
@@ -239,6 +241,9 @@ TEST_F(ResultsTest, ModeOneThroughTheBatchThenModeThreeOnTheSavedFile) {
     const QString summary = boxes[0].text;
     EXPECT_TRUE(summary.startsWith("The test dataset contains 600 cases, among which, ")) << summary.toStdString();
     EXPECT_TRUE(summary.contains("Predicted -> |    HIGH |     LOW |     MID | Lift Index\r\n"));
+    // The finished batch read 100% behind its summary, whatever the engine's last event said.
+    EXPECT_EQ(wizard->testTable->ProgressBar3->value(), 100);
+    EXPECT_EQ(wizard->testTable->LblCls2->text(), "100%");
     QFile f(results);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(f.readAll()).split("\r\n", Qt::SkipEmptyParts);
@@ -277,6 +282,7 @@ TEST_F(ResultsTest, ModeOneThroughTheBatchThenModeThreeOnTheSavedFile) {
     EXPECT_EQ(QDir(dir.path()).entryList({"results*"}, QDir::Files), QStringList{"results.txt"});
     EXPECT_TRUE(wizard->NavButton(kProceed)->isEnabled());
     EXPECT_FALSE(wizard->LearningActive);
+    EXPECT_LT(wizard->testTable->ProgressBar3->value(), 100);  // where the cancel left it
 
     // Work mode 2 on the saved file, unchanged: the tables come from the file, the graph is not
     // sent, the stored cost is shown, and the batch gives the same summary.
@@ -345,11 +351,12 @@ TEST_F(ResultsTest, AnUndirectedLinkIsRefusedOnStep4) {
     EXPECT_FALSE(wizard->CheckOrient());
 }
 
-// Work mode 2 takes the field names as the classifier file keeps them: a name that SQL needs in
-// brackets comes back in brackets, and the editor and the listing show it so.
-TEST_F(ResultsTest, ModeTwoTakesTheStoredNamesInTheirSqlForm) {
+// The classifier file keeps a name that SQL needs in brackets in its SQL form; work mode 2 shows
+// it as the user named it, in the listing, the editor's node boxes and Instant Classification,
+// and saving the classifier again writes the file as it was.
+TEST_F(ResultsTest, ModeTwoShowsStoredNamesAsTheUserNamedThem) {
     testsupport::SampledTable t = KindTable();
-    t.columns[size_t(t.Column("Size"))] = "Unit Size";
+    t.columns[size_t(t.Column("Size"))] = "plant-stand";
     WalkToStep3(t, [&](ScriptedWizard& w) {
         w.options->OptBN->setChecked(true);
         session.ModelMode = 1;
@@ -357,21 +364,57 @@ TEST_F(ResultsTest, ModeTwoTakesTheStoredNamesInTheirSqlForm) {
     wizard->realResults = true;
     wizard->NavButton(kProceed)->click();
     ASSERT_EQ(wizard->CurrentStep, 4);
-    EXPECT_EQ(session.FieldNames[2], "Unit Size");  // as step 1 listed it
+    EXPECT_EQ(session.FieldNames[2], "plant-stand");  // as step 1 listed it
     wizard->NavButton(kNext)->click();
     ASSERT_EQ(wizard->CurrentStep, 5);
     const QString bnc = dir.filePath("names.bnc");
     fake.files.answers = {bnc};
     wizard->costs->BtnSaveBNC->click();
     ASSERT_TRUE(QFileInfo::exists(bnc));
+    std::ifstream stored(bnc.toStdString(), std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(stored)), std::istreambuf_iterator<char>());
+    ASSERT_NE(bytes.find("[plant-stand]"), std::string::npos);  // the file's own form
 
     auto first = ModifyToStep4(bnc);
     ASSERT_EQ(wizard->CurrentStep, 4);
     EXPECT_EQ(session.FieldNames,
-              (std::vector<std::string>{"", "Kind", "[Unit Size]", "Weight", "Colour", "Noise"}));
+              (std::vector<std::string>{"", "Kind", "plant-stand", "Weight", "Colour", "Noise"}));
     EXPECT_EQ(session.FieldCount, 5);
-    EXPECT_TRUE(wizard->result->txtrst->toPlainText().contains("[Unit Size]"))
-        << wizard->result->txtrst->toPlainText().toStdString();
+    const QString listing = wizard->result->txtrst->toPlainText();
+    EXPECT_TRUE(listing.contains("plant-stand")) << listing.toStdString();
+    EXPECT_FALSE(listing.contains("[")) << listing.toStdString();
+
+    wizard->cmdeditor_Click();
+    auto* frame = wizard->findChild<zorv::FrmMDIBNE*>("FrmMDIBNE");
+    ASSERT_NE(frame, nullptr);
+    ASSERT_EQ(frame->Windows().size(), 1u);
+    const wizard::GraphCanvas& canvas = frame->Windows()[0]->model();
+    ASSERT_EQ(canvas.NodeCount(), 5);
+    EXPECT_EQ(canvas.Node(2).Text(), " plant-stand");
+    EXPECT_EQ(canvas.NodeName(2), "plant-stand");
+    frame->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    wizard->NavButton(kNext)->click();
+    ASSERT_EQ(wizard->CurrentStep, 5);
+    const QString again = dir.filePath("again.bnc");
+    fake.files.answers = {again};
+    wizard->costs->BtnSaveBNC->click();
+    std::ifstream resaved(again.toStdString(), std::ios::binary);
+    const std::string rewritten((std::istreambuf_iterator<char>(resaved)), std::istreambuf_iterator<char>());
+    // The same file but for the time stamp of its first line.
+    EXPECT_EQ(rewritten.substr(rewritten.find('\n')), bytes.substr(bytes.find('\n')));
+
+    wizard->NavButton(kNext)->click();
+    ASSERT_EQ(wizard->CurrentStep, 6);
+    std::vector<QString> rows;
+    wizard->RunInstDialog = [&](zorv::FrmInstCls& d) {
+        for (size_t r = 1; r < d.LblFld.size(); ++r) rows.push_back(d.LblFld[r]->text());
+    };
+    wizard->format->CmdCls->click();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), "  plant-stand"), 1) << rows[0].toStdString();
+    for (const QString& r : rows) EXPECT_FALSE(r.contains("[")) << r.toStdString();
 }
 
 // A learned multi-net's graph is not sent back unchanged: the engine would re-derive its subset

@@ -1,17 +1,24 @@
-// zorv's windows at their edges: Instant Classification shows its controls whole at any number
-// of rows, the graph editor frame opens inside the screen's available area, and the lists and
-// grids of every page take the room of a larger window.
+// zorv's windows at their edges: Instant Classification shows its controls and names whole at
+// any number of rows, the batch summary with many classes stays inside a small screen, the graph
+// editor frame opens inside the screen's available area, and the lists and grids of every page
+// take the room of a larger window.
 // The engine's own headers first: they name members "slots", which Qt's headers define away.
 #include "classifier_engine/data_engine.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QtTest/QTest>
 
 #include "tests/support/qt/page_layout.h"
 #include "tests/zorv/zorv_fixture.h"
+#include "wizard_common/table_message.h"
 #include "wizard_common/window_placement.h"
+#include "zorv/batch_summary.h"
 #include "zorv/frm_inst_cls.h"
 #include "zorv/frm_mdi_bne.h"
 
@@ -57,6 +64,90 @@ TEST_F(ZorvTest, InstantClassificationShowsEveryControlWhole) {
         for (const QLabel* l : {dialog.LblCls, dialog.LblCls2})
             EXPECT_GE(l->height(), l->sizeHint().height());
         dialog.hide();
+    }
+}
+
+// A name longer than the names column widens it; one longer than the screen allows is shortened
+// and read whole in its tool tip. The dialog stays inside the screen either way.
+TEST_F(ZorvTest, InstantClassificationNamesAreReadableWhole) {
+    zorvapi::DataEngine engine;
+    const std::string huge(400, 'w');
+    session.FieldCount = 4;
+    session.FieldNames = {"", "Class", "hail", "synfuels-corporation-cutback", huge};
+    session.FieldUsed = {0, 1, 1, 1, 1};
+    session.ClassLabels = {"", "diaporthe-stem-canker", "no"};
+    const std::vector<int16_t> counts(5, 2);
+    vb::Array<std::string> labels(vb::To(4), vb::To(2));
+    for (int i = 1; i <= 4; ++i) labels(i, 1) = "y", labels(i, 2) = "n";
+    zorv::FrmInstCls dialog(session, counts, labels, engine);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    ASSERT_EQ(dialog.LblFld.size(), 4u);
+    const QLabel* longName = dialog.LblFld[2];
+    EXPECT_EQ(longName->text(), "  synfuels-corporation-cutback");
+    EXPECT_GE(longName->width(), longName->fontMetrics().horizontalAdvance(longName->text()));
+    EXPECT_LE(longName->geometry().right(), dialog.CmbFld[2]->x());  // beside its list, not under it
+    const QLabel* hugeName = dialog.LblFld[3];
+    EXPECT_EQ(hugeName->toolTip(), QString::fromStdString(huge));
+    EXPECT_LE(hugeName->fontMetrics().horizontalAdvance(hugeName->text()), hugeName->width());
+    const QMargins frame = wizard::OnScreenPlacement::FrameAllowance();
+    EXPECT_LE(dialog.width() + frame.left() + frame.right(), dialog.screen()->availableGeometry().width());
+    EXPECT_TRUE(dialog.LblFld[1]->toolTip().isEmpty());
+    // The result has the room of the longest class value.
+    dialog.LblCls2->setText("  diaporthe-stem-canker");
+    EXPECT_GE(dialog.LblCls2->width(), dialog.LblCls2->fontMetrics().horizontalAdvance(dialog.LblCls2->text()));
+}
+
+// The summary of 19 classes on a 1,024 x 768 screen: inside it with its frame, OK in view, each
+// row of the matrix on one line, the rest reached by scrolling; Enter and Escape close it. Two
+// classes fit without scrolling, the sentences wrapped.
+TEST(BatchSummaryBox, StaysInsideASmallScreen) {
+    const QRect screen(0, 0, 1024, 768);
+    auto summary = [](int k) {
+        zorv::BatchOutcome b;
+        b.withClass = true;
+        b.total = 2000, b.correct = 1700, b.failed = 3, b.accuracy = 0.85f;
+        b.labels = {""};
+        for (int i = 1; i <= k; ++i) b.labels.push_back("disease-" + std::to_string(i));
+        b.confusion.ReDim(vb::To(k), vb::To(k));
+        b.lift.ReDim(vb::To(k));
+        b.roc.ReDim(vb::To(k), vb::To(k));
+        return QString::fromStdString(zorv::BatchSummary(b));
+    };
+    const QMargins frame = wizard::OnScreenPlacement::FrameAllowance();
+    for (int k : {19, 2}) {
+        SCOPED_TRACE(k);
+        const QString text = summary(k);
+        wizard::TableMessageBox box(nullptr, text, "Kalvex", wizard::Icon::Information, screen);
+        box.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+        EXPECT_TRUE(screen.contains(QRect(screen.topLeft(), box.size().grownBy(frame))));
+        EXPECT_TRUE(box.btnOK->isVisible());
+        EXPECT_TRUE(box.rect().contains(QRect(box.btnOK->mapTo(&box, QPoint(0, 0)), box.btnOK->size())));
+        EXPECT_EQ(box.txtMessage->toPlainText(), QString(text).replace("\r\n", "\n"));
+        for (QTextBlock b = box.txtMessage->document()->begin(); b.isValid(); b = b.next()) {
+            if (b.text().contains(" | ")) {
+                EXPECT_EQ(b.layout()->lineCount(), 1) << b.text().toStdString();
+            }
+        }
+        const bool scrolls = box.txtMessage->horizontalScrollBar()->maximum() > 0;
+        EXPECT_EQ(scrolls, k == 19);
+        EXPECT_EQ(box.txtMessage->verticalScrollBar()->maximum() > 0, k == 19);
+        if (k == 2) {
+            EXPECT_GT(box.txtMessage->document()->firstBlock().layout()->lineCount(), 1);  // wrapped
+        }
+    }
+    struct Key { Qt::Key key; bool inText; int result; };
+    for (const Key& c : {Key{Qt::Key_Return, false, QDialog::Accepted}, Key{Qt::Key_Enter, true, QDialog::Accepted},
+                         Key{Qt::Key_Escape, false, QDialog::Rejected}, Key{Qt::Key_Escape, true, QDialog::Rejected}}) {
+        SCOPED_TRACE(c.key);
+        wizard::TableMessageBox box(nullptr, summary(19), "Kalvex", wizard::Icon::Information, screen);
+        box.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+        if (c.inText) QTest::mouseClick(box.txtMessage->viewport(), Qt::LeftButton);
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &box, c.key);
+        EXPECT_FALSE(box.isVisible());
+        EXPECT_EQ(box.result(), c.result);
     }
 }
 
