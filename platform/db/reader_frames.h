@@ -1,5 +1,5 @@
-// The framed stream in which the file reader process (platform/db/reader/) hands what it read
-// to the database layer: frames of a one-byte tag, a 32-bit little-endian payload length and
+// The framed stream in which the database layer asks the file reader process
+// (platform/db/reader/) to read a file and the reader hands back what it read: frames of a one-byte tag, a 32-bit little-endian payload length and
 // the payload. Numbers in a payload are little-endian; a text is its 32-bit byte length and
 // its UTF-8 bytes. Header-only and free of the layer's types, so that the reader, which links
 // nothing of ours, writes exactly what the layer parses.
@@ -21,6 +21,7 @@ enum Tag : char {
     kRow = 'R',         // table: one cell per field, each a Cell kind and its value
     kFailed = 'X',      // uint8 Failure, text saying what could not be read
     kEnd = 'E',         // everything asked for has been sent
+    kRequest = 'A',     // to the reader: uint32 count, then the texts (the request's words)
 };
 
 enum Failure : uint8_t {

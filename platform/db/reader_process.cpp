@@ -1,5 +1,6 @@
 // Starting the reader with posix_spawn (safe in a program with threads, unlike work done in a
-// fork()ed copy of it), reading its frames under the time limits, and ending it.
+// fork()ed copy of it), one request after another over a socket pair, the frames of each
+// answer read under the time limits, and a reader that failed replaced by a new one.
 #include "platform/db/reader_process.h"
 
 #include <dlfcn.h>
@@ -8,6 +9,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +17,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 
 #include "platform/db/database.h"
 
@@ -32,25 +36,25 @@ std::string FolderOf(const std::string& path) {
 
 bool Executable(const std::string& path) { return !path.empty() && ::access(path.c_str(), X_OK) == 0; }
 
-// The reader while it runs: its pipe and its process, closed, ended and reaped however the
-// request ends.
+// The reader while it runs: its end of the socket pair, which is its standard input and
+// output, and its process, ended and reaped when it is let go.
 class Child {
 public:
-    Child(const std::string& program, const std::vector<std::string>& args) {
+    explicit Child(const std::string& program) : program_(program) {
         int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0)
-            throw Error(3035, fmt::format("System resource exceeded: no pipe for the file reader ({}).", std::strerror(errno)));
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
+            throw Error(3035, fmt::format("System resource exceeded: no socket for the file reader ({}).", std::strerror(errno)));
         fd_ = fds[0];
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], STDIN_FILENO);
         posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
         // libmdb writes a warning for every cell it cannot convert, millions on a damaged file.
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
         posix_spawnattr_t attr;
         posix_spawnattr_init(&attr);
         // The reader starts with no signal blocked and SIGPIPE at its default, whatever this
-        // program has set for itself.
+        // program has set for itself: it ends when this program no longer listens.
         sigset_t none, pipe;
         sigemptyset(&none);
         sigemptyset(&pipe);
@@ -59,18 +63,16 @@ public:
         posix_spawnattr_setsigdefault(&attr, &pipe);
         posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-        std::vector<char*> argv;
-        std::vector<std::string> words{program};
-        words.insert(words.end(), args.begin(), args.end());
-        for (std::string& w : words) argv.push_back(w.data());
-        argv.push_back(nullptr);
-        const int rc = ::posix_spawn(&pid_, program.c_str(), &actions, &attr, argv.data(), environ);
+        std::string name = program, mode = "serve";
+        char* argv[] = {name.data(), mode.data(), nullptr};
+        const int rc = ::posix_spawn(&pid_, program.c_str(), &actions, &attr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attr);
         ::close(fds[1]);
         if (rc != 0) {
             pid_ = 0;
             ::close(fd_);
+            fd_ = -1;
             throw Error(errnum::kNoInstallableIsam,
                         fmt::format("Could not find installable ISAM. The file reader '{}' cannot be started ({}).",
                                     program, std::strerror(rc)));
@@ -87,9 +89,12 @@ public:
     Child& operator=(const Child&) = delete;
 
     int fd() const { return fd_; }
+    const std::string& program() const { return program_; }
 
     // How the reader ended, once its pipe is closed.
     std::string HowItEnded() {
+        // It has closed its end, so it is ending; a reader that closed it and lives on is ended.
+        ::kill(pid_, SIGKILL);
         const int status = Reap();
         pid_ = 0;
         if (WIFSIGNALED(status))
@@ -105,9 +110,89 @@ private:
         return status;
     }
 
+    std::string program_;
     pid_t pid_ = 0;
     int fd_ = -1;
 };
+
+// Sends the request; false when the reader is gone.
+bool Send(int fd, const std::vector<std::string>& args) {
+    frames::Payload request;
+    request.Put(uint32_t(args.size()));
+    for (const std::string& a : args) request.PutText(a);
+    std::string bytes;
+    frames::AppendFrame(bytes, frames::kRequest, request.data());
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
+// One request and its answer. `complete` is set once the reader has sent all of it, so that
+// a failure the answer reports (or that `onFrame` raises on its last frame) keeps the reader.
+void Exchange(Child& child, const std::vector<std::string>& args, const Limits& limits, const FrameHandler& onFrame,
+              bool& complete) {
+    if (!Send(child.fd(), args)) throw Stopped(child.HowItEnded());
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
+    Clock::time_point lastBytes = start;
+    std::string buffer;
+    size_t parsed = 0;
+    uint64_t received = 0;
+    char chunk[65536];
+    for (;;) {
+        const Clock::time_point now = Clock::now();
+        if (now - lastBytes >= limits.quiet)
+            throw Stopped(fmt::format("its reader gave no answer for {} seconds", limits.quiet.count() / 1000.0));
+        if (now - start >= limits.total)
+            throw Stopped(fmt::format("its reader did not finish in {} seconds", limits.total.count() / 1000));
+        const auto wait = std::min(lastBytes + limits.quiet, start + limits.total) - now;
+        pollfd p{child.fd(), POLLIN, 0};
+        const int ready = ::poll(&p, 1, int(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
+        if (ready < 0 && errno != EINTR) throw Stopped(fmt::format("its reader cannot be heard ({})", std::strerror(errno)));
+        if (ready <= 0) continue;
+        const ssize_t n = ::read(child.fd(), chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN) continue;
+            // A reader that ended without reading the whole request resets the connection.
+            if (errno == ECONNRESET) throw Stopped(child.HowItEnded());
+            throw Stopped(fmt::format("its reader cannot be heard ({})", std::strerror(errno)));
+        }
+        if (n == 0) throw Stopped(child.HowItEnded());
+        received += uint64_t(n);
+        if (received > limits.maxBytes) throw Stopped("its reader answered far more than the file holds");
+        lastBytes = Clock::now();
+        buffer.append(chunk, size_t(n));
+        for (;;) {
+            if (buffer.size() - parsed < 5) break;
+            const auto tag = frames::Tag(buffer[parsed]);
+            uint32_t length;
+            std::memcpy(&length, buffer.data() + parsed + 1, sizeof length);
+            if (length > frames::kMaxPayload) throw Stopped("its reader's answer cannot be read");
+            if (buffer.size() - parsed - 5 < length) break;
+            complete = tag == frames::kEnd || tag == frames::kFailed;
+            if (complete && buffer.size() != parsed + 5 + length) {
+                complete = false;
+                throw Stopped("its reader's answer cannot be read");
+            }
+            if (tag == frames::kEnd) return;
+            try {
+                onFrame(tag, std::string_view(buffer).substr(parsed + 5, length));
+            } catch (const std::out_of_range&) {
+                complete = false;
+                throw Stopped("its reader's answer cannot be read");
+            }
+            if (tag == frames::kFailed) return;
+            parsed += 5 + length;
+        }
+        buffer.erase(0, parsed);
+        parsed = 0;
+    }
+}
 
 }  // namespace
 
@@ -137,59 +222,30 @@ std::string ReaderPath() {
 }
 
 void Run(const std::vector<std::string>& args, const Limits& limits, const FrameHandler& onFrame) {
+    // One reader serves the whole program, one request at a time: starting a program costs
+    // more than reading a catalog, so it is started on first use and kept. Never destroyed:
+    // when the program ends, the reader sees its input end and ends too.
+    static std::mutex serving;
+    static auto* reader = new std::unique_ptr<Child>;
+    const std::lock_guard<std::mutex> lock(serving);
     const std::string program = ReaderPath();
     if (program.empty())
         throw Error(errnum::kNoInstallableIsam,
                     fmt::format("Could not find installable ISAM. The file reader '{}' is not installed beside the "
                                 "database library.",
                                 kProgram));
-    Child child(program, args);
-
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point start = Clock::now();
-    Clock::time_point lastBytes = start;
-    std::string buffer;
-    size_t parsed = 0;
-    uint64_t received = 0;
-    char chunk[65536];
-    for (;;) {
-        const Clock::time_point now = Clock::now();
-        if (now - lastBytes >= limits.quiet)
-            throw Stopped(fmt::format("its reader gave no answer for {} seconds", limits.quiet.count() / 1000.0));
-        if (now - start >= limits.total)
-            throw Stopped(fmt::format("its reader did not finish in {} seconds", limits.total.count() / 1000));
-        const auto wait = std::min(lastBytes + limits.quiet, start + limits.total) - now;
-        pollfd p{child.fd(), POLLIN, 0};
-        const int ready = ::poll(&p, 1, int(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
-        if (ready < 0 && errno != EINTR) throw Stopped(fmt::format("its reader cannot be heard ({})", std::strerror(errno)));
-        if (ready <= 0) continue;
-        const ssize_t n = ::read(child.fd(), chunk, sizeof chunk);
-        if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN) continue;
-            throw Stopped(fmt::format("its reader cannot be heard ({})", std::strerror(errno)));
-        }
-        if (n == 0) throw Stopped(child.HowItEnded());
-        received += uint64_t(n);
-        if (received > limits.maxBytes) throw Stopped("its reader answered far more than the file holds");
-        lastBytes = Clock::now();
-        buffer.append(chunk, size_t(n));
-        for (;;) {
-            if (buffer.size() - parsed < 5) break;
-            const auto tag = frames::Tag(buffer[parsed]);
-            uint32_t length;
-            std::memcpy(&length, buffer.data() + parsed + 1, sizeof length);
-            if (length > frames::kMaxPayload) throw Stopped("its reader's answer cannot be read");
-            if (buffer.size() - parsed - 5 < length) break;
-            if (tag == frames::kEnd) return;
-            try {
-                onFrame(tag, std::string_view(buffer).substr(parsed + 5, length));
-            } catch (const std::out_of_range&) {
-                throw Stopped("its reader's answer cannot be read");
-            }
-            parsed += 5 + length;
-        }
-        buffer.erase(0, parsed);
-        parsed = 0;
+    if (!*reader || (*reader)->program() != program) {
+        reader->reset();
+        *reader = std::make_unique<Child>(program);
+    }
+    bool complete = false;
+    try {
+        Exchange(**reader, args, limits, onFrame, complete);
+    } catch (...) {
+        // A reader stopped in the middle of an answer is of no further use: the next request
+        // starts a new one.
+        if (!complete) reader->reset();
+        throw;
     }
 }
 

@@ -1,8 +1,9 @@
 // The file reader process: libraries of other projects that parse outside files (libmdb for
 // Access files) run in the program bns_reader, not in ours, because a damaged file can make
-// them loop without end or crash. The layer starts the reader for one request, takes its
-// frames (reader_frames.h) as they come and stops it when it goes quiet or runs too long, so
-// that no open waits on a damaged file without bound. Internal to the layer.
+// them loop without end or crash. One reader, started on first use, answers the requests of
+// the program one after another; its frames (reader_frames.h) are taken as they come, and a
+// reader that goes quiet or runs too long is stopped and replaced, so that no open waits on a
+// damaged file without bound. Internal to the layer.
 #pragma once
 
 #include <chrono>
@@ -42,11 +43,12 @@ std::string ReaderPath();
 
 using FrameHandler = std::function<void(frames::Tag tag, std::string_view payload)>;
 
-// Runs the reader with `args` and hands every frame before its end frame to `onFrame`, in
-// order, as they arrive; the reader's standard error is discarded. Throws Stopped as above (a
-// frame `onFrame` cannot parse, std::out_of_range, counts as a garbled answer), db::Error 3170
-// when there is no reader program, and whatever `onFrame` throws. The reader is ended and
-// reaped on every path.
+// Asks the reader for `args` and hands every frame of its answer before the end frame to
+// `onFrame`, in order, as they arrive (a failure frame is the answer's last). The reader's
+// standard error is discarded. Throws Stopped as above (a frame `onFrame` cannot parse,
+// std::out_of_range, counts as a garbled answer), db::Error 3170 when there is no reader
+// program, and whatever `onFrame` throws. A reader stopped in the middle of an answer is ended
+// and reaped, and the next request starts a new one.
 void Run(const std::vector<std::string>& args, const Limits& limits, const FrameHandler& onFrame);
 
 }  // namespace db::reader

@@ -1,11 +1,15 @@
-// bns_reader: reads an Access file through libmdb for the database layer, in a process of its
-// own, and writes what it read to standard output in the frames of platform/db/reader_frames.h.
-// libmdb can loop without end or crash on a damaged file; here that costs only this process,
-// which the layer stops after its time limit. Its warnings go to standard error, which the
-// layer discards.
+// bns_reader: reads Access files through libmdb for the database layer, in a process of its
+// own, and answers in the frames of platform/db/reader_frames.h. libmdb can loop without end
+// or crash on a damaged file; here that costs only this process, which the layer stops after
+// its time limit and replaces. Its warnings go to standard error, which the layer discards.
 //
-//   bns_reader access-catalog FILE        the tables (name, catalog flags), then the queries
-//   bns_reader access-table FILE TABLE    the table's fields, then its rows
+//   bns_reader serve
+//
+// reads requests from standard input, one frame each (a uint32 count of texts and the texts),
+// and writes each answer to standard output, until standard input ends:
+//
+//   access-catalog FILE        the tables (name, catalog flags), then the queries
+//   access-table FILE TABLE    the table's fields, then its rows
 //
 // Numbers and dates are taken from the row's bytes as they are stored (so a Single or a date
 // keeps every bit); texts as libmdb converts them to UTF-8.
@@ -59,14 +63,14 @@ private:
 
 Output out;
 
-[[noreturn]] void Fail(Failure kind, const std::string& what) {
-    Payload p;
-    p.Put(uint8_t(kind));
-    p.PutText(what);
-    out.Frame(kFailed, p);
-    out.Flush();
-    std::exit(1);
-}
+// A request that cannot be answered: its answer is a failure frame, and the next request is
+// read as usual.
+struct Failed {
+    Failure kind;
+    std::string what;
+};
+
+[[noreturn]] void Fail(Failure kind, const std::string& what) { throw Failed{kind, what}; }
 
 using Handle = std::unique_ptr<MdbHandle, void (*)(MdbHandle*)>;
 
@@ -193,7 +197,7 @@ bool ReadRows(MdbHandle* mdb, const std::string& name, FieldFn field, RowFn row)
     return true;
 }
 
-int SendTable(const char* file, const std::string& name) {
+void SendTable(const char* file, const std::string& name) {
     Handle mdb = Open(file);
     mdb_set_bind_size(mdb.get(), kBindSize);
     Payload p;
@@ -214,7 +218,6 @@ int SendTable(const char* file, const std::string& name) {
         });
     if (!read) Fail(kDamaged, "table '" + name + "' cannot be read");
     out.Frame(kEnd);
-    return 0;
 }
 
 // The queries of MSysObjects (type 5) by id, with their catalog flags. Only the four columns
@@ -249,7 +252,7 @@ void SendQueries(MdbHandle* mdb) {
     for (const Payload& q : queries) out.Frame(kQuery, q);
 }
 
-int SendCatalog(const char* file) {
+void SendCatalog(const char* file) {
     Handle mdb = Open(file);
     for (unsigned i = 0; i < mdb->num_catalog; ++i) {
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
@@ -265,15 +268,57 @@ int SendCatalog(const char* file) {
     out.Flush();
     SendQueries(mdb.get());
     out.Frame(kEnd);
-    return 0;
+}
+
+bool ReadAll(char* at, size_t n) {
+    while (n > 0) {
+        const ssize_t got = ::read(STDIN_FILENO, at, n);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        at += got;
+        n -= size_t(got);
+    }
+    return true;
+}
+
+// The requests until standard input ends (the layer has closed its end, or ended).
+int Serve() {
+    for (;;) {
+        char head[5];
+        if (!ReadAll(head, sizeof head)) return 0;
+        uint32_t length;
+        std::memcpy(&length, head + 1, sizeof length);
+        if (length > kMaxPayload) return 2;
+        std::string payload(length, '\0');
+        if (!ReadAll(payload.data(), length)) return 0;
+        std::vector<std::string> args;
+        try {
+            Cursor c(payload);
+            for (uint32_t n = c.Get<uint32_t>(); n > 0; --n) args.push_back(c.GetText());
+        } catch (const std::out_of_range&) {
+            return 2;
+        }
+        try {
+            if (args.size() == 2 && args[0] == "access-catalog")
+                SendCatalog(args[1].c_str());
+            else if (args.size() == 3 && args[0] == "access-table")
+                SendTable(args[1].c_str(), args[2]);
+            else
+                Fail(kDamaged, "the reader does not know the request");
+        } catch (const Failed& f) {
+            Payload p;
+            p.Put(uint8_t(f.kind));
+            p.PutText(f.what);
+            out.Frame(kFailed, p);
+        }
+        out.Flush();
+    }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "access-catalog" && argc == 3) return SendCatalog(argv[2]);
-    if (mode == "access-table" && argc == 4) return SendTable(argv[2], argv[3]);
-    std::fprintf(stderr, "usage: bns_reader access-catalog FILE | access-table FILE TABLE\n");
+    if (argc == 2 && std::strcmp(argv[1], "serve") == 0) return Serve();
+    std::fprintf(stderr, "usage: bns_reader serve (requests on standard input, answers on standard output)\n");
     return 2;
 }

@@ -193,6 +193,10 @@ TEST(AccessFile, CatalogThatKeepsTheReaderBusyIsDamaged) {
     EXPECT_EQ(DbErrorNumber([&] { db::DBEngine::OpenDatabase(file, false, true, ""); }, &text), 3049);
     EXPECT_NE(text.find("'" + file + "'"), std::string::npos) << text;
     EXPECT_NE(text.find("may be corrupt"), std::string::npos) << text;
+    // The stopped reader is replaced: the next file opens with its tables and queries.
+    auto next = db::DBEngine::OpenDatabase(fixtures + "access/queryTestV2003.mdb", false, true, "");
+    EXPECT_EQ(next->TableDefNames().size(), 3u);
+    EXPECT_FALSE(next->QueryDefNames().empty());
 }
 
 // A reader that crashes, on the catalog or on a table opened later, is a damaged file too, and
