@@ -51,6 +51,8 @@ public:
         posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
         // libmdb writes a warning for every cell it cannot convert, millions on a damaged file.
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        // It lives as long as the program: it must not keep open any other file or pipe of it.
+        posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
         posix_spawnattr_t attr;
         posix_spawnattr_init(&attr);
         // The reader starts with no signal blocked and SIGPIPE at its default, whatever this
@@ -91,9 +93,10 @@ public:
     int fd() const { return fd_; }
     const std::string& program() const { return program_; }
 
-    // How the reader ended, once its pipe is closed.
+    // How the reader ended, once it has closed its end of the socket.
     std::string HowItEnded() {
-        // It has closed its end, so it is ending; a reader that closed it and lives on is ended.
+        if (pid_ <= 0) return "its reader had ended";
+        // It is ending; a reader that closed its end and lives on is ended here.
         ::kill(pid_, SIGKILL);
         const int status = Reap();
         pid_ = 0;
