@@ -33,7 +33,7 @@ void RowEditWalk(benchmark::State& state) {
         int done = 0;
         for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext()) {
             rs->Edit();
-            rs->SetField("Age_d", db::Value(rs->Fields(0).value.ToDouble() < 50 ? "<50" : ">50"));
+            rs->SetField("Age_d", db::Value(rs->Fields(0).value().ToDouble() < 50 ? "<50" : ">50"));
             rs->SetField("ZORV_HoldOut", db::Value(done % 3 == 0));
             rs->Update();
             if (block && ++done % block == 0) {

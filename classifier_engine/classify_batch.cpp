@@ -141,7 +141,7 @@ void DataEngine::NormalisedPosterior(std::vector<Single>& out) const {
 void DataEngine::ReadCaseValues(const db::Recordset& rs) {
     for (Integer j = 2; j <= numfld; ++j) {
         if (FieldPos(j) < 0) continue;
-        db::Value cell = rs.Fields(FieldPos(j)).value;  // a copy: GetVluIdx turns Null into "?"
+        db::Value cell = rs.Fields(FieldPos(j)).value();  // a copy: GetVluIdx turns Null into "?"
         CaseValues(j) = GetVluIdx(j, cell);
     }
 }
@@ -211,7 +211,7 @@ Single DataEngine::ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string
             if (p == 0) ++unclassified;
             NormalisedPosterior(probs);
             if (known) {
-                db::Value cell = rs->Fields(classColumn).value;
+                db::Value cell = rs->Fields(classColumn).value();
                 const Integer a = GetVluIdx(1, cell);
                 // A row without a class and a class that matches no label are both unknown:
                 // they never agree.
@@ -221,7 +221,7 @@ Single DataEngine::ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string
                 for (Integer c = 1; c <= classes; ++c) CasePosterior(n, c) = probs[size_t(c - 1)];
             }
             if (out) {
-                for (int k = 0; k < rs->FieldCount(); ++k) WriteCell(*out, rs->Fields(k).value);
+                for (int k = 0; k < rs->FieldCount(); ++k) WriteCell(*out, rs->Fields(k).value());
                 if (classes < 1) {
                     out->WriteLine(VluLbl(1, p));
                 } else {
@@ -288,7 +288,7 @@ bool DataEngine::LoadHoldOutRows() {
         for (Integer j = 1; j <= numfld; ++j) {
             Integer code = 0;
             if (copy.Column[size_t(j)] >= 0) {
-                const db::Value& cell = rs->Fields(copy.Column[size_t(j)]).value;
+                const db::Value& cell = rs->Fields(copy.Column[size_t(j)]).value();
                 CellKey(cell, key);
                 auto [it, fresh] = known[size_t(j)].try_emplace(key, Integer(0));
                 if (fresh) {

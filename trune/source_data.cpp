@@ -84,7 +84,11 @@ bool FrmWizard::OpenLocalDB() {
         FillTables(table->cboTbName, names, preselect);
     };
     session_.SourceDb = wizard::OpenWithRecovery(OpenContextHere(), request);
-    if (!session_.SourceDb) return false;
+    if (!session_.SourceDb) {
+        // Nothing of the source open before stays on page 4.
+        wizard::ClearSourceView(table->Grid1, nullptr, {table->cboTbName});
+        return false;
+    }
     if (preselect >= 0) cboTbName_Click();
     // Emptied after the preselection: a preselected one-table-per-file table must be named
     // for the copy on page 4.
@@ -123,7 +127,7 @@ bool FrmWizard::openODBC() {
         CloseSource();
         LastOdbcConnect.clear();
         OdbcConnect.clear();
-        wizard::FillNames(table->cboTbName, {}, false);
+        wizard::ClearSourceView(table->Grid1, nullptr, {table->cboTbName});
         Message(QString::fromStdString(e.description()), wizard::Icon::None);
         return false;
     }
@@ -143,13 +147,17 @@ void FrmWizard::cboTbName_Click() {
     try {
         wizard::WaitCursor wait;
         PreviewRs = session_.SourceDb->OpenRecordset(source);
-        const std::vector<std::string> names = wizard::FieldNamesOf(*session_.SourceDb, source, *PreviewRs);
+        const std::vector<std::string> names = wizard::FieldNamesOf(*PreviewRs);
         session_.TableFieldCount = int16_t(names.size());
         session_.TableFields = names;
         session_.TableFields.emplace_back();
         wizard::SetPreviewHeader(table->Grid1, names);
         wizard::FillPreviewRows(table->Grid1, *PreviewRs, names, names);
     } catch (const vb::NumberedError& e) {
+        // Nothing of the table shown before stays as if it were this one's.
+        wizard::ClearSourceView(table->Grid1, nullptr, {});
+        session_.TableFieldCount = 0;
+        session_.TableFields.assign(1, "");
         if (e.number() == db::errnum::kTooFewParameters)
             Message("This is a parameter query.", wizard::Icon::None);
         else

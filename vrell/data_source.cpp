@@ -40,14 +40,7 @@ wizard::OpenContext FrmWizard::OpenContextHere() {
 }
 
 void FrmWizard::ClearTablePage() {
-    TablePage& p = *table;
-    {
-        const QSignalBlocker block(p.Lstfields);
-        p.Lstfields->clear();
-    }
-    wizard::FillNames(p.cboTbName, {}, false);
-    wizard::FillNames(p.cboFrq, {}, false);
-    wizard::SetPreviewHeader(p.Grid1, {});
+    wizard::ClearSourceView(table->Grid1, table->Lstfields, {table->cboTbName, table->cboFrq});
 }
 
 std::vector<std::string> FrmWizard::SelectedFields() const {
@@ -84,7 +77,11 @@ bool FrmWizard::OpenLocalDB() {
         select = wizard::PreselectIndex(names, PreselectTable);
     };
     DataDb = wizard::OpenWithRecovery(OpenContextHere(), request);
-    if (!DataDb) return false;
+    if (!DataDb) {
+        // Nothing of the source open before stays on page 4.
+        ClearTablePage();
+        return false;
+    }
     SetIndex(table->cboTbName, select);
     if (select >= 0) cboTbName_Click();
     return true;
@@ -109,6 +106,7 @@ bool FrmWizard::openODBC() {
         SetIndex(table->cboTbName, -1);
         return true;
     } catch (const std::exception& e) {
+        ClearTablePage();
         Message(DescriptionOf(e), wizard::Icon::None);
         return false;
     }
@@ -129,7 +127,7 @@ void FrmWizard::cboTbName_Click() {
         wizard::FillNames(p.cboFrq, {}, false);
         // The preview's recordset lives only while the page is filled.
         std::unique_ptr<db::Recordset> rs = DataDb->OpenRecordset(name);
-        const std::vector<std::string> names = wizard::FieldNamesOf(*DataDb, name, *rs);
+        const std::vector<std::string> names = wizard::FieldNamesOf(*rs);
         wizard::FillNames(p.cboFrq, names, true);
         wizard::FillFieldList(p.Lstfields, names);
         wizard::SetPreviewHeader(p.Grid1, names);
@@ -143,7 +141,8 @@ void FrmWizard::cboTbName_Click() {
         wait.reset();
         wizard::CloseQuietly(rs);
     } catch (const std::exception& e) {
-        // The lists stay as far as they were filled.
+        // Nothing of the table shown before stays as if it were this one's.
+        wizard::ClearSourceView(p.Grid1, p.Lstfields, {p.cboFrq});
         wizard::ShowListError(services_.prompts, this, ProgramTitle(), e);
     }
 }

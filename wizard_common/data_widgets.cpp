@@ -150,6 +150,15 @@ void SetPreviewHeader(QTableWidget* grid, const std::vector<std::string>& fields
         grid->setItem(0, int(i) + 1, FixedCell(QString::fromStdString(fields[i])));
 }
 
+void ClearSourceView(QTableWidget* grid, QListWidget* fieldList, std::initializer_list<QComboBox*> lists) {
+    SetPreviewHeader(grid, {});
+    if (fieldList) {
+        const QSignalBlocker block(fieldList);
+        fieldList->clear();
+    }
+    for (QComboBox* box : lists) FillNames(box, {}, false);
+}
+
 void FillPreviewRows(QTableWidget* grid, db::Recordset& rs, const std::vector<std::string>& rsFields,
                      const std::vector<std::string>& fields) {
     const vb::Array<db::Value> rows = rs.GetRows(kPreviewRows);

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QTableWidget>
 #include <array>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -67,6 +68,12 @@ void SetPreviewHeader(QTableWidget* grid, const std::vector<std::string>& fields
 // `rsFields` are the recordset's field names in its order (FieldNamesOf).
 void FillPreviewRows(QTableWidget* grid, db::Recordset& rs, const std::vector<std::string>& rsFields,
                      const std::vector<std::string>& fields);
+
+// What a page shows of a source (a database, or a table or query of it) that failed to open or
+// was refused: an empty preview grid, field list (`fieldList` may be null) and combo boxes
+// (`lists`), under their signal blockers, so that nothing of the source shown before stays on
+// the page as if it were the chosen one's.
+void ClearSourceView(QTableWidget* grid, QListWidget* fieldList, std::initializer_list<QComboBox*> lists);
 
 // Fills a combo box with `names` under its signal blocker, "None" first when `withNone`.
 void FillNames(QComboBox* box, const std::vector<std::string>& names, bool withNone);

@@ -155,7 +155,7 @@ void FrmWizard::CboTbName_Click() {
         wizard::FillNames(p.cboFrq, {}, false);
         wizard::FillNames(p.CboCls, {}, false);
         PreviewRs = TrainDb->OpenRecordset(table);
-        const std::vector<std::string> names = wizard::FieldNamesOf(*TrainDb, table, *PreviewRs);
+        const std::vector<std::string> names = wizard::FieldNamesOf(*PreviewRs);
         bool holdOut = false;
         std::vector<std::string> listed;
         for (const std::string& n : names) {
@@ -167,6 +167,7 @@ void FrmWizard::CboTbName_Click() {
         if (!holdOut) {
             wait.reset();
             wizard::CloseQuietly(PreviewRs);
+            wizard::ClearSourceView(p.Grid1, p.Lstfields, {p.cboFrq, p.CboCls});
             services_.prompts.Message(this, "This data set has not been pre-processed, please run Sorvane (trune) first.",
                                       ProgramTitle(), wizard::Icon::Warning);
             SetIndex(p.CboTbName, -1);
@@ -183,7 +184,8 @@ void FrmWizard::CboTbName_Click() {
         wait.reset();
         wizard::CloseQuietly(PreviewRs);
     } catch (const std::exception& e) {
-        // The lists stay as far as they were filled.
+        // Nothing of the table shown before stays as if it were this one's.
+        wizard::ClearSourceView(p.Grid1, p.Lstfields, {p.cboFrq, p.CboCls});
         ListError(e);
     }
 }
@@ -282,7 +284,7 @@ void FrmWizard::CboTBNameT_Click() {
         std::optional<wizard::WaitCursor> wait(std::in_place);
         wizard::FillNames(p.CboClsT, {}, false);
         PreviewRs = session_.TestDb->OpenRecordset(table);
-        wizard::FillNames(p.CboClsT, wizard::FieldNamesOf(*session_.TestDb, table, *PreviewRs), true);
+        wizard::FillNames(p.CboClsT, wizard::FieldNamesOf(*PreviewRs), true);
         SetIndex(p.CboClsT, 0);
         CboClsT_Click();
         wait.reset();

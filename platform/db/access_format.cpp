@@ -1,11 +1,11 @@
-// Access files (.mdb, .accdb) read through libmdb: the catalog gives the tables, and a table is
-// read whole, row by row, the first time a query names it. Numbers and dates are taken from the
-// row's bytes as they are stored (so a Single or a date keeps every bit); texts as libmdb
-// converts them to UTF-8. libmdb reads no query definitions, but the file keeps them as rows of
-// its table MSysQueries, which is read like any other: a stored select query becomes a view of
-// the in-memory copy the first time it is named, after the tables and queries it reads.
+// Access files (.mdb, .accdb), read by the file reader process (reader_process.h) through
+// libmdb: the catalog gives the tables, and a table is read whole, row by row, the first time a
+// query names it. libmdb reads no query definitions, but the file keeps them as rows of its
+// table MSysQueries, which is read like any other: a stored select query becomes a view of the
+// in-memory copy the first time it is named, after the tables and queries it reads. A file
+// that the reader cannot read in time, or that stops it, is a damaged file.
 #include <fmt/format.h>
-#include <mdbtools.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <fstream>
@@ -17,42 +17,16 @@
 #include "platform/db/access_queries.h"
 #include "platform/db/access_view_sql.h"
 #include "platform/db/imported_database.h"
+#include "platform/db/reader_process.h"
 #include "platform/vb/strings.h"
 
 namespace db {
 namespace {
 
-// Room for one cell's text: a memo holds up to 65535 characters, up to 3 bytes each in UTF-8.
-constexpr size_t kBindSize = 200000;
-
-using Handle = std::shared_ptr<MdbHandle>;
-
 Error Damaged(const std::string& file, const std::string& what) {
     return Error(errnum::kDamaged, fmt::format("Cannot open database '{}'. It may not be a database that your "
                                                "application recognizes, or the file may be corrupt ({}).",
                                                file, what));
-}
-
-// libmdb's column types are Jet's type codes; the kinds Jet added later are read as the
-// nearest of ours.
-FieldType JetType(int columnType) {
-    switch (columnType) {
-        case MDB_BOOL: return dbBoolean;
-        case MDB_BYTE: return dbByte;
-        case MDB_INT: return dbInteger;
-        case MDB_LONGINT: return dbLong;
-        case MDB_MONEY: return dbCurrency;
-        case MDB_FLOAT: return dbSingle;
-        case MDB_DOUBLE: return dbDouble;
-        case MDB_DATETIME: return dbDate;
-        case MDB_BINARY: return dbBinary;
-        case MDB_TEXT: return dbText;
-        case MDB_OLE: return dbLongBinary;
-        case MDB_MEMO: return dbMemo;
-        case MDB_NUMERIC: return dbDouble;  // decimal
-        case MDB_COMPLEX: return dbLong;    // an attachment or multi-valued field: its id
-        default: return dbText;             // replication ids, as their text
-    }
 }
 
 // Access marks its own objects with either bit of the catalog's flags (its complex-field tables
@@ -68,67 +42,106 @@ struct CatalogTable {
     uint32_t flags = 0;
 };
 
-// One cell of the row libmdb has just fetched: the bound text, or the stored bytes at the
-// column's place in the page buffer.
-Value Cell(MdbHandle* mdb, const MdbColumn* col, const char* text, int length) {
-    if (col->col_type == MDB_BOOL) return Value(std::strcmp(text, mdb->boolean_true_value) == 0);
-    if (length == 0 || col->cur_value_len == 0) return Value();
-    const int at = col->cur_value_start;
-    switch (col->col_type) {
-        case MDB_BYTE: return Value(int16_t(mdb_get_byte(mdb->pg_buf, at)));
-        case MDB_INT: return Value(int16_t(mdb_get_int16(mdb->pg_buf, at)));
-        case MDB_LONGINT: return Value(int32_t(mdb_get_int32(mdb->pg_buf, at)));
-        case MDB_MONEY: {
-            int64_t money;  // ten-thousandths, little-endian
-            std::memcpy(&money, mdb->pg_buf + at, sizeof money);
-            return Value(double(money) / 10000.0);
-        }
-        case MDB_FLOAT: return Value(mdb_get_single(mdb->pg_buf, at));
-        case MDB_DOUBLE: return Value(mdb_get_double(mdb->pg_buf, at));
-        case MDB_DATETIME: return Value(Date{mdb_get_double(mdb->pg_buf, at)});  // days since 1899-12-30
-        case MDB_NUMERIC:
-        case MDB_COMPLEX:
-            try {
-                double d = vb::ParseDouble(text);
-                return col->col_type == MDB_COMPLEX ? Value(int32_t(d)) : Value(d);
-            } catch (...) {
-                return Value();
-            }
-        case MDB_OLE: return Value();  // OLE objects are not read
-        case MDB_BINARY: return Value(std::string(reinterpret_cast<const char*>(mdb->pg_buf) + at, size_t(col->cur_value_len)));
-        default: return Value(std::string(text, size_t(length)));
+// What the reader sent in place of an answer: the damaged-file error, or the one for a file
+// encrypted with a password that no password could open here.
+[[noreturn]] void ThrowFailure(const std::string& file, std::string_view payload) {
+    frames::Cursor c(payload);
+    const auto kind = c.Get<uint8_t>();
+    const std::string what = c.GetText();
+    if (kind == frames::kEncrypted)
+        throw Error(errnum::kCannotOpenFile,
+                    fmt::format("Cannot open '{}': the file is encrypted with a database password, and encrypted "
+                                "Access 2007 and later files cannot be read here. Remove the password in Access "
+                                "and open it again.",
+                                file));
+    throw Damaged(file, what);
+}
+
+reader::Limits LimitsFor(const std::string& file) {
+    struct stat st {};
+    return reader::LimitsFor(::stat(file.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0);
+}
+
+Value ReadCell(frames::Cursor& c) {
+    switch (c.Get<uint8_t>()) {
+        case frames::kNull: return Value();
+        case frames::kBoolean: return Value(c.Get<uint8_t>() != 0);
+        case frames::kInteger: return Value(c.Get<int16_t>());
+        case frames::kLong: return Value(c.Get<int32_t>());
+        case frames::kSingle: return Value(c.Get<float>());
+        case frames::kDouble: return Value(c.Get<double>());
+        case frames::kDate: return Value(Date{c.Get<double>()});  // days since 1899-12-30
+        case frames::kText: return Value(c.GetText());
+        default: throw std::out_of_range("unknown cell kind");
     }
 }
 
-ImportedTable ReadTable(const Handle& mdb, const std::string& file, const std::string& name) {
-    std::vector<char> wanted(name.begin(), name.end());
-    wanted.push_back('\0');
-    std::unique_ptr<MdbTableDef, void (*)(MdbTableDef*)> table(
-        mdb_read_table_by_name(mdb.get(), wanted.data(), MDB_TABLE), mdb_free_tabledef);
-    if (!table || !mdb_read_columns(table.get())) throw Damaged(file, fmt::format("table '{}' cannot be read", name));
-    mdb_rewind_table(table.get());
-
-    const unsigned count = table->num_cols;
+ImportedTable ReadTable(const std::string& file, const std::string& name) {
     ImportedTable out;
-    std::vector<std::vector<char>> bound(count, std::vector<char>(kBindSize));
-    std::vector<int> lengths(count, 0);
-    std::vector<const MdbColumn*> columns(count);
-    for (unsigned c = 0; c < count; ++c) {
-        columns[c] = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, c));
-        mdb_bind_column(table.get(), int(c) + 1, bound[c].data(), &lengths[c]);
-        Field f;
-        f.Name = columns[c]->name;
-        f.Type = JetType(columns[c]->col_type);
-        // libmdb reports a text's size in bytes of its UCS-2 storage (Access 2000 and later).
-        f.Size = f.Type == dbText ? (mdb->f->jet_version == MDB_VER_JET3 ? columns[c]->col_size : columns[c]->col_size / 2) : 0;
-        if (f.Type == dbText && f.Size <= 0) f.Size = 255;
-        out.fields.push_back(std::move(f));
+    try {
+        reader::Run({"access-table", file, name}, LimitsFor(file), [&](frames::Tag tag, std::string_view payload) {
+            frames::Cursor c(payload);
+            if (tag == frames::kFailed) ThrowFailure(file, payload);
+            if (tag == frames::kField) {
+                Field f;
+                f.Type = FieldType(c.Get<uint8_t>());
+                const int32_t size = c.Get<int32_t>();
+                f.Name = c.GetText();
+                f.Size = f.Type == dbText ? (size > 0 ? size : 255) : 0;
+                out.fields.push_back(std::move(f));
+            } else if (tag == frames::kRow) {
+                std::vector<Value> row;
+                row.reserve(out.fields.size());
+                for (size_t k = 0; k < out.fields.size(); ++k) row.push_back(ReadCell(c));
+                if (!c.AtEnd()) throw std::out_of_range("a row longer than its fields");
+                out.rows.push_back(std::move(row));
+            }
+        });
+    } catch (const reader::Stopped& e) {
+        throw Damaged(file, fmt::format("table '{}' cannot be read: {}", name, e.what()));
     }
-    while (mdb_fetch_row(table.get())) {
-        std::vector<Value> row;
-        row.reserve(count);
-        for (unsigned c = 0; c < count; ++c) row.push_back(Cell(mdb.get(), columns[c], bound[c].data(), lengths[c]));
-        out.rows.push_back(std::move(row));
+    return out;
+}
+
+struct Query {
+    std::string name;
+    int32_t id = 0;
+    bool system = false;
+};
+
+struct Catalog {
+    std::vector<CatalogTable> tables;
+    std::vector<Query> queries;
+};
+
+// The catalog's tables and queries. A catalog table that cannot be read leaves the file
+// without queries: its tables still open.
+Catalog ReadCatalog(const std::string& file) {
+    Catalog out;
+    bool tablesRead = false;
+    try {
+        reader::Run({"access-catalog", file}, LimitsFor(file), [&](frames::Tag tag, std::string_view payload) {
+            frames::Cursor c(payload);
+            if (tag == frames::kFailed) ThrowFailure(file, payload);
+            if (tag == frames::kTable) {
+                CatalogTable t;
+                t.flags = c.Get<uint32_t>();
+                t.name = c.GetText();
+                out.tables.push_back(std::move(t));
+            } else if (tag == frames::kCatalogEnd) {
+                tablesRead = true;
+            } else if (tag == frames::kQuery) {
+                Query q;
+                q.id = c.Get<int32_t>();
+                const uint32_t flags = c.Get<uint32_t>();
+                q.name = c.GetText();
+                q.system = IsSystemObject(q.name, flags);
+                out.queries.push_back(std::move(q));
+            }
+        });
+    } catch (const reader::Stopped& e) {
+        if (!tablesRead) throw Damaged(file, fmt::format("its catalog cannot be read: {}", e.what()));
+        out.queries.clear();
     }
     return out;
 }
@@ -163,12 +176,11 @@ private:
 
 class AccessDatabase : public ImportedDatabase {
 public:
-    AccessDatabase(const std::string& file, std::string connect, Handle mdb, std::vector<CatalogTable> tables)
-        : ImportedDatabase(file, std::move(connect)), file_(file), mdb_(std::move(mdb)) {
-        for (const CatalogTable& t : tables)
-            sources_.emplace(vb::UCase(t.name),
-                             Source{t.name, [mdb = mdb_, file, name = t.name] { return ReadTable(mdb, file, name); },
-                                    IsSystemObject(t.name, t.flags), {}});
+    AccessDatabase(const std::string& file, std::string connect, Catalog catalog)
+        : ImportedDatabase(file, std::move(connect)), file_(file), queries_(std::move(catalog.queries)) {
+        for (const CatalogTable& t : catalog.tables)
+            sources_.emplace(vb::UCase(t.name), Source{t.name, [file, name = t.name] { return ReadTable(file, name); },
+                                                       IsSystemObject(t.name, t.flags), {}});
         access::RegisterJetFunctions(connection()->handle());
     }
 
@@ -193,37 +205,13 @@ protected:
     }
 
 private:
-    struct Query {
-        std::string name;
-        int32_t id = 0;
-        bool system = false;
-    };
-
-    // The queries of the catalog, read from MSysObjects once. A catalog that cannot be read
-    // leaves the file without queries: its tables still open.
-    const std::vector<Query>& Queries() {
-        if (queries_) return *queries_;
-        queries_.emplace();
-        try {
-            const SystemRows objects(ReadTable(mdb_, file_, "MSysObjects"));
-            for (size_t r = 0; r < objects.size(); ++r) {
-                const auto type = objects.Number(r, "TYPE"), id = objects.Number(r, "ID");
-                if (type != 5 || !id) continue;  // 5: a query
-                const std::string name = objects.Text(r, "NAME");
-                const uint32_t flags = uint32_t(objects.Number(r, "FLAGS").value_or(0));
-                queries_->push_back({name, int32_t(*id), IsSystemObject(name, flags)});
-            }
-        } catch (const Error&) {
-            queries_->clear();
-        }
-        return *queries_;
-    }
+    const std::vector<Query>& Queries() const { return queries_; }
 
     // The rows of MSysQueries by query, each in the table's order, read once.
     const std::vector<access::QueryRow>& RowsOf(int32_t id) {
         if (!queryRows_) {
             queryRows_.emplace();
-            const SystemRows rows(ReadTable(mdb_, file_, "MSysQueries"));
+            const SystemRows rows(ReadTable(file_, "MSysQueries"));
             for (size_t r = 0; r < rows.size(); ++r) {
                 access::QueryRow row;
                 row.objectId = int32_t(rows.Number(r, "OBJECTID").value_or(0));
@@ -297,9 +285,8 @@ private:
     }
 
     std::string file_;
-    Handle mdb_;
     std::map<std::string, Source> sources_;
-    std::optional<std::vector<Query>> queries_;
+    std::vector<Query> queries_;
     std::optional<std::map<int32_t, std::vector<access::QueryRow>>> queryRows_;
     std::set<std::string> made_, preparing_;
 };
@@ -314,27 +301,7 @@ bool IsAccessFile(const std::string& path) {
 }
 
 std::shared_ptr<Database> OpenAccessDatabase(const std::string& file, const std::string& connect) {
-    Handle mdb(mdb_open(file.c_str(), MDB_NOFLAGS), [](MdbHandle* h) {
-        if (h) mdb_close(h);
-    });
-    if (!mdb) throw Damaged(file, "its header cannot be read");
-    // Access 2007 and later encrypt the pages of a file with a password with a key that libmdb
-    // does not have: the catalog would read as noise. (An older file's password is only a
-    // check that Access makes; libmdb reads such a file without it.)
-    if (mdb->f->jet_version >= MDB_VER_ACCDB_2007 && mdb->f->db_key != 0)
-        throw Error(errnum::kCannotOpenFile,
-                    fmt::format("Cannot open '{}': the file is encrypted with a database password, and encrypted "
-                                "Access 2007 and later files cannot be read here. Remove the password in Access "
-                                "and open it again.",
-                                file));
-    mdb_set_bind_size(mdb.get(), kBindSize);
-    if (!mdb_read_catalog(mdb.get(), MDB_TABLE)) throw Damaged(file, "its catalog cannot be read");
-    std::vector<CatalogTable> tables;
-    for (unsigned i = 0; i < mdb->num_catalog; ++i) {
-        auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-        if (entry->object_type == MDB_TABLE) tables.push_back({entry->object_name, uint32_t(entry->flags)});
-    }
-    return std::make_shared<AccessDatabase>(file, connect, std::move(mdb), std::move(tables));
+    return std::make_shared<AccessDatabase>(file, connect, ReadCatalog(file));
 }
 
 }  // namespace db

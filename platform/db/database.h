@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <variant>
@@ -129,7 +130,12 @@ public:
     std::string Name;
     FieldType Type = dbText;
     int32_t Size = 0;
-    db::Value value;  // the current row's value, for a recordset's Fields
+    // The current row's value, set by a recordset's Fields; empty when the recordset has no
+    // current row.
+    std::optional<db::Value> current;
+    // The current row's value: 3021 "No current record." when there is none. The name, the
+    // type and the size can be read all the same, as on an empty result.
+    const db::Value& value() const;
 };
 
 class TableDef {

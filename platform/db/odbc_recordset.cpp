@@ -43,9 +43,12 @@ public:
         CheckOpen();
         if (index < 0 || index >= int(fields_.size()))
             throw Error(errnum::kItemNotFound, fmt::format("Item not found in this collection: field {}.", index));
-        if (eof_ || bof_) throw NoCurrentRecord();
         Field& f = fields_[size_t(index)];
-        f.value = cells_[size_t(pos_) * fields_.size() + size_t(index)];
+        // The name and type stay readable; only the value needs a current row.
+        if (eof_ || bof_)
+            f.current.reset();
+        else
+            f.current = cells_[size_t(pos_) * fields_.size() + size_t(index)];
         return f;
     }
 

@@ -227,7 +227,13 @@ public:
         CheckOpen();
         if (index < 0 || index >= int(fields_.size()))
             throw Error(errnum::kItemNotFound, fmt::format("Item not found in this collection: field {}.", index));
-        Load();
+        if (eof_ || bof_) {
+            // The name and type stay readable; only the value needs a current row.
+            fields_[size_t(index)].current.reset();
+            loadedPos_ = -1;
+        } else {
+            Load();
+        }
         return fields_[size_t(index)];
     }
 
@@ -417,10 +423,9 @@ private:
     }
 
     void Load() const {
-        if (eof_ || bof_) throw NoCurrentRecord();
         if (loadedPos_ == pos_) return;
         src_->Seek(pos_);
-        for (size_t c = 0; c < fields_.size(); ++c) fields_[c].value = src_->Read(int(c), plan_->columns[c]);
+        for (size_t c = 0; c < fields_.size(); ++c) fields_[c].current = src_->Read(int(c), plan_->columns[c]);
         loadedPos_ = pos_;
     }
 

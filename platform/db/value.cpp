@@ -20,6 +20,11 @@ double Value::ToDouble() const {
     throw vb::RuntimeError::TypeMismatch();
 }
 
+const Value& Field::value() const {
+    if (!current) throw Error(errnum::kNoCurrentRecord, "No current record.");
+    return *current;
+}
+
 void Recordset::SetAbsolutePosition(int32_t row) {
     if (row < 0) throw Error(errnum::kNoCurrentRecord, "No current record.");
     MoveFirst();

@@ -557,10 +557,10 @@ private:
             vb::Array<Integer> values(vb::To(numfld));
             for (Integer j = 2; j <= numfld; ++j)
                 if (column[size_t(j)] >= 0) {
-                    db::Value cell = rs->Fields(column[size_t(j)]).value;
+                    db::Value cell = rs->Fields(column[size_t(j)]).value();
                     values(j) = GetVluIdx(j, cell);
                 }
-            db::Value classCell = rs->Fields(column[1]).value;
+            db::Value classCell = rs->Fields(column[1]).value();
             const Integer a = GetVluIdx(1, classCell);
             const Integer p = multiNet ? InferenceMN(values) : InferenceBN(values);
             ++cases;

@@ -160,20 +160,38 @@ TEST_P(DbContract, WalksRowsWithFieldsByPositionAndName) {
     EXPECT_EQ(rs->Fields("unit price").Type, db::dbDouble);
     std::vector<db::Value> classes, flags;
     for (; !rs->Eof(); rs->MoveNext()) {
-        classes.push_back(rs->Fields(0).value);
-        flags.push_back(rs->Fields("ZORV_HOLDOUT").value);
+        classes.push_back(rs->Fields(0).value());
+        flags.push_back(rs->Fields("ZORV_HOLDOUT").value());
     }
     EXPECT_EQ(classes, (Row{T("a"), T("A"), T("b"), kNull, T("?"), T("say \"hi\""), T("b"), T("a")}));
     EXPECT_EQ(flags, (Row{B(false), B(true), B(false), kNull, B(true), B(false), kNull, B(false)}));
-    EXPECT_THROW(rs->Fields(0), db::Error);  // past the last row there is no current record
+    // Past the last row there is no current record: the field keeps its name, not a value.
+    EXPECT_EQ(rs->Fields(0).Name, "cls");
+    EXPECT_EQ(DbErrorNumber([&] { rs->Fields(0).value(); }), db::errnum::kNoCurrentRecord);
     rs->Close();
 
     auto holdOut = db_->OpenRecordset("select * from [T] where zorv_holdout=yes");
     holdOut->MoveLast();
     EXPECT_EQ(holdOut->RecordCount(), 2);
     holdOut->MoveFirst();
-    EXPECT_EQ(holdOut->Fields("cls").value, T("A"));
+    EXPECT_EQ(holdOut->Fields("cls").value(), T("A"));
     holdOut->Close();
+}
+
+// An empty result names its fields and gives their types; only a value needs a current row.
+TEST_P(DbContract, EmptyResultNamesItsFields) {
+    for (const int16_t type : {int16_t(db::dbOpenSnapshot), int16_t(db::dbOpenDefault)}) {
+        SCOPED_TRACE(type);
+        auto rs = db_->OpenRecordset("select [cls], [Unit Price] from [T] where [qty] > 100", type);
+        ASSERT_TRUE(rs->Eof());
+        ASSERT_EQ(rs->FieldCount(), 2);
+        EXPECT_EQ(rs->Fields(0).Name, "cls");
+        EXPECT_EQ(rs->Fields("unit price").Name, "Unit Price");
+        EXPECT_EQ(rs->Fields(1).Type, db::dbDouble);
+        EXPECT_EQ(DbErrorNumber([&] { rs->Fields(1).value(); }), db::errnum::kNoCurrentRecord);
+        EXPECT_EQ(DbErrorNumber([&] { rs->Fields("cls").value(); }), db::errnum::kNoCurrentRecord);
+        rs->Close();
+    }
 }
 
 // Any row made current by its position, forward and back, on snapshots and default
@@ -185,7 +203,7 @@ TEST_P(DbContract, GoesToAnyRowByPosition) {
         auto rs = db_->OpenRecordset("select * from [T]", type);
         for (const int32_t k : {5, 2, 7, 0, 3}) {
             rs->SetAbsolutePosition(k);
-            EXPECT_EQ(rs->Fields(0).value, classes[size_t(k)]) << type << " row " << k;
+            EXPECT_EQ(rs->Fields(0).value(), classes[size_t(k)]) << type << " row " << k;
         }
         rs->SetAbsolutePosition(6);
         const vb::Array<db::Value> rest = rs->GetRows(10);

@@ -38,9 +38,11 @@ public:
     int FieldCount() const override { return int(result_.columns.size()); }
     const db::Field& Fields(int index) const override {
         if (index < 0 || index >= FieldCount()) throw db::Error(db::errnum::kItemNotFound, "Item not found in this collection.");
-        if (Eof()) throw db::Error(db::errnum::kNoCurrentRecord, "No current record.");
         field_.Name = result_.columns[size_t(index)];
-        field_.value = result_.rows[size_t(pos_)][size_t(index)];
+        if (Eof())
+            field_.current.reset();
+        else
+            field_.current = result_.rows[size_t(pos_)][size_t(index)];
         return field_;
     }
     const db::Field& Fields(const std::string& name) const override {

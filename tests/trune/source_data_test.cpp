@@ -82,6 +82,10 @@ TEST_F(SourceDataTest, DatabaseFileListsTablesThenQueriesAndPreviewsTheChoice) {
     ChooseTable("Asking");
     EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Plain("This is a parameter query.")}));
     EXPECT_EQ(wizard->table->NTbName->text(), "Asking_copy");
+    // Nothing of Small stays as if it were the query's.
+    EXPECT_EQ(grid->rowCount(), 1);
+    EXPECT_EQ(grid->columnCount(), 1);
+    EXPECT_EQ(session.TableFieldCount, 0);
     // The source is never written.
     EXPECT_ANY_THROW(session.SourceDb->Execute("DELETE FROM Small"));
 }

@@ -106,6 +106,23 @@ TEST_F(DataSourceTest, AOneTablePerFileFormatOpensTheFolderAndChoosesTheFilesTab
     EXPECT_EQ(wizard->DBPath, Path("files"));
 }
 
+// A table or query that cannot be opened leaves no column of the table shown before.
+TEST_F(DataSourceTest, ARefusedQueryClearsThePreviewAndTheFieldLists) {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(fields.toUtf8().constData(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "CREATE VIEW Asking AS SELECT Missing FROM Fields", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(raw);
+    OpenTable(fields, "Fields");
+    vrell::TablePage& t = *wizard->table;
+    ASSERT_EQ(t.Grid1->columnCount(), 6);
+    t.cboTbName->setCurrentIndex(t.cboTbName->findText("Asking"));
+    EXPECT_EQ(fake.prompts.Take(), std::vector<Box>{Plain("This is a parameter query.")});
+    EXPECT_EQ(t.Grid1->columnCount(), 1);
+    EXPECT_EQ(t.Grid1->rowCount(), 1);
+    EXPECT_EQ(t.Lstfields->count(), 0);
+    EXPECT_EQ(t.cboFrq->count(), 0);
+}
+
 TEST_F(DataSourceTest, AnEmptyNameOrAFailedOpenKeepsPage2) {
     MakeWizard();
     wizard->NavButton(kNext)->click();

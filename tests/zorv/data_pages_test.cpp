@@ -119,6 +119,7 @@ TEST_F(DataPagesTest, TrainingTableListsFieldsUnderTheHoldOutAndDiscretizedRules
     EXPECT_EQ(wizard->fields->Lstfields->count(), 0);
     EXPECT_EQ(wizard->fields->cboFrq->count(), 0);
     EXPECT_EQ(wizard->fields->CboCls->count(), 0);
+    EXPECT_EQ(wizard->fields->Grid1->columnCount(), 1);
     EXPECT_EQ(wizard->fields->CboTbName->currentIndex(), -1);
 }
 
@@ -187,7 +188,12 @@ TEST_F(DataPagesTest, ParameterQueriesAndATableNamedNone) {
     p.CboTbName->setCurrentIndex(4);
     wizard->CboTbName_Click();
     EXPECT_EQ(fake.prompts.Take(), std::vector<Box>{Plain("This is a parameter query.")});
+    // Nothing of Cars stays on the page as if it were the query's.
     EXPECT_EQ(p.Lstfields->count(), 0);
+    EXPECT_EQ(p.cboFrq->count(), 0);
+    EXPECT_EQ(p.CboCls->count(), 0);
+    EXPECT_EQ(p.Grid1->columnCount(), 1);
+    EXPECT_EQ(p.Grid1->rowCount(), 1);
 
     // The table named None is a table like any other; item 0 is the empty choice.
     p.CboTbName->setCurrentIndex(3);

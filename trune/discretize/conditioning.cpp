@@ -287,7 +287,7 @@ ConditionResult ConditionTable(db::Database& db, const std::string& table, std::
     while (!rs->Eof()) {
         rs->Edit();
         for (size_t i = 0; i < fields.size(); ++i)
-            rs->SetField(labelColumns[i], db::Value(IntervalLabel(rs->Fields(source[i]).value, fields[i].cuts,
+            rs->SetField(labelColumns[i], db::Value(IntervalLabel(rs->Fields(source[i]).value(), fields[i].cuts,
                                                                   settings.codes)));
         rs->SetField(holdOut, db::Value(draw.Next()));
         rs->Update();

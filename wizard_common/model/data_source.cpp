@@ -43,16 +43,9 @@ int PreselectIndex(const std::vector<std::string>& names, const std::string& pre
     return found;
 }
 
-std::vector<std::string> FieldNamesOf(db::Database& database, const std::string& source, db::Recordset& rs) {
+std::vector<std::string> FieldNamesOf(const db::Recordset& rs) {
     std::vector<std::string> names;
-    try {
-        for (int i = 0; i < rs.FieldCount(); ++i) names.push_back(rs.Fields(i).Name);
-        return names;
-    } catch (const db::Error& e) {
-        if (e.number() != db::errnum::kNoCurrentRecord) throw;
-    }
-    names.clear();
-    for (const db::Field& f : database.TableDefs(source).Fields) names.push_back(f.Name);
+    for (int i = 0; i < rs.FieldCount(); ++i) names.push_back(rs.Fields(i).Name);
     return names;
 }
 

@@ -36,10 +36,8 @@ std::vector<std::string> ListedTables(db::Database& database, bool withQueries);
 // when `preselect` is empty or nothing matches.
 int PreselectIndex(const std::vector<std::string>& names, const std::string& preselect);
 
-// The field names of a recordset just opened on `source`, in field order; when the recordset
-// cannot name them without a current row (an empty table of some sources), the table's
-// definition names them.
-std::vector<std::string> FieldNamesOf(db::Database& database, const std::string& source, db::Recordset& rs);
+// The field names of a recordset, in field order (an empty one names them too).
+std::vector<std::string> FieldNamesOf(const db::Recordset& rs);
 
 // The "_d" rule: for every field X_d (case-sensitive suffix) the first field named exactly X
 // is not used. `selected` has one flag per name and is changed in place.

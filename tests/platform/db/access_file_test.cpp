@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <sstream>
@@ -181,6 +182,55 @@ TEST(AccessFile, UnreadableCatalogIsDamagedAndRepairIsRefused) {
     EXPECT_EQ(DbErrorNumber([&] { db::DBEngine::RepairDatabase(copy); }, &text), 3027);
     EXPECT_NE(text.find(copy), std::string::npos) << text;
     EXPECT_EQ(testsupport::ReadFile(copy), bytes);
+}
+
+// A catalog on which libmdb loops for minutes: the reader is stopped after its time limit and
+// the open refused as a damaged file, which the wizards offer to repair.
+TEST(AccessFile, CatalogThatKeepsTheReaderBusyIsDamaged) {
+    BNS_USE_SHARED_FIXTURES(fixtures);
+    const std::string file = fixtures + "access/hostile/damaged-catalog.mdb";
+    std::string text;
+    EXPECT_EQ(DbErrorNumber([&] { db::DBEngine::OpenDatabase(file, false, true, ""); }, &text), 3049);
+    EXPECT_NE(text.find("'" + file + "'"), std::string::npos) << text;
+    EXPECT_NE(text.find("may be corrupt"), std::string::npos) << text;
+    // The stopped reader is replaced: the next file opens with its tables and queries.
+    auto next = db::DBEngine::OpenDatabase(fixtures + "access/queryTestV2003.mdb", false, true, "");
+    EXPECT_EQ(next->TableDefNames().size(), 3u);
+    EXPECT_FALSE(next->QueryDefNames().empty());
+}
+
+// A reader that crashes, on the catalog or on a table opened later, is a damaged file too, and
+// the program goes on. A script that kills itself stands in for a reader that libmdb crashes.
+TEST(AccessFile, ReaderThatCrashesIsDamaged) {
+    BNS_USE_SHARED_FIXTURES(fixtures);
+    testsupport::TempDir dir;
+    const std::string file = dir.Path("copy.mdb");
+    testsupport::WriteFile(file, testsupport::ReadFile(fixtures + "access/queryTestV2003.mdb"));
+    const std::string crasher = dir.Path("crashing_reader");
+    testsupport::WriteFile(crasher, "#!/bin/sh\nkill -SEGV $$\n");
+    std::filesystem::permissions(crasher, std::filesystem::perms::owner_all);
+    struct NamedReader {
+        explicit NamedReader(const std::string& path) { ::setenv("BNSUITE_READER", path.c_str(), 1); }
+        ~NamedReader() { ::unsetenv("BNSUITE_READER"); }
+    };
+
+    std::string text;
+    {
+        NamedReader crashing(crasher);
+        EXPECT_EQ(DbErrorNumber([&] { db::DBEngine::OpenDatabase(file, false, true, ""); }, &text), 3049);
+        EXPECT_NE(text.find("'" + file + "'"), std::string::npos) << text;
+        EXPECT_NE(text.find("signal"), std::string::npos) << text;
+    }
+    auto db = db::DBEngine::OpenDatabase(file, false, true, "");
+    ASSERT_FALSE(db->TableDefNames().empty());
+    const std::string table = db->TableDefNames()[0];
+    {
+        NamedReader crashing(crasher);
+        EXPECT_EQ(DbErrorNumber([&] { db->OpenRecordset(table, db::dbOpenSnapshot); }, &text), 3049);
+        EXPECT_NE(text.find("'" + file + "'"), std::string::npos) << text;
+    }
+    // The table was not marked as read: with a sound reader it opens.
+    EXPECT_EQ(DbErrorNumber([&] { db->OpenRecordset(table, db::dbOpenSnapshot)->GetRows(10); }), 0);
 }
 
 // An Access 2007+ file encrypted with a password: its header's encoding key (at 0x3E, under

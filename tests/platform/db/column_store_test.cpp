@@ -369,11 +369,11 @@ TEST(ColumnStore, RecordsetWalksLikeSqlites) {
         std::string& w = walks[i].emplace_back();
         w += std::to_string(rs->RecordCount()) + (rs->BOF() ? "B" : "b");
         rs->MoveLast();
-        w += std::to_string(rs->RecordCount()) + Show(rs->Fields("cls").value);
+        w += std::to_string(rs->RecordCount()) + Show(rs->Fields("cls").value());
         rs->MoveFirst();
         w += rs->Fields(1).Name + std::to_string(rs->Fields(0).Type) + std::to_string(rs->FieldCount());
-        for (; !rs->Eof(); rs->MoveNext()) w += Show(rs->Fields(0).value) + Show(rs->Fields(1).value);
-        EXPECT_THROW(rs->Fields(0), db::Error);
+        for (; !rs->Eof(); rs->MoveNext()) w += Show(rs->Fields(0).value()) + Show(rs->Fields(1).value());
+        EXPECT_THROW(rs->Fields(0).value(), db::Error);
         EXPECT_THROW(rs->AddNew(), db::Error);
         w += std::to_string(rs->GetRows(5).UBound(2));
         rs->MoveFirst();
@@ -403,7 +403,7 @@ TEST(KeysetRecordset, BlocksShowEachRowWhereItsIdStands) {
     auto walk = [&] {
         std::vector<std::string> seen;
         for (rs->MoveFirst(); !rs->Eof(); rs->MoveNext())
-            seen.push_back(Show(rs->Fields(0).value) + Show(rs->Fields(1).value));
+            seen.push_back(Show(rs->Fields(0).value()) + Show(rs->Fields(1).value()));
         return seen;
     };
     std::vector<std::string> expected;

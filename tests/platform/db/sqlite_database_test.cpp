@@ -260,11 +260,11 @@ TEST_F(SqliteFile, DynasetEditsRowByRow) {
     bool flag = false;
     while (!rs->Eof()) {
         rs->Edit();
-        Value x = rs->Fields("X").value;
+        Value x = rs->Fields("X").value();
         rs->SetField("x_d", x.IsNull() ? Value("?") : Value(x.ToDouble() < 1.5 ? "<1.5" : ">1.5"));
         rs->SetField("ZORV_HoldOut", Value(flag = !flag));
         rs->Update();
-        EXPECT_EQ(rs->Fields("ZORV_HoldOut").value, Value(flag));
+        EXPECT_EQ(rs->Fields("ZORV_HoldOut").value(), Value(flag));
         rs->MoveNext();
     }
     EXPECT_EQ(ErrorNumber([&] { rs->SetField("nope", Value(1.0)); }), 3020);
@@ -304,7 +304,7 @@ TEST_F(SqliteFile, DynasetEditShowsTheRowAsStored) {
     auto rs = db->OpenRecordset(select, db::dbOpenDynaset);
     auto current = [&] {
         Row row;
-        for (int i = 0; i < rs->FieldCount(); ++i) row.push_back(rs->Fields(i).value);
+        for (int i = 0; i < rs->FieldCount(); ++i) row.push_back(rs->Fields(i).value());
         return row;
     };
     std::vector<Row> edited;

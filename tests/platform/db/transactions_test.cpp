@@ -12,7 +12,7 @@ class DbTransactions : public DbContract {
 protected:
     db::Value Count(db::Database& db) {
         auto rs = db.OpenRecordset("select count(*) from [T]", db::dbOpenSnapshot);
-        db::Value n = rs->Fields(0).value;
+        db::Value n = rs->Fields(0).value();
         rs->Close();
         return n;
     }
@@ -40,7 +40,7 @@ TEST_P(DbTransactions, CommitKeepsAndRollbackUndoes) {
     db_->CommitTrans();
     EXPECT_EQ(Count(*other), nine);
     auto rs = other->OpenRecordset("select  Sum([qty]) from [T]", db::dbOpenSnapshot);
-    EXPECT_EQ(rs->Fields(0).value.ToDouble(), 19 - 3 + 200 + 7);
+    EXPECT_EQ(rs->Fields(0).value().ToDouble(), 19 - 3 + 200 + 7);
     rs->Close();
     other->Close();
 

@@ -240,8 +240,8 @@ TEST(ExclusionFilter, TheDatabaseLayerRunsTheFilteredStatement) {
                                   {{"T", {{"Age", db::dbDouble}}, {{db::Value(-1.0)}, {db::Value(3.0)}, {db::Value(99.0)}, {db::Value(40.5)}, {db::Value()}}}});
     auto db = db::DBEngine::OpenDatabase(dir.Path("t.db"));
     auto rs = db->OpenRecordset("Select Max([Age]), Min([Age]) From [T]" + ExclusionFilter("Age", "-1", "99"));
-    EXPECT_EQ(rs->Fields(0).value, db::Value(40.5));
-    EXPECT_EQ(rs->Fields(1).value, db::Value(3.0));
+    EXPECT_EQ(rs->Fields(0).value(), db::Value(40.5));
+    EXPECT_EQ(rs->Fields(1).value(), db::Value(3.0));
     rs->Close();
     db->Close();
 }
