@@ -18,6 +18,10 @@
 
 namespace db::odbc {
 
+// The rows a recordset keeps and reads from the server at a time; also what the PostgreSQL
+// driver is told to fetch from its server cursor at a time.
+constexpr int kBlockRows = 1024;
+
 using WString = std::basic_string<SQLWCHAR>;
 WString Wide(const std::string& utf8);
 std::string Utf8(const SQLWCHAR* text, size_t length);
@@ -43,6 +47,13 @@ std::string ConnectValue(const std::string& connect, const std::string& key);
 // Whether the driver the connect string leads to (by Driver=, or by its data source) has the
 // wide-character functions; true when that cannot be told, as for most drivers it holds.
 bool DriverIsWide(const std::string& connect);
+// The path of the driver's library the connect string leads to; "" when that cannot be told.
+std::string DriverLibrary(const std::string& connect);
+// The connect string with what makes the PostgreSQL driver read a result from a server cursor
+// a block at a time, where it would otherwise read the whole result into memory when the
+// query runs; a setting the string makes itself (UseDeclareFetch) is left as it is, and so is
+// the string of any other driver.
+std::string WithServerCursor(const std::string& connect);
 
 // The servers whose SQL differs where the Jet rules need it; any other speaks plain SQL.
 enum class Server : uint8_t { Generic, PostgreSql, Sqlite };
@@ -134,7 +145,9 @@ std::string ColumnTypeName(Server server, FieldType type, int32_t size);
 // its cells; a cell the type cannot read comes back as its text.
 Value CellFromText(const std::string& text, FieldType type);
 
-// A result read whole into memory, walked as a Jet recordset.
-std::unique_ptr<Recordset> MakeRecordset(std::vector<Field> fields, std::vector<Value> cells);
+// A SELECT's result as a Jet recordset, its rows read a block at a time as the caller moves
+// through them; the statement is run again on the connection to go back.
+std::unique_ptr<Recordset> OpenResult(std::shared_ptr<const Connection> conn, Rendered query,
+                                      std::vector<Field> fields);
 
 }  // namespace db::odbc

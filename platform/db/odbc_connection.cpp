@@ -220,7 +220,7 @@ std::string ConnectValue(const std::string& connect, const std::string& key) {
     return "";
 }
 
-bool DriverIsWide(const std::string& connect) {
+std::string DriverLibrary(const std::string& connect) {
     // The driver manager's own way: Driver= names the driver, else the data source does.
     std::string driver = ConnectValue(connect, "DRIVER");
     if (driver.empty()) {
@@ -235,8 +235,7 @@ bool DriverIsWide(const std::string& connect) {
         for (const std::string& a : d.attributes)
             if (sql::SameName(a.substr(0, a.find('=')), "Driver")) library = a.substr(a.find('=') + 1);
     }
-    if (library.empty()) return true;
-    if (library.find('/') == std::string::npos) {
+    if (!library.empty() && library.find('/') == std::string::npos) {
         // A bare file name is looked for where the driver manager keeps its drivers.
         Dl_info self{};
         if (::dladdr(reinterpret_cast<void*>(&SQLAllocHandle), &self) && self.dli_fname) {
@@ -244,6 +243,12 @@ bool DriverIsWide(const std::string& connect) {
             library = dir.substr(0, dir.rfind('/') + 1) + "odbc/" + library;
         }
     }
+    return library;
+}
+
+bool DriverIsWide(const std::string& connect) {
+    const std::string library = DriverLibrary(connect);
+    if (library.empty()) return true;
     static std::map<std::string, bool> known;
     auto it = known.find(library);
     if (it != known.end()) return it->second;
@@ -254,7 +259,17 @@ bool DriverIsWide(const std::string& connect) {
     return wide;
 }
 
-Connection::Connection(const std::string& connect) : wide_(DriverIsWide(connect)) {
+std::string WithServerCursor(const std::string& connect) {
+    const std::string library = DriverLibrary(connect);
+    const std::string file = library.substr(library.rfind('/') + 1);
+    if (file.rfind("psqlodbc", 0) != 0 || !ConnectValue(connect, "UseDeclareFetch").empty()) return connect;
+    std::string out = connect;
+    if (!out.empty() && out.back() != ';') out += ';';
+    return out + fmt::format("UseDeclareFetch=1;Fetch={};", kBlockRows);
+}
+
+Connection::Connection(const std::string& given) : wide_(DriverIsWide(given)) {
+    const std::string connect = WithServerCursor(given);
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &dbc_))) Fail(SQL_HANDLE_ENV, Environment());
     SQLSetConnectAttrW(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(intptr_t(kLoginTimeoutSeconds)), 0);
     constexpr SQLSMALLINT room = 8192;

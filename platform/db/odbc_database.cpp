@@ -108,7 +108,7 @@ private:
 
 class OdbcDatabase : public Database {
 public:
-    OdbcDatabase(std::unique_ptr<Connection> conn, bool readOnly) : conn_(std::move(conn)), readOnly_(readOnly) {}
+    OdbcDatabase(std::shared_ptr<Connection> conn, bool readOnly) : conn_(std::move(conn)), readOnly_(readOnly) {}
     ~OdbcDatabase() override { AbandonTransaction(); }
 
     std::string Connect() const override { return "ODBC;" + completed(); }
@@ -357,27 +357,12 @@ private:
         return sql::BindSelect(select, [this](const std::string& name) { return Table(name).info; });
     }
 
-    // Runs a SELECT and reads its result whole, each cell typed by its result column.
+    // Runs a SELECT; its rows are read as the recordset is walked, each cell typed by its result
+    // column.
     std::unique_ptr<Recordset> Query(const sql::Select& select) {
         sql::BoundSelect q = Bind(select);
         const OdbcTable& table = Table(q.table.name);
-        Rendered r = RenderSelect(*conn_, table, q);
-        std::vector<Field> fields = FieldsOf(q);
-        Statement s(*conn_);
-        s.Execute(r.sql, r.params);
-        std::vector<Value> cells;
-        while (s.Fetch()) {
-            for (size_t c = 0; c < fields.size(); ++c) {
-                const FieldType type = fields[c].Type;
-                const int column = int(c) + 1;
-                std::optional<std::string> cell =
-                    type == dbBinary || type == dbLongBinary ? s.Bytes(column) : s.Text(column);
-                cells.push_back(cell ? (type == dbBinary || type == dbLongBinary ? Value(std::move(*cell))
-                                                                                 : CellFromText(*cell, type))
-                                     : Value());
-            }
-        }
-        return MakeRecordset(std::move(fields), std::move(cells));
+        return OpenResult(conn_, RenderSelect(*conn_, table, q), FieldsOf(q));
     }
 
     void CreateTable(const std::string& name, const std::vector<Field>& fields) {
@@ -432,13 +417,15 @@ private:
         sql::Select source = select;
         source.into.reset();
         const std::vector<Field> fields = FieldsOf(Bind(source));
-        std::unique_ptr<Recordset> rows = Query(source);
         const sql::TableRef& into = *select.into;
         if (into.database) {
-            CopyIntoFile(*rows, fields, *into.database, into.name.text);
+            CopyIntoFile(*Query(source), fields, *into.database, into.name.text);
             return;
         }
+        // The rows are read inside the transaction that writes them: the driver's cursor over
+        // them would not live through a change of the connection's autocommit.
         Transaction tx(*conn_, inTransaction_);
+        std::unique_ptr<Recordset> rows = Query(source);
         CreateTable(into.name.text, fields);
         std::string names, marks;
         for (size_t i = 0; i < fields.size(); ++i) {
@@ -475,7 +462,7 @@ private:
         return fields;
     }
 
-    std::unique_ptr<Connection> conn_;
+    std::shared_ptr<Connection> conn_;  // shared with the recordsets still reading from it
     bool readOnly_;
     bool closed_ = false;
     bool inTransaction_ = false;
@@ -494,7 +481,7 @@ std::shared_ptr<Database> OpenOdbcDatabase(const std::string& connect, bool read
         rest = rest.substr(4);
         if (!rest.empty() && rest[0] == ';') rest = rest.substr(1);
     }
-    auto conn = std::make_unique<odbc::Connection>(rest);
+    auto conn = std::make_shared<odbc::Connection>(rest);
     if (readOnly) conn->SetReadOnly();
     return std::make_shared<odbc::OdbcDatabase>(std::move(conn), readOnly);
 }

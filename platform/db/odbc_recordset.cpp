@@ -1,8 +1,12 @@
-// The ODBC back end's recordset: the result is read whole when the query runs, so the
-// connection's statement is free again at once and MoveFirst, MoveLast and RecordCount need no
-// second trip to the server. The engines' count queries return one row per group, which is
-// what keeps this small for large tables: the counting happens on the server.
+// The ODBC back end's recordset: the result is read from the server a block of rows at a time
+// as the caller moves through it, and only the current block is kept, so a forward walk over a
+// large table costs one block of memory, not a copy of the table. Going back past the block
+// runs the statement again and reads forward to the row; MoveLast asks the server for the
+// number of rows instead of reading them.
 #include <fmt/format.h>
+
+#include <algorithm>
+#include <optional>
 
 #include "platform/db/odbc_backend.h"
 
@@ -11,28 +15,119 @@ namespace {
 
 Error NoCurrentRecord() { return Error(errnum::kNoCurrentRecord, "No current record."); }
 
+// The rows of one SELECT, read forward in blocks; row k (from 0) is reached by reading on,
+// or by running the statement again when it lies behind the current block.
+class BlockCursor {
+public:
+    BlockCursor(std::shared_ptr<const Connection> conn, Rendered query, const std::vector<Field>& fields)
+        : conn_(std::move(conn)), query_(std::move(query)), types_(fields.size()) {
+        for (size_t c = 0; c < fields.size(); ++c) types_[c] = fields[c].Type;
+        Restart();
+        Fill();
+    }
+
+    // Makes row k part of the current block; false when the result has no such row.
+    bool Has(int64_t k) {
+        if (k >= first_ && k < first_ + rows_) return true;
+        if (k < 0 || (total_ && k >= *total_)) return false;
+        if (k < first_) Restart();
+        while (k >= read_ && stmt_) Fill();
+        return k >= first_ && k < first_ + rows_;
+    }
+
+    // The cells of row k, which Has made part of the block.
+    const Value* Row(int64_t k) const { return cells_.data() + size_t(k - first_) * types_.size(); }
+
+    // The number of rows of the result: the server counts them unless they have all been read
+    // already; a server that cannot count over the query has them read to the end.
+    int64_t Total() {
+        if (total_) return *total_;
+        try {
+            Statement s(*conn_);
+            s.Execute("SELECT COUNT(*) FROM (" + query_.sql + ") AS bns_rows", query_.params);
+            if (s.Fetch())
+                if (std::optional<int64_t> n = s.Integer(1)) total_ = *n;
+        } catch (const Error&) {
+            // counted below by reading on
+        }
+        while (!total_) Fill();
+        return *total_;
+    }
+
+    void Close() {
+        stmt_.reset();
+        cells_.clear();
+        cells_.shrink_to_fit();
+    }
+
+private:
+    void Restart() {
+        stmt_ = std::make_unique<Statement>(*conn_);
+        stmt_->Execute(query_.sql, query_.params);
+        read_ = first_ = rows_ = 0;
+        cells_.clear();
+    }
+
+    // Replaces the block by the next rows of the statement. The statement is let go as soon as
+    // it has given its last row, which ends the server's cursor.
+    void Fill() {
+        cells_.clear();
+        first_ = read_;
+        rows_ = 0;
+        while (rows_ < kBlockRows && stmt_->Fetch()) {
+            for (size_t c = 0; c < types_.size(); ++c) {
+                const FieldType type = types_[c];
+                const int column = int(c) + 1;
+                const bool binary = type == dbBinary || type == dbLongBinary;
+                std::optional<std::string> cell = binary ? stmt_->Bytes(column) : stmt_->Text(column);
+                cells_.push_back(!cell ? Value() : binary ? Value(std::move(*cell)) : CellFromText(*cell, type));
+            }
+            ++rows_;
+        }
+        read_ += rows_;
+        if (rows_ < kBlockRows) {
+            stmt_.reset();
+            total_ = read_;
+        }
+    }
+
+    std::shared_ptr<const Connection> conn_;
+    Rendered query_;
+    std::vector<FieldType> types_;
+    std::unique_ptr<Statement> stmt_;  // null once the result has been read to its end
+    std::vector<Value> cells_;         // the block's rows, row after row, column fastest
+    int64_t first_ = 0;                // the block's first row
+    int64_t rows_ = 0;                 // the block's rows
+    int64_t read_ = 0;                 // rows the statement has given since it ran
+    std::optional<int64_t> total_;     // the result's rows, once known
+};
+
 class OdbcRecordset : public Recordset {
 public:
-    OdbcRecordset(std::vector<Field> fields, std::vector<Value> cells)
-        : fields_(std::move(fields)), cells_(std::move(cells)) {
-        rows_ = fields_.empty() ? 0 : int64_t(cells_.size() / fields_.size());
-        eof_ = bof_ = rows_ == 0;
-        visited_ = rows_ == 0 ? 0 : 1;
+    OdbcRecordset(std::shared_ptr<const Connection> conn, Rendered query, std::vector<Field> fields)
+        : fields_(std::move(fields)), rows_(std::move(conn), std::move(query), fields_) {
+        eof_ = bof_ = !rows_.Has(0);
+        visited_ = eof_ ? 0 : 1;
     }
 
     vb::Array<Value> GetRows(int32_t n) override {
         CheckOpen();
         const size_t cols = fields_.size();
-        int64_t take = eof_ || n <= 0 ? 0 : std::min<int64_t>(n, rows_ - pos_);
+        std::vector<Value> cells;
+        int64_t take = 0;
+        if (!eof_)
+            for (; take < n && rows_.Has(pos_ + take); ++take) {
+                const Value* row = rows_.Row(pos_ + take);
+                cells.insert(cells.end(), row, row + cols);
+            }
         vb::Array<Value> out;
         out.ReDim(vb::To(int32_t(cols) - 1), vb::To(int32_t(take) - 1));
         // Cells are kept row after row, column fastest: the array's own order for (column, row).
-        auto first = cells_.begin() + std::ptrdiff_t(size_t(pos_) * cols);
-        std::copy(first, first + std::ptrdiff_t(size_t(take) * cols), out.cells().begin());
+        std::move(cells.begin(), cells.end(), out.cells().begin());
         if (take > 0) {
             pos_ += take;
-            eof_ = pos_ >= rows_;
-            visited_ = std::max(visited_, std::min(pos_ + 1, rows_));
+            eof_ = !rows_.Has(pos_);
+            visited_ = std::max(visited_, eof_ ? pos_ : pos_ + 1);
         }
         return out;
     }
@@ -45,10 +140,10 @@ public:
             throw Error(errnum::kItemNotFound, fmt::format("Item not found in this collection: field {}.", index));
         Field& f = fields_[size_t(index)];
         // The name and type stay readable; only the value needs a current row.
-        if (eof_ || bof_)
+        if (eof_ || bof_ || !rows_.Has(pos_))
             f.current.reset();
         else
-            f.current = cells_[size_t(pos_) * fields_.size() + size_t(index)];
+            f.current = rows_.Row(pos_)[index];
         return f;
     }
 
@@ -68,9 +163,11 @@ public:
         return bof_;
     }
 
+    // MoveFirst and MoveLast read no row: the row is read when a field or GetRows asks for it,
+    // so counting the rows with MoveLast and going back with MoveFirst costs one count.
     void MoveFirst() override {
         CheckOpen();
-        if (rows_ == 0) throw NoCurrentRecord();
+        if (eof_ && bof_) throw NoCurrentRecord();
         pos_ = 0;
         eof_ = bof_ = false;
     }
@@ -80,16 +177,18 @@ public:
         if (eof_) throw NoCurrentRecord();
         ++pos_;
         bof_ = false;
-        eof_ = pos_ >= rows_;
+        eof_ = !rows_.Has(pos_);
         if (!eof_) visited_ = std::max(visited_, pos_ + 1);
     }
 
     void MoveLast() override {
         CheckOpen();
-        if (rows_ == 0) throw NoCurrentRecord();
-        pos_ = rows_ - 1;
+        if (eof_ && bof_) throw NoCurrentRecord();
+        const int64_t total = rows_.Total();
+        if (total == 0) throw NoCurrentRecord();
+        pos_ = total - 1;
         eof_ = bof_ = false;
-        visited_ = rows_;
+        visited_ = total;
     }
 
     int32_t RecordCount() const override {
@@ -97,10 +196,17 @@ public:
         return int32_t(std::min<int64_t>(visited_, INT32_MAX));
     }
 
+    void SetAbsolutePosition(int32_t row) override {
+        CheckOpen();
+        if (!rows_.Has(row)) throw NoCurrentRecord();
+        pos_ = row;
+        eof_ = bof_ = false;
+        visited_ = std::max(visited_, pos_ + 1);
+    }
+
     void Close() override {
         closed_ = true;
-        cells_.clear();
-        cells_.shrink_to_fit();
+        rows_.Close();
     }
 
 private:
@@ -109,8 +215,7 @@ private:
     }
 
     mutable std::vector<Field> fields_;
-    std::vector<Value> cells_;
-    int64_t rows_ = 0;
+    mutable BlockCursor rows_;
     int64_t pos_ = 0;
     int64_t visited_ = 0;
     bool eof_ = true;
@@ -120,8 +225,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Recordset> MakeRecordset(std::vector<Field> fields, std::vector<Value> cells) {
-    return std::make_unique<OdbcRecordset>(std::move(fields), std::move(cells));
+std::unique_ptr<Recordset> OpenResult(std::shared_ptr<const Connection> conn, Rendered query,
+                                      std::vector<Field> fields) {
+    return std::make_unique<OdbcRecordset>(std::move(conn), std::move(query), std::move(fields));
 }
 
 }  // namespace db::odbc

@@ -360,7 +360,8 @@ protected:
         opt.weightField.clear();
         opt.holdOut = false;
         opt.seed = 12;
-        const testsupport::SampledTable test = testsupport::SampleTable(net, 800, opt);
+        // Long enough that an ODBC source reads it in several blocks.
+        const testsupport::SampledTable test = testsupport::SampleTable(net, 2500, opt);
         const TableSpec learn = TableOf(train, kTrain);
         const std::vector<TableSpec> tables{learn,
                                             TableOf(test, kTest),

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/db/odbc.h"
+#include "platform/db/odbc_backend.h"
 #include "tests/support/db_contract.h"
 #include "tests/support/odbc_servers.h"
 
@@ -123,6 +124,22 @@ TEST(OdbcErrors, CarryTheDriversReason) {
     EXPECT_EQ(e.number(), db::errnum::kOdbcCallFailed);
     EXPECT_TRUE(Contains(e.description(), "Gone") && Contains(e.description(), "does not exist")) << e.description();
     db->Close();
+}
+
+// The PostgreSQL driver is asked to read results from a server cursor, whichever way the
+// connect string names it, unless the string sets that itself; other drivers are left alone.
+TEST(OdbcConnect, AsksThePostgreSqlDriverForAServerCursor) {
+    const testsupport::OdbcServers& s = testsupport::StartOdbcServers();
+    for (const std::string& connect : {"DSN=" + s.pgDsn, s.PgConnect(s.pgDatabase)}) {
+        const std::string with = db::odbc::WithServerCursor(connect);
+        EXPECT_EQ(db::odbc::ConnectValue(with, "UseDeclareFetch"), "1") << connect;
+        EXPECT_EQ(db::odbc::ConnectValue(with, "Fetch"), std::to_string(db::odbc::kBlockRows)) << connect;
+        EXPECT_EQ(with.substr(0, connect.size()), connect);
+    }
+    const std::string own = "DSN=" + s.pgDsn + ";UseDeclareFetch=0";
+    EXPECT_EQ(db::odbc::WithServerCursor(own), own);
+    const std::string sqlite = "DSN=" + s.sqliteDsn + ";";
+    EXPECT_EQ(db::odbc::WithServerCursor(sqlite), sqlite);
 }
 
 // Server types read as Jet's codes, cells typed by them; names answer in any case.
@@ -283,6 +300,86 @@ TEST_P(OdbcBackends, WritesThroughJetStatements) {
     EXPECT_EQ(Query(*readOnly, "select count(*) from [New T]"), (std::vector<Row>{{L(1)}}));
     readOnly->Close();
     db->Close();
+}
+
+// A result several blocks long (in the order of a key: a server keeps rows in an order of its
+// own), read as the recordset is walked: every row and cell of each
+// type the back end maps (Nulls among them) as the file back end gives them, forward, after
+// MoveLast and MoveFirst, by position back past a block, in GetRows spanning blocks, with a
+// query of its own run on the connection in mid-walk; RecordCount counts the rows visited
+// until MoveLast, which counts them all.
+TEST_P(OdbcBackends, ReadsLongResultsBlockByBlock) {
+    TableSpec t;
+    t.name = "Long";
+    t.columns = {{"k", db::dbLong},    {"t", db::dbText, 20}, {"n", db::dbLong},
+                 {"d", db::dbDouble}, {"b", db::dbBoolean},  {"w", db::dbDate}, {"s", db::dbSingle}};
+    constexpr int kRows = 2600;  // past two block boundaries
+    for (int r = 0; r < kRows; ++r) {
+        Row row{L(r), Value(r % 13 == 0 ? "Ünï " + std::to_string(r) : "row " + std::to_string(r)), L(r - 100),
+                D(r * 0.125 - 7), B(r % 3 == 0), W(45000 + r % 50 + 0.25 * (r % 4)), Value(float(r % 8) * 0.5f)};
+        for (size_t c = 1; c < row.size(); ++c)
+            if ((r + int(c)) % 11 == 0) row[c] = kNull;
+        t.rows.push_back(std::move(row));
+    }
+    testsupport::SqliteFileFactory files;
+    auto expected = files.Create({t});
+    auto db = GetParam()->Create({});
+    const bool pg = GetParam()->Name() == "PostgresOdbc";
+    std::vector<std::string> fill = testsupport::NativeTableSql(pg, {t});
+    fill.insert(fill.begin(), "BEGIN");
+    fill.push_back("COMMIT");
+    const auto* pgFactory = dynamic_cast<const testsupport::PostgresOdbcFactory*>(GetParam().get());
+    testsupport::RunNativeSql(pgFactory ? pgFactory->lastConnect() : db->Connect().substr(5), fill);
+    const std::vector<Row> want = Query(*expected, "select * from [Long] order by k");
+    ASSERT_EQ(want.size(), size_t(kRows));
+    const std::vector<Row> flaggedWant = Query(*expected, "select * from [Long] where b=yes order by k");
+    const Row flaggedCount{L(int32_t(flaggedWant.size()))};
+
+    auto rs = db->OpenRecordset("select * from [Long] order by k", db::dbOpenSnapshot);
+    EXPECT_EQ(rs->RecordCount(), 1);
+    auto rowAt = [&](db::Recordset& r) {
+        Row row;
+        for (int c = 0; c < r.FieldCount(); ++c) row.push_back(r.Fields(c).value());
+        return row;
+    };
+    std::vector<Row> walked;
+    for (; !rs->Eof(); rs->MoveNext()) {
+        walked.push_back(rowAt(*rs));
+        if (walked.size() == 1500) {
+            EXPECT_EQ(rs->RecordCount(), 1500);
+            EXPECT_EQ(Query(*db, "select count(*) from [Long] where b=yes"), std::vector<Row>{flaggedCount});
+        }
+    }
+    EXPECT_EQ(walked, want);
+    EXPECT_EQ(rs->RecordCount(), kRows);
+    for (const int32_t k : {2599, 10, 1024, 1023, 0, 2048}) {
+        rs->SetAbsolutePosition(k);
+        EXPECT_EQ(rowAt(*rs), want[size_t(k)]) << "row " << k;
+    }
+    EXPECT_EQ(ErrorOf([&] { rs->SetAbsolutePosition(kRows); }).number(), db::errnum::kNoCurrentRecord);
+    rs->Close();
+
+    // Counted before it is read: MoveLast gives the count and the last row, MoveFirst the first.
+    auto flagged = db->OpenRecordset("select * from [Long] where b=yes order by k");
+    EXPECT_EQ(flagged->RecordCount(), 1);
+    flagged->MoveLast();
+    EXPECT_EQ(flagged->RecordCount(), int32_t(flaggedWant.size()));
+    EXPECT_EQ(rowAt(*flagged), flaggedWant.back());
+    flagged->MoveNext();
+    EXPECT_TRUE(flagged->Eof());
+    flagged->MoveFirst();
+    EXPECT_EQ(rowAt(*flagged), flaggedWant.front());
+    flagged->Close();
+
+    auto blocks = db->OpenRecordset("select * from [Long] order by k");
+    EXPECT_EQ(RowsOf(blocks->GetRows(1500)), std::vector<Row>(want.begin(), want.begin() + 1500));
+    EXPECT_EQ(blocks->RecordCount(), 1501);
+    EXPECT_EQ(RowsOf(blocks->GetRows(5000)), std::vector<Row>(want.begin() + 1500, want.end()));
+    EXPECT_TRUE(blocks->Eof());
+    EXPECT_EQ(blocks->RecordCount(), kRows);
+    blocks->Close();
+    db->Close();
+    expected->Close();
 }
 
 INSTANTIATE_TEST_SUITE_P(Drivers, OdbcBackends,
