@@ -221,12 +221,21 @@ void SortByKey(std::vector<std::pair<uint64_t, uint32_t>>& groups, std::vector<s
     }
 }
 
-// Plain counts over a key range of at most a few times the rows are counted in place; over a
-// wider one their keys are sorted, up to kSortedRows rows (the sort's room, a megabyte at most).
-// Past that, memory must grow with the groups, not the rows: the general pass's hash takes them.
-constexpr size_t kSortedRows = size_t(1) << 17;
-bool CountedInPlace(size_t rows, uint64_t radix) { return radix <= (uint64_t(1) << 22) && radix <= 4 * uint64_t(rows); }
-bool PlainFits(size_t rows, uint64_t radix) { return rows <= kSortedRows || CountedInPlace(rows, radix); }
+// Plain counts over a key range no wider than kInPlaceRange and a few times the rows are counted
+// in an array over the range: clearing and reading it off costs no more than the rows. Over a
+// wider range the keys themselves are sorted, in room as large as the keys: either way the work
+// and the memory grow with the rows, never with the product of the fields' values.
+constexpr uint64_t kInPlaceRange = uint64_t(1) << 22;  // 16 MB of counters at most
+constexpr uint64_t kInPlacePerRow = 4;
+bool CountedInPlace(size_t rows, uint64_t radix) {
+    return radix <= kInPlaceRange && radix <= kInPlacePerRow * uint64_t(rows);
+}
+// Keys of a product of radixes up to 2^32 are made and sorted at 32 bits, half the memory
+// traffic of the 64-bit keys.
+constexpr uint64_t kNarrowRadix = uint64_t(1) << 32;
+// A row list holding at least this share of the table has its keys made over every row, in
+// contiguous passes the compiler vectorises, and gathered once; sparser lists gather each digit.
+constexpr size_t kKeysOverAllRows = 2;  // rows x 2 >= the table's rows
 
 std::string RowidName(const sql::TableInfo& table) {
     for (const char* name : {"rowid", "_rowid_", "oid"})
@@ -909,22 +918,35 @@ void AddDigit(uint32_t* __restrict keys, const Code* __restrict codes, size_t n,
 
 void ColumnStore::NarrowKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits) {
     const size_t n = rows.size();
-    const bool allRows = n == rows_;
-    if (narrowKeys_.size() < n) narrowKeys_.resize(n);
+    // Rows that lie in one run (all rows among them) are read in place; a dense list has the keys
+    // of every row made and then gathered once (rows ascend, so rows[i] >= i and the gather can
+    // run in place); a sparse one gathers each digit's codes through the list.
+    const bool run = n == 0 || size_t(rows.back() - rows.front()) + 1 == n;
+    size_t active = 0;
+    for (int c : digits) active += columns_[size_t(c)].cells.size() > 1;
+    const bool overAll = !run && active > 1 && n * kKeysOverAllRows >= rows_;
+    const size_t from = run && n > 0 ? rows.front() : 0, span = overAll ? rows_ : n;
+    if (narrowKeys_.size() < span) narrowKeys_.resize(span);
     uint32_t* keys = narrowKeys_.data();
     bool first = true;
     for (int c : digits) {
         const uint32_t k = uint32_t(columns_[size_t(c)].cells.size());
         if (k <= 1) continue;
         columns_[size_t(c)].codes.Visit([&](const auto* codes) {
-            if (first && allRows) std::copy(codes, codes + n, keys);
-            else if (first) for (size_t i = 0; i < n; ++i) keys[i] = codes[rows[i]];
-            else if (allRows) AddDigit(keys, codes, n, k);
-            else for (size_t i = 0; i < n; ++i) keys[i] = keys[i] * k + codes[rows[i]];
+            if (run || overAll) {
+                if (first) std::copy(codes + from, codes + from + span, keys);
+                else AddDigit(keys, codes + from, span, k);
+            } else if (first) {
+                for (size_t i = 0; i < n; ++i) keys[i] = codes[rows[i]];
+            } else {
+                for (size_t i = 0; i < n; ++i) keys[i] = keys[i] * k + codes[rows[i]];
+            }
         });
         first = false;
     }
     if (first) std::fill(keys, keys + n, 0u);
+    else if (overAll)
+        for (size_t i = 0; i < n; ++i) keys[i] = keys[rows[i]];
 }
 
 // One pass over the selected rows (keys_ holds their keys): each group's count, Count(column)s,
@@ -955,7 +977,7 @@ const ColumnStore::Groups& ColumnStore::CountGroups(const std::vector<uint32_t>&
 
     // Plain counts, the common query: the groups come in key order with their sizes, and each
     // group's codes are read back from its key.
-    out.decodable = !ranked && PlainFits(n, radix) && sumItems.empty() && countColumnItems.empty() &&
+    out.decodable = !ranked && sumItems.empty() && countColumnItems.empty() &&
                     out.spelled.empty();
     if (out.decodable) {
         PlainGroups(keys_.data(), sortedKeys_, n, radix);
@@ -1326,14 +1348,13 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
         return true;
     };
 
-    // Keys below 2^32 of a table that a sort may take are made and sorted at half the width.
     uint64_t radix = 1;
     for (int c : digits_) {
         const uint64_t k = std::max<uint64_t>(columns_[size_t(c)].cells.size(), 1);
-        radix = radix > (uint64_t(1) << 32) / k ? UINT64_MAX : radix * k;
+        radix = radix > kNarrowRadix / k ? UINT64_MAX : radix * k;
     }
-    const bool narrow = radix <= (uint64_t(1) << 32) && rows.size() <= kSortedRows;
-    const bool plain = it.kind == ItemKind::Count && d > 0 && PlainFits(rows.size(), radix);
+    const bool narrow = radix <= kNarrowRadix;
+    const bool plain = it.kind == ItemKind::Count && d > 0;
     bool ranked = false;
     if (plain && narrow) NarrowKeys(rows, digits_);
     else ranked = GroupKeys(rows, digits_, radix);
@@ -1363,7 +1384,7 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
             const uint64_t radixOf = digitRadix[k], inverse = reciprocal[k];
             if (radixOf == 1) {
                 for (size_t r = 0; r < n; ++r) codes[r * m + place[k]] = 0;
-            } else if (radix <= (uint64_t(1) << 32)) {
+            } else if (radix <= kNarrowRadix) {
                 for (size_t r = 0; r < n; ++r) {
                     const uint64_t q = uint64_t((static_cast<unsigned __int128>(inverse) * keys[r]) >> 64);
                     codes[r * m + place[k]] = uint32_t(keys[r] - q * radixOf);
