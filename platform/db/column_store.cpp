@@ -236,6 +236,10 @@ constexpr uint64_t kNarrowRadix = uint64_t(1) << 32;
 // A row list holding at least this share of the table has its keys made over every row, in
 // contiguous passes the compiler vectorises, and gathered once; sparser lists gather each digit.
 constexpr size_t kKeysOverAllRows = 2;  // rows x 2 >= the table's rows
+// Keys are made a block of rows at a time, every digit over one block before the next: the
+// block's keys (8 KB) stay in the first-level cache instead of crossing memory once a digit.
+constexpr size_t kKeyBlock = 2048;
+constexpr uint32_t kHalfRadix = uint32_t(1) << 16;
 
 std::string RowidName(const sql::TableInfo& table) {
     for (const char* name : {"rowid", "_rowid_", "oid"})
@@ -906,47 +910,81 @@ namespace {
 
 // keys = keys x radix + codes over contiguous rows, in blocks of a fixed length that the compiler
 // turns into vector code.
-template <typename Code>
-void AddDigit(uint32_t* __restrict keys, const Code* __restrict codes, size_t n, uint32_t radix) {
+template <typename Key, typename Code>
+void AddDigit(Key* __restrict keys, const Code* __restrict codes, size_t n, uint32_t radix) {
+    const Key r = Key(radix);
     size_t i = 0;
     for (; i + 16 <= n; i += 16)
-        for (size_t j = 0; j < 16; ++j) keys[i + j] = keys[i + j] * radix + codes[i + j];
-    for (; i < n; ++i) keys[i] = keys[i] * radix + codes[i];
+        for (size_t j = 0; j < 16; ++j) keys[i + j] = Key(keys[i + j] * r + codes[i + j]);
+    for (; i < n; ++i) keys[i] = Key(keys[i] * r + codes[i]);
 }
 
 }  // namespace
 
 void ColumnStore::NarrowKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits) {
     const size_t n = rows.size();
-    // Rows that lie in one run (all rows among them) are read in place; a dense list has the keys
-    // of every row made and then gathered once (rows ascend, so rows[i] >= i and the gather can
-    // run in place); a sparse one gathers each digit's codes through the list.
-    const bool run = n == 0 || size_t(rows.back() - rows.front()) + 1 == n;
-    size_t active = 0;
-    for (int c : digits) active += columns_[size_t(c)].cells.size() > 1;
-    const bool overAll = !run && active > 1 && n * kKeysOverAllRows >= rows_;
-    const size_t from = run && n > 0 ? rows.front() : 0, span = overAll ? rows_ : n;
-    if (narrowKeys_.size() < span) narrowKeys_.resize(span);
-    uint32_t* keys = narrowKeys_.data();
-    bool first = true;
-    for (int c : digits) {
-        const uint32_t k = uint32_t(columns_[size_t(c)].cells.size());
-        if (k <= 1) continue;
-        columns_[size_t(c)].codes.Visit([&](const auto* codes) {
-            if (run || overAll) {
-                if (first) std::copy(codes + from, codes + from + span, keys);
-                else AddDigit(keys, codes + from, span, k);
-            } else if (first) {
-                for (size_t i = 0; i < n; ++i) keys[i] = codes[rows[i]];
-            } else {
-                for (size_t i = 0; i < n; ++i) keys[i] = keys[i] * k + codes[rows[i]];
-            }
-        });
-        first = false;
+    if (narrowKeys_.size() < n) narrowKeys_.resize(n);
+    uint32_t* out = narrowKeys_.data();
+    const Column* active[64];
+    size_t d = 0;
+    for (int c : digits)
+        if (columns_[size_t(c)].cells.size() > 1) active[d++] = &columns_[size_t(c)];
+    if (d == 0) {
+        std::fill(out, out + n, 0u);
+        return;
     }
-    if (first) std::fill(keys, keys + n, 0u);
-    else if (overAll)
-        for (size_t i = 0; i < n; ++i) keys[i] = keys[rows[i]];
+    // The leading digits whose radixes multiply to at most 2^16 are added at 16 bits, twice the
+    // lanes of a vector and a native multiply.
+    size_t half = 0;
+    for (uint32_t product = 1; half < d && product * active[half]->cells.size() <= kHalfRadix; ++half)
+        product *= uint32_t(active[half]->cells.size());
+    // keys[0, len) of the rows from `first` on, a digit at a time.
+    uint16_t halfKeys[kKeyBlock];
+    auto inRun = [&](uint32_t* keys, size_t first, size_t len) {
+        auto add = [&](auto* into, size_t from, size_t to) {
+            for (size_t k = from; k < to; ++k)
+                active[k]->codes.Visit([&](const auto* codes) {
+                    if (k == 0) std::copy(codes + first, codes + first + len, into);
+                    else AddDigit(into, codes + first, len, uint32_t(active[k]->cells.size()));
+                });
+        };
+        if (half > 1) {
+            add(halfKeys, 0, half);
+            std::copy(halfKeys, halfKeys + len, keys);
+            add(keys, half, d);
+        } else {
+            add(keys, 0, d);
+        }
+    };
+    // Rows that lie in one run (all rows among them) are read in place; a dense list has the keys
+    // of a block of rows made in place and the listed ones picked out (one gather, not one a
+    // digit); a sparse one gathers each digit's codes through the list. Either way the keys are
+    // made a block at a time, so that the passes of the digits find them in the cache.
+    const bool run = n == 0 || size_t(rows.back() - rows.front()) + 1 == n;
+    const bool overAll = !run && d > 1 && n * kKeysOverAllRows >= rows_;
+    if (run) {
+        for (size_t i = 0; i < n; i += kKeyBlock) inRun(out + i, rows.front() + i, std::min(kKeyBlock, n - i));
+    } else if (overAll) {
+        uint32_t block[kKeyBlock];
+        for (size_t i = 0; i < n;) {
+            const size_t first = rows[i], len = std::min(kKeyBlock, rows_ - first);
+            inRun(block, first, len);
+            for (const size_t end = first + len; i < n && rows[i] < end; ++i) out[i] = block[rows[i] - first];
+        }
+    } else {
+        for (size_t i = 0; i < n; i += kKeyBlock) {
+            uint32_t* keys = out + i;
+            const uint32_t* at = rows.data() + i;
+            const size_t len = std::min(kKeyBlock, n - i);
+            for (size_t k = 0; k < d; ++k) {
+                const uint32_t radix = uint32_t(active[k]->cells.size());
+                active[k]->codes.Visit([&](const auto* codes) {
+                    if (k == 0) for (size_t j = 0; j < len; ++j) keys[j] = codes[at[j]];
+                    else for (size_t j = 0; j < len; ++j) keys[j] = keys[j] * radix + codes[at[j]];
+                });
+            }
+        }
+    }
 }
 
 // One pass over the selected rows (keys_ holds their keys): each group's count, Count(column)s,
