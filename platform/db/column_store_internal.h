@@ -179,6 +179,15 @@ void SortByKey(std::vector<std::pair<uint64_t, uint32_t>>& groups, std::vector<s
 // and the memory grow with the rows, never with the product of the fields' values.
 constexpr uint64_t kInPlaceRange = uint64_t(1) << 22;  // 16 MB of counters at most
 constexpr uint64_t kInPlacePerRow = 4;
+// An engines' count groups by at most this many columns (the decoding's tables are on the stack).
+constexpr size_t kMaxDigits = 64;
+// How a count cell reads: plainCount for a Count(*) of a Long (or untyped), else through its type.
+struct ColumnStoreItemType {
+    bool plainCount;
+    FieldType type;
+    bool typed;
+};
+
 inline bool CountedInPlace(size_t rows, uint64_t radix) {
     return radix <= kInPlaceRange && radix <= kInPlacePerRow * uint64_t(rows);
 }
@@ -284,6 +293,14 @@ private:
     // The mixed-radix key of every selected row into narrowKeys_, when the product of the
     // digits' radixes is at most 2^32.
     void NarrowKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits);
+    // The steps of Count: the digits of the key for the fields asked (false when a field cannot
+    // be counted here or the fields have more than kMaxDigits columns), each plain group's
+    // codes read back from its key into codes (n groups of m fields), and the general pass for
+    // sums and ranked keys.
+    bool Digits(const Prepared& p, const std::vector<int>& fields);
+    void DecodeKeys(size_t n, size_t m, uint64_t radix, uint32_t* codes);
+    GroupCounter::Outcome GeneralCount(const Prepared& p, const std::vector<uint32_t>& rows, uint64_t radix,
+                                       bool ranked, int64_t maxGroups, GroupCountResult& out);
     // The groups of a plain count over n keys (below radix, not ranked) into the key and count
     // of groups_, in key order; the keys are left in any order, and scratch holds the room a
     // sort of them needs.
