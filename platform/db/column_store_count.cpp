@@ -99,14 +99,19 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
         radix = radix > kNarrowRadix / k ? UINT64_MAX : radix * k;
     }
     const bool narrow = radix <= kNarrowRadix;
-    const bool plain = it.kind == ItemKind::Count && !digits_.empty();
+    const bool plain = it.kind == ItemKind::Count;
     bool ranked = false;
-    if (plain && narrow) NarrowKeys(rows, digits_);
-    else ranked = GroupKeys(rows, digits_, radix);
-    if (!plain || ranked) return GeneralCount(p, rows, radix, ranked, maxGroups, out);
-
-    if (narrow) PlainGroups(narrowKeys_.data(), sortedNarrowKeys_, rows.size(), radix);
-    else PlainGroups(keys_.data(), sortedKeys_, rows.size(), radix);
+    if (plain && digits_.empty()) {
+        // No field: one group of every selected row, even of none, as the text's one row.
+        groups_.key.assign(1, 0);
+        groups_.count.assign(1, int64_t(rows.size()));
+    } else {
+        if (plain && narrow) NarrowKeys(rows, digits_);
+        else ranked = GroupKeys(rows, digits_, radix);
+        if (!plain || ranked) return GeneralCount(p, rows, radix, ranked, maxGroups, out);
+        if (narrow) PlainGroups(narrowKeys_.data(), sortedNarrowKeys_, rows.size(), radix);
+        else PlainGroups(keys_.data(), sortedKeys_, rows.size(), radix);
+    }
     const size_t n = maxGroups <= 0 ? 0 : size_t(std::min<uint64_t>(uint64_t(maxGroups), groups_.key.size()));
     out.groups = n;
     out.codes.resize(n * fields.size());

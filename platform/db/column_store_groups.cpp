@@ -101,8 +101,9 @@ const ColumnStore::Groups& ColumnStore::CountGroups(const std::vector<uint32_t>&
     if (radix <= std::max<uint64_t>(4 * uint64_t(n), 4096) && radix <= (uint64_t(1) << 22)) {
         if (dense_.size() < radix) dense_.assign(radix, 0);
         for (size_t i = 0; i < n; ++i) {
-            uint32_t& slot = dense_[keys[i]];
-            if (slot == 0) slot = newGroup(keys[i], rows[i]) + 1;
+            const uint64_t key = radix == 1 ? 0 : keys[i];  // radix 1: no key was made
+            uint32_t& slot = dense_[key];
+            if (slot == 0) slot = newGroup(key, rows[i]) + 1;
             addRow(slot - 1, rows[i]);
         }
         for (uint64_t key : out.key) dense_[key] = 0;
@@ -160,6 +161,14 @@ void ColumnStore::PlainGroups(Key* keys, std::vector<Key>& scratch, size_t n, ui
             out.count.resize(groups + 1);
         }
     };
+    if (radix == 1) {  // every row in one group; no key was made
+        room(1);
+        out.key[0] = 0;
+        out.count[0] = int64_t(n);
+        out.key.resize(1);
+        out.count.resize(1);
+        return;
+    }
     size_t g = 0;
     if (CountedInPlace(n, radix)) {
         const size_t range = size_t(radix);

@@ -26,12 +26,13 @@ bool ColumnStore::GroupKeys(const std::vector<uint32_t>& rows, const std::vector
     const size_t n = rows.size();
     const bool allRows = n == rows_;
     std::vector<uint64_t>& keys = keys_;
-    keys.resize(n);
-    // The first digit that has more than one code writes the keys; until then they are 0.
+    radix = 1;
+    // Without a digit of more than one code every key is 0 and radix 1: the counting passes
+    // read no key then, so none is written. Otherwise the first such digit writes the keys.
     bool anyDigit = false;
     for (int c : digits) anyDigit = anyDigit || columns_[size_t(c)].cells.size() > 1;
-    if (!anyDigit) std::fill(keys.begin(), keys.end(), 0);
-    radix = 1;
+    if (!anyDigit) return false;
+    keys.resize(n);
     bool ranked = false;
     constexpr uint64_t kKeyLimit = uint64_t(1) << 62;
     for (int c : digits) {

@@ -2,7 +2,7 @@
 // row and bit for bit, as the count query text sent to SQLite: random tables of 1 to 8 fields of
 // 2 to 45 values (a few of them of only 50 or 60 rows) with Null and "?" cells and labels in two
 // cases, a frequency field holding 0 and large weights, the hold-out filter on and off, and the
-// pair with 0 to 6 grouping fields; tables of 140,000 rows for the passes over large selections.
+// pair with 0 to 6 grouping fields; tables of 140,000 and 210,000 rows for the passes over large selections.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -96,7 +96,7 @@ TEST(DirectCounts, SameBlockAsTheQueryTextOnRandomShapes) {
         // training rows (their keys made over every row and gathered once) and the hold-out rows
         // (gathered digit by digit), with key ranges counted in place, sorted at 32 bits and,
         // over eight fields of up to 30 values, at 64.
-        {3, 5, false, true, 140000}, {7, 12, false, true, 140000}, {6, 10, false, true, 140000, true},
+        {3, 5, false, true, 140000}, {7, 12, false, true, 210000}, {6, 10, false, true, 140000, true},
         {8, 30, false, false, 140000},
     };
     testsupport::TempDir dir;
