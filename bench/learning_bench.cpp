@@ -19,8 +19,12 @@
 // only). --dense ROWS times zorv's default run (single net, searched threshold, feature subset
 // kept if better) and a fixed-threshold run on a dense table: a class of three values and 15
 // fields of 2 to 5 values, each drawn from a table over the class and the field before it.
-// Without --sizes, --wide or --dense the default shapes run, the dense one of 1,000,000 rows
-// included; naming one of them runs only what is named.
+// The dense shape runs twice: on the table above ("dense (own)") and on the one the shared
+// generator gen_dense.py draws ("dense (gen_dense)": class Cls, text fields F01..F15 over random
+// tables, an INTEGER hold-out flag), made with python3 when its file is missing; without the
+// script that table is skipped with a line saying so. Without --sizes, --wide or --dense the
+// default shapes run, the dense ones of 1,000,000 rows included; naming one of them runs only
+// what is named.
 #include <fmt/format.h>
 #include <malloc.h>
 #include <unistd.h>
@@ -167,6 +171,32 @@ BenchTable MakeDenseTable(int rows, const std::string& dataDir) {
         std::filesystem::rename(part, t.file);
     }
     std::vector<std::vector<db::Value>>().swap(t.table.cells);
+    return t;
+}
+
+// The shared generator's dense table (table big: Cls, F01..F15, ZORV_HoldOut INTEGER), drawn by
+// gen_dense.py into DIR when missing; nothing when the script is not there or fails.
+std::optional<BenchTable> GenDenseTable(int rows, const std::string& dataDir) {
+    BenchTable t;
+    t.table.table = "big";
+    t.fields.push_back("Cls");
+    for (int f = 1; f <= 15; ++f) t.fields.push_back(fmt::format("F{:02d}", f));
+    std::filesystem::create_directories(dataDir);
+    t.file = fmt::format("{}/gen_dense_{}.db", dataDir, rows);
+    if (std::filesystem::exists(t.file)) return t;
+    const std::string script = BNS_GEN_DENSE;
+    if (!std::filesystem::exists(script)) {
+        std::printf("dense (gen_dense) skipped: %s not found\n", script.c_str());
+        return std::nullopt;
+    }
+    const std::string part = t.file + ".part";
+    std::filesystem::remove(part);
+    const std::string command = fmt::format("python3 '{}' {} '{}' INTEGER", script, rows, part);
+    if (std::system(command.c_str()) != 0 || !std::filesystem::exists(part)) {
+        std::printf("dense (gen_dense) skipped: '%s' failed\n", command.c_str());
+        return std::nullopt;
+    }
+    std::filesystem::rename(part, t.file);
     return t;
 }
 
@@ -673,9 +703,7 @@ int main(int argc, char** argv) {
             Print(label, byPath);
             std::fflush(stdout);
         }
-        for (int rows : o.dense) {
-            const BenchTable t = MakeDenseTable(rows, o.data);
-            const std::string label = fmt::format("dense {}x{}", rows, t.fields.size() + 1);
+        auto dense = [&](const BenchTable& t, int rows, const std::string& label) {
             MeasureLoad(t, label);
             std::map<std::string, std::map<std::string, Timing>> byPath;
             byPath["in-memory"] = DenseSteps([&] { return OpenFile(t.file, true); }, t);
@@ -683,6 +711,12 @@ int main(int argc, char** argv) {
                 byPath["sqlite"] = DenseSteps([&] { return OpenFile(t.file, false); }, t);
             Print(label, byPath);
             std::fflush(stdout);
+        };
+        for (int rows : o.dense) {
+            const BenchTable own = MakeDenseTable(rows, o.data);
+            dense(own, rows, fmt::format("dense (own) {}x{}", rows, own.fields.size() + 1));
+            if (const std::optional<BenchTable> gen = GenDenseTable(rows, o.data))
+                dense(*gen, rows, fmt::format("dense (gen_dense) {}x{}", rows, gen->fields.size() + 1));
         }
         return 0;
     } catch (const std::exception& e) {

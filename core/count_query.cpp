@@ -220,6 +220,8 @@ struct Learner::DirectCounts {
         std::vector<std::string> names;             // the fields it was made over, FieldNames(1..)
         std::vector<FieldMap> maps;                 // by field - 1
     };
+    // A learner keeps the counters of this many filters; past that they are made afresh.
+    static constexpr size_t kEntries = 64;
     const db::Database* db = nullptr;
     std::vector<Entry> entries;
     db::GroupCountResult result;
@@ -229,7 +231,108 @@ struct Learner::DirectCounts {
         size_t size;
     };
     std::vector<Table> tables;  // per column of the block, its field's index by code
+
+    // The entry of the learner's table, count and filter, its counter made over every field when
+    // it is new or a field of the query has another name than the counter knows it by.
+    Entry& EntryFor(const Learner& L, const std::vector<Integer>& all);
+    // Each queried field's code-to-index table into `fields` and `tables`, made again when its
+    // labels changed; false when a field must be coded through the query text.
+    bool Tables(const Learner& L, Entry& entry, const std::vector<Integer>& all);
+    // The block of the counted groups: each code through its field's table and each count, in
+    // one pass over the groups; false when a code has no index (the text codes the block then).
+    bool Fill(CodedBlock& out) const;
 };
+
+Learner::DirectCounts::Entry& Learner::DirectCounts::EntryFor(const Learner& L, const std::vector<Integer>& all) {
+    if (db != L.Db.get()) {
+        entries.clear();
+        db = L.Db.get();
+    }
+    Entry* entry = nullptr;
+    for (Entry& e : entries)
+        if (e.where == L.WhereClause && e.countExpr == L.CountExpr && e.table == L.TableName) entry = &e;
+    // The counter must know every field of this query under the name the text would use.
+    auto current = [&](const Entry& e) {
+        for (Integer f : all)
+            if (f < 1 || size_t(f) > e.names.size() || e.names[size_t(f - 1)] != L.FieldNames(f)) return false;
+        return true;
+    };
+    if (entry && current(*entry)) return *entry;
+    if (!entry) {
+        if (entries.size() >= kEntries) entries.clear();
+        entry = &entries.emplace_back();
+        entry->table = L.TableName;
+        entry->countExpr = L.CountExpr;
+        entry->where = L.WhereClause;
+    }
+    entry->names.clear();
+    for (Integer f = 1; f <= L.numfld && f <= L.FieldNames.UBound(); ++f) entry->names.push_back(L.FieldNames(f));
+    entry->maps.assign(entry->names.size(), {});
+    entry->counter = L.Db->GroupCounts(L.CountExpr, L.TableName, L.WhereClause, entry->names);
+    if (entry->counter && !current(*entry)) entry->counter.reset();
+    return *entry;
+}
+
+bool Learner::DirectCounts::Tables(const Learner& L, Entry& entry, const std::vector<Integer>& all) {
+    fields.clear();
+    tables.clear();
+    for (Integer f : all) {
+        FieldMap& map = entry.maps[size_t(f - 1)];
+        const Integer labels = L.FF(f);
+        // Labels beyond the array are CodeRows' own error to raise.
+        if (labels < 1 || L.VluLbl.dims() != 2 || labels > L.VluLbl.UBound(2)) return false;
+        bool same = map.made && map.labels.size() == size_t(labels);
+        for (Integer v = 1; same && v <= labels; ++v) same = map.labels[size_t(v - 1)] == L.VluLbl(f, v);
+        if (!same) {
+            map = {};
+            map.made = true;
+            for (Integer v = 1; v <= labels; ++v) map.labels.push_back(L.VluLbl(f, v));
+            auto firstIndex = [&](const std::string& label) -> int32_t {
+                for (Integer v = 1; v <= labels; ++v)
+                    if (map.labels[size_t(v - 1)] == label) return v;
+                return 0;
+            };
+            const std::vector<db::Value>* values = entry.counter->Values(int(f - 1));
+            map.usable = values != nullptr;
+            if (values) {
+                const int32_t missing = firstIndex("?");
+                for (const db::Value& v : *values) {
+                    const int32_t index = v.IsNull() ? missing : firstIndex(db::LabelText(v));
+                    map.usable = map.usable && index > 0;
+                    map.index.push_back(index);
+                }
+            }
+        }
+        if (!map.usable) return false;
+        fields.push_back(int(f - 1));
+        tables.push_back({map.index.data(), map.index.size()});
+    }
+    return true;
+}
+
+bool Learner::DirectCounts::Fill(CodedBlock& out) const {
+    const size_t groups = result.groups, width = tables.size();
+    out.rows = int32_t(groups);
+    out.width = Integer(width);
+    out.code.resize(groups * width);
+    // The counts are copied rather than the counter's buffer handed over: a buffer the block
+    // takes is made again by the next count, and on a table of many rows the two alternating
+    // buffers hold more memory than one kept and one copied.
+    out.count.resize(groups);
+    const uint32_t* codes = result.codes.data();
+    const double* counts = result.counts.data();
+    int32_t* into = out.code.data();
+    double* count = out.count.data();
+    for (size_t cell = 0, r = 0; r < groups; ++r) {
+        for (size_t c = 0; c < width; ++c, ++cell) {
+            const uint32_t code = codes[cell];
+            if (code >= tables[c].size) return false;  // a code the field's values do not cover
+            into[cell] = tables[c].index[code];
+        }
+        count[r] = counts[r];
+    }
+    return true;
+}
 
 CodedBlock Learner::CountCoded(const std::vector<Integer>& g, Integer a, Integer b) {
     std::vector<Integer> all(g);
@@ -247,99 +350,18 @@ CodedBlock Learner::CountCoded(const std::vector<Integer>& g, Integer a, Integer
 
     if (!direct_) direct_ = std::make_shared<DirectCounts>();
     DirectCounts& d = *direct_;
-    if (d.db != Db.get()) {
-        d.entries.clear();
-        d.db = Db.get();
-    }
-    DirectCounts::Entry* entry = nullptr;
-    for (DirectCounts::Entry& e : d.entries)
-        if (e.where == WhereClause && e.countExpr == CountExpr && e.table == TableName) entry = &e;
-    // The counter must know every field of this query under the name the text would use.
-    auto current = [&](const DirectCounts::Entry& e) {
-        for (Integer f : all)
-            if (f < 1 || size_t(f) > e.names.size() || e.names[size_t(f - 1)] != FieldNames(f)) return false;
-        return true;
-    };
-    if (!entry || !current(*entry)) {
-        if (!entry) {
-            if (d.entries.size() >= 64) d.entries.clear();
-            d.entries.emplace_back();
-            entry = &d.entries.back();
-            entry->table = TableName;
-            entry->countExpr = CountExpr;
-            entry->where = WhereClause;
-        }
-        entry->names.clear();
-        for (Integer f = 1; f <= numfld && f <= FieldNames.UBound(); ++f) entry->names.push_back(FieldNames(f));
-        entry->maps.assign(entry->names.size(), {});
-        entry->counter = Db->GroupCounts(CountExpr, TableName, WhereClause, entry->names);
-        if (entry->counter && !current(*entry)) entry->counter.reset();
-    }
-    if (!entry->counter) return byText();
-
-    // Each field's code-to-index table, checked against the labels it was made from.
-    d.fields.clear();
-    for (Integer f : all) {
-        DirectCounts::FieldMap& map = entry->maps[size_t(f - 1)];
-        const Integer labels = FF(f);
-        // Labels beyond the array are CodeRows' own error to raise.
-        if (labels < 1 || VluLbl.dims() != 2 || labels > VluLbl.UBound(2)) return byText();
-        bool same = map.made && map.labels.size() == size_t(labels);
-        for (Integer v = 1; same && v <= labels; ++v) same = map.labels[size_t(v - 1)] == VluLbl(f, v);
-        if (!same) {
-            map = {};
-            map.made = true;
-            for (Integer v = 1; v <= labels; ++v) map.labels.push_back(VluLbl(f, v));
-            auto firstIndex = [&](const std::string& label) -> int32_t {
-                for (Integer v = 1; v <= labels; ++v)
-                    if (map.labels[size_t(v - 1)] == label) return v;
-                return 0;
-            };
-            const std::vector<db::Value>* values = entry->counter->Values(int(f - 1));
-            map.usable = values != nullptr;
-            if (values) {
-                const int32_t missing = firstIndex("?");
-                for (const db::Value& v : *values) {
-                    const int32_t index = v.IsNull() ? missing : firstIndex(db::LabelText(v));
-                    map.usable = map.usable && index > 0;
-                    map.index.push_back(index);
-                }
-            }
-        }
-        if (!map.usable) return byText();
-        d.fields.push_back(int(f - 1));
-    }
-
-    switch (entry->counter->Count(d.fields, CountRows(g, a, b), d.result)) {
+    DirectCounts::Entry& entry = d.EntryFor(*this, all);
+    if (!entry.counter || !d.Tables(*this, entry, all)) return byText();
+    switch (entry.counter->Count(d.fields, CountRows(g, a, b), d.result)) {
         case db::GroupCounter::Outcome::Counted: break;
         case db::GroupCounter::Outcome::Stale:
             // The table changed: the next query makes a counter over it afresh.
-            d.entries.erase(d.entries.begin() + (entry - d.entries.data()));
+            d.entries.erase(d.entries.begin() + (&entry - d.entries.data()));
             return byText();
         case db::GroupCounter::Outcome::Declined: return byText();
     }
-    const size_t groups = d.result.groups, width = size_t(m);
-    d.tables.resize(width);
-    for (size_t c = 0; c < width; ++c) {
-        const std::vector<int32_t>& index = entry->maps[size_t(d.fields[c])].index;
-        d.tables[c] = {index.data(), index.size()};
-    }
     CodedBlock out;
-    out.rows = int32_t(groups);
-    out.width = m;
-    out.code.resize(groups * width);
-    const uint32_t* codes = d.result.codes.data();
-    int32_t* into = out.code.data();
-    for (size_t cell = 0, r = 0; r < groups; ++r)
-        for (size_t c = 0; c < width; ++c, ++cell) {
-            const uint32_t code = codes[cell];
-            if (code >= d.tables[c].size) return byText();  // a code the field's values do not cover
-            into[cell] = d.tables[c].index[code];
-        }
-    // The counts are copied rather than the counter's buffer handed over: a buffer the block
-    // takes is made again by the next count, and on a table of many rows the two alternating
-    // buffers hold more memory than one kept and one copied.
-    out.count.assign(d.result.counts.begin(), d.result.counts.begin() + ptrdiff_t(groups));
+    if (!d.Fill(out)) return byText();
     return out;
 }
 

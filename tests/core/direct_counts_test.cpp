@@ -2,7 +2,7 @@
 // row and bit for bit, as the count query text sent to SQLite: random tables of 1 to 8 fields of
 // 2 to 45 values (a few of them of only 50 or 60 rows) with Null and "?" cells and labels in two
 // cases, a frequency field holding 0 and large weights, the hold-out filter on and off, and the
-// pair with 0 to 6 grouping fields.
+// pair with 0 to 6 grouping fields; tables of 140,000 and 210,000 rows for the passes over large selections.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,6 +29,7 @@ struct Shape {
     bool weight;
     bool holdOut;
     int rows = 1500;
+    bool heldOutRows = false;  // the filter keeps the hold-out rows (a third) instead of the others
 };
 
 // Rows whose cells are drawn from each field's labels, some Null, some "?", a few labels in
@@ -77,7 +78,7 @@ struct Bound {
         for (int f = 1; f <= s.fields; ++f) fields.push_back("F" + std::to_string(f));
         L.Bind(db, "T", fields, s.weight ? "W" : "");
         L.Db = db;  // straight to the database, as an engine holds it
-        if (s.holdOut) L.WhereClause = " WHERE " + db::HoldOutCondition(false) + " ";
+        if (s.holdOut) L.WhereClause = " WHERE " + db::HoldOutCondition(s.heldOutRows) + " ";
     }
     const db::sqlite::CountingStats& stats() const {
         return dynamic_cast<db::sqlite::SqliteDatabase&>(*db).CountingStatistics();
@@ -91,6 +92,12 @@ TEST(DirectCounts, SameBlockAsTheQueryTextOnRandomShapes) {
         {5, 3, true, false},  {6, 8, false, true},  {7, 4, true, true},  {8, 30, false, false},
         // Fewer rows than the small sorts and the count arrays take.
         {5, 6, false, false, 50}, {4, 3, false, true, 60},
+        // Selections of more rows than the sorts of small counts once took: every row, the
+        // training rows (their keys made over every row and gathered once) and the hold-out rows
+        // (gathered digit by digit), with key ranges counted in place, sorted at 32 bits and,
+        // over eight fields of up to 30 values, at 64.
+        {3, 5, false, true, 140000}, {7, 12, false, true, 210000}, {6, 10, false, true, 140000, true},
+        {8, 30, false, false, 140000},
     };
     testsupport::TempDir dir;
     int n = 0;

@@ -1,0 +1,341 @@
+// The store of one table and what its parts share (see column_store.h for what it answers and
+// when it leaves a query to SQLite). The rules it mirrors are those of the SQLite rendering of a
+// bound query (sqlite_render.cpp) as SQLite 3 evaluates it: Null sorts first, then numbers by
+// value (an integer and a real compared exactly), then texts by the collation, NOCASE folding
+// ASCII letters only; GROUP BY forms one group per value equal under that order; sum() keeps an
+// exact integer total until it meets a real, and adds reals one after the other in the order
+// the scan visits the rows.
+//
+// The store's work lies in one file a concern: column_store_coding.cpp reads and codes the
+// table, column_store_select.cpp the rows a WHERE keeps, column_store_keys.cpp the group keys,
+// column_store_groups.cpp the grouping passes, column_store_answer.cpp the answers to query
+// texts, column_store_count.cpp the engines' counts; column_store.cpp keeps the path of one
+// database and its counters.
+#pragma once
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <numeric>
+#include <string_view>
+#include <unordered_map>
+
+#include "platform/db/column_store.h"
+#include "platform/db/column_types.h"
+#include "platform/vb/strings.h"
+
+namespace db::sqlite {
+
+// Integers and reals are compared in long double, which holds every 64-bit integer and every
+// double exactly, as SQLite compares them.
+static_assert(std::numeric_limits<long double>::digits >= 64, "long double must hold a 64-bit integer exactly");
+
+// ---- values as the rendered SQL sees them ----
+
+// A value as SQLite holds it (blobs never reach a coded column).
+struct Cell {
+    enum Class : uint8_t { Null, Integer, Real, Text };
+    Class cls = Null;
+    int64_t i = 0;
+    double d = 0;
+    std::string text;
+
+    static Cell Int(int64_t v) {
+        Cell c;
+        c.cls = Integer;
+        c.i = v;
+        return c;
+    }
+    static Cell Dbl(double v) {
+        Cell c;
+        c.cls = Real;
+        c.d = v;
+        return c;
+    }
+    bool IsNumber() const { return cls == Integer || cls == Real; }
+    long double Number() const { return cls == Integer ? static_cast<long double>(i) : static_cast<long double>(d); }
+};
+
+template <typename T>
+inline int Sign(const T& a, const T& b) {
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
+
+inline int CompareNumbers(const Cell& a, const Cell& b) {
+    if (a.cls == Cell::Integer && b.cls == Cell::Integer) return Sign(a.i, b.i);
+    if (a.cls == Cell::Real && b.cls == Cell::Real) return Sign(a.d, b.d);
+    return Sign(a.Number(), b.Number());
+}
+
+inline unsigned char FoldLower(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'A' && u <= 'Z') ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
+}
+
+// BINARY: bytes, then the shorter first. NOCASE: the same with ASCII capitals folded to lower
+// case (so "_" sorts before "a", as SQLite has it).
+inline int CompareText(std::string_view a, std::string_view b, bool nocase) {
+    if (!nocase) return Sign(a.compare(b), 0);
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t k = 0; k < n; ++k) {
+        const unsigned char x = FoldLower(a[k]), y = FoldLower(b[k]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return Sign(a.size(), b.size());
+}
+
+inline int ClassRank(const Cell& c) { return c.cls == Cell::Null ? 0 : c.cls == Cell::Text ? 2 : 1; }
+
+// SQLite's order of two values: Null, numbers, texts.
+inline int CompareCells(const Cell& a, const Cell& b, bool nocase) {
+    const int ra = ClassRank(a), rb = ClassRank(b);
+    if (ra != rb) return Sign(ra, rb);
+    if (ra == 1) return CompareNumbers(a, b);
+    if (ra == 2) return CompareText(a.text, b.text, nocase);
+    return 0;
+}
+
+inline bool Identical(const Cell& a, const Cell& b) {
+    if (a.cls != b.cls) return false;
+    switch (a.cls) {
+        case Cell::Integer: return a.i == b.i;
+        case Cell::Real: return std::memcmp(&a.d, &b.d, sizeof a.d) == 0;
+        case Cell::Text: return a.text == b.text;
+        default: return true;
+    }
+}
+
+// ---- column affinity ----
+
+enum class Affinity : uint8_t { Blob, Text, Numeric, Integer, Real };
+
+// ---- sum() as SQLite computes it ----
+
+struct SumState {
+    int64_t count = 0;
+    int64_t exact = 0;    // the integer total while no real and no overflow was met
+    double approx = 0;    // every value added as a double, in visiting order
+    bool inexact = false; // a real was added (or the integer total overflowed)
+    bool overflow = false;
+
+    void Add(const Cell& v) {
+        if (v.cls == Cell::Null) return;
+        ++count;
+        if (v.cls == Cell::Integer) {
+            approx += static_cast<double>(v.i);
+            if (!inexact && !overflow && __builtin_add_overflow(exact, v.i, &exact)) inexact = overflow = true;
+        } else {
+            approx += v.d;
+            inexact = true;
+        }
+    }
+};
+
+// SQLite from 3.43 adds reals with a compensated sum; the store copies the plain one and leaves
+// inexact sums of other versions to SQLite.
+inline bool PlainRealSums() { return sqlite3_libversion_number() < 3043000; }
+
+// The distinct stored values of one column while the table is read (column_store_coding.cpp).
+struct RawValues;
+
+// A column's code of each row, in the narrowest width its number of codes allows: most fields
+// have a few values, and a byte a cell keeps the counting pass in the cache.
+class Codes {
+public:
+    void Assign(const std::vector<uint32_t>& codes, size_t distinct) {
+        width_ = distinct <= 256 ? 1 : distinct <= 65536 ? 2 : 4;
+        if (width_ == 1) w8_.assign(codes.begin(), codes.end());
+        else if (width_ == 2) w16_.assign(codes.begin(), codes.end());
+        else w32_ = codes;
+    }
+    uint32_t operator[](size_t row) const { return width_ == 1 ? w8_[row] : width_ == 2 ? w16_[row] : w32_[row]; }
+    // Calls f with a pointer to the codes in their width.
+    template <typename F>
+    void Visit(F&& f) const {
+        if (width_ == 1) f(w8_.data());
+        else if (width_ == 2) f(w16_.data());
+        else f(w32_.data());
+    }
+
+private:
+    int width_ = 4;
+    std::vector<uint8_t> w8_;
+    std::vector<uint16_t> w16_;
+    std::vector<uint32_t> w32_;
+};
+
+// Orders groups by their keys (distinct): a byte-wise radix sort over the bytes the largest key
+// uses, which on the thousand groups of a wide table's count is several times quicker than
+// comparisons; few groups go by comparisons.
+void SortByKey(std::vector<std::pair<uint64_t, uint32_t>>& groups, std::vector<std::pair<uint64_t, uint32_t>>& scratch);
+
+// Plain counts over a key range no wider than kInPlaceRange and a few times the rows are counted
+// in an array over the range: clearing and reading it off costs no more than the rows. Over a
+// wider range the keys themselves are sorted, in room as large as the keys: either way the work
+// and the memory grow with the rows, never with the product of the fields' values.
+constexpr uint64_t kInPlaceRange = uint64_t(1) << 22;  // 16 MB of counters at most
+constexpr uint64_t kInPlacePerRow = 4;
+// An engines' count groups by at most this many columns (the decoding's tables are on the stack).
+constexpr size_t kMaxDigits = 64;
+// How a count cell reads: plainCount for a Count(*) of a Long (or untyped), else through its type.
+struct ColumnStoreItemType {
+    bool plainCount;
+    FieldType type;
+    bool typed;
+};
+
+inline bool CountedInPlace(size_t rows, uint64_t radix) {
+    return radix <= kInPlaceRange && radix <= kInPlacePerRow * uint64_t(rows);
+}
+// Keys of a product of radixes up to 2^32 are made and sorted at 32 bits, half the memory
+// traffic of the 64-bit keys.
+constexpr uint64_t kNarrowRadix = uint64_t(1) << 32;
+// A row list holding at least this share of the table has its keys made over every row, in
+// contiguous passes the compiler vectorises, and gathered once; sparser lists gather each digit.
+constexpr size_t kKeysOverAllRows = 2;  // rows x 2 >= the table's rows
+// Keys are made a block of rows at a time, every digit over one block before the next: the
+// block's keys (8 KB) stay in the first-level cache instead of crossing memory once a digit.
+constexpr size_t kKeyBlock = 2048;
+constexpr uint32_t kHalfRadix = uint32_t(1) << 16;
+
+// ---- the store of one table ----
+
+class ColumnStore {
+public:
+    // Reads the table (SELECT only); nothing, with the reason, when it cannot be coded.
+    static std::unique_ptr<ColumnStore> Load(Connection& conn, const sql::TableInfo& table, std::string& why);
+    std::optional<std::vector<Value>> Answer(const sql::BoundSelect& q, std::string& why);
+
+    struct Prepared;
+    // The engines' counts (GroupCounter): the bound grouping read once, then any few of its
+    // fields counted with the same filter and count expression.
+    std::unique_ptr<Prepared> Prepare(const sql::BoundSelect& q, std::string& why);
+    GroupCounter::Outcome Count(const Prepared& p, const std::vector<int>& fields, int64_t maxGroups,
+                                GroupCountResult& out);
+    const std::vector<Value>* Shown(const Prepared& p, int field) const;
+
+private:
+    struct Column {
+        FieldType type = dbText;
+        bool typed = true;
+        bool ci = false;          // groups, orders and compares texts without regard to case
+        bool jetBoolean = false;  // orders True before False, compares as -1 / 0
+        bool single = false;      // seen at single precision
+        Affinity affinity = Affinity::Blob;
+        std::string unusable;     // why no query over it can be answered here; "" when it can
+        bool hasText = false;     // Sum would meet a text
+        Codes codes;               // per row
+        std::vector<Cell> cells;   // per code: the value the SQL sees (a Single column's rounded)
+        std::vector<Value> shown;  // per code: the cell a grouped query shows
+        // A column whose groups hold several spellings shows, for each result row, the
+        // smallest spelling among that row's own rows: spellings is the rank in byte order of
+        // each row's stored value, spellingShown the cell of each rank.
+        bool variants = false;
+        std::vector<uint32_t> spellings;
+        std::vector<Value> spellingShown;
+    };
+
+    struct Term {
+        enum class Kind : uint8_t { Compare, IsNull, IsNotNull } kind = Kind::Compare;
+        int column = -1;
+        sql::CompareOp op = sql::CompareOp::Eq;
+        sql::CompareMode mode = sql::CompareMode::Plain;
+        Cell literal;
+    };
+
+    // A result column of a grouped query.
+    enum class ItemKind : uint8_t { Count, CountColumn, Sum, Group };
+    struct Item {
+        ItemKind kind = ItemKind::Count;
+        int column = -1;
+        FieldType type = dbLong;
+        bool typed = true;
+        size_t sum = 0;  // index of its SumState
+    };
+
+    // The groups one counting pass found, in the order it met them.
+    struct Groups {
+        // The counts were read off a range of keys: a group's codes come back from its key.
+        bool decodable = false;
+        std::vector<uint64_t> key;
+        std::vector<uint32_t> firstRow;
+        std::vector<int64_t> count;
+        std::vector<SumState> sums;                     // group g's at g x (Sum items) + Item::sum
+        std::vector<std::vector<int64_t>> columnCount;  // per Count(column) item, per group
+        std::vector<const Column*> spelled;             // grouping columns with several spellings
+        std::vector<std::vector<uint32_t>> smallest;    // their smallest spelling per group
+    };
+
+    static void Code(Column& col, RawValues& raw, std::vector<uint32_t>& ids);
+    bool TermsOf(const sql::BoundExpr& e, std::vector<Term>& out, std::string& why) const;
+    std::vector<uint8_t> Mask(const Term& t) const;
+    const std::vector<uint32_t>& Select(const std::vector<Term>& terms);
+    // The steps of Answer: which columns group and in which order their codes make the key,
+    // what each result column is, the key of every selected row, one counting pass over the
+    // rows, and the result read off the groups in key order.
+    bool Usable(int c, std::string& why) const;
+    bool Grouping(const sql::BoundSelect& q, std::vector<int>& groupColumns, std::vector<int>& digits,
+                  std::string& why) const;
+    bool ResultItems(const sql::BoundSelect& q, const std::vector<int>& groupColumns, std::vector<Item>& items,
+                     std::string& why) const;
+    bool ItemOf(const sql::BoundItem& bi, const std::vector<int>& groupColumns, size_t& sums, Item& it,
+                std::string& why) const;
+    bool GroupKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits, uint64_t& radix);
+    // spellings: each group's smallest spelling of the columns that have several (the query
+    // text shows them; the engines' counts need only the codes).
+    const Groups& CountGroups(const std::vector<uint32_t>& rows, uint64_t radix, bool ranked,
+                              const std::vector<Item>& items, const std::vector<int>& groupColumns,
+                              bool spellings = true);
+    // The mixed-radix key of every selected row into narrowKeys_, when the product of the
+    // digits' radixes is at most 2^32.
+    void NarrowKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits);
+    // The steps of Count: the digits of the key for the fields asked (false when a field cannot
+    // be counted here or the fields have more than kMaxDigits columns), each plain group's
+    // codes read back from its key into codes (n groups of m fields), and the general pass for
+    // sums and ranked keys.
+    bool Digits(const Prepared& p, const std::vector<int>& fields);
+    void DecodeKeys(size_t n, size_t m, uint64_t radix, uint32_t* codes);
+    GroupCounter::Outcome GeneralCount(const Prepared& p, const std::vector<uint32_t>& rows, uint64_t radix,
+                                       bool ranked, int64_t maxGroups, GroupCountResult& out);
+    // The groups of a plain count over n keys (below radix, not ranked) into the key and count
+    // of groups_, in key order; the keys are left in any order, and scratch holds the room a
+    // sort of them needs.
+    template <typename Key>
+    void PlainGroups(Key* keys, std::vector<Key>& scratch, size_t n, uint64_t radix);
+    // Is the sum a result can show? A sum that overflows or that the store cannot add in SQLite's
+    // order is not; why says so.
+    bool SumShown(const SumState& st, std::string& why) const;
+    std::optional<std::vector<Value>> Result(const Groups& groups, const std::vector<Item>& items,
+                                             const std::vector<int>& digits, std::string& why) const;
+
+    size_t rows_ = 0;
+    bool visitOrderKnown_ = true;  // no index could make SQLite visit a group's rows in another order
+    std::vector<Column> columns_;
+    std::vector<uint32_t> allRows_;
+    // Rows passing a WHERE, by its terms; shared with the counters that filter by it.
+    std::map<std::string, std::shared_ptr<const std::vector<uint32_t>>> selections_;
+    // Scratch of the counting pass, kept so that each query does not allocate it again.
+    std::vector<uint64_t> keys_;
+    std::vector<uint32_t> dense_;
+    std::vector<std::pair<uint64_t, uint32_t>> hash_;
+    Groups groups_;
+    std::vector<int> digits_;
+    std::vector<size_t> digitOfField_;
+    std::vector<std::pair<uint64_t, uint32_t>> byKey_, sortScratch_;
+    // The plain counts' keys at half the width, and the keys' sorting room.
+    std::vector<uint64_t> sortedKeys_;
+    std::vector<uint32_t> narrowKeys_, sortedNarrowKeys_;
+};
+
+struct ColumnStore::Prepared {
+    std::vector<int> column;  // per field: its column, -1 when no count over it can be answered
+    std::vector<Item> count;  // the one count item
+    bool allRows = true;
+    std::shared_ptr<const std::vector<uint32_t>> rows;  // the rows passing the filter, unless allRows
+};
+
+}  // namespace db::sqlite
