@@ -39,6 +39,9 @@ bool FrmWizard::FindCont() {
     s.ContFields.assign(size, std::string());
     s.Intervals.assign(size, 0);
     s.DistinctCounts.assign(size, 0);
+    // The cuts and counts of a run on the earlier detection's fields mean nothing now.
+    s.Cuts.clear();
+    s.SupervisedIntervals.clear();
     const bool automatic = settings->AutoDetect->isChecked();
     try {
         wizard::WaitCursor wait;
@@ -99,18 +102,19 @@ bool FrmWizard::FindCont() {
     return true;
 }
 
-// The list shows the count that `Intervals` holds for the selected field even while it is
-// disabled: a run may have replaced the count (equal frequency and entropy write theirs back),
-// and the count shown must be the one the next run uses once the list is enabled again.
+// The count the list shows for the selected field: the one the user chose while equal width
+// or equal frequency is selected, which is what their next run cuts by; while the supervised
+// method is selected, the count its last finished run produced (none before such a run), as
+// that method chooses its own.
 void FrmWizard::LstConFld_Click() {
     QListWidget* list = method->LstConFld;
     const int k = list->currentRow();
     QListWidgetItem* item = k >= 0 ? list->item(k) : nullptr;
+    const bool supervised = method->OptEnt->isChecked();
+    const std::vector<int32_t>& counts = supervised ? session_.SupervisedIntervals : session_.Intervals;
     {
         const QSignalBlocker block(method->LstIntvl);
-        const int row = item && size_t(k) + 1 < session_.Intervals.size()
-                            ? session_.Intervals[size_t(k) + 1] - kMinIntervals
-                            : -1;
+        const int row = item && size_t(k) + 1 < counts.size() ? counts[size_t(k) + 1] - kMinIntervals : -1;
         // A count the list has no entry for shows no selection.
         if (row >= 0 && row < method->LstIntvl->count()) {
             method->LstIntvl->setCurrentRow(row);
@@ -119,7 +123,7 @@ void FrmWizard::LstConFld_Click() {
             method->LstIntvl->clearSelection();
         }
     }
-    method->LstIntvl->setEnabled(item && item->checkState() == Qt::Checked && !method->OptEnt->isChecked());
+    method->LstIntvl->setEnabled(item && item->checkState() == Qt::Checked && !supervised);
 }
 
 void FrmWizard::LstIntvl_Click() {
@@ -171,18 +175,24 @@ void FrmWizard::EnableCountControls(bool on) {
         w->setEnabled(on);
 }
 
+// Each method button shows the counts of its own kind (LstConFld_Click).
 void FrmWizard::OptEW_Click() {
-    if (method->OptEW->isChecked()) EnableCountControls(true);
+    if (!method->OptEW->isChecked()) return;
+    EnableCountControls(true);
+    LstConFld_Click();
 }
 
 void FrmWizard::OptEF_Click() {
-    if (method->OptEF->isChecked()) EnableCountControls(true);
+    if (!method->OptEF->isChecked()) return;
+    EnableCountControls(true);
+    LstConFld_Click();
 }
 
 // The entropy method finds its own number of intervals, so the count controls go off.
 void FrmWizard::OptEnt_Click() {
     if (!method->OptEnt->isChecked()) return;
     EnableCountControls(false);
+    LstConFld_Click();
     method->CmbFlds->setFocus();
 }
 

@@ -1,8 +1,9 @@
 // Page 5's Finish: the chosen fields, method and codes handed to the conditioning of the copy
 // (trune/discretize/conditioning.h), its progress shown on the page with the window events let
 // run while the cut points are computed and after every row (where a Cancel click arrives),
-// and its outcome told to the user: a cancelled or failed run leaves the table as it was, and
-// the message says so.
+// and its outcome told to the user: a cancelled or failed run leaves the table, the cuts and
+// the counts as they were, and the message says so; a finished one names on the last page the
+// fields it found no cut for.
 #include <QListWidget>
 
 #include "platform/vb/numbered_error.h"
@@ -42,32 +43,22 @@ bool FrmWizard::Discretize() {
     if (!settings.missingText.empty()) settings.codes.missing = s.MissingCode;
     if (!settings.aloneText.empty()) settings.codes.alone = s.AloneCode;
 
-    // The store starts empty at every run: fields no longer chosen keep no cuts.
-    s.Cuts.assign(size_t(s.ContCount) + 1, CutPoints());
-    auto keepCuts = [&] {
-        for (size_t k = 0; k < fields.size(); ++k) {
-            s.Cuts[size_t(fieldIndex[k])] = fields[k].cuts;
-            s.Intervals[size_t(fieldIndex[k])] = fields[k].intervals;
-        }
-    };
     // The cut computation and the walk show their progress on the same bar, each from 0; the
     // caption says which of the two runs.
     const QString walking = method->LbProcessing->text();
     const auto show = [this](vb::Single p, const QString& caption) {
         const int whole = int(p);
         if (method->LbProcessing->text() != caption) method->LbProcessing->setText(caption);
-        method->Lbpercent->setText(QString::number(whole) + "%");
-        method->ProgressBar1->setValue(whole);
+        SetProgress(whole);
         PumpEvents();
         return session_.CancelRun;
     };
     const auto cutting = [&](vb::Single p) { return show(p, kCuttingCaption); };
     const auto afterRow = [&](vb::Single p) { return show(p, walking); };
-    // Whatever the run did to the counts, the list shows them now.
-    auto endOfRun = [&] {
-        keepCuts();
+    // A run that did not finish leaves no percentage behind its message.
+    auto notFinished = [&] {
         method->LbProcessing->setText(walking);
-        LstConFld_Click();
+        SetProgress(0);
     };
     const QString unchanged = "The table " + QString::fromStdString(s.TargetTable) + " was left unchanged.";
 
@@ -77,11 +68,11 @@ bool FrmWizard::Discretize() {
         if (!s.TargetDb) throw db::Error(3420, "Object invalid or no longer set.");
         result = ConditionTable(*s.TargetDb, s.TargetTable, fields, settings, HoldOutRandom, afterRow, cutting);
     } catch (const vb::NumberedError& e) {
-        endOfRun();
+        notFinished();
         Message(QString::fromStdString(e.description()) + "\n\n" + unchanged, wizard::Icon::None);
         return false;
     }
-    endOfRun();
+    if (result != ConditionResult::Done) notFinished();
     if (result == ConditionResult::NotUpdatable) {
         Message("The table is not updatable.", wizard::Icon::None);
         return false;
@@ -90,7 +81,29 @@ bool FrmWizard::Discretize() {
         Message("The discretization was cancelled. " + unchanged, wizard::Icon::None);
         return false;
     }
+    // Only a finished run changes what the session keeps: its cuts (the labels it wrote) and,
+    // for the supervised method, the counts it produced. A cancelled or failed run rolled the
+    // table back, and the session stays as it was before the run with it.
+    s.Cuts.assign(size_t(s.ContCount) + 1, CutPoints());
+    s.SupervisedIntervals.clear();
+    if (settings.method == CutMethod::Entropy) s.SupervisedIntervals.assign(size_t(s.ContCount) + 1, 0);
+    for (size_t k = 0; k < fields.size(); ++k) {
+        s.Cuts[size_t(fieldIndex[k])] = fields[k].cuts;
+        if (!s.SupervisedIntervals.empty()) s.SupervisedIntervals[size_t(fieldIndex[k])] = fields[k].intervals;
+    }
+    method->LbProcessing->setText(walking);
+    SetProgress(100);
+    // The fields written "?" in every row, named on the last page.
+    std::vector<std::string> uncut;
+    for (const FieldToCut& f : fields)
+        if (f.cuts.empty()) uncut.push_back(f.name);
+    finished->SetUncutFields(uncut);
     return true;
+}
+
+void FrmWizard::SetProgress(int percent) {
+    method->Lbpercent->setText(QString::number(percent) + "%");
+    method->ProgressBar1->setValue(percent);
 }
 
 }  // namespace trune

@@ -64,6 +64,38 @@ QString FreeCopyName(const QString& table, const std::vector<std::string>& names
     return candidate;
 }
 
+// The columns the copy selects: all of them as they are, unless the source holds the hold-out
+// column in another case (a server that folds unquoted names to lower case keeps it as
+// zorv_holdout); the copy then names it as the programs write it, and every column is listed.
+std::string CopiedColumns(const std::vector<std::string>& fields, size_t fieldCount) {
+    const std::string holdOut(db::kHoldOutColumn);
+    bool rename = false;
+    for (size_t i = 0; i < std::min(fieldCount, fields.size()); ++i)
+        rename = rename || (db::IsHoldOutColumn(fields[i]) && fields[i] != holdOut);
+    if (!rename) return "*";
+    std::string list;
+    for (size_t i = 0; i < std::min(fieldCount, fields.size()); ++i) {
+        if (!list.empty()) list += ", ";
+        list += db::QuotedPlainName(fields[i], db::NameKind::Field);
+        if (db::IsHoldOutColumn(fields[i])) list += " as " + db::QuotedPlainName(holdOut, db::NameKind::Field);
+    }
+    return list;
+}
+
+bool HasNoRows(db::Database& source, const std::string& name) {
+    std::unique_ptr<db::Recordset> rows =
+        source.OpenRecordset("select * from " + db::QuotedPlainName(name, db::NameKind::Table), db::dbOpenSnapshot);
+    const bool empty = rows->Eof();
+    rows->Close();
+    return empty;
+}
+
+bool IsStoredQuery(db::Database& source, const std::string& name) {
+    for (const std::string& q : source.QueryDefNames())
+        if (QString::fromStdString(q).compare(QString::fromStdString(name), Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
 }  // namespace
 
 bool FrmWizard::TargetIsSourceFile() const {
@@ -89,7 +121,8 @@ QString FrmWizard::ProposedTargetTable(const QString& chosen) const {
 
 void FrmWizard::CopyIntoTarget() {
     const std::string statement =
-        "select * into " + db::QuotedPlainName(table->NTbName->text().toStdString(), db::NameKind::Table) + " IN " +
+        "select " + CopiedColumns(session_.TableFields, size_t(std::max(0, int(session_.TableFieldCount)))) +
+        " into " + db::QuotedPlainName(table->NTbName->text().toStdString(), db::NameKind::Table) + " IN " +
         QuotedLiteral(session_.TargetDb->Name()) + " from " +
         db::QuotedPlainName(table->cboTbName->currentText().toStdString(), db::NameKind::Table);
     session_.SourceDb->Execute(statement);
@@ -118,6 +151,19 @@ bool FrmWizard::ExportTable() {
     try {
         CheckNames(table->cboTbName->currentText().toStdString(), session_.TargetTable, session_.TableFields,
                    size_t(std::max(0, int(session_.TableFieldCount))));
+        // A source without rows would give an empty copy with nothing to detect or cut: it is
+        // refused before any file is made.
+        if (session_.SourceDb) {
+            const std::string source = table->cboTbName->currentText().toStdString();
+            if (HasNoRows(*session_.SourceDb, source)) {
+                Message(QString("The %1 %2 has no rows, so there is nothing to discretize. Please choose a table "
+                                "or query that holds data.")
+                            .arg(IsStoredQuery(*session_.SourceDb, source) ? "query" : "table",
+                                 table->cboTbName->currentText()),
+                        wizard::Icon::Warning);
+                return false;
+            }
+        }
         if (!QFileInfo::exists(target)) {
             // A new file stays even when the copy into it then fails.
             session_.TargetDb = db::DBEngine::CreateDatabase(target.toStdString());

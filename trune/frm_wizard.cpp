@@ -134,7 +134,7 @@ void FrmWizard::EntryActions(int page, int how) {
             break;
         case 5:
             FillClassFields();
-            // The counts may have changed since the list last showed them (a run writes its own).
+            // A supervised run that finished has counts of its own to show.
             LstConFld_Click();
             break;
         case 6:
@@ -301,6 +301,8 @@ bool FrmWizard::ValidatePage5() {
     cmdNav_[kFinish]->setEnabled(false);
     session_.Busy = true;
     session_.CancelRun = false;
+    // Each run starts from 0, not from the 100% of the run before.
+    SetProgress(0);
     for (QWidget* w : {static_cast<QWidget*>(method->Lbpercent), static_cast<QWidget*>(method->LbProcessing),
                        static_cast<QWidget*>(method->ProgressBar1)})
         w->show();

@@ -158,6 +158,8 @@ private:
     int32_t DistinctValues(const std::string& field, std::vector<db::Value>* sample);
     void FillClassFields();
     void EnableCountControls(bool on);
+    // The progress caption and bar of page 5 at `percent`.
+    void SetProgress(int percent);
     // Starts the sibling program `name` and closes the wizard, whether it started or not.
     void Launch(const QString& name);
 

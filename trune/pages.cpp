@@ -205,6 +205,11 @@ FinishedPage::FinishedPage(QWidget* parent) : WizardPage(6, 6, PageName(6), pare
     where->addRow("Database:", lbldb);
     where->addRow("Table:", lbltb);
     body()->addLayout(where);
+    lblUncut = Named(new QLabel, "lblUncut");
+    lblUncut->setTextFormat(Qt::PlainText);
+    lblUncut->setWordWrap(true);
+    lblUncut->hide();
+    body()->addWidget(lblUncut);
     body()->addSpacing(16);
     for (QPushButton* b : {Command4, Cmdzorv, Cmdvrell}) {
         auto* row = new QHBoxLayout;
@@ -212,6 +217,17 @@ FinishedPage::FinishedPage(QWidget* parent) : WizardPage(6, 6, PageName(6), pare
         row->addStretch(1);
         body()->addLayout(row);
     }
+}
+
+void FinishedPage::SetUncutFields(const std::vector<std::string>& names) {
+    // A table may have hundreds of such fields: the first few are named, the rest counted.
+    constexpr size_t kNamed = 10;
+    QStringList shown;
+    for (size_t i = 0; i < names.size() && i < kNamed; ++i) shown << QString::fromStdString(names[i]);
+    QString list = shown.join(", ");
+    if (names.size() > kNamed) list += QString(", and %1 more").arg(names.size() - kNamed);
+    lblUncut->setText("The fields labelled \"?\" throughout because no cut point was found: " + list + ".");
+    lblUncut->setVisible(!names.empty());
 }
 
 }  // namespace trune

@@ -15,6 +15,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <string>
+#include <vector>
 
 #include "wizard_common/data_widgets.h"
 #include "wizard_common/frame_widgets.h"
@@ -99,6 +101,10 @@ public:
     QPushButton* Command4;
     QPushButton* Cmdzorv;
     QPushButton* Cmdvrell;
+    // The fields of the last run for which no cut point was found, so that every row of theirs
+    // is labelled "?"; hidden when there is none.
+    QLabel* lblUncut;
+    void SetUncutFields(const std::vector<std::string>& names);
 };
 
 }  // namespace trune

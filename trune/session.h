@@ -24,15 +24,23 @@ struct TruneSession {
     int16_t TableFieldCount = 0;
 
     // The continuous fields from index 1 (index 0 unused), with their distinct-value counts and
-    // interval counts. Counts are 32-bit: a continuous field of a large table has more than
-    // 32,767 distinct values.
+    // the interval counts the user chose (the list, "Reset all to", "Auto Set"), which every
+    // equal-width and equal-frequency run cuts by; no run writes them. Counts are 32-bit: a
+    // continuous field of a large table has more than 32,767 distinct values.
     int16_t ContCount = 0;
     std::vector<std::string> ContFields;
     std::vector<int32_t> DistinctCounts;
     std::vector<int32_t> Intervals;
 
-    // The cut points of the field being cut and their count.
+    // The cut points of each field by the last finished run (its labels' intervals), from
+    // index 1; empty for a field it did not cut or found no cut for.
     std::vector<CutPoints> Cuts;
+    // The interval counts the last finished supervised run produced, from index 1 (0: a field
+    // it did not cut); empty after a finished run of another method and after a detection. The
+    // list shows them while the supervised method is selected. A cancelled or failed run
+    // changes neither these nor Cuts.
+    std::vector<int32_t> SupervisedIntervals;
+    // The field being cut and its cut count.
     int16_t CurField = 0;
     int16_t CutCount = 0;
 

@@ -3,6 +3,7 @@
 #include <QSignalBlocker>
 #include <optional>
 
+#include "platform/db/sql_names.h"
 #include "wizard_common/model/data_source.h"
 #include "wizard_common/model/db_formats.h"
 #include "wizard_common/model/step_caption.h"
@@ -12,8 +13,6 @@
 namespace zorv {
 
 namespace {
-
-constexpr const char* kHoldOut = "ZORV_HoldOut";
 
 QString ProgramTitle() { return QString::fromStdString(wizard::ZorvFrame().title); }
 
@@ -159,7 +158,8 @@ void FrmWizard::CboTbName_Click() {
         bool holdOut = false;
         std::vector<std::string> listed;
         for (const std::string& n : names) {
-            if (n == kHoldOut)
+            // In any case: a server that folds unquoted names keeps it as zorv_holdout.
+            if (db::IsHoldOutColumn(n))
                 holdOut = true;
             else
                 listed.push_back(n);

@@ -7,6 +7,7 @@
 // database layer reads, rows and types equal to the source.
 #include <QDir>
 #include <QFile>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
@@ -193,7 +194,7 @@ TEST_F(CopyTest, RefusalsAndFailures) {
                                                       Plain("Please provide the table name to export your training data.")}));
     EXPECT_FALSE(QFile::exists(dir.filePath("kept.db")));
 
-    // A copy that fails leaves the new file it created.
+    // A source that cannot be read is found before the target file is made.
     wizard->table->NTbName->setText("People");
     wizard->table->cboTbName->setEditable(true);
     wizard->table->cboTbName->setEditText("Nowhere");
@@ -202,8 +203,65 @@ TEST_F(CopyTest, RefusalsAndFailures) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].icon, wizard::Icon::Warning);
     EXPECT_TRUE(boxes[0].text.contains("Nowhere")) << boxes[0].text.toStdString();
-    EXPECT_TRUE(QFile::exists(dir.filePath("kept.db")));
+    EXPECT_FALSE(QFile::exists(dir.filePath("kept.db")));
 
+}
+
+// A source table or query without rows is refused on the table page, naming it, before any
+// file is made: its copy would have nothing to detect or cut.
+TEST_F(CopyTest, ASourceWithoutRowsIsRefusedNamingIt) {
+    const QString empty = SourceFile("empty.db", {{"Nobody", {{"Name", db::dbText, 20}, {"Age", db::dbLong, 0}}, {}},
+                                                  People()});
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(empty.toUtf8().constData(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "CREATE VIEW Elders AS SELECT * FROM People WHERE Age > 200", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(raw);
+    struct Case {
+        const char* source;
+        const char* told;
+    };
+    for (const Case& c : {Case{"Nobody", "The table Nobody has no rows"}, Case{"Elders", "The query Elders has no rows"}}) {
+        SCOPED_TRACE(c.source);
+        MakeWizard();
+        const QString target = dir.filePath("never.db");
+        Choose(empty, 0, c.source, target, "Copy");
+        wizard->NavButton(3)->click();
+        EXPECT_EQ(wizard->CurrentStep, 4);
+        EXPECT_EQ(fake.prompts.Take(),
+                  (std::vector<Box>{Warning(QString(c.told) + ", so there is nothing to discretize. Please choose a "
+                                                              "table or query that holds data.")}));
+        EXPECT_FALSE(QFile::exists(target));
+        EXPECT_TRUE(wizard->NavButton(3)->isEnabled());
+    }
+}
+
+// The hold-out column of another case (as a server that folds unquoted names keeps it) is
+// named in the copy as the programs write it, with its type and values; the conditioning then
+// reuses it, so the copy has one hold-out column, named so.
+TEST_F(CopyTest, AHoldOutColumnOfAnotherCaseIsNamedAsTheProgramsWriteIt) {
+    testsupport::TableSpec folded{"Folded", {{"Age", db::dbLong, 0}, {"zorv_holdout", db::dbBoolean, 0}}, {}};
+    for (int i = 0; i < 30; ++i) folded.rows.push_back({Value(int32_t(i)), Value(i % 3 == 0)});
+    const QString file = SourceFile("folded.db", {folded});
+    const QString target = dir.filePath("copy.db");
+    Choose(file, 0, "Folded", target, "Folded");
+    wizard->NavButton(3)->click();
+    ASSERT_EQ(wizard->CurrentStep, 5);
+    auto fieldsOf = [&] {
+        std::vector<std::pair<std::string, db::FieldType>> out;
+        auto copy = db::DBEngine::OpenDatabase(target.toStdString(), false, true);
+        for (const db::Field& f : copy->TableDefs("Folded").Fields) out.push_back({f.Name, f.Type});
+        return out;
+    };
+    EXPECT_EQ(fieldsOf(), (std::vector<std::pair<std::string, db::FieldType>>{{"Age", db::dbLong},
+                                                                               {"ZORV_HoldOut", db::dbBoolean}}));
+    auto copy = db::DBEngine::OpenDatabase(target.toStdString(), false, true);
+    EXPECT_EQ(AllRows(*copy, "select * from Folded"), AllRows(*session.SourceDb, "select * from Folded"));
+    copy->Close();
+    wizard->NavButton(4)->click();
+    ASSERT_EQ(wizard->CurrentStep, 6);
+    EXPECT_EQ(fieldsOf(), (std::vector<std::pair<std::string, db::FieldType>>{
+                              {"Age", db::dbLong}, {"ZORV_HoldOut", db::dbBoolean}, {"Age_d", db::dbText}}));
 }
 
 // An existing target file that does not open at once: a damaged file is repaired on Yes and

@@ -167,8 +167,9 @@ TEST_F(TruneEndToEnd, UserConditionsTheCopyViewsItAndCloses) {
     wizard->method->OptEF->setFocus();
     QTest::keyClick(wizard->method->OptEF, Qt::Key_Space);
     ASSERT_TRUE(wizard->method->OptEF->isChecked());
-    // The entropy run left one interval a field: the counts are set again.
-    EXPECT_EQ(session.Intervals[1], 1);
+    // The entropy run left the chosen counts as they were; "Auto Set" sets others.
+    EXPECT_EQ(session.Intervals[1], 5);
+    EXPECT_EQ(wizard->method->LstIntvl->currentItem()->text(), "5");
     Click(wizard->method->CmdAutoDis);
     Click(wizard->NavButton(4));
     ASSERT_EQ(wizard->CurrentStep, 6);

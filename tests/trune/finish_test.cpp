@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <map>
+#include <set>
 
 #include "tests/trune/trune_fixture.h"
 #include "trune/frm_view_data.h"
@@ -108,6 +109,9 @@ TEST_F(FinishTest, FinishConditionsTheCopyWithProgressAndShowsTheLastPage) {
     EXPECT_EQ(percents[kWalking].back(), "99%");
     EXPECT_EQ(wizard->method->LbProcessing->text(), kWalking);
     EXPECT_FALSE(wizard->method->Lbpercent->isVisibleTo(wizard.get()));
+    // The finished run reads 100%, not the last row's 99.
+    EXPECT_EQ(wizard->method->Lbpercent->text(), "100%");
+    EXPECT_EQ(wizard->method->ProgressBar1->value(), 100);
     EXPECT_FALSE(session.Busy);
 
     // Equal frequency in 5: 245 usable rows, a quota of 50 a cut; the cuts the session keeps
@@ -193,49 +197,131 @@ TEST_F(FinishTest, CancelOrFailureLeavesTheCopyUnchangedAndSaysSo) {
             EXPECT_EQ(Copy("select * from Customers"), before);
             EXPECT_TRUE(wizard->NavButton(kFinish)->isEnabled());
             EXPECT_EQ(wizard->method->LbProcessing->text(), kWalking);
+            // No percentage of the stopped run stays behind its message.
+            EXPECT_EQ(wizard->method->Lbpercent->text(), "0%");
+            EXPECT_EQ(wizard->method->ProgressBar1->value(), 0);
         }
     }
     EXPECT_FALSE(wizard->Unloaded());
 }
 
-// The interval list shows what `Intervals` holds: after an entropy run wrote its own counts,
-// and on coming back to the page, and the next equal-width run cuts by what it shows.
-TEST_F(FinishTest, IntervalListShowsTheCountsARunLeft) {
-    ToMethodPage();
-    wizard->method->OptEnt->click();
-    wizard->method->CmbFlds->setCurrentIndex(wizard->method->CmbFlds->findText("Class"));
-    wizard->NavButton(kFinish)->click();
-    ASSERT_EQ(wizard->CurrentStep, 6);
-    ASSERT_EQ(session.Intervals[1], 2);  // one cut, between the classes
-    wizard->NavButton(kBack)->click();
-    QListWidget* counts = wizard->method->LstIntvl;
-    ASSERT_NE(counts->currentItem(), nullptr);
-    EXPECT_EQ(counts->currentItem()->text(), "2");
-    EXPECT_FALSE(counts->isEnabled());
-    wizard->method->OptEW->click();
-    EXPECT_TRUE(counts->isEnabled());
-    EXPECT_EQ(counts->currentItem()->text(), "2");
-    wizard->NavButton(kFinish)->click();
-    ASSERT_EQ(wizard->CurrentStep, 6);
-    EXPECT_EQ(session.Cuts[1].size(), 1u);
+// The counts a run cuts by and shows, after a supervised run and after a stopped one. Class A
+// for the first 150 rows; Sep (0 to 299) separates the classes at 149.5; every value of Flat
+// (0 to 49, six rows each) holds as many rows of A as of B, so the entropy method finds no
+// cut for it. By equal width or equal frequency in 5 each gets 5 intervals, Flat in 7 gets 7.
+class RunCountsTest : public TruneTest {
+protected:
+    void SetUp() override {
+        TruneTest::SetUp();
+        testsupport::TableSpec t{"T", {{"Class", db::dbText, 5}, {"Sep", db::dbLong}, {"Flat", db::dbLong}}, {}};
+        for (int i = 0; i < 300; ++i)
+            t.rows.push_back({Value(i < 150 ? "A" : "B"), Value(int32_t(i)), Value(int32_t(i % 50))});
+        source = SourceFile("source.db", {t});
+        target = dir.filePath("conditioned.db");
+        MakeWizard();
+        ToTablePage(source, "T");
+        wizard->table->NDbName->setText(target);
+        wizard->NavButton(kNext)->click();
+        ASSERT_EQ(wizard->CurrentStep, 5);
+        ASSERT_EQ(wizard->method->LstConFld->count(), 2);
+    }
 
-    // A run that stays on the page (here a cancelled one) shows its counts at once.
-    wizard->NavButton(kBack)->click();
-    counts->setCurrentRow(5);
-    ASSERT_EQ(session.Intervals[1], 7);
-    wizard->method->OptEnt->click();
-    wizard->method->CmbFlds->setCurrentIndex(wizard->method->CmbFlds->findText("Class"));
-    int pumps = 0;
-    wizard->onPump = [&] {
-        if (wizard->method->LbProcessing->text() != kWalking || ++pumps != 1) return;
-        fake.prompts.answers = {true};
-        wizard->NavButton(kCancel)->click();
-    };
+    void Supervised() {
+        wizard->method->OptEnt->click();
+        wizard->method->CmbFlds->setCurrentIndex(wizard->method->CmbFlds->findText("Class"));
+    }
+
+    // The distinct labels of `column` in the copy.
+    std::set<std::string> Labels(const std::string& column) {
+        auto copy = db::DBEngine::OpenDatabase(target.toStdString(), false, true);
+        std::set<std::string> out;
+        for (const auto& row : AllRows(*copy, "select distinct " + column + " from T")) out.insert(row[0].AsText());
+        return out;
+    }
+
+    // The count the interval list shows for field row `k`, "" for none.
+    QString Shown(int k) {
+        wizard->method->LstConFld->setCurrentRow(k);
+        QListWidgetItem* item = wizard->method->LstIntvl->currentItem();
+        return item && item->isSelected() ? item->text() : QString();
+    }
+
+    QString source, target;
+};
+
+TEST_F(RunCountsTest, ASupervisedRunLeavesTheChosenCountsToTheNextRun) {
+    Supervised();
     wizard->NavButton(kFinish)->click();
-    EXPECT_EQ(wizard->CurrentStep, 5);
-    fake.prompts.Take();
-    ASSERT_EQ(session.Intervals[1], 2);
-    EXPECT_EQ(counts->currentItem()->text(), "2");
+    ASSERT_EQ(wizard->CurrentStep, 6);
+    EXPECT_EQ(Labels("Sep_d"), (std::set<std::string>{"<149.5", ">149.5"}));
+    EXPECT_EQ(Labels("Flat_d"), (std::set<std::string>{"?"}));
+    // The last page names the field written "?" in every row.
+    QLabel* uncut = wizard->finished->lblUncut;
+    EXPECT_TRUE(uncut->isVisibleTo(wizard->finished));
+    EXPECT_EQ(uncut->text(), "The fields labelled \"?\" throughout because no cut point was found: Flat.");
+
+    // Back on the page the supervised method shows what it produced; equal width shows, and
+    // cuts by, the counts the user chose.
+    wizard->NavButton(kBack)->click();
+    ASSERT_TRUE(wizard->method->OptEnt->isChecked());
+    EXPECT_EQ(Shown(0), "2");
+    EXPECT_EQ(Shown(1), "");
+    wizard->method->OptEW->click();
+    EXPECT_EQ(Shown(0), "5");
+    EXPECT_EQ(Shown(1), "5");
+    EXPECT_TRUE(wizard->method->LstIntvl->isEnabled());
+    wizard->NavButton(kFinish)->click();
+    ASSERT_EQ(wizard->CurrentStep, 6);
+    EXPECT_EQ(Labels("Sep_d").size(), 5u);
+    EXPECT_EQ(Labels("Flat_d").size(), 5u);
+    EXPECT_FALSE(uncut->isVisibleTo(wizard->finished));
+    EXPECT_TRUE(fake.prompts.Take().empty());
+}
+
+// A supervised run stopped while its cuts are computed or in its walk leaves the counts and the
+// cuts of the finished run before it; the next equal-frequency run cuts by the chosen counts.
+TEST_F(RunCountsTest, AStoppedSupervisedRunChangesNoCount) {
+    struct Case {
+        const char* name;
+        QString caption;
+        int at;
+    };
+    for (const Case& c : {Case{"cancel while cutting", kCutting, 1}, Case{"cancel in the walk", kWalking, 100}}) {
+        SCOPED_TRACE(c.name);
+        if (wizard->CurrentStep == 6) wizard->NavButton(kBack)->click();
+        wizard->method->OptEW->click();
+        wizard->NavButton(kFinish)->click();
+        ASSERT_EQ(wizard->CurrentStep, 6);
+        wizard->NavButton(kBack)->click();
+        const std::vector<trune::CutPoints> cuts = session.Cuts;
+        ASSERT_EQ(cuts[1].size(), 4u);
+        wizard->method->LstConFld->setCurrentRow(1);
+        wizard->method->LstIntvl->setCurrentRow(5);  // Flat in 7
+
+        Supervised();
+        int pumps = 0;
+        wizard->onPump = [&] {
+            if (wizard->method->LbProcessing->text() != c.caption || ++pumps != c.at) return;
+            fake.prompts.answers = {true};
+            wizard->NavButton(kCancel)->click();
+        };
+        wizard->NavButton(kFinish)->click();
+        wizard->onPump = nullptr;
+        ASSERT_EQ(wizard->CurrentStep, 5);
+        fake.prompts.Take();
+        EXPECT_EQ(session.Intervals, (std::vector<int32_t>{0, 5, 7, 0}));
+        EXPECT_EQ(session.Cuts, cuts);
+        // No supervised run finished: it has no counts to show.
+        EXPECT_EQ(Shown(0), "");
+
+        wizard->method->OptEF->click();
+        EXPECT_EQ(Shown(0), "5");
+        EXPECT_EQ(Shown(1), "7");
+        wizard->NavButton(kFinish)->click();
+        ASSERT_EQ(wizard->CurrentStep, 6);
+        EXPECT_EQ(Labels("Sep_d").size(), 5u);
+        EXPECT_EQ(Labels("Flat_d").size(), 7u);
+    }
 }
 
 // The viewer reads the copy itself, captioned with the table; after Back and a

@@ -110,9 +110,18 @@ TEST_F(DataPagesTest, TrainingTableListsFieldsUnderTheHoldOutAndDiscretizedRules
     EXPECT_EQ(p.Grid1->item(4, 3)->text(), ">30<50");
     EXPECT_EQ(wizard->PreviewRs, nullptr);
 
-    // A table without "ZORV_HoldOut" (a column of another case does not count) is refused.
-    Exec(train.toStdString(), {"CREATE TABLE Raw (Class TEXT, Age INTEGER, zorv_holdout BOOLEAN)"});
+    // The hold-out column in another case, as a server that folds names keeps it, is the
+    // hold-out column: listed nowhere, the table taken.
+    Exec(train.toStdString(), {"CREATE TABLE Folded (Class TEXT, Age INTEGER, zorv_holdout BOOLEAN)",
+                               "INSERT INTO Folded VALUES ('yes', 20, 1)",
+                               "CREATE TABLE Raw (Class TEXT, Age INTEGER, Holdout BOOLEAN)"});
     OpenTraining(train);
+    ChooseTable("Folded");
+    EXPECT_TRUE(fake.prompts.Take().empty());
+    EXPECT_EQ(Items(wizard->fields->cboFrq), (std::vector<QString>{"None", "Class", "Age"}));
+    EXPECT_EQ(wizard->fields->Grid1->columnCount(), 3);
+
+    // A table without the hold-out column is refused.
     ChooseTable("Raw");
     EXPECT_EQ(fake.prompts.Take(),
               std::vector<Box>{Warning("This data set has not been pre-processed, please run Sorvane (trune) first.")});
