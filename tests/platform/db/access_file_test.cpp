@@ -357,7 +357,9 @@ TEST(AccessFile, SelectQueriesGiveTheRowsOfTheSameSelectOverTheTables) {
     };
     const Case cases[] = {
         {"Current Product List",
-         "SELECT ProductID, ProductName FROM Products WHERE Discontinued = 0 ORDER BY ProductName COLLATE NOCASE", true},
+         // Letters before accents: "Pâté chinois" before "Pavlova".
+         "SELECT ProductID, ProductName FROM Products WHERE Discontinued = 0 ORDER BY "
+         "replace(replace(replace(replace(replace(replace(replace(replace(replace(replace(lower(ProductName), 'ä', 'a'), 'ö', 'o'), 'á', 'a'), 'ß', 'ss'), 'ü', 'u'), 'ô', 'o'), 'ø', 'o'), 'è', 'e'), 'â', 'a'), 'é', 'e'), ProductName" , true},
         {"Products by Category",
          "SELECT c.CategoryName, p.ProductName, p.QuantityPerUnit, p.UnitsInStock, p.Discontinued FROM Categories c "
          "JOIN Products p ON c.CategoryID = p.CategoryID WHERE p.Discontinued = 0 "

@@ -98,7 +98,19 @@ protected:
 
     // The column names and then the rows of the view, each cell as its text ("NULL" for Null).
     std::vector<std::vector<std::string>> Run(const db::access::StoredQuery& q) {
-        const std::string sql = db::access::SqliteView(q).select;
+        const std::string sql = db::access::StoredView(q).Render([this](const std::string& name) {
+            std::optional<db::access::SourceInfo> info;
+            sqlite3_stmt* s = nullptr;
+            sqlite3_prepare_v2(db_, "SELECT name, type FROM pragma_table_info(?1)", -1, &s, nullptr);
+            sqlite3_bind_text(s, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+            while (sqlite3_step(s) == SQLITE_ROW) {
+                if (!info) info.emplace().table = true;
+                info->columns.push_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+                info->types.push_back(db::FieldTypeFromDeclared(reinterpret_cast<const char*>(sqlite3_column_text(s, 1))));
+            }
+            sqlite3_finalize(s);
+            return info;
+        }).select;
         sqlite3_stmt* s = nullptr;
         std::vector<std::vector<std::string>> out;
         if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
@@ -212,7 +224,7 @@ TEST_F(AccessView, ColumnsNamedAsJetNamesThem) {
 
 TEST(AccessQueries, WhatCannotRunIsRefusedNamingTheQuery) {
     auto refusal = [](const std::vector<QueryRow>& rows, std::string* text) {
-        return DbErrorNumber([&] { db::access::SqliteView(db::access::ReadQuery("Mine", rows)); }, text);
+        return DbErrorNumber([&] { db::access::StoredView(db::access::ReadQuery("Mine", rows)).Render({}); }, text);
     };
     const std::vector<QueryRow> from{Row(5, "T"), Row(6, "", "", "T.A", 0)};
     auto with = [&](std::vector<QueryRow> more) {
