@@ -193,6 +193,18 @@ TEST_F(AccessView, ConditionsCompareAsJetDoes) {
     }
 }
 
+// A table named by a reserved word is a name.
+TEST_F(AccessView, ReservedWordsAsTableNamesAreNames) {
+    Exec("CREATE TABLE \"Order\" (Name VARCHAR(20))");
+    Exec("INSERT INTO \"Order\" VALUES ('x')");
+    db::access::StoredQuery q = Query({"[Order].Name"});
+    q.tables = {{"Order", "", ""}};
+    q.orderBy.clear();
+    auto rows = Run(q);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][0], "x");
+}
+
 TEST_F(AccessView, ColumnsNamedAsJetNamesThem) {
     db::access::StoredQuery q = Query({"T.Name", "[T2].[Name]", "[T].[Price]", "[T].[Price]*2", "Sum(T.Price)"});
     q.tables.push_back({"T", "T2", ""});
@@ -253,6 +265,19 @@ TEST(AccessQueries, WhatCannotRunIsRefusedNamingTheQuery) {
         {"Xor", with({Row(8, "", "", "T.A=1 Xor T.A=2")}), 3251, "\"Xor\""},
         {"a Like set", with({Row(8, "", "", "T.A Like \"[a-c]*\"")}), 3251, "Like pattern"},
         {"TOP PERCENT", with({Row(3, "10", "", "", 48)}), 3251, "TOP ... PERCENT"},
+        // What a file the user did not write may hold.
+        {"';' in WHERE", with({Row(8, "", "", "1=1; SELECT [zzz]")}), 3251, "';'"},
+        {"';' in a column", {Row(5, "T"), Row(6, "", "", "T.A; DROP TABLE T", 0)}, 3251, "';'"},
+        {"';' in ORDER BY", with({Row(11, "", "", "T.A; SELECT 1")}), 3251, "';'"},
+        {"';' in a join", {Row(5, "T"), Row(5, "U"), Row(6, "", "", "T.A", 0), Row(7, "T", "U", "T.A=U.A; SELECT 1", 1)},
+         3251, "';'"},
+        {"a bracketed name called", with({Row(6, "", "", "[zeroblob](10)", 0)}), 3085, "'zeroblob'"},
+        {"a SQLite function", with({Row(8, "", "", "sqlite_version()=1")}), 3085, "'sqlite_version'"},
+        {"nested 20,000 deep", with({Row(8, "", "", std::string(20000, '(') + "1" + std::string(20000, ')'))}), 3360,
+         "too complex"},
+        {"a table holding ']'", {Row(5, "T] ; DROP TABLE [T"), Row(6, "", "", "T.A", 0)}, 3125, "holds ']'"},
+        {"an alias holding ']'", {Row(5, "T"), Row(6, "x]y", "", "T.A", 0)}, 3125, "holds ']'"},
+        {"a mark outside the grammar", with({Row(8, "", "", "T.A = 1 ` 2")}), 3251, "'`'"},
     };
     for (const Case& c : cases) {
         std::string text;
