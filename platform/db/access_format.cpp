@@ -235,7 +235,8 @@ private:
         return false;
     }
 
-    // The query as a view of the copy, the tables and queries it reads made first.
+    // The query as a view of the copy, the tables and queries it reads made first. A query
+    // that cannot be made leaves nothing behind, and fails the same way the next time.
     void PrepareQuery(const Query& q) {
         const std::string key = vb::UCase(q.name);
         if (made_.count(key)) return;
@@ -245,8 +246,8 @@ private:
                                           q.name));
         preparing_.insert(key);
         try {
-            const access::ViewSql view = access::SqliteView(access::ReadQuery(q.name, RowsOf(q.id)));
-            for (const std::string& name : view.names) {
+            const access::StoredView stored(access::ReadQuery(q.name, RowsOf(q.id)));
+            for (const std::string& name : stored.Sources()) {
                 const std::string other = vb::UCase(name);
                 if (other == key || !Known(other)) continue;
                 try {
@@ -256,8 +257,22 @@ private:
                                                         name, e.description()));
                 }
             }
-            CheckRuns(q.name, view.select);
-            connection()->Run("CREATE VIEW " + sqlite::QuoteName(q.name) + " AS " + view.select);
+            const access::ViewSql view = stored.Render([&](const std::string& name) -> std::optional<access::SourceInfo> {
+                const std::string other = vb::UCase(name);
+                if (other == key || !Known(other)) return std::nullopt;
+                access::SourceInfo info;
+                for (const sql::ColumnInfo& c : Table(name).columns) {
+                    info.columns.push_back(c.name);
+                    info.types.push_back({c.type, c.typed, c.size});
+                }
+                info.table = sources_.count(other) > 0;
+                return info;
+            });
+            Run(q.name, view.select, false);
+            Run(q.name, "CREATE VIEW " + sqlite::QuoteName(q.name) + " AS " + view.select, true);
+            auto& types = viewTypes_[key];
+            for (size_t c = 0; c < view.columns.size(); ++c)
+                if (view.types[c].typed) types[vb::UCase(view.columns[c])] = view.types[c];
             SchemaChanged();
             made_.insert(key);
         } catch (...) {
@@ -267,12 +282,32 @@ private:
         preparing_.erase(key);
     }
 
-    // A name SQLite does not know is a parameter to Jet, which asks for its value; any other
-    // failure is reported in SQLite's words, naming the query.
-    void CheckRuns(const std::string& query, const std::string& select) {
+    std::optional<DeclaredType> ViewColumnType(const std::string& view, const std::string& column) override {
+        auto v = viewTypes_.find(vb::UCase(view));
+        if (v == viewTypes_.end()) return std::nullopt;
+        auto c = v->second.find(vb::UCase(column));
+        if (c == v->second.end()) return std::nullopt;
+        return c->second;
+    }
+
+    // The statement prepared whole (nothing may follow it) and, when `step`, run. A name SQLite
+    // does not know is a parameter to Jet, which asks for its value; any other failure is
+    // reported in SQLite's words, naming the query.
+    void Run(const std::string& query, const std::string& sql, bool step) {
+        sqlite3* handle = connection()->handle();
         sqlite3_stmt* raw = nullptr;
-        const int rc = sqlite3_prepare_v2(connection()->handle(), select.c_str(), -1, &raw, nullptr);
-        const std::string message = rc == SQLITE_OK ? "" : sqlite3_errmsg(connection()->handle());
+        const char* tail = nullptr;
+        int rc = sqlite3_prepare_v2(handle, sql.c_str(), int(sql.size()), &raw, &tail);
+        std::string message = rc == SQLITE_OK ? "" : sqlite3_errmsg(handle);
+        if (rc == SQLITE_OK && tail && std::string(tail).find_first_not_of(" \t\r\n") != std::string::npos) {
+            rc = SQLITE_ERROR;
+            message = "its SQL holds more than one statement";
+        }
+        if (rc == SQLITE_OK && step) {
+            rc = sqlite3_step(raw);
+            if (rc == SQLITE_DONE) rc = SQLITE_OK;
+            else message = sqlite3_errmsg(handle);
+        }
         sqlite3_finalize(raw);
         if (rc == SQLITE_OK) return;
         const std::string column = "no such column: ";
@@ -289,6 +324,8 @@ private:
     std::vector<Query> queries_;
     std::optional<std::map<int32_t, std::vector<access::QueryRow>>> queryRows_;
     std::set<std::string> made_, preparing_;
+    // The Jet types of the views' computed columns, by upper-cased view and column name.
+    std::map<std::string, std::map<std::string, DeclaredType>> viewTypes_;
 };
 
 }  // namespace

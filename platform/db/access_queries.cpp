@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/db/sql_names.h"
 #include "platform/vb/strings.h"
 
 namespace db::access {
@@ -59,11 +60,7 @@ StoredQuery ReadQuery(const std::string& name, const std::vector<QueryRow>& rows
     return q;
 }
 
-std::string JetName(const std::string& name) {
-    bool plain = !name.empty() && !std::isdigit(static_cast<unsigned char>(name[0]));
-    for (char c : name) plain = plain && (std::isalnum(static_cast<unsigned char>(c)) || c == '_');
-    return plain ? name : "[" + name + "]";
-}
+std::string JetName(const std::string& name, NameKind kind) { return PlainSqlName(name, kind); }
 
 namespace {
 
@@ -135,7 +132,8 @@ std::string SelectSql(const StoredQuery& q) {
     if (!q.top.empty()) sql += "TOP " + q.top + (q.topPercent ? " PERCENT " : " ");
     std::string items = q.allFields ? "*" : "";
     for (const QueryColumn& c : q.columns)
-        items += (items.empty() ? "" : ", ") + c.expression + (c.alias.empty() ? "" : " AS " + JetName(c.alias));
+        items += (items.empty() ? "" : ", ") + c.expression +
+                 (c.alias.empty() ? "" : " AS " + JetName(c.alias, NameKind::Field));
     sql += items + "\nFROM " + FromClause(q);
     if (!q.where.empty()) sql += "\nWHERE " + q.where;
     for (size_t i = 0; i < q.groupBy.size(); ++i) sql += (i ? ", " : "\nGROUP BY ") + q.groupBy[i];

@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/db/sql_names.h"
+
 namespace db::access {
 
 // The kind codes of Attribute 1.
@@ -100,8 +102,9 @@ std::string FromClause(const StoredQuery& q);
 // The Jet SQL text of a select query, its clauses on lines of their own and ended by ";".
 std::string SelectSql(const StoredQuery& q);
 
-// A name as Jet SQL writes it: in brackets unless it is a plain word (letters, digits and "_",
-// not beginning with a digit).
-std::string JetName(const std::string& name);
+// A name as Jet SQL writes it: in brackets unless it is a plain word (an ASCII letter, then
+// letters, digits and "_") that is not a reserved word; db::Error 3125 for a name that cannot be
+// put in brackets (holding "]").
+std::string JetName(const std::string& name, NameKind kind = NameKind::Table);
 
 }  // namespace db::access

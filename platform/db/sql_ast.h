@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,6 +41,8 @@ enum class AggregateFn : uint8_t { Count, Sum, Max, Min, Avg };
 
 enum class CompareOp : uint8_t { Eq, Ne, Lt, Gt, Le, Ge };
 
+struct Select;
+
 // The operator as SQL writes it: "=", "<>", "<", ">", "<=", ">=".
 inline const char* CompareOpText(CompareOp op) {
     static const char* const text[] = {"=", "<>", "<", ">", "<=", ">="};
@@ -59,6 +62,18 @@ struct Expr {
         Not,        // Not args[0]
         IsNull,     // args[0] Is Null
         IsNotNull,  // args[0] Is Not Null
+        // Only the stored-query grammar (ParseStoredSelect) builds the kinds below.
+        Arith,      // args[0] ops[0] args[1] ops[1] args[2] ...; ops "+", "-", "*", "/", "MOD"
+        Concat,     // args[0] & args[1] & ...
+        Negate,     // -args[0]
+        Call,       // name(args...): a function of the expression service
+        Like,       // args[0] [Not] Like args[1]
+        Between,    // args[0] [Not] Between args[1] And args[2]
+        InList,     // args[0] [Not] In (args[1], ...)
+        InSelect,   // args[0] [Not] In (subquery)
+        Exists,     // Exists (subquery)
+        Subquery,   // (subquery), one value
+        Reference,  // Forms!F!C: a value asked of a form when the query runs (text as written)
     };
 
     Kind kind = Kind::Null;
@@ -70,6 +85,9 @@ struct Expr {
     CompareOp op = CompareOp::Eq;     // Compare
     std::vector<Expr> args;
     std::string text;                 // the expression as written, for messages
+    std::vector<std::string> ops;     // Arith
+    bool negated = false;             // Like, Between, InList, InSelect
+    std::shared_ptr<Select> subquery; // InSelect, Exists, Subquery
 };
 
 // A table in FROM, INTO, INSERT INTO: its name and an optional IN 'database file'.
@@ -80,6 +98,7 @@ struct TableRef {
 
 struct SelectItem {
     bool star = false;  // "*": every column of the table, in table order
+    std::optional<Name> starOf;  // "T.*" (stored-query grammar): every column of T
     Expr expr;
     std::string alias;  // AS name, or ""
 };
@@ -89,8 +108,25 @@ struct OrderItem {
     bool descending = false;
 };
 
+// A table of a stored query's FROM, or a join of two of them (stored-query grammar).
+struct FromItem {
+    enum class Join : uint8_t { None, Inner, Left, Right };
+    Join join = Join::None;
+    Name table;                   // None: the table or query, and its alias ("" when none)
+    std::string alias;
+    std::vector<FromItem> sides;  // a join: its left and right side
+    std::optional<Expr> on;
+};
+
 struct Select {
     bool distinct = false;
+    // The stored-query grammar's own parts: DISTINCTROW, TOP n [PERCENT], FROM with joins and
+    // HAVING.
+    bool distinctRow = false;
+    std::string top;
+    bool topPercent = false;
+    std::vector<FromItem> sources;
+    std::optional<Expr> having;
     std::vector<SelectItem> items;
     std::optional<TableRef> into;  // SELECT ... INTO table [IN 'file'] FROM ...
     TableRef from;

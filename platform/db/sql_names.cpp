@@ -96,6 +96,12 @@ std::string QuotedPlainName(const std::string& name, NameKind kind) {
     return "[" + name + "]";
 }
 
+std::string PlainSqlName(const std::string& name, NameKind kind) {
+    Check(name, kind, false);
+    if (IsPlainIdentifier(name) && !IsSqlReservedWord(name)) return name;
+    return "[" + name + "]";
+}
+
 std::string BareSqlName(std::string_view name) {
     if (name.size() >= 2 && name.front() == '[' && name.back() == ']') return std::string(name.substr(1, name.size() - 2));
     return std::string(name);

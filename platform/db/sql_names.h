@@ -32,6 +32,11 @@ std::string BracketedSqlName(const std::string& name, NameKind kind);
 // which holds "]", is refused rather than taken for the table A.
 std::string QuotedPlainName(const std::string& name, NameKind kind);
 
+// A name as the database lists it, in its SQL form: bare when it is a plain identifier that is
+// not a reserved word, in brackets otherwise; a leading "[" is one of its characters. db::Error
+// 3125 as QuotedPlainName.
+std::string PlainSqlName(const std::string& name, NameKind kind);
+
 // The inverse: the name without the brackets of its SQL form ("[UNIT PRICE]" -> "UNIT PRICE"),
 // so that names written under one quoting rule match the names of a run under another.
 std::string BareSqlName(std::string_view name);

@@ -10,10 +10,13 @@
 #include <cstdlib>
 #include <limits>
 
+#include "platform/db/column_types.h"
+#include "platform/db/sql_names.h"
+
 namespace db::sql {
 namespace {
 
-enum class Tok : uint8_t { End, Name, Bracketed, Number, Text, Symbol };
+enum class Tok : uint8_t { End, Name, Bracketed, Number, Text, Symbol, Date };
 
 struct Token {
     Tok kind = Tok::End;
@@ -28,20 +31,31 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool EqualsNoCase(const std::string& a, const char* b) { return SameName(a, b); }
 
-const char* const kReserved[] = {
-    "SELECT", "DISTINCT", "FROM", "WHERE", "AND", "OR", "NOT", "IS", "NULL", "GROUP", "ORDER", "BY",
-    "AS", "IN", "INTO", "YES", "NO", "TRUE", "FALSE", "ASC", "DESC", "HAVING", "SET", "VALUES",
-};
+// A bare word that is a keyword cannot be a name; the layer keeps one list of them.
+bool IsReserved(const std::string& word) { return IsSqlReservedWord(word); }
 
-bool IsReserved(const std::string& word) {
-    for (const char* r : kReserved)
-        if (EqualsNoCase(word, r)) return true;
-    return false;
-}
+// The grammar read: the statements the engines and programs send, or the select query of an
+// Access file (Jet's expressions, joins, DISTINCTROW, TOP, HAVING, subqueries).
+enum class Grammar : uint8_t { Statements, StoredQuery };
 
 class Parser {
 public:
-    explicit Parser(const std::string& text) : src_(text) { Tokenize(); }
+    explicit Parser(const std::string& text, Grammar grammar = Grammar::Statements)
+        : src_(text), stored_(grammar == Grammar::StoredQuery) {
+        Tokenize();
+    }
+
+    // A stored select query: one statement, a ";" allowed only at its very end.
+    Select ParseStoredSelect() {
+        if (!IsWord(Peek(), "SELECT")) Fail(Peek());
+        Select s = ParseSelectBody();
+        if (IsSymbol(Peek(), ";")) {
+            if (Peek(1).kind != Tok::End) Fail(Peek().pos, "a ';' ends the statement before the text ends");
+            Next();
+        }
+        if (Peek().kind != Tok::End) Fail(Peek());
+        return s;
+    }
 
     Statement ParseStatement() {
         const Token& t = Peek();
@@ -89,6 +103,13 @@ private:
                     Fail(i, fmt::format("the name that begins at '{}' has no closing ']'", src_.substr(i, 20)));
                 if (close == i + 1) Fail(i, "'[]' is an empty name");
                 t.kind = Tok::Bracketed;
+                t.text = src_.substr(i + 1, close - i - 1);
+                i = close + 1;
+            } else if (c == '#' && stored_) {
+                size_t close = src_.find('#', i + 1);
+                if (close == std::string::npos)
+                    Fail(i, fmt::format("the date that begins at '{}' has no closing '#'", src_.substr(i, 20)));
+                t.kind = Tok::Date;
                 t.text = src_.substr(i + 1, close - i - 1);
                 i = close + 1;
             } else if (c == '"' || c == '\'') {
@@ -145,7 +166,8 @@ private:
                         break;
                     }
                 if (!found) {
-                    if (std::string("=<>(),*;.-+").find(c) == std::string::npos)
+                    const char* marks = stored_ ? "=<>(),*;.-+&/!\\^" : "=<>(),*;.-+";
+                    if (std::string(marks).find(c) == std::string::npos)
                         Fail(i, fmt::format("unexpected '{}'", c));
                     t.text = std::string(1, c);
                     ++i;
@@ -258,7 +280,10 @@ private:
 
     Expr ParseOr() {
         size_t start = Peek().pos;
-        return Combine(Expr::Kind::Or, ParseAnd(), start, &Parser::ParseAnd, "OR");
+        Expr e = Combine(Expr::Kind::Or, ParseAnd(), start, &Parser::ParseAnd, "OR");
+        for (const char* word : {"XOR", "EQV", "IMP"})
+            if (stored_ && IsWord(Peek(), word)) Unsupported(fmt::format("\"{}\"", Peek().text));
+        return e;
     }
     Expr ParseAnd() {
         size_t start = Peek().pos;
@@ -278,6 +303,7 @@ private:
     }
 
     Expr ParsePredicate() {
+        if (stored_) return StoredPredicate();
         size_t start = Peek().pos;
         Expr left = ParseOperand();
         const Token& t = Peek();
@@ -404,6 +430,295 @@ private:
         return e;
     }
 
+    // ---- the stored-query grammar's expressions, by Jet's precedence: comparisons, Like,
+    // Between, In and Is below "&", which is below + and -, then Mod, then * and / ----
+    [[noreturn]] void Unsupported(const std::string& what) const {
+        throw Error(errnum::kNotSupported, fmt::format("it uses {}, which cannot be run here", what));
+    }
+
+    Expr Finish(Expr e, size_t start) const {
+        e.text = src_.substr(start, LastEnd() - start);
+        return e;
+    }
+
+    std::shared_ptr<Select> ParenthesizedSelect() {
+        ExpectSymbol("(");
+        Nesting nested(*this);
+        if (!IsWord(Peek(), "SELECT")) Fail(Peek());
+        auto select = std::make_shared<Select>(ParseSelectBody());
+        ExpectSymbol(")");
+        return select;
+    }
+
+    Expr StoredPredicate() {
+        const size_t start = Peek().pos;
+        Expr e;
+        if (IsWord(Peek(), "EXISTS")) {
+            Next();
+            e.kind = Expr::Kind::Exists;
+            e.subquery = ParenthesizedSelect();
+            return Finish(std::move(e), start);
+        }
+        Expr left = StoredConcat();
+        if (IsWord(Peek(), "NOT") && (IsWord(Peek(1), "LIKE") || IsWord(Peek(1), "BETWEEN") || IsWord(Peek(1), "IN"))) {
+            Next();
+            e.negated = true;
+        }
+        const Token& t = Peek();
+        static const std::pair<const char*, CompareOp> ops[] = {
+            {"=", CompareOp::Eq}, {"<>", CompareOp::Ne}, {"<", CompareOp::Lt},
+            {">", CompareOp::Gt}, {"<=", CompareOp::Le}, {">=", CompareOp::Ge},
+        };
+        if (t.kind == Tok::Symbol && !e.negated)
+            for (const auto& [sym, op] : ops)
+                if (t.text == sym) {
+                    Next();
+                    e.kind = Expr::Kind::Compare;
+                    e.op = op;
+                    e.args.push_back(std::move(left));
+                    e.args.push_back(StoredConcat());
+                    return Finish(std::move(e), start);
+                }
+        if (IsWord(t, "LIKE")) {
+            Next();
+            e.kind = Expr::Kind::Like;
+            e.args.push_back(std::move(left));
+            e.args.push_back(StoredConcat());
+        } else if (IsWord(t, "BETWEEN")) {
+            Next();
+            e.kind = Expr::Kind::Between;
+            e.args.push_back(std::move(left));
+            e.args.push_back(StoredConcat());
+            ExpectWord("AND");
+            e.args.push_back(StoredConcat());
+        } else if (IsWord(t, "IN")) {
+            Next();
+            e.args.push_back(std::move(left));
+            if (IsSymbol(Peek(), "(") && IsWord(Peek(1), "SELECT")) {
+                e.kind = Expr::Kind::InSelect;
+                e.subquery = ParenthesizedSelect();
+            } else {
+                e.kind = Expr::Kind::InList;
+                ExpectSymbol("(");
+                Nesting nested(*this);
+                while (true) {
+                    e.args.push_back(ParseCondition());
+                    if (!IsSymbol(Peek(), ",")) break;
+                    Next();
+                }
+                ExpectSymbol(")");
+            }
+        } else if (IsWord(t, "IS") && !e.negated) {
+            Next();
+            bool negated = false;
+            if (IsWord(Peek(), "NOT")) {
+                Next();
+                negated = true;
+            }
+            ExpectWord("NULL");
+            e.kind = negated ? Expr::Kind::IsNotNull : Expr::Kind::IsNull;
+            e.args.push_back(std::move(left));
+        } else {
+            if (e.negated) Fail(t);
+            return left;
+        }
+        return Finish(std::move(e), start);
+    }
+
+    // A run of operands of one precedence level: flat, so that a long run does not nest.
+    Expr Chain(Expr::Kind kind, Expr (Parser::*next)(), const std::vector<const char*>& marks) {
+        const size_t start = Peek().pos;
+        Expr first = (this->*next)();
+        auto mark = [&]() -> const char* {
+            for (const char* m : marks)
+                if (IsSymbol(Peek(), m) || IsWord(Peek(), m)) return m;
+            return nullptr;
+        };
+        if (!mark()) return first;
+        Expr e;
+        e.kind = kind;
+        e.args.push_back(std::move(first));
+        while (const char* m = mark()) {
+            Next();
+            e.ops.push_back(m);
+            e.args.push_back((this->*next)());
+        }
+        return Finish(std::move(e), start);
+    }
+    Expr StoredConcat() { return Chain(Expr::Kind::Concat, &Parser::StoredAdditive, {"&"}); }
+    Expr StoredAdditive() { return Chain(Expr::Kind::Arith, &Parser::StoredMod, {"+", "-"}); }
+    Expr StoredMod() { return Chain(Expr::Kind::Arith, &Parser::StoredIntegerDivision, {"MOD"}); }
+    Expr StoredIntegerDivision() {
+        Expr e = StoredMultiplicative();
+        if (IsSymbol(Peek(), "\\")) Unsupported("the operator \"\\\"");
+        return e;
+    }
+    Expr StoredMultiplicative() { return Chain(Expr::Kind::Arith, &Parser::StoredUnary, {"*", "/"}); }
+
+    Expr StoredUnary() {
+        const size_t start = Peek().pos;
+        if (IsSymbol(Peek(), "+") || IsSymbol(Peek(), "-")) {
+            const bool negative = Next().text == "-";
+            Nesting nested(*this);
+            Expr operand = StoredUnary();
+            if (!negative) return operand;
+            Expr e;
+            e.kind = Expr::Kind::Negate;
+            e.args.push_back(std::move(operand));
+            return Finish(std::move(e), start);
+        }
+        Expr e = StoredPrimary();
+        if (IsSymbol(Peek(), "^")) Unsupported("the operator \"^\"");
+        return e;
+    }
+
+    Expr StoredPrimary() {
+        const Token& t = Peek();
+        const size_t start = t.pos;
+        Expr e;
+        if (IsSymbol(t, "(")) {
+            if (IsWord(Peek(1), "SELECT")) {
+                e.kind = Expr::Kind::Subquery;
+                e.subquery = ParenthesizedSelect();
+                return Finish(std::move(e), start);
+            }
+            Next();
+            Nesting nested(*this);
+            e = ParseCondition();
+            ExpectSymbol(")");
+            return Finish(std::move(e), start);
+        }
+        if (t.kind == Tok::Number || t.kind == Tok::Text) {
+            e.kind = Expr::Kind::Literal;
+            e.literal = t.kind == Tok::Number ? NumberValue(t.text, false) : Value(t.text);
+            Next();
+            return Finish(std::move(e), start);
+        }
+        if (t.kind == Tok::Date) {
+            e.kind = Expr::Kind::Literal;
+            e.literal = Value(Date{DateLiteral(t)});
+            Next();
+            return Finish(std::move(e), start);
+        }
+        if ((t.kind == Tok::Name || t.kind == Tok::Bracketed) && IsSymbol(Peek(1), "(")) return StoredCall();
+        if (t.kind == Tok::Name && (IsWord(t, "YES") || IsWord(t, "TRUE") || IsWord(t, "NO") || IsWord(t, "FALSE") ||
+                                    IsWord(t, "NULL")))
+            return ParseOperand();
+        e.kind = Expr::Kind::Column;
+        e.name = ParseName();
+        if (IsSymbol(Peek(), ".")) {
+            Next();
+            e.qualifier = e.name;
+            e.name = ParseName();
+        }
+        if (IsSymbol(Peek(), "!")) {
+            while (IsSymbol(Peek(), "!")) {
+                Next();
+                ParseName();
+            }
+            e.kind = Expr::Kind::Reference;
+        }
+        return Finish(std::move(e), start);
+    }
+
+    // name(arguments): an aggregate over one expression (Count also over "*"), or a call.
+    Expr StoredCall() {
+        const Token& fnTok = Next();
+        const size_t start = fnTok.pos;
+        Expr e;
+        e.kind = Expr::Kind::Call;
+        e.name = {fnTok.text, fnTok.kind == Tok::Bracketed, fnTok.pos};
+        static const std::pair<const char*, AggregateFn> fns[] = {
+            {"COUNT", AggregateFn::Count}, {"SUM", AggregateFn::Sum}, {"MAX", AggregateFn::Max},
+            {"MIN", AggregateFn::Min},     {"AVG", AggregateFn::Avg},
+        };
+        for (const auto& [name, fn] : fns)
+            if (fnTok.kind == Tok::Name && EqualsNoCase(fnTok.text, name)) {
+                e.kind = Expr::Kind::Aggregate;
+                e.fn = fn;
+            }
+        ExpectSymbol("(");
+        Nesting nested(*this);
+        if (e.kind == Expr::Kind::Aggregate && e.fn == AggregateFn::Count && IsSymbol(Peek(), "*")) {
+            Next();
+            e.star = true;
+        } else if (!IsSymbol(Peek(), ")")) {
+            while (true) {
+                e.args.push_back(ParseCondition());
+                if (!IsSymbol(Peek(), ",")) break;
+                Next();
+            }
+        }
+        if (e.kind == Expr::Kind::Aggregate && !e.star && e.args.size() != 1) Fail(Peek());
+        ExpectSymbol(")");
+        return Finish(std::move(e), start);
+    }
+
+    // #m/d/yyyy [h:nn[:ss] [AM|PM]]# or #yyyy-mm-dd [hh:nn[:ss]]#, as a serial.
+    double DateLiteral(const Token& t) const {
+        const std::string& jet = t.text;
+        int m = 0, d = 0, y = 0, h = 0, n = 0, sec = 0, used = 0;
+        char ampm[3] = {};
+        if (std::sscanf(jet.c_str(), " %d/%d/%d%n", &m, &d, &y, &used) < 3 &&
+            std::sscanf(jet.c_str(), " %d-%d-%d%n", &y, &m, &d, &used) < 3)
+            Fail(t.pos, fmt::format("#{}# is not a date", jet));
+        std::sscanf(jet.c_str() + used, " %d:%d:%d", &h, &n, &sec);
+        if (std::sscanf(jet.c_str() + used, "%*[^AaPp]%2s", ampm) == 1) {
+            const bool pm = ampm[0] == 'P' || ampm[0] == 'p';
+            if (pm && h < 12) h += 12;
+            if (!pm && h == 12) h = 0;
+        }
+        if (y >= 0 && y < 30) y += 2000;
+        else if (y >= 30 && y < 100) y += 1900;
+        const std::optional<double> serial =
+            y < 10000 ? ParseStoredDate(fmt::format("{:04}-{:02}-{:02} {:02}:{:02}:{:02}", y, m, d, h, n, sec))
+                      : std::nullopt;
+        if (!serial) Fail(t.pos, fmt::format("#{}# is not a date", jet));
+        return *serial;
+    }
+
+    // FROM: tables and queries, joined ("(A INNER JOIN B ON ...) LEFT JOIN C ON ...") or listed.
+    FromItem StoredJoined() {
+        FromItem left = StoredFromPrimary();
+        while (true) {
+            FromItem::Join join = FromItem::Join::None;
+            if (IsWord(Peek(), "INNER")) join = FromItem::Join::Inner;
+            else if (IsWord(Peek(), "LEFT")) join = FromItem::Join::Left;
+            else if (IsWord(Peek(), "RIGHT")) join = FromItem::Join::Right;
+            else return left;
+            Next();
+            if (join != FromItem::Join::Inner && IsWord(Peek(), "OUTER")) Next();
+            ExpectWord("JOIN");
+            FromItem joined;
+            joined.join = join;
+            joined.sides.push_back(std::move(left));
+            joined.sides.push_back(StoredFromPrimary());
+            ExpectWord("ON");
+            joined.on = ParseCondition();
+            left = std::move(joined);
+        }
+    }
+
+    FromItem StoredFromPrimary() {
+        if (IsSymbol(Peek(), "(")) {
+            Next();
+            Nesting nested(*this);
+            FromItem inner = StoredJoined();
+            ExpectSymbol(")");
+            return inner;
+        }
+        FromItem t;
+        t.table = ParseName();
+        if (IsWord(Peek(), "AS")) {
+            Next();
+            t.alias = ParseName().text;
+        }
+        return t;
+    }
+
+    // The first table named, for the parts of the layer that read one table.
+    static const Name& FirstTable(const FromItem& f) { return f.join == FromItem::Join::None ? f.table : FirstTable(f.sides[0]); }
+
     Value NumberValue(const std::string& digits, bool negative) const {
         bool whole = digits.find_first_of(".eE") == std::string::npos;
         if (whole && digits.size() <= 10) {
@@ -425,14 +740,33 @@ private:
         if (IsWord(Peek(), "DISTINCT")) {
             Next();
             s.distinct = true;
+        } else if (stored_ && IsWord(Peek(), "DISTINCTROW")) {
+            Next();
+            s.distinctRow = true;
         } else if (IsWord(Peek(), "ALL")) {
             Next();
+        }
+        if (stored_ && IsWord(Peek(), "TOP")) {
+            Next();
+            if (Peek().kind != Tok::Number || Peek().text.find_first_not_of("0123456789") != std::string::npos)
+                Fail(Peek());
+            s.top = Next().text;
+            if (IsWord(Peek(), "PERCENT")) {
+                Next();
+                s.topPercent = true;
+            }
         }
         while (true) {
             SelectItem item;
             if (IsSymbol(Peek(), "*")) {
                 Next();
                 item.star = true;
+            } else if (stored_ && (Peek().kind == Tok::Name || Peek().kind == Tok::Bracketed) &&
+                       IsSymbol(Peek(1), ".") && IsSymbol(Peek(2), "*")) {
+                item.star = true;
+                item.starOf = ParseName();
+                Next();
+                Next();
             } else {
                 item.expr = ParseCondition();
                 if (IsWord(Peek(), "AS")) {
@@ -444,31 +778,46 @@ private:
             if (!IsSymbol(Peek(), ",")) break;
             Next();
         }
-        if (IsWord(Peek(), "INTO")) {
+        if (!stored_ && IsWord(Peek(), "INTO")) {
             Next();
             s.into = ParseTableRef();
         }
         ExpectWord("FROM");
-        s.from = ParseTableRef();
+        if (stored_) {
+            while (true) {
+                s.sources.push_back(StoredJoined());
+                if (!IsSymbol(Peek(), ",")) break;
+                Next();
+            }
+            s.from.name = FirstTable(s.sources[0]);
+        } else {
+            s.from = ParseTableRef();
+        }
         if (IsWord(Peek(), "WHERE")) {
             Next();
             s.where = ParseCondition();
         }
+        // A stored query groups and orders by any expression; the engines' statements by names.
+        auto key = [this] { return stored_ ? ParseCondition() : ParseOperand(); };
         if (IsWord(Peek(), "GROUP")) {
             Next();
             ExpectWord("BY");
             while (true) {
-                s.groupBy.push_back(ParseOperand());
+                s.groupBy.push_back(key());
                 if (!IsSymbol(Peek(), ",")) break;
                 Next();
             }
+        }
+        if (stored_ && IsWord(Peek(), "HAVING")) {
+            Next();
+            s.having = ParseCondition();
         }
         if (IsWord(Peek(), "ORDER")) {
             Next();
             ExpectWord("BY");
             while (true) {
                 OrderItem o;
-                o.expr = ParseOperand();
+                o.expr = key();
                 if (IsWord(Peek(), "DESC")) {
                     Next();
                     o.descending = true;
@@ -637,6 +986,7 @@ private:
     }
 
     const std::string& src_;
+    const bool stored_;
     std::vector<Token> toks_;
     size_t at_ = 0;
     int depth_ = 0;  // parentheses and Not open around the current token
@@ -645,6 +995,8 @@ private:
 }  // namespace
 
 Statement ParseStatement(const std::string& text) { return Parser(text).ParseStatement(); }
+
+Select ParseStoredSelect(const std::string& text) { return Parser(text, Grammar::StoredQuery).ParseStoredSelect(); }
 
 Select ParseSelect(const std::string& text) {
     Statement s = ParseStatement(text);

@@ -17,6 +17,15 @@ Statement ParseStatement(const std::string& text);
 // A SELECT text; any other statement fails with 3129.
 Select ParseSelect(const std::string& text);
 
+// The select query of an Access file as Jet SQL writes it (rebuilt from the file's rows): the
+// grammar above and Jet's expressions (+ - * / Mod, "&", unary minus, Like, Between, [Not] In
+// with a list or a subquery, Exists, subqueries as values, function calls, #dates#, Forms!F!C
+// references), SELECT DISTINCTROW, TOP n [PERCENT], FROM with INNER/LEFT/RIGHT JOIN ... ON and
+// aliases, HAVING, and GROUP BY and ORDER BY over expressions. One statement: a ";" only at its
+// very end. A construct of Jet's that cannot be run (Xor, Eqv, Imp, "\", "^") fails with 3251;
+// anything outside the grammar as above.
+Select ParseStoredSelect(const std::string& text);
+
 // What OpenRecordset opens: a SELECT text, or a table or query name alone, which stands for
 // "select * from [name]". An action statement or a SELECT ... INTO fails with 3219.
 Select ParseRecordsetSource(const std::string& text);

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/db/column_types.h"
 #include "platform/db/database.h"
 #include "platform/db/sql_bind.h"
 
@@ -84,6 +85,25 @@ std::optional<Value> ReadNumber(bool integer, int64_t i, double d, FieldType typ
 // The functions the rendered SQL calls: jet_single (a number at single precision) and jet_date
 // (a stored date as its serial).
 void RegisterFunctions(sqlite3* db);
+
+// A SQL function's error as a db::Error: SQLite fails the statement with its text, and the
+// connection's Fail throws it again with its number.
+void ResultError(sqlite3_context* ctx, const Error& e);
+
+// A SQL function's body run so that no C++ exception crosses SQLite's C code: a db::Error
+// becomes the statement's error (ResultError), any other exception an error with its text.
+template <void (*Body)(sqlite3_context*, int, sqlite3_value**)>
+void GuardedFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) noexcept {
+    try {
+        Body(ctx, argc, argv);
+    } catch (const Error& e) {
+        ResultError(ctx, e);
+    } catch (const std::exception& e) {
+        sqlite3_result_error(ctx, e.what(), -1);
+    } catch (...) {
+        sqlite3_result_error(ctx, "an error in a SQL function", -1);
+    }
+}
 
 // A bound query rendered for SQLite.
 struct Rendered {
@@ -177,6 +197,11 @@ public:
 protected:
     // Importers load a table into the in-memory database here when it is first named.
     virtual void PrepareTable(const std::string& /*name*/) {}
+    // The Jet type of a view's column that SQLite knows no declared type of (a computed
+    // column); nothing leaves it to the first value it holds.
+    virtual std::optional<DeclaredType> ViewColumnType(const std::string& /*view*/, const std::string& /*column*/) {
+        return std::nullopt;
+    }
     std::vector<std::string> StoredTableNames();
     void CheckOpen() const;
     void CheckWritable() const;

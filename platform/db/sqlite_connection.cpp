@@ -18,6 +18,10 @@ namespace {
 
 constexpr size_t kMaxIdleStatements = 64;
 
+// The db::Error a SQL function raised on this thread, until the statement's failure is reported
+// (SQLite runs a statement's functions on the thread that steps it).
+thread_local std::optional<Error> functionError;
+
 void JetSingle(sqlite3_context* ctx, int, sqlite3_value** argv) {
     int t = sqlite3_value_type(argv[0]);
     if (t == SQLITE_INTEGER || t == SQLITE_FLOAT)
@@ -98,6 +102,11 @@ int64_t Connection::SchemaVersion() {
 
 void Connection::Fail(int rc) const {
     const char* message = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
+    if (functionError) {
+        std::optional<Error> raised;
+        raised.swap(functionError);
+        if (raised->description() == message) throw *raised;
+    }
     switch (rc & 0xff) {
         case SQLITE_CORRUPT:
             throw Error(errnum::kDamaged,
@@ -197,10 +206,15 @@ Value ReadCell(sqlite3_stmt* stmt, int index, FieldType type, bool typed) {
     return Value(TextOf(stmt, index));
 }
 
+void ResultError(sqlite3_context* ctx, const Error& e) {
+    functionError = e;
+    sqlite3_result_error(ctx, e.description().c_str(), -1);
+}
+
 void RegisterFunctions(sqlite3* db) {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-    sqlite3_create_function(db, "jet_single", 1, flags, nullptr, JetSingle, nullptr, nullptr);
-    sqlite3_create_function(db, "jet_date", 1, flags, nullptr, JetDate, nullptr, nullptr);
+    sqlite3_create_function(db, "jet_single", 1, flags, nullptr, GuardedFunction<JetSingle>, nullptr, nullptr);
+    sqlite3_create_function(db, "jet_date", 1, flags, nullptr, GuardedFunction<JetDate>, nullptr, nullptr);
 }
 
 std::shared_ptr<Connection> OpenConnection(const std::string& name, bool readOnly, bool create, bool verify) {

@@ -234,6 +234,12 @@ const SqliteDatabase::TableEntry& SqliteDatabase::Entry(const std::string& name)
     // A column without a declared type reports the type of the first value it holds.
     for (sql::ColumnInfo& c : entry.info.columns) {
         if (c.typed) continue;
+        if (const auto declared = ViewColumnType(entry.info.name, c.name)) {
+            c.type = declared->type;
+            c.typed = true;
+            c.size = JetFieldSize(c.type, declared->size);
+            continue;
+        }
         Statement s(*conn_, "SELECT typeof(" + QuoteName(c.name) + ") FROM " + QuoteName(entry.info.name) +
                                 " WHERE " + QuoteName(c.name) + " IS NOT NULL LIMIT 1");
         std::string storage = s.Step() ? reinterpret_cast<const char*>(sqlite3_column_text(s.get(), 0)) : "";

@@ -98,7 +98,19 @@ protected:
 
     // The column names and then the rows of the view, each cell as its text ("NULL" for Null).
     std::vector<std::vector<std::string>> Run(const db::access::StoredQuery& q) {
-        const std::string sql = db::access::SqliteView(q).select;
+        const std::string sql = db::access::StoredView(q).Render([this](const std::string& name) {
+            std::optional<db::access::SourceInfo> info;
+            sqlite3_stmt* s = nullptr;
+            sqlite3_prepare_v2(db_, "SELECT name, type FROM pragma_table_info(?1)", -1, &s, nullptr);
+            sqlite3_bind_text(s, 1, name.c_str(), -1, SQLITE_TRANSIENT);
+            while (sqlite3_step(s) == SQLITE_ROW) {
+                if (!info) info.emplace().table = true;
+                info->columns.push_back(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+                info->types.push_back(db::FieldTypeFromDeclared(reinterpret_cast<const char*>(sqlite3_column_text(s, 1))));
+            }
+            sqlite3_finalize(s);
+            return info;
+        }).select;
         sqlite3_stmt* s = nullptr;
         std::vector<std::vector<std::string>> out;
         if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
@@ -181,6 +193,18 @@ TEST_F(AccessView, ConditionsCompareAsJetDoes) {
     }
 }
 
+// A table named by a reserved word is a name.
+TEST_F(AccessView, ReservedWordsAsTableNamesAreNames) {
+    Exec("CREATE TABLE \"Order\" (Name VARCHAR(20))");
+    Exec("INSERT INTO \"Order\" VALUES ('x')");
+    db::access::StoredQuery q = Query({"[Order].Name"});
+    q.tables = {{"Order", "", ""}};
+    q.orderBy.clear();
+    auto rows = Run(q);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][0], "x");
+}
+
 TEST_F(AccessView, ColumnsNamedAsJetNamesThem) {
     db::access::StoredQuery q = Query({"T.Name", "[T2].[Name]", "[T].[Price]", "[T].[Price]*2", "Sum(T.Price)"});
     q.tables.push_back({"T", "T2", ""});
@@ -212,7 +236,7 @@ TEST_F(AccessView, ColumnsNamedAsJetNamesThem) {
 
 TEST(AccessQueries, WhatCannotRunIsRefusedNamingTheQuery) {
     auto refusal = [](const std::vector<QueryRow>& rows, std::string* text) {
-        return DbErrorNumber([&] { db::access::SqliteView(db::access::ReadQuery("Mine", rows)); }, text);
+        return DbErrorNumber([&] { db::access::StoredView(db::access::ReadQuery("Mine", rows)).Render({}); }, text);
     };
     const std::vector<QueryRow> from{Row(5, "T"), Row(6, "", "", "T.A", 0)};
     auto with = [&](std::vector<QueryRow> more) {
@@ -241,6 +265,19 @@ TEST(AccessQueries, WhatCannotRunIsRefusedNamingTheQuery) {
         {"Xor", with({Row(8, "", "", "T.A=1 Xor T.A=2")}), 3251, "\"Xor\""},
         {"a Like set", with({Row(8, "", "", "T.A Like \"[a-c]*\"")}), 3251, "Like pattern"},
         {"TOP PERCENT", with({Row(3, "10", "", "", 48)}), 3251, "TOP ... PERCENT"},
+        // What a file the user did not write may hold.
+        {"';' in WHERE", with({Row(8, "", "", "1=1; SELECT [zzz]")}), 3251, "';'"},
+        {"';' in a column", {Row(5, "T"), Row(6, "", "", "T.A; DROP TABLE T", 0)}, 3251, "';'"},
+        {"';' in ORDER BY", with({Row(11, "", "", "T.A; SELECT 1")}), 3251, "';'"},
+        {"';' in a join", {Row(5, "T"), Row(5, "U"), Row(6, "", "", "T.A", 0), Row(7, "T", "U", "T.A=U.A; SELECT 1", 1)},
+         3251, "';'"},
+        {"a bracketed name called", with({Row(6, "", "", "[zeroblob](10)", 0)}), 3085, "'zeroblob'"},
+        {"a SQLite function", with({Row(8, "", "", "sqlite_version()=1")}), 3085, "'sqlite_version'"},
+        {"nested 20,000 deep", with({Row(8, "", "", std::string(20000, '(') + "1" + std::string(20000, ')'))}), 3360,
+         "too complex"},
+        {"a table holding ']'", {Row(5, "T] ; DROP TABLE [T"), Row(6, "", "", "T.A", 0)}, 3125, "holds ']'"},
+        {"an alias holding ']'", {Row(5, "T"), Row(6, "x]y", "", "T.A", 0)}, 3125, "holds ']'"},
+        {"a mark outside the grammar", with({Row(8, "", "", "T.A = 1 ` 2")}), 3251, "'`'"},
     };
     for (const Case& c : cases) {
         std::string text;
