@@ -6,11 +6,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "classifier_engine/zorvapi.h"
 #include "core/learner.h"
+#include "platform/vb/replacing_file.h"
 
 namespace zorvapi {
 
@@ -248,8 +250,20 @@ public:
     // Writes the run's statistics to the output log `logo` (created or replaced): fields,
     // hold-out flag, total, labels, value counts, mutual information and cached conditioning
     // sets of every layer. The learning driver calls it at the end of a completed run when
-    // `logo` is not empty; a file error reaches the caller as the runtime's error.
+    // `logo` is not empty; a file error reaches the caller as the runtime's error. The log is
+    // written into the file OpenLog made, or into a new one beside `logo` when none is open.
     void WriteLog();
+    // Before a search: makes the log's new file beside `logo` and writes into it what the log
+    // holds already, so that a folder or a disk that cannot take the log fails the run before
+    // the work rather than after it. The old log stays as it was until WriteLog commits.
+    void OpenLog();
+    // Drops the file OpenLog made (a cancelled or failed run): the old log stays as it was.
+    void CloseLog() { logFile_.reset(); }
+
+private:
+    // The log's file between OpenLog and WriteLog.
+    std::unique_ptr<vb::ReplacingFile> logFile_;
+    void WriteLogText(const std::string& path);
 
 private:
     DataEngineEvents* sink_ = nullptr;

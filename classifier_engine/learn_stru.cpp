@@ -76,14 +76,16 @@ void DataEngine::LearnStru(Single& Threshold) {
         IsMultiNet_ = false;
         SubsetFixed = false;
         // The log and the ROC files of the hold-out scoring are written during or after the
-        // search: a folder they cannot be written to is reported now, not after the work.
-        if (!logo.empty()) vb::CheckWritable(logo);
+        // search: a folder or a disk they cannot be written to is reported now, not after the
+        // work. The log's file is made now and written once with what it holds already.
+        if (!logo.empty()) OpenLog();
         if (tmpROC && LearnRowsOnly) CheckRocFilesWritable();
         HoldOut = HoldOutCopy();  // the rows of this run are read afresh
 
         const bool finished = LearnModels(T);
         HoldOut = HoldOutCopy();
         if (!finished) {
+            CloseLog();
             Graph(0, 0, 0) = -1;
             EndHoldOutSearch();  // a later LearnCPT must count all rows and no stale tables
             return;
@@ -92,6 +94,7 @@ void DataEngine::LearnStru(Single& Threshold) {
         if (!IsMultiNet_) MarkSingleNetFeatures(Feature, Graph, numfld);
         if (!logo.empty()) WriteLog();
     } catch (...) {
+        CloseLog();
         EndHoldOutSearch();
         HoldOut = HoldOutCopy();
         Reraise(std::current_exception());

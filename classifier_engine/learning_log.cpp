@@ -14,6 +14,7 @@
 //     -100, is written as 100.00000)
 //   one line k, i, j, m, s1..sm, cmi per cached conditioning set (no comma at its end)
 #include <cmath>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -82,10 +83,26 @@ private:
 
 }  // namespace
 
+void DataEngine::OpenLog() {
+    logFile_ = std::make_unique<vb::ReplacingFile>(logo);
+    try {
+        WriteLogText(logFile_->path());
+    } catch (...) {
+        logFile_.reset();
+        throw;
+    }
+}
+
 void DataEngine::WriteLog() {
     // Replaces an earlier log only when complete: a failed write leaves it as it was.
-    vb::ReplacingFile file(logo);
-    vb::TextWriter out(file.path(), logo);
+    std::unique_ptr<vb::ReplacingFile> file = std::move(logFile_);
+    if (!file) file = std::make_unique<vb::ReplacingFile>(logo);
+    WriteLogText(file->path());
+    file->Commit();
+}
+
+void DataEngine::WriteLogText(const std::string& path) {
+    vb::TextWriter out(path, logo);
     const Integer n = numfld;
     const Integer limit = MaxVlus + 1;
     out.WriteLine(n);
@@ -121,7 +138,6 @@ void DataEngine::WriteLog() {
                     out.WriteLine(ExactSingle(set.cmi));
                 }
     out.Close();
-    file.Commit();
 }
 
 void DataEngine::ReadLearningLog(const std::string& logi) {

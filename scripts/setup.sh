@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake ninja-build pkg-config git
+  g++ cmake ninja-build pkg-config git ccache
   libsqlite3-dev sqlite3 libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   unixodbc-dev libsqliteodbc odbc-postgresql postgresql

@@ -131,14 +131,18 @@ write_ini_files() {
     pg_driver="$(find_driver psqlodbcw.so)"
     mkdir -p "$dir/odbc" "$dir/sqlite"
     # Written to a temporary name and moved, so that a test reading them never sees half a file.
+    # The drivers stay loaded until the process ends (DontDLClose), so that the sanitized test run
+    # can name the library behind a leak of a driver's own.
     cat >"$dir/odbc/odbcinst.ini.tmp" <<EOF
 [SQLite3]
 Description=SQLite3 ODBC Driver
 Driver=$sqlite_driver
+DontDLClose=1
 
 [PostgreSQL Unicode]
 Description=PostgreSQL ODBC driver (Unicode version)
 Driver=$pg_driver
+DontDLClose=1
 EOF
     cat >"$dir/odbc/odbc.ini.tmp" <<EOF
 [bns_sqlite]

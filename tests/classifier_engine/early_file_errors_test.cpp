@@ -8,6 +8,7 @@
 
 #include "classifier_engine/data_engine.h"
 #include "tests/classifier_engine/learning_host.h"
+#include "tests/support/full_disk.h"
 #include "tests/support/network_sampler.h"
 
 namespace {
@@ -70,6 +71,34 @@ TEST(EarlyFileErrors, LearningChecksItsLogAndRocFilesBeforeTheSearch) {
         EXPECT_TRUE(named) << c.what;
         EXPECT_EQ(sink.events, 0) << c.what << ": refused before the search";
     }
+}
+
+// A disk too full for the log fails the run before the search, and the earlier log stays.
+TEST(EarlyFileErrors, LearningOnADiskTooFullForItsLogFailsBeforeTheSearch) {
+    learning_host::LearningTable t(TwoClasses(), 200);
+    testsupport::FullDisk disk;
+    zorvapi::DataEngine e;
+    learning_host::LearnSettings s = learning_host::Settings(1, false);
+    s.logo = disk.Path("run.log");
+    testsupport::WriteFile(s.logo, "the earlier log\r\n");
+    learning_host::SetUpLearning(e, t, s);
+    CountingSink sink;
+    e.SetEventSink(&sink);
+    disk.Fill();
+    Single threshold = 1;
+    const auto [number, named] = FileErrorOf([&] { e.LearnStru(threshold); }, s.logo);
+    disk.Free();
+    EXPECT_EQ(number, 57);
+    EXPECT_TRUE(named);
+    EXPECT_EQ(sink.events, 0) << "refused before the search";
+    EXPECT_EQ(testsupport::ReadFile(s.logo), "the earlier log\r\n");
+    EXPECT_EQ(disk.Files(), std::vector<std::string>{"run.log"});
+
+    // With room again the same engine learns and replaces the log.
+    e.LearnStru(threshold);
+    EXPECT_GT(sink.events, 0);
+    EXPECT_NE(testsupport::ReadFile(s.logo), "the earlier log\r\n");
+    EXPECT_EQ(disk.Files(), std::vector<std::string>{"run.log"});
 }
 
 TEST(EarlyFileErrors, ABatchChecksItsRocFilesBeforeClassifying) {
