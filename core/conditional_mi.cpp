@@ -129,9 +129,9 @@ Single Learner::CalcCMI(const CodedBlock& block, bool plain, std::initializer_li
     std::vector<Integer>& fields = scratch.fields;
     fields.clear();
     for (Integer z : zpos) fields.push_back(L.QryFld(z));
-    if (const CachedSet* hit = L.SetCache.Find(L.NetIdx, a, b, fields)) {
-        if (L.MIWork(L.NetIdx, a, b) > hit->cmi) L.MIWork(L.NetIdx, a, b) = hit->cmi;
-        return hit->cmi;
+    if (const Single* hit = L.SetCache.Find(L.NetIdx, a, b, fields)) {
+        if (L.MIWork(L.NetIdx, a, b) > *hit) L.MIWork(L.NetIdx, a, b) = *hit;
+        return *hit;
     }
 
     const PairShape p = ShapeOf(L.FF, L.QryFld(pa), L.QryFld(pb));
@@ -243,7 +243,7 @@ Single Learner::CalcCMI(const CodedBlock& block, bool plain, std::initializer_li
     }
 
     const Single result = counts::PerCase(total, L.NetTotal(L.NetIdx));
-    L.SetCache.Append(L.NetIdx, a, b, std::vector<Integer>(fields), result);
+    L.SetCache.Append(L.NetIdx, a, b, fields, result);
     if (result < L.MIWork(L.NetIdx, a, b)) L.MIWork(L.NetIdx, a, b) = result;
     return result;
 }
@@ -477,12 +477,13 @@ Single Learner::GetCMI(Integer a, Integer b, Integer k) {
     for (Integer i = 1; i < k; ++i)
         for (Integer j = Integer(i + 1); j <= k; ++j)
             if (CondSet(i) > CondSet(j)) std::swap(CondSet(i), CondSet(j));
-    std::vector<Integer> fields;
+    std::vector<Integer>& fields = room_.cmi.set;
+    fields.clear();
     for (Integer i = 1; i <= k; ++i) fields.push_back(CondSet(i));
 
-    if (const CachedSet* hit = SetCache.Find(NetIdx, a, b, fields)) {
-        if (MIWork(NetIdx, a, b) > hit->cmi) MIWork(NetIdx, a, b) = hit->cmi;
-        return hit->cmi;
+    if (const Single* hit = SetCache.Find(NetIdx, a, b, fields)) {
+        if (MIWork(NetIdx, a, b) > *hit) MIWork(NetIdx, a, b) = *hit;
+        return *hit;
     }
     // A set beyond the limit, or one that with the pair would not fit the query's field slots,
     // is not tested: it reads as independence the caller weighs like any other value.
@@ -515,7 +516,7 @@ Single Learner::GetCMI(Integer a, Integer b, Integer k) {
         default: break;
     }
     const Single result = OnePassCMI(block, k, plain);
-    SetCache.Append(NetIdx, a, b, std::move(fields), result);
+    SetCache.Append(NetIdx, a, b, fields, result);
     if (result < MIWork(NetIdx, a, b)) MIWork(NetIdx, a, b) = result;
     return result;
 }

@@ -21,7 +21,8 @@ struct OnePassCell {
 // The conditional MI's buffers (GetCMI, the tables of one to three conditioning fields, the
 // one-pass computation).
 struct CMIRoom {
-    std::vector<vb::Integer> fields;  // the set being looked up in the cache
+    std::vector<vb::Integer> set;     // the set of the test (GetCMI)
+    std::vector<vb::Integer> fields;  // a subset of it being looked up in the cache (CalcCMI)
     std::vector<int64_t> key;
     std::vector<int32_t> order, start;
     std::vector<vb::Long> cnt;
