@@ -29,34 +29,6 @@ struct PairShape {
     bool Sparse(Long nz) const { return int64_t(nz) < 10 * int64_t(m); }
 };
 
-// A cell of OnePassCMI: a row holding its coded values, and its count.
-struct OnePassCell {
-    int32_t first;
-    double c;
-};
-
-// Buffers of CalcCMI, kept from call to call: a search over many fields runs it millions of
-// times on small blocks, where allocating them each time costs more than the statistic.
-struct CMIScratch {
-    std::vector<int64_t> key;
-    std::vector<int32_t> order, start;
-    std::vector<Long> cnt;
-    std::vector<size_t> touched;
-    // OnePassCMI's coded rows, counts and their order, and its cells.
-    std::vector<int32_t> code;
-    std::vector<double> count;
-    std::vector<int32_t> next;
-    // Each row's values of the pair's two fields, in a configuration's rows.
-    std::vector<int32_t> cellOf;
-    std::vector<OnePassCell> cells, merged;  // one configuration's cells; all of them
-    std::vector<uint8_t> differs;
-};
-
-CMIScratch& Scratch() {
-    thread_local CMIScratch scratch;
-    return scratch;
-}
-
 // Orders the rows by key into `order`, rows of equal keys in block order (a stable sort). Keys
 // from a range not much wider than the rows are counted into place, which gives the same order.
 void StableOrder(const std::vector<int64_t>& key, int64_t keys, std::vector<int32_t>& order,
@@ -91,16 +63,19 @@ PairShape ShapeOf(const vb::Array<Integer>& FF, Integer a, Integer b) {
 
 // The statistic of one configuration from its full 2-way table of a and b: cnt(u, v) with the
 // margins in row and column 0 and the configuration's total in (0, 0). Cells are visited u
-// outer, v inner, the running sum rounded to Single after every addition.
-Single ConfigurationStatistic(const PairShape& p, const std::vector<Long>& cnt) {
+// outer, v inner, the running sum rounded to Single after every addition. Only the values `us`
+// of a and `vs` of b (ascending) are visited: a value that no row of the configuration holds
+// has only empty cells with an expected count of 0, which add nothing in either form.
+Single ConfigurationStatistic(const PairShape& p, const std::vector<Long>& cnt,
+                              const std::vector<int32_t>& us, const std::vector<int32_t>& vs) {
     const int stride = p.fb + 1;
     auto at = [&](int u, int v) { return cnt[size_t(u * stride + v)]; };
     const Long nz = at(0, 0);
     Single S = 0;
     if (p.Sparse(nz)) {
         // Half Pearson's statistic; empty cells contribute through their expected count.
-        for (int u = 1; u <= p.fa; ++u) {
-            for (int v = 1; v <= p.fb; ++v) {
+        for (int u : us) {
+            for (int v : vs) {
                 const Single e = Single(counts::Div(double(at(u, 0)) * double(at(0, v)), nz));
                 const Single d = Single(double(at(u, v)) - double(e));
                 const Single d2 = Single(double(d) * double(d));
@@ -109,8 +84,8 @@ Single ConfigurationStatistic(const PairShape& p, const std::vector<Long>& cnt) 
         }
     } else {
         // Half the likelihood-ratio statistic.
-        for (int u = 1; u <= p.fa; ++u) {
-            for (int v = 1; v <= p.fb; ++v) {
+        for (int u : us) {
+            for (int v : vs) {
                 const Long n = at(u, v);
                 if (n <= 0) continue;
                 const double ratio = counts::Div(counts::Div(n, at(u, 0)), at(0, v)) * double(nz);
@@ -121,6 +96,16 @@ Single ConfigurationStatistic(const PairShape& p, const std::vector<Long>& cnt) 
     return S;
 }
 
+// The values 1..ff in `present` (ascending), the marks cleared for the next configuration.
+void TakePresent(std::vector<uint8_t>& seen, int ff, std::vector<int32_t>& present) {
+    present.clear();
+    for (int x = 1; x <= ff; ++x)
+        if (seen[size_t(x)] != 0) {
+            present.push_back(x);
+            seen[size_t(x)] = 0;
+        }
+}
+
 }  // namespace
 
 // The block's columns 1..width read plainly (see counts::Plain), the fields being QryFld's.
@@ -128,31 +113,31 @@ static bool PlainReading(const Learner& L, const CodedBlock& block, int width) {
     return counts::Plain(block, width, [&](int col) { return int32_t(L.FF(L.QryFld(Integer(col)))); });
 }
 
-// The CMI of the pair at positions pa, pb given the fields at positions zpos (one to three,
-// ascending), computed from the block's rows. The tables are kept per configuration rather
+// The CMI from the block's rows. The tables are kept per configuration rather
 // than over every combination of values, which would need the product of all five value
 // counts in cells; the configurations are visited in the same order (first conditioning field
 // outermost, values ascending) and every cell receives its counts in block row order, so the
 // sums and the Single rounding are those of the full table.
-static Single CalcCMI(Learner& L, const CodedBlock& block, bool plain,
-                      std::initializer_list<Integer> zpos, Integer pa, Integer pb) {
+Single Learner::CalcCMI(const CodedBlock& block, bool plain, std::initializer_list<Integer> zpos,
+                        Integer pa, Integer pb) {
+    Learner& L = *this;
     Integer a = L.QryFld(pa);
     Integer b = L.QryFld(pb);
     if (a > b) std::swap(a, b);
     // Most subsets are in the cache already: the set is looked up in a buffer kept for it.
-    thread_local std::vector<Integer> fields;
+    CMIRoom& scratch = room_.cmi;
+    std::vector<Integer>& fields = scratch.fields;
     fields.clear();
     for (Integer z : zpos) fields.push_back(L.QryFld(z));
-    if (const CachedSet* hit = L.SetCache.Find(L.NetIdx, a, b, fields)) {
-        if (L.MIWork(L.NetIdx, a, b) > hit->cmi) L.MIWork(L.NetIdx, a, b) = hit->cmi;
-        return hit->cmi;
+    if (const Single* hit = L.SetCache.Find(L.NetIdx, a, b, fields)) {
+        if (L.MIWork(L.NetIdx, a, b) > *hit) L.MIWork(L.NetIdx, a, b) = *hit;
+        return *hit;
     }
 
     const PairShape p = ShapeOf(L.FF, L.QryFld(pa), L.QryFld(pb));
     const int32_t rows = counts::RowCount(block);
 
     // Configuration of each row as one number, the first conditioning field most significant.
-    CMIScratch& scratch = Scratch();
     std::vector<int64_t>& key = scratch.key;
     key.assign(static_cast<size_t>(rows), 0);
     Integer fz[3] = {0, 0, 0};
@@ -184,10 +169,16 @@ static Single CalcCMI(Learner& L, const CodedBlock& block, bool plain,
     std::vector<Long>& cnt = scratch.cnt;
     cnt.assign(size_t((p.fa + 1) * stride), 0);
     Single total = 0;
+    std::vector<int32_t>& us = scratch.us;
+    std::vector<int32_t>& vs = scratch.vs;
     if (plain) {
         // No cell can raise and every sum is whole: a configuration with too few cases is
         // passed over without its table, and a table is cleared through its own rows.
         std::vector<int32_t>& cellOf = scratch.cellOf;
+        std::vector<uint8_t>& seenA = scratch.seenA;
+        std::vector<uint8_t>& seenB = scratch.seenB;
+        seenA.assign(size_t(p.fa) + 1, 0);
+        seenB.assign(size_t(p.fb) + 1, 0);
         const size_t width = size_t(block.width);
         for (size_t start = 0; start < order.size();) {
             size_t end = start;
@@ -205,9 +196,12 @@ static Single CalcCMI(Learner& L, const CodedBlock& block, bool plain,
                     cnt[size_t(v)] += c;
                     cnt[size_t(u * stride + v)] += c;
                     cellOf.push_back(u * stride + v);
+                    seenA[size_t(u)] = seenB[size_t(v)] = 1;
                 }
                 cnt[0] = nz;
-                const Single S = ConfigurationStatistic(p, cnt);
+                TakePresent(seenA, p.fa, us);
+                TakePresent(seenB, p.fb, vs);
+                const Single S = ConfigurationStatistic(p, cnt, us, vs);
                 if (L.AdmitsConfiguration(S, p.df)) total = Single(double(total) + double(S));
                 for (int32_t cell : cellOf) {
                     cnt[size_t(cell / stride * stride)] = 0;
@@ -221,6 +215,10 @@ static Single CalcCMI(Learner& L, const CodedBlock& block, bool plain,
     } else {
         std::vector<size_t>& touched = scratch.touched;
         touched.clear();
+        us.resize(size_t(p.fa));
+        std::iota(us.begin(), us.end(), 1);
+        vs.resize(size_t(p.fb));
+        std::iota(vs.begin(), vs.end(), 1);
         for (size_t start = 0; start < order.size();) {
             size_t end = start;
             while (end < order.size() && key[size_t(order[end])] == key[size_t(order[start])]) ++end;
@@ -235,7 +233,7 @@ static Single CalcCMI(Learner& L, const CodedBlock& block, bool plain,
                 }
             }
             if (!p.TooFew(cnt[0])) {
-                const Single S = ConfigurationStatistic(p, cnt);
+                const Single S = ConfigurationStatistic(p, cnt, us, vs);
                 if (L.AdmitsConfiguration(S, p.df)) total = Single(double(total) + double(S));
             }
             for (size_t cell : touched) cnt[cell] = 0;
@@ -245,174 +243,226 @@ static Single CalcCMI(Learner& L, const CodedBlock& block, bool plain,
     }
 
     const Single result = counts::PerCase(total, L.NetTotal(L.NetIdx));
-    L.SetCache.Append(L.NetIdx, a, b, std::vector<Integer>(fields), result);
+    L.SetCache.Append(L.NetIdx, a, b, fields, result);
     if (result < L.MIWork(L.NetIdx, a, b)) L.MIWork(L.NetIdx, a, b) = result;
     return result;
 }
 
-Single Learner::OnePassCMI(const CodedBlock& block, Integer k, bool plain) {
-    const PairShape p = ShapeOf(FF, QryFld(k + 1), QryFld(k + 2));
-    const int32_t rows = counts::RowCount(block);
-    if (rows == 0) return 0;
+namespace {
 
-    // Rows as (configuration values 1..k, a, b) with their counts. Two raw values can code to
-    // one index (a Null and a "?", or the same text in two cases), so the block may hold two
-    // rows for one cell, and not always next to each other: sort by the coded columns and merge
-    // equal rows, so that every configuration is one run and every cell one row. A plain block
-    // whose rows already ascend (the common case) is read where it lies.
-    const int width = k + 2;
-    CMIScratch& scratch = Scratch();
-    const int32_t* codes = block.code.data();
-    size_t stride = size_t(block.width);
-    auto row = [&](int32_t r) { return codes + size_t(r) * stride; };
-    std::vector<OnePassCell>& cells = scratch.cells;
-    auto value = [&](const OnePassCell& cell, int col) { return Integer(row(cell.first)[col - 1]); };
+// The one-pass computation over one block: its rows as (configuration values 1..k, a, b) with
+// their counts, summed configuration by configuration. Two raw values can code to one index (a
+// Null and a "?", or the same text in two cases), so a block may hold two rows for one cell,
+// and not always next to each other; a plain block whose rows already ascend (the common case)
+// is read where it lies, any other is sorted by its coded columns with equal rows merged, so
+// that every configuration is one run and every cell one row.
+class OnePass {
+public:
+    OnePass(Learner& L, CMIRoom& room, const CodedBlock& block, Integer k)
+        : L_(L), room_(room), block_(block), k_(k), width_(k + 2),
+          p_(ShapeOf(L.FF, L.QryFld(k + 1), L.QryFld(k + 2))),
+          codes_(block.code.data()), stride_(size_t(block.width)) {}
 
-    Single total = 0;
-    Long nz = 0;
-    // The statistic of one configuration from its cells, with nz and the value counts CntA and
-    // CntB of the configuration summed; clears them for the next.
-    auto closeRun = [&]() {
-        Single S = 0;
-        if (!p.TooFew(nz)) {
-            if (p.Sparse(nz)) {
-                // Every cell's expected count enters once through the product sum; each row
-                // present then replaces its cell's e / 2 by (c - e)^2 / (2e).
-                Single sum = 0;
-                for (int u = 1; u <= p.fa; ++u)
-                    for (int v = 1; v <= p.fb; ++v)
-                        sum = Single(double(sum) + double(CntA(u)) * double(CntB(v)));
-                S = Single(counts::Div(double(sum), nz) / 2.0);
-                for (const OnePassCell& cell : cells) {
-                    const double c = cell.c;
-                    if (c == 0) continue;
-                    const Long nu = CntA(value(cell, k + 1));
-                    const Long nv = CntB(value(cell, k + 2));
-                    const Single e = Single(counts::Div(double(nu) * double(nv), nz));
-                    const Single d = Single(c - double(e));
-                    const Single d2 = Single(double(d) * double(d));
-                    S = Single(double(S) + counts::Div(double(d2) / 2.0, e) - double(e) / 2.0);
-                }
-            } else {
-                for (const OnePassCell& cell : cells) {
-                    const double c = cell.c;
-                    if (c == 0) continue;
-                    const Long nu = CntA(value(cell, k + 1));
-                    const Long nv = CntB(value(cell, k + 2));
-                    const double ratio = counts::Div(counts::Div(c, nu), nv) * double(nz);
-                    S = Single(double(S) + c * counts::Ln(ratio));
+    // Sums a plain block whose rows ascend where it lies and returns true; false, with nothing
+    // summed, when they do not ascend.
+    bool SumAscending();
+    // Sums any block: its coded rows sorted and merged, then one run of cells a configuration.
+    void SumSorted(bool plain);
+    Single total() const { return total_; }
+
+private:
+    const int32_t* Row(int32_t r) const { return codes_ + size_t(r) * stride_; }
+    Integer Value(const OnePassCell& cell, int col) const { return Integer(Row(cell.first)[col - 1]); }
+    // Marks in room.differs the first column in which each row differs from the one before
+    // (width: equal rows); false as soon as a row comes before the one above it.
+    bool MarkAscending();
+    // The coded rows and counts copied out of the block, in a stable lexicographic order, with
+    // equal rows merged into room.merged.
+    void SortAndMerge(bool plain);
+    // Adds the statistic of the configuration in room.cells, with nz and the value counts CntA
+    // and CntB of the configuration summed, when it is admitted; clears them for the next.
+    void CloseRun();
+
+    Learner& L_;
+    CMIRoom& room_;
+    const CodedBlock& block_;
+    const Integer k_;
+    const int width_;
+    const PairShape p_;
+    const int32_t* codes_;
+    size_t stride_;
+    Single total_ = 0;
+    Long nz_ = 0;
+};
+
+void OnePass::CloseRun() {
+    Single S = 0;
+    if (!p_.TooFew(nz_)) {
+        const Integer ka = Integer(k_ + 1), kb = Integer(k_ + 2);
+        if (p_.Sparse(nz_)) {
+            // Every cell's expected count enters once through the product sum; each row present
+            // then replaces its cell's e / 2 by (c - e)^2 / (2e). A value counted nowhere adds
+            // 0 to the sum, which leaves it as it is, so only values present are visited.
+            Single sum = 0;
+            for (int u = 1; u <= p_.fa; ++u) {
+                const Long nu = L_.CntA(u);
+                if (nu == 0) continue;
+                for (int v = 1; v <= p_.fb; ++v) {
+                    const Long nv = L_.CntB(v);
+                    if (nv != 0) sum = Single(double(sum) + double(nu) * double(nv));
                 }
             }
-            if (AdmitsConfiguration(S, p.df)) total = Single(double(total) + double(S));
-        }
-        nz = 0;
-        // Only the values of a and b were counted; the rest of CntA and CntB stays 0.
-        for (int u = 0; u <= p.fa; ++u) CntA(u) = 0;
-        for (int v = 0; v <= p.fb; ++v) CntB(v) = 0;
-    };
-
-    bool ascending = plain;
-    if (plain) {
-        // The first column in which each row differs from the one before (width: equal rows).
-        std::vector<uint8_t>& differs = scratch.differs;
-        differs.resize(size_t(rows));
-        differs[0] = 0;
-        for (int32_t r = 1; r < rows && ascending; ++r) {
-            const int32_t* prev = row(r - 1);
-            const int32_t* cur = row(r);
-            int col = 0;
-            while (col < width && cur[col] == prev[col]) ++col;
-            ascending = col == width || cur[col] > prev[col];
-            differs[size_t(r)] = uint8_t(col);
-        }
-        if (ascending) {
-            // A configuration's rows follow each other; one whose cases are too few to be
-            // evaluated passes without its cells and value counts, which only the statistic
-            // reads.
-            int32_t last = 0;
-            for (int32_t r = 0; r < rows;) {
-                int32_t end = r + 1;
-                Long cases = Long(block.count[size_t(r)]);
-                for (; end < rows && differs[size_t(end)] >= k; ++end) cases += Long(block.count[size_t(end)]);
-                last = r;
-                if (!p.TooFew(cases)) {
-                    cells.clear();
-                    for (int32_t x = r; x < end; ++x) {
-                        if (x > r && differs[size_t(x)] == width)
-                            cells.back().c += block.count[size_t(x)];
-                        else
-                            cells.push_back(OnePassCell{x, block.count[size_t(x)]});
-                        CntA(row(x)[k]) += Long(block.count[size_t(x)]);
-                        CntB(row(x)[k + 1]) += Long(block.count[size_t(x)]);
-                    }
-                    nz = cases;
-                    closeRun();
-                }
-                r = end;
+            S = Single(counts::Div(double(sum), nz_) / 2.0);
+            for (const OnePassCell& cell : room_.cells) {
+                const double c = cell.c;
+                if (c == 0) continue;
+                const Long nu = L_.CntA(Value(cell, ka));
+                const Long nv = L_.CntB(Value(cell, kb));
+                const Single e = Single(counts::Div(double(nu) * double(nv), nz_));
+                const Single d = Single(c - double(e));
+                const Single d2 = Single(double(d) * double(d));
+                S = Single(double(S) + counts::Div(double(d2) / 2.0, e) - double(e) / 2.0);
             }
-            // The configuration last summed, as the pass over every run leaves it.
-            for (Integer j = 1; j <= k; ++j) CurConf(j) = Integer(row(last)[j - 1]);
-            return counts::PerCase(total, NetTotal(NetIdx));
+        } else {
+            for (const OnePassCell& cell : room_.cells) {
+                const double c = cell.c;
+                if (c == 0) continue;
+                const Long nu = L_.CntA(Value(cell, ka));
+                const Long nv = L_.CntB(Value(cell, kb));
+                const double ratio = counts::Div(counts::Div(c, nu), nv) * double(nz_);
+                S = Single(double(S) + c * counts::Ln(ratio));
+            }
         }
+        if (L_.AdmitsConfiguration(S, p_.df)) total_ = Single(double(total_) + double(S));
     }
+    nz_ = 0;
+    // Only the values of a and b were counted; the rest of CntA and CntB stays 0.
+    for (int u = 0; u <= p_.fa; ++u) L_.CntA(u) = 0;
+    for (int v = 0; v <= p_.fb; ++v) L_.CntB(v) = 0;
+}
 
-    std::vector<int32_t>& code = scratch.code;
+bool OnePass::MarkAscending() {
+    const int32_t rows = block_.rows;
+    std::vector<uint8_t>& differs = room_.differs;
+    differs.resize(size_t(rows));
+    differs[0] = 0;
+    for (int32_t r = 1; r < rows; ++r) {
+        const int32_t* prev = Row(r - 1);
+        const int32_t* cur = Row(r);
+        int col = 0;
+        while (col < width_ && cur[col] == prev[col]) ++col;
+        if (col < width_ && cur[col] < prev[col]) return false;
+        differs[size_t(r)] = uint8_t(col);
+    }
+    return true;
+}
+
+bool OnePass::SumAscending() {
+    if (!MarkAscending()) return false;
+    const int32_t rows = block_.rows;
+    const std::vector<uint8_t>& differs = room_.differs;
+    std::vector<OnePassCell>& cells = room_.cells;
+    // A configuration's rows follow each other; one whose cases are too few to be evaluated
+    // passes without its cells and value counts, which only the statistic reads.
+    int32_t last = 0;
+    for (int32_t r = 0; r < rows;) {
+        int32_t end = r + 1;
+        Long cases = Long(block_.count[size_t(r)]);
+        for (; end < rows && differs[size_t(end)] >= k_; ++end) cases += Long(block_.count[size_t(end)]);
+        last = r;
+        if (!p_.TooFew(cases)) {
+            cells.clear();
+            for (int32_t x = r; x < end; ++x) {
+                if (x > r && differs[size_t(x)] == width_)
+                    cells.back().c += block_.count[size_t(x)];
+                else
+                    cells.push_back(OnePassCell{x, block_.count[size_t(x)]});
+                L_.CntA(Row(x)[k_]) += Long(block_.count[size_t(x)]);
+                L_.CntB(Row(x)[k_ + 1]) += Long(block_.count[size_t(x)]);
+            }
+            nz_ = cases;
+            CloseRun();
+        }
+        r = end;
+    }
+    // The configuration last summed, as the pass over every run leaves it.
+    for (Integer j = 1; j <= k_; ++j) L_.CurConf(j) = Integer(Row(last)[j - 1]);
+    return true;
+}
+
+void OnePass::SortAndMerge(bool plain) {
+    const int32_t rows = block_.rows;
+    const int width = width_;
+    std::vector<int32_t>& code = room_.code;
     code.resize(size_t(rows) * size_t(width));
-    std::vector<double>& count = scratch.count;
+    std::vector<double>& count = room_.count;
     count.resize(static_cast<size_t>(rows));
     for (int32_t r = 0; r < rows; ++r) {
         for (int col = 1; col <= width; ++col)
             code[size_t(r) * width + size_t(col - 1)] =
-                plain ? block.code[size_t(r) * stride + size_t(col - 1)]
-                      : counts::IndexOf(block, col, r, FF(QryFld(col)));
-        count[size_t(r)] = plain ? block.count[size_t(r)] : counts::CountOf(block, r);
+                plain ? block_.code[size_t(r) * stride_ + size_t(col - 1)]
+                      : counts::IndexOf(block_, col, r, L_.FF(L_.QryFld(col)));
+        count[size_t(r)] = plain ? block_.count[size_t(r)] : counts::CountOf(block_, r);
     }
-    codes = code.data();
-    stride = size_t(width);
+    codes_ = code.data();
+    stride_ = size_t(width);
     // A stable lexicographic order: one stable counting pass a column, the last column first
     // (each code lies in 1 .. its field's value count).
-    std::vector<int32_t>& order = scratch.order;
-    std::vector<int32_t>& next = scratch.next;
+    std::vector<int32_t>& order = room_.order;
+    std::vector<int32_t>& next = room_.next;
     order.resize(static_cast<size_t>(rows));
     next.resize(static_cast<size_t>(rows));
     std::iota(order.begin(), order.end(), 0);
-    std::vector<int32_t>& start = scratch.start;
+    std::vector<int32_t>& start = room_.start;
     for (int col = width; col >= 1; --col) {
-        start.assign(size_t(FF(QryFld(col))) + 2, 0);
+        start.assign(size_t(L_.FF(L_.QryFld(col))) + 2, 0);
         for (int32_t r = 0; r < rows; ++r) ++start[size_t(code[size_t(r) * width + size_t(col - 1)]) + 1];
         for (size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
         for (int32_t r : order) next[size_t(start[size_t(code[size_t(r) * width + size_t(col - 1)])]++)] = r;
         order.swap(next);
     }
-    std::vector<OnePassCell>& merged = scratch.merged;
+    std::vector<OnePassCell>& merged = room_.merged;
     merged.clear();
     for (int32_t r : order) {
-        if (!merged.empty() && std::equal(row(r), row(r) + width, row(merged.back().first)))
+        if (!merged.empty() && std::equal(Row(r), Row(r) + width, Row(merged.back().first)))
             merged.back().c += count[size_t(r)];
         else
             merged.push_back(OnePassCell{r, count[size_t(r)]});
     }
+}
 
+void OnePass::SumSorted(bool plain) {
+    SortAndMerge(plain);
+    const std::vector<OnePassCell>& merged = room_.merged;
+    std::vector<OnePassCell>& cells = room_.cells;
     // One run of cells a configuration, its counts summed cell by cell in order.
     for (size_t r = 0; r < merged.size();) {
         size_t end = r + 1;
         auto sameConfiguration = [&](size_t x) {
-            for (Integer i = k; i >= 1; --i)
-                if (value(merged[x], i) != value(merged[r], i)) return false;
+            for (Integer i = k_; i >= 1; --i)
+                if (Value(merged[x], i) != Value(merged[r], i)) return false;
             return true;
         };
         while (end < merged.size() && sameConfiguration(end)) ++end;
-        for (Integer j = 1; j <= k; ++j) CurConf(j) = value(merged[r], j);
+        for (Integer j = 1; j <= k_; ++j) L_.CurConf(j) = Value(merged[r], j);
         cells.assign(merged.begin() + std::ptrdiff_t(r), merged.begin() + std::ptrdiff_t(end));
         for (const OnePassCell& cell : cells) {
-            counts::Add(nz, cell.c);
-            counts::Add(CntA(value(cell, k + 1)), cell.c);
-            counts::Add(CntB(value(cell, k + 2)), cell.c);
+            counts::Add(nz_, cell.c);
+            counts::Add(L_.CntA(Value(cell, k_ + 1)), cell.c);
+            counts::Add(L_.CntB(Value(cell, k_ + 2)), cell.c);
         }
-        closeRun();
+        CloseRun();
         r = end;
     }
-    return counts::PerCase(total, NetTotal(NetIdx));
+}
+
+}  // namespace
+
+Single Learner::OnePassCMI(const CodedBlock& block, Integer k, bool plain) {
+    if (counts::RowCount(block) == 0) return 0;
+    OnePass pass(*this, room_.cmi, block, k);
+    if (!(plain && pass.SumAscending())) pass.SumSorted(plain);
+    return counts::PerCase(pass.total(), NetTotal(NetIdx));
 }
 
 Single Learner::GetCMI(Integer a, Integer b, Integer k) {
@@ -427,12 +477,13 @@ Single Learner::GetCMI(Integer a, Integer b, Integer k) {
     for (Integer i = 1; i < k; ++i)
         for (Integer j = Integer(i + 1); j <= k; ++j)
             if (CondSet(i) > CondSet(j)) std::swap(CondSet(i), CondSet(j));
-    std::vector<Integer> fields;
+    std::vector<Integer>& fields = room_.cmi.set;
+    fields.clear();
     for (Integer i = 1; i <= k; ++i) fields.push_back(CondSet(i));
 
-    if (const CachedSet* hit = SetCache.Find(NetIdx, a, b, fields)) {
-        if (MIWork(NetIdx, a, b) > hit->cmi) MIWork(NetIdx, a, b) = hit->cmi;
-        return hit->cmi;
+    if (const Single* hit = SetCache.Find(NetIdx, a, b, fields)) {
+        if (MIWork(NetIdx, a, b) > *hit) MIWork(NetIdx, a, b) = *hit;
+        return *hit;
     }
     // A set beyond the limit, or one that with the pair would not fit the query's field slots,
     // is not tested: it reads as independence the caller weighs like any other value.
@@ -451,21 +502,21 @@ Single Learner::GetCMI(Integer a, Integer b, Integer k) {
     if (k >= 3 && k <= 4)
         for (Integer i = 1; i <= k; ++i)
             for (Integer j = Integer(i + 1); j <= k; ++j)
-                for (Integer l = Integer(j + 1); l <= k; ++l) CalcCMI(*this, block, plain, {i, j, l}, pa, pb);
+                for (Integer l = Integer(j + 1); l <= k; ++l) CalcCMI(block, plain, {i, j, l}, pa, pb);
     if (k >= 2 && k <= 4)
         for (Integer i = 1; i <= k; ++i)
-            for (Integer j = Integer(i + 1); j <= k; ++j) CalcCMI(*this, block, plain, {i, j}, pa, pb);
+            for (Integer j = Integer(i + 1); j <= k; ++j) CalcCMI(block, plain, {i, j}, pa, pb);
     if (k >= 1 && k <= 4)
-        for (Integer i = 1; i <= k; ++i) CalcCMI(*this, block, plain, {i}, pa, pb);
+        for (Integer i = 1; i <= k; ++i) CalcCMI(block, plain, {i}, pa, pb);
 
     switch (k) {
-        case 1: return CalcCMI(*this, block, plain, {1}, 2, 3);
-        case 2: return CalcCMI(*this, block, plain, {1, 2}, 3, 4);
-        case 3: return CalcCMI(*this, block, plain, {1, 2, 3}, 4, 5);
+        case 1: return CalcCMI(block, plain, {1}, 2, 3);
+        case 2: return CalcCMI(block, plain, {1, 2}, 3, 4);
+        case 3: return CalcCMI(block, plain, {1, 2, 3}, 4, 5);
         default: break;
     }
     const Single result = OnePassCMI(block, k, plain);
-    SetCache.Append(NetIdx, a, b, std::move(fields), result);
+    SetCache.Append(NetIdx, a, b, fields, result);
     if (result < MIWork(NetIdx, a, b)) MIWork(NetIdx, a, b) = result;
     return result;
 }

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,6 +22,7 @@
 #include "core/coded_block.h"
 #include "core/cond_set_cache.h"
 #include "core/skeleton.h"
+#include "core/work_room.h"
 #include "platform/db/database.h"
 #include "platform/vb/array.h"
 #include "platform/vb/types.h"
@@ -322,6 +324,12 @@ protected:
     CoreSettings settings_;
 
 private:
+    // The buffers the statistics and the path walks reuse from call to call.
+    WorkRoom room_;
+    // The CMI of the pair at block positions pa, pb given the fields at positions zpos (one to
+    // three, ascending), from the cache or the block's rows; cached and folded into MIWork.
+    Single CalcCMI(const CodedBlock& block, bool plain, std::initializer_list<Integer> zpos,
+                   Integer pa, Integer pb);
     // The database's counters and each field's code-to-index table (count_query.cpp).
     struct DirectCounts;
     std::shared_ptr<DirectCounts> direct_;

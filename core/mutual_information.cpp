@@ -98,7 +98,7 @@ Single Learner::CalcMI(const CodedBlock& block, Integer i, Integer j, bool plain
     const int32_t rows = counts::RowCount(block);
     if (plain) {
         // Whole counts that cannot raise: summed as they are, in a flat table of the same cells.
-        thread_local std::vector<Long> flat;
+        std::vector<Long>& flat = room_.miCells;
         flat.assign(size_t(fx + 1) * size_t(fy + 1), 0);
         const size_t stride = size_t(fy + 1);
         for (int32_t r = 0; r < rows; ++r) {

@@ -80,7 +80,9 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
     // Fields that can take a level from the second on: not a or b, not yet leveled, and not a
     // common descendant of a and b (both ends reach it), through which a path is blocked. The
     // rows keep their room from call to call.
-    thread_local std::vector<uint64_t> open, frontier, next;
+    std::vector<uint64_t>& open = room_.open;
+    std::vector<uint64_t>& frontier = room_.frontier;
+    std::vector<uint64_t>& next = room_.next;
     open.assign(words, 0);
     frontier.assign(words, 0);
     next.assign(words, 0);
@@ -156,41 +158,6 @@ bool Learner::HasPath(Integer a, Integer b) {
     return LevelSearch(a, b, b, a, unused);
 }
 
-namespace {
-
-// What the cut-set walk keeps from call to call (a search walks for every pair it tests): the
-// room of its candidate lists, its stack and its marks. A list belongs to the call whose stamp
-// it carries; the marks start afresh with each call.
-struct WalkRoom {
-    struct Frame {
-        Integer node;
-        bool collider;    // the node's collider flag
-        uint32_t next;    // the next of its candidates to try
-        uint32_t refused; // bit e: a candidate was refused for lying on the path at depth e
-    };
-    std::vector<std::vector<Integer>> candidates;
-    std::vector<uint64_t> listedIn;
-    std::vector<int8_t> depthOf;     // depth of a field on the path, -1 off it
-    std::vector<uint8_t> failsFrom;  // (field, flag) -> the depth from which it is known to fail
-    std::vector<Frame> frames;
-    std::vector<int> byLevel;
-    uint64_t call = 0;
-
-    static constexpr uint8_t kUnknown = uint8_t(kMaxLevel + 1);
-
-    void Begin(Integer n) {
-        ++call;
-        if (candidates.size() < size_t(n) + 1) {
-            candidates.resize(size_t(n) + 1);
-            listedIn.resize(size_t(n) + 1, 0);
-        }
-        depthOf.assign(size_t(n) + 1, -1);
-        failsFrom.assign(2 * (size_t(n) + 1), kUnknown);
-    }
-};
-
-}  // namespace
-
 // Every path the walk may take: from `from` to a neighbour (the first hop), and on over links to
 // `to`, never through the same field twice and never back through `from`. A path may not pass
 // through a collider: a node entered along an arc into it (the previous node reaches it) may not
@@ -214,7 +181,7 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
     const LinkBits& links = LinkRows();
     const SquareView adj(Adj, n), reach(Reach, n);
     const size_t words = links.words();
-    thread_local WalkRoom room;
+    WalkRoom& room = room_.walk;
     room.Begin(n);
     // The candidates after a node of the path: `to` first when linked, then the neighbours that
     // some depth past the first hop admits (a level from 1 to kMaxLevel - 2), by level, those of

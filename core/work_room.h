@@ -1,0 +1,78 @@
+// Buffers the statistics and the path walks reuse from call to call. A search over many fields
+// runs them millions of times on small blocks, where allocating them each time would cost more
+// than the work; a learner owns its room, so the buffers live as long as the engine and no
+// longer, and every call starts from its own contents (a buffer is sized or cleared before use).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/skeleton.h"
+#include "platform/vb/types.h"
+
+namespace core {
+
+// A cell of the one-pass CMI: a row holding its coded values, and its count.
+struct OnePassCell {
+    int32_t first;
+    double c;
+};
+
+// The conditional MI's buffers (GetCMI, the tables of one to three conditioning fields, the
+// one-pass computation).
+struct CMIRoom {
+    std::vector<vb::Integer> set;     // the set of the test (GetCMI)
+    std::vector<vb::Integer> fields;  // a subset of it being looked up in the cache (CalcCMI)
+    std::vector<int64_t> key;
+    std::vector<int32_t> order, start;
+    std::vector<vb::Long> cnt;
+    std::vector<size_t> touched;
+    std::vector<int32_t> cellOf;  // each row's cell of the pair, in a configuration's rows
+    std::vector<uint8_t> seenA, seenB;  // the values of a and b a configuration's rows hold
+    std::vector<int32_t> us, vs;        // the same as ascending lists
+    // The one-pass computation's coded rows, counts and their order, and its cells.
+    std::vector<int32_t> code;
+    std::vector<double> count;
+    std::vector<int32_t> next;
+    std::vector<OnePassCell> cells, merged;  // one configuration's cells; all of them
+    std::vector<uint8_t> differs;
+};
+
+// What the cut-set walk keeps: the room of its candidate lists, its stack and its marks. A list
+// belongs to the call whose stamp it carries; the marks start afresh with each call.
+struct WalkRoom {
+    struct Frame {
+        vb::Integer node;
+        bool collider;     // the node's collider flag
+        uint32_t next;     // the next of its candidates to try
+        uint32_t refused;  // bit e: a candidate was refused for lying on the path at depth e
+    };
+    std::vector<std::vector<vb::Integer>> candidates;
+    std::vector<uint64_t> listedIn;
+    std::vector<int8_t> depthOf;     // depth of a field on the path, -1 off it
+    std::vector<uint8_t> failsFrom;  // (field, flag) -> the depth from which it is known to fail
+    std::vector<Frame> frames;
+    std::vector<int> byLevel;
+    uint64_t call = 0;
+
+    static constexpr uint8_t kUnknown = uint8_t(kMaxLevel + 1);
+
+    void Begin(vb::Integer n) {
+        ++call;
+        if (candidates.size() < size_t(n) + 1) {
+            candidates.resize(size_t(n) + 1);
+            listedIn.resize(size_t(n) + 1, 0);
+        }
+        depthOf.assign(size_t(n) + 1, -1);
+        failsFrom.assign(2 * (size_t(n) + 1), kUnknown);
+    }
+};
+
+struct WorkRoom {
+    CMIRoom cmi;
+    std::vector<vb::Long> miCells;  // CalcMI's flat table of a plain block
+    std::vector<uint64_t> open, frontier, next;  // the level search's bit rows
+    WalkRoom walk;
+};
+
+}  // namespace core
