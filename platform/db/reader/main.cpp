@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -38,15 +39,19 @@ using namespace db::frames;
 constexpr size_t kBindSize = 200000;
 
 // Frames go out in blocks: the layer reads them as they come, and a block that arrives tells
-// it the reader is still making progress.
+// it the reader is still making progress. A block also goes out when a quarter of a second has
+// passed since the last, so that slow rows (a busy machine, a sanitized build) still show
+// progress well within the layer's wait for the next bytes.
 class Output {
 public:
     ~Output() { Flush(); }
     void Frame(Tag tag, const Payload& p = Payload()) {
         AppendFrame(buffer_, tag, p.data());
-        if (buffer_.size() >= (64u << 10)) Flush();
+        if (buffer_.size() >= (64u << 10) || std::chrono::steady_clock::now() - sent_ >= std::chrono::milliseconds(250))
+            Flush();
     }
     void Flush() {
+        sent_ = std::chrono::steady_clock::now();
         size_t done = 0;
         while (done < buffer_.size()) {
             const ssize_t n = ::write(STDOUT_FILENO, buffer_.data() + done, buffer_.size() - done);
@@ -59,6 +64,7 @@ public:
 
 private:
     std::string buffer_;
+    std::chrono::steady_clock::time_point sent_ = std::chrono::steady_clock::now();
 };
 
 Output out;
