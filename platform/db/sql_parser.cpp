@@ -289,6 +289,17 @@ private:
         size_t start = Peek().pos;
         return Combine(Expr::Kind::And, ParseNot(), start, &Parser::ParseNot, "AND");
     }
+    // "IS [NOT] NULL", at its IS: the kind of the test.
+    Expr::Kind ParseIsNull() {
+        Next();
+        bool negated = false;
+        if (IsWord(Peek(), "NOT")) {
+            Next();
+            negated = true;
+        }
+        ExpectWord("NULL");
+        return negated ? Expr::Kind::IsNotNull : Expr::Kind::IsNull;
+    }
     Expr ParseNot() {
         if (IsWord(Peek(), "NOT")) {
             size_t start = Next().pos;
@@ -325,15 +336,8 @@ private:
                 }
         }
         if (IsWord(t, "IS")) {
-            Next();
-            bool negated = false;
-            if (IsWord(Peek(), "NOT")) {
-                Next();
-                negated = true;
-            }
-            ExpectWord("NULL");
             Expr e;
-            e.kind = negated ? Expr::Kind::IsNotNull : Expr::Kind::IsNull;
+            e.kind = ParseIsNull();
             e.args.push_back(std::move(left));
             e.text = src_.substr(start, LastEnd() - start);
             return e;
@@ -509,14 +513,7 @@ private:
                 ExpectSymbol(")");
             }
         } else if (IsWord(t, "IS") && !e.negated) {
-            Next();
-            bool negated = false;
-            if (IsWord(Peek(), "NOT")) {
-                Next();
-                negated = true;
-            }
-            ExpectWord("NULL");
-            e.kind = negated ? Expr::Kind::IsNotNull : Expr::Kind::IsNull;
+            e.kind = ParseIsNull();
             e.args.push_back(std::move(left));
         } else {
             if (e.negated) Fail(t);
