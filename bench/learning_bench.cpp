@@ -258,6 +258,9 @@ public:
         }
         return o;
     }
+    bool Rows(int f, std::vector<uint32_t>& codes, const std::vector<db::Value>*& cells) override {
+        return inner_->Rows(f, codes, cells);
+    }
 
 private:
     std::unique_ptr<db::GroupCounter> inner_;

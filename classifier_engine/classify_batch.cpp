@@ -267,9 +267,61 @@ Single DataEngine::ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string
     }
 }
 
-bool DataEngine::LoadHoldOutRows() {
-    if (HoldOut.loaded) return true;
-    HoldOutCopy copy;
+// The hold-out rows off the database's coded copy of the table, where it offers one that can
+// give every field's cells exactly as the recordset would read them: each distinct cell of a
+// field is looked up once, and no cell is made a row.
+DataEngine::HoldOutRead DataEngine::ReadHoldOutCoded(HoldOutCopy& copy) {
+    if (!Db) return HoldOutRead::Declined;
+    std::vector<std::string> names;
+    for (Integer j = 1; j <= numfld; ++j) names.push_back(FieldNames(j));
+    std::unique_ptr<db::GroupCounter> counter =
+        Db->GroupCounts(" Count(*) ", TableName, " where " + db::HoldOutCondition(true), names);
+    if (!counter) return HoldOutRead::Declined;
+    std::vector<std::string> columns;
+    for (const db::Field& f : Db->TableDefs(db::BareSqlName(TableName)).Fields) columns.push_back(vb::UCase(f.Name));
+    // The counter found each field by its name; the column found here by the same name is that
+    // one only when no other column has the same upper-case name.
+    std::vector<std::string> sorted = columns;
+    std::sort(sorted.begin(), sorted.end());
+    if (std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) return HoldOutRead::Declined;
+    const size_t width = size_t(numfld) + 1;
+    copy.Column.assign(width, -1);
+    for (Integer j = 1; j <= numfld; ++j) {
+        const std::string key = ColumnKey(FieldNames(j));
+        const auto at = std::find(columns.begin(), columns.end(), key);
+        if (at == columns.end()) return HoldOutRead::Declined;
+        copy.Column[size_t(j)] = Integer(at - columns.begin());
+    }
+    std::vector<uint32_t> codes;
+    std::vector<Integer> index;
+    Clock::time_point beat = Clock::now();
+    for (Integer j = 1; j <= numfld; ++j) {
+        const std::vector<db::Value>* cells = nullptr;
+        if (!counter->Rows(int(j - 1), codes, cells)) return HoldOutRead::Declined;
+        if (j == 1) {
+            copy.rows = Long(codes.size());
+            copy.Codes.assign(codes.size() * width, 0);
+        } else if (codes.size() != size_t(copy.rows)) {
+            return HoldOutRead::Declined;
+        }
+        index.resize(cells->size());
+        for (size_t k = 0; k < cells->size(); ++k) {
+            db::Value cell = (*cells)[k];  // GetVluIdx turns Null into "?"
+            index[k] = GetVluIdx(j, cell);
+        }
+        Integer* into = copy.Codes.data() + size_t(j);
+        for (size_t r = 0; r < codes.size(); ++r, into += width) {
+            if (codes[r] >= index.size()) return HoldOutRead::Declined;
+            *into = index[codes[r]];
+        }
+        if (Beat(beat)) return HoldOutRead::Cancelled;
+    }
+    return HoldOutRead::Read;
+}
+
+// The hold-out rows through a recordset of the filter, each distinct cell of a field looked up
+// once; false when the host cancelled.
+bool DataEngine::ReadHoldOutRecordset(HoldOutCopy& copy) {
     const size_t width = size_t(numfld) + 1;
     std::unique_ptr<db::Recordset> rs =
         Db->OpenRecordset("select * from " + TableName + " where " + db::HoldOutCondition(true));
@@ -304,9 +356,22 @@ bool DataEngine::LoadHoldOutRows() {
         if (Beat(beat)) return false;
     }
     rs->Close();
+    return true;
+}
+
+bool DataEngine::LoadHoldOutRows() {
+    if (HoldOut.loaded) return true;
+    HoldOutCopy copy;
+    const HoldOutRead coded = HoldOutCoding ? ReadHoldOutCoded(copy) : HoldOutRead::Declined;
+    if (coded == HoldOutRead::Cancelled) return false;
+    if (coded == HoldOutRead::Declined) {
+        copy = HoldOutCopy();
+        if (!ReadHoldOutRecordset(copy)) return false;
+    }
     if (copy.rows == 0) throw EngineError(kNoHoldOutSplit, kNoRowsToScore);
     if (copy.rows >= TableRows) throw EngineError(kNoHoldOutSplit, kNoRowsToLearn);
 
+    const size_t width = size_t(numfld) + 1;
     std::vector<Integer> every(static_cast<size_t>(numfld));
     for (Integer j = 1; j <= numfld; ++j) every[size_t(j - 1)] = j;
     std::vector<uint32_t> all(size_t(copy.rows));

@@ -209,6 +209,13 @@ public:
     // flagged yes, or with every row flagged yes, has nothing to score on or nothing to learn
     // from: error 557. Raises the progress event while it reads; false when the host cancelled.
     bool LoadHoldOutRows();
+    // Its two ways of reading them: off the database's coded copy of the table where it offers
+    // one that gives the cells exactly as the recordset reads them, through the recordset
+    // otherwise (always when HoldOutCoding is off; tests compare the two).
+    enum class HoldOutRead { Read, Declined, Cancelled };
+    HoldOutRead ReadHoldOutCoded(HoldOutCopy& copy);
+    bool ReadHoldOutRecordset(HoldOutCopy& copy);
+    bool HoldOutCoding = true;
     vb::Array<Integer> CaseValues;    // (0..numfld) value index of each field of the current row
     vb::Array<Integer> FieldPos;      // (0..numfld) column of each field in the recordset
     vb::Array<Integer> ActualClass;   // (0..N) actual class index of each case, 0 = no label

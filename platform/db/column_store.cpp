@@ -39,6 +39,14 @@ public:
         return o;
     }
 
+    bool Rows(int f, std::vector<uint32_t>& codes, const std::vector<Value>*& cells) override {
+        const std::shared_ptr<Connection> conn = conn_.lock();
+        if (stale_ || !conn || *generation_ != madeAt_ || sqlite3_total_changes64(conn->handle()) != changes_ ||
+            FileVersion(*conn) != version_)
+            return false;
+        return store_->Rows(*prepared_, f, codes, cells);
+    }
+
 private:
     std::weak_ptr<Connection> conn_;
     std::shared_ptr<ColumnStore> store_;

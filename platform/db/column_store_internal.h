@@ -217,6 +217,8 @@ public:
     GroupCounter::Outcome Count(const Prepared& p, const std::vector<int>& fields, int64_t maxGroups,
                                 GroupCountResult& out);
     const std::vector<Value>* Shown(const Prepared& p, int field) const;
+    // GroupCounter::Rows over the prepared filter (column_store_rows.cpp).
+    bool Rows(const Prepared& p, int field, std::vector<uint32_t>& codes, const std::vector<Value>*& cells) const;
 
 private:
     struct Column {

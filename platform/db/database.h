@@ -213,6 +213,13 @@ public:
     // maxGroups of them, in the order the query text returns them. The buffers of `out` are
     // reused from call to call.
     virtual Outcome Count(const std::vector<int>& fields, int64_t maxGroups, GroupCountResult& out) = 0;
+    // Field f's cell (f as for Values) in every row the filter keeps, in the order "select *
+    // from <table><where>" returns them: codes[r] is the index in *cells of the cell that
+    // query reads in row r. False, with codes and cells left as they are, when the counter
+    // cannot give them exactly (the default): the rows are then read through a recordset.
+    virtual bool Rows(int /*f*/, std::vector<uint32_t>& /*codes*/, const std::vector<Value>*& /*cells*/) {
+        return false;
+    }
 };
 
 class Database {
