@@ -92,16 +92,77 @@ void CellKey(const db::Value& v, std::string& key) {
     key.append(reinterpret_cast<const char*>(&d), sizeof d);
 }
 
+// The number of codes each field's column of a code matrix (`width` codes a row) can hold in a
+// key: its largest code + 1, or 0 when a code is negative.
+std::vector<uint32_t> CodeRadix(const std::vector<Integer>& codes, size_t width) {
+    std::vector<Integer> high(width, 0);
+    bool negative = false;
+    for (size_t k = 0; k < codes.size(); ++k) {
+        high[k % width] = std::max(high[k % width], codes[k]);
+        negative = negative || codes[k] < 0;
+    }
+    std::vector<uint32_t> radix(width);
+    for (size_t f = 0; f < width; ++f) radix[f] = uint32_t(high[f]) + 1;
+    if (negative)
+        for (size_t k = 0; k < codes.size(); ++k)
+            if (codes[k] < 0) radix[k % width] = 0;
+    return radix;
+}
+
 // Sorts the rows `rows` of a code matrix (`width` codes a row) into sets that agree on the codes
 // of `fields`: setOf[k] is the set of rows[k], numbered in order of first appearance; returns
-// the first row of each set.
+// the first row of each set. radix[f] bounds field f's codes (CodeRadix): where the product of
+// the fields' radixes fits in 64 bits a row's codes are one number, its mixed-radix key, looked
+// up in a table over every key when that table is small and in a table of the keys met
+// otherwise; a wider row is compared field by field.
 std::vector<uint32_t> GroupRows(const std::vector<Integer>& codes, size_t width,
-                                const std::vector<uint32_t>& rows,
-                                const std::vector<Integer>& fields, std::vector<uint32_t>& setOf) {
+                                const std::vector<uint32_t>& rows, const std::vector<Integer>& fields,
+                                const std::vector<uint32_t>& radix, std::vector<uint32_t>& setOf) {
     std::vector<uint32_t> first;
     setOf.assign(rows.size(), 0);
+    uint64_t product = 1;
+    bool keyed = true;
+    for (Integer f : fields) {
+        const uint32_t r = radix[size_t(f)];
+        keyed = keyed && r > 0 && product <= UINT64_MAX / r;
+        if (keyed) product *= r;
+    }
     size_t capacity = 16;
     while (capacity < 2 * rows.size()) capacity *= 2;
+    if (keyed) {
+        auto key = [&](uint32_t row) {
+            const Integer* c = &codes[size_t(row) * width];
+            uint64_t k = 0;
+            for (Integer f : fields) k = k * radix[size_t(f)] + uint64_t(c[f]);
+            return k;
+        };
+        if (product <= std::min<uint64_t>(uint64_t(1) << 22, 4 * uint64_t(rows.size()) + 1024)) {
+            std::vector<uint32_t> setOfKey(size_t(product), UINT32_MAX);
+            for (size_t k = 0; k < rows.size(); ++k) {
+                uint32_t& s = setOfKey[size_t(key(rows[k]))];
+                if (s == UINT32_MAX) {
+                    s = uint32_t(first.size());
+                    first.push_back(rows[k]);
+                }
+                setOf[k] = s;
+            }
+            return first;
+        }
+        int shift = 64;
+        for (size_t c = capacity; c > 1; c >>= 1) --shift;
+        std::vector<uint32_t> slots(capacity, UINT32_MAX);
+        for (size_t k = 0; k < rows.size(); ++k) {
+            const uint64_t x = key(rows[k]);
+            size_t s = size_t((x * 0x9E3779B97F4A7C15ull) >> shift);
+            while (slots[s] != UINT32_MAX && key(first[slots[s]]) != x) s = (s + 1) & (capacity - 1);
+            if (slots[s] == UINT32_MAX) {
+                slots[s] = uint32_t(first.size());
+                first.push_back(rows[k]);
+            }
+            setOf[k] = slots[s];
+        }
+        return first;
+    }
     std::vector<uint32_t> slots(capacity, UINT32_MAX);
     auto same = [&](uint32_t a, uint32_t b) {
         for (Integer f : fields)
@@ -376,7 +437,8 @@ bool DataEngine::LoadHoldOutRows() {
     for (Integer j = 1; j <= numfld; ++j) every[size_t(j - 1)] = j;
     std::vector<uint32_t> all(size_t(copy.rows));
     for (size_t r = 0; r < all.size(); ++r) all[r] = uint32_t(r);
-    copy.Distinct = GroupRows(copy.Codes, width, all, every, copy.GroupOf);
+    copy.Radix = CodeRadix(copy.Codes, width);
+    copy.Distinct = GroupRows(copy.Codes, width, all, every, copy.Radix, copy.GroupOf);
     copy.Weight.assign(copy.Distinct.size(), 0);
     for (uint32_t g : copy.GroupOf) ++copy.Weight[g];
     copy.loaded = true;
@@ -404,15 +466,27 @@ Single DataEngine::ClsfyHoldOut(bool multiNet) {
     // Rows that agree on every field the model reads get the same class: each such set of
     // rows is classified once.
     std::vector<uint32_t> setOf;
-    const std::vector<uint32_t> sets = GroupRows(HoldOut.Codes, width, HoldOut.Distinct, read, setOf);
+    const std::vector<uint32_t> sets =
+        GroupRows(HoldOut.Codes, width, HoldOut.Distinct, read, HoldOut.Radix, setOf);
     std::vector<Integer> chosen(sets.size());
     std::vector<Single> probs, setProbs;
     if (tmpROC) setProbs.resize(sets.size() * size_t(classes));
+    InferencePlan plan;
+    const bool planned = PlanInference(multiNet, plan);
+    if (planned) ClearPosterior();
+    // The case as CaseValues holds it: the fields the model reads, 0 for the others.
+    std::vector<Integer> values(width, 0);
     for (size_t g = 0; g < sets.size(); ++g) {
         const Integer* codes = &HoldOut.Codes[size_t(sets[g]) * width];
-        for (Integer j : read)
-            if (j >= 2) CaseValues(j) = codes[j];
-        chosen[g] = multiNet ? InferenceMN(CaseValues) : InferenceBN(CaseValues);
+        if (planned) {
+            for (Integer j : read)
+                if (j >= 2) values[size_t(j)] = codes[j];
+            chosen[g] = InferPlanned(plan, values.data());
+        } else {
+            for (Integer j : read)
+                if (j >= 2) CaseValues(j) = codes[j];
+            chosen[g] = multiNet ? InferenceMN(CaseValues) : InferenceBN(CaseValues);
+        }
         if (tmpROC) {
             NormalisedPosterior(probs);
             std::copy(probs.begin(), probs.end(), setProbs.begin() + ptrdiff_t(g * size_t(classes)));

@@ -184,6 +184,36 @@ public:
     vb::Array<Single> Posterior;  // (0..MaxVlus) unnormalised class scores of the last case
     // The class chosen from Posterior: most probable, or least expected cost under a user's table.
     Integer Decide() const;
+    // Posterior as (0..MaxVlus) of zeros, sized again only when its bounds changed.
+    void ClearPosterior();
+    // The model's inference laid out once for the many cases of a hold-out pass: each table a
+    // factor of a class's product reads (its first row in the store, the stride of the class
+    // digit, its parents and their value counts), so that a case costs what its products cost
+    // and gives the same products, multiplied in the same order, as InferenceBN / InferenceMN.
+    struct InferencePlan {
+        struct Factor {
+            Long base = 0;       // the store's row before the table's first (CPTIndex)
+            Long stride = 0;     // single net: the rows of one class value; multi-net 0
+            Integer field = 0;   // the field whose probability the table gives
+            Integer ownCount = 0;
+            uint32_t firstParent = 0, parents = 0;
+        };
+        Integer classes = 0;
+        std::vector<Single> prior;          // by class - 1
+        std::vector<Factor> factors;
+        std::vector<uint32_t> classFactors; // multi-net: class c's factors from [c - 1] to [c]
+        std::vector<Integer> parentField, parentCount;
+        const Single* store = nullptr;      // CPTStore's cells, (row - LBound) + (value - LBound) x rows
+        int64_t storeRows = 0, rowLow = 0, valueLow = 0;
+        // Per case: each factor's offset into the store without the class digit, -1 for a
+        // factor that multiplies by 0.
+        std::vector<int64_t> offset;
+    };
+    // The plan of the current model; false when it cannot vouch for every subscript a case could
+    // reach (the per-case inference then runs, raising where it raises).
+    bool PlanInference(bool multiNet, InferencePlan& plan) const;
+    // InferenceBN / InferenceMN of a case through the plan; values[j]: field j's value index.
+    Integer InferPlanned(InferencePlan& plan, const Integer* values);
 
     // ---- batch and hold-out classification: classify_batch.cpp ----
     Single ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string& TestTB,
@@ -203,6 +233,7 @@ public:
         std::vector<Integer> Column;  // (numfld + 1) position of each field among the columns
         std::vector<uint32_t> Distinct, GroupOf;
         std::vector<Long> Weight;
+        std::vector<uint32_t> Radix;  // (numfld + 1) the largest code of each field + 1
     };
     HoldOutCopy HoldOut;
     // Reads and codes the hold-out rows unless this run already did. A search with no row

@@ -63,6 +63,27 @@ Scores Score(DataEngine& e, bool multiNet, bool coded) {
     return s;
 }
 
+// A single net with two fields of two parents, or a multi-net with a link in each layer, and
+// its tables learned from the rows flagged no.
+void Learn(EngineFixture& fx, bool multiNet) {
+    DataEngine& e = fx.engine;
+    auto g = fx.NewGraph();
+    if (!multiNet) {
+        for (Integer f = 2; f <= 5; ++f) EngineFixture::Arc(g, 0, 1, f);
+        EngineFixture::Arc(g, 0, 2, 3);
+        EngineFixture::Arc(g, 0, 4, 5);
+    } else {
+        EngineFixture::Arc(g, 1, 2, 3);
+        EngineFixture::Arc(g, 2, 5, 4);
+        EngineFixture::Arc(g, 2, 3, 4);
+    }
+    e.IsMultiNet_ = multiNet;
+    e.SubsetFixed = false;
+    e.PutGraph(g);
+    bool mn = multiNet;
+    ASSERT_TRUE(e.LearnCPT(mn));
+}
+
 TEST(HoldOutRows, TheCodedCopyScoresAsTheRecordsetDoes) {
     InTempDir cwd;
     EngineFixture fx(Awkward(), {"Buy", "Colour", "Size", "Weight", "Member"});
@@ -74,20 +95,7 @@ TEST(HoldOutRows, TheCodedCopyScoresAsTheRecordsetDoes) {
         ASSERT_EQ(e.ReadHoldOutCoded(copy), DataEngine::HoldOutRead::Read);
     }
     for (bool multiNet : {false, true}) {
-        auto g = fx.NewGraph();
-        if (!multiNet) {
-            for (Integer f = 2; f <= 5; ++f) EngineFixture::Arc(g, 0, 1, f);
-            EngineFixture::Arc(g, 0, 2, 3);
-            EngineFixture::Arc(g, 0, 4, 5);
-        } else {
-            EngineFixture::Arc(g, 1, 2, 3);
-            EngineFixture::Arc(g, 2, 5, 4);
-        }
-        e.IsMultiNet_ = multiNet;
-        e.SubsetFixed = false;
-        e.PutGraph(g);
-        bool mn = multiNet;
-        ASSERT_TRUE(e.LearnCPT(mn));
+        Learn(fx, multiNet);
         const Scores coded = Score(e, multiNet, true), read = Score(e, multiNet, false);
         const std::string net = multiNet ? "multi-net" : "single net";
         EXPECT_EQ(coded.rows.rows, 40) << net;
@@ -109,6 +117,41 @@ TEST(HoldOutRows, TheCodedCopyScoresAsTheRecordsetDoes) {
     for (size_t r = 0; r < 40; ++r) {
         EXPECT_NE(e.HoldOut.Codes[r * width + 1], 0) << r;
         EXPECT_NE(e.HoldOut.Codes[r * width + 2], 0) << r;
+    }
+}
+
+// The plan a hold-out pass makes of the model gives every case, values outside the labels and
+// 0 included, the scores of the per-case inference bit for bit, and the same class.
+TEST(HoldOutRows, ThePlannedInferenceIsThePerCaseOne) {
+    InTempDir cwd;
+    EngineFixture fx(Awkward(), {"Buy", "Colour", "Size", "Weight", "Member"});
+    fx.LoadCounts(/*learnRowsOnly=*/true);
+    DataEngine& e = fx.engine;
+    e.HoldOutSearch = true;
+    for (bool multiNet : {false, true}) {
+        Learn(fx, multiNet);
+        DataEngine::InferencePlan plan;
+        ASSERT_TRUE(e.PlanInference(multiNet, plan));
+        vb::Array<Integer> values(vb::To(e.numfld));
+        std::vector<Integer> flat(size_t(e.numfld) + 1, 0);
+        int cases = 0, scored = 0;
+        for (int n = 0;; ++n) {
+            int rest = n;
+            for (Integer j = 2; j <= e.numfld; ++j) {
+                const int span = e.FF(j) + 2;  // 0, the labels, one past them
+                values(j) = flat[size_t(j)] = Integer(rest % span);
+                rest /= span;
+            }
+            if (rest > 0) break;
+            ++cases;
+            const Integer expected = multiNet ? e.InferenceMN(values) : e.InferenceBN(values);
+            const vb::Array<Single> posterior = e.Posterior;
+            EXPECT_EQ(e.InferPlanned(plan, flat.data()), expected) << n;
+            EXPECT_EQ(e.Posterior, posterior) << n;
+            scored += posterior(1) > 0;
+        }
+        EXPECT_GT(cases, 500);
+        EXPECT_GT(scored, 20);
     }
 }
 
