@@ -151,15 +151,36 @@ std::vector<uint32_t> GroupRows(const std::vector<Integer>& codes, size_t width,
         int shift = 64;
         for (size_t c = capacity; c > 1; c >>= 1) --shift;
         std::vector<uint32_t> slots(capacity, UINT32_MAX);
-        for (size_t k = 0; k < rows.size(); ++k) {
+        // The table is larger than the caches: each row's slot is fetched kAhead rows before it
+        // is probed, and the codes of the set in it half as far ahead.
+        constexpr size_t kAhead = 16;
+        struct Pending {
+            uint64_t key;
+            size_t slot;
+        };
+        Pending pending[kAhead];
+        const size_t n = rows.size();
+        auto fetch = [&](size_t k) {
             const uint64_t x = key(rows[k]);
-            size_t s = size_t((x * 0x9E3779B97F4A7C15ull) >> shift);
+            const size_t s = size_t((x * 0x9E3779B97F4A7C15ull) >> shift);
+            pending[k % kAhead] = {x, s};
+            __builtin_prefetch(&slots[s]);
+        };
+        for (size_t k = 0; k < std::min(n, kAhead); ++k) fetch(k);
+        for (size_t k = 0; k < n; ++k) {
+            const auto [x, start] = pending[k % kAhead];
+            if (k + kAhead / 2 < n) {
+                const uint32_t near = slots[pending[(k + kAhead / 2) % kAhead].slot];
+                if (near != UINT32_MAX) __builtin_prefetch(&codes[size_t(first[near]) * width]);
+            }
+            size_t s = start;
             while (slots[s] != UINT32_MAX && key(first[slots[s]]) != x) s = (s + 1) & (capacity - 1);
             if (slots[s] == UINT32_MAX) {
                 slots[s] = uint32_t(first.size());
                 first.push_back(rows[k]);
             }
             setOf[k] = slots[s];
+            if (k + kAhead < n) fetch(k + kAhead);
         }
         return first;
     }
@@ -466,8 +487,15 @@ Single DataEngine::ClsfyHoldOut(bool multiNet) {
     // Rows that agree on every field the model reads get the same class: each such set of
     // rows is classified once.
     std::vector<uint32_t> setOf;
-    const std::vector<uint32_t> sets =
-        GroupRows(HoldOut.Codes, width, HoldOut.Distinct, read, HoldOut.Radix, setOf);
+    std::vector<uint32_t> grouped;
+    if (read.size() < size_t(numfld)) {
+        grouped = GroupRows(HoldOut.Codes, width, HoldOut.Distinct, read, HoldOut.Radix, setOf);
+    } else {
+        // The model reads every field: the sets are the distinct rows themselves.
+        setOf.resize(HoldOut.Distinct.size());
+        for (size_t d = 0; d < setOf.size(); ++d) setOf[d] = uint32_t(d);
+    }
+    const std::vector<uint32_t>& sets = read.size() < size_t(numfld) ? grouped : HoldOut.Distinct;
     std::vector<Integer> chosen(sets.size());
     std::vector<Single> probs, setProbs;
     if (tmpROC) setProbs.resize(sets.size() * size_t(classes));
