@@ -486,16 +486,16 @@ Single DataEngine::ClsfyHoldOut(bool multiNet) {
 
     // Rows that agree on every field the model reads get the same class: each such set of
     // rows is classified once.
-    std::vector<uint32_t> setOf;
-    std::vector<uint32_t> grouped;
-    if (read.size() < size_t(numfld)) {
+    // A model that reads every field has the distinct rows themselves for its sets.
+    const bool grouping = read.size() < size_t(numfld);
+    std::vector<uint32_t> setOf, grouped;
+    if (grouping) {
         grouped = GroupRows(HoldOut.Codes, width, HoldOut.Distinct, read, HoldOut.Radix, setOf);
     } else {
-        // The model reads every field: the sets are the distinct rows themselves.
         setOf.resize(HoldOut.Distinct.size());
         for (size_t d = 0; d < setOf.size(); ++d) setOf[d] = uint32_t(d);
     }
-    const std::vector<uint32_t>& sets = read.size() < size_t(numfld) ? grouped : HoldOut.Distinct;
+    const std::vector<uint32_t>& sets = grouping ? grouped : HoldOut.Distinct;
     std::vector<Integer> chosen(sets.size());
     std::vector<Single> probs, setProbs;
     if (tmpROC) setProbs.resize(sets.size() * size_t(classes));

@@ -222,7 +222,7 @@ public:
     // the mean ROC index when tmpROC is set, scored from the coded copy of the hold-out rows.
     Single ClsfyHoldOutBN();
     Single ClsfyHoldOutMN();
-    // The hold-out rows of one learning run, read through one recordset and coded once:
+    // The hold-out rows of one learning run, read once and coded once:
     // Codes[r * (numfld + 1) + j] is field j's value index in row r (0: no label matched, or
     // the table has no such column). Identical rows are scored once: Distinct holds the first
     // row of each set of identical rows, Weight its number of rows, GroupOf each row's set.
@@ -233,7 +233,7 @@ public:
         std::vector<Integer> Column;  // (numfld + 1) position of each field among the columns
         std::vector<uint32_t> Distinct, GroupOf;
         std::vector<Long> Weight;
-        std::vector<uint32_t> Radix;  // (numfld + 1) the largest code of each field + 1
+        std::vector<uint32_t> Radix;  // (numfld + 1) each field's largest code + 1 (0: a code below 0)
     };
     HoldOutCopy HoldOut;
     // Reads and codes the hold-out rows unless this run already did. A search with no row
