@@ -353,7 +353,7 @@ Single DataEngine::ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string
 // give every field's cells exactly as the recordset would read them: each distinct cell of a
 // field is looked up once, and no cell is made a row.
 DataEngine::HoldOutRead DataEngine::ReadHoldOutCoded(HoldOutCopy& copy) {
-    if (!Db) return HoldOutRead::Declined;
+    if (!Db || numfld < 1) return HoldOutRead::Declined;
     std::vector<std::string> names;
     for (Integer j = 1; j <= numfld; ++j) names.push_back(FieldNames(j));
     std::unique_ptr<db::GroupCounter> counter =
