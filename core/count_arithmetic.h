@@ -99,19 +99,30 @@ bool Plain(const CodedBlock& block, int width, ValueCount valueCount) {
     if (!block.errors.empty() || !block.countError.empty()) return false;
     if (width > block.width || width > 64) return false;
     const int32_t rows = block.rows;
-    // Row by row, as the codes lie; a code is in range when code - 1 < ff unsigned.
+    // Row by row, as the codes lie; a code is in range when code - 1 < ff unsigned. Every row
+    // is read (no early exit) so the loops carry no branch, and the sizes are summed as whole
+    // numbers, which they are wherever the answer can be yes.
     uint32_t ff[64];
     for (int col = 1; col <= width; ++col) ff[col - 1] = uint32_t(valueCount(col));
-    bool inRange = true;
-    double size = 0;
-    for (int32_t r = 0; r < rows && inRange; ++r) {
-        const int32_t* row = block.code.data() + size_t(r) * size_t(block.width);
-        for (int col = 0; col < width; ++col) inRange &= uint32_t(row[col]) - 1u < ff[col];
-        const double c = block.count[size_t(r)];
-        if (!(std::fabs(c) <= 2147483647.0) || double(Long(c)) != c) return false;
-        size += std::fabs(c);
+    uint32_t outOfRange = 0;
+    const size_t stride = size_t(block.width);
+    const int32_t* codes = block.code.data();
+    for (int col = 0; col < width; ++col) {
+        const uint32_t top = ff[col];
+        const int32_t* at = codes + col;
+        for (int32_t r = 0; r < rows; ++r) outOfRange |= uint32_t(uint32_t(at[size_t(r) * stride]) - 1u >= top);
     }
-    return inRange && size <= 2147483647.0;
+    bool whole = true;
+    int64_t size = 0;
+    const double* count = block.count.data();
+    for (int32_t r = 0; r < rows; ++r) {
+        const double c = count[r];
+        const bool fits = std::fabs(c) <= 2147483647.0;  // false for a NaN
+        const int32_t n = fits ? int32_t(c) : 0;
+        whole &= fits & (double(n) == c);
+        size += n < 0 ? -int64_t(n) : int64_t(n);
+    }
+    return outOfRange == 0 && whole && size <= 2147483647;
 }
 
 // A statistic summed over the cases, divided by the layer's total count and rounded to Single.
