@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include "core/coded_block.h"
 #include "platform/db/database.h"
@@ -107,10 +108,36 @@ bool Plain(const CodedBlock& block, int width, ValueCount valueCount) {
     uint32_t outOfRange = 0;
     const size_t stride = size_t(block.width);
     const int32_t* codes = block.code.data();
+    int32_t r0 = 0;
+    // Rows that lie one after another, of a width known when compiled: eight at a time against
+    // the bounds laid out the same way, which the compiler turns into vector compares.
+    auto rowsOfWidth = [&](auto w) {
+        constexpr size_t kRun = size_t(decltype(w)::value) * 8;
+        uint32_t tops[kRun];
+        for (size_t x = 0; x < kRun; ++x) tops[x] = ff[x % decltype(w)::value];
+        for (; r0 + 8 <= rows; r0 += 8) {
+            const int32_t* at = codes + size_t(r0) * stride;
+            uint32_t bad = 0;
+            for (size_t x = 0; x < kRun; ++x) bad |= uint32_t(uint32_t(at[x]) - 1u >= tops[x]);
+            outOfRange |= bad;
+        }
+    };
+    if (size_t(width) == stride) {
+        switch (width) {
+            case 2: rowsOfWidth(std::integral_constant<size_t, 2>()); break;
+            case 3: rowsOfWidth(std::integral_constant<size_t, 3>()); break;
+            case 4: rowsOfWidth(std::integral_constant<size_t, 4>()); break;
+            case 5: rowsOfWidth(std::integral_constant<size_t, 5>()); break;
+            case 6: rowsOfWidth(std::integral_constant<size_t, 6>()); break;
+            case 7: rowsOfWidth(std::integral_constant<size_t, 7>()); break;
+            case 8: rowsOfWidth(std::integral_constant<size_t, 8>()); break;
+            default: break;
+        }
+    }
     for (int col = 0; col < width; ++col) {
         const uint32_t top = ff[col];
         const int32_t* at = codes + col;
-        for (int32_t r = 0; r < rows; ++r) outOfRange |= uint32_t(uint32_t(at[size_t(r) * stride]) - 1u >= top);
+        for (int32_t r = r0; r < rows; ++r) outOfRange |= uint32_t(uint32_t(at[size_t(r) * stride]) - 1u >= top);
     }
     bool whole = true;
     int64_t size = 0;

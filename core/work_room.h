@@ -83,7 +83,7 @@ struct WalkRoom {
 
 struct WorkRoom {
     CMIRoom cmi;
-    std::vector<vb::Long> miCells;  // CalcMI's flat table of a plain block
+    std::vector<vb::Long> miCells;  // CalcMI's flat table
     std::vector<uint64_t> open, frontier, next;  // the level search's bit rows
     WalkRoom walk;
 };
