@@ -235,6 +235,8 @@ public:
     // false otherwise. A step starts `last` itself, so short steps raise nothing extra.
     using Clock = std::chrono::steady_clock;
     bool Beat(Clock::time_point& last);
+    // The same after `seconds`, for a step that starts some way into a wait already.
+    bool Beat(Clock::time_point& last, double seconds);
 
     // ---- search without a complete ordering (reach.cpp, pairwise_pass.cpp, search_unordered.cpp, orientation.cpp) ----
     // Learning-driver state that the core procedures read; the classifier's driver sets it, the
