@@ -8,6 +8,8 @@
 #include <cmath>
 #include <initializer_list>
 #include <numeric>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "core/count_arithmetic.h"
@@ -469,18 +471,33 @@ bool OnePass::MarkAscending() {
     differs.resize(size_t(rows));
     differs[0] = 0;
     // The first column that differs from the row above, found from a mask of the columns that
-    // differ: where it lies is as good as random, which a scan would keep mispredicting.
+    // differ: where it lies is as good as random, which a scan would keep mispredicting. The
+    // common widths are compiled as constants, so the mask is made without a loop.
+    auto mark = [&](auto w) {
+        const int width = int(w);
+        for (int32_t r = 1; r < rows; ++r) {
+            const int32_t* prev = Row(r - 1);
+            const int32_t* cur = Row(r);
+            uint64_t unequal = uint64_t(1) << width;
+            for (int c = 0; c < width; ++c) unequal |= uint64_t(cur[c] != prev[c]) << c;
+            const int col = __builtin_ctzll(unequal);
+            if (col < width && cur[col] < prev[col]) return false;
+            differs[size_t(r)] = uint8_t(col);
+        }
+        return true;
+    };
+    // Sets of four to sixteen fields.
+    bool ascending = true;
+    const bool constant = [&]<int... W>(std::integer_sequence<int, W...>) {
+        return ((width_ == W + 6 && (ascending = mark(std::integral_constant<int, W + 6>()), true)) || ...);
+    }(std::make_integer_sequence<int, 13>());
+    if (constant) return ascending;
+    if (width_ < 64) return mark(width_);
     for (int32_t r = 1; r < rows; ++r) {
         const int32_t* prev = Row(r - 1);
         const int32_t* cur = Row(r);
         int col = 0;
-        if (width_ < 64) {
-            uint64_t unequal = uint64_t(1) << width_;
-            for (int c = 0; c < width_; ++c) unequal |= uint64_t(cur[c] != prev[c]) << c;
-            col = __builtin_ctzll(unequal);
-        } else {
-            while (col < width_ && cur[col] == prev[col]) ++col;
-        }
+        while (col < width_ && cur[col] == prev[col]) ++col;
         if (col < width_ && cur[col] < prev[col]) return false;
         differs[size_t(r)] = uint8_t(col);
     }
