@@ -11,7 +11,7 @@
 
 namespace core {
 
-std::vector<Learner::DraftPair> Learner::DraftingOrder(const std::vector<bool>& relevant) const {
+std::vector<Learner::DraftPair> Learner::DraftingOrder(const std::vector<bool>& relevant, Single atLeast) const {
     const Integer n = numfld;
     auto takesPart = [&](Integer f) {
         if (!relevant.empty() && !relevant[size_t(f)]) return false;
@@ -31,7 +31,7 @@ std::vector<Learner::DraftPair> Learner::DraftingOrder(const std::vector<bool>& 
         for (Integer i = FirstFld; i < j; ++i) {
             if (!takesPart(i)) continue;
             const Single w = MIWork(NetIdx, i, j);
-            if (!(w > 0)) continue;  // never picked: 0, negative, not computed
+            if (!(w > 0) || w < atLeast) continue;  // never picked: 0, negative, not computed
             uint32_t bits;
             std::memcpy(&bits, &w, sizeof bits);
             keys.push_back(uint64_t(~bits) << 32 | uint64_t(uint16_t(i)) << 16 | uint16_t(j));
@@ -64,7 +64,7 @@ void Learner::Draft(const std::vector<bool>& relevant, const std::function<void(
     // either, so it beats at half the period: the wait since the last event of the pairwise
     // pass stays within the beat.
     Clock::time_point beat = Clock::now();
-    for (const DraftPair& p : DraftingOrder(relevant)) {
+    for (const DraftPair& p : DraftingOrder(relevant, Threshold)) {
         if (p.value < Threshold) break;  // a value equal to the threshold is taken
         if (Beat(beat, settings_.beatSeconds / 2)) break;
         pick(p.i, p.j);

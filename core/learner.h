@@ -311,7 +311,9 @@ public:
         Integer i, j;
         Single value;
     };
-    std::vector<DraftPair> DraftingOrder(const std::vector<bool>& relevant) const;
+    // Only pairs of at least `atLeast` are listed (drafting stops at the first below its
+    // threshold, so it gets the same picks from the shorter list).
+    std::vector<DraftPair> DraftingOrder(const std::vector<bool>& relevant, Single atLeast = 0) const;
     void RestoreDraftedMI();
     // Drafting's loop in both searches: the pairs in DraftingOrder down to Threshold, each
     // handed to `pick` and then marked picked, with a beat between picks (a cancel there ends
