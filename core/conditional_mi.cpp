@@ -8,6 +8,8 @@
 #include <cmath>
 #include <initializer_list>
 #include <numeric>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "core/count_arithmetic.h"
@@ -44,11 +46,6 @@ void StableOrder(const std::vector<int64_t>& key, int64_t keys, std::vector<int3
     }
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](int32_t x, int32_t y) { return key[size_t(x)] < key[size_t(y)]; });
-}
-
-// Whether the rows are already in the stable order of their keys.
-bool Ascending(const std::vector<int64_t>& key) {
-    return std::is_sorted(key.begin(), key.end());
 }
 
 PairShape ShapeOf(const vb::Array<Integer>& FF, Integer a, Integer b) {
@@ -106,6 +103,231 @@ void TakePresent(std::vector<uint8_t>& seen, int ff, std::vector<int32_t>& prese
         }
 }
 
+// A subset's test from GetCMI's block: the conditioning fields at block positions zpos, their
+// value counts fz, the number of their keys, and the pair at positions pa, pb.
+struct CMISubset {
+    std::initializer_list<Integer> zpos;
+    const Integer* fz;
+    int64_t keys;
+    const PairShape& p;
+    Integer pa, pb;
+};
+
+// The configuration of each row as one number (the first conditioning field most significant)
+// into room.key, read through the block's checks; `plain` reads the codes as they lie.
+// Returns whether the keys ascend down the rows.
+bool KeysOf(const CodedBlock& block, const CMISubset& s, bool plain, std::vector<int64_t>& key) {
+    const int32_t rows = counts::RowCount(block);
+    key.resize(size_t(rows));
+    bool ascending = true;
+    int64_t prev = 0;
+    auto fill = [&](auto keyOf) {
+        for (int32_t r = 0; r < rows; ++r) {
+            const int64_t k = keyOf(r);
+            key[size_t(r)] = k;
+            ascending &= k >= prev;
+            prev = k;
+        }
+    };
+    const Integer* z = s.zpos.begin();
+    const size_t n = s.zpos.size();
+    if (!plain) {
+        fill([&](int32_t r) {
+            int64_t k = 0;
+            for (size_t i = 0; i < n; ++i) k = k * (int64_t(s.fz[i]) + 1) + counts::IndexOf(block, z[i], r, s.fz[i]);
+            return k;
+        });
+        return ascending;
+    }
+    const int32_t* code = block.code.data();
+    const size_t width = size_t(block.width);
+    const size_t c0 = size_t(z[0] - 1), c1 = n > 1 ? size_t(z[1] - 1) : 0, c2 = n > 2 ? size_t(z[2] - 1) : 0;
+    const int64_t m1 = n > 1 ? int64_t(s.fz[1]) + 1 : 1, m2 = n > 2 ? int64_t(s.fz[2]) + 1 : 1;
+    switch (n) {
+        case 1: fill([&](int32_t r) { return int64_t(code[size_t(r) * width + c0]); }); break;
+        case 2:
+            fill([&](int32_t r) {
+                const int32_t* row = code + size_t(r) * width;
+                return int64_t(row[c0]) * m1 + row[c1];
+            });
+            break;
+        default:
+            fill([&](int32_t r) {
+                const int32_t* row = code + size_t(r) * width;
+                return (int64_t(row[c0]) * m1 + row[c1]) * m2 + row[c2];
+            });
+            break;
+    }
+    return ascending;
+}
+
+// The sum over a plain block: no cell can raise and every sum is whole, so a configuration's
+// counts do not depend on the order of its rows, only the configurations' order matters. A
+// configuration with too few cases is passed over without its table; a table is cleared
+// through the values it holds.
+Single PlainCMISum(const Learner& L, CMIRoom& room, const CodedBlock& block, const CMISubset& s) {
+    const PairShape& p = s.p;
+    const int32_t rows = counts::RowCount(block);
+    std::vector<int64_t>& key = room.key;
+    const bool ascending = KeysOf(block, s, true, key);
+    const int32_t* code = block.code.data();
+    const double* count = block.count.data();
+    const size_t width = size_t(block.width);
+    const size_t ca = size_t(s.pa - 1), cb = size_t(s.pb - 1);
+
+    const int stride = p.fb + 1;
+    std::vector<Long>& cnt = room.cnt;
+    cnt.assign(size_t((p.fa + 1) * stride), 0);
+    std::vector<uint8_t>& seenA = room.seenA;
+    std::vector<uint8_t>& seenB = room.seenB;
+    seenA.assign(size_t(p.fa) + 1, 0);
+    seenB.assign(size_t(p.fb) + 1, 0);
+    std::vector<int32_t>& us = room.us;
+    std::vector<int32_t>& vs = room.vs;
+    Single total = 0;
+    // One admitted configuration of nz cases; eachCase(add) hands each row's (u, v, count).
+    auto evaluate = [&](Long nz, auto&& eachCase) {
+        eachCase([&](int32_t u, int32_t v, Long c) {
+            cnt[size_t(u * stride)] += c;
+            cnt[size_t(v)] += c;
+            cnt[size_t(u * stride + v)] += c;
+            seenA[size_t(u)] = seenB[size_t(v)] = 1;
+        });
+        cnt[0] = nz;
+        TakePresent(seenA, p.fa, us);
+        TakePresent(seenB, p.fb, vs);
+        const Single S = ConfigurationStatistic(p, cnt, us, vs);
+        if (L.AdmitsConfiguration(S, p.df)) total = Single(double(total) + double(S));
+        for (int32_t u : us) {
+            cnt[size_t(u * stride)] = 0;
+            for (int32_t v : vs) cnt[size_t(u * stride + v)] = 0;
+        }
+        for (int32_t v : vs) cnt[size_t(v)] = 0;
+        cnt[0] = 0;
+    };
+    auto rowsIn = [&](auto begin, auto end, auto rowOf) {
+        return [&, begin, end, rowOf](auto&& add) {
+            for (auto i = begin; i < end; ++i) {
+                const size_t r = size_t(rowOf(i));
+                const int32_t* row = code + r * width;
+                add(row[ca], row[cb], Long(count[r]));
+            }
+        };
+    };
+    auto self = [](int32_t r) { return r; };
+
+    if (ascending) {
+        // The block's own order is the keys' (the conditioning fields lead its columns).
+        for (int32_t start = 0; start < rows;) {
+            const int64_t k = key[size_t(start)];
+            int32_t end = start;
+            Long nz = 0;
+            for (; end < rows && key[size_t(end)] == k; ++end) nz += Long(count[size_t(end)]);
+            if (!p.TooFew(nz)) evaluate(nz, rowsIn(start, end, self));
+            start = end;
+        }
+        return total;
+    }
+    if (s.keys <= int64_t(4 * rows + 256)) {
+        // Counted into place: the cases of each key first, then only the rows of the keys
+        // admitted are placed, each as its pair's values and count.
+        std::vector<int32_t>& start = room.start;
+        std::vector<Long>& nzOf = room.nzOf;
+        start.assign(size_t(s.keys) + 1, 0);
+        nzOf.assign(size_t(s.keys), 0);
+        for (int32_t r = 0; r < rows; ++r) {
+            const size_t k = size_t(key[size_t(r)]);
+            ++start[k + 1];
+            nzOf[k] += Long(count[size_t(r)]);
+        }
+        std::vector<CMIRoom::Group>& groups = room.groups;
+        groups.clear();
+        int32_t at = 0;
+        for (size_t k = 0; k < size_t(s.keys); ++k) {
+            const int32_t n = start[k + 1];
+            if (n != 0 && !p.TooFew(nzOf[k])) {
+                groups.push_back({at, at + n, nzOf[k]});
+                start[k] = at;
+                at += n;
+            } else {
+                start[k] = -1;
+            }
+        }
+        std::vector<CMIRoom::Case>& cases = room.cases;
+        cases.resize(size_t(at));
+        for (int32_t r = 0; r < rows; ++r) {
+            int32_t& place = start[size_t(key[size_t(r)])];
+            if (place < 0) continue;
+            const int32_t* row = code + size_t(r) * width;
+            cases[size_t(place++)] = {row[ca], row[cb], Long(count[size_t(r)])};
+        }
+        for (const CMIRoom::Group& g : groups)
+            evaluate(g.nz, [&](auto&& add) {
+                for (int32_t i = g.begin; i < g.end; ++i) add(cases[size_t(i)].u, cases[size_t(i)].v, cases[size_t(i)].c);
+            });
+        return total;
+    }
+    std::vector<int32_t>& order = room.order;
+    StableOrder(key, s.keys, order, room.start);
+    for (size_t start = 0; start < order.size();) {
+        size_t end = start;
+        Long nz = 0;
+        const int64_t k = key[size_t(order[start])];
+        for (; end < order.size() && key[size_t(order[end])] == k; ++end) nz += Long(count[size_t(order[end])]);
+        if (!p.TooFew(nz)) evaluate(nz, rowsIn(start, end, [&](size_t i) { return order[i]; }));
+        start = end;
+    }
+    return total;
+}
+
+// The sum over any other block, every cell read through its checks in block row order so that
+// errors surface where they would.
+Single CheckedCMISum(const Learner& L, CMIRoom& room, const CodedBlock& block, const CMISubset& s) {
+    const PairShape& p = s.p;
+    std::vector<int64_t>& key = room.key;
+    std::vector<int32_t>& order = room.order;
+    if (KeysOf(block, s, false, key)) {
+        order.resize(key.size());
+        std::iota(order.begin(), order.end(), 0);
+    } else {
+        StableOrder(key, s.keys, order, room.start);
+    }
+    const int stride = p.fb + 1;
+    std::vector<Long>& cnt = room.cnt;
+    cnt.assign(size_t((p.fa + 1) * stride), 0);
+    Single total = 0;
+    std::vector<int32_t>& us = room.us;
+    std::vector<int32_t>& vs = room.vs;
+    std::vector<size_t>& touched = room.touched;
+    touched.clear();
+    us.resize(size_t(p.fa));
+    std::iota(us.begin(), us.end(), 1);
+    vs.resize(size_t(p.fb));
+    std::iota(vs.begin(), vs.end(), 1);
+    for (size_t start = 0; start < order.size();) {
+        size_t end = start;
+        while (end < order.size() && key[size_t(order[end])] == key[size_t(order[start])]) ++end;
+        for (size_t i = start; i < end; ++i) {
+            const int32_t r = order[i];
+            const double c = counts::CountOf(block, r);
+            const Integer u = counts::IndexOf(block, s.pa, r, p.fa);
+            const Integer v = counts::IndexOf(block, s.pb, r, p.fb);
+            for (size_t cell : {size_t(0), size_t(u * stride), size_t(v), size_t(u * stride + v)}) {
+                counts::Add(cnt[cell], c);
+                touched.push_back(cell);
+            }
+        }
+        if (!p.TooFew(cnt[0])) {
+            const Single S = ConfigurationStatistic(p, cnt, us, vs);
+            if (L.AdmitsConfiguration(S, p.df)) total = Single(double(total) + double(S));
+        }
+        for (size_t cell : touched) cnt[cell] = 0;
+        touched.clear();
+        start = end;
+    }
+    return total;
+}
+
 }  // namespace
 
 // The block's columns 1..width read plainly (see counts::Plain), the fields being QryFld's.
@@ -135,113 +357,15 @@ Single Learner::CalcCMI(const CodedBlock& block, bool plain, std::initializer_li
     }
 
     const PairShape p = ShapeOf(L.FF, L.QryFld(pa), L.QryFld(pb));
-    const int32_t rows = counts::RowCount(block);
 
-    // Configuration of each row as one number, the first conditioning field most significant.
-    std::vector<int64_t>& key = scratch.key;
-    key.assign(static_cast<size_t>(rows), 0);
     Integer fz[3] = {0, 0, 0};
     int64_t keys = 1;  // the keys lie in 0 .. keys - 1
     for (size_t i = 0; i < zpos.size(); ++i) {
         fz[i] = L.FF(L.QryFld(zpos.begin()[i]));
         keys *= int64_t(fz[i]) + 1;
     }
-    for (int32_t r = 0; r < rows; ++r) {
-        int64_t k = 0;
-        for (size_t i = 0; i < zpos.size(); ++i) {
-            const Integer z = zpos.begin()[i];
-            const int32_t idx = plain ? block.code[size_t(r) * size_t(block.width) + size_t(z - 1)]
-                                      : counts::IndexOf(block, z, r, fz[i]);
-            k = k * (int64_t(fz[i]) + 1) + idx;
-        }
-        key[size_t(r)] = k;
-    }
-    std::vector<int32_t>& order = scratch.order;
-    // The block's own order often is the keys' (the conditioning fields lead its columns).
-    if (Ascending(key)) {
-        order.resize(size_t(rows));
-        std::iota(order.begin(), order.end(), 0);
-    } else {
-        StableOrder(key, keys, order, scratch.start);
-    }
-
-    const int stride = p.fb + 1;
-    std::vector<Long>& cnt = scratch.cnt;
-    cnt.assign(size_t((p.fa + 1) * stride), 0);
-    Single total = 0;
-    std::vector<int32_t>& us = scratch.us;
-    std::vector<int32_t>& vs = scratch.vs;
-    if (plain) {
-        // No cell can raise and every sum is whole: a configuration with too few cases is
-        // passed over without its table, and a table is cleared through its own rows.
-        std::vector<int32_t>& cellOf = scratch.cellOf;
-        std::vector<uint8_t>& seenA = scratch.seenA;
-        std::vector<uint8_t>& seenB = scratch.seenB;
-        seenA.assign(size_t(p.fa) + 1, 0);
-        seenB.assign(size_t(p.fb) + 1, 0);
-        const size_t width = size_t(block.width);
-        for (size_t start = 0; start < order.size();) {
-            size_t end = start;
-            Long nz = 0;
-            const int64_t k = key[size_t(order[start])];
-            for (; end < order.size() && key[size_t(order[end])] == k; ++end) nz += Long(block.count[size_t(order[end])]);
-            if (!p.TooFew(nz)) {
-                cellOf.clear();
-                for (size_t i = start; i < end; ++i) {
-                    const size_t r = size_t(order[i]);
-                    const Long c = Long(block.count[r]);
-                    const int32_t u = block.code[r * width + size_t(pa - 1)];
-                    const int32_t v = block.code[r * width + size_t(pb - 1)];
-                    cnt[size_t(u * stride)] += c;
-                    cnt[size_t(v)] += c;
-                    cnt[size_t(u * stride + v)] += c;
-                    cellOf.push_back(u * stride + v);
-                    seenA[size_t(u)] = seenB[size_t(v)] = 1;
-                }
-                cnt[0] = nz;
-                TakePresent(seenA, p.fa, us);
-                TakePresent(seenB, p.fb, vs);
-                const Single S = ConfigurationStatistic(p, cnt, us, vs);
-                if (L.AdmitsConfiguration(S, p.df)) total = Single(double(total) + double(S));
-                for (int32_t cell : cellOf) {
-                    cnt[size_t(cell / stride * stride)] = 0;
-                    cnt[size_t(cell % stride)] = 0;
-                    cnt[size_t(cell)] = 0;
-                }
-                cnt[0] = 0;
-            }
-            start = end;
-        }
-    } else {
-        std::vector<size_t>& touched = scratch.touched;
-        touched.clear();
-        us.resize(size_t(p.fa));
-        std::iota(us.begin(), us.end(), 1);
-        vs.resize(size_t(p.fb));
-        std::iota(vs.begin(), vs.end(), 1);
-        for (size_t start = 0; start < order.size();) {
-            size_t end = start;
-            while (end < order.size() && key[size_t(order[end])] == key[size_t(order[start])]) ++end;
-            for (size_t i = start; i < end; ++i) {
-                const int32_t r = order[i];
-                const double c = counts::CountOf(block, r);
-                const Integer u = counts::IndexOf(block, pa, r, p.fa);
-                const Integer v = counts::IndexOf(block, pb, r, p.fb);
-                for (size_t cell : {size_t(0), size_t(u * stride), size_t(v), size_t(u * stride + v)}) {
-                    counts::Add(cnt[cell], c);
-                    touched.push_back(cell);
-                }
-            }
-            if (!p.TooFew(cnt[0])) {
-                const Single S = ConfigurationStatistic(p, cnt, us, vs);
-                if (L.AdmitsConfiguration(S, p.df)) total = Single(double(total) + double(S));
-            }
-            for (size_t cell : touched) cnt[cell] = 0;
-            touched.clear();
-            start = end;
-        }
-    }
-
+    const CMISubset subset{zpos, fz, keys, p, pa, pb};
+    const Single total = plain ? PlainCMISum(L, scratch, block, subset) : CheckedCMISum(L, scratch, block, subset);
     const Single result = counts::PerCase(total, L.NetTotal(L.NetIdx));
     L.SetCache.Append(L.NetIdx, a, b, fields, result);
     if (result < L.MIWork(L.NetIdx, a, b)) L.MIWork(L.NetIdx, a, b) = result;
@@ -346,6 +470,29 @@ bool OnePass::MarkAscending() {
     std::vector<uint8_t>& differs = room_.differs;
     differs.resize(size_t(rows));
     differs[0] = 0;
+    // The first column that differs from the row above, found from a mask of the columns that
+    // differ: where it lies is as good as random, which a scan would keep mispredicting. The
+    // common widths are compiled as constants, so the mask is made without a loop.
+    auto mark = [&](auto w) {
+        const int width = int(w);
+        for (int32_t r = 1; r < rows; ++r) {
+            const int32_t* prev = Row(r - 1);
+            const int32_t* cur = Row(r);
+            uint64_t unequal = uint64_t(1) << width;
+            for (int c = 0; c < width; ++c) unequal |= uint64_t(cur[c] != prev[c]) << c;
+            const int col = __builtin_ctzll(unequal);
+            if (col < width && cur[col] < prev[col]) return false;
+            differs[size_t(r)] = uint8_t(col);
+        }
+        return true;
+    };
+    // Sets of four to sixteen fields.
+    bool ascending = true;
+    const bool constant = [&]<int... W>(std::integer_sequence<int, W...>) {
+        return ((width_ == W + 6 && (ascending = mark(std::integral_constant<int, W + 6>()), true)) || ...);
+    }(std::make_integer_sequence<int, 13>());
+    if (constant) return ascending;
+    if (width_ < 64) return mark(width_);
     for (int32_t r = 1; r < rows; ++r) {
         const int32_t* prev = Row(r - 1);
         const int32_t* cur = Row(r);

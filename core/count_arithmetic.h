@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include "core/coded_block.h"
 #include "platform/db/database.h"
@@ -99,19 +100,56 @@ bool Plain(const CodedBlock& block, int width, ValueCount valueCount) {
     if (!block.errors.empty() || !block.countError.empty()) return false;
     if (width > block.width || width > 64) return false;
     const int32_t rows = block.rows;
-    // Row by row, as the codes lie; a code is in range when code - 1 < ff unsigned.
+    // Row by row, as the codes lie; a code is in range when code - 1 < ff unsigned. Every row
+    // is read (no early exit) so the loops carry no branch, and the sizes are summed as whole
+    // numbers, which they are wherever the answer can be yes.
     uint32_t ff[64];
     for (int col = 1; col <= width; ++col) ff[col - 1] = uint32_t(valueCount(col));
-    bool inRange = true;
-    double size = 0;
-    for (int32_t r = 0; r < rows && inRange; ++r) {
-        const int32_t* row = block.code.data() + size_t(r) * size_t(block.width);
-        for (int col = 0; col < width; ++col) inRange &= uint32_t(row[col]) - 1u < ff[col];
-        const double c = block.count[size_t(r)];
-        if (!(std::fabs(c) <= 2147483647.0) || double(Long(c)) != c) return false;
-        size += std::fabs(c);
+    uint32_t outOfRange = 0;
+    const size_t stride = size_t(block.width);
+    const int32_t* codes = block.code.data();
+    int32_t r0 = 0;
+    // Rows that lie one after another, of a width known when compiled: eight at a time against
+    // the bounds laid out the same way, which the compiler turns into vector compares.
+    auto rowsOfWidth = [&](auto w) {
+        constexpr size_t kRun = size_t(decltype(w)::value) * 8;
+        uint32_t tops[kRun];
+        for (size_t x = 0; x < kRun; ++x) tops[x] = ff[x % decltype(w)::value];
+        for (; r0 + 8 <= rows; r0 += 8) {
+            const int32_t* at = codes + size_t(r0) * stride;
+            uint32_t bad = 0;
+            for (size_t x = 0; x < kRun; ++x) bad |= uint32_t(uint32_t(at[x]) - 1u >= tops[x]);
+            outOfRange |= bad;
+        }
+    };
+    if (size_t(width) == stride) {
+        switch (width) {
+            case 2: rowsOfWidth(std::integral_constant<size_t, 2>()); break;
+            case 3: rowsOfWidth(std::integral_constant<size_t, 3>()); break;
+            case 4: rowsOfWidth(std::integral_constant<size_t, 4>()); break;
+            case 5: rowsOfWidth(std::integral_constant<size_t, 5>()); break;
+            case 6: rowsOfWidth(std::integral_constant<size_t, 6>()); break;
+            case 7: rowsOfWidth(std::integral_constant<size_t, 7>()); break;
+            case 8: rowsOfWidth(std::integral_constant<size_t, 8>()); break;
+            default: break;
+        }
     }
-    return inRange && size <= 2147483647.0;
+    for (int col = 0; col < width; ++col) {
+        const uint32_t top = ff[col];
+        const int32_t* at = codes + col;
+        for (int32_t r = r0; r < rows; ++r) outOfRange |= uint32_t(uint32_t(at[size_t(r) * stride]) - 1u >= top);
+    }
+    bool whole = true;
+    int64_t size = 0;
+    const double* count = block.count.data();
+    for (int32_t r = 0; r < rows; ++r) {
+        const double c = count[r];
+        const bool fits = std::fabs(c) <= 2147483647.0;  // false for a NaN
+        const int32_t n = fits ? int32_t(c) : 0;
+        whole &= fits & (double(n) == c);
+        size += n < 0 ? -int64_t(n) : int64_t(n);
+    }
+    return outOfRange == 0 && whole && size <= 2147483647;
 }
 
 // A statistic summed over the cases, divided by the layer's total count and rounded to Single.

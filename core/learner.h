@@ -235,6 +235,8 @@ public:
     // false otherwise. A step starts `last` itself, so short steps raise nothing extra.
     using Clock = std::chrono::steady_clock;
     bool Beat(Clock::time_point& last);
+    // The same after `seconds`, for a step that starts some way into a wait already.
+    bool Beat(Clock::time_point& last, double seconds);
 
     // ---- search without a complete ordering (reach.cpp, pairwise_pass.cpp, search_unordered.cpp, orientation.cpp) ----
     // Learning-driver state that the core procedures read; the classifier's driver sets it, the
@@ -309,7 +311,9 @@ public:
         Integer i, j;
         Single value;
     };
-    std::vector<DraftPair> DraftingOrder(const std::vector<bool>& relevant) const;
+    // Only pairs of at least `atLeast` are listed (drafting stops at the first below its
+    // threshold, so it gets the same picks from the shorter list).
+    std::vector<DraftPair> DraftingOrder(const std::vector<bool>& relevant, Single atLeast = 0) const;
     void RestoreDraftedMI();
     // Drafting's loop in both searches: the pairs in DraftingOrder down to Threshold, each
     // handed to `pick` and then marked picked, with a beat between picks (a cancel there ends

@@ -93,36 +93,37 @@ Single Learner::CalcMI(const CodedBlock& block, Integer i, Integer j, bool plain
 
     const Integer fx = FF(x);
     const Integer fy = FF(y);
-    // (0..fx, 0..fy); row 0 and column 0 hold the margins, cell (0, 0) the total.
-    vb::Array<Long> cnt(vb::To(fx), vb::To(fy));
+    // (0..fx, 0..fy); row 0 and column 0 hold the margins, cell (0, 0) the total, in a flat
+    // table (u x (fy + 1) + v) either way.
+    const size_t stride = size_t(fy + 1);
+    std::vector<Long>& flat = room_.miCells;
+    flat.assign(size_t(fx + 1) * stride, 0);
     const int32_t rows = counts::RowCount(block);
     if (plain) {
-        // Whole counts that cannot raise: summed as they are, in a flat table of the same cells.
-        std::vector<Long>& flat = room_.miCells;
-        flat.assign(size_t(fx + 1) * size_t(fy + 1), 0);
-        const size_t stride = size_t(fy + 1);
+        // Whole counts that cannot raise: summed as they are. Every sum is whole, so the
+        // margins and the total are the sums of the cells, made once the rows are in.
+        const size_t width = size_t(block.width);
+        const int32_t* code = block.code.data();
         for (int32_t r = 0; r < rows; ++r) {
-            const Long c = Long(block.count[size_t(r)]);
-            const size_t u = size_t(block.code[size_t(r) * size_t(block.width) + size_t(i - 1)]);
-            const size_t v = size_t(block.code[size_t(r) * size_t(block.width) + size_t(j - 1)]);
-            flat[0] += c;
-            flat[u * stride] += c;
-            flat[v] += c;
-            flat[u * stride + v] += c;
+            const int32_t* row = code + size_t(r) * width;
+            flat[size_t(row[i - 1]) * stride + size_t(row[j - 1])] += Long(block.count[size_t(r)]);
         }
-        for (Integer u = 0; u <= fx; ++u)
-            for (Integer v = 0; v <= fy; ++v) cnt(u, v) = flat[size_t(u) * stride + size_t(v)];
+        for (size_t u = 1; u <= size_t(fx); ++u)
+            for (size_t v = 1; v <= size_t(fy); ++v) {
+                flat[u * stride] += flat[u * stride + v];
+                flat[v] += flat[u * stride + v];
+            }
+        for (size_t u = 1; u <= size_t(fx); ++u) flat[0] += flat[u * stride];
     } else {
         for (int32_t r = 0; r < rows; ++r) {
             const double c = counts::CountOf(block, r);
             const Integer u = counts::IndexOf(block, i, r, fx);
             const Integer v = counts::IndexOf(block, j, r, fy);
-            counts::Add(cnt(0, 0), c);
-            counts::Add(cnt(u, 0), c);
-            counts::Add(cnt(0, v), c);
-            counts::Add(cnt(u, v), c);
+            for (size_t cell : {size_t(0), size_t(u) * stride, size_t(v), size_t(u) * stride + size_t(v)})
+                counts::Add(flat[cell], c);
         }
     }
+    auto cnt = [&](Integer u, Integer v) { return flat[size_t(u) * stride + size_t(v)]; };
     for (Integer u = 1; u <= fx; ++u) VluCnt(NetIdx, x, u) = cnt(u, 0);
     for (Integer v = 1; v <= fy; ++v) VluCnt(NetIdx, y, v) = cnt(0, v);
 

@@ -123,20 +123,35 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
         for (size_t w = 0; w < words; ++w) c += size_t(__builtin_popcountll(set[w]));
         return c;
     };
+    // The words from the first to the last that hold a field of the set.
+    auto wordsHolding = [&](const std::vector<uint64_t>& set) {
+        size_t lo = 0, hi = words;
+        while (lo < hi && set[lo] == 0) ++lo;
+        while (hi > lo && set[hi - 1] == 0) --hi;
+        return std::pair<size_t, size_t>(lo, hi);
+    };
     size_t inFrontier = count(frontier);
     for (int lv = 2; lv <= last; ++lv) {
         const size_t stillOpen = count(open);
         if (stillOpen == 0) break;
         std::fill(next.begin(), next.end(), 0);
         if (inFrontier <= stillOpen) {
+            // Only the words in which fields are still open can take a level.
+            const auto [lo, hi] = wordsHolding(open);
             forEach(frontier, [&](Integer m) {
                 const uint64_t* touching = links.Into(m);
-                for (size_t w = 0; w < words; ++w) next[w] |= touching[w];
+                for (size_t w = lo; w < hi; ++w) next[w] |= touching[w];
             });
-            for (size_t w = 0; w < words; ++w) next[w] &= open[w];
+            for (size_t w = lo; w < hi; ++w) next[w] &= open[w];
         } else {
+            const auto [lo, hi] = wordsHolding(frontier);
             forEach(open, [&](Integer k) {
-                if (any(frontier, links.OutOf(k))) next[size_t(k) / 64] |= uint64_t(1) << (k % 64);
+                const uint64_t* row = links.OutOf(k);
+                for (size_t w = lo; w < hi; ++w)
+                    if (frontier[w] & row[w]) {
+                        next[size_t(k) / 64] |= uint64_t(1) << (k % 64);
+                        break;
+                    }
             });
         }
         bool found = false;
@@ -190,7 +205,6 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
         std::vector<Integer>& list = room.candidates[size_t(x)];
         if (room.listedIn[size_t(x)] == room.call) return list;
         room.listedIn[size_t(x)] = room.call;
-        list.clear();
         std::vector<int>& count = room.byLevel;
         count.assign(size_t(kMaxLevel), 0);
         const uint64_t* row = links.OutOf(x);
@@ -209,12 +223,19 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
         each([&](Integer, int lv) { ++count[size_t(lv)]; });
         int at = 0;
         for (int& k : count) at += std::exchange(k, at);
-        list.resize(size_t(at));
+        list.resize(size_t(at));  // every entry is written below; only a longer list grows
         each([&](Integer c, int lv) { list[size_t(count[size_t(lv)]++)] = c; });
         return list;
     };
+    // Reach(x, c) from its bit rows while they are live (a row is a few cache lines, where the
+    // matrix keeps a row's cells a column apart), else from the matrix.
+    const bool rowsLive = reachRowsLive_;
+    auto reaches = [&](Integer x, Integer c) {
+        if (rowsLive) return ((reachRows_.Row(x)[size_t(c) / 64] >> (size_t(c) % 64)) & 1) != 0;
+        return reach(x, c) != 0;
+    };
     auto entersCollider = [&](Integer x, Integer c) {
-        return reach(x, c) != 0 && adj(from, c) + adj(c, to) != 2;
+        return reaches(x, c) && adj(from, c) + adj(c, to) != 2;
     };
     std::vector<WalkRoom::Frame>& frames = room.frames;
     // Is there a path on from the first hop h?
@@ -229,8 +250,8 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
             bool enterCollider = false;
             while (f.next < list.size()) {
                 const Integer c = list[f.next++];
-                // The flag first: it is cheap, while Reach is read down a column.
-                if (f.collider && reach(c, f.node) != 0) continue;
+                // The flag first: it is cheaper than the Reach bit.
+                if (f.collider && reaches(c, f.node)) continue;
                 if (c == to) {
                     for (const WalkRoom::Frame& on : frames) room.depthOf[size_t(on.node)] = -1;
                     frames.clear();

@@ -27,7 +27,20 @@ struct CMIRoom {
     std::vector<int32_t> order, start;
     std::vector<vb::Long> cnt;
     std::vector<size_t> touched;
-    std::vector<int32_t> cellOf;  // each row's cell of the pair, in a configuration's rows
+    // A plain block's configurations counted into place: each key's cases, the admitted
+    // configurations (their rows' range in `cases`, and their cases), and each row placed as
+    // its pair's values and count.
+    struct Group {
+        int32_t begin, end;
+        vb::Long nz;
+    };
+    struct Case {
+        int32_t u, v;
+        vb::Long c;
+    };
+    std::vector<vb::Long> nzOf;
+    std::vector<Group> groups;
+    std::vector<Case> cases;
     std::vector<uint8_t> seenA, seenB;  // the values of a and b a configuration's rows hold
     std::vector<int32_t> us, vs;        // the same as ascending lists
     // The one-pass computation's coded rows, counts and their order, and its cells.
@@ -70,7 +83,7 @@ struct WalkRoom {
 
 struct WorkRoom {
     CMIRoom cmi;
-    std::vector<vb::Long> miCells;  // CalcMI's flat table of a plain block
+    std::vector<vb::Long> miCells;  // CalcMI's flat table
     std::vector<uint64_t> open, frontier, next;  // the level search's bit rows
     WalkRoom walk;
 };

@@ -356,6 +356,47 @@ TEST(ConditionalMI, OnePassMatchesADoublePrecisionReference) {
     }
 }
 
+// A subset's value taken from a larger set's block, whose rows come in the larger set's order
+// (counted into place by the subset's keys, or sorted where its keys are many), is the value
+// the subset gets from a block of its own.
+TEST(ConditionalMI, SubsetsOfALargerBlockMatchTheirOwnBlocks) {
+    struct Case {
+        int values;  // of each conditioning field; most rows take one of the first three
+        int rows;
+        uint32_t seed;
+    };
+    const std::vector<std::string> cols{"Z1", "Z2", "Z3", "Z4", "A", "B"};
+    for (const Case& c : {Case{3, 2000, 1}, Case{5, 900, 2}, Case{40, 600, 3}}) {
+        std::mt19937 gen(c.seed);
+        std::vector<Row> rows;
+        for (int r = 0; r < c.rows; ++r) {
+            Row row;
+            int sum = 0;
+            for (int i = 0; i < 4; ++i) {
+                const int z = int(gen() % 4 == 0 ? gen() % uint32_t(c.values) : gen() % 3);
+                sum += z;
+                row.emplace_back("V" + std::to_string(z));
+            }
+            const int a = int(gen() % 3);
+            row.emplace_back("A" + std::to_string(a));
+            row.emplace_back("B" + std::to_string(gen() % 3 == 0 ? int(gen() % 2) : (a + sum) % 2));
+            rows.push_back(row);
+        }
+        StatsLearner L(Classifier());
+        L.Bind(MemoryTable("T", cols, rows));
+        CMI(L, {1, 2, 3, 4});
+        int dependent = 0;
+        for (const core::CachedSet& slot : L.SetCache.Slots(0, 5, 6)) {
+            if (slot.fields.size() == 4) continue;
+            StatsLearner own(Classifier());
+            own.Bind(MemoryTable("T", cols, rows));
+            EXPECT_EQ(CMI(own, slot.fields), slot.cmi) << "values " << c.values << " set of " << slot.fields.size();
+            dependent += slot.cmi > 0;
+        }
+        EXPECT_GE(dependent, 7) << "values " << c.values;
+    }
+}
+
 TEST(ConditionalMI, AnEmptyBlockGivesZero) {
     StatsLearner L = MixedLearner();
     L.WhereClause = " WHERE A = \"none\"";
