@@ -106,11 +106,22 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
         groups_.key.assign(1, 0);
         groups_.count.assign(1, int64_t(rows.size()));
     } else {
-        if (plain && narrow) NarrowKeys(rows, digits_);
-        else ranked = GroupKeys(rows, digits_, radix);
-        if (!plain || ranked) return GeneralCount(p, rows, radix, ranked, maxGroups, out);
-        if (narrow) PlainGroups(narrowKeys_.data(), sortedNarrowKeys_, rows.size(), radix);
-        else PlainGroups(keys_.data(), sortedKeys_, rows.size(), radix);
+        const size_t selected = rows.size();
+        // A plain count over a narrow range counts each block's keys while they are in the cache.
+        if (plain && narrow && radix > 1 && CountedInPlace(selected, radix)) {
+            const size_t range = size_t(radix), lanes = CountLanes(selected, range);
+            NarrowKeys(rows, digits_, CountRoom(range, lanes), range, lanes == 4);
+            ReadOffCounts(range, lanes);
+        } else {
+            if (plain && narrow) {
+                if (radix > 1) NarrowKeys(rows, digits_);  // radix 1: every row in one group, no key
+            } else {
+                ranked = GroupKeys(rows, digits_, radix);
+            }
+            if (!plain || ranked) return GeneralCount(p, rows, radix, ranked, maxGroups, out);
+            if (narrow) PlainGroups(narrowKeys_.data(), sortedNarrowKeys_, selected, radix);
+            else PlainGroups(keys_.data(), sortedKeys_, selected, radix);
+        }
     }
     const size_t n = maxGroups <= 0 ? 0 : size_t(std::min<uint64_t>(uint64_t(maxGroups), groups_.key.size()));
     out.groups = n;

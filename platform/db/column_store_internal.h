@@ -160,6 +160,12 @@ public:
         else if (width_ == 2) f(w16_.data());
         else f(w32_.data());
     }
+    const void* data() const {
+        return width_ == 1 ? static_cast<const void*>(w8_.data())
+               : width_ == 2 ? static_cast<const void*>(w16_.data())
+                             : static_cast<const void*>(w32_.data());
+    }
+    int width() const { return width_; }
 
 private:
     int width_ = 4;
@@ -191,6 +197,8 @@ struct ColumnStoreItemType {
 inline bool CountedInPlace(size_t rows, uint64_t radix) {
     return radix <= kInPlaceRange && radix <= kInPlacePerRow * uint64_t(rows);
 }
+// Counted in place, many rows to a few keys go to four interleaved arrays of counters.
+inline size_t CountLanes(size_t rows, size_t range) { return range <= 4096 && 16 * range <= rows ? 4 : 1; }
 // Keys of a product of radixes up to 2^32 are made and sorted at 32 bits, half the memory
 // traffic of the 64-bit keys.
 constexpr uint64_t kNarrowRadix = uint64_t(1) << 32;
@@ -201,6 +209,30 @@ constexpr size_t kKeysOverAllRows = 2;  // rows x 2 >= the table's rows
 // block's keys (8 KB) stay in the first-level cache instead of crossing memory once a digit.
 constexpr size_t kKeyBlock = 2048;
 constexpr uint32_t kHalfRadix = uint32_t(1) << 16;
+
+// One digit of a plain count's key: a column's codes in their width and its number of codes.
+struct KeyDigit {
+    const void* codes;
+    int width;
+    uint32_t radix;
+};
+// The key passes of the plain counts (column_store_kernels.inc), built for plain x86-64 and for
+// wider vectors; Kernels() is the set the machine runs (see UseVectorKernels).
+struct KeyKernels {
+    // keys[0, len) of the rows first.. first + len - 1 (len <= kKeyBlock); the leading `half`
+    // digits multiply to at most kHalfRadix.
+    void (*run)(const KeyDigit* digits, size_t d, size_t half, uint32_t* keys, size_t first, size_t len);
+    // out[i] = block[rows[i] - first] for i < n: the listed rows' keys out of a block's.
+    void (*pick)(const uint32_t* block, const uint32_t* rows, size_t n, uint32_t first, uint32_t* out);
+    // keys[0, len) of the listed rows, each digit's codes read through the list.
+    void (*gather)(const KeyDigit* digits, size_t d, const uint32_t* rows, size_t len, uint32_t* keys);
+    // ++counts[key] a key, in four interleaved arrays of `range` counters when asked.
+    void (*tally)(const uint32_t* keys, size_t n, uint32_t* counts, size_t range, bool interleaved);
+    // pick and tally in one pass.
+    void (*pickTally)(const uint32_t* block, const uint32_t* rows, size_t n, uint32_t first, uint32_t* counts,
+                      size_t range, bool interleaved);
+};
+const KeyKernels& Kernels();
 
 // ---- the store of one table ----
 
@@ -291,8 +323,14 @@ private:
                               const std::vector<Item>& items, const std::vector<int>& groupColumns,
                               bool spellings = true);
     // The mixed-radix key of every selected row into narrowKeys_, when the product of the
-    // digits' radixes is at most 2^32.
-    void NarrowKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits);
+    // digits' radixes is at most 2^32; or, given counts, each key counted there (in the
+    // interleaved arrays of CountRoom) and none stored.
+    void NarrowKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits, uint32_t* counts = nullptr,
+                    size_t range = 0, bool interleaved = false);
+    // The counters of a count in place: `lanes` arrays of `range`, all 0; and the groups read off
+    // them into groups_ in key order, the counters left at 0 again.
+    uint32_t* CountRoom(size_t range, size_t lanes);
+    void ReadOffCounts(size_t range, size_t lanes);
     // The steps of Count: the digits of the key for the fields asked (false when a field cannot
     // be counted here or the fields have more than kMaxDigits columns), each plain group's
     // codes read back from its key into codes (n groups of m fields), and the general pass for
