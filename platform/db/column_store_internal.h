@@ -21,6 +21,7 @@
 #include <cstring>
 #include <limits>
 #include <numeric>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 
@@ -234,6 +235,60 @@ struct KeyKernels {
 };
 const KeyKernels& Kernels();
 
+// Where an engines' count writes its groups: the store's codes and counts (GroupCounter::Count),
+// or each field's code through the caller's table of its value indexes (CountIndexed), a code
+// the table lacks noted so that the count declines.
+class CountSink {
+public:
+    explicit CountSink(GroupCountResult& out) : raw_(&out) {}
+    CountSink(const std::vector<std::span<const int32_t>>& tables, std::vector<int32_t>& indexes,
+              std::vector<double>& counts)
+        : tables_(&tables), indexes_(&indexes), counts_(&counts) {}
+    // Room for n groups of m fields; the counts' room.
+    double* Size(size_t n, size_t m) {
+        if (raw_) {
+            raw_->groups = n;
+            raw_->codes.resize(n * m);
+            raw_->counts.resize(n);
+            codes_ = raw_->codes.data();
+            return raw_->counts.data();
+        }
+        indexes_->resize(n * m);
+        counts_->resize(n);
+        into_ = indexes_->data();
+        return counts_->data();
+    }
+    // Field f of the group whose first cell is `cell`.
+    void Put(size_t cell, size_t f, uint32_t code) {
+        if (raw_) {
+            codes_[cell + f] = code;
+            return;
+        }
+        const std::span<const int32_t>& table = (*tables_)[f];
+        const bool known = code < table.size();
+        missing_ = missing_ || !known;
+        into_[cell + f] = known ? table[code] : 0;
+    }
+    // Every code had an index.
+    bool complete() const { return !missing_; }
+    // For a tight loop over one field: the codes' room (raw) or the indexes' room and the field's
+    // table, the cell of group 0's field f; Missed notes a code without an index.
+    bool raw() const { return raw_ != nullptr; }
+    uint32_t* codes(size_t f) const { return codes_ + f; }
+    int32_t* indexes(size_t f) const { return into_ + f; }
+    std::span<const int32_t> table(size_t f) const { return (*tables_)[f]; }
+    void Missed() { missing_ = true; }
+
+private:
+    GroupCountResult* raw_ = nullptr;
+    uint32_t* codes_ = nullptr;
+    const std::vector<std::span<const int32_t>>* tables_ = nullptr;
+    std::vector<int32_t>* indexes_ = nullptr;
+    std::vector<double>* counts_ = nullptr;
+    int32_t* into_ = nullptr;
+    bool missing_ = false;
+};
+
 // ---- the store of one table ----
 
 class ColumnStore {
@@ -247,7 +302,7 @@ public:
     // fields counted with the same filter and count expression.
     std::unique_ptr<Prepared> Prepare(const sql::BoundSelect& q, std::string& why);
     GroupCounter::Outcome Count(const Prepared& p, const std::vector<int>& fields, int64_t maxGroups,
-                                GroupCountResult& out);
+                                CountSink& out);
     const std::vector<Value>* Shown(const Prepared& p, int field) const;
 
 private:
@@ -336,9 +391,9 @@ private:
     // codes read back from its key into codes (n groups of m fields), and the general pass for
     // sums and ranked keys.
     bool Digits(const Prepared& p, const std::vector<int>& fields);
-    void DecodeKeys(size_t n, size_t m, uint64_t radix, uint32_t* codes);
+    void DecodeKeys(size_t n, size_t m, uint64_t radix, CountSink& out);
     GroupCounter::Outcome GeneralCount(const Prepared& p, const std::vector<uint32_t>& rows, uint64_t radix,
-                                       bool ranked, int64_t maxGroups, GroupCountResult& out);
+                                       bool ranked, int64_t maxGroups, CountSink& out);
     // The groups of a plain count over n keys (below radix, not ranked) into the key and count
     // of groups_, in key order; the keys are left in any order, and scratch holds the room a
     // sort of them needs.
@@ -363,6 +418,10 @@ private:
     Groups groups_;
     std::vector<int> digits_;
     std::vector<size_t> digitOfField_;
+    // Per digit the first field that asked for it, per field the next one that asked for the
+    // same digit (kNoField ends the list): a field asked twice is written twice.
+    static constexpr size_t kNoField = SIZE_MAX;
+    std::vector<size_t> firstField_, nextField_;
     std::vector<std::pair<uint64_t, uint32_t>> byKey_, sortScratch_;
     // The plain counts' keys at half the width, and the keys' sorting room.
     std::vector<uint64_t> sortedKeys_;
