@@ -266,7 +266,8 @@ void ColumnStore::ReadOffCounts(size_t range, size_t lanes) {
         groupCount[g] = c;
         g += c != 0;
     }
-    std::fill(counts, counts + range, 0u);
+    // Only the groups' counters are not 0: cleared one a group rather than over the range.
+    for (size_t k = 0; k < g; ++k) counts[groupKey[k]] = 0;
     out.key.resize(g);
     out.count.resize(g);
 }
