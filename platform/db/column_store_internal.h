@@ -204,8 +204,10 @@ inline size_t CountLanes(size_t rows, size_t range) { return range <= 4096 && 16
 // traffic of the 64-bit keys.
 constexpr uint64_t kNarrowRadix = uint64_t(1) << 32;
 // A row list holding at least this share of the table has its keys made over every row, in
-// contiguous passes the compiler vectorises, and gathered once; sparser lists gather each digit.
-constexpr size_t kKeysOverAllRows = 2;  // rows x 2 >= the table's rows
+// contiguous passes the compiler vectorises, and picked out once; sparser lists gather each
+// digit. A gather through a list of an eighth of the rows still touches nearly every cache line
+// of each column, and does it a row at a time.
+constexpr size_t kKeysOverAllRows = 8;  // rows x 8 >= the table's rows
 // Keys are made a block of rows at a time, every digit over one block before the next: the
 // block's keys (8 KB) stay in the first-level cache instead of crossing memory once a digit.
 constexpr size_t kKeyBlock = 2048;

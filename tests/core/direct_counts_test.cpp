@@ -31,7 +31,8 @@ struct Shape {
     bool weight;
     bool holdOut;
     int rows = 1500;
-    bool heldOutRows = false;  // the filter keeps the hold-out rows (a third) instead of the others
+    bool heldOutRows = false;  // the filter keeps the hold-out rows instead of the others
+    int holdOutEvery = 3;      // one row in this many is held out
 };
 
 // Rows whose cells are drawn from each field's labels, some Null, some "?", a few labels in
@@ -63,7 +64,7 @@ testsupport::SampledTable RandomTable(const Shape& s, std::mt19937& rng, int row
         }
         const unsigned w = rng() % 20;
         row.emplace_back(int32_t(w == 0 ? 0 : w == 1 ? 1000000 : int32_t(w % 10)));
-        row.emplace_back(rng() % 3 == 0);
+        row.emplace_back(rng() % unsigned(s.holdOutEvery) == 0);
         t.cells.push_back(std::move(row));
     }
     return t;
@@ -95,11 +96,13 @@ TEST(DirectCounts, SameBlockAsTheQueryTextOnRandomShapes) {
         // Fewer rows than the small sorts and the count arrays take.
         {5, 6, false, false, 50}, {4, 3, false, true, 60},
         // Selections of more rows than the sorts of small counts once took: every row, the
-        // training rows (their keys made over every row and gathered once) and the hold-out rows
-        // (gathered digit by digit), with key ranges counted in place, sorted at 32 bits and,
-        // over eight fields of up to 30 values, at 64.
+        // training rows and the hold-out rows (their keys made over every row and picked out),
+        // with key ranges counted in place, sorted at 32 bits and, over eight fields of up to 30
+        // values, at 64.
         {3, 5, false, true, 140000}, {7, 12, false, true, 210000}, {6, 10, false, true, 140000, true},
         {8, 30, false, false, 140000},
+        // A tenth of the rows held out: a list too sparse to make its keys over every row.
+        {5, 6, false, true, 20000, true, 10},
     };
     testsupport::TempDir dir;
     int n = 0;
@@ -147,7 +150,7 @@ TEST(DirectCounts, PlainKernelsCountAsTheVectorOnes) {
     std::mt19937 rng(20261211);
     const Shape shapes[] = {
         {6, 10, false, false, 140000}, {7, 12, false, true, 140000}, {6, 10, false, true, 140000, true},
-        {8, 30, false, true, 140000},
+        {8, 30, false, true, 140000}, {6, 10, false, true, 140000, true, 10},
     };
     if (!db::sqlite::UseVectorKernels(true)) GTEST_SKIP() << "the machine has no wider vectors than the plain kernels";
     testsupport::TempDir dir;
