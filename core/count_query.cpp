@@ -4,7 +4,7 @@
 // subscripts; and CountCoded, the statistics' count, which asks the database's GroupCounter
 // where it offers one and the query text otherwise, and gives the coded block either way.
 // Reads Db, TableName, CountExpr, WhereClause, FieldNames, FF, VluLbl, NetTotal, NetIdx and
-// TableRows; writes nothing but the block it is given (and its own cache of counters).
+// TableRows; writes nothing but the block it is given or keeps (and its own cache of counters).
 #include <algorithm>
 #include <cstring>
 #include <limits>

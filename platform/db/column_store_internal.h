@@ -7,10 +7,10 @@
 // the scan visits the rows.
 //
 // The store's work lies in one file a concern: column_store_coding.cpp reads and codes the
-// table, column_store_select.cpp the rows a WHERE keeps, column_store_keys.cpp the group keys,
-// column_store_groups.cpp the grouping passes, column_store_answer.cpp the answers to query
-// texts, column_store_count.cpp the engines' counts; column_store.cpp keeps the path of one
-// database and its counters.
+// table, column_store_select.cpp the rows a WHERE keeps, column_store_keys.cpp the group keys
+// (their vector passes in column_store_kernels.inc), column_store_groups.cpp the grouping
+// passes, column_store_answer.cpp the answers to query texts, column_store_count.cpp the
+// engines' counts; column_store.cpp keeps the path of one database and its counters.
 #pragma once
 
 #include <fmt/format.h>
