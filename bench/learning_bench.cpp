@@ -250,19 +250,27 @@ public:
     TimedCounter(std::unique_ptr<db::GroupCounter> inner, TimedDatabase& db) : inner_(std::move(inner)), db_(db) {}
     const std::vector<db::Value>* Values(int f) const override { return inner_->Values(f); }
     Outcome Count(const std::vector<int>& fields, int64_t maxGroups, db::GroupCountResult& out) override {
-        const auto start = std::chrono::steady_clock::now();
-        const Outcome o = inner_->Count(fields, maxGroups, out);
-        if (o == Outcome::Counted) {
-            ++db_.countQueries;
-            db_.countSeconds += Since(start);
-        }
-        return o;
+        return Timed([&] { return inner_->Count(fields, maxGroups, out); });
+    }
+    Outcome CountIndexed(const std::vector<int>& fields, const std::vector<std::span<const int32_t>>& indexes,
+                         int64_t maxGroups, std::vector<int32_t>& codes, std::vector<double>& counts) override {
+        return Timed([&] { return inner_->CountIndexed(fields, indexes, maxGroups, codes, counts); });
     }
     bool Rows(int f, std::vector<uint32_t>& codes, const std::vector<db::Value>*& cells) override {
         return inner_->Rows(f, codes, cells);
     }
 
 private:
+    template <typename F>
+    Outcome Timed(F count) {
+        const auto start = std::chrono::steady_clock::now();
+        const Outcome o = count();
+        if (o == Outcome::Counted) {
+            ++db_.countQueries;
+            db_.countSeconds += Since(start);
+        }
+        return o;
+    }
     std::unique_ptr<db::GroupCounter> inner_;
     TimedDatabase& db_;
 };

@@ -637,7 +637,7 @@ Single Learner::GetCMI(Integer a, Integer b, Integer k) {
     if (k > settings_.maxCondSet || k + 2 > QryFld.UBound()) return 0;
 
     for (Integer i = 1; i <= k; ++i) QryFld(i) = CondSet(i);
-    const CodedBlock block = CountCoded(fields, a, b);
+    const CodedBlock& block = CountCoded(fields, a, b);
     QryFld(k + 1) = a;
     QryFld(k + 2) = b;
 

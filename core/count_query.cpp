@@ -4,10 +4,11 @@
 // subscripts; and CountCoded, the statistics' count, which asks the database's GroupCounter
 // where it offers one and the query text otherwise, and gives the coded block either way.
 // Reads Db, TableName, CountExpr, WhereClause, FieldNames, FF, VluLbl, NetTotal, NetIdx and
-// TableRows; writes nothing but the block it is given (and its own cache of counters).
+// TableRows; writes nothing but the block it is given or keeps (and its own cache of counters).
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <span>
 #include <string_view>
 
 #include "core/count_arithmetic.h"
@@ -224,13 +225,10 @@ struct Learner::DirectCounts {
     static constexpr size_t kEntries = 64;
     const db::Database* db = nullptr;
     std::vector<Entry> entries;
-    db::GroupCountResult result;
     std::vector<int> fields;
-    struct Table {
-        const int32_t* index;
-        size_t size;
-    };
-    std::vector<Table> tables;  // per column of the block, its field's index by code
+    std::vector<std::span<const int32_t>> tables;  // per column of the block, its field's index by code
+    // The block of the last count, its room reused by the next.
+    CodedBlock block;
 
     // The entry of the learner's table, count and filter, its counter made over every field when
     // it is new or a field of the query has another name than the counter knows it by.
@@ -238,9 +236,6 @@ struct Learner::DirectCounts {
     // Each queried field's code-to-index table into `fields` and `tables`, made again when its
     // labels changed; false when a field must be coded through the query text.
     bool Tables(const Learner& L, Entry& entry, const std::vector<Integer>& all);
-    // The block of the counted groups: each code through its field's table and each count, in
-    // one pass over the groups; false when a code has no index (the text codes the block then).
-    bool Fill(CodedBlock& out) const;
 };
 
 Learner::DirectCounts::Entry& Learner::DirectCounts::EntryFor(const Learner& L, const std::vector<Integer>& all) {
@@ -305,54 +300,33 @@ bool Learner::DirectCounts::Tables(const Learner& L, Entry& entry, const std::ve
         }
         if (!map.usable) return false;
         fields.push_back(int(f - 1));
-        tables.push_back({map.index.data(), map.index.size()});
+        tables.emplace_back(map.index);
     }
     return true;
 }
 
-bool Learner::DirectCounts::Fill(CodedBlock& out) const {
-    const size_t groups = result.groups, width = tables.size();
-    out.rows = int32_t(groups);
-    out.width = Integer(width);
-    out.code.resize(groups * width);
-    // The counts are copied rather than the counter's buffer handed over: a buffer the block
-    // takes is made again by the next count, and on a table of many rows the two alternating
-    // buffers hold more memory than one kept and one copied.
-    out.count.resize(groups);
-    const uint32_t* codes = result.codes.data();
-    const double* counts = result.counts.data();
-    int32_t* into = out.code.data();
-    double* count = out.count.data();
-    for (size_t cell = 0, r = 0; r < groups; ++r) {
-        for (size_t c = 0; c < width; ++c, ++cell) {
-            const uint32_t code = codes[cell];
-            if (code >= tables[c].size) return false;  // a code the field's values do not cover
-            into[cell] = tables[c].index[code];
-        }
-        count[r] = counts[r];
-    }
-    return true;
-}
-
-CodedBlock Learner::CountCoded(const std::vector<Integer>& g, Integer a, Integer b) {
+const CodedBlock& Learner::CountCoded(const std::vector<Integer>& g, Integer a, Integer b) {
     std::vector<Integer> all(g);
     all.push_back(a);
     all.push_back(b);
     const Integer m = Integer(all.size());
-    auto byText = [&] {
+    if (!direct_) direct_ = std::make_shared<DirectCounts>();
+    DirectCounts& d = *direct_;
+    CodedBlock& out = d.block;
+    auto byText = [&]() -> const CodedBlock& {
         vb::Array<db::Value> block = CountBlock(g, a, b);
         vb::Array<Integer> fields(vb::To(m));
         for (Integer i = 1; i <= m; ++i) fields(i) = all[size_t(i - 1)];
         CodeRows(block, m, fields);
-        return ReadCoded(block, m);
+        out = ReadCoded(block, m);
+        return out;
     };
     if (!Db) return byText();
 
-    if (!direct_) direct_ = std::make_shared<DirectCounts>();
-    DirectCounts& d = *direct_;
     DirectCounts::Entry& entry = d.EntryFor(*this, all);
     if (!entry.counter || !d.Tables(*this, entry, all)) return byText();
-    switch (entry.counter->Count(d.fields, CountRows(g, a, b), d.result)) {
+    // The counter writes each group's value indexes and count straight into the block.
+    switch (entry.counter->CountIndexed(d.fields, d.tables, CountRows(g, a, b), out.code, out.count)) {
         case db::GroupCounter::Outcome::Counted: break;
         case db::GroupCounter::Outcome::Stale:
             // The table changed: the next query makes a counter over it afresh.
@@ -360,8 +334,10 @@ CodedBlock Learner::CountCoded(const std::vector<Integer>& g, Integer a, Integer
             return byText();
         case db::GroupCounter::Outcome::Declined: return byText();
     }
-    CodedBlock out;
-    if (!d.Fill(out)) return byText();
+    out.rows = int32_t(out.count.size());
+    out.width = m;
+    out.errors.clear();
+    out.countError.clear();
     return out;
 }
 

@@ -136,8 +136,9 @@ public:
     void CodeRows(vb::Array<db::Value>& block, Integer m, const vb::Array<Integer>& fields);
     // The block of CountBlock(g, a, b) with its m = |g| + 2 columns coded as CodeRows codes
     // them (g, then a, then b): counted by the database's GroupCounter when it offers one and
-    // answers, else through the query text. The same rows, counts and indexes either way.
-    CodedBlock CountCoded(const std::vector<Integer>& g, Integer a, Integer b);
+    // answers, else through the query text. The same rows, counts and indexes either way. The
+    // block is the learner's own, its room reused: it holds until the next CountCoded.
+    const CodedBlock& CountCoded(const std::vector<Integer>& g, Integer a, Integer b);
     // A count block after CodeRows over columns 1..m, read into a CodedBlock.
     static CodedBlock ReadCoded(const vb::Array<db::Value>& block, Integer m);
 

@@ -67,7 +67,7 @@ Single Learner::GetMI(Integer a, Integer b) {
             g.push_back(CondSet(i));
             QryFld(i) = CondSet(i);
         }
-        const CodedBlock block = CountCoded(g, a, b);
+        const CodedBlock& block = CountCoded(g, a, b);
         QryFld(k + 1) = a;
         QryFld(k + 2) = b;
 

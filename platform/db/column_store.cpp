@@ -28,26 +28,36 @@ public:
     const std::vector<Value>* Values(int f) const override { return store_->Shown(*prepared_, f); }
 
     Outcome Count(const std::vector<int>& fields, int64_t maxGroups, GroupCountResult& out) override {
+        CountSink sink(out);
+        return Counted(fields, maxGroups, sink);
+    }
+    Outcome CountIndexed(const std::vector<int>& fields, const std::vector<std::span<const int32_t>>& indexes,
+                         int64_t maxGroups, std::vector<int32_t>& codes, std::vector<double>& counts) override {
+        if (indexes.size() != fields.size()) return Outcome::Declined;
+        CountSink sink(indexes, codes, counts);
+        return Counted(fields, maxGroups, sink);
+    }
+    bool Rows(int f, std::vector<uint32_t>& codes, const std::vector<Value>*& cells) override {
+        return !Stale() && store_->Rows(*prepared_, f, codes, cells);
+    }
+
+private:
+    // Whether the table changed since the counter was made; once it has, it stays so.
+    bool Stale() {
         if (!stale_) {
             const std::shared_ptr<Connection> conn = conn_.lock();
             stale_ = !conn || *generation_ != madeAt_ || sqlite3_total_changes64(conn->handle()) != changes_ ||
                      FileVersion(*conn) != version_;
         }
-        if (stale_) return Outcome::Stale;
-        const Outcome o = store_->Count(*prepared_, fields, maxGroups, out);
+        return stale_;
+    }
+    Outcome Counted(const std::vector<int>& fields, int64_t maxGroups, CountSink& sink) {
+        if (Stale()) return Outcome::Stale;
+        const Outcome o = store_->Count(*prepared_, fields, maxGroups, sink);
         if (o == Outcome::Counted) ++stats_->counted;
         return o;
     }
 
-    bool Rows(int f, std::vector<uint32_t>& codes, const std::vector<Value>*& cells) override {
-        const std::shared_ptr<Connection> conn = conn_.lock();
-        if (stale_ || !conn || *generation_ != madeAt_ || sqlite3_total_changes64(conn->handle()) != changes_ ||
-            FileVersion(*conn) != version_)
-            return false;
-        return store_->Rows(*prepared_, f, codes, cells);
-    }
-
-private:
     std::weak_ptr<Connection> conn_;
     std::shared_ptr<ColumnStore> store_;
     std::unique_ptr<ColumnStore::Prepared> prepared_;

@@ -45,6 +45,11 @@ struct CountingStats {
     std::string lastFallback;  // why the last query went to SQLite
 };
 
+// The plain counts' key passes run in the widest vectors the machine has (on, the default) or in
+// plain x86-64 code (off), which give the same keys; tests compare the two. Returns whether the
+// machine has wider vectors than the plain code uses.
+bool UseVectorKernels(bool on);
+
 class CountingPath {
 public:
     CountingPath();

@@ -89,7 +89,7 @@ bool ReadCount(const ColumnStoreItemType& it, int64_t c, double& into) {
 // The same groups, in the same order, as Answer over the query text; each group's codes read
 // back from its key (or its first row) and its count read as the text's count cell reads.
 GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<int>& fields, int64_t maxGroups,
-                                         GroupCountResult& out) {
+                                         CountSink& out) {
     if (!Digits(p, fields)) return GroupCounter::Outcome::Declined;
     const std::vector<uint32_t>& rows = p.allRows ? allRows_ : *p.rows;
     const Item& it = p.count[0];
@@ -106,77 +106,119 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
         groups_.key.assign(1, 0);
         groups_.count.assign(1, int64_t(rows.size()));
     } else {
-        if (plain && narrow) NarrowKeys(rows, digits_);
-        else ranked = GroupKeys(rows, digits_, radix);
-        if (!plain || ranked) return GeneralCount(p, rows, radix, ranked, maxGroups, out);
-        if (narrow) PlainGroups(narrowKeys_.data(), sortedNarrowKeys_, rows.size(), radix);
-        else PlainGroups(keys_.data(), sortedKeys_, rows.size(), radix);
+        const size_t selected = rows.size();
+        // A plain count over a narrow range counts each block's keys while they are in the cache.
+        if (plain && narrow && radix > 1 && CountedInPlace(selected, radix)) {
+            const size_t range = size_t(radix), lanes = CountLanes(selected, range);
+            NarrowKeys(rows, digits_, CountRoom(range, lanes), range, lanes == 4);
+            ReadOffCounts(range, lanes);
+        } else {
+            if (plain && narrow) {
+                if (radix > 1) NarrowKeys(rows, digits_);  // radix 1: every row in one group, no key
+            } else {
+                ranked = GroupKeys(rows, digits_, radix);
+            }
+            if (!plain || ranked) return GeneralCount(p, rows, radix, ranked, maxGroups, out);
+            if (narrow) PlainGroups(narrowKeys_.data(), sortedNarrowKeys_, selected, radix);
+            else PlainGroups(keys_.data(), sortedKeys_, selected, radix);
+        }
     }
     const size_t n = maxGroups <= 0 ? 0 : size_t(std::min<uint64_t>(uint64_t(maxGroups), groups_.key.size()));
-    out.groups = n;
-    out.codes.resize(n * fields.size());
-    out.counts.resize(n);
-    DecodeKeys(n, fields.size(), radix, out.codes.data());
+    double* counts = out.Size(n, fields.size());
+    DecodeKeys(n, fields.size(), radix, out);
+    if (!out.complete()) return GroupCounter::Outcome::Declined;
     const ColumnStoreItemType type{it.kind == ItemKind::Count && (!it.typed || it.type == dbLong), it.type, it.typed};
+    const int64_t* groupCount = groups_.count.data();
+    if (type.plainCount && rows.size() <= size_t(INT32_MAX)) {
+        // No group holds more than the selected rows: every count reads as itself.
+        for (size_t r = 0; r < n; ++r) counts[r] = double(groupCount[r]);
+        return GroupCounter::Outcome::Counted;
+    }
     for (size_t r = 0; r < n; ++r)
-        if (!ReadCount(type, groups_.count[r], out.counts[r])) return GroupCounter::Outcome::Declined;
+        if (!ReadCount(type, groupCount[r], counts[r])) return GroupCounter::Outcome::Declined;
     return GroupCounter::Outcome::Counted;
 }
 
 bool ColumnStore::Digits(const Prepared& p, const std::vector<int>& fields) {
     digits_.clear();
     digitOfField_.clear();
+    firstField_.clear();
+    nextField_.assign(fields.size(), kNoField);
+    size_t last[kMaxDigits];  // per digit the last field that asked for it so far
     for (int f : fields) {
         if (f < 0 || size_t(f) >= p.column.size() || p.column[size_t(f)] < 0) return false;
         const int c = p.column[size_t(f)];
         const auto at = std::find(digits_.begin(), digits_.end(), c);
-        digitOfField_.push_back(size_t(at - digits_.begin()));
-        if (at == digits_.end()) digits_.push_back(c);
+        const size_t k = size_t(at - digits_.begin()), field = digitOfField_.size();
+        digitOfField_.push_back(k);
+        if (at == digits_.end()) {
+            if (digits_.size() == kMaxDigits) return false;
+            digits_.push_back(c);
+            firstField_.push_back(field);
+        } else {
+            nextField_[last[k]] = field;
+        }
+        last[k] = field;
     }
-    return digits_.size() <= kMaxDigits;
+    return true;
 }
 
-void ColumnStore::DecodeKeys(size_t n, size_t m, uint64_t radix, uint32_t* codes) {
+void ColumnStore::DecodeKeys(size_t n, size_t m, uint64_t radix, CountSink& out) {
     const size_t d = digits_.size();
     // Each group's codes read back from its key, the last digit first. Keys below 2^32 are
     // divided exactly by a multiply with each radix's rounded-up reciprocal 2^64 / radix.
-    uint64_t digitRadix[kMaxDigits], reciprocal[kMaxDigits];
-    for (size_t k = 0; k < d; ++k) {
-        digitRadix[k] = std::max<uint64_t>(columns_[size_t(digits_[k])].cells.size(), 1);
-        reciprocal[k] = digitRadix[k] > 1 ? UINT64_MAX / digitRadix[k] + 1 : 0;
-    }
     // A digit at a time over all the groups, so that the groups' divisions do not wait on
-    // each other; the keys are divided in place. Each digit goes to the first field that
-    // asked for it, and a field asked for again copies it from there.
-    size_t place[kMaxDigits];
-    for (size_t f = m; f-- > 0;) place[digitOfField_[f]] = f;
+    // each other; the keys are divided in place, and each code goes to every field that asked
+    // for its digit.
     uint64_t* keys = groups_.key.data();
     for (size_t k = d; k-- > 0;) {
-        const uint64_t radixOf = digitRadix[k], inverse = reciprocal[k];
-        if (radixOf == 1) {
-            for (size_t r = 0; r < n; ++r) codes[r * m + place[k]] = 0;
-        } else if (radix <= kNarrowRadix) {
-            for (size_t r = 0; r < n; ++r) {
-                const uint64_t q = uint64_t((static_cast<unsigned __int128>(inverse) * keys[r]) >> 64);
-                codes[r * m + place[k]] = uint32_t(keys[r] - q * radixOf);
-                keys[r] = q;
+        const uint64_t radixOf = std::max<uint64_t>(columns_[size_t(digits_[k])].cells.size(), 1);
+        const uint64_t inverse = radixOf > 1 ? UINT64_MAX / radixOf + 1 : 0;
+        auto decode = [&](auto put) {
+            if (radixOf == 1) {
+                for (size_t r = 0; r < n; ++r) put(r, 0);
+            } else if (radix <= kNarrowRadix) {
+                for (size_t r = 0; r < n; ++r) {
+                    const uint64_t q = uint64_t((static_cast<unsigned __int128>(inverse) * keys[r]) >> 64);
+                    put(r, uint32_t(keys[r] - q * radixOf));
+                    keys[r] = q;
+                }
+            } else {
+                for (size_t r = 0; r < n; ++r) {
+                    put(r, uint32_t(keys[r] % radixOf));
+                    keys[r] /= radixOf;
+                }
             }
+        };
+        // A digit one field asked for (nearly always) in a loop of locals; one asked for by
+        // several fields through each of them.
+        const size_t f = firstField_[k];
+        if (nextField_[f] != kNoField) {
+            decode([&](size_t r, uint32_t code) {
+                for (size_t at = f; at != kNoField; at = nextField_[at]) out.Put(r * m, at, code);
+            });
+        } else if (out.raw()) {
+            uint32_t* into = out.codes(f);
+            decode([into, m](size_t r, uint32_t code) { into[r * m] = code; });
         } else {
-            for (size_t r = 0; r < n; ++r) {
-                codes[r * m + place[k]] = uint32_t(keys[r] % radixOf);
-                keys[r] /= radixOf;
-            }
+            int32_t* into = out.indexes(f);
+            const std::span<const int32_t> table = out.table(f);
+            const int32_t* index = table.data();
+            const size_t size = table.size();
+            bool missing = false;
+            decode([&](size_t r, uint32_t code) {
+                const bool known = code < size;
+                missing = missing || !known;
+                into[r * m] = known ? index[code] : 0;
+            });
+            if (missing) out.Missed();
         }
     }
-    if (d < m)
-        for (size_t f = 0; f < m; ++f)
-            if (place[digitOfField_[f]] != f)
-                for (size_t r = 0; r < n; ++r) codes[r * m + f] = codes[r * m + place[digitOfField_[f]]];
 }
 
 // Sums, and keys ranked past 2^62: the general pass, each group's codes from its first row.
 GroupCounter::Outcome ColumnStore::GeneralCount(const Prepared& p, const std::vector<uint32_t>& rows, uint64_t radix,
-                                                bool ranked, int64_t maxGroups, GroupCountResult& out) {
+                                                bool ranked, int64_t maxGroups, CountSink& out) {
     const Item& it = p.count[0];
     const size_t m = digitOfField_.size(), d = digits_.size();
     const Groups& groups = CountGroups(rows, radix, ranked, p.count, digits_, false);
@@ -195,9 +237,7 @@ GroupCounter::Outcome ColumnStore::GeneralCount(const Prepared& p, const std::ve
         SortByKey(byKey, sortScratch_);
     }
     const size_t n = maxGroups <= 0 ? 0 : size_t(std::min<uint64_t>(uint64_t(maxGroups), all));
-    out.groups = n;
-    out.codes.resize(n * m);
-    out.counts.resize(n);
+    double* counts = out.Size(n, m);
     const ColumnStoreItemType type{it.kind == ItemKind::Count && (!it.typed || it.type == dbLong), it.type, it.typed};
     uint32_t code[kMaxDigits];
     for (size_t r = 0; r < n; ++r) {
@@ -212,17 +252,17 @@ GroupCounter::Outcome ColumnStore::GeneralCount(const Prepared& p, const std::ve
         } else {
             for (size_t k = 0; k < d; ++k) code[k] = columns_[size_t(digits_[k])].codes[groups.firstRow[g]];
         }
-        for (size_t f = 0; f < m; ++f) out.codes[r * m + f] = code[digitOfField_[f]];
+        for (size_t f = 0; f < m; ++f) out.Put(r * m, f, code[digitOfField_[f]]);
         if (it.kind == ItemKind::Count) {
-            if (!ReadCount(type, groups.count[g], out.counts[r])) return GroupCounter::Outcome::Declined;
+            if (!ReadCount(type, groups.count[g], counts[r])) return GroupCounter::Outcome::Declined;
         } else {
             const SumState& st = groups.sums[g];
             const std::optional<Value> cell = st.inexact ? ReadNumber(false, 0, st.approx, it.type, it.typed)
                                                          : ReadNumber(true, st.exact, double(st.exact), it.type, it.typed);
-            if (!ReadCell(cell, out.counts[r])) return GroupCounter::Outcome::Declined;
+            if (!ReadCell(cell, counts[r])) return GroupCounter::Outcome::Declined;
         }
     }
-    return GroupCounter::Outcome::Counted;
+    return out.complete() ? GroupCounter::Outcome::Counted : GroupCounter::Outcome::Declined;
 }
 
 }  // namespace db::sqlite

@@ -169,43 +169,19 @@ void ColumnStore::PlainGroups(Key* keys, std::vector<Key>& scratch, size_t n, ui
         out.count.resize(1);
         return;
     }
-    size_t g = 0;
     if (CountedInPlace(n, radix)) {
-        const size_t range = size_t(radix);
-        const size_t lanes = range <= 4096 && 16 * range <= n ? 4 : 1;
-        if (dense_.size() < lanes * range) dense_.assign(lanes * range, 0);
-        uint32_t* counts = dense_.data();
-        size_t i = 0;
-        if (lanes == 4) {
-            for (; i + 4 <= n; i += 4) {
-                ++counts[keys[i]];
-                ++counts[range + keys[i + 1]];
-                ++counts[2 * range + keys[i + 2]];
-                ++counts[3 * range + keys[i + 3]];
-            }
-            for (size_t key = 0; key < range; ++key)
-                counts[key] += counts[range + key] + counts[2 * range + key] + counts[3 * range + key];
-            std::fill(counts + range, counts + 4 * range, 0u);
+        const size_t range = size_t(radix), lanes = CountLanes(n, range);
+        uint32_t* counts = CountRoom(range, lanes);
+        if constexpr (sizeof(Key) == sizeof(uint32_t)) {
+            Kernels().tally(keys, n, counts, range, lanes == 4);
+        } else {
+            for (size_t i = 0; i < n; ++i) ++counts[(lanes == 4 ? (i & 3) * range : 0) + keys[i]];
         }
-        for (; i < n; ++i) ++counts[keys[i]];
-        size_t groups = 0;
-        for (size_t key = 0; key < range; ++key) groups += counts[key] != 0;
-        room(groups);
-        uint64_t* groupKey = out.key.data();
-        int64_t* groupCount = out.count.data();
-        // Every slot written, the next group's only where the count is not 0: no branch a key.
-        for (size_t key = 0; key < range; ++key) {
-            const uint32_t c = counts[key];
-            groupKey[g] = key;
-            groupCount[g] = c;
-            g += c != 0;
-        }
-        std::fill(counts, counts + range, 0u);
-        out.key.resize(g);
-        out.count.resize(g);
+        ReadOffCounts(range, lanes);
         return;
     }
 
+    size_t g = 0;
     Key* src = keys;
     if (n >= 64 && scratch.size() < n) scratch.resize(n);
     Key* dst = scratch.data();
@@ -255,6 +231,43 @@ void ColumnStore::PlainGroups(Key* keys, std::vector<Key>& scratch, size_t n, ui
     }
     groupKey[g] = key;
     groupCount[g++] = c;
+    out.key.resize(g);
+    out.count.resize(g);
+}
+
+uint32_t* ColumnStore::CountRoom(size_t range, size_t lanes) {
+    if (dense_.size() < lanes * range) dense_.assign(lanes * range, 0);
+    return dense_.data();
+}
+
+void ColumnStore::ReadOffCounts(size_t range, size_t lanes) {
+    Groups& out = groups_;
+    out.decodable = true;
+    uint32_t* counts = dense_.data();
+    if (lanes == 4) {
+        for (size_t key = 0; key < range; ++key)
+            counts[key] += counts[range + key] + counts[2 * range + key] + counts[3 * range + key];
+        std::fill(counts + range, counts + 4 * range, 0u);
+    }
+    size_t groups = 0;
+    for (size_t key = 0; key < range; ++key) groups += counts[key] != 0;
+    // Room for the groups and the one slot past them that the read-off writes.
+    if (out.key.size() <= groups) {
+        out.key.resize(groups + 1);
+        out.count.resize(groups + 1);
+    }
+    uint64_t* groupKey = out.key.data();
+    int64_t* groupCount = out.count.data();
+    // Every slot written, the next group's only where the count is not 0: no branch a key.
+    size_t g = 0;
+    for (size_t key = 0; key < range; ++key) {
+        const uint32_t c = counts[key];
+        groupKey[g] = key;
+        groupCount[g] = c;
+        g += c != 0;
+    }
+    // Only the groups' counters are not 0: cleared one a group rather than over the range.
+    for (size_t k = 0; k < g; ++k) counts[groupKey[k]] = 0;
     out.key.resize(g);
     out.count.resize(g);
 }

@@ -7,10 +7,10 @@
 // the scan visits the rows.
 //
 // The store's work lies in one file a concern: column_store_coding.cpp reads and codes the
-// table, column_store_select.cpp the rows a WHERE keeps, column_store_keys.cpp the group keys,
-// column_store_groups.cpp the grouping passes, column_store_answer.cpp the answers to query
-// texts, column_store_count.cpp the engines' counts; column_store.cpp keeps the path of one
-// database and its counters.
+// table, column_store_select.cpp the rows a WHERE keeps, column_store_keys.cpp the group keys
+// (their vector passes in column_store_kernels.inc), column_store_groups.cpp the grouping
+// passes, column_store_answer.cpp the answers to query texts, column_store_count.cpp the
+// engines' counts; column_store.cpp keeps the path of one database and its counters.
 #pragma once
 
 #include <fmt/format.h>
@@ -21,6 +21,7 @@
 #include <cstring>
 #include <limits>
 #include <numeric>
+#include <span>
 #include <string_view>
 #include <unordered_map>
 
@@ -160,6 +161,12 @@ public:
         else if (width_ == 2) f(w16_.data());
         else f(w32_.data());
     }
+    const void* data() const {
+        return width_ == 1 ? static_cast<const void*>(w8_.data())
+               : width_ == 2 ? static_cast<const void*>(w16_.data())
+                             : static_cast<const void*>(w32_.data());
+    }
+    int width() const { return width_; }
 
 private:
     int width_ = 4;
@@ -191,16 +198,98 @@ struct ColumnStoreItemType {
 inline bool CountedInPlace(size_t rows, uint64_t radix) {
     return radix <= kInPlaceRange && radix <= kInPlacePerRow * uint64_t(rows);
 }
+// Counted in place, many rows to a few keys go to four interleaved arrays of counters.
+inline size_t CountLanes(size_t rows, size_t range) { return range <= 4096 && 16 * range <= rows ? 4 : 1; }
 // Keys of a product of radixes up to 2^32 are made and sorted at 32 bits, half the memory
 // traffic of the 64-bit keys.
 constexpr uint64_t kNarrowRadix = uint64_t(1) << 32;
 // A row list holding at least this share of the table has its keys made over every row, in
-// contiguous passes the compiler vectorises, and gathered once; sparser lists gather each digit.
-constexpr size_t kKeysOverAllRows = 2;  // rows x 2 >= the table's rows
+// contiguous passes the compiler vectorises, and picked out once; sparser lists gather each
+// digit. A gather through a list of an eighth of the rows still touches nearly every cache line
+// of each column, and does it a row at a time.
+constexpr size_t kKeysOverAllRows = 8;  // rows x 8 >= the table's rows
 // Keys are made a block of rows at a time, every digit over one block before the next: the
 // block's keys (8 KB) stay in the first-level cache instead of crossing memory once a digit.
 constexpr size_t kKeyBlock = 2048;
 constexpr uint32_t kHalfRadix = uint32_t(1) << 16;
+
+// One digit of a plain count's key: a column's codes in their width and its number of codes.
+struct KeyDigit {
+    const void* codes;
+    int width;
+    uint32_t radix;
+};
+// The key passes of the plain counts (column_store_kernels.inc), built for plain x86-64 and for
+// wider vectors; Kernels() is the set the machine runs (see UseVectorKernels).
+struct KeyKernels {
+    // keys[0, len) of the rows first.. first + len - 1 (len <= kKeyBlock); the leading `half`
+    // digits multiply to at most kHalfRadix.
+    void (*run)(const KeyDigit* digits, size_t d, size_t half, uint32_t* keys, size_t first, size_t len);
+    // out[i] = block[rows[i] - first] for i < n: the listed rows' keys out of a block's.
+    void (*pick)(const uint32_t* block, const uint32_t* rows, size_t n, uint32_t first, uint32_t* out);
+    // keys[0, len) of the listed rows, each digit's codes read through the list.
+    void (*gather)(const KeyDigit* digits, size_t d, const uint32_t* rows, size_t len, uint32_t* keys);
+    // ++counts[key] a key, in four interleaved arrays of `range` counters when asked.
+    void (*tally)(const uint32_t* keys, size_t n, uint32_t* counts, size_t range, bool interleaved);
+    // pick and tally in one pass.
+    void (*pickTally)(const uint32_t* block, const uint32_t* rows, size_t n, uint32_t first, uint32_t* counts,
+                      size_t range, bool interleaved);
+};
+const KeyKernels& Kernels();
+
+// Where an engines' count writes its groups: the store's codes and counts (GroupCounter::Count),
+// or each field's code through the caller's table of its value indexes (CountIndexed), a code
+// the table lacks noted so that the count declines.
+class CountSink {
+public:
+    explicit CountSink(GroupCountResult& out) : raw_(&out) {}
+    CountSink(const std::vector<std::span<const int32_t>>& tables, std::vector<int32_t>& indexes,
+              std::vector<double>& counts)
+        : tables_(&tables), indexes_(&indexes), counts_(&counts) {}
+    // Room for n groups of m fields; the counts' room.
+    double* Size(size_t n, size_t m) {
+        if (raw_) {
+            raw_->groups = n;
+            raw_->codes.resize(n * m);
+            raw_->counts.resize(n);
+            codes_ = raw_->codes.data();
+            return raw_->counts.data();
+        }
+        indexes_->resize(n * m);
+        counts_->resize(n);
+        into_ = indexes_->data();
+        return counts_->data();
+    }
+    // Field f of the group whose first cell is `cell`.
+    void Put(size_t cell, size_t f, uint32_t code) {
+        if (raw_) {
+            codes_[cell + f] = code;
+            return;
+        }
+        const std::span<const int32_t>& table = (*tables_)[f];
+        const bool known = code < table.size();
+        missing_ = missing_ || !known;
+        into_[cell + f] = known ? table[code] : 0;
+    }
+    // Every code had an index.
+    bool complete() const { return !missing_; }
+    // For a tight loop over one field: the codes' room (raw) or the indexes' room and the field's
+    // table, the cell of group 0's field f; Missed notes a code without an index.
+    bool raw() const { return raw_ != nullptr; }
+    uint32_t* codes(size_t f) const { return codes_ + f; }
+    int32_t* indexes(size_t f) const { return into_ + f; }
+    std::span<const int32_t> table(size_t f) const { return (*tables_)[f]; }
+    void Missed() { missing_ = true; }
+
+private:
+    GroupCountResult* raw_ = nullptr;
+    uint32_t* codes_ = nullptr;
+    const std::vector<std::span<const int32_t>>* tables_ = nullptr;
+    std::vector<int32_t>* indexes_ = nullptr;
+    std::vector<double>* counts_ = nullptr;
+    int32_t* into_ = nullptr;
+    bool missing_ = false;
+};
 
 // ---- the store of one table ----
 
@@ -215,7 +304,7 @@ public:
     // fields counted with the same filter and count expression.
     std::unique_ptr<Prepared> Prepare(const sql::BoundSelect& q, std::string& why);
     GroupCounter::Outcome Count(const Prepared& p, const std::vector<int>& fields, int64_t maxGroups,
-                                GroupCountResult& out);
+                                CountSink& out);
     const std::vector<Value>* Shown(const Prepared& p, int field) const;
     // GroupCounter::Rows over the prepared filter (column_store_rows.cpp).
     bool Rows(const Prepared& p, int field, std::vector<uint32_t>& codes, const std::vector<Value>*& cells) const;
@@ -293,16 +382,22 @@ private:
                               const std::vector<Item>& items, const std::vector<int>& groupColumns,
                               bool spellings = true);
     // The mixed-radix key of every selected row into narrowKeys_, when the product of the
-    // digits' radixes is at most 2^32.
-    void NarrowKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits);
+    // digits' radixes is at most 2^32; or, given counts, each key counted there (in the
+    // interleaved arrays of CountRoom) and none stored.
+    void NarrowKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits, uint32_t* counts = nullptr,
+                    size_t range = 0, bool interleaved = false);
+    // The counters of a count in place: `lanes` arrays of `range`, all 0; and the groups read off
+    // them into groups_ in key order, the counters left at 0 again.
+    uint32_t* CountRoom(size_t range, size_t lanes);
+    void ReadOffCounts(size_t range, size_t lanes);
     // The steps of Count: the digits of the key for the fields asked (false when a field cannot
     // be counted here or the fields have more than kMaxDigits columns), each plain group's
     // codes read back from its key into codes (n groups of m fields), and the general pass for
     // sums and ranked keys.
     bool Digits(const Prepared& p, const std::vector<int>& fields);
-    void DecodeKeys(size_t n, size_t m, uint64_t radix, uint32_t* codes);
+    void DecodeKeys(size_t n, size_t m, uint64_t radix, CountSink& out);
     GroupCounter::Outcome GeneralCount(const Prepared& p, const std::vector<uint32_t>& rows, uint64_t radix,
-                                       bool ranked, int64_t maxGroups, GroupCountResult& out);
+                                       bool ranked, int64_t maxGroups, CountSink& out);
     // The groups of a plain count over n keys (below radix, not ranked) into the key and count
     // of groups_, in key order; the keys are left in any order, and scratch holds the room a
     // sort of them needs.
@@ -327,6 +422,10 @@ private:
     Groups groups_;
     std::vector<int> digits_;
     std::vector<size_t> digitOfField_;
+    // Per digit the first field that asked for it, per field the next one that asked for the
+    // same digit (kNoField ends the list): a field asked twice is written twice.
+    static constexpr size_t kNoField = SIZE_MAX;
+    std::vector<size_t> firstField_, nextField_;
     std::vector<std::pair<uint64_t, uint32_t>> byKey_, sortScratch_;
     // The plain counts' keys at half the width, and the keys' sorting room.
     std::vector<uint64_t> sortedKeys_;

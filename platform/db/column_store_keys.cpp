@@ -1,22 +1,53 @@
 // The group key of every selected row: the grouping columns' codes in mixed radix, at 64 bits
 // (ranked past 2^62) for the general pass, at 32 bits in vectorised blocks for plain counts.
+#include <atomic>
+
 #include "platform/db/column_store_internal.h"
 
 namespace db::sqlite {
+
+namespace kernels_plain {
+#include "platform/db/column_store_kernels.inc"
+}  // namespace kernels_plain
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define BNS_WIDE_KERNELS 1
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace kernels_avx2 {
+#include "platform/db/column_store_kernels.inc"
+}  // namespace kernels_avx2
+#pragma GCC pop_options
+#endif
+
 namespace {
 
-// keys = keys x radix + codes over contiguous rows, in blocks of a fixed length that the compiler
-// turns into vector code.
-template <typename Key, typename Code>
-void AddDigit(Key* __restrict keys, const Code* __restrict codes, size_t n, uint32_t radix) {
-    const Key r = Key(radix);
-    size_t i = 0;
-    for (; i + 16 <= n; i += 16)
-        for (size_t j = 0; j < 16; ++j) keys[i + j] = Key(keys[i + j] * r + codes[i + j]);
-    for (; i < n; ++i) keys[i] = Key(keys[i] * r + codes[i]);
+bool HasWideVectors() {
+#ifdef BNS_WIDE_KERNELS
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
 }
 
+const KeyKernels* Chosen(bool wide) {
+#ifdef BNS_WIDE_KERNELS
+    if (wide && HasWideVectors()) return &kernels_avx2::kKernels;
+#endif
+    (void)wide;
+    return &kernels_plain::kKernels;
+}
+
+std::atomic<const KeyKernels*> current{Chosen(true)};
+
 }  // namespace
+
+bool UseVectorKernels(bool on) {
+    current.store(Chosen(on));
+    return HasWideVectors();
+}
+
+const KeyKernels& Kernels() { return *current.load(std::memory_order_relaxed); }
 
 // The group key of every selected row into keys_: the codes of the digits in mixed radix. When
 // the product of the radixes would pass 2^62, the key so far is replaced by its rank among the
@@ -64,68 +95,60 @@ bool ColumnStore::GroupKeys(const std::vector<uint32_t>& rows, const std::vector
     return ranked;
 }
 
-void ColumnStore::NarrowKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits) {
+void ColumnStore::NarrowKeys(const std::vector<uint32_t>& rows, const std::vector<int>& digits, uint32_t* counts,
+                             size_t range, bool interleaved) {
     const size_t n = rows.size();
-    if (narrowKeys_.size() < n) narrowKeys_.resize(n);
+    if (!counts && narrowKeys_.size() < n) narrowKeys_.resize(n);
     uint32_t* out = narrowKeys_.data();
-    const Column* active[64];
+    KeyDigit active[kMaxDigits];
     size_t d = 0;
-    for (int c : digits)
-        if (columns_[size_t(c)].cells.size() > 1) active[d++] = &columns_[size_t(c)];
+    for (int c : digits) {
+        const Column& col = columns_[size_t(c)];
+        if (col.cells.size() > 1) active[d++] = {col.codes.data(), col.codes.width(), uint32_t(col.cells.size())};
+    }
     if (d == 0) {
-        std::fill(out, out + n, 0u);
+        if (counts) counts[0] += uint32_t(n);
+        else std::fill(out, out + n, 0u);
         return;
     }
-    // The leading digits whose radixes multiply to at most 2^16 are added at 16 bits, twice the
-    // lanes of a vector and a native multiply.
+    // The leading digits whose radixes multiply to at most 2^16 are added at 16 bits.
     size_t half = 0;
-    for (uint32_t product = 1; half < d && product * active[half]->cells.size() <= kHalfRadix; ++half)
-        product *= uint32_t(active[half]->cells.size());
-    // keys[0, len) of the rows from `first` on, a digit at a time.
-    uint16_t halfKeys[kKeyBlock];
-    auto inRun = [&](uint32_t* keys, size_t first, size_t len) {
-        auto add = [&](auto* into, size_t from, size_t to) {
-            for (size_t k = from; k < to; ++k)
-                active[k]->codes.Visit([&](const auto* codes) {
-                    if (k == 0) std::copy(codes + first, codes + first + len, into);
-                    else AddDigit(into, codes + first, len, uint32_t(active[k]->cells.size()));
-                });
-        };
-        if (half > 1) {
-            add(halfKeys, 0, half);
-            std::copy(halfKeys, halfKeys + len, keys);
-            add(keys, half, d);
-        } else {
-            add(keys, 0, d);
-        }
-    };
+    for (uint32_t product = 1; half < d && product * active[half].radix <= kHalfRadix; ++half)
+        product *= active[half].radix;
+    const KeyKernels& kernels = Kernels();
     // Rows that lie in one run (all rows among them) are read in place; a dense list has the keys
     // of a block of rows made in place and the listed ones picked out (one gather, not one a
     // digit); a sparse one gathers each digit's codes through the list. Either way the keys are
-    // made a block at a time, so that the passes of the digits find them in the cache.
+    // made a block at a time, so that the passes of the digits find them in the cache, and a
+    // count in place counts each block's keys while they are there.
+    const uint32_t* listed = rows.data();
     const bool run = n == 0 || size_t(rows.back() - rows.front()) + 1 == n;
     const bool overAll = !run && d > 1 && n * kKeysOverAllRows >= rows_;
+    uint32_t block[kKeyBlock];
     if (run) {
-        for (size_t i = 0; i < n; i += kKeyBlock) inRun(out + i, rows.front() + i, std::min(kKeyBlock, n - i));
+        for (size_t i = 0; i < n; i += kKeyBlock) {
+            const size_t len = std::min(kKeyBlock, n - i);
+            kernels.run(active, d, half, counts ? block : out + i, rows.front() + i, len);
+            if (counts) kernels.tally(block, len, counts, range, interleaved);
+        }
     } else if (overAll) {
-        uint32_t block[kKeyBlock];
         for (size_t i = 0; i < n;) {
-            const size_t first = rows[i], len = std::min(kKeyBlock, rows_ - first);
-            inRun(block, first, len);
-            for (const size_t end = first + len; i < n && rows[i] < end; ++i) out[i] = block[rows[i] - first];
+            const uint32_t first = listed[i];
+            const size_t len = std::min(kKeyBlock, rows_ - first);
+            kernels.run(active, d, half, block, first, len);
+            // The listed rows ascend, at most len of them in the block: a binary search finds
+            // where they leave it, and the pick is one straight pass.
+            const uint32_t* end = std::lower_bound(listed + i, listed + std::min(n, i + len), uint32_t(first + len));
+            const size_t picked = size_t(end - listed) - i;
+            if (counts) kernels.pickTally(block, listed + i, picked, first, counts, range, interleaved);
+            else kernels.pick(block, listed + i, picked, first, out + i);
+            i += picked;
         }
     } else {
         for (size_t i = 0; i < n; i += kKeyBlock) {
-            uint32_t* keys = out + i;
-            const uint32_t* at = rows.data() + i;
             const size_t len = std::min(kKeyBlock, n - i);
-            for (size_t k = 0; k < d; ++k) {
-                const uint32_t radix = uint32_t(active[k]->cells.size());
-                active[k]->codes.Visit([&](const auto* codes) {
-                    if (k == 0) for (size_t j = 0; j < len; ++j) keys[j] = codes[at[j]];
-                    else for (size_t j = 0; j < len; ++j) keys[j] = keys[j] * radix + codes[at[j]];
-                });
-            }
+            kernels.gather(active, d, listed + i, len, counts ? block : out + i);
+            if (counts) kernels.tally(block, len, counts, range, interleaved);
         }
     }
 }

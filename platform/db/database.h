@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <span>
 #include <string>
 #include <variant>
 #include <vector>
@@ -220,6 +221,12 @@ public:
     virtual bool Rows(int /*f*/, std::vector<uint32_t>& /*codes*/, const std::vector<Value>*& /*cells*/) {
         return false;
     }
+    // The same groups with each field's code written as the caller's index of its value,
+    // indexes[i][code] for the i-th field asked, group by group into `codes` (fields.size() a
+    // group), and each group's count into `counts`; a code at or past the end of its table
+    // declines. Both vectors are resized, their room reused from call to call.
+    virtual Outcome CountIndexed(const std::vector<int>& fields, const std::vector<std::span<const int32_t>>& indexes,
+                                 int64_t maxGroups, std::vector<int32_t>& codes, std::vector<double>& counts) = 0;
 };
 
 class Database {

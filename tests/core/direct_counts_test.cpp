@@ -2,7 +2,9 @@
 // row and bit for bit, as the count query text sent to SQLite: random tables of 1 to 8 fields of
 // 2 to 45 values (a few of them of only 50 or 60 rows) with Null and "?" cells and labels in two
 // cases, a frequency field holding 0 and large weights, the hold-out filter on and off, and the
-// pair with 0 to 6 grouping fields; tables of 140,000 and 210,000 rows for the passes over large selections.
+// pair with 0 to 6 grouping fields; tables of 140,000 and 210,000 rows for the passes over large
+// selections, under the machine's vector kernels and the plain ones; and the counter's indexed
+// count declining for a code its table lacks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,7 +31,8 @@ struct Shape {
     bool weight;
     bool holdOut;
     int rows = 1500;
-    bool heldOutRows = false;  // the filter keeps the hold-out rows (a third) instead of the others
+    bool heldOutRows = false;  // the filter keeps the hold-out rows instead of the others
+    int holdOutEvery = 3;      // one row in this many is held out
 };
 
 // Rows whose cells are drawn from each field's labels, some Null, some "?", a few labels in
@@ -61,7 +64,7 @@ testsupport::SampledTable RandomTable(const Shape& s, std::mt19937& rng, int row
         }
         const unsigned w = rng() % 20;
         row.emplace_back(int32_t(w == 0 ? 0 : w == 1 ? 1000000 : int32_t(w % 10)));
-        row.emplace_back(rng() % 3 == 0);
+        row.emplace_back(rng() % unsigned(s.holdOutEvery) == 0);
         t.cells.push_back(std::move(row));
     }
     return t;
@@ -93,11 +96,13 @@ TEST(DirectCounts, SameBlockAsTheQueryTextOnRandomShapes) {
         // Fewer rows than the small sorts and the count arrays take.
         {5, 6, false, false, 50}, {4, 3, false, true, 60},
         // Selections of more rows than the sorts of small counts once took: every row, the
-        // training rows (their keys made over every row and gathered once) and the hold-out rows
-        // (gathered digit by digit), with key ranges counted in place, sorted at 32 bits and,
-        // over eight fields of up to 30 values, at 64.
+        // training rows and the hold-out rows (their keys made over every row and picked out),
+        // with key ranges counted in place, sorted at 32 bits and, over eight fields of up to 30
+        // values, at 64.
         {3, 5, false, true, 140000}, {7, 12, false, true, 210000}, {6, 10, false, true, 140000, true},
         {8, 30, false, false, 140000},
+        // A tenth of the rows held out: a list too sparse to make its keys over every row.
+        {5, 6, false, true, 20000, true, 10},
     };
     testsupport::TempDir dir;
     int n = 0;
@@ -136,6 +141,79 @@ TEST(DirectCounts, SameBlockAsTheQueryTextOnRandomShapes) {
         EXPECT_EQ(direct.stats().counted - countedBefore, 12) << "every count went through the counter";
         EXPECT_EQ(text.stats().counted, 0);
     }
+}
+
+// The plain kernels make the same blocks as the vector ones (which the test above compares with
+// the query text) over every kind of selection: all rows in one run (counted in place and sorted),
+// a dense list picked out of each block's keys, a sparse one gathered.
+TEST(DirectCounts, PlainKernelsCountAsTheVectorOnes) {
+    std::mt19937 rng(20261211);
+    const Shape shapes[] = {
+        {6, 10, false, false, 140000}, {7, 12, false, true, 140000}, {6, 10, false, true, 140000, true},
+        {8, 30, false, true, 140000}, {6, 10, false, true, 140000, true, 10},
+    };
+    if (!db::sqlite::UseVectorKernels(true)) GTEST_SKIP() << "the machine has no wider vectors than the plain kernels";
+    testsupport::TempDir dir;
+    int n = 0;
+    for (const Shape& s : shapes) {
+        const std::string file = dir.Path("t" + std::to_string(n++) + ".db");
+        testsupport::WriteSqliteTable(file, RandomTable(s, rng, s.rows))->Close();
+        Bound direct(file, true, s);
+        for (int q = 0; q < 8; ++q) {
+            std::vector<Integer> order;
+            for (Integer f = 1; f <= s.fields; ++f) order.push_back(f);
+            std::shuffle(order.begin(), order.end(), rng);
+            order.resize(2 + rng() % 4);
+            const std::vector<Integer> g(order.begin() + 2, order.end());
+            db::sqlite::UseVectorKernels(true);
+            const core::CodedBlock wide = direct.L.CountCoded(g, order[0], order[1]);
+            db::sqlite::UseVectorKernels(false);
+            const core::CodedBlock plain = direct.L.CountCoded(g, order[0], order[1]);
+            db::sqlite::UseVectorKernels(true);
+            const std::string what = "shape " + std::to_string(n) + " query " + std::to_string(q);
+            ASSERT_GT(wide.rows, 0) << what;
+            EXPECT_EQ(wide.rows, plain.rows) << what;
+            EXPECT_EQ(wide.code, plain.code) << what;
+            EXPECT_EQ(wide.count, plain.count) << what;
+        }
+        EXPECT_EQ(direct.stats().counted, 16);
+    }
+}
+
+// The counter's indexed count writes each code through the caller's table and declines when the
+// table lacks a code that a group holds, as when a field's values grew past its labels.
+TEST(DirectCounts, AnIndexedCountDeclinesForACodeWithoutAnIndex) {
+    std::mt19937 rng(11);
+    const Shape s{3, 4, false, false};
+    testsupport::TempDir dir;
+    const std::string file = dir.Path("t.db");
+    testsupport::WriteSqliteTable(file, RandomTable(s, rng, 300))->Close();
+    auto db = db::DBEngine::OpenDatabase(file);
+    auto counter = db->GroupCounts(" Count(*) ", "T", "", {"F1", "F2", "F3"});
+    ASSERT_TRUE(counter);
+    const std::vector<int> fields{2, 0, 0};  // a field asked twice is written through each table
+    std::vector<std::vector<int32_t>> tables;
+    for (int f : fields) {
+        std::vector<int32_t> t;
+        for (size_t code = 0; code < counter->Values(f)->size(); ++code) t.push_back(int32_t(100 * tables.size() + code));
+        tables.push_back(t);
+    }
+    auto spans = [&] { return std::vector<std::span<const int32_t>>(tables.begin(), tables.end()); };
+    db::GroupCountResult raw;
+    ASSERT_EQ(counter->Count(fields, 1000, raw), db::GroupCounter::Outcome::Counted);
+    std::vector<int32_t> codes;
+    std::vector<double> counts;
+    ASSERT_EQ(counter->CountIndexed(fields, spans(), 1000, codes, counts), db::GroupCounter::Outcome::Counted);
+    ASSERT_EQ(counts, raw.counts);
+    ASSERT_EQ(codes.size(), raw.codes.size());
+    for (size_t cell = 0; cell < codes.size(); ++cell)
+        EXPECT_EQ(codes[cell], tables[cell % 3][raw.codes[cell]]) << "cell " << cell;
+    // The second table lacks the last code of F1, which some group holds.
+    tables[1].pop_back();
+    EXPECT_EQ(counter->CountIndexed(fields, spans(), 1000, codes, counts), db::GroupCounter::Outcome::Declined);
+    tables[1].clear();
+    EXPECT_EQ(counter->CountIndexed(fields, spans(), 1000, codes, counts), db::GroupCounter::Outcome::Declined);
+    EXPECT_EQ(counter->CountIndexed(fields, {}, 1000, codes, counts), db::GroupCounter::Outcome::Declined);
 }
 
 // A write to the table after the counter was made: the next count is the new table's.
