@@ -214,6 +214,12 @@ public:
     // maxGroups of them, in the order the query text returns them. The buffers of `out` are
     // reused from call to call.
     virtual Outcome Count(const std::vector<int>& fields, int64_t maxGroups, GroupCountResult& out) = 0;
+    // The same groups with each field's code written as the caller's index of its value,
+    // indexes[i][code] for the i-th field asked, group by group into `codes` (fields.size() a
+    // group), and each group's count into `counts`; a code at or past the end of its table
+    // declines. Both vectors are resized, their room reused from call to call.
+    virtual Outcome CountIndexed(const std::vector<int>& fields, const std::vector<std::span<const int32_t>>& indexes,
+                                 int64_t maxGroups, std::vector<int32_t>& codes, std::vector<double>& counts) = 0;
     // Field f's cell (f as for Values) in every row the filter keeps, in the order "select *
     // from <table><where>" returns them: codes[r] is the index in *cells of the cell that
     // query reads in row r. False, with codes and cells left as they are, when the counter
@@ -221,12 +227,6 @@ public:
     virtual bool Rows(int /*f*/, std::vector<uint32_t>& /*codes*/, const std::vector<Value>*& /*cells*/) {
         return false;
     }
-    // The same groups with each field's code written as the caller's index of its value,
-    // indexes[i][code] for the i-th field asked, group by group into `codes` (fields.size() a
-    // group), and each group's count into `counts`; a code at or past the end of its table
-    // declines. Both vectors are resized, their room reused from call to call.
-    virtual Outcome CountIndexed(const std::vector<int>& fields, const std::vector<std::span<const int32_t>>& indexes,
-                                 int64_t maxGroups, std::vector<int32_t>& codes, std::vector<double>& counts) = 0;
 };
 
 class Database {
