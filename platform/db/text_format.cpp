@@ -4,6 +4,12 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <cerrno>
 #include <cstring>
 #include <cstdlib>
@@ -16,8 +22,11 @@
 namespace db {
 namespace {
 
+// A cell of the record just read: its text, valid until the next record is read (an unquoted
+// cell's lies in the reader's buffer, a quoted one's in `held`, its doubled quotes made one).
 struct Cell {
-    std::string text;
+    std::string_view text;
+    std::string held;
     bool quoted = false;
 };
 
@@ -82,7 +91,7 @@ private:
             if (p < e && *p == '"') {
                 const int startLine = line_ + lines;
                 cell.quoted = true;
-                cell.text.clear();
+                cell.held.clear();
                 any = true;
                 ++p;
                 for (;;) {
@@ -92,11 +101,11 @@ private:
                         throw BadFormat(file_, startLine, "a quoted value has no closing quote");
                     }
                     lines += int(std::count(p, q, '\n'));
-                    cell.text.append(p, q);
+                    cell.held.append(p, q);
                     p = q + 1;
                     if (p == e && !eof_) return Parse::Incomplete;
                     if (p < e && *p == '"') {
-                        cell.text += '"';
+                        cell.held += '"';
                         ++p;
                         continue;
                     }
@@ -115,15 +124,14 @@ private:
                 if (blanksAround)
                     while (last > p && last[-1] == ' ') --last;
                 cell.quoted = false;
-                cell.text.assign(p, size_t(last - p));
+                cell.text = std::string_view(p, size_t(last - p));
                 if (last > p || (!blanksAround && q > start)) any = true;
                 p = q;
             }
             if (p == e) {  // the end of the file
                 at_ = end_;
                 line_ += lines;
-                record.resize(used);
-                return any ? Parse::Record : Parse::None;
+                return Complete(record, used, any);
             }
             if (*p == delimiter_) {
                 any = true;
@@ -139,8 +147,7 @@ private:
             if (any) {
                 at_ = size_t(p - buffer_.data());
                 line_ += lines;
-                record.resize(used);
-                return Parse::Record;
+                return Complete(record, used, true);
             }
             // A line without content: the record starts again behind it.
             at_ = size_t(p - buffer_.data());
@@ -148,6 +155,14 @@ private:
             lines = 0;
             used = 0;
         }
+    }
+
+    // The record's cells; a quoted cell's text is set once the cells no longer move.
+    static Parse Complete(std::vector<Cell>& record, size_t used, bool any) {
+        record.resize(used);
+        for (Cell& c : record)
+            if (c.quoted) c.text = c.held;
+        return any ? Parse::Record : Parse::None;
     }
 
     std::ifstream in_;
@@ -159,19 +174,22 @@ private:
     int line_ = 1;
 };
 
-bool ParseLong(const std::string& s, int32_t& out) {
+bool ParseLong(std::string_view s, int32_t& out) {
     if (s.empty()) return false;
     size_t i = (s[0] == '-' || s[0] == '+') ? 1 : 0;
     if (i == s.size() || s.size() - i > 10) return false;
-    for (size_t k = i; k < s.size(); ++k)
+    long long v = 0;
+    for (size_t k = i; k < s.size(); ++k) {
         if (s[k] < '0' || s[k] > '9') return false;
-    long long v = std::strtoll(s.c_str(), nullptr, 10);
+        v = v * 10 + (s[k] - '0');
+    }
+    if (s[0] == '-') v = -v;
     if (v < INT32_MIN || v > INT32_MAX) return false;
     out = int32_t(v);
     return true;
 }
 
-bool ParseNumber(const std::string& s, double& out) {
+bool ParseNumber(std::string_view s, double& out) {
     try {
         out = vb::ParseDouble(s);
         return true;
@@ -191,6 +209,69 @@ char DelimiterFor(const std::string& path) {
         if (first.find(c) != std::string::npos && first.find(',') == std::string::npos) return c;
     return ',';
 }
+
+// Blocks of rows handed from the thread that reads them to the one that stores them: at most
+// kAhead blocks wait, so memory stays flat however long the file. An error on the reading
+// side ends the blocks and is raised on the storing side; Stop ends the reading side.
+class RowBlocks {
+public:
+    static constexpr size_t kRows = 2048, kAhead = 4;
+    using Block = std::vector<std::vector<Value>>;
+
+    // Waits for room; false once the storing side has stopped.
+    bool Put(Block block) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return full_.size() < kAhead || stopped_; });
+        if (stopped_) return false;
+        full_.push_back(std::move(block));
+        changed_.notify_all();
+        return true;
+    }
+    void Finish(std::exception_ptr error) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        finished_ = true;
+        error_ = error;
+        changed_.notify_all();
+    }
+    // The next block; nothing at the end, or the reading side's error.
+    std::optional<Block> Take() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return !full_.empty() || finished_; });
+        if (!full_.empty()) {
+            Block b = std::move(full_.front());
+            full_.pop_front();
+            changed_.notify_all();
+            return b;
+        }
+        if (error_) std::rethrow_exception(error_);
+        return std::nullopt;
+    }
+    // A block the storing side is done with, kept for its rows' room.
+    void Return(Block block) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (spare_.size() < kAhead) spare_.push_back(std::move(block));
+    }
+    Block Spare() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (spare_.empty()) return {};
+        Block b = std::move(spare_.back());
+        spare_.pop_back();
+        return b;
+    }
+    void Stop() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopped_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Block> full_;
+    std::vector<Block> spare_;
+    bool finished_ = false, stopped_ = false;
+    std::exception_ptr error_;
+};
 
 }  // namespace
 
@@ -236,14 +317,14 @@ void ReadDelimitedFile(const std::string& path, bool header, char delimiter, Tab
                 continue;
             }
             for (size_t c = 0; c < record.size(); ++c) {
-                const std::string& t = record[c].text;
+                const std::string_view t = record[c].text;
                 longest[c] = std::max(longest[c], t.size());
                 if (t.empty() || guess[c] == Text) continue;
                 int32_t l;
                 double d;
                 Guess g = ParseLong(t, l)                  ? Long
                           : ParseNumber(t, d)              ? Double
-                          : ParseStoredDate(t).has_value() ? Date
+                          : ParseStoredDate(std::string(t)).has_value() ? Date
                                                            : Text;
                 if (guess[c] == Unknown) guess[c] = g;
                 else if (guess[c] != g)
@@ -268,26 +349,56 @@ void ReadDelimitedFile(const std::string& path, bool header, char delimiter, Tab
     }
     sink.Fields(fields);
 
-    // The second pass: the rows, each handed on as it is read.
-    RecordReader records(path, delimiter);
-    if (header) records.Next(record);
-    std::vector<Value> row(width);
-    while (records.Next(record)) {
-        std::fill(row.begin(), row.end(), Value());
-        for (size_t c = 0; c < width && c < record.size(); ++c) {
-            const std::string& t = record[c].text;
-            if (t.empty()) continue;
-            int32_t l;
-            double d;
-            switch (fields[c].Type) {
-                case dbLong: ParseLong(t, l), row[c] = Value(l); break;
-                case dbDouble: ParseNumber(t, d), row[c] = Value(d); break;
-                case dbDate: row[c] = Value(db::Date{*ParseStoredDate(t)}); break;
-                default: row[c] = Value(t);
+    // The second pass: the rows, turned into values on a thread of their own while this one
+    // hands them on, a block at a time (a few blocks at most are under way).
+    RowBlocks blocks;
+    std::thread parser([&] {
+        try {
+            RecordReader records(path, delimiter);
+            std::vector<Cell> record;
+            if (header) records.Next(record);
+            bool more = true;
+            while (more) {
+                std::vector<std::vector<Value>> block = blocks.Spare();
+                size_t used = 0;
+                while (used < RowBlocks::kRows && (more = records.Next(record))) {
+                    if (used == block.size()) block.emplace_back(width);
+                    std::vector<Value>& row = block[used++];
+                    for (size_t c = 0; c < width; ++c) {
+                        const std::string_view t = c < record.size() ? record[c].text : std::string_view();
+                        if (t.empty()) {
+                            row[c] = Value();
+                            continue;
+                        }
+                        int32_t l;
+                        double d;
+                        switch (fields[c].Type) {
+                            case dbLong: ParseLong(t, l), row[c] = Value(l); break;
+                            case dbDouble: ParseNumber(t, d), row[c] = Value(d); break;
+                            case dbDate: row[c] = Value(db::Date{*ParseStoredDate(std::string(t))}); break;
+                            default: row[c] = Value(std::string(t));
+                        }
+                    }
+                }
+                block.resize(used);
+                if (!blocks.Put(std::move(block))) return;  // the reading side has stopped
             }
+            blocks.Finish(nullptr);
+        } catch (...) {
+            blocks.Finish(std::current_exception());
         }
-        sink.Row(row);
+    });
+    try {
+        while (std::optional<std::vector<std::vector<Value>>> block = blocks.Take()) {
+            for (const std::vector<Value>& row : *block) sink.Row(row);
+            blocks.Return(std::move(*block));
+        }
+    } catch (...) {
+        blocks.Stop();
+        parser.join();
+        throw;
     }
+    parser.join();
 }
 
 }  // namespace db
