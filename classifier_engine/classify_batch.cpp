@@ -14,6 +14,7 @@
 #include "classifier_engine/data_engine.h"
 #include "classifier_engine/errors.h"
 #include "platform/db/sql_names.h"
+#include "platform/vb/replacing_file.h"
 #include "platform/vb/strings.h"
 #include "platform/vb/text_file.h"
 
@@ -235,7 +236,11 @@ Single DataEngine::ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string
     FieldPos.ReDim(vb::To(numfld));
     Matrix.ReDim(vb::To(classes), vb::To(classes));
     Cancel = false;
-    std::optional<vb::TextWriter> out;
+    // The result file is written beside its target and takes the target's place when the
+    // batch ends or is cancelled: a batch that fails part way (a server lost, a full disk)
+    // leaves the previous results as they were instead of a shorter file that looks whole.
+    std::optional<vb::ReplacingFile> results;
+    std::optional<vb::TextWriter> out;  // destroyed (closed) before `results` removes its file
     try {
         // The ROC files are written after the whole batch: a folder they cannot go to is
         // reported before it.
@@ -276,7 +281,8 @@ Single DataEngine::ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string
         const std::string classColumn = db::BareSqlName(TmpCls);
 
         if (!FileNM.empty()) {
-            out.emplace(FileNM);
+            results.emplace(FileNM);
+            out.emplace(results->path(), FileNM);
             for (const std::string& name : columns) out->Write(vb::UCase(name));
             out->Write("ZORV_OUTPUT");
             for (Integer c = 1; c <= classes; ++c) out->Write("Prob. " + VluLbl(1, c));
@@ -317,7 +323,11 @@ Single DataEngine::ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string
                 counter = 0;
                 Percent2 += step;
                 if (RaisePercentDone()) {
-                    if (out) out->Close();
+                    // A cancelled batch keeps the lines written so far.
+                    if (out) {
+                        out->Close();
+                        results->Commit();
+                    }
                     return 0;
                 }
             }
@@ -329,7 +339,10 @@ Single DataEngine::ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string
         CorrectCases_ = correct;
         ErrorCases_ = unclassified;
         rs->Close();
-        if (out) out->Close();
+        if (out) {
+            out->Close();
+            results->Commit();
+        }
 
         if (known && unclassified == 0 && cases > 0) {
             for (Integer c = 1; c <= classes; ++c) LiftIndex(c) = LiftCurve(c);
@@ -337,7 +350,8 @@ Single DataEngine::ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string
         }
         return accuracy;
     } catch (...) {
-        // The result file keeps the lines written so far.
+        // The lines written so far are dropped with the temporary file: the target keeps
+        // the results of the batch before.
         if (out) {
             try {
                 out->Close();
@@ -345,6 +359,7 @@ Single DataEngine::ClsfyBatch(std::shared_ptr<db::Database>& TestDB, std::string
                 // the error being raised is the one the host must see
             }
         }
+        results.reset();
         Reraise(std::current_exception());
     }
 }

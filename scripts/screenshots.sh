@@ -6,6 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 out=build/screens
+# Only the fonts scripts/setup.sh installs, as the Qt tests see them: the pictures show what a
+# fresh machine shows, whatever other fonts this one has.
+fonts="$PWD/tests/fonts/fonts.conf"
 mkdir -p "$out"
 found=0
 failed=""
@@ -15,7 +18,7 @@ for program in zorv vrell trune; do
   [ -x "$driver" ] || continue
   found=1
   echo "screenshots: $program"
-  xvfb-run -a -s "-screen 0 1280x1024x24" env QT_SCALE_FACTOR=1 "$driver" "$out" || failed="$failed $program"
+  xvfb-run -a -s "-screen 0 1280x1024x24" env QT_SCALE_FACTOR=1 FONTCONFIG_FILE="$fonts" "$driver" "$out" || failed="$failed $program"
 done
 if [ "$found" -eq 0 ]; then
   echo "screenshots: no driver in build/bin; build the programs first" >&2

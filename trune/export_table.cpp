@@ -3,6 +3,7 @@
 // which the database layer copies from any back end in one transaction. An existing target
 // table is replaced only after the user says so; the source table itself is never the target,
 // so the steps that add columns and labels never write into the user's own table.
+#include <QDir>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -22,6 +23,12 @@ namespace {
 
 // The error of a dialog the user cancelled.
 constexpr int32_t kDialogCancelled = 32755;
+
+// Jet's error for a database path whose folder does not exist.
+db::Error InvalidPath(const std::string& path) {
+    return db::Error(3044, "'" + path + "' isn't a valid path. Make sure that the path name is spelled correctly "
+                     "and that you are connected to the server on which the file resides.");
+}
 
 // The text as a literal between apostrophes: an apostrophe inside is doubled.
 std::string QuotedLiteral(const std::string& text) {
@@ -165,6 +172,9 @@ bool FrmWizard::ExportTable() {
             }
         }
         if (!QFileInfo::exists(target)) {
+            // A file is made only in a folder that exists; for any other the error says what
+            // is wrong with the path, not that some other user holds the file.
+            if (!QFileInfo(target).absoluteDir().exists()) throw InvalidPath(target.toStdString());
             // A new file stays even when the copy into it then fails.
             session_.TargetDb = db::DBEngine::CreateDatabase(target.toStdString());
         } else if (!OpenExportDB()) {

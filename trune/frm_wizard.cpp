@@ -212,7 +212,7 @@ void FrmWizard::cmdNav_Click(int index) {
                 Unload();
             break;
         case kAbout: {
-            wizard::frmAbout about({Title(), wizard::kTruneHelpPage, programDir_}, services_.shell, this);
+            wizard::frmAbout about({Title(), wizard::kTruneHelpPage, programDir_}, services_, this);
             about.exec();
             break;
         }

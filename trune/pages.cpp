@@ -224,9 +224,17 @@ void FinishedPage::SetUncutFields(const std::vector<std::string>& names) {
     constexpr size_t kNamed = 10;
     QStringList shown;
     for (size_t i = 0; i < names.size() && i < kNamed; ++i) shown << QString::fromStdString(names[i]);
-    QString list = shown.join(", ");
-    if (names.size() > kNamed) list += QString(", and %1 more").arg(names.size() - kNamed);
-    lblUncut->setText("The fields labelled \"?\" throughout because no cut point was found: " + list + ".");
+    QString list;
+    if (names.size() > kNamed)
+        list = shown.join(", ") + QString(" and %1 more").arg(names.size() - kNamed);
+    else if (shown.size() > 1)
+        list = QStringList(shown.begin(), shown.end() - 1).join(", ") + " and " + shown.back();
+    else if (!shown.isEmpty())
+        list = shown.front();
+    lblUncut->setText(names.size() == 1
+                          ? "The field " + list + " was labelled \"?\" throughout, because no cut point was found for it."
+                          : "The fields " + list +
+                                " were labelled \"?\" throughout, because no cut point was found for them.");
     lblUncut->setVisible(!names.empty());
 }
 

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QKeyEvent>
+#include <QListWidget>
 #include <QTemporaryDir>
 
 #include "platform/db/sql_names.h"
@@ -15,6 +16,7 @@
 #include "wizard_common/about_dialog.h"
 #include "wizard_common/links.h"
 #include "wizard_common/model/step_caption.h"
+#include "wizard_common/qt_services.h"
 #include "wizard_common/screenshot_kit.h"
 
 namespace trune {
@@ -47,6 +49,34 @@ bool MakeLargeCopy(const QString& dbName, const QString& table, const QString& l
     } catch (const vb::NumberedError&) {
         return false;
     }
+}
+
+// A table whose field X changes class every few rows: the supervised method would cut it more
+// than a field can hold.
+QString WriteManyClassesTable(const QString& folder) {
+    const QString path = QDir(folder).filePath("many.db");
+    try {
+        auto database = db::DBEngine::CreateDatabase(path.toStdString());
+        database->Execute("CREATE TABLE Many (Class TEXT(10), X DOUBLE)");
+        for (int c = 1; c <= 60; ++c)
+            for (int v = 0; v < 6; ++v)
+                database->Execute("INSERT INTO Many VALUES ('c" + std::to_string(c) + "', " +
+                                  std::to_string(c * 10 + v / 3) + ")");
+        database->Close();
+    } catch (const vb::NumberedError&) {
+        return {};
+    }
+    return path;
+}
+
+// A message as the user gets it over the wizard.
+void GrabMessage(FrmWizard& w, const QString& text, wizard::Icon icon, const QString& name,
+                 wizard::WindowGrabber& grab) {
+    if (text.isEmpty()) return;
+    auto box = wizard::NewMessageBox(&w, text, QString::fromStdString(wizard::TruneFrame().title), icon);
+    box->show();
+    grab.Save(box.get(), name);
+    box->hide();
 }
 
 }  // namespace
@@ -82,6 +112,11 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     const int testTable = w.table->cboTbName->findText("CustomersTest");
     w.table->cboTbName->setCurrentIndex(testTable);
     page(4);
+    // A target in a folder that does not exist: the message, and the page stays.
+    fakes.prompts.last.clear();
+    w.table->NDbName->setText(QDir(target.path()).filePath("no such folder/conditioned.db"));
+    w.NavButton(kNext)->click();
+    if (w.CurrentStep == 4) GrabMessage(w, fakes.prompts.last, wizard::Icon::Warning, "trune_invalid_path", grab);
     w.table->NDbName->setText(QDir(target.path()).filePath("conditioned.db"));
     w.NavButton(kNext)->click();
     w.method->CmdAutoDis->click();
@@ -127,8 +162,31 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
         }
     }
 
+    // A table that the supervised method would cut more than a field can hold: the message
+    // names the field and what to do, and the wizard stays on the page.
+    const QString many = WriteManyClassesTable(target.path());
+    for (int back = 0; back < 3 && w.CurrentStep > 2; ++back) w.NavButton(kBack)->click();  // to the file page
+    if (w.CurrentStep == 2 && !many.isEmpty()) {
+        w.sourceFile->txtdbname->setText(many);
+        w.NavButton(kNext)->click();
+        if (w.CurrentStep == 4) {
+            w.table->cboTbName->setCurrentIndex(w.table->cboTbName->findText("Many"));
+            w.table->NDbName->setText(QDir(target.path()).filePath("many_conditioned.db"));
+            w.NavButton(kNext)->click();
+        }
+        if (w.CurrentStep == 5) {
+            for (int i = 0; i < w.method->LstConFld->count(); ++i)
+                w.method->LstConFld->item(i)->setCheckState(Qt::Checked);
+            w.method->OptEnt->click();
+            w.method->CmbFlds->setCurrentIndex(w.method->CmbFlds->findText("Class"));
+            fakes.prompts.last.clear();
+            w.NavButton(kFinish)->click();
+            if (w.CurrentStep == 5) GrabMessage(w, fakes.prompts.last, wizard::Icon::None, "trune_too_many_cuts", grab);
+        }
+    }
+
     wizard::frmAbout about({QString::fromStdString(wizard::TruneFrame().title), wizard::kTruneHelpPage, programDir},
-                           fakes.shell, &w);
+                           fakes.bundle(), &w);
     about.show();
     grab.Save(&about, "trune_about");
     about.close();

@@ -205,7 +205,7 @@ void FrmWizard::cmdNav_Click(int index) {
             break;
         }
         case kAbout: {
-            wizard::frmAbout about({Title(), wizard::kVrellHelpPage, programDir_}, services_.shell, this);
+            wizard::frmAbout about({Title(), wizard::kVrellHelpPage, programDir_}, services_, this);
             about.exec();
             break;
         }

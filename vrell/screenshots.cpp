@@ -72,7 +72,7 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     }
 
     wizard::frmAbout about({QString::fromStdString(wizard::VrellFrame().title), wizard::kVrellHelpPage, programDir},
-                           fakes.shell, &w);
+                           fakes.bundle(), &w);
     about.show();
     grab.Save(&about, "vrell_about");
     about.close();

@@ -5,17 +5,19 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
 
 #include "wizard_common/frame_widgets.h"
+#include "wizard_common/help_viewer.h"
 #include "wizard_common/links.h"
 
 namespace wizard {
 
-frmAbout::frmAbout(const AboutInfo& info, Shell& shell, QWidget* parent)
-    : QDialog(parent), info_(info), shell_(shell) {
+frmAbout::frmAbout(const AboutInfo& info, const Services& services, QWidget* parent)
+    : QDialog(parent), info_(info), services_(services) {
     setObjectName("frmAbout");
     setWindowTitle("About " + info.title);
     setModal(true);
@@ -101,8 +103,37 @@ QString frmAbout::ProgramPage() const { return QDir(info_.programDir).filePath(i
 QString frmAbout::SuitePage() const { return QDir(info_.programDir).filePath(kSuitePage); }
 QString frmAbout::MailTarget() const { return QString("mailto:") + kMailAddress; }
 
-void frmAbout::vrell_Click() { shell_.OpenDocument(ProgramPage()); }
-void frmAbout::email_Click() { shell_.OpenDocument(MailTarget()); }
-void frmAbout::ardven_Click() { shell_.OpenDocument(SuitePage()); }
+void frmAbout::OpenPage(const QString& path) {
+    // Owned by the box while it is up: a window of the wizard's would be blocked by it.
+    OpenHelpPage(services_.shell, this, path);
+}
+
+void frmAbout::vrell_Click() { OpenPage(ProgramPage()); }
+void frmAbout::ardven_Click() { OpenPage(SuitePage()); }
+
+void frmAbout::email_Click() {
+    // The opener may fail after the box has closed: the address is then told no more.
+    const QPointer<frmAbout> box(this);
+    Prompts& prompts = services_.prompts;
+    const QString title = info_.title;
+    services_.shell.OpenDocumentElse(MailTarget(), [box, &prompts, title] {
+        if (!box) return;
+        prompts.Message(box, QString("No mail program could be started. Please write to %1.").arg(kMailAddress),
+                        title, Icon::Information);
+    });
+}
+
+void frmAbout::done(int result) {
+    if (QWidget* owner = parentWidget()) {
+        for (HelpViewer* viewer : findChildren<HelpViewer*>(QString(), Qt::FindDirectChildrenOnly)) {
+            const bool shown = viewer->isVisible();
+            const QRect where = viewer->geometry();
+            viewer->setParent(owner, viewer->windowFlags());
+            viewer->setGeometry(where);
+            if (shown) viewer->show();
+        }
+    }
+    QDialog::done(result);
+}
 
 }  // namespace wizard

@@ -1,5 +1,7 @@
 // The About box of the three wizards: the program's title, version and notes, and three link
 // labels (the program's own page, the mail address, the makers' page) opened through the shell.
+// Where the desktop's opener fails, the two pages show in the program's help viewer, as Help's
+// pages do, and the mail address is told in a message, so that no link does nothing.
 #pragma once
 
 #include <QDialog>
@@ -20,9 +22,9 @@ struct AboutInfo {
 class frmAbout : public QDialog {
     Q_OBJECT
 public:
-    frmAbout(const AboutInfo& info, Shell& shell, QWidget* parent = nullptr);
+    frmAbout(const AboutInfo& info, const Services& services, QWidget* parent = nullptr);
 
-    // What the three link labels open; failures are ignored (a missing browser shows nothing).
+    // What the three link labels open.
     void vrell_Click();
     void email_Click();
     void ardven_Click();
@@ -32,9 +34,14 @@ public:
     QString SuitePage() const;
     QString MailTarget() const;
 
+    // Closes the box; a help page opened from it stays open, now the owner's.
+    void done(int result) override;
+
 private:
+    void OpenPage(const QString& path);
+
     AboutInfo info_;
-    Shell& shell_;
+    Services services_;
 };
 
 }  // namespace wizard

@@ -2,6 +2,7 @@
 // margins, and the event order of mouse, keys and focus.
 #include "wizard_common/canvas_pane.h"
 
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -42,6 +43,19 @@ QRect NodePixels(const GraphCanvas& c, int16_t k) {
 
 int TwipsToPixels(int32_t twips) { return int(std::lround(double(twips) / kTwipsPerPixel)); }
 
+QFont NodeFont() {
+    QFont font("DejaVu Sans");
+    font.setPixelSize(11);
+    return font;
+}
+
+QString NodeCaption(const GraphCanvas& c, int16_t k) {
+    // The box keeps its size, which the arcs' ends and the clicks on them are measured by: a
+    // long field name ("fruiting-bodies") is shortened to fit inside its border.
+    const int room = NodePixels(c, k).width() - 2;
+    return QFontMetrics(NodeFont()).elidedText(QString::fromStdString(c.Node(k).Text()), Qt::ElideRight, room);
+}
+
 void PaintCanvas(QPainter& p, const GraphCanvas& c, const QRect& clip) {
     p.fillRect(clip, kCanvasColour);
     for (int32_t s = 1; s <= c.ArcCount(); ++s) {
@@ -51,9 +65,7 @@ void PaintCanvas(QPainter& p, const GraphCanvas& c, const QRect& clip) {
     }
     PaintLine(p, c.RubberBand(), Qt::DotLine);
 
-    QFont font("DejaVu Sans");
-    font.setPixelSize(11);
-    p.setFont(font);
+    p.setFont(NodeFont());
     for (int16_t k = 1; k <= c.NodeCount(); ++k) {
         const QRect box = NodePixels(c, k);
         if (!box.intersects(clip)) continue;
@@ -63,7 +75,7 @@ void PaintCanvas(QPainter& p, const GraphCanvas& c, const QRect& clip) {
         const QRect inner = box.adjusted(1, 1, -1, -1);
         p.save();
         p.setClipRect(inner);
-        p.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(c.Node(k).Text()));
+        p.drawText(inner, Qt::AlignLeft | Qt::AlignVCenter, NodeCaption(c, k));
         p.restore();
         // The focus outline runs just inside the border, in the node's foreground colour.
         if (c.FocusedNode() == k) p.drawRect(inner.adjusted(0, 0, -1, -1));

@@ -9,6 +9,7 @@
 // over it; what differs between them is in the model's CanvasSettings.
 #pragma once
 
+#include <QFont>
 #include <QImage>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -28,6 +29,11 @@ int TwipsToPixels(int32_t twips);
 // Paints the canvas: lines first, then the node boxes over them, as the rubber band and the arcs
 // lie under the nodes. The painter's origin is the canvas origin, in pixels.
 void PaintCanvas(QPainter& painter, const GraphCanvas& canvas, const QRect& clip);
+
+// The font of the node boxes, and what node k's box shows: its text whole where it fits, else
+// cut at the end with an ellipsis. The tool tip and the status line give the name whole.
+QFont NodeFont();
+QString NodeCaption(const GraphCanvas& canvas, int16_t k);
 
 class CanvasPane;
 

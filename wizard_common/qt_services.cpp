@@ -10,11 +10,14 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QSpacerItem>
 #include <QStandardPaths>
 #include <QTextDocument>
 #include <QTimer>
@@ -38,6 +41,17 @@ std::unique_ptr<QMessageBox> NewMessageBox(QWidget* parent, const QString& text,
         case Icon::Critical: box->setIcon(QMessageBox::Critical); break;
     }
     box->setStandardButtons(QMessageBox::Ok);
+    // A window manager cuts a caption that is wider than its box ("Belie... alvex" over a short
+    // question). Qt sizes a message box for its caption with little room for the title bar's
+    // icon and buttons; the box is kept wide enough for the caption, bold as title bars show it,
+    // and for them. Added last: setting the icon or the text rebuilds the box's layout.
+    QFont captionFont = box->font();
+    captionFont.setBold(true);
+    constexpr int kTitleBarButtons = 120;
+    const int captionWidth = QFontMetrics(captionFont).horizontalAdvance(title) + kTitleBarButtons;
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+        grid->addItem(new QSpacerItem(captionWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0,
+                      1, grid->columnCount());
     return box;
 }
 

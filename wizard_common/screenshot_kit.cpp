@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QWidget>
 
 namespace wizard {
@@ -27,6 +28,14 @@ void WindowGrabber::Save(QWidget* w, const QString& name) {
     p.end();
     const QString path = dir_.filePath(name + ".png");
     if (image.save(path)) written_ << path;
+}
+
+void WindowGrabber::SaveScreen(QWidget* w, const QString& name) {
+    QApplication::processEvents();
+    QScreen* screen = w->screen();
+    if (!screen) return;
+    const QString path = dir_.filePath(name + ".png");
+    if (screen->grabWindow(0).save(path)) written_ << path;
 }
 
 }  // namespace wizard

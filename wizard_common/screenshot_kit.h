@@ -57,6 +57,8 @@ public:
     explicit WindowGrabber(const QString& outDir);
     // Saves `w` as <name>.png in the folder once pending events have run.
     void Save(QWidget* w, const QString& name);
+    // Saves the whole screen of `w`, to show where a window opens over another.
+    void SaveScreen(QWidget* w, const QString& name);
     const QStringList& written() const { return written_; }
 
 private:

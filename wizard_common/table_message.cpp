@@ -63,6 +63,10 @@ TableMessageBox::TableMessageBox(QWidget* parent, const QString& text, const QSt
             cursor.insertBlock(format);
         cursor.insertText(lines[i]);
     }
+    // The box's own cursor went along with the text inserted at it, and a text box scrolls to
+    // its cursor when first shown: back to the start, so the box opens at its first line (the
+    // case counts and the accuracy), not its last.
+    txtMessage->moveCursor(QTextCursor::Start);
 
     btnOK = Named(new QPushButton("OK"), "btnOK");
     btnOK->setDefault(true);
@@ -80,6 +84,13 @@ TableMessageBox::TableMessageBox(QWidget* parent, const QString& text, const QSt
     SizeWithin(available);
     // Enter goes to the default button from anywhere in the box, Escape rejects: both close it.
     btnOK->setFocus();
+}
+
+void TableMessageBox::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The text box keeps the scroll range of a size it passed through on the way to its last
+    // one (a vertical bar where the text fits): laid out again at the size it shows at.
+    txtMessage->setLineWrapColumnOrWidth(txtMessage->lineWrapColumnOrWidth());
 }
 
 void TableMessageBox::SizeWithin(const QRect& area) {

@@ -27,6 +27,9 @@ public:
     QTextEdit* txtMessage;
     QPushButton* btnOK;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void SizeWithin(const QRect& available);
 };

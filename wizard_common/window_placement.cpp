@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
+#include <vector>
 
 namespace wizard {
 
@@ -32,18 +33,40 @@ OnScreenPlacement::OnScreenPlacement(std::function<QRect(const QWidget&)> area) 
 QMargins OnScreenPlacement::FrameAllowance() { return {4, 30, 4, 4}; }
 
 bool OnScreenPlacement::eventFilter(QObject* watched, QEvent* event) {
+    if (!watched->isWidgetType()) return QObject::eventFilter(watched, event);
+    auto* w = static_cast<QWidget*>(watched);
+    const QEvent::Type type = event->type();
     // A spontaneous show is the window coming back from an icon: it stays where the user left it.
-    if (event->type() == QEvent::Show && !event->spontaneous() && watched->isWidgetType()) {
-        auto* w = static_cast<QWidget*>(watched);
-        const Qt::WindowType type = w->windowType();
-        if (w->isWindow() && (type == Qt::Window || type == Qt::Dialog || type == Qt::Tool) &&
-            !(w->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)))
-            Place(*w);
+    if (type == QEvent::Show && !event->spontaneous()) {
+        const Qt::WindowType kind = w->windowType();
+        if (w->isWindow() && (kind == Qt::Window || kind == Qt::Dialog || kind == Qt::Tool) &&
+            !(w->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))) {
+            // Dialogs too: QDialog centres itself only after this filter has run, and not at
+            // all once the fitting below has moved it, so left to it a dialog would keep the
+            // corner it was fitted into.
+            const bool centre = !w->testAttribute(Qt::WA_Moved);
+            Place(*w, centre);
+            if (centre) centring_.push_back({w, w->pos()});
+        }
+    } else if (!centring_.empty() && (type == QEvent::Resize || type == QEvent::Expose || type == QEvent::Hide)) {
+        centring_.erase(std::remove_if(centring_.begin(), centring_.end(),
+                                       [](const Centred& c) {
+                                           return !c.window || c.window->testAttribute(Qt::WA_Mapped) ||
+                                                  !c.window->isVisible() || c.window->pos() != c.at;
+                                       }),
+                        centring_.end());
+        const auto it = std::find_if(centring_.begin(), centring_.end(), [w](const Centred& c) { return c.window == w; });
+        if (type == QEvent::Resize && it != centring_.end()) {
+            // Out of the list while it is placed: the placing resizes it too.
+            centring_.erase(it);
+            Place(*w, true);
+            centring_.push_back({w, w->pos()});
+        }
     }
     return QObject::eventFilter(watched, event);
 }
 
-void OnScreenPlacement::Place(QWidget& window) const {
+void OnScreenPlacement::Place(QWidget& window, bool centre) const {
     QRect available = area_ ? area_(window) : QRect();
     if (!area_ && window.screen()) available = window.screen()->availableGeometry();
     if (available.isEmpty()) return;
@@ -52,10 +75,7 @@ void OnScreenPlacement::Place(QWidget& window) const {
     const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
                          outer.bottom() - inner.bottom());
     QRect wanted = inner;
-    // Dialogs too: QDialog centres itself only after this filter has run, and not at all once
-    // the fitting below has moved it, so left to it a dialog would keep the corner it was
-    // fitted into.
-    if (!window.testAttribute(Qt::WA_Moved)) {
+    if (centre) {
         const QWidget* owner = window.parentWidget() ? window.parentWidget()->window() : nullptr;
         QRect framed = outer;
         framed.moveCenter(owner && owner->isVisible() ? FramedGeometry(*owner).center() : available.center());

@@ -5,8 +5,11 @@
 
 #include <QMargins>
 #include <QObject>
+#include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <functional>
+#include <vector>
 
 class QWidget;
 
@@ -35,8 +38,19 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Place(QWidget& window) const;
+    // Fits `window` inside its area; centred first when `centre` is set.
+    void Place(QWidget& window, bool centre) const;
     std::function<QRect(const QWidget&)> area_;
+    // The windows centred on their show and not yet on the screen, with where they were put. A
+    // message box takes its size in its own show handler, after this filter has placed it:
+    // placed at the size it had before (a long text not yet wrapped can be wider than the
+    // screen, and is fitted into its left edge), it would open there. Each is centred again at
+    // every size it takes until it shows, unless something else has moved it meanwhile.
+    struct Centred {
+        QPointer<QWidget> window;
+        QPoint at;
+    };
+    std::vector<Centred> centring_;
 };
 
 }  // namespace wizard

@@ -22,12 +22,13 @@ struct BatchOutcome {
 };
 
 // The summary text, lines joined with CR LF. When no case could be classified there is no
-// accuracy to estimate: that line is left out and the rest is shown.
+// accuracy to estimate: that line is left out and the rest is shown. The matrices' columns
+// line up in a fixed-pitch font, however long the class labels.
 std::string BatchSummary(const BatchOutcome& b);
 
-// The runtime's number patterns the summary uses: "@@@@@@@" (right-aligned in seven, a longer
-// text whole), "0000000" (at least seven digits).
-std::string RightAligned7(const std::string& text);
+// The runtime's number patterns the summary uses: "@@@@@@@" widened to any width (right-aligned,
+// a longer text whole), "0000000" (at least seven digits).
+std::string RightAligned(const std::string& text, size_t width);
 std::string SevenDigits(int64_t n);
 
 }  // namespace zorv

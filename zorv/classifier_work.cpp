@@ -190,11 +190,9 @@ bool FrmWizard::ClassifyBatch() {
     std::string cls = p.CboClsT->currentIndex() > 0 ? p.CboClsT->currentText().toStdString() : "";
     std::string table = p.CboTBNameT->currentText().toStdString();
 
-    // The results go to a new file beside the target, which replaces it only after a whole
-    // batch: a cancel or an error leaves the old results as they were.
-    std::optional<vb::ReplacingFile> target;
-    if (toFile) target.emplace(name.toStdString());
-    std::string file = target ? target->path() : "";
+    // The engine writes the results beside the file named and puts them in its place when the
+    // batch ends or is cancelled; a batch that fails leaves the old results as they were.
+    std::string file = toFile ? name.toStdString() : "";
     for (QWidget* w : std::initializer_list<QWidget*>{p.LblCls, p.LblCls2, p.ProgressBar3}) w->show();
     p.ProgressBar3->setValue(0);
     struct Hide {
@@ -211,7 +209,6 @@ bool FrmWizard::ClassifyBatch() {
     });
     // A cancelled batch leaves the engine's counters of the batch before: nothing to report.
     if (RunCancelled) return true;
-    if (target) target->Commit();
     ShowFinished(p.ProgressBar3, p.LblCls2);
 
     BatchOutcome b;

@@ -268,7 +268,7 @@ void FrmWizard::cmdNav_Click(int index) {
             if (ValidateStep() && CurrentStep == 3) ShowStep(4, 2);
             break;
         case kAbout: {
-            wizard::frmAbout about({Title(), wizard::kZorvHelpPage, programDir_}, services_.shell, this);
+            wizard::frmAbout about({Title(), wizard::kZorvHelpPage, programDir_}, services_, this);
             about.exec();
             break;
         }

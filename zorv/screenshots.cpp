@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QMessageBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -15,9 +17,11 @@
 #include "wizard_common/help_viewer.h"
 #include "wizard_common/links.h"
 #include "wizard_common/model/step_caption.h"
+#include "wizard_common/qt_services.h"
 #include "wizard_common/screenshot_kit.h"
 #include "wizard_common/table_message.h"
 #include "platform/com/object.h"
+#include "zorv/frm_bne.h"
 #include "zorv/frm_inst_cls.h"
 #include "zorv/frm_mdi_bne.h"
 #include "zorv/frm_setting.h"
@@ -107,6 +111,39 @@ void GrabMessageOver(FrmWizard& w, const QString& text, const QString& name, wiz
     delete frame;
 }
 
+// The damaged-database question and the exit question as the user gets them, over the wizard:
+// the whole screen is grabbed, so that where a box opens shows too.
+void GrabQuestionsOverTheWizard(FrmWizard& w, wizard::WindowGrabber& grab) {
+    QTemporaryDir folder;
+    const QString damaged = QDir(folder.path()).filePath("damaged.db");
+    QString question;
+    try {
+        // A database whose first page, behind its header, is overwritten.
+        auto database = db::DBEngine::CreateDatabase(damaged.toStdString());
+        database->Execute("CREATE TABLE Customers (Churn TEXT(10))");
+        database->Close();
+        QFile f(damaged);
+        if (!f.open(QIODevice::ReadWrite) || !f.seek(100)) return;
+        f.write(QByteArray(3996, '\x5a'));
+        f.close();
+        db::DBEngine::OpenDatabase(damaged.toStdString())->TableNames();
+    } catch (const vb::NumberedError& e) {
+        if (e.number() == db::errnum::kDamaged)
+            question = QString::fromStdString(e.description()) + "\n\nAttempt to Repair it?";
+    }
+    const QString title = QString::fromStdString(wizard::ZorvFrame().title);
+    for (const auto& [text, name] : {std::pair{question, QString("zorv_damaged_question")},
+                                     std::pair{QString("Exit Kalvex?"), QString("zorv_exit_question")}}) {
+        if (text.isEmpty()) continue;
+        auto box = wizard::NewMessageBox(&w, text, title, name == "zorv_exit_question" ? wizard::Icon::None
+                                                                                     : wizard::Icon::Warning);
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box->show();
+        grab.SaveScreen(box.get(), name);
+        box->hide();
+    }
+}
+
 // A table of plant diseases as a user brings it: 19 classes, field names with hyphens, one of
 // them long. Each disease shows in a few symptoms, blurred by a fixed share of noise.
 QString WritePlantTable(const QString& folder) {
@@ -186,6 +223,22 @@ void GrabPlantClassifier(FrmWizard& w, ZorvSession& session, wizard::WindowGrabb
                                 wizard::Icon::Information);
     box.show();
     grab.Save(&box, "zorv_summary_many");
+    box.hide();
+
+    // The editor over the plant fields: the long names shortened in their boxes, the longest
+    // one focused, so that the status line shows it whole.
+    w.cmdeditor_Click();
+    auto* frame = w.findChild<FrmMDIBNE*>("FrmMDIBNE");
+    if (!frame) return;
+    frame->resize(1000, 720);
+    if (FrmBNE* net = frame->ActiveWindow()) {
+        for (int16_t k = 1; k <= net->model().NodeCount(); ++k)
+            if (net->model().NodeName(k) == "synfuels-corporation-cutback") net->model().NodeGotFocus(k);
+        net->Refresh();
+    }
+    grab.Save(frame, "zorv_editor_long_names");
+    frame->close();
+    QApplication::processEvents();
 }
 
 }  // namespace
@@ -296,10 +349,26 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
     }
 
     wizard::frmAbout about({QString::fromStdString(wizard::ZorvFrame().title), wizard::kZorvHelpPage, programDir},
-                           fakes.shell, &w);
+                           fakes.bundle(), &w);
     about.show();
     grab.Save(&about, "zorv_about");
     about.close();
+
+    // The box's page link on a desktop whose opener fails: the page in the program's viewer,
+    // which stays open when the box closes.
+    {
+        struct NoOpener : wizard::ScreenshotServices::NoShell {
+            bool OpenDocument(const QString&) override { return false; }
+        } shell;
+        const wizard::Services noOpener{fakes.prompts, fakes.files, shell, fakes.printer};
+        wizard::frmAbout box({QString::fromStdString(wizard::ZorvFrame().title), wizard::kZorvHelpPage, programDir},
+                             noOpener, &w);
+        box.show();
+        box.vrell_Click();
+        if (auto* viewer = box.findChild<wizard::HelpViewer*>()) grab.Save(viewer, "zorv_about_page");
+        box.close();
+        delete w.findChild<wizard::HelpViewer*>();
+    }
 
     wizard::frmDBPWD password(&w);
     password.txtPassword->setText("secret");
@@ -323,6 +392,7 @@ QStringList TakeScreenshots(const QString& outDir, const QString& programDir) {
         delete help;
     }
 
+    GrabQuestionsOverTheWizard(w, grab);
     GrabPlantClassifier(w, session, grab);
     GrabEditor(w, session, programDir, grab, 1, "zorv_editor_bn");
     GrabEditor(w, session, programDir, grab, 2, "zorv_editor_mn");

@@ -11,6 +11,8 @@
 #include "classifier_engine/errors.h"
 #include "tests/classifier_engine/learning_host.h"
 #include "tests/support/engine_fixture.h"
+#include "platform/vb/numbered_error.h"
+#include "tests/support/recording_db.h"
 
 namespace {
 
@@ -204,15 +206,66 @@ TEST(Batch, ProgressEveryHundredRowsAndCancel) {
     EXPECT_EQ(progress.calls[1], std::make_pair(overall, 80.0f));
     EXPECT_EQ(c.fx.engine.TotalCases(), 250);
 
+    // A cancelled batch puts the lines written so far in the place of the earlier results.
     testsupport::ProgressRecorder cancel(1);
     c.fx.engine.SetEventSink(&cancel);
     const std::string file = c.fx.dir.Path("cancelled.txt");
+    testsupport::WriteFile(file, "the earlier results\r\n");
     EXPECT_EQ(c.Classify(Cases(rows), "Buy", file), 0.0f);
     EXPECT_EQ(c.fx.engine.TotalCases(), 250);  // the counters of the last finished batch
     EXPECT_EQ(c.matrix(2, 2), 100);
     const std::string text = ReadFile(file);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 101);  // the header and 100 rows
     c.fx.engine.SetEventSink(nullptr);
+}
+
+// A test table on a server that is lost after `rows` rows have been read.
+class LostAfter : public testsupport::RecordingDatabase {
+public:
+    LostAfter(std::shared_ptr<db::Database> inner, int rows) : RecordingDatabase(std::move(inner)), rows_(rows) {}
+    std::unique_ptr<db::Recordset> OpenRecordset(const std::string& sql, int16_t type) override {
+        struct Lost : testsupport::ForwardingRecordset {
+            Lost(std::unique_ptr<db::Recordset> inner, int rows)
+                : ForwardingRecordset(std::move(inner)), left(rows) {}
+            void MoveNext() override {
+                if (--left == 0) throw db::Error(3146, "ODBC--call failed.");
+                ForwardingRecordset::MoveNext();
+            }
+            int left;
+        };
+        return std::make_unique<Lost>(RecordingDatabase::OpenRecordset(sql, type), rows_);
+    }
+
+private:
+    int rows_;
+};
+
+// A batch that fails part way leaves the earlier results file as it was, and nothing beside it.
+TEST(Batch, AFailedBatchKeepsTheEarlierResults) {
+    InTempDir cwd;
+    Classifier c;
+    const std::string path = c.fx.dir.Path("server.db");
+    testsupport::CreateSqliteFile(path, {Cases(std::vector<std::pair<db::Value, db::Value>>(250, {"RED", "YES"}))});
+    std::shared_ptr<db::Database> server = std::make_shared<LostAfter>(db::DBEngine::OpenDatabase(path), 150);
+    const std::string file = c.fx.dir.Path("results.txt");
+    testsupport::WriteFile(file, "the earlier results\r\n");
+    std::string table = "Test", cls = "Buy", name = file;
+    try {
+        c.fx.engine.ClsfyBatch(server, table, cls, c.matrix, name);
+        ADD_FAILURE() << "the lost server went unnoticed";
+    } catch (const vb::NumberedError& e) {
+        EXPECT_EQ(e.number(), 3146) << e.description();
+    }
+    EXPECT_EQ(ReadFile(file), "the earlier results\r\n");
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(c.fx.dir.path()))
+        if (entry.path().filename().string().rfind("results", 0) == 0) files.push_back(entry.path().filename());
+    EXPECT_EQ(files, std::vector<std::string>{"results.txt"});
+
+    // The same batch whole replaces them.
+    EXPECT_EQ(c.Classify(Cases(std::vector<std::pair<db::Value, db::Value>>(250, {"RED", "YES"})), "Buy", file), 1.0f);
+    const std::string text = ReadFile(file);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 251);
 }
 
 TEST(HoldOut, ScoresOnTheRowsFlaggedYes) {

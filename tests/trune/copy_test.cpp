@@ -7,6 +7,7 @@
 // database layer reads, rows and types equal to the source.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <sqlite3.h>
 
 #include <filesystem>
@@ -205,6 +206,16 @@ TEST_F(CopyTest, RefusalsAndFailures) {
     EXPECT_TRUE(boxes[0].text.contains("Nowhere")) << boxes[0].text.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath("kept.db")));
 
+    // A target in a folder that does not exist: what is wrong with the path, and no folder made.
+    wizard->table->cboTbName->setEditText("People");
+    const QString nowhere = dir.filePath("no such folder/copy.db");
+    wizard->table->NDbName->setText(nowhere);
+    EXPECT_FALSE(wizard->ExportTable());
+    EXPECT_EQ(fake.prompts.Take(),
+              (std::vector<Box>{Warning("'" + nowhere + "' isn't a valid path. Make sure that the path name is spelled "
+                                        "correctly and that you are connected to the server on which the file "
+                                        "resides.")}));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("no such folder")));
 }
 
 // A source table or query without rows is refused on the table page, naming it, before any

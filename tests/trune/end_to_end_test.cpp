@@ -210,7 +210,8 @@ TEST_F(TruneEndToEnd, ScreenshotDriverPicturesEveryPage) {
     QStringList names;
     for (const QString& f : files) names << QFileInfo(f).fileName();
     EXPECT_EQ(names, (QStringList{"trune_page_0.png", "trune_page_1.png", "trune_page_3.png", "trune_page_2.png",
-                                  "trune_page_4.png", "trune_page_5.png", "trune_page_6.png", "trune_viewer.png", "trune_viewer_end.png",
+                                  "trune_page_4.png", "trune_invalid_path.png", "trune_page_5.png", "trune_page_6.png",
+                                  "trune_viewer.png", "trune_viewer_end.png", "trune_too_many_cuts.png",
                                   "trune_about.png"}));
 }
 

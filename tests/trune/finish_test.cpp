@@ -260,7 +260,17 @@ TEST_F(RunCountsTest, ASupervisedRunLeavesTheChosenCountsToTheNextRun) {
     // The last page names the field written "?" in every row.
     QLabel* uncut = wizard->finished->lblUncut;
     EXPECT_TRUE(uncut->isVisibleTo(wizard->finished));
-    EXPECT_EQ(uncut->text(), "The fields labelled \"?\" throughout because no cut point was found: Flat.");
+    EXPECT_EQ(uncut->text(), "The field Flat was labelled \"?\" throughout, because no cut point was found for it.");
+    // Several fields, and more than are named.
+    wizard->finished->SetUncutFields({"Flat", "Even"});
+    EXPECT_EQ(uncut->text(), "The fields Flat and Even were labelled \"?\" throughout, because no cut point was found "
+                             "for them.");
+    std::vector<std::string> many;
+    for (int i = 1; i <= 12; ++i) many.push_back("F" + std::to_string(i));
+    wizard->finished->SetUncutFields(many);
+    EXPECT_EQ(uncut->text(), "The fields F1, F2, F3, F4, F5, F6, F7, F8, F9, F10 and 2 more were labelled \"?\" "
+                             "throughout, because no cut point was found for them.");
+    wizard->finished->SetUncutFields({"Flat"});
 
     // Back on the page the supervised method shows what it produced; equal width shows, and
     // cuts by, the counts the user chose.

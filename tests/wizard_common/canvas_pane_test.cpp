@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QFontMetrics>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
@@ -105,6 +108,36 @@ TEST_F(CanvasPaneTest, DragMovesTheNodeAndItsArcsAndDropGrowsTheCanvas) {
     Click(400, 300);
     EXPECT_EQ(model().Node(1).left, 300);
     EXPECT_EQ(model().SelectedArc(), 0);
+}
+
+// Names longer than a box: the box shows their start and an ellipsis inside its border, a short
+// name shows whole; the tool tip and the status line give the whole name.
+TEST_F(CanvasPaneTest, LongNamesAreShortenedInTheirBoxesAndWholeElsewhere) {
+    names(2) = "fruiting-bodies", names(3) = "leafspots-marg";
+    CanvasPane long_(wizard::CanvasSettings::NetworkWindow(), fake.prompts, "Kalvex", CanvasPane::Names{});
+    long_.resize(347, 200);
+    long_.model().Init(graph, 0, 4, 1, names, used);
+    long_.Refresh();
+    long_.show();
+    const QFontMetrics metrics(wizard::NodeFont());
+    EXPECT_EQ(wizard::NodeCaption(long_.model(), 1), " A");
+    for (int16_t k : {2, 3}) {
+        const QString shown = wizard::NodeCaption(long_.model(), k);
+        const QString whole = QString::fromStdString(names(k));
+        SCOPED_TRACE(whole.toStdString());
+        EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+        EXPECT_TRUE((" " + whole).startsWith(shown.chopped(1))) << shown.toStdString();
+        EXPECT_LE(metrics.horizontalAdvance(shown), wizard::TwipsToPixels(long_.model().NodeRect(k).width) - 2);
+
+        const wizard::CanvasRect r = long_.model().NodeRect(k);
+        const QPoint inside(wizard::TwipsToPixels(r.left + 300), wizard::TwipsToPixels(r.top + 120));
+        QHelpEvent tip(QEvent::ToolTip, inside, long_.Picture2->mapToGlobal(inside));
+        QApplication::sendEvent(long_.Picture2, &tip);
+        EXPECT_EQ(QToolTip::text(), whole);
+        testsupport::CanvasEvents(long_).ClickNode(k);
+        EXPECT_EQ(long_.StatusBar1->currentMessage(), "NODE: " + whole);
+    }
+    QToolTip::hideText();
 }
 
 TEST_F(CanvasPaneTest, DrawModeAddsAnArcByTwoNodeClicks) {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
@@ -14,6 +17,7 @@
 #include "tests/support/qt/fake_services.h"
 #include "wizard_common/about_dialog.h"
 #include "wizard_common/frame_widgets.h"
+#include "wizard_common/help_viewer.h"
 #include "wizard_common/qt_services.h"
 #include "wizard_common/settings_store.h"
 
@@ -71,8 +75,9 @@ TEST(HiddenLink, OpensOnEverySecondDoubleClick) {
 }
 
 TEST(AboutBox, CaptionAndLinksThroughTheShell) {
-    testsupport::FakeShell shell;
-    wizard::frmAbout about({"Belief Network Kalvex", "zorvhlp/index.html", "/opt/bn"}, shell);
+    testsupport::FakeServices fake;
+    testsupport::FakeShell& shell = fake.shell;
+    wizard::frmAbout about({"Belief Network Kalvex", "zorvhlp/index.html", "/opt/bn"}, fake.bundle());
     EXPECT_EQ(about.windowTitle(), "About Belief Network Kalvex");
     about.show();
     for (const char* link : {"vrell", "email", "ardven"}) {
@@ -83,6 +88,55 @@ TEST(AboutBox, CaptionAndLinksThroughTheShell) {
     EXPECT_EQ(shell.opened, (std::vector<QString>{"/opt/bn/zorvhlp/index.html", "mailto:bnsuite@example.org",
                                                   "/opt/bn/index.html"}));
     EXPECT_EQ(about.findChild<QLabel*>("email")->text(), "bnsuite@example.org");
+    EXPECT_EQ(about.findChild<wizard::HelpViewer*>(), nullptr);
+    EXPECT_EQ(fake.prompts.Take(), std::vector<testsupport::Box>{});
+}
+
+// Where the desktop's opener fails, at once or after it started, the pages show in the help
+// viewer, which stays open with the wizard when the box closes, and the mail address is told.
+TEST(AboutBox, LinksFallBackWhereTheOpenerFails) {
+    QTemporaryDir dir;
+    for (const char* page : {"zorvhlp/index.html", "index.html"}) {
+        QDir().mkpath(QFileInfo(dir.filePath(page)).path());
+        QFile f(dir.filePath(page));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QString("<html><head><title>%1</title></head><body>page</body></html>").arg(page).toUtf8());
+    }
+    for (bool late : {false, true}) {
+        SCOPED_TRACE(late);
+        testsupport::FakeServices fake;
+        fake.shell.opens = late;
+        fake.shell.failsAfterStart = late;
+        QWidget wizardWindow;
+        wizardWindow.show();
+        wizard::frmAbout about({"Belief Network Kalvex", "zorvhlp/index.html", dir.path()}, fake.bundle(), &wizardWindow);
+        about.show();
+        auto fail = [&] {
+            if (late) {
+                ASSERT_FALSE(fake.shell.openerFailures.empty());
+                fake.shell.openerFailures.back()();
+            }
+        };
+        QTest::mouseClick(about.findChild<QLabel*>("vrell"), Qt::LeftButton);
+        fail();
+        auto* viewer = about.findChild<wizard::HelpViewer*>();
+        ASSERT_NE(viewer, nullptr);
+        EXPECT_TRUE(viewer->isVisible());
+        EXPECT_EQ(viewer->browser->source(), QUrl::fromLocalFile(dir.filePath("zorvhlp/index.html")));
+        QTest::mouseClick(about.findChild<QLabel*>("ardven"), Qt::LeftButton);
+        fail();
+        EXPECT_EQ(viewer->browser->source(), QUrl::fromLocalFile(dir.filePath("index.html")));
+        QTest::mouseClick(about.findChild<QLabel*>("email"), Qt::LeftButton);
+        fail();
+        EXPECT_EQ(fake.prompts.Take(),
+                  (std::vector<testsupport::Box>{{"No mail program could be started. Please write to "
+                                                  "bnsuite@example.org.",
+                                                  testsupport::Box::Ok, wizard::Icon::Information, {}}}));
+        about.CmdOK_Click();
+        EXPECT_EQ(viewer->parentWidget(), &wizardWindow);
+        EXPECT_TRUE(viewer->isVisible());
+        EXPECT_TRUE(viewer->isWindow());
+    }
 }
 
 TEST(SettingsStore, DamagedNumbersFallBackToTheDefault) {

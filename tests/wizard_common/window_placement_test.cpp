@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QWidget>
 #include <QtTest/QTest>
@@ -36,7 +37,17 @@ TEST(WindowPlacement, DialogsOpenCentredOnTheirOwnerInsideTheArea) {
         dialog.resize(420, 240);
         std::unique_ptr<QMessageBox> box = wizard::NewMessageBox(&owner, "No table is selected.", "Sorvane",
                                                                  wizard::Icon::Warning);
-        for (QWidget* w : {static_cast<QWidget*>(&dialog), static_cast<QWidget*>(box.get())}) {
+        // A text wider than the screen until the box wraps it in its own show handler: the
+        // damaged-database question about a file deep in a folder tree.
+        const QString damaged =
+            "The database '/home/analyst/Documents/Projects/Customer survey 2026/exports from the regional offices/"
+            "north-east and north-west/training tables (final, checked twice)/customers.db' is damaged or is not a "
+            "database file that this program can read.\n\nAttempt to Repair it?";
+        std::unique_ptr<QMessageBox> question = wizard::NewMessageBox(&owner, damaged, "Belief Network Kalvex",
+                                                                      wizard::Icon::Warning);
+        question->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        for (QWidget* w : {static_cast<QWidget*>(&dialog), static_cast<QWidget*>(box.get()),
+                           static_cast<QWidget*>(question.get())}) {
             w->show();
             ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
             const QRect framed = wizard::FramedGeometry(*w);
@@ -49,6 +60,20 @@ TEST(WindowPlacement, DialogsOpenCentredOnTheirOwnerInsideTheArea) {
         }
     }
     qApp->removeEventFilter(&placement);
+}
+
+// A message box is wide enough for its caption beside the title bar's buttons: a short
+// question under the program's long title is not cut to "Belie... alvex".
+TEST(WindowPlacement, MessageBoxesHaveRoomForTheirCaption) {
+    std::unique_ptr<QMessageBox> box =
+        wizard::NewMessageBox(nullptr, "Exit Kalvex?", "Belief Network Kalvex", wizard::Icon::None);
+    box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+    QFont bold = box->font();
+    bold.setBold(true);
+    // The caption, and three buttons of a title bar with the window's icon beside them.
+    EXPECT_GE(box->width(), QFontMetrics(bold).horizontalAdvance("Belief Network Kalvex") + 4 * 24);
 }
 
 }  // namespace

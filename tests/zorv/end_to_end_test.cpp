@@ -84,7 +84,9 @@ TEST(ScreenshotDriver, WritesAPictureOfEveryPageAndDialog) {
     expected << "zorv_import.png" << "zorv_about.png" << "zorv_password.png" << "zorv_settings.png"
              << "zorv_page_2_algorithm.png" << "zorv_page_2_dataset.png" << "zorv_learning.png"
              << "zorv_edit_cost.png" << "zorv_inst_cls.png" << "zorv_summary.png" << "zorv_help.png"
-             << "zorv_page_1_large.png" << "zorv_inst_cls_names.png" << "zorv_summary_many.png";
+             << "zorv_page_1_large.png" << "zorv_inst_cls_names.png" << "zorv_summary_many.png"
+             << "zorv_about_page.png" << "zorv_editor_long_names.png" << "zorv_damaged_question.png"
+             << "zorv_exit_question.png";
     for (const QString& name : expected) {
         SCOPED_TRACE(name.toStdString());
         QImage image(QDir(out.path()).filePath(name));

@@ -6,10 +6,13 @@
 #include "classifier_engine/data_engine.h"
 
 #include <QComboBox>
+#include <QFontInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
+#include <QTextEdit>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QtTest/QTest>
@@ -98,50 +101,90 @@ TEST_F(ZorvTest, InstantClassificationNamesAreReadableWhole) {
     EXPECT_GE(dialog.LblCls2->width(), dialog.LblCls2->fontMetrics().horizontalAdvance(dialog.LblCls2->text()));
 }
 
-// The summary of 19 classes on a 1,024 x 768 screen: inside it with its frame, OK in view, each
-// row of the matrix on one line, the rest reached by scrolling; Enter and Escape close it. Two
-// classes fit without scrolling, the sentences wrapped.
+// The summary on a 1,024 x 768 screen, with short labels and with long ones of many lengths
+// (soybean's diseases): inside it with its frame, OK in view, opened at its first line (the case
+// counts), each row of the matrices on one line with its separators under the header's. It
+// scrolls exactly where its text, in the font the box has, needs more room than the screen
+// gives; two classes fit without scrolling, the sentences wrapped. Enter and Escape close it.
 TEST(BatchSummaryBox, StaysInsideASmallScreen) {
     const QRect screen(0, 0, 1024, 768);
-    auto summary = [](int k) {
+    const std::vector<std::string> diseases = {
+        "diaporthe-stem-canker", "charcoal-rot", "rhizoctonia-root-rot", "phytophthora-rot", "brown-stem-rot",
+        "powdery-mildew", "downy-mildew", "brown-spot", "bacterial-blight", "bacterial-pustule",
+        "purple-seed-stain", "anthracnose", "phyllosticta-leaf-spot", "alternarialeaf-spot",
+        "frog-eye-leaf-spot", "diaporthe-pod-stem-blight", "cyst-nematode", "herbicide-injury", "root-knot"};
+    auto summary = [](const std::vector<std::string>& labels) {
         zorv::BatchOutcome b;
         b.withClass = true;
         b.total = 2000, b.correct = 1700, b.failed = 3, b.accuracy = 0.85f;
         b.labels = {""};
-        for (int i = 1; i <= k; ++i) b.labels.push_back("disease-" + std::to_string(i));
+        b.labels.insert(b.labels.end(), labels.begin(), labels.end());
+        const int k = int(labels.size());
         b.confusion.ReDim(vb::To(k), vb::To(k));
         b.lift.ReDim(vb::To(k));
         b.roc.ReDim(vb::To(k), vb::To(k));
         return QString::fromStdString(zorv::BatchSummary(b));
     };
+    auto numbered = [](int k) {
+        std::vector<std::string> labels;
+        for (int i = 1; i <= k; ++i) labels.push_back("disease-" + std::to_string(i));
+        return labels;
+    };
     const QMargins frame = wizard::OnScreenPlacement::FrameAllowance();
-    for (int k : {19, 2}) {
-        SCOPED_TRACE(k);
-        const QString text = summary(k);
+    const QSize room = screen.size().shrunkBy(frame);
+    struct Case { const char* name; std::vector<std::string> labels; };
+    const Case cases[] = {{"19 classes", numbered(19)}, {"2 classes", numbered(2)},
+                          {"soybean", diseases}, {"40 classes", numbered(40)}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString text = summary(c.labels);
         wizard::TableMessageBox box(nullptr, text, "Kalvex", wizard::Icon::Information, screen);
         box.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
         EXPECT_TRUE(screen.contains(QRect(screen.topLeft(), box.size().grownBy(frame))));
         EXPECT_TRUE(box.btnOK->isVisible());
         EXPECT_TRUE(box.rect().contains(QRect(box.btnOK->mapTo(&box, QPoint(0, 0)), box.btnOK->size())));
-        EXPECT_EQ(box.txtMessage->toPlainText(), QString(text).replace("\r\n", "\n"));
-        for (QTextBlock b = box.txtMessage->document()->begin(); b.isValid(); b = b.next()) {
-            if (b.text().contains(" | ")) {
-                EXPECT_EQ(b.layout()->lineCount(), 1) << b.text().toStdString();
-            }
+        QTextEdit* t = box.txtMessage;
+        EXPECT_EQ(t->toPlainText(), QString(text).replace("\r\n", "\n"));
+        ASSERT_TRUE(QFontInfo(t->font()).fixedPitch());
+
+        // What the text needs in its font: the widest row, and a line for every line laid out.
+        const QFontMetrics metrics(t->font());
+        int lines = 0, widest = 0;
+        std::vector<qreal> bars;  // where the header's separators stand
+        for (QTextBlock b = t->document()->begin(); b.isValid(); b = b.next()) {
+            lines += b.layout()->lineCount();
+            if (!b.text().contains(" | ")) continue;
+            EXPECT_EQ(b.layout()->lineCount(), 1) << b.text().toStdString();
+            widest = std::max(widest, metrics.horizontalAdvance(b.text()));
+            std::vector<qreal> at;
+            for (qsizetype p = b.text().indexOf('|'); p >= 0; p = b.text().indexOf('|', p + 1))
+                at.push_back(b.layout()->lineAt(0).cursorToX(int(p)));
+            if (bars.empty()) bars = at;
+            EXPECT_EQ(at, bars) << b.text().toStdString();
         }
-        const bool scrolls = box.txtMessage->horizontalScrollBar()->maximum() > 0;
-        EXPECT_EQ(scrolls, k == 19);
-        EXPECT_EQ(box.txtMessage->verticalScrollBar()->maximum() > 0, k == 19);
-        if (k == 2) {
-            EXPECT_GT(box.txtMessage->document()->firstBlock().layout()->lineCount(), 1);  // wrapped
+        const int margins = int(2 * t->document()->documentMargin());
+        const QSize chrome = box.size() - t->size();
+        const int bar = box.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &box);
+        const bool wide = widest + margins + chrome.width() > room.width();
+        const bool tall = lines * metrics.lineSpacing() + margins + chrome.height() + (wide ? bar : 0) > room.height();
+        EXPECT_EQ(t->horizontalScrollBar()->maximum() > 0, wide);
+        EXPECT_EQ(t->verticalScrollBar()->maximum() > 0, tall);
+        if (c.labels.size() == 40) EXPECT_TRUE(tall);  // whatever the font: the scrolled case
+        if (c.labels.size() == 2) {
+            EXPECT_FALSE(wide || tall);
+            EXPECT_GT(t->document()->firstBlock().layout()->lineCount(), 1);  // wrapped
         }
+        // Opened at its first line and its left edge.
+        EXPECT_EQ(t->verticalScrollBar()->value(), 0);
+        EXPECT_EQ(t->horizontalScrollBar()->value(), 0);
+        EXPECT_EQ(t->cursorForPosition(QPoint(1, 1)).blockNumber(), 0);
     }
     struct Key { Qt::Key key; bool inText; int result; };
     for (const Key& c : {Key{Qt::Key_Return, false, QDialog::Accepted}, Key{Qt::Key_Enter, true, QDialog::Accepted},
                          Key{Qt::Key_Escape, false, QDialog::Rejected}, Key{Qt::Key_Escape, true, QDialog::Rejected}}) {
         SCOPED_TRACE(c.key);
-        wizard::TableMessageBox box(nullptr, summary(19), "Kalvex", wizard::Icon::Information, screen);
+        wizard::TableMessageBox box(nullptr, summary(numbered(19)), "Kalvex", wizard::Icon::Information, screen);
         box.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
         if (c.inText) QTest::mouseClick(box.txtMessage->viewport(), Qt::LeftButton);

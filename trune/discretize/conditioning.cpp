@@ -35,6 +35,19 @@ db::Error NoCurrentRecord(const std::string& field) {
     return db::Error(db::errnum::kNoCurrentRecord, NothingToCut(field));
 }
 
+// A field whose cut points would not fit the store, named with what the user can do about it.
+// Only the class field can ask for that many: the interval counts offered stay below the limit.
+std::string TooManyCutsText(const std::string& field, const CutSettings& s) {
+    if (s.method == CutMethod::Entropy)
+        return fmt::format("The field '{}' cannot be discretized by the class field '{}': its values change class "
+                           "so often that it would need more than {} cut points, more than a field can have. Leave "
+                           "the field unchecked, or cut it by equal width or equal frequency.",
+                           field, s.classField, kMaxCuts);
+    return fmt::format("The field '{}' would need more than {} cut points, more than a field can have. Leave the "
+                       "field unchecked, or ask for fewer intervals.",
+                       field, kMaxCuts);
+}
+
 // The progress of the cut computation that runs, which every statement's read below reports
 // to; ComputeCuts sets it for its run, so the helpers need not pass it on.
 CutProgress* reading = nullptr;
@@ -195,16 +208,20 @@ void ComputeCuts(db::Database& db, const std::string& table, std::vector<FieldTo
     for (FieldToCut& f : fields) {
         heard.BeginField(int32_t(&f - fields.data()));
         const bool text = IsTextColumn(def, f.name);
-        switch (settings.method) {
-            case CutMethod::EqualWidth: f.cuts = WidthCuts(db, table, f, text, settings); break;
-            case CutMethod::EqualFrequency:
-                f.cuts = FrequencyCuts(db, table, f, settings);
-                f.intervals = int32_t(f.cuts.size()) + 1;
-                break;
-            case CutMethod::Entropy:
-                f.cuts = SupervisedCuts(db, table, f, text, classValues, settings);
-                f.intervals = int32_t(f.cuts.size()) + 1;
-                break;
+        try {
+            switch (settings.method) {
+                case CutMethod::EqualWidth: f.cuts = WidthCuts(db, table, f, text, settings); break;
+                case CutMethod::EqualFrequency:
+                    f.cuts = FrequencyCuts(db, table, f, settings);
+                    f.intervals = int32_t(f.cuts.size()) + 1;
+                    break;
+                case CutMethod::Entropy:
+                    f.cuts = SupervisedCuts(db, table, f, text, classValues, settings);
+                    f.intervals = int32_t(f.cuts.size()) + 1;
+                    break;
+            }
+        } catch (const TooManyCuts& e) {
+            throw vb::RuntimeError(e.number(), TooManyCutsText(f.name, settings));
         }
     }
 }

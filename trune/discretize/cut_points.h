@@ -25,11 +25,18 @@ inline vb::Single ToSingle(double v) {
     return vb::Single(v);
 }
 
-// Adds a cut point; a 51st has no room in the store: error 9, as the store's subscript would.
-// A cut that is not a finite number is error 6: no label could be written by it.
+// A field's cut points fill the store: error 9, as the store's subscript would be out of range.
+// Its own type, so that the run that cuts the field can name the field to the user.
+class TooManyCuts : public vb::RuntimeError {
+public:
+    TooManyCuts() : vb::RuntimeError(vb::RuntimeError::SubscriptOutOfRange()) {}
+};
+
+// Adds a cut point; a 51st has no room in the store (TooManyCuts). A cut that is not a finite
+// number is error 6: no label could be written by it.
 inline void StoreCut(CutPoints& cuts, vb::Single c) {
     if (!std::isfinite(c)) throw vb::RuntimeError::Overflow();
-    if (int(cuts.size()) >= kMaxCuts) throw vb::RuntimeError::SubscriptOutOfRange();
+    if (int(cuts.size()) >= kMaxCuts) throw TooManyCuts();
     cuts.push_back(c);
 }
 

@@ -204,6 +204,30 @@ TEST_F(Conditioning, FieldsWithoutUsableValuesFail) {
     EXPECT_EQ(fields[0].intervals, 1);
 }
 
+// A field whose values change class so often that the entropy method would cut it more than 50
+// times: the run fails naming the field, why, and what the user can do.
+TEST_F(Conditioning, MoreThanFiftyCutsNameTheFieldAndWhatToDo) {
+    testsupport::TableSpec t{"Many", {{"Class", db::dbText, 10}, {"X", db::dbDouble}}, {}};
+    for (int c = 1; c <= 60; ++c)
+        for (int v = 0; v < 2; ++v)
+            for (int k = 0; k < 3; ++k) t.rows.push_back({Value("c" + std::to_string(c)), Value(double(c * 10 + v))});
+    Make({t});
+    std::vector<FieldToCut> fields{{"X", 4, {}}};
+    try {
+        ComputeCuts(*db, "Many", fields, Settings(CutMethod::Entropy, ""));
+        ADD_FAILURE() << "no error";
+    } catch (const vb::NumberedError& e) {
+        EXPECT_EQ(e.number(), 9);
+        EXPECT_EQ(e.description(),
+                  "The field 'X' cannot be discretized by the class field 'Class': its values change class so often "
+                  "that it would need more than 50 cut points, more than a field can have. Leave the field "
+                  "unchecked, or cut it by equal width or equal frequency.");
+    }
+    // Cut by another method, the field fits.
+    ComputeCuts(*db, "Many", fields, Settings(CutMethod::EqualFrequency, ""));
+    EXPECT_EQ(fields[0].intervals, 4);
+}
+
 // A second run reuses the columns, writes every label by the new cuts and draws the flags anew.
 TEST_F(Conditioning, RerunKeepsOneColumnPerFieldAndRewritesEveryRow) {
     std::vector<FieldToCut> fields{{"X", 4, {}}, {"T", 4, {}}};
