@@ -16,6 +16,7 @@
 
 #include "platform/db/access_queries.h"
 #include "platform/db/access_view_sql.h"
+#include "platform/db/column_types.h"
 #include "platform/db/imported_database.h"
 #include "platform/db/reader_process.h"
 #include "platform/vb/strings.h"
@@ -76,23 +77,45 @@ Value ReadCell(frames::Cursor& c) {
     }
 }
 
-ImportedTable ReadTable(const std::string& file, const std::string& name) {
+// The columns of a table that nobody here can decode, by upper-cased name: their type in words.
+using UnreadableColumns = std::map<std::string, std::string>;
+
+// A field frame: the field, and for a column the reader cannot decode, its type in words.
+Field ReadField(frames::Cursor& c, std::string& unreadable) {
+    Field f;
+    f.Type = FieldType(c.Get<uint8_t>());
+    const int32_t size = c.Get<int32_t>();
+    f.Name = c.GetText();
+    f.Size = f.Type == dbText ? (size > 0 ? size : 255) : 0;
+    unreadable = c.AtEnd() ? "" : c.GetText();
+    return f;
+}
+
+// A damaged file can hold a date cell that is no date (NaN, or beyond the years 1 to 9999):
+// stored, it would fail as a bare overflow, so the read fails here naming where it is.
+void CheckDate(const Value& v, const std::string& file, const std::string& table, const Field& field, size_t row) {
+    if (v.kind() != Value::Kind::Date || IsStorableDate(v.AsDate().serial)) return;
+    throw Damaged(file, fmt::format("table '{}', field '{}', row {}: the stored date ({}) is not a date", table,
+                                    field.Name, row, v.AsDate().serial));
+}
+
+ImportedTable ReadTable(const std::string& file, const std::string& name, UnreadableColumns* unreadable = nullptr) {
     ImportedTable out;
     try {
         reader::Run({"access-table", file, name}, LimitsFor(file), [&](frames::Tag tag, std::string_view payload) {
             frames::Cursor c(payload);
             if (tag == frames::kFailed) ThrowFailure(file, payload);
             if (tag == frames::kField) {
-                Field f;
-                f.Type = FieldType(c.Get<uint8_t>());
-                const int32_t size = c.Get<int32_t>();
-                f.Name = c.GetText();
-                f.Size = f.Type == dbText ? (size > 0 ? size : 255) : 0;
-                out.fields.push_back(std::move(f));
+                std::string words;
+                out.fields.push_back(ReadField(c, words));
+                if (!words.empty() && unreadable) (*unreadable)[vb::UCase(out.fields.back().Name)] = words;
             } else if (tag == frames::kRow) {
                 std::vector<Value> row;
                 row.reserve(out.fields.size());
-                for (size_t k = 0; k < out.fields.size(); ++k) row.push_back(ReadCell(c));
+                for (size_t k = 0; k < out.fields.size(); ++k) {
+                    row.push_back(ReadCell(c));
+                    CheckDate(row.back(), file, name, out.fields[k], out.rows.size() + 1);
+                }
                 if (!c.AtEnd()) throw std::out_of_range("a row longer than its fields");
                 out.rows.push_back(std::move(row));
             }
@@ -179,8 +202,14 @@ public:
     AccessDatabase(const std::string& file, std::string connect, Catalog catalog)
         : ImportedDatabase(file, std::move(connect)), file_(file), queries_(std::move(catalog.queries)) {
         for (const CatalogTable& t : catalog.tables)
-            sources_.emplace(vb::UCase(t.name), Source{t.name, [file, name = t.name] { return ReadTable(file, name); },
-                                                       IsSystemObject(t.name, t.flags), {}});
+            sources_.emplace(vb::UCase(t.name),
+                             Source{t.name,
+                                    [this, file, name = t.name] {
+                                        UnreadableColumns& columns = unreadable_[vb::UCase(name)];
+                                        columns.clear();
+                                        return ReadTable(file, name, &columns);
+                                    },
+                                    IsSystemObject(t.name, t.flags), {}});
         access::RegisterJetFunctions(connection()->handle());
     }
 
@@ -282,6 +311,13 @@ private:
         preparing_.erase(key);
     }
 
+    std::string UnreadableColumn(const std::string& table, const std::string& column) override {
+        auto t = unreadable_.find(vb::UCase(table));
+        if (t == unreadable_.end()) return "";
+        auto c = t->second.find(vb::UCase(column));
+        return c == t->second.end() ? "" : c->second;
+    }
+
     std::optional<DeclaredType> ViewColumnType(const std::string& view, const std::string& column) override {
         auto v = viewTypes_.find(vb::UCase(view));
         if (v == viewTypes_.end()) return std::nullopt;
@@ -324,6 +360,8 @@ private:
     std::vector<Query> queries_;
     std::optional<std::map<int32_t, std::vector<access::QueryRow>>> queryRows_;
     std::set<std::string> made_, preparing_;
+    // The columns read as Null because nobody here can decode them, by upper-cased table name.
+    std::map<std::string, UnreadableColumns> unreadable_;
     // The Jet types of the views' computed columns, by upper-cased view and column name.
     std::map<std::string, std::map<std::string, DeclaredType>> viewTypes_;
 };
