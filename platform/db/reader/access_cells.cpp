@@ -178,10 +178,11 @@ void PutTyped(Payload& p, int t, const unsigned char* v, size_t n) {
 
 }  // namespace
 
-ColumnReading ReadingOf(const MdbColumn& col) {
+ColumnReading ReadingOf(const MdbColumn& col, bool jet3) {
     ColumnReading r;
     r.jetType = ShownType(col.col_type);
-    if (const char* result = mdb_col_get_prop(&col, "ResultType")) {
+    const char* result = jet3 ? nullptr : mdb_col_get_prop(&col, "ResultType");
+    if (result) {
         r.resultType = std::atoi(result);
         r.jetType = ShownType(r.resultType);
         if (r.resultType == MDB_TEXT) r.size = col.col_size > kCalculatedOverhead ? (col.col_size - kCalculatedOverhead) / 2 : 255;
@@ -196,8 +197,15 @@ ColumnReading ReadingOf(const MdbColumn& col) {
         return r;
     }
     switch (col.col_type) {
-        case MDB_TEXT: r.how = ColumnReading::How::Text; r.size = col.col_size / 2; break;  // its size in bytes of UTF-16
-        case MDB_MEMO: r.how = ColumnReading::How::Memo; break;
+        case MDB_TEXT:
+            if (!jet3) {
+                r.how = ColumnReading::How::Text;
+                r.size = col.col_size / 2;  // its size in bytes of UTF-16
+            }
+            break;
+        case MDB_MEMO:
+            if (!jet3) r.how = ColumnReading::How::Memo;
+            break;
         case kExtendedDate: r.how = ColumnReading::How::ExtendedDate; break;
         case kLargeNumber: r.how = ColumnReading::How::LargeNumber; r.size = kLargeNumberDigits; break;
         case MDB_BOOL: case MDB_BYTE: case MDB_INT: case MDB_LONGINT: case MDB_MONEY: case MDB_FLOAT: case MDB_DOUBLE:

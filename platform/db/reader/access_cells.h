@@ -1,4 +1,4 @@
-// The cells of an Access 2000+ table that libmdb 1.0 reads wrong or not at all, decoded here
+// The cells of an Access table that libmdb 1.0 reads wrong or not at all, decoded here
 // from the row's own bytes: texts and memos (characters outside the Basic Multilingual Plane,
 // empty texts apart from Null), calculated columns (their value wrapped and in the format of
 // their result type), Date/Time Extended and Large Number. A column of a type nobody here can
@@ -40,9 +40,9 @@ struct ColumnReading {
     std::string unreadable;  // Unreadable: the type in words
 };
 
-// The reading of a column of a file of Access 2000 or later (never Jet 3: its texts are in
-// the file's code page, which libmdb converts).
-ColumnReading ReadingOf(const MdbColumn& col);
+// The reading of a column. The texts of an Access 97 (Jet 3) file are in the file's code page,
+// which libmdb converts: there only a column of an unknown type is taken from libmdb.
+ColumnReading ReadingOf(const MdbColumn& col, bool jet3);
 
 // The cell of `field` (cracked from the current row) appended to `p` as reader_frames.h says.
 // BadCell saying what is wrong with it.

@@ -181,7 +181,7 @@ using How = db::access::ColumnReading::How;
 
 struct Column {
     const MdbColumn* col = nullptr;
-    db::access::ColumnReading reading;  // Libmdb for every column of a Jet 3 file
+    db::access::ColumnReading reading;
 };
 
 Table ReadColumns(MdbHandle* mdb, const std::string& name) {
@@ -208,7 +208,7 @@ bool ReadRows(MdbHandle* mdb, const std::string& name, FieldFn field, RowFn row)
     for (unsigned c = 0; c < count; ++c) {
         Column& column = columns[c];
         column.col = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, c));
-        if (mdb->f->jet_version != MDB_VER_JET3) column.reading = db::access::ReadingOf(*column.col);
+        column.reading = db::access::ReadingOf(*column.col, mdb->f->jet_version == MDB_VER_JET3);
         if (column.reading.how == How::Libmdb) {
             bound[c].resize(kBindSize);
             mdb_bind_column(table.get(), int(c) + 1, bound[c].data(), &lengths[c]);
