@@ -329,11 +329,41 @@ private:
     // The statement prepared whole (nothing may follow it) and, when `step`, run. A name SQLite
     // does not know is a parameter to Jet, which asks for its value; any other failure is
     // reported in SQLite's words, naming the query.
+    // A query that reads a column nobody here can decode fails naming it, as a query over the
+    // table does: while the query's statement is prepared, SQLite asks about every column it
+    // reads (through the queries it reads too).
+    struct Denied {
+        AccessDatabase* db;
+        std::string table, column, type;
+    };
+    static int DenyUnreadable(void* data, int action, const char* table, const char* column, const char*,
+                              const char*) noexcept {
+        auto* denied = static_cast<Denied*>(data);
+        if (action != SQLITE_READ || !table || !column) return SQLITE_OK;
+        try {
+            std::string type = denied->db->UnreadableColumn(table, column);
+            if (type.empty()) return SQLITE_OK;
+            *denied = Denied{denied->db, table, column, std::move(type)};
+        } catch (const std::exception&) {  // out of memory: refused all the same
+        }
+        return SQLITE_DENY;
+    }
+
     void Run(const std::string& query, const std::string& sql, bool step) {
         sqlite3* handle = connection()->handle();
         sqlite3_stmt* raw = nullptr;
         const char* tail = nullptr;
+        Denied denied{this, "", "", ""};
+        sqlite3_set_authorizer(handle, &DenyUnreadable, &denied);
         int rc = sqlite3_prepare_v2(handle, sql.c_str(), int(sql.size()), &raw, &tail);
+        sqlite3_set_authorizer(handle, nullptr, nullptr);
+        if (!denied.column.empty()) {
+            sqlite3_finalize(raw);
+            throw Error(errnum::kNotSupported,
+                        fmt::format("The query '{}' reads the field '{}' of table '{}', which cannot be read: its "
+                                    "type ({}) is not one that can be decoded here.",
+                                    query, denied.column, denied.table, denied.type));
+        }
         std::string message = rc == SQLITE_OK ? "" : sqlite3_errmsg(handle);
         if (rc == SQLITE_OK && tail && std::string(tail).find_first_not_of(" \t\r\n") != std::string::npos) {
             rc = SQLITE_ERROR;

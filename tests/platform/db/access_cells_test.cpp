@@ -176,6 +176,29 @@ TEST(AccessCells, ColumnOfAnUnknownTypeIsListedAndRefusedByName) {
     EXPECT_EQ(DateOf(rows(1, 3)), "0001-01-01 00:00:00");
 }
 
+// queryTestV2010.accdb with Table1.col1 (a Text column: type code 0x0A in the first column
+// entry of Table1's definition, page 76) changed to the unknown 0x15: the stored query that
+// reads Table1.* fails naming the column, and the table's other columns still read.
+TEST(AccessCells, StoredQueryThatReadsAColumnOfAnUnknownTypeIsRefused) {
+    BNS_USE_SHARED_FIXTURES(fixtures);
+    std::string bytes = testsupport::ReadFile(fixtures + "access/queryTestV2010.accdb");
+    constexpr size_t kCol1Type = 76 * 4096 + 63;
+    ASSERT_GT(bytes.size(), kCol1Type + 25);
+    ASSERT_EQ(bytes.substr(kCol1Type, 5), std::string("\x0a\x59\x06\x00\x00", 5));
+    bytes[kCol1Type] = '\x15';
+    testsupport::TempDir dir;
+    const std::string file = dir.Path("unknown.accdb");
+    testsupport::WriteFile(file, bytes);
+
+    auto db = db::DBEngine::OpenDatabase(file, false, true, "");
+    EXPECT_EQ(db->TableDefs("Table1").Fields[0].Name, "col1");
+    EXPECT_EQ(DbErrorNumber([&] { Rows(*db, "select col2, col3 from Table1"); }), 0);
+    std::string text;
+    EXPECT_EQ(DbErrorNumber([&] { Rows(*db, "select * from SelectQuery"); }, &text), 3251);
+    for (const char* part : {"'SelectQuery'", "'col1'", "'Table1'", "Access type 0x15"})
+        EXPECT_NE(text.find(part), std::string::npos) << text;
+}
+
 TEST(AccessCells, DamagedDateNamesTheFileTableAndField) {
     BNS_USE_SHARED_FIXTURES(fixtures);
     const std::string file = fixtures + "access/hostile/date-nan.mdb";
