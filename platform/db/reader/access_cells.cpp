@@ -198,12 +198,14 @@ ColumnReading ReadingOf(const MdbColumn& col, bool jet3) {
     }
     switch (col.col_type) {
         case MDB_TEXT:
+            r.emptyApartFromNull = jet3;
             if (!jet3) {
                 r.how = ColumnReading::How::Text;
                 r.size = col.col_size / 2;  // its size in bytes of UTF-16
             }
             break;
         case MDB_MEMO:
+            r.emptyApartFromNull = jet3;
             if (!jet3) r.how = ColumnReading::How::Memo;
             break;
         case kExtendedDate: r.how = ColumnReading::How::ExtendedDate; break;

@@ -38,6 +38,9 @@ struct ColumnReading {
     uint8_t jetType = 0;     // the type the field list shows
     int32_t size = 0;        // a text's size in characters
     std::string unreadable;  // Unreadable: the type in words
+    // Libmdb: a text, whose empty value libmdb gives as it gives a Null; the row's Null flag
+    // tells them apart.
+    bool emptyApartFromNull = false;
 };
 
 // The reading of a column. The texts of an Access 97 (Jet 3) file are in the file's code page,

@@ -192,9 +192,9 @@ Table ReadColumns(MdbHandle* mdb, const std::string& name) {
     return table;
 }
 
-// The table's fields and rows, each row handed to `row` as its cells. In a file of Access 2000
-// or later the cells libmdb cannot read right are decoded from the row's own bytes
-// (access_cells.h): those columns are left unbound, so that libmdb does not convert them too.
+// The table's fields and rows, each row handed to `row` as its cells. The cells libmdb cannot
+// read right are decoded from the row's own bytes (access_cells.h): those columns are left
+// unbound, so that libmdb does not convert them too.
 template <typename FieldFn, typename RowFn>
 bool ReadRows(MdbHandle* mdb, const std::string& name, FieldFn field, RowFn row) {
     Table table = ReadColumns(mdb, name);
@@ -215,6 +215,7 @@ bool ReadRows(MdbHandle* mdb, const std::string& name, FieldFn field, RowFn row)
             // libmdb reports a text's size in bytes of its UCS-2 storage (Access 2000 and later).
             const int size = mdb->f->jet_version == MDB_VER_JET3 ? column.col->col_size : column.col->col_size / 2;
             field(column.col->name, JetType(column.col->col_type), int32_t(size), "");
+            cracked = cracked || column.reading.emptyApartFromNull;
         } else {
             cracked = true;
             field(column.col->name, column.reading.jetType, column.reading.size, column.reading.unreadable);
@@ -260,7 +261,12 @@ void SendTable(const char* file, const std::string& name) {
             p.clear();
             for (size_t c = 0; c < columns.size(); ++c) {
                 if (columns[c].reading.how == How::Libmdb) {
-                    PutCell(p, mdb.get(), columns[c].col, bound[c].data(), lengths[c]);
+                    if (columns[c].reading.emptyApartFromNull && !fields[c].is_null && lengths[c] == 0) {
+                        p.Put(uint8_t(kText));
+                        p.PutText("");
+                    } else {
+                        PutCell(p, mdb.get(), columns[c].col, bound[c].data(), lengths[c]);
+                    }
                     continue;
                 }
                 try {
