@@ -1,5 +1,5 @@
 // Access files (.mdb, .accdb), read by the file reader process (reader_process.h) through
-// libmdb: the catalog gives the tables, and a table is read whole, row by row, the first time a
+// libmdb: the catalog gives the tables, and a table streams in, row by row, the first time a
 // query names it. libmdb reads no query definitions, but the file keeps them as rows of its
 // table MSysQueries, which is read like any other: a stored select query becomes a view of the
 // in-memory copy the first time it is named, after the tables and queries it reads. A file
@@ -99,30 +99,48 @@ void CheckDate(const Value& v, const std::string& file, const std::string& table
                                     field.Name, row, v.AsDate().serial));
 }
 
-ImportedTable ReadTable(const std::string& file, const std::string& name, UnreadableColumns* unreadable = nullptr) {
-    ImportedTable out;
+// The table's fields, then each row as its frame arrives: a large table is never held here.
+// The columns the reader could not decode go into `unreadable`.
+void ReadTable(const std::string& file, const std::string& name, TableSink& sink,
+               UnreadableColumns* unreadable = nullptr) {
+    std::vector<Field> fields;
+    bool started = false;
+    std::vector<Value> row;
+    size_t rows = 0;
+    auto start = [&] {
+        if (!started) sink.Fields(fields);
+        started = true;
+    };
     try {
         reader::Run({"access-table", file, name}, LimitsFor(file), [&](frames::Tag tag, std::string_view payload) {
             frames::Cursor c(payload);
             if (tag == frames::kFailed) ThrowFailure(file, payload);
             if (tag == frames::kField) {
+                if (started) throw std::out_of_range("a field after the rows");
                 std::string words;
-                out.fields.push_back(ReadField(c, words));
-                if (!words.empty() && unreadable) (*unreadable)[vb::UCase(out.fields.back().Name)] = words;
+                fields.push_back(ReadField(c, words));
+                if (!words.empty() && unreadable) (*unreadable)[vb::UCase(fields.back().Name)] = words;
             } else if (tag == frames::kRow) {
-                std::vector<Value> row;
-                row.reserve(out.fields.size());
-                for (size_t k = 0; k < out.fields.size(); ++k) {
+                start();
+                row.clear();
+                ++rows;
+                for (size_t k = 0; k < fields.size(); ++k) {
                     row.push_back(ReadCell(c));
-                    CheckDate(row.back(), file, name, out.fields[k], out.rows.size() + 1);
+                    CheckDate(row.back(), file, name, fields[k], rows);
                 }
                 if (!c.AtEnd()) throw std::out_of_range("a row longer than its fields");
-                out.rows.push_back(std::move(row));
+                sink.Row(row);
             }
         });
     } catch (const reader::Stopped& e) {
         throw Damaged(file, fmt::format("table '{}' cannot be read: {}", name, e.what()));
     }
+    start();
+}
+
+ImportedTable ReadTable(const std::string& file, const std::string& name) {
+    ImportedTable out;
+    ReadTable(file, name, out);
     return out;
 }
 
@@ -204,10 +222,10 @@ public:
         for (const CatalogTable& t : catalog.tables)
             sources_.emplace(vb::UCase(t.name),
                              Source{t.name,
-                                    [this, file, name = t.name] {
+                                    [this, file, name = t.name](TableSink& sink) {
                                         UnreadableColumns& columns = unreadable_[vb::UCase(name)];
                                         columns.clear();
-                                        return ReadTable(file, name, &columns);
+                                        ReadTable(file, name, sink, &columns);
                                     },
                                     IsSystemObject(t.name, t.flags), {}});
         access::RegisterJetFunctions(connection()->handle());
