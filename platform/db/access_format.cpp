@@ -16,6 +16,7 @@
 
 #include "platform/db/access_queries.h"
 #include "platform/db/access_view_sql.h"
+#include "platform/db/column_types.h"
 #include "platform/db/imported_database.h"
 #include "platform/db/reader_process.h"
 #include "platform/vb/strings.h"
@@ -76,11 +77,36 @@ Value ReadCell(frames::Cursor& c) {
     }
 }
 
+// The columns of a table that nobody here can decode, by upper-cased name: their type in words.
+using UnreadableColumns = std::map<std::string, std::string>;
+
+// A field frame: the field, and for a column the reader cannot decode, its type in words.
+Field ReadField(frames::Cursor& c, std::string& unreadable) {
+    Field f;
+    f.Type = FieldType(c.Get<uint8_t>());
+    const int32_t size = c.Get<int32_t>();
+    f.Name = c.GetText();
+    f.Size = f.Type == dbText ? (size > 0 ? size : 255) : 0;
+    unreadable = c.AtEnd() ? "" : c.GetText();
+    return f;
+}
+
+// A damaged file can hold a date cell that is no date (NaN, or beyond the years 1 to 9999):
+// stored, it would fail as a bare overflow, so the read fails here naming where it is.
+void CheckDate(const Value& v, const std::string& file, const std::string& table, const Field& field, size_t row) {
+    if (v.kind() != Value::Kind::Date || IsStorableDate(v.AsDate().serial)) return;
+    throw Damaged(file, fmt::format("table '{}', field '{}', row {}: the stored date ({}) is not a date", table,
+                                    field.Name, row, v.AsDate().serial));
+}
+
 // The table's fields, then each row as its frame arrives: a large table is never held here.
-void ReadTable(const std::string& file, const std::string& name, TableSink& sink) {
+// The columns the reader could not decode go into `unreadable`.
+void ReadTable(const std::string& file, const std::string& name, TableSink& sink,
+               UnreadableColumns* unreadable = nullptr) {
     std::vector<Field> fields;
     bool started = false;
     std::vector<Value> row;
+    size_t rows = 0;
     auto start = [&] {
         if (!started) sink.Fields(fields);
         started = true;
@@ -91,16 +117,17 @@ void ReadTable(const std::string& file, const std::string& name, TableSink& sink
             if (tag == frames::kFailed) ThrowFailure(file, payload);
             if (tag == frames::kField) {
                 if (started) throw std::out_of_range("a field after the rows");
-                Field f;
-                f.Type = FieldType(c.Get<uint8_t>());
-                const int32_t size = c.Get<int32_t>();
-                f.Name = c.GetText();
-                f.Size = f.Type == dbText ? (size > 0 ? size : 255) : 0;
-                fields.push_back(std::move(f));
+                std::string words;
+                fields.push_back(ReadField(c, words));
+                if (!words.empty() && unreadable) (*unreadable)[vb::UCase(fields.back().Name)] = words;
             } else if (tag == frames::kRow) {
                 start();
                 row.clear();
-                for (size_t k = 0; k < fields.size(); ++k) row.push_back(ReadCell(c));
+                ++rows;
+                for (size_t k = 0; k < fields.size(); ++k) {
+                    row.push_back(ReadCell(c));
+                    CheckDate(row.back(), file, name, fields[k], rows);
+                }
                 if (!c.AtEnd()) throw std::out_of_range("a row longer than its fields");
                 sink.Row(row);
             }
@@ -193,8 +220,14 @@ public:
     AccessDatabase(const std::string& file, std::string connect, Catalog catalog)
         : ImportedDatabase(file, std::move(connect)), file_(file), queries_(std::move(catalog.queries)) {
         for (const CatalogTable& t : catalog.tables)
-            sources_.emplace(vb::UCase(t.name), Source{t.name, [file, name = t.name](TableSink& sink) { ReadTable(file, name, sink); },
-                                                       IsSystemObject(t.name, t.flags), {}});
+            sources_.emplace(vb::UCase(t.name),
+                             Source{t.name,
+                                    [this, file, name = t.name](TableSink& sink) {
+                                        UnreadableColumns& columns = unreadable_[vb::UCase(name)];
+                                        columns.clear();
+                                        ReadTable(file, name, sink, &columns);
+                                    },
+                                    IsSystemObject(t.name, t.flags), {}});
         access::RegisterJetFunctions(connection()->handle());
     }
 
@@ -296,6 +329,13 @@ private:
         preparing_.erase(key);
     }
 
+    std::string UnreadableColumn(const std::string& table, const std::string& column) override {
+        auto t = unreadable_.find(vb::UCase(table));
+        if (t == unreadable_.end()) return "";
+        auto c = t->second.find(vb::UCase(column));
+        return c == t->second.end() ? "" : c->second;
+    }
+
     std::optional<DeclaredType> ViewColumnType(const std::string& view, const std::string& column) override {
         auto v = viewTypes_.find(vb::UCase(view));
         if (v == viewTypes_.end()) return std::nullopt;
@@ -307,11 +347,41 @@ private:
     // The statement prepared whole (nothing may follow it) and, when `step`, run. A name SQLite
     // does not know is a parameter to Jet, which asks for its value; any other failure is
     // reported in SQLite's words, naming the query.
+    // A query that reads a column nobody here can decode fails naming it, as a query over the
+    // table does: while the query's statement is prepared, SQLite asks about every column it
+    // reads (through the queries it reads too).
+    struct Denied {
+        AccessDatabase* db;
+        std::string table, column, type;
+    };
+    static int DenyUnreadable(void* data, int action, const char* table, const char* column, const char*,
+                              const char*) noexcept {
+        auto* denied = static_cast<Denied*>(data);
+        if (action != SQLITE_READ || !table || !column) return SQLITE_OK;
+        try {
+            std::string type = denied->db->UnreadableColumn(table, column);
+            if (type.empty()) return SQLITE_OK;
+            *denied = Denied{denied->db, table, column, std::move(type)};
+        } catch (const std::exception&) {  // out of memory: refused all the same
+        }
+        return SQLITE_DENY;
+    }
+
     void Run(const std::string& query, const std::string& sql, bool step) {
         sqlite3* handle = connection()->handle();
         sqlite3_stmt* raw = nullptr;
         const char* tail = nullptr;
+        Denied denied{this, "", "", ""};
+        sqlite3_set_authorizer(handle, &DenyUnreadable, &denied);
         int rc = sqlite3_prepare_v2(handle, sql.c_str(), int(sql.size()), &raw, &tail);
+        sqlite3_set_authorizer(handle, nullptr, nullptr);
+        if (!denied.column.empty()) {
+            sqlite3_finalize(raw);
+            throw Error(errnum::kNotSupported,
+                        fmt::format("The query '{}' reads the field '{}' of table '{}', which cannot be read: its "
+                                    "type ({}) is not one that can be decoded here.",
+                                    query, denied.column, denied.table, denied.type));
+        }
         std::string message = rc == SQLITE_OK ? "" : sqlite3_errmsg(handle);
         if (rc == SQLITE_OK && tail && std::string(tail).find_first_not_of(" \t\r\n") != std::string::npos) {
             rc = SQLITE_ERROR;
@@ -338,6 +408,8 @@ private:
     std::vector<Query> queries_;
     std::optional<std::map<int32_t, std::vector<access::QueryRow>>> queryRows_;
     std::set<std::string> made_, preparing_;
+    // The columns read as Null because nobody here can decode them, by upper-cased table name.
+    std::map<std::string, UnreadableColumns> unreadable_;
     // The Jet types of the views' computed columns, by upper-cased view and column name.
     std::map<std::string, std::map<std::string, DeclaredType>> viewTypes_;
 };

@@ -3,6 +3,7 @@
 
 #include <fmt/format.h>
 
+#include <cmath>
 #include <cstdlib>
 
 #include "platform/vb/strings.h"
@@ -130,6 +131,14 @@ std::string JetTypeName(FieldType type, int32_t size) {
 }
 
 std::string DateStorageText(double serial) { return vb::DateTimeText(serial); }
+
+bool IsStorableDate(double serial) {
+    constexpr double kFirstDay = -693593;  // 0001-01-01
+    constexpr double kLastDay = 2958465;   // 9999-12-31
+    // Before the epoch the fraction counts forward from the day's midnight, so the first day
+    // runs to kFirstDay - 1 (not included).
+    return std::isfinite(serial) && serial > kFirstDay - 1 && serial < kLastDay + 1;
+}
 
 std::optional<double> ParseStoredDate(const std::string& text) {
     size_t i = 0;

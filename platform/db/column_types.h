@@ -32,6 +32,9 @@ std::string JetTypeName(FieldType type, int32_t size);
 // A date serial as stored, and back: "yyyy-mm-dd" with an optional " hh:nn[:ss]" (or "T" in
 // place of the blank). Nothing for a text that is not such a date.
 std::string DateStorageText(double serial);
+// True for a serial that DateStorageText can write and ParseStoredDate read back: finite, from
+// 0001-01-01 to 9999-12-31 23:59:59 and its fraction of a second.
+bool IsStorableDate(double serial);
 std::optional<double> ParseStoredDate(const std::string& text);
 
 }  // namespace db

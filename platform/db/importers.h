@@ -74,8 +74,10 @@ bool IsAccessFile(const std::string& path);
 // flags or an "MSys" name, left out of the lists), each read whole on first use with its Jet
 // field types, and of its stored queries (QueryDefNames in the catalog's order), a select query
 // opened as a view of the tables (access_view_sql.h says what runs and how the rest fails).
-// 3049 naming the file when its catalog cannot be read; 3051 when it is an encrypted Access
-// 2007+ file.
+// 3049 naming the file when its catalog cannot be read or a table holds a damaged cell (a date
+// that is no date); 3051 when it is an encrypted Access 2007+ file. A column of a type the
+// reader cannot decode is listed, and every query that reads it (a stored query too) fails with
+// 3251 naming the table, the field and the type.
 std::shared_ptr<Database> OpenAccessDatabase(const std::string& file, const std::string& connect);
 
 // The .xls workbook (Excel 2.1 to 2003: BIFF2-4 sheets, BIFF5 and BIFF8 workbooks) as a read-only

@@ -17,7 +17,8 @@ enum Tag : char {
     kTable = 'T',       // catalog: uint32 flags, text name
     kCatalogEnd = 'C',  // the tables are complete; the queries follow
     kQuery = 'Q',       // catalog: int32 id, uint32 flags, text name
-    kField = 'F',       // table: uint8 Jet type code, int32 text size in characters, text name
+    kField = 'F',       // table: uint8 Jet type code, int32 text size in characters, text name, and for a
+                        // column nobody here can decode a text naming its type (its cells are Null)
     kRow = 'R',         // table: one cell per field, each a Cell kind and its value
     kFailed = 'X',      // uint8 Failure, text saying what could not be read
     kEnd = 'E',         // everything asked for has been sent

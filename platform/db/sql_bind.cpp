@@ -27,6 +27,17 @@ Value NumberValue(double d) {
     return Value(d);
 }
 
+// Every column a query reads is bound here or by "*": the one place where a column whose cells
+// could not be read is refused.
+void CheckReadable(const TableInfo& table, int column) {
+    const ColumnInfo& c = table.columns[size_t(column)];
+    if (c.unreadable.empty()) return;
+    throw Error(errnum::kNotSupported,
+                fmt::format("The field '{}' of table '{}' cannot be read: its type ({}) is not one that can be "
+                            "decoded here. Leave the field out of the query to read the table's other fields.",
+                            c.name, table.name, c.unreadable));
+}
+
 class Binder {
 public:
     explicit Binder(const TableInfo& table) : table_(table) {}
@@ -35,6 +46,7 @@ public:
         if (e.qualifier && !SameName(e.qualifier->text, table_.name)) throw NoSuchField(e.text, table_.name);
         int index = table_.Find(e.name.text);
         if (index < 0) throw NoSuchField(e.name.text, table_.name);
+        CheckReadable(table_, index);
         BoundExpr b;
         b.kind = BoundExpr::Kind::Column;
         b.column = index;
@@ -320,6 +332,7 @@ BoundSelect BindSelect(const Select& select, const TableLookup& lookup) {
             if (!select.groupBy.empty())
                 throw Error(3120, "Cannot group on fields selected with '*'.");
             for (size_t c = 0; c < out.table.columns.size(); ++c) {
+                CheckReadable(out.table, int(c));
                 BoundItem bi;
                 bi.expr.kind = BoundExpr::Kind::Column;
                 bi.expr.column = int(c);

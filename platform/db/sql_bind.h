@@ -35,6 +35,10 @@ struct ColumnInfo {
     FieldType type = dbText;
     bool typed = true;  // false: no declared type; its cells are typed by what each one holds
     int32_t size = 0;
+    // Not "": the column's cells could not be read from its source (an imported column of a
+    // type nobody here decodes), and this names the type. The table lists it, and a query that
+    // reads it fails naming it (3251), so that its Nulls never pass for its values.
+    std::string unreadable;
 };
 
 struct TableInfo {

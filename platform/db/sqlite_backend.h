@@ -202,6 +202,9 @@ protected:
     virtual std::optional<DeclaredType> ViewColumnType(const std::string& /*view*/, const std::string& /*column*/) {
         return std::nullopt;
     }
+    // Not "" for a column whose cells its source could not read (an imported table): the
+    // column's type in words, for the error of every query that reads it (ColumnInfo::unreadable).
+    virtual std::string UnreadableColumn(const std::string& /*table*/, const std::string& /*column*/) { return ""; }
     std::vector<std::string> StoredTableNames();
     void CheckOpen() const;
     void CheckWritable() const;

@@ -228,6 +228,7 @@ const SqliteDatabase::TableEntry& SqliteDatabase::Entry(const std::string& name)
             c.type = t.type;
             c.typed = t.typed;
             c.size = JetFieldSize(t.type, t.size);
+            c.unreadable = UnreadableColumn(entry.info.name, c.name);
             entry.info.columns.push_back(std::move(c));
         }
     }

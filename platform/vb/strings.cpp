@@ -218,7 +218,12 @@ std::string DateTextOf(double serial, bool alwaysTime) {
     double whole = std::trunc(serial);
     int64_t seconds = int64_t(std::llround(std::fabs(serial - whole) * 86400.0));
     int64_t day = int64_t(whole);
-    if (seconds >= 86400) {
+    // A time that rounds up to midnight is the next day's, except on the last day a date can
+    // have (9999-12-31), whose last second it stays: year 10000 would read back as no date.
+    constexpr int64_t kLastDay = 2958465;
+    if (seconds >= 86400 && day == kLastDay) {
+        seconds = 86399;
+    } else if (seconds >= 86400) {
         seconds -= 86400;
         ++day;
     }

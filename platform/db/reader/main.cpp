@@ -12,7 +12,9 @@
 //   access-table FILE TABLE    the table's fields, then its rows
 //
 // Numbers and dates are taken from the row's bytes as they are stored (so a Single or a date
-// keeps every bit); texts as libmdb converts them to UTF-8.
+// keeps every bit). Texts of Access 97 files as libmdb converts them from the file's code page
+// to UTF-8; texts of later files, and the columns libmdb cannot read, as access_cells.h
+// decodes them.
 #include <strings.h>
 #include <unistd.h>
 
@@ -26,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/db/reader/access_cells.h"
 #include "platform/db/reader_frames.h"
 // Last: it wraps glib, which includes C++ headers of its own, in extern "C"; included first,
 // they are already there.
@@ -174,6 +177,13 @@ void PutCell(Payload& p, MdbHandle* mdb, const MdbColumn* col, const char* text,
 
 using Table = std::unique_ptr<MdbTableDef, void (*)(MdbTableDef*)>;
 
+using How = db::access::ColumnReading::How;
+
+struct Column {
+    const MdbColumn* col = nullptr;
+    db::access::ColumnReading reading;
+};
+
 Table ReadColumns(MdbHandle* mdb, const std::string& name) {
     std::vector<char> wanted(name.begin(), name.end());
     wanted.push_back('\0');
@@ -182,24 +192,53 @@ Table ReadColumns(MdbHandle* mdb, const std::string& name) {
     return table;
 }
 
-// The table's fields and rows, each row handed to `row` as its cells.
+// The table's fields and rows, each row handed to `row` as its cells. The cells libmdb cannot
+// read right are decoded from the row's own bytes (access_cells.h): those columns are left
+// unbound, so that libmdb does not convert them too.
 template <typename FieldFn, typename RowFn>
 bool ReadRows(MdbHandle* mdb, const std::string& name, FieldFn field, RowFn row) {
     Table table = ReadColumns(mdb, name);
     if (!table) return false;
     mdb_rewind_table(table.get());
     const unsigned count = table->num_cols;
-    std::vector<std::vector<char>> bound(count, std::vector<char>(kBindSize));
+    std::vector<std::vector<char>> bound(count);
     std::vector<int> lengths(count, 0);
-    std::vector<const MdbColumn*> columns(count);
+    std::vector<Column> columns(count);
+    bool cracked = false;
     for (unsigned c = 0; c < count; ++c) {
-        columns[c] = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, c));
-        mdb_bind_column(table.get(), int(c) + 1, bound[c].data(), &lengths[c]);
-        // libmdb reports a text's size in bytes of its UCS-2 storage (Access 2000 and later).
-        const int size = mdb->f->jet_version == MDB_VER_JET3 ? columns[c]->col_size : columns[c]->col_size / 2;
-        field(columns[c]->name, JetType(columns[c]->col_type), int32_t(size));
+        Column& column = columns[c];
+        column.col = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, c));
+        column.reading = db::access::ReadingOf(*column.col, mdb->f->jet_version == MDB_VER_JET3);
+        if (column.reading.how == How::Libmdb) {
+            bound[c].resize(kBindSize);
+            mdb_bind_column(table.get(), int(c) + 1, bound[c].data(), &lengths[c]);
+            // libmdb reports a text's size in bytes of its UCS-2 storage (Access 2000 and later).
+            const int size = mdb->f->jet_version == MDB_VER_JET3 ? column.col->col_size : column.col->col_size / 2;
+            field(column.col->name, JetType(column.col->col_type), int32_t(size), "");
+            cracked = cracked || column.reading.emptyApartFromNull;
+        } else {
+            cracked = true;
+            field(column.col->name, column.reading.jetType, column.reading.size, column.reading.unreadable);
+        }
     }
-    while (mdb_fetch_row(table.get())) row(columns, bound, lengths);
+    std::vector<MdbField> fields(count);
+    while (mdb_fetch_row(table.get())) {
+        // The row just read is the one before the table's current row, on the page in the
+        // buffer: cracked again here for the places and Null flags of the decoded columns.
+        // A row written before a column was added holds fewer columns: those read as Null.
+        if (cracked) {
+            int start = 0;
+            size_t size = 0;
+            for (MdbField& f : fields) {
+                f = MdbField{};
+                f.is_null = 1;
+            }
+            if (mdb_find_row(mdb, int(table->cur_row) - 1, &start, &size) != 0 ||
+                mdb_crack_row(table.get(), start, size, fields.data()) <= 0)
+                Fail(kDamaged, "a row of table '" + name + "' cannot be read");
+        }
+        row(columns, bound, lengths, fields);
+    }
     return true;
 }
 
@@ -209,17 +248,33 @@ void SendTable(const char* file, const std::string& name) {
     Payload p;
     const bool read = ReadRows(
         mdb.get(), name,
-        [&](const char* field, uint8_t type, int32_t size) {
+        [&](const char* field, uint8_t type, int32_t size, const std::string& unreadable) {
             p.clear();
             p.Put(type);
             p.Put(size);
             p.PutText(field);
+            if (!unreadable.empty()) p.PutText(unreadable);
             out.Frame(kField, p);
         },
-        [&](const std::vector<const MdbColumn*>& columns, const std::vector<std::vector<char>>& bound,
-            const std::vector<int>& lengths) {
+        [&](const std::vector<Column>& columns, const std::vector<std::vector<char>>& bound,
+            const std::vector<int>& lengths, const std::vector<MdbField>& fields) {
             p.clear();
-            for (size_t c = 0; c < columns.size(); ++c) PutCell(p, mdb.get(), columns[c], bound[c].data(), lengths[c]);
+            for (size_t c = 0; c < columns.size(); ++c) {
+                if (columns[c].reading.how == How::Libmdb) {
+                    if (columns[c].reading.emptyApartFromNull && !fields[c].is_null && lengths[c] == 0) {
+                        p.Put(uint8_t(kText));
+                        p.PutText("");
+                    } else {
+                        PutCell(p, mdb.get(), columns[c].col, bound[c].data(), lengths[c]);
+                    }
+                    continue;
+                }
+                try {
+                    db::access::PutDecodedCell(p, mdb.get(), columns[c].reading, fields[c]);
+                } catch (const db::access::BadCell& e) {
+                    Fail(kDamaged, "table '" + name + "', field '" + columns[c].col->name + "': " + e.what());
+                }
+            }
             out.Frame(kRow, p);
         });
     if (!read) Fail(kDamaged, "table '" + name + "' cannot be read");
