@@ -99,6 +99,7 @@ ImportedTable ReadTable(const std::string& file, const std::string& name) {
             }
         });
     } catch (const reader::Stopped& e) {
+        if (auto error = reader::NotTheFile(e, file)) throw *error;
         throw Damaged(file, fmt::format("table '{}' cannot be read: {}", name, e.what()));
     }
     return out;
@@ -151,6 +152,8 @@ Catalog ReadCatalog(const std::string& file) {
             }
         });
     } catch (const reader::Stopped& e) {
+        // A reader killed from outside left the catalog half read: the user tries again.
+        if (auto error = reader::NotTheFile(e, file)) throw *error;
         if (!tablesRead) throw Damaged(file, fmt::format("its catalog cannot be read: {}", e.what()));
         out.queries.clear();
         out.links.clear();

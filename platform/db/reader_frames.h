@@ -50,6 +50,10 @@ enum Cell : uint8_t {
     kText = 7,
 };
 
+// The reader's exit status when memory ran out (std::bad_alloc, or an allocation that failed in
+// libmdb): the program then says so, and does not blame the file.
+constexpr int kOutOfMemoryStatus = 4;
+
 // A frame longer than this is not one the reader writes: the stream is garbage.
 constexpr uint32_t kMaxPayload = 64u << 20;
 

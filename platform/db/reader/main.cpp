@@ -3,9 +3,9 @@
 // or crash on a damaged file; here that costs only this process, which the layer stops after
 // its time limit and replaces. Its warnings go to standard error, which the layer discards.
 //
-//   bns_reader serve
+//   bns_reader serve [PARENT-PID]
 //
-// reads requests from standard input, one frame each (a uint32 count of texts and the texts),
+// ends when the program PARENT-PID ends (reader/lifetime.h), and reads requests from standard input, one frame each (a uint32 count of texts and the texts),
 // and writes each answer to standard output, until standard input ends:
 //
 //   access-catalog FILE        the tables (name, catalog flags), then the queries and the
@@ -24,9 +24,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "platform/db/reader/lifetime.h"
 #include "platform/db/reader_frames.h"
 // Last: it wraps glib, which includes C++ headers of its own, in extern "C"; included first,
 // they are already there.
@@ -342,7 +344,15 @@ int Serve() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "serve") == 0) return Serve();
-    std::fprintf(stderr, "usage: bns_reader serve (requests on standard input, answers on standard output)\n");
+    if ((argc == 2 || argc == 3) && std::strcmp(argv[1], "serve") == 0) {
+        reader::EndWithParent(argc == 3 ? argv[2] : nullptr);
+        reader::ExitWhenOutOfMemory();
+        try {
+            return Serve();
+        } catch (const std::bad_alloc&) {
+            std::_Exit(kOutOfMemoryStatus);  // a half-written answer is not flushed
+        }
+    }
+    std::fprintf(stderr, "usage: bns_reader serve [PARENT-PID] (requests on standard input, answers on standard output)\n");
     return 2;
 }
