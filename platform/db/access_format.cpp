@@ -1,9 +1,10 @@
 // Access files (.mdb, .accdb), read by the file reader process (reader_process.h) through
-// libmdb: the catalog gives the tables and the linked tables, and a table is read whole, row by
-// row, the first time a query names it (a linked one from the file it names, access_links.h). libmdb reads no query definitions, but the file keeps them as rows of its
-// table MSysQueries, which is read like any other: a stored select query becomes a view of the
-// in-memory copy the first time it is named, after the tables and queries it reads. A file
-// that the reader cannot read in time, or that stops it, is a damaged file.
+// libmdb: the catalog gives the tables and the linked tables, and a table streams in, row by
+// row, the first time a query names it (a linked one from the file it names, access_links.h).
+// libmdb reads no query definitions, but the file keeps them as rows of its table MSysQueries,
+// which is read like any other: a stored select query becomes a view of the in-memory copy the
+// first time it is named, after the tables and queries it reads. A file that the reader cannot
+// read in time, or that stops it, is a damaged file.
 #include <fmt/format.h>
 #include <sys/stat.h>
 
@@ -77,31 +78,45 @@ Value ReadCell(frames::Cursor& c) {
     }
 }
 
-ImportedTable ReadTable(const std::string& file, const std::string& name) {
-    ImportedTable out;
+// The table's fields, then each row as its frame arrives: a large table is never held here.
+void ReadTable(const std::string& file, const std::string& name, TableSink& sink) {
+    std::vector<Field> fields;
+    bool started = false;
+    std::vector<Value> row;
+    auto start = [&] {
+        if (!started) sink.Fields(fields);
+        started = true;
+    };
     try {
         reader::Run({"access-table", file, name}, LimitsFor(file), [&](frames::Tag tag, std::string_view payload) {
             frames::Cursor c(payload);
             if (tag == frames::kFailed) ThrowFailure(file, payload);
             if (tag == frames::kField) {
+                if (started) throw std::out_of_range("a field after the rows");
                 Field f;
                 f.Type = FieldType(c.Get<uint8_t>());
                 const int32_t size = c.Get<int32_t>();
                 f.Name = c.GetText();
                 f.Size = f.Type == dbText ? (size > 0 ? size : 255) : 0;
-                out.fields.push_back(std::move(f));
+                fields.push_back(std::move(f));
             } else if (tag == frames::kRow) {
-                std::vector<Value> row;
-                row.reserve(out.fields.size());
-                for (size_t k = 0; k < out.fields.size(); ++k) row.push_back(ReadCell(c));
+                start();
+                row.clear();
+                for (size_t k = 0; k < fields.size(); ++k) row.push_back(ReadCell(c));
                 if (!c.AtEnd()) throw std::out_of_range("a row longer than its fields");
-                out.rows.push_back(std::move(row));
+                sink.Row(row);
             }
         });
     } catch (const reader::Stopped& e) {
         if (auto error = reader::NotTheFile(e, file)) throw *error;
         throw Damaged(file, fmt::format("table '{}' cannot be read: {}", name, e.what()));
     }
+    start();
+}
+
+ImportedTable ReadTable(const std::string& file, const std::string& name) {
+    ImportedTable out;
+    ReadTable(file, name, out);
     return out;
 }
 
@@ -163,7 +178,7 @@ Catalog ReadCatalog(const std::string& file) {
 
 // A linked table's rows, read from the table of the file it names (which may itself be a link
 // of that file). Its errors name the link: the user sees the link, not the file behind it.
-ImportedTable ReadLinkedTable(const std::string& frontEnd, const access::Link& link, int depth = 0) {
+void ReadLinkedTable(const std::string& frontEnd, const access::Link& link, TableSink& sink, int depth = 0) {
     const std::string file = access::LinkedAccessFile(frontEnd, link);
     // Links to links end in a table within a few steps; a chain that goes on is a loop.
     if (depth >= 8)
@@ -179,9 +194,9 @@ ImportedTable ReadLinkedTable(const std::string& frontEnd, const access::Link& l
         const Catalog there = ReadCatalog(file);
         const std::string wanted = vb::UCase(link.foreign);
         for (const CatalogTable& t : there.tables)
-            if (vb::UCase(t.name) == wanted) return ReadTable(file, t.name);
+            if (vb::UCase(t.name) == wanted) return ReadTable(file, t.name, sink);
         for (const access::Link& l : there.links)
-            if (vb::UCase(l.name) == wanted) return ReadLinkedTable(file, l, depth + 1);
+            if (vb::UCase(l.name) == wanted) return ReadLinkedTable(file, l, sink, depth + 1);
     } catch (const Error& e) {
         if (e.number() == errnum::kFileNotFound || e.number() == 3103) throw;  // these name the link already
         throw Error(e.number(), fmt::format("The linked table '{}' cannot be read from '{}': {}", link.name, file,
@@ -226,10 +241,10 @@ public:
     AccessDatabase(const std::string& file, std::string connect, Catalog catalog)
         : ImportedDatabase(file, std::move(connect)), file_(file), queries_(std::move(catalog.queries)) {
         for (const CatalogTable& t : catalog.tables)
-            sources_.emplace(vb::UCase(t.name), Source{t.name, [file, name = t.name] { return ReadTable(file, name); },
+            sources_.emplace(vb::UCase(t.name), Source{t.name, [file, name = t.name](TableSink& sink) { ReadTable(file, name, sink); },
                                                        IsSystemObject(t.name, t.flags), {}});
         for (const access::Link& l : catalog.links)
-            sources_.emplace(vb::UCase(l.name), Source{l.name, [file, l] { return ReadLinkedTable(file, l); },
+            sources_.emplace(vb::UCase(l.name), Source{l.name, [file, l](TableSink& sink) { ReadLinkedTable(file, l, sink); },
                                                        IsSystemObject(l.name, l.flags), {}});
         access::RegisterJetFunctions(connection()->handle());
     }

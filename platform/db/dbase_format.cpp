@@ -43,7 +43,7 @@ std::string Latin1ToUtf8(const char* p, size_t n) {
     return out;
 }
 
-ImportedTable ReadDbfFile(const std::string& path) {
+void ReadDbfFile(const std::string& path, TableSink& sink) {
     std::ifstream in(path, std::ios::binary);
     if (!in) FailToRead(path, errno);
     std::stringstream buffer;
@@ -78,7 +78,7 @@ ImportedTable ReadDbfFile(const std::string& path) {
     if (width != recordLength) throw bad("has fields that do not fill its rows");
     if (headerLength + uint64_t(rows) * recordLength > data.size()) throw bad("is shorter than its header says");
 
-    ImportedTable table;
+    std::vector<Field> tableFields;
     std::vector<std::string> names;
     for (const DbfField& f : fields) names.push_back(f.name);
     MakeFieldNamesUnique(names);
@@ -100,13 +100,15 @@ ImportedTable ReadDbfFile(const std::string& path) {
             case 'P': out.Type = dbMemo; break;
             default: out.Type = dbText; out.Size = int32_t(f.length); break;
         }
-        table.fields.push_back(std::move(out));
+        tableFields.push_back(std::move(out));
     }
+    sink.Fields(tableFields);
 
+    std::vector<Value> row;
     for (uint32_t r = 0; r < rows; ++r) {
         const char* rec = data.data() + headerLength + size_t(r) * recordLength;
         if (rec[0] == '*') continue;  // deleted
-        std::vector<Value> row;
+        row.clear();
         size_t at = 1;
         for (size_t c = 0; c < fields.size(); ++c) {
             const DbfField& f = fields[c];
@@ -125,7 +127,7 @@ ImportedTable ReadDbfFile(const std::string& path) {
                         } catch (...) {
                             throw bad(fmt::format("holds '{}' in the number field {}", text, f.name));
                         }
-                        if (table.fields[c].Type == dbLong) {
+                        if (tableFields[c].Type == dbLong) {
                             // A field without decimals holds whole numbers; "1e99" or "2.5" there
                             // contradicts the header (and cannot be converted to a Long).
                             if (d != std::trunc(d) || d < -2147483648.0 || d > 2147483647.0)
@@ -189,9 +191,8 @@ ImportedTable ReadDbfFile(const std::string& path) {
             }
             row.push_back(std::move(v));
         }
-        table.rows.push_back(std::move(row));
+        sink.Row(row);
     }
-    return table;
 }
 
 }  // namespace db

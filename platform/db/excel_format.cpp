@@ -324,7 +324,7 @@ public:
             const char* name = nullptr;
             if (freexl_get_worksheet_name(book.get(), s, &name) != FREEXL_OK || !name) continue;
             const std::string table = name;
-            sources_.emplace(vb::UCase(table), Source{table, [book, file, s] { return ReadSheet(book, file, s); }, false, {}});
+            sources_.emplace(vb::UCase(table), Source{table, [book, file, s](TableSink& sink) { Feed(ReadSheet(book, file, s), sink); }, false, {}});
         }
     }
     // A plain sheet file, read already: one table named by the file's base name.
@@ -333,7 +333,7 @@ public:
         std::string table = file.substr(file.rfind('/') + 1);
         if (size_t dot = table.rfind('.'); dot != std::string::npos && dot > 0) table.erase(dot);
         auto read = std::make_shared<const ImportedTable>(std::move(sheet));
-        sources_.emplace(vb::UCase(table), Source{table, [read] { return *read; }, false, {}});
+        sources_.emplace(vb::UCase(table), Source{table, [read](TableSink& sink) { Feed(*read, sink); }, false, {}});
     }
 
 protected:

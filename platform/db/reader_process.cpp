@@ -129,7 +129,6 @@ public:
     int fd() const { return fd_; }
     const std::string& program() const { return program_; }
     bool named() const { return named_; }
-    pid_t pid() const { return pid_; }
 
     // False once the reader has ended (it is then reaped): between two requests nothing of the
     // file runs in it, so a new one may take its place.
