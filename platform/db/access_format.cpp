@@ -1,9 +1,10 @@
 // Access files (.mdb, .accdb), read by the file reader process (reader_process.h) through
-// libmdb: the catalog gives the tables, and a table streams in, row by row, the first time a
-// query names it. libmdb reads no query definitions, but the file keeps them as rows of its
-// table MSysQueries, which is read like any other: a stored select query becomes a view of the
-// in-memory copy the first time it is named, after the tables and queries it reads. A file
-// that the reader cannot read in time, or that stops it, is a damaged file.
+// libmdb: the catalog gives the tables and the linked tables, and a table streams in, row by
+// row, the first time a query names it (a linked one from the file it names, access_links.h).
+// libmdb reads no query definitions, but the file keeps them as rows of its table MSysQueries,
+// which is read like any other: a stored select query becomes a view of the in-memory copy the
+// first time it is named, after the tables and queries it reads. A file that the reader cannot
+// read in time, or that stops it, is a damaged file.
 #include <fmt/format.h>
 #include <sys/stat.h>
 
@@ -14,6 +15,7 @@
 #include <optional>
 #include <set>
 
+#include "platform/db/access_links.h"
 #include "platform/db/access_queries.h"
 #include "platform/db/access_view_sql.h"
 #include "platform/db/column_types.h"
@@ -133,6 +135,7 @@ void ReadTable(const std::string& file, const std::string& name, TableSink& sink
             }
         });
     } catch (const reader::Stopped& e) {
+        if (auto error = reader::NotTheFile(e, file)) throw *error;
         throw Damaged(file, fmt::format("table '{}' cannot be read: {}", name, e.what()));
     }
     start();
@@ -153,6 +156,7 @@ struct Query {
 struct Catalog {
     std::vector<CatalogTable> tables;
     std::vector<Query> queries;
+    std::vector<access::Link> links;
 };
 
 // The catalog's tables and queries. A catalog table that cannot be read leaves the file
@@ -178,13 +182,58 @@ Catalog ReadCatalog(const std::string& file) {
                 q.name = c.GetText();
                 q.system = IsSystemObject(q.name, flags);
                 out.queries.push_back(std::move(q));
+            } else if (tag == frames::kLink) {
+                access::Link l;
+                l.odbc = c.Get<uint8_t>() == frames::kLinkedOdbc;
+                l.flags = c.Get<uint32_t>();
+                l.name = c.GetText();
+                l.database = c.GetText();
+                l.connect = c.GetText();
+                l.foreign = c.GetText();
+                out.links.push_back(std::move(l));
             }
         });
     } catch (const reader::Stopped& e) {
+        // A reader killed from outside left the catalog half read: the user tries again.
+        if (auto error = reader::NotTheFile(e, file)) throw *error;
         if (!tablesRead) throw Damaged(file, fmt::format("its catalog cannot be read: {}", e.what()));
         out.queries.clear();
+        out.links.clear();
     }
     return out;
+}
+
+// A linked table's rows, read from the table of the file it names (which may itself be a link
+// of that file). Its errors name the link: the user sees the link, not the file behind it.
+void ReadLinkedTable(const std::string& frontEnd, const access::Link& link, TableSink& sink,
+                     UnreadableColumns* unreadable, int depth = 0) {
+    const std::string file = access::LinkedAccessFile(frontEnd, link);
+    // Links to links end in a table within a few steps; a chain that goes on is a loop.
+    if (depth >= 8)
+        throw Error(3103, fmt::format("Circular reference caused by '{}': the linked table leads back to itself "
+                                      "through the links of '{}'.",
+                                      link.name, file));
+    if (!IsAccessFile(file))
+        throw Error(errnum::kNotDatabase,
+                    fmt::format("Unrecognized database format '{}': the linked table '{}' reads its rows from that "
+                                "file, which is not an Access file.",
+                                file, link.name));
+    try {
+        const Catalog there = ReadCatalog(file);
+        const std::string wanted = vb::UCase(link.foreign);
+        for (const CatalogTable& t : there.tables)
+            if (vb::UCase(t.name) == wanted) return ReadTable(file, t.name, sink, unreadable);
+        for (const access::Link& l : there.links)
+            if (vb::UCase(l.name) == wanted) return ReadLinkedTable(file, l, sink, unreadable, depth + 1);
+    } catch (const Error& e) {
+        if (e.number() == errnum::kFileNotFound || e.number() == 3103) throw;  // these name the link already
+        throw Error(e.number(), fmt::format("The linked table '{}' cannot be read from '{}': {}", link.name, file,
+                                            e.description()));
+    }
+    throw Error(errnum::kNoSuchTable,
+                fmt::format("The Microsoft Jet database engine cannot find the input table or query '{}': the linked "
+                            "table '{}' reads it from '{}', which has no such table.",
+                            link.foreign, link.name, file));
 }
 
 // A field's value of a row of a system table read by ReadTable, by the field's name.
@@ -228,6 +277,14 @@ public:
                                         ReadTable(file, name, sink, &columns);
                                     },
                                     IsSystemObject(t.name, t.flags), {}});
+        for (const access::Link& l : catalog.links)
+            sources_.emplace(vb::UCase(l.name), Source{l.name,
+                                                       [this, file, l](TableSink& sink) {
+                                                           UnreadableColumns& columns = unreadable_[vb::UCase(l.name)];
+                                                           columns.clear();
+                                                           ReadLinkedTable(file, l, sink, &columns);
+                                                       },
+                                                       IsSystemObject(l.name, l.flags), {}});
         access::RegisterJetFunctions(connection()->handle());
     }
 
@@ -296,7 +353,9 @@ private:
             const access::StoredView stored(access::ReadQuery(q.name, RowsOf(q.id)));
             for (const std::string& name : stored.Sources()) {
                 const std::string other = vb::UCase(name);
-                if (other == key || !Known(other)) continue;
+                if (other == key)
+                    throw Error(3103, fmt::format("Circular reference caused by '{}': the query reads itself.", q.name));
+                if (!Known(other)) continue;
                 try {
                     PrepareTable(name);
                 } catch (const Error& e) {

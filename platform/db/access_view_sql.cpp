@@ -434,10 +434,14 @@ private:
         return out;
     }
 
+    // Every table name of the view and of its subqueries is written here. A name the file does
+    // not know would reach SQLite's own tables and functions (sqlite_master, pragma_...), so it
+    // is refused whatever the query selects of it.
     std::string From(const FromItem& f, const Scope& scope) {
         if (f.join == FromItem::Join::None) {
             std::string out = QuotedName(f.table.text, NameKind::Table);
             if (!f.alias.empty()) out += " AS " + QuotedName(f.alias, NameKind::Table);
+            Source(f.table.text);
             return out;
         }
         const char* join = f.join == FromItem::Join::Left    ? " LEFT JOIN "

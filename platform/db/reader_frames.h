@@ -17,6 +17,7 @@ enum Tag : char {
     kTable = 'T',       // catalog: uint32 flags, text name
     kCatalogEnd = 'C',  // the tables are complete; the queries follow
     kQuery = 'Q',       // catalog: int32 id, uint32 flags, text name
+    kLink = 'L',        // catalog: uint8 LinkType, uint32 flags, texts name, database, connect, foreign name
     kField = 'F',       // table: uint8 Jet type code, int32 text size in characters, text name, and for a
                         // column nobody here can decode a text naming its type (its cells are Null)
     kRow = 'R',         // table: one cell per field, each a Cell kind and its value
@@ -28,6 +29,13 @@ enum Tag : char {
 enum Failure : uint8_t {
     kDamaged = 1,    // the file cannot be read as what it says it is
     kEncrypted = 2,  // an Access 2007+ file encrypted with a database password
+};
+
+// The catalog's object types of linked tables: to a table of another file (an Access file, or
+// another format that the connect text names), and to a table of an ODBC source.
+enum LinkType : uint8_t {
+    kLinkedOdbc = 4,
+    kLinkedFile = 6,
 };
 
 // A cell of a row frame: the kind, then an int16, int32, float, double (also the date's day
@@ -42,6 +50,10 @@ enum Cell : uint8_t {
     kDate = 6,
     kText = 7,
 };
+
+// The reader's exit status when memory ran out (std::bad_alloc, or an allocation that failed in
+// libmdb): the program then says so, and does not blame the file.
+constexpr int kOutOfMemoryStatus = 4;
 
 // A frame longer than this is not one the reader writes: the stream is garbage.
 constexpr uint32_t kMaxPayload = 64u << 20;

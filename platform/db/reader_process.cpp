@@ -1,6 +1,7 @@
 // Starting the reader with posix_spawn (safe in a program with threads, unlike work done in a
 // fork()ed copy of it), one request after another over a socket pair, the frames of each
-// answer read under the time limits, and a reader that failed replaced by a new one.
+// answer read under the time limits, a reader that failed replaced by a new one, and what
+// ended a reader told apart: the file's fault, or the reader's own fate.
 #include "platform/db/reader_process.h"
 
 #include <dlfcn.h>
@@ -17,8 +18,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "platform/db/database.h"
 
@@ -29,6 +32,9 @@ namespace {
 
 constexpr const char* kProgram = "bns_reader";
 
+// Jet's "Operation canceled by user.": the reader was stopped or killed from outside.
+constexpr int32_t kCanceled = 3059;
+
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? "" : path.substr(0, slash + 1);
@@ -36,11 +42,39 @@ std::string FolderOf(const std::string& path) {
 
 bool Executable(const std::string& path) { return !path.empty() && ::access(path.c_str(), X_OK) == 0; }
 
+// The processes the kernel's out-of-memory killer has ended so far, on the whole machine: a
+// reader ended by SIGKILL while the count went up is taken to have been one of them.
+uint64_t OomKills() {
+    std::ifstream in("/proc/vmstat");
+    std::string key;
+    uint64_t n = 0;
+    while (in >> key >> n)
+        if (key == "oom_kill") return n;
+    return 0;
+}
+
+// The state letter of /proc/<pid>/stat: 'T' (or 't', traced) for a stopped process.
+char StateOf(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat;
+    std::getline(in, stat);
+    const size_t name = stat.rfind(')');  // the program's name may hold blanks and ')'
+    return name != std::string::npos && name + 2 < stat.size() ? stat[name + 2] : '?';
+}
+
+// The signals of a crash inside the reader: libmdb read past its buffers or gave up on what it
+// read (abort). The file made it do so.
+bool IsCrash(int signal) {
+    return signal == SIGSEGV || signal == SIGBUS || signal == SIGABRT || signal == SIGFPE || signal == SIGILL ||
+           signal == SIGTRAP || signal == SIGSYS;
+}
+
 // The reader while it runs: its end of the socket pair, which is its standard input and
 // output, and its process, ended and reaped when it is let go.
 class Child {
 public:
-    explicit Child(const std::string& program) : program_(program) {
+    // `named`: the program $BNSUITE_READER names, not the installed one.
+    Child(const std::string& program, bool named) : program_(program), named_(named) {
         int fds[2];
         if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
             throw Error(3035, fmt::format("System resource exceeded: no socket for the file reader ({}).", std::strerror(errno)));
@@ -65,8 +99,10 @@ public:
         posix_spawnattr_setsigdefault(&attr, &pipe);
         posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-        std::string name = program, mode = "serve";
-        char* argv[] = {name.data(), mode.data(), nullptr};
+        // It ends with this process: it is told this process's pid to check that it is still the
+        // parent once it has asked for the death signal.
+        std::string name = program, mode = "serve", parent = std::to_string(::getpid());
+        char* argv[] = {name.data(), mode.data(), parent.data(), nullptr};
         const int rc = ::posix_spawn(&pid_, program.c_str(), &actions, &attr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attr);
@@ -92,17 +128,62 @@ public:
 
     int fd() const { return fd_; }
     const std::string& program() const { return program_; }
+    bool named() const { return named_; }
 
-    // How the reader ended, once it has closed its end of the socket.
-    std::string HowItEnded() {
-        if (pid_ <= 0) return "its reader had ended";
-        // It is ending; a reader that closed its end and lives on is ended here.
-        ::kill(pid_, SIGKILL);
-        const int status = Reap();
+    // False once the reader has ended (it is then reaped): between two requests nothing of the
+    // file runs in it, so a new one may take its place.
+    bool Alive() {
+        if (pid_ <= 0) return false;
+        int status = 0;
+        pid_t r;
+        while ((r = ::waitpid(pid_, &status, WNOHANG)) < 0 && errno == EINTR) {
+        }
+        if (r == 0) return true;
         pid_ = 0;
-        if (WIFSIGNALED(status))
-            return fmt::format("its reader stopped on signal {}, {}", WTERMSIG(status), strsignal(WTERMSIG(status)));
-        return fmt::format("its reader ended with status {} before it had read it", WEXITSTATUS(status));
+        return false;
+    }
+
+    // Counts the out-of-memory kills from the start of a request on.
+    void Started() { oomKills_ = OomKills(); }
+
+    // What ended the reader, once it has closed its end of the socket.
+    Stopped Ended() {
+        if (pid_ <= 0) return Stopped("its reader had ended");
+        // It is ending: its end of the socket closes as it exits. One that closed it and
+        // lives on is ended here, and it is the file that left it so.
+        int status = 0;
+        pid_t r = 0;
+        for (int waited = 0; waited < 200; ++waited) {
+            while ((r = ::waitpid(pid_, &status, WNOHANG)) < 0 && errno == EINTR) {
+            }
+            if (r != 0) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        if (r == 0) {
+            ::kill(pid_, SIGKILL);
+            Reap();
+            pid_ = 0;
+            return Stopped("its reader stopped answering and was ended");
+        }
+        pid_ = 0;
+        if (WIFEXITED(status) && WEXITSTATUS(status) == frames::kOutOfMemoryStatus)
+            return Stopped("ran out of memory", Stopped::Cause::OutOfMemory);
+        if (!WIFSIGNALED(status))
+            return Stopped(fmt::format("its reader ended with status {} before it had read it", WEXITSTATUS(status)));
+        const int sig = WTERMSIG(status);
+        if (IsCrash(sig)) return Stopped(fmt::format("its reader stopped on signal {}, {}", sig, strsignal(sig)));
+        if (sig == SIGKILL && OomKills() > oomKills_)
+            return Stopped("ran out of memory (the system ended it, signal 9)", Stopped::Cause::OutOfMemory);
+        return Stopped(fmt::format("was killed by signal {} ({})", sig, strsignal(sig)), Stopped::Cause::Killed);
+    }
+
+    // What to say of a reader that went quiet: a reader that was stopped sends nothing, and
+    // that is not the file's fault.
+    Stopped Quiet(const std::string& fileFault) {
+        const char state = pid_ > 0 ? StateOf(pid_) : '?';
+        if (state == 'T' || state == 't')
+            return Stopped("was stopped (by SIGSTOP or a debugger) and gave no answer", Stopped::Cause::Paused);
+        return Stopped(fileFault);
     }
 
 private:
@@ -114,8 +195,10 @@ private:
     }
 
     std::string program_;
+    bool named_ = false;
     pid_t pid_ = 0;
     int fd_ = -1;
+    uint64_t oomKills_ = 0;
 };
 
 // Sends the request; false when the reader is gone.
@@ -139,7 +222,8 @@ bool Send(int fd, const std::vector<std::string>& args) {
 // a failure the answer reports (or that `onFrame` raises on its last frame) keeps the reader.
 void Exchange(Child& child, const std::vector<std::string>& args, const Limits& limits, const FrameHandler& onFrame,
               bool& complete) {
-    if (!Send(child.fd(), args)) throw Stopped(child.HowItEnded());
+    child.Started();
+    if (!Send(child.fd(), args)) throw child.Ended();
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
     Clock::time_point lastBytes = start;
@@ -150,9 +234,9 @@ void Exchange(Child& child, const std::vector<std::string>& args, const Limits& 
     for (;;) {
         const Clock::time_point now = Clock::now();
         if (now - lastBytes >= limits.quiet)
-            throw Stopped(fmt::format("its reader gave no answer for {} seconds", limits.quiet.count() / 1000.0));
+            throw child.Quiet(fmt::format("its reader gave no answer for {} seconds", limits.quiet.count() / 1000.0));
         if (now - start >= limits.total)
-            throw Stopped(fmt::format("its reader did not finish in {} seconds", limits.total.count() / 1000));
+            throw child.Quiet(fmt::format("its reader did not finish in {} seconds", limits.total.count() / 1000));
         const auto wait = std::min(lastBytes + limits.quiet, start + limits.total) - now;
         pollfd p{child.fd(), POLLIN, 0};
         const int ready = ::poll(&p, 1, int(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
@@ -162,10 +246,10 @@ void Exchange(Child& child, const std::vector<std::string>& args, const Limits& 
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN) continue;
             // A reader that ended without reading the whole request resets the connection.
-            if (errno == ECONNRESET) throw Stopped(child.HowItEnded());
+            if (errno == ECONNRESET) throw child.Ended();
             throw Stopped(fmt::format("its reader cannot be heard ({})", std::strerror(errno)));
         }
-        if (n == 0) throw Stopped(child.HowItEnded());
+        if (n == 0) throw child.Ended();
         received += uint64_t(n);
         if (received > limits.maxBytes) throw Stopped("its reader answered far more than the file holds");
         lastBytes = Clock::now();
@@ -208,10 +292,26 @@ Limits LimitsFor(uint64_t fileSize) {
                   64 * fileSize + (16u << 20)};
 }
 
-std::string ReaderPath() {
-    if (const char* named = std::getenv("BNSUITE_READER"); named && *named) return named;
+std::optional<Error> NotTheFile(const Stopped& stopped, const std::string& file) {
+    switch (stopped.cause()) {
+        case Stopped::Cause::File: return std::nullopt;
+        case Stopped::Cause::OutOfMemory:
+            return Error(3035, fmt::format("System resource exceeded: the file reader {} while it read '{}'. Close "
+                                           "other programs and try again.",
+                                           stopped.what(), file));
+        case Stopped::Cause::Killed:
+        case Stopped::Cause::Paused: break;
+    }
+    return Error(kCanceled,
+                 fmt::format("Operation canceled: the file reader {} while it read '{}'; try again.", stopped.what(), file));
+}
+
+namespace {
+
+// bns_reader beside this library, else beside the running program; "" when neither has one.
+std::string FindInstalledReader() {
     Dl_info self{};
-    if (::dladdr(reinterpret_cast<void*>(&ReaderPath), &self) && self.dli_fname) {
+    if (::dladdr(reinterpret_cast<void*>(&FindInstalledReader), &self) && self.dli_fname) {
         const std::string beside = FolderOf(self.dli_fname) + kProgram;
         if (FolderOf(self.dli_fname).size() && Executable(beside)) return beside;
     }
@@ -224,22 +324,49 @@ std::string ReaderPath() {
     return "";
 }
 
+// The installed reader: the one found first while it is there, else looked for again.
+std::string InstalledReader() {
+    static std::mutex finding;
+    static auto* found = new std::string;
+    const std::lock_guard<std::mutex> lock(finding);
+    if (!Executable(*found)) *found = FindInstalledReader();
+    return *found;
+}
+
+const char* NamedReader() {
+    const char* named = std::getenv("BNSUITE_READER");
+    return named && *named ? named : nullptr;
+}
+
+}  // namespace
+
+std::string ReaderPath() {
+    if (const char* named = NamedReader()) return named;
+    return InstalledReader();
+}
+
 void Run(const std::vector<std::string>& args, const Limits& limits, const FrameHandler& onFrame) {
     // One reader serves the whole program, one request at a time: starting a program costs
     // more than reading a catalog, so it is started on first use and kept. Never destroyed:
-    // when the program ends, the reader sees its input end and ends too.
+    // when the program ends, the reader sees its input end and ends too (and the kernel ends
+    // it if the program dies in the middle of a read).
     static std::mutex serving;
     static auto* reader = new std::unique_ptr<Child>;
     const std::lock_guard<std::mutex> lock(serving);
-    const std::string program = ReaderPath();
-    if (program.empty())
-        throw Error(errnum::kNoInstallableIsam,
-                    fmt::format("Could not find installable ISAM. The file reader '{}' is not installed beside the "
-                                "database library.",
-                                kProgram));
-    if (!*reader || (*reader)->program() != program) {
+    // A running reader is kept without looking at the file system: its folder may have been
+    // renamed since it started.
+    const char* named = NamedReader();
+    const bool keep = *reader && (named ? (*reader)->named() && (*reader)->program() == named : !(*reader)->named()) &&
+                      (*reader)->Alive();
+    if (!keep) {
         reader->reset();
-        *reader = std::make_unique<Child>(program);
+        const std::string program = named ? std::string(named) : InstalledReader();
+        if (program.empty())
+            throw Error(errnum::kNoInstallableIsam,
+                        fmt::format("Could not find installable ISAM. The file reader '{}' is not installed beside "
+                                    "the database library.",
+                                    kProgram));
+        *reader = std::make_unique<Child>(program, named != nullptr);
     }
     bool complete = false;
     try {

@@ -9,22 +9,41 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/db/database.h"
 #include "platform/db/reader_frames.h"
 
 namespace db::reader {
 
-// The reader gave no complete answer: it stopped (crashed or exited) before its end frame, went
-// quiet, ran too long or answered what no file of that size holds. what() says which, in words
-// that finish "the file may be corrupt (...)".
+// The reader gave no complete answer. Its cause says whose fault that is:
+//   File         it crashed (a fault inside libmdb), exited, went quiet, ran too long or
+//                answered what no file of that size holds: what() says which, in words that
+//                finish "the file may be corrupt (...)"
+//   Killed       a signal that neither the file nor this layer sent ended it ("was killed by
+//                signal 15 (Terminated)")
+//   Paused       it was stopped (SIGSTOP, a debugger) and so went quiet ("was stopped ...")
+//   OutOfMemory  memory ran out: it exited on a failed allocation, or the kernel's
+//                out-of-memory killer ended it ("ran out of memory")
 class Stopped : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    enum class Cause { File, Killed, Paused, OutOfMemory };
+    explicit Stopped(const std::string& what, Cause cause = Cause::File) : std::runtime_error(what), cause_(cause) {}
+    Cause cause() const { return cause_; }
+
+private:
+    Cause cause_;
 };
+
+// The error for a reader that stopped through no fault of `file`: 3035 "System resource
+// exceeded" when memory ran out, 3059 "Operation canceled" when it was killed or stopped from
+// outside, each naming the file and saying to try again. Nothing for Cause::File, where the
+// caller gives its own damaged-file error (3049, which offers a repair).
+std::optional<Error> NotTheFile(const Stopped& stopped, const std::string& file);
 
 struct Limits {
     std::chrono::milliseconds quiet;  // the longest wait for the next bytes
@@ -38,7 +57,9 @@ struct Limits {
 Limits LimitsFor(uint64_t fileSize);
 
 // The reader program: $BNSUITE_READER when set, else bns_reader beside this library, else
-// beside the running program; "" when none is there.
+// beside the running program; "" when none is there. The installed one is looked for once and
+// kept while it is there, so that a folder renamed under a running program leaves its reader
+// in use; a new reader is started from the path found first, looked for again when it is gone.
 std::string ReaderPath();
 
 using FrameHandler = std::function<void(frames::Tag tag, std::string_view payload)>;
@@ -48,7 +69,9 @@ using FrameHandler = std::function<void(frames::Tag tag, std::string_view payloa
 // standard error is discarded. Throws Stopped as above (a frame `onFrame` cannot parse,
 // std::out_of_range, counts as a garbled answer), db::Error 3170 when there is no reader
 // program, and whatever `onFrame` throws. A reader stopped in the middle of an answer is ended
-// and reaped, and the next request starts a new one.
+// and reaped, and the next request starts a new one; so does a reader that ended between two
+// requests. The reader is started with this process's pid and ends when it ends (when the
+// thread that started it ends, the reader does too: the next request then starts another).
 void Run(const std::vector<std::string>& args, const Limits& limits, const FrameHandler& onFrame);
 
 }  // namespace db::reader

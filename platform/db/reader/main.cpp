@@ -3,12 +3,13 @@
 // or crash on a damaged file; here that costs only this process, which the layer stops after
 // its time limit and replaces. Its warnings go to standard error, which the layer discards.
 //
-//   bns_reader serve
+//   bns_reader serve [PARENT-PID]
 //
-// reads requests from standard input, one frame each (a uint32 count of texts and the texts),
+// ends when the program PARENT-PID ends (reader/lifetime.h), and reads requests from standard input, one frame each (a uint32 count of texts and the texts),
 // and writes each answer to standard output, until standard input ends:
 //
-//   access-catalog FILE        the tables (name, catalog flags), then the queries
+//   access-catalog FILE        the tables (name, catalog flags), then the queries and the
+//                              linked tables
 //   access-table FILE TABLE    the table's fields, then its rows
 //
 // Numbers and dates are taken from the row's bytes as they are stored (so a Single or a date
@@ -25,10 +26,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "platform/db/reader/access_cells.h"
+#include "platform/db/reader/lifetime.h"
 #include "platform/db/reader_frames.h"
 // Last: it wraps glib, which includes C++ headers of its own, in extern "C"; included first,
 // they are already there.
@@ -281,36 +284,53 @@ void SendTable(const char* file, const std::string& name) {
     out.Frame(kEnd);
 }
 
-// The queries of MSysObjects (type 5) by id, with their catalog flags. Only the four columns
+// The queries of MSysObjects (type 5) by id, with their catalog flags, and the linked tables
+// (type 6 to a file, 4 to an ODBC source), which libmdb's catalog leaves out. Only the columns
 // asked for are bound, at libmdb's default bind size, so that the catalog stays quick to read.
-// A catalog table that cannot be read leaves the file without queries: its tables still open.
+// A catalog table that cannot be read leaves the file without queries and links: its tables
+// still open.
 void SendQueries(MdbHandle* mdb) {
     Table table = ReadColumns(mdb, "MSysObjects");
     if (!table) return;
     mdb_rewind_table(table.get());
     struct Column {
         const char* name;
+        bool needed = false;
         std::vector<char> text = std::vector<char>(MDB_BIND_SIZE);
         int length = 0;
+        std::string_view Text() const { return std::string_view(text.data(), size_t(std::max(length, 0))); }
     };
-    Column name{"Name"}, type{"Type"}, id{"Id"}, flags{"Flags"};
-    for (Column* c : {&name, &type, &id, &flags})
+    Column name{"Name", true}, type{"Type", true}, id{"Id", true}, flags{"Flags"}, database{"Database"},
+        connect{"Connect"}, foreign{"ForeignName"};
+    for (Column* c : {&name, &type, &id, &flags, &database, &connect, &foreign})
         if (mdb_bind_column_by_name(table.get(), const_cast<char*>(c->name), c->text.data(), &c->length) < 0 &&
-            c != &flags)
+            c->needed)
             return;
     auto number = [](const Column& c, double& d) { return c.length > 0 && ParseNumber(c.text.data(), d); };
-    std::vector<Payload> queries;
+    std::vector<Payload> queries, links;
     while (mdb_fetch_row(table.get())) {
         double t, i, f = 0;
-        if (!number(type, t) || t != 5 || !number(id, i)) continue;
+        if (!number(type, t)) continue;
         number(flags, f);
+        if (t == double(kLinkedFile) || t == double(kLinkedOdbc)) {
+            Payload p;
+            p.Put(uint8_t(t));
+            p.Put(uint32_t(int64_t(f)));
+            p.PutText(name.Text());
+            p.PutText(database.Text());
+            p.PutText(connect.Text());
+            p.PutText(foreign.Text());
+            links.push_back(std::move(p));
+        }
+        if (t != 5 || !number(id, i)) continue;
         Payload p;
         p.Put(int32_t(i));
         p.Put(uint32_t(int64_t(f)));
-        p.PutText(std::string_view(name.text.data(), size_t(std::max(name.length, 0))));
+        p.PutText(name.Text());
         queries.push_back(std::move(p));
     }
     for (const Payload& q : queries) out.Frame(kQuery, q);
+    for (const Payload& l : links) out.Frame(kLink, l);
 }
 
 void SendCatalog(const char* file) {
@@ -379,7 +399,15 @@ int Serve() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "serve") == 0) return Serve();
-    std::fprintf(stderr, "usage: bns_reader serve (requests on standard input, answers on standard output)\n");
+    if ((argc == 2 || argc == 3) && std::strcmp(argv[1], "serve") == 0) {
+        reader::EndWithParent(argc == 3 ? argv[2] : nullptr);
+        reader::ExitWhenOutOfMemory();
+        try {
+            return Serve();
+        } catch (const std::bad_alloc&) {
+            std::_Exit(kOutOfMemoryStatus);  // a half-written answer is not flushed
+        }
+    }
+    std::fprintf(stderr, "usage: bns_reader serve [PARENT-PID] (requests on standard input, answers on standard output)\n");
     return 2;
 }

@@ -287,4 +287,43 @@ TEST(AccessQueries, WhatCannotRunIsRefusedNamingTheQuery) {
     }
 }
 
+// A name in FROM that is neither a table nor a query of the file would read SQLite's own tables
+// and table-valued functions: refused naming it, wherever it stands and whatever is selected.
+TEST(AccessQueries, FromNamesOutsideTheFileAreRefused) {
+    const db::access::SourceLookup onlyT = [](const std::string& name) -> std::optional<db::access::SourceInfo> {
+        if (name != "T") return std::nullopt;
+        db::access::SourceInfo info;
+        info.columns = {"A"};
+        info.types.resize(1);
+        info.table = true;
+        return info;
+    };
+    auto render = [&](const std::vector<QueryRow>& rows, std::string* text) {
+        return DbErrorNumber([&] { db::access::StoredView(db::access::ReadQuery("Mine", rows)).Render(onlyT); }, text);
+    };
+    struct Case {
+        const char* what;
+        std::vector<QueryRow> rows;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"a named column", {Row(5, "sqlite_master"), Row(6, "", "", "[sql]", 0)}, "'sqlite_master'"},
+        {"a table-valued function", {Row(5, "pragma_function_list"), Row(6, "", "", "[name]", 0)},
+         "'pragma_function_list'"},
+        {"every field", {Row(3, "", "", "", 1), Row(5, "sqlite_schema")}, "'sqlite_schema'"},
+        {"a joined side",
+         {Row(5, "T"), Row(5, "sqlite_master"), Row(6, "", "", "T.A", 0), Row(7, "T", "sqlite_master", "T.A=sqlite_master.name", 1)},
+         "'sqlite_master'"},
+        {"a subquery", {Row(5, "T"), Row(6, "", "", "T.A", 0), Row(8, "", "", "T.A In (SELECT name FROM sqlite_master)")},
+         "'sqlite_master'"},
+    };
+    for (const Case& c : cases) {
+        std::string text;
+        EXPECT_EQ(render(c.rows, &text), 3078) << c.what;
+        EXPECT_NE(text.find("'Mine'"), std::string::npos) << c.what << ": " << text;
+        EXPECT_NE(text.find(c.name), std::string::npos) << c.what << ": " << text;
+    }
+    EXPECT_EQ(render({Row(5, "T"), Row(6, "", "", "T.A", 0)}, nullptr), 0);
+}
+
 }  // namespace
