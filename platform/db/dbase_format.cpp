@@ -1,6 +1,7 @@
 // dBase III/IV/5 and FoxPro tables (.dbf) read whole into an imported table. The header gives
 // the row count and the fixed-width fields; each row is a deletion flag and the fields' bytes.
-// Texts are taken as Latin-1, the usual code page of such files, and stored as UTF-8.
+// Texts are read in the code page the header's language-driver byte names (Latin-1 where it
+// names none) and stored as UTF-8.
 #include <fmt/format.h>
 
 #include <cmath>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/db/code_pages.h"
 #include "platform/db/column_types.h"
 #include "platform/db/importers.h"
 #include "platform/vb/strings.h"
@@ -28,21 +30,6 @@ uint16_t U16(const unsigned char* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
 }  // namespace
 
-std::string Latin1ToUtf8(const char* p, size_t n) {
-    std::string out;
-    out.reserve(n);
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char c = static_cast<unsigned char>(p[i]);
-        if (c < 0x80) {
-            out += char(c);
-        } else {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 ImportedTable ReadDbfFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) FailToRead(path, errno);
@@ -60,12 +47,13 @@ ImportedTable ReadDbfFile(const std::string& path) {
     const size_t headerLength = U16(bytes + 8);
     const size_t recordLength = U16(bytes + 10);
     if (headerLength < 33 || headerLength > data.size()) throw bad("has a damaged header");
+    const int codePage = DbaseCodePage(bytes[29]);
 
     std::vector<DbfField> fields;
     size_t width = 1;  // the deletion flag
     for (size_t at = 32; at + 32 <= headerLength && bytes[at] != 0x0D; at += 32) {
         DbfField f;
-        f.name = Latin1ToUtf8(data.data() + at, strnlen(data.data() + at, 11));
+        f.name = CodePageToUtf8(std::string_view(data.data() + at, strnlen(data.data() + at, 11)), codePage);
         f.type = char(bytes[at + 11]);
         f.length = bytes[at + 16];
         f.decimals = bytes[at + 17];
@@ -184,7 +172,7 @@ ImportedTable ReadDbfFile(const std::string& path) {
                     if (!text.empty()) {
                         size_t end = f.length;
                         while (end > 0 && (p[end - 1] == ' ' || p[end - 1] == '\0')) --end;
-                        v = Value(Latin1ToUtf8(p, end));
+                        v = Value(CodePageToUtf8(std::string_view(p, end), codePage));
                     }
             }
             row.push_back(std::move(v));

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/db/database.h"
 #include "platform/db/reader_frames.h"
 
 namespace db::reader {
@@ -40,6 +41,16 @@ Limits LimitsFor(uint64_t fileSize);
 // The reader program: $BNSUITE_READER when set, else bns_reader beside this library, else
 // beside the running program; "" when none is there.
 std::string ReaderPath();
+
+// What a failure frame says: the Failure kind and the text saying what could not be read.
+struct Refusal {
+    frames::Failure kind;
+    std::string what;
+};
+Refusal ReadRefusal(std::string_view payload);
+
+// The next cell of a row frame as a value; std::out_of_range for a kind no reader writes.
+Value ReadCell(frames::Cursor& c);
 
 using FrameHandler = std::function<void(frames::Tag tag, std::string_view payload)>;
 
