@@ -341,7 +341,7 @@ void Book::Scan(size_t at, Globals& g, Sheet* cells, std::vector<std::pair<std::
                     need(8);
                     Parts p = continued(body.substr(8), next);
                     const uint32_t unique = U32(body, 4);
-                    g.shared.reserve(std::min<uint32_t>(unique, 1u << 20));
+                    g.shared.reserve(std::min<size_t>(unique, data.size() / 3));  // a string takes 3 bytes at least
                     for (uint32_t i = 0; i < unique && !p.AtEnd(); ++i) g.shared.push_back(p.Unicode(p.U16()));
                     break;
                 }
