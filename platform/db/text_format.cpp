@@ -1,6 +1,7 @@
 // Delimited text files read whole into an imported table: records split on the delimiter with
 // double-quoted cells (holding delimiters, doubled quotes and line breaks), the header line's
 // names made unique, and each column typed by the narrowest type that reads all its values.
+// A file is UTF-8, or Windows-1252 when it is not valid UTF-8.
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/db/code_pages.h"
 #include "platform/db/column_types.h"
 #include "platform/db/imported_database.h"
 #include "platform/vb/strings.h"
@@ -147,7 +149,11 @@ ImportedTable ReadDelimitedFile(const std::string& path, bool header, char delim
     if (!in) FailToRead(path, errno);
     std::stringstream buffer;
     buffer << in.rdbuf();
-    const std::string data = buffer.str();
+    std::string data = buffer.str();
+    // Text written on Windows is mostly in its ANSI code page, as Jet reads a text file: a file
+    // that is not valid UTF-8 is taken as Windows-1252 (without a byte-order mark it may have).
+    if (!IsValidUtf8(data))
+        data = CodePageToUtf8(std::string_view(data).substr(data.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0), kWindows1252);
     std::vector<std::vector<Cell>> records = SplitRecords(data, delimiter ? delimiter : DelimiterFor(data, path), path);
 
     size_t width = 0;

@@ -64,6 +64,21 @@ TEST_F(TextImport, ReadsFilesAsTypedTables) {
     EXPECT_EQ(Query(*out, "select * from Scores"), Query(*db, "select * from scores"));
 }
 
+// A file that is not valid UTF-8 is read in Windows-1252, as text written on Windows mostly is;
+// a UTF-8 byte-order mark is not part of the first name.
+TEST_F(TextImport, ReadsTextThatIsNotUtf8InWindows1252) {
+    Write("ansi.csv", "Caf\xE9,Note\n\x80 5,\x93quoted\x94 \x85\n\x81\x8D,\xFF\n");
+    Write("utf8.csv", "\xEF\xBB\xBFName,Note\ncaf\xC3\xA9,\xE2\x82\xAC\n");
+    Write("split.csv", "Name\n\xC3\n\xA9\n");  // the halves of a character on two lines: not UTF-8
+    auto db = db::DBEngine::OpenDatabase(dir_.path(), false, false, "Text;");
+    EXPECT_EQ(db->TableDefs("ansi").Fields[0].Name, "Caf\u00e9");
+    EXPECT_EQ(Query(*db, "select * from ansi"),
+              (std::vector<Row>{{Value("\u20ac 5"), Value("\u201cquoted\u201d \u2026")}, {Value("\u0081\u008d"), Value("\u00ff")}}));
+    EXPECT_EQ(db->TableDefs("utf8").Fields[0].Name, "Name");
+    EXPECT_EQ(Query(*db, "select Name, Note from utf8"), (std::vector<Row>{{Value("caf\u00e9"), Value("\u20ac")}}));
+    EXPECT_EQ(Query(*db, "select * from split"), (std::vector<Row>{{Value("\u00c3")}, {Value("\u00a9")}}));
+}
+
 TEST_F(TextImport, HonoursHeaderAndDelimiterOptionsAndRefusesBadFiles) {
     Write("a.txt", "1;x\n2;y\n");
     auto db = db::DBEngine::OpenDatabase(dir_.path(), false, false, "Text;HDR=NO;FMT=Delimited(;)");
