@@ -1,14 +1,15 @@
-// dBase III/IV/5 and FoxPro tables (.dbf) read whole into an imported table. The header gives
+// dBase III/IV/5 and FoxPro tables (.dbf), read a block of rows at a time. The header gives
 // the row count and the fixed-width fields; each row is a deletion flag and the fields' bytes.
 // Texts are read in the code page the header's language-driver byte names (Latin-1 where it
 // names none) and stored as UTF-8.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <functional>
 
 #include "platform/db/code_pages.h"
 #include "platform/db/column_types.h"
@@ -28,25 +29,29 @@ struct DbfField {
 uint32_t U32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
 uint16_t U16(const unsigned char* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
-}  // namespace
-
-ImportedTable ReadDbfFile(const std::string& path) {
+// The table's fields, then its rows one by one: the rows are read a block at a time, never the
+// whole file at once.
+void ReadDbf(const std::string& path, const std::function<void(const std::vector<Field>&)>& onFields,
+             const std::function<void(const std::vector<Value>&)>& onRow) {
     std::ifstream in(path, std::ios::binary);
     if (!in) FailToRead(path, errno);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    const std::string data = buffer.str();
     auto bad = [&](const std::string& what) {
         return Error(3274, fmt::format("External table isn't in the expected format: '{}' {}.", path, what));
     };
+    in.seekg(0, std::ios::end);
+    const uint64_t fileSize = uint64_t(std::max<std::streamoff>(in.tellg(), 0));
+    in.seekg(0);
+    std::string data(32, '\0');
+    if (fileSize < 33 || !in.read(data.data(), 32)) throw bad("is too short for a dBase table");
+    const size_t headerLength = U16(reinterpret_cast<const unsigned char*>(data.data()) + 8);
+    if (headerLength < 33 || headerLength > fileSize) throw bad("has a damaged header");
+    data.resize(headerLength);
+    if (!in.read(data.data() + 32, std::streamsize(headerLength - 32))) throw bad("has a damaged header");
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
-    if (data.size() < 33) throw bad("is too short for a dBase table");
     const unsigned char version = bytes[0];
     const bool visualFoxPro = version == 0x30 || version == 0x31 || version == 0x32;
     const uint32_t rows = U32(bytes + 4);
-    const size_t headerLength = U16(bytes + 8);
     const size_t recordLength = U16(bytes + 10);
-    if (headerLength < 33 || headerLength > data.size()) throw bad("has a damaged header");
     const int codePage = DbaseCodePage(bytes[29]);
 
     std::vector<DbfField> fields;
@@ -64,9 +69,9 @@ ImportedTable ReadDbfFile(const std::string& path) {
     }
     if (fields.empty()) throw bad("has no fields");
     if (width != recordLength) throw bad("has fields that do not fill its rows");
-    if (headerLength + uint64_t(rows) * recordLength > data.size()) throw bad("is shorter than its header says");
+    if (headerLength + uint64_t(rows) * recordLength > fileSize) throw bad("is shorter than its header says");
 
-    ImportedTable table;
+    std::vector<Field> columns;
     std::vector<std::string> names;
     for (const DbfField& f : fields) names.push_back(f.name);
     MakeFieldNamesUnique(names);
@@ -88,13 +93,22 @@ ImportedTable ReadDbfFile(const std::string& path) {
             case 'P': out.Type = dbMemo; break;
             default: out.Type = dbText; out.Size = int32_t(f.length); break;
         }
-        table.fields.push_back(std::move(out));
+        columns.push_back(std::move(out));
     }
+    onFields(columns);
 
+    // Rows are fixed width: a block of them is one read.
+    const size_t perBlock = std::max<size_t>(1, (256u << 10) / recordLength);
+    std::string block;
+    std::vector<Value> row;
     for (uint32_t r = 0; r < rows; ++r) {
-        const char* rec = data.data() + headerLength + size_t(r) * recordLength;
+        if (r % perBlock == 0) {
+            block.resize(std::min<size_t>(perBlock, rows - r) * recordLength);
+            if (!in.read(block.data(), std::streamsize(block.size()))) throw bad("is shorter than its header says");
+        }
+        const char* rec = block.data() + (r % perBlock) * recordLength;
         if (rec[0] == '*') continue;  // deleted
-        std::vector<Value> row;
+        row.clear();
         size_t at = 1;
         for (size_t c = 0; c < fields.size(); ++c) {
             const DbfField& f = fields[c];
@@ -113,7 +127,7 @@ ImportedTable ReadDbfFile(const std::string& path) {
                         } catch (...) {
                             throw bad(fmt::format("holds '{}' in the number field {}", text, f.name));
                         }
-                        if (table.fields[c].Type == dbLong) {
+                        if (columns[c].Type == dbLong) {
                             // A field without decimals holds whole numbers; "1e99" or "2.5" there
                             // contradicts the header (and cannot be converted to a Long).
                             if (d != std::trunc(d) || d < -2147483648.0 || d > 2147483647.0)
@@ -177,8 +191,17 @@ ImportedTable ReadDbfFile(const std::string& path) {
             }
             row.push_back(std::move(v));
         }
-        table.rows.push_back(std::move(row));
+        onRow(row);
     }
+}
+
+}  // namespace
+
+ImportedTable ReadDbfFile(const std::string& path) {
+    ImportedTable table;
+    ReadDbf(
+        path, [&](const std::vector<Field>& fields) { table.fields = fields; },
+        [&](const std::vector<Value>& row) { table.rows.push_back(row); });
     return table;
 }
 
