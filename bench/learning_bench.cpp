@@ -8,7 +8,8 @@
 // model kind and tables), which must be the same on every path and in every build.
 //
 //     learning_bench [--sizes 50000x15,1000000x15] [--skip-sqlite-above 50000] [--no-postgres]
-//                    [--wide 1000x1000] [--no-cancel] [--dense 1000000] [--data DIR]
+//                    [--wide 1000x1000] [--no-cancel] [--dense 1000000] [--imported 1000000]
+//                    [--data DIR]
 //
 // The engine runs with zorv's default limits, Init(100000, 45). Tables are kept in DIR
 // (default: bench-data under the current folder) and reused by later runs; --skip-sqlite-above
@@ -22,7 +23,10 @@
 // The dense shape runs twice: on the table above ("dense (own)") and on the one the shared
 // generator gen_dense.py draws ("dense (gen_dense)": class Cls, text fields F01..F15 over random
 // tables, an INTEGER hold-out flag), made with python3 when its file is missing; without the
-// script that table is skipped with a line saying so. Without --sizes, --wide or --dense the
+// script that table is skipped with a line saying so. --imported ROWS writes the dense (own)
+// table as a delimited text file and as a dBase table and times zorv's default run through
+// each, from the open and its import on, with the peak memory it added, against the SQLite
+// file. Without --sizes, --wide, --dense or --imported the
 // default shapes run, the dense ones of 1,000,000 rows included; naming one of them runs only
 // what is named.
 #include <fmt/format.h>
@@ -45,6 +49,7 @@
 #include "platform/db/column_store.h"
 #include "platform/db/sqlite_backend.h"
 #include "platform/vb/rnd.h"
+#include "platform/vb/strings.h"
 #include "tests/support/network_sampler.h"
 #include "tests/support/odbc_servers.h"
 #include "tests/support/recording_db.h"
@@ -66,6 +71,7 @@ struct Options {
     bool postgres = true;
     std::vector<Size> wide;  // fields x rows
     std::vector<int> dense{1000000};  // rows of the dense tables
+    std::vector<int> imported;        // rows of the dense (own) table read through imported formats
     bool wideCancels = true;
     std::string data = "bench-data";
 };
@@ -627,6 +633,133 @@ void Print(const std::string& label, std::map<std::string, std::map<std::string,
     }
 }
 
+// The dense (own) table as a delimited text file and as a dBase table, each alone in a folder,
+// written from the SQLite file's rows (texts as they are, the hold-out flag as 0/1 in the text
+// file and T/F in the dBase file); made once and kept.
+struct ImportedCopies {
+    std::string textFolder, dbaseFolder;
+};
+
+ImportedCopies WriteImportedCopies(const BenchTable& t, int rows, const std::string& dataDir) {
+    ImportedCopies out{fmt::format("{}/imported_text_{}", dataDir, rows), fmt::format("{}/imported_dbf_{}", dataDir, rows)};
+    const std::string name = t.table.table;
+    if (std::filesystem::exists(out.textFolder) && std::filesystem::exists(out.dbaseFolder)) return out;
+    auto db = db::DBEngine::OpenDatabase(t.file);
+    auto rs = db->OpenRecordset("select * from [" + name + "]", db::dbOpenSnapshot);
+    const int n = int(rs->FieldCount());
+    std::vector<std::string> names;
+    std::vector<bool> flag;
+    for (int c = 0; c < n; ++c) {
+        names.push_back(rs->Fields(c).Name);
+        flag.push_back(rs->Fields(c).Type == db::dbBoolean);
+    }
+    // Text fields of the dBase file are as wide as their longest value.
+    std::vector<std::vector<std::string>> cells;
+    std::vector<size_t> width(size_t(n), 1);
+    for (; !rs->Eof(); rs->MoveNext()) {
+        std::vector<std::string> row;
+        for (int c = 0; c < n; ++c) {
+            const db::Value v = rs->Fields(c).value();
+            row.push_back(v.IsNull()                              ? ""
+                          : v.kind() == db::Value::Kind::Boolean ? (v.AsBool() ? "1" : "0")
+                          : v.kind() == db::Value::Kind::Text    ? v.AsText()
+                                                                 : vb::NumberText(v.ToDouble()));
+            width[size_t(c)] = std::max(width[size_t(c)], row.back().size());
+        }
+        cells.push_back(std::move(row));
+    }
+    rs->Close();
+    db->Close();
+    for (const std::string& folder : {out.textFolder, out.dbaseFolder}) std::filesystem::create_directories(folder + ".part");
+    {
+        std::FILE* f = std::fopen((out.textFolder + ".part/" + name + ".csv").c_str(), "wb");
+        for (int c = 0; c < n; ++c) std::fprintf(f, "%s%s", c ? "," : "", names[size_t(c)].c_str());
+        std::fputs("\r\n", f);
+        for (const auto& row : cells) {
+            for (int c = 0; c < n; ++c) std::fprintf(f, "%s%s", c ? "," : "", row[size_t(c)].c_str());
+            std::fputs("\r\n", f);
+        }
+        std::fclose(f);
+    }
+    {
+        std::FILE* f = std::fopen((out.dbaseFolder + ".part/" + name + ".dbf").c_str(), "wb");
+        const uint16_t header = uint16_t(32 + 32 * n + 1);
+        uint16_t record = 1;
+        for (int c = 0; c < n; ++c) record = uint16_t(record + (flag[size_t(c)] ? 1 : width[size_t(c)]));
+        unsigned char head[32] = {0x03, 124, 12, 11};
+        const uint32_t count = uint32_t(cells.size());
+        std::memcpy(head + 4, &count, 4);
+        std::memcpy(head + 8, &header, 2);
+        std::memcpy(head + 10, &record, 2);
+        std::fwrite(head, 1, 32, f);
+        for (int c = 0; c < n; ++c) {
+            unsigned char field[32] = {};
+            std::strncpy(reinterpret_cast<char*>(field), names[size_t(c)].c_str(), 10);
+            field[11] = flag[size_t(c)] ? 'L' : 'C';
+            field[16] = uint8_t(flag[size_t(c)] ? 1 : width[size_t(c)]);
+            std::fwrite(field, 1, 32, f);
+        }
+        std::fputc(0x0D, f);
+        std::string line;
+        for (const auto& row : cells) {
+            line.assign(1, ' ');
+            for (int c = 0; c < n; ++c) {
+                const std::string& v = row[size_t(c)];
+                if (flag[size_t(c)]) line += v.empty() ? "?" : v == "1" ? "T" : "F";
+                else line += v + std::string(width[size_t(c)] - v.size(), ' ');
+            }
+            std::fwrite(line.data(), 1, line.size(), f);
+        }
+        std::fputc(0x1A, f);
+        std::fclose(f);
+    }
+    for (const std::string& folder : {out.textFolder, out.dbaseFolder}) std::filesystem::rename(folder + ".part", folder);
+    return out;
+}
+
+// zorv's default run (LearnStru and LearnCPT) with the open and the import it causes, on a
+// fresh database: the time from the open and the peak resident memory it added.
+Timing ImportedDefaultRun(const std::function<std::shared_ptr<db::Database>()>& open, const BenchTable& t) {
+    ::malloc_trim(0);
+    ResetPeak();
+    const double before = StatusMB("VmRSS:");
+    const auto start = std::chrono::steady_clock::now();
+    auto db = open();
+    Run run(db, t, 1, false, 3);
+    Timing out;
+    out.querySeconds = Since(start);  // the open and the set-up, the import included
+    Single threshold = -1;
+    run.e.LearnStru(threshold);
+    bool mn = run.e.IsMultiNet();
+    AcceptGraph(run, t);
+    run.e.LearnCPT(mn);
+    out.seconds = Since(start);
+    const double peak = StatusMB("VmHWM:");
+    if (before >= 0 && peak >= 0) out.peakMB = peak - before;
+    out.checksum = Checksum(run.e);
+    db->Close();
+    return out;
+}
+
+void Imported(int rows, const std::string& dataDir) {
+    const BenchTable t = MakeDenseTable(rows, dataDir);
+    const ImportedCopies copies = WriteImportedCopies(t, rows, dataDir);
+    std::printf("%-24s %-22s %9s %11s %8s %9s  %s\n", "table", "read from", "seconds", "of it set-up", "peak MB",
+                "vs file", "checksum");
+    const Timing file = ImportedDefaultRun([&] { return OpenFile(t.file, true); }, t);
+    const std::pair<const char*, std::function<std::shared_ptr<db::Database>()>> paths[] = {
+        {"SQLite file", [&] { return OpenFile(t.file, true); }},
+        {"text (Text;)", [&] { return db::DBEngine::OpenDatabase(copies.textFolder, false, true, "Text;"); }},
+
+    };
+    for (const auto& [label, open] : paths) {
+        const Timing tm = label == std::string("SQLite file") ? file : ImportedDefaultRun(open, t);
+        std::printf("%-24s %-22s %9.3f %11.3f %8.1f %8.2fx  %s\n", fmt::format("dense (own) {}", rows).c_str(), label,
+                    tm.seconds, tm.querySeconds, tm.peakMB, tm.seconds / file.seconds, tm.checksum.c_str());
+        std::fflush(stdout);
+    }
+}
+
 Options Parse(int argc, char** argv) {
     Options o;
     bool sizesGiven = false, denseGiven = false;
@@ -664,6 +797,8 @@ Options Parse(int argc, char** argv) {
                 o.dense.push_back(std::stoi(list.substr(p, comma == std::string::npos ? std::string::npos : comma - p)));
                 p = comma == std::string::npos ? list.size() : comma + 1;
             }
+        } else if (a == "--imported") {
+            o.imported.push_back(std::stoi(next()));
         } else if (a == "--no-cancel") {
             o.wideCancels = false;
         } else if (a == "--no-postgres") {
@@ -675,8 +810,8 @@ Options Parse(int argc, char** argv) {
         }
     }
     // Naming one kind of table runs only the kinds named.
-    if ((!o.wide.empty() || denseGiven) && !sizesGiven) o.sizes.clear();
-    if ((!o.wide.empty() || sizesGiven) && !denseGiven) o.dense.clear();
+    if ((!o.wide.empty() || denseGiven || !o.imported.empty()) && !sizesGiven) o.sizes.clear();
+    if ((!o.wide.empty() || sizesGiven || !o.imported.empty()) && !denseGiven) o.dense.clear();
     return o;
 }
 
@@ -687,6 +822,7 @@ int main(int argc, char** argv) {
         const Options o = Parse(argc, argv);
         std::printf("limits: Init(%d, %d)\n", int(kRowLimit), int(kValueLimit));
         for (const Size& size : o.wide) Wide(size, o.data, o.wideCancels);
+        for (int rows : o.imported) Imported(rows, o.data);
         std::printf("%-12s %-40s %-10s %9s %8s %8s %13s %9s  %s\n", "table", "step", "path", "seconds", "peak MB",
                     "queries", "in queries s", "speed-up", "checksum");
         for (const Size& size : o.sizes) {

@@ -397,15 +397,45 @@ void KnowledgePage::cmdImport_Click() {
     RememberFolder(name, IMEXPath_);
     window()->repaint();
     const knowledge::ImportScan scan = knowledge::ScanImportFile(path, ListTexts(lstfld[2]), ListTexts(lstfld[3]));
-    // Each offered pair is picked in the two lists and added as the add button adds it, so a
-    // refusal shows its message as the pair comes.
+    // Each offered pair is picked in the two lists and added as the add button adds it. The
+    // widgets follow in one go rather than pair by pair: a list on screen lays all its rows out
+    // again when a row is selected after one was added, which for a network of a thousand links
+    // is most of the import. Before a message box (a refused pair) they are brought up to date,
+    // so the refusal shows over the lists as the add button would leave them.
+    QStringList lines;
+    int effect = -1, cause = -1, select = -1;
+    bool added = false;
+    const auto catchUp = [&] {
+        if (added) {
+            {
+                const QSignalBlocker block(lstrst[1]);
+                lstrst[1]->addItems(lines);
+            }
+            SelectRow(lstrst[1], select);
+            SyncBoxes();
+        }
+        lines.clear();
+        added = false;
+        if (effect >= 0) SelectRow(lstfld[3], effect);
+        if (cause >= 0) SelectRow(lstfld[2], cause);
+        effect = cause = -1;
+    };
     const int count = knowledge::ApplyImport(
-        model_, scan, [this](const knowledge::ImportStep& step, const PairEdit* edit) {
-            SelectRow(lstfld[3], step.effect);
+        model_, scan, [&](const knowledge::ImportStep& step, const PairEdit* edit) {
+            effect = step.effect;
             if (!edit) return;
-            SelectRow(lstfld[2], step.cause);
-            ShowPairEdit(PairTab::CausesEffects, *edit);
+            cause = step.cause;
+            if (edit->what == PairEdit::What::Added) {
+                lines << QString::fromStdString(model_.pairs(PairTab::CausesEffects)[size_t(edit->row)].text);
+                select = edit->select;
+                added = true;
+            }
+            if (edit->message) {
+                catchUp();
+                Show(*edit->message);
+            }
         });
+    catchUp();
     // A file that stopped parsing says where; the pairs before that line stay, uncounted.
     Show(scan.fault ? *scan.fault : knowledge::ImportCountMessage(count));
 }

@@ -1,5 +1,5 @@
 // Access files (.mdb, .accdb), read by the file reader process (reader_process.h) through
-// libmdb: the catalog gives the tables, and a table is read whole, row by row, the first time a
+// libmdb: the catalog gives the tables, and a table streams in, row by row, the first time a
 // query names it. libmdb reads no query definitions, but the file keeps them as rows of its
 // table MSysQueries, which is read like any other: a stored select query becomes a view of the
 // in-memory copy the first time it is named, after the tables and queries it reads. A file
@@ -60,30 +60,44 @@ reader::Limits LimitsFor(const std::string& file) {
     return reader::LimitsFor(::stat(file.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0);
 }
 
-ImportedTable ReadTable(const std::string& file, const std::string& name) {
-    ImportedTable out;
+// The table's fields, then each row as its frame arrives: a large table is never held here.
+void ReadTable(const std::string& file, const std::string& name, TableSink& sink) {
+    std::vector<Field> fields;
+    bool started = false;
+    std::vector<Value> row;
+    auto start = [&] {
+        if (!started) sink.Fields(fields);
+        started = true;
+    };
     try {
         reader::Run({"access-table", file, name}, LimitsFor(file), [&](frames::Tag tag, std::string_view payload) {
             frames::Cursor c(payload);
             if (tag == frames::kFailed) ThrowFailure(file, payload);
             if (tag == frames::kField) {
+                if (started) throw std::out_of_range("a field after the rows");
                 Field f;
                 f.Type = FieldType(c.Get<uint8_t>());
                 const int32_t size = c.Get<int32_t>();
                 f.Name = c.GetText();
                 f.Size = f.Type == dbText ? (size > 0 ? size : 255) : 0;
-                out.fields.push_back(std::move(f));
+                fields.push_back(std::move(f));
             } else if (tag == frames::kRow) {
-                std::vector<Value> row;
-                row.reserve(out.fields.size());
-                for (size_t k = 0; k < out.fields.size(); ++k) row.push_back(reader::ReadCell(c));
+                start();
+                row.clear();
+                for (size_t k = 0; k < fields.size(); ++k) row.push_back(reader::ReadCell(c));
                 if (!c.AtEnd()) throw std::out_of_range("a row longer than its fields");
-                out.rows.push_back(std::move(row));
+                sink.Row(row);
             }
         });
     } catch (const reader::Stopped& e) {
         throw Damaged(file, fmt::format("table '{}' cannot be read: {}", name, e.what()));
     }
+    start();
+}
+
+ImportedTable ReadTable(const std::string& file, const std::string& name) {
+    ImportedTable out;
+    ReadTable(file, name, out);
     return out;
 }
 
@@ -163,7 +177,7 @@ public:
     AccessDatabase(const std::string& file, std::string connect, Catalog catalog)
         : ImportedDatabase(file, std::move(connect)), file_(file), queries_(std::move(catalog.queries)) {
         for (const CatalogTable& t : catalog.tables)
-            sources_.emplace(vb::UCase(t.name), Source{t.name, [file, name = t.name] { return ReadTable(file, name); },
+            sources_.emplace(vb::UCase(t.name), Source{t.name, [file, name = t.name](TableSink& sink) { ReadTable(file, name, sink); },
                                                        IsSystemObject(t.name, t.flags), {}});
         access::RegisterJetFunctions(connection()->handle());
     }

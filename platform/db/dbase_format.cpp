@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <functional>
 
 #include "platform/db/code_pages.h"
 #include "platform/db/column_types.h"
@@ -29,10 +28,9 @@ struct DbfField {
 uint32_t U32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
 uint16_t U16(const unsigned char* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
-// The table's fields, then its rows one by one: the rows are read a block at a time, never the
-// whole file at once.
-void ReadDbf(const std::string& path, const std::function<void(const std::vector<Field>&)>& onFields,
-             const std::function<void(const std::vector<Value>&)>& onRow) {
+}  // namespace
+
+void ReadDbfFile(const std::string& path, TableSink& sink) {
     std::ifstream in(path, std::ios::binary);
     if (!in) FailToRead(path, errno);
     auto bad = [&](const std::string& what) {
@@ -95,7 +93,7 @@ void ReadDbf(const std::string& path, const std::function<void(const std::vector
         }
         columns.push_back(std::move(out));
     }
-    onFields(columns);
+    sink.Fields(columns);
 
     // Rows are fixed width: a block of them is one read.
     const size_t perBlock = std::max<size_t>(1, (256u << 10) / recordLength);
@@ -191,18 +189,8 @@ void ReadDbf(const std::string& path, const std::function<void(const std::vector
             }
             row.push_back(std::move(v));
         }
-        onRow(row);
+        sink.Row(row);
     }
-}
-
-}  // namespace
-
-ImportedTable ReadDbfFile(const std::string& path) {
-    ImportedTable table;
-    ReadDbf(
-        path, [&](const std::vector<Field>& fields) { table.fields = fields; },
-        [&](const std::vector<Value>& row) { table.rows.push_back(row); });
-    return table;
 }
 
 }  // namespace db

@@ -70,32 +70,40 @@ Value InColumn(Value v, FieldType type) {
     return v;
 }
 
-ImportedTable ReadSheet(const std::string& file, size_t index) {
-    ImportedTable table;
+// The sheet's fields (named by its first row), then each row as its frame arrives.
+void ReadSheet(const std::string& file, size_t index, TableSink& sink) {
+    std::vector<Field> fields;
     std::vector<std::string> names;
-    bool header = false;
+    bool header = false, started = false;
+    std::vector<Value> row;
+    auto start = [&] {
+        if (started) return;
+        if (fields.size() > names.size()) throw std::out_of_range("a field without a name");
+        for (size_t k = 0; k < fields.size(); ++k) fields[k].Name = names[k];
+        sink.Fields(fields);
+        started = true;
+    };
     Ask(file, {"excel-sheet", file, std::to_string(index)}, [&](frames::Tag tag, std::string_view payload) {
         frames::Cursor c(payload);
         if (tag == frames::kField) {
+            if (started || !header) throw std::out_of_range("a field out of place");
             Field f;
             f.Type = FieldType(c.Get<uint8_t>());
             f.Size = c.Get<int32_t>();
-            table.fields.push_back(std::move(f));
-            if (table.fields.size() > names.size()) throw std::out_of_range("a field without a name");
+            fields.push_back(std::move(f));
         } else if (tag == frames::kRow && !header) {
             header = true;
             while (!c.AtEnd()) names.push_back(vb::Trim(CellText(reader::ReadCell(c))));
             MakeFieldNamesUnique(names);
         } else if (tag == frames::kRow) {
-            std::vector<Value> row;
-            row.reserve(table.fields.size());
-            for (const Field& f : table.fields) row.push_back(InColumn(reader::ReadCell(c), f.Type));
+            start();
+            row.clear();
+            for (const Field& f : fields) row.push_back(InColumn(reader::ReadCell(c), f.Type));
             if (!c.AtEnd()) throw std::out_of_range("a row longer than its fields");
-            table.rows.push_back(std::move(row));
+            sink.Row(row);
         }
     });
-    for (size_t k = 0; k < table.fields.size(); ++k) table.fields[k].Name = names[k];
-    return table;
+    start();
 }
 
 class ExcelDatabase : public ImportedDatabase {
@@ -110,7 +118,7 @@ public:
         });
         if (sheets.empty()) throw NotExpected(file, "holds no worksheet");
         for (size_t s = 0; s < sheets.size(); ++s)
-            sources_.emplace(vb::UCase(sheets[s]), Source{sheets[s], [file, s] { return ReadSheet(file, s); }, false, {}});
+            sources_.emplace(vb::UCase(sheets[s]), Source{sheets[s], [file, s](TableSink& sink) { ReadSheet(file, s, sink); }, false, {}});
     }
 
 protected:

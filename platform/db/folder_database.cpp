@@ -15,7 +15,7 @@
 namespace db {
 namespace {
 
-using Importer = std::function<ImportedTable(const std::string& path)>;
+using Importer = std::function<void(const std::string& path, TableSink& sink)>;
 
 class FolderDatabase : public ImportedDatabase {
 public:
@@ -46,7 +46,7 @@ protected:
             if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
             std::string table = n.substr(0, dot);
             if (out.count(vb::UCase(table))) table += "#" + n.substr(dot + 1);
-            out.emplace(vb::UCase(table), Source{table, [importer = importer_, path] { return importer(path); }, false, path});
+            out.emplace(vb::UCase(table), Source{table, [importer = importer_, path](TableSink& sink) { importer(path, sink); }, false, path});
         }
         return out;
     }
@@ -79,7 +79,7 @@ std::shared_ptr<Database> OpenTextDatabase(const std::string& folder, const std:
         delimiter = connect[p + 14];
     return std::make_shared<FolderDatabase>(
         folder, connect, std::vector<std::string>{"TXT", "CSV", "TAB", "ASC"},
-        [header, delimiter](const std::string& path) { return ReadDelimitedFile(path, header, delimiter); });
+        [header, delimiter](const std::string& path, TableSink& sink) { ReadDelimitedFile(path, header, delimiter, sink); });
 }
 
 std::shared_ptr<Database> OpenDbaseDatabase(const std::string& folder, const std::string& connect) {

@@ -1,6 +1,8 @@
-// A read-only database whose tables come from another format: an in-memory SQLite database
-// into which each table of the source is read by its importer the first time a query names it,
-// and which from then on answers like any SQLite table. A folder of text or dBase files, an
+// A read-only database whose tables come from another format: a temporary SQLite database into
+// which each table of the source streams from its importer the first time a query names it,
+// and which from then on answers like any SQLite table. SQLite keeps the temporary database in
+// its page cache and spills a large one to a file of its own, removed when the database is
+// closed, so memory stays flat however many rows a table has. A folder of text or dBase files, an
 // Access file and an Excel workbook are such databases. Nothing is written back; the database
 // can still be the source of a copy into a file. Internal to the layer.
 #pragma once
@@ -31,7 +33,7 @@ public:
 protected:
     struct Source {
         std::string table;                  // the name as the lists show it
-        std::function<ImportedTable()> read;
+        std::function<void(TableSink&)> read;
         bool system = false;                // left out of the lists, still read when named
         std::string path;                   // the file it is read from, "" for the database's own
     };
@@ -40,8 +42,7 @@ protected:
     void PrepareTable(const std::string& name) override;
 
 private:
-    void Store(const std::string& table, const std::string& path, const ImportedTable& data);
-    void StoreRows(const std::string& table, const ImportedTable& data);
+    void Store(const std::string& table, const std::string& path, const Source& source);
 
     std::string name_;
     std::set<std::string> loaded_;

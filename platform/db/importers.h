@@ -14,18 +14,36 @@
 
 namespace db {
 
-// A file read whole: its fields with their Jet types and its rows.
-struct ImportedTable {
+// Takes a table as its reader reads it: the fields once, then the rows in the file's order, so
+// that no reader holds a large table whole. A row's missing trailing cells are Null.
+class TableSink {
+public:
+    virtual ~TableSink() = default;
+    virtual void Fields(const std::vector<Field>& fields) = 0;
+    virtual void Row(const std::vector<Value>& row) = 0;
+};
+
+// A table collected whole, for the small ones that are read as values (Access's system tables)
+// and for tests.
+struct ImportedTable : TableSink {
     std::vector<Field> fields;
     std::vector<std::vector<Value>> rows;
+
+    void Fields(const std::vector<Field>& f) override { fields = f; }
+    void Row(const std::vector<Value>& row) override { rows.push_back(row); }
 };
+
+// Hands a collected table to `sink`, fields first.
+void Feed(const ImportedTable& table, TableSink& sink);
 
 // Delimited text. header: the first line names the fields (else F1, F2, ...); delimiter 0:
 // the first of tab and ";" that the first line holds without a ",", else ",". Column types from
 // all values: whole numbers Long, other numbers Double, "yyyy-mm-dd[ hh:nn[:ss]]" Date, else
 // Text (Memo beyond 255 characters); an empty value is Null. db::Error 3274 naming the file and
-// line for a quote that is not closed.
-ImportedTable ReadDelimitedFile(const std::string& path, bool header, char delimiter);
+// line for a quote that is not closed. A file that is not valid UTF-8 is read in Windows-1252
+// (a UTF-8 byte-order mark is skipped). The file is read twice, for the types and for the rows,
+// and never held whole.
+void ReadDelimitedFile(const std::string& path, bool header, char delimiter, TableSink& sink);
 
 // Field names a table can hold: an empty name becomes F<position> (F1 for the first), and a
 // name that an earlier one already has (in any case) gets 2, 3 ... behind it.
@@ -38,9 +56,9 @@ void MakeFieldNamesUnique(std::vector<std::string>& names);
 // A dBase III/IV/5 or FoxPro table: C Text, N and F Long (no decimals, up to 9 digits) or
 // Double, L Boolean, D Date, I Long, B Double; memo fields (kept in a separate file) read as
 // Null. Texts in the code page of the header's language driver (code_pages.h). Deleted rows
-// are left out; field names are made unique as above. db::Error 3274 naming the file when it is
-// not such a table.
-ImportedTable ReadDbfFile(const std::string& path);
+// are left out; field names are made unique as above; the rows are read a block at a time.
+// db::Error 3274 naming the file when it is not such a table.
+void ReadDbfFile(const std::string& path, TableSink& sink);
 
 // The folder's files as a read-only database. The connect text may carry HDR=NO and
 // FMT=Delimited(c), TabDelimited or CSVDelimited for text. db::Error 3044 when the folder

@@ -218,7 +218,7 @@ void RegisterFunctions(sqlite3* db) {
 }
 
 std::shared_ptr<Connection> OpenConnection(const std::string& name, bool readOnly, bool create, bool verify) {
-    const bool memory = name == ":memory:";
+    const bool memory = name == ":memory:" || name.empty();  // "": a temporary database
     if (!memory) {
         struct stat st {};
         if (::stat(name.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) {

@@ -1,4 +1,4 @@
-// Delimited text files read whole into an imported table: records split on the delimiter with
+// Delimited text files streamed into an imported table: records split on the delimiter with
 // double-quoted cells (holding delimiters, doubled quotes and line breaks), the header line's
 // names made unique, and each column typed by the narrowest type that reads all its values.
 // A file is UTF-8, or Windows-1252 when it is not valid UTF-8.
@@ -9,7 +9,6 @@
 #include <cstring>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include "platform/db/code_pages.h"
 #include "platform/db/column_types.h"
@@ -28,71 +27,139 @@ Error BadFormat(const std::string& file, int line, const std::string& what) {
     return Error(3274, fmt::format("External table isn't in the expected format: '{}' line {}: {}.", file, line, what));
 }
 
-// Splits the whole file into records of cells; quoted cells may hold the delimiter, doubled
-// quotes and line breaks.
-std::vector<std::vector<Cell>> SplitRecords(const std::string& data, char delimiter, const std::string& file) {
-    std::vector<std::vector<Cell>> records;
-    std::vector<Cell> record;
-    Cell cell;
-    size_t i = 0;
-    int line = 1;
-    if (data.compare(0, 3, "\xEF\xBB\xBF") == 0) i = 3;
-    bool any = false;  // the record has content (so an empty last line makes no record)
-    auto endCell = [&] {
-        if (!cell.quoted) cell.text = vb::Trim(cell.text);
-        record.push_back(std::move(cell));
-        cell = Cell{};
-    };
-    auto endRecord = [&] {
-        endCell();
-        if (any) records.push_back(std::move(record));
-        record.clear();
-        any = false;
-    };
-    while (i < data.size()) {
-        char c = data[i];
-        if (c == '"' && vb::Trim(cell.text).empty() && !cell.quoted) {
-            cell.text.clear();
-            cell.quoted = true;
-            any = true;
-            int startLine = line;
-            ++i;
-            while (true) {
-                if (i >= data.size()) throw BadFormat(file, startLine, "a quoted value has no closing quote");
-                if (data[i] == '"') {
-                    if (i + 1 < data.size() && data[i + 1] == '"') {
+// Reads the file's records one at a time, through a buffer: quoted cells may hold the
+// delimiter, doubled quotes and line breaks. A UTF-8 byte-order mark before the first record is
+// not part of it. Blanks around an unquoted cell are not part of it either.
+class RecordReader {
+public:
+    RecordReader(const std::string& path, char delimiter)
+        : in_(path, std::ios::binary), file_(path), delimiter_(delimiter), buffer_(1 << 20, '\0') {
+        if (!in_) FailToRead(path, errno);
+        Fill();
+        if (end_ >= 3 && std::memcmp(buffer_.data(), "\xEF\xBB\xBF", 3) == 0) at_ = 3;
+    }
+
+    // The next record with content (an empty line makes none); false at the end of the file.
+    // `record`'s cells are reused from call to call.
+    bool Next(std::vector<Cell>& record) {
+        for (;;) {
+            const Parse p = TryNext(record);
+            if (p != Parse::Incomplete) return p == Parse::Record;
+            Fill();
+        }
+    }
+
+private:
+    enum class Parse { Record, None, Incomplete };
+
+    // Keeps what is not yet parsed and reads on behind it, growing the buffer when one record
+    // fills it.
+    void Fill() {
+        if (at_ > 0) {
+            std::memmove(buffer_.data(), buffer_.data() + at_, end_ - at_);
+            end_ -= at_;
+            at_ = 0;
+        }
+        if (end_ == buffer_.size()) buffer_.resize(buffer_.size() * 2);
+        in_.read(buffer_.data() + end_, std::streamsize(buffer_.size() - end_));
+        end_ += size_t(in_.gcount());
+        eof_ = !in_;
+    }
+
+    // One record from the buffer, or Incomplete when the buffer ends inside it before the end of
+    // the file (the record is then parsed again once more is read).
+    Parse TryNext(std::vector<Cell>& record) {
+        const char* p = buffer_.data() + at_;
+        const char* const e = buffer_.data() + end_;
+        const bool blanksAround = delimiter_ != ' ';
+        size_t used = 0;
+        int lines = 0;
+        bool any = false;  // the record has content
+        for (;;) {
+            if (used == record.size()) record.emplace_back();
+            Cell& cell = record[used++];
+            const char* start = p;
+            if (blanksAround)
+                while (p < e && *p == ' ') ++p;
+            if (p < e && *p == '"') {
+                const int startLine = line_ + lines;
+                cell.quoted = true;
+                cell.text.clear();
+                any = true;
+                ++p;
+                for (;;) {
+                    const char* q = static_cast<const char*>(std::memchr(p, '"', size_t(e - p)));
+                    if (!q) {
+                        if (!eof_) return Parse::Incomplete;
+                        throw BadFormat(file_, startLine, "a quoted value has no closing quote");
+                    }
+                    lines += int(std::count(p, q, '\n'));
+                    cell.text.append(p, q);
+                    p = q + 1;
+                    if (p == e && !eof_) return Parse::Incomplete;
+                    if (p < e && *p == '"') {
                         cell.text += '"';
-                        i += 2;
+                        ++p;
                         continue;
                     }
-                    ++i;
                     break;
                 }
-                if (data[i] == '\n') ++line;
-                cell.text += data[i++];
+                // Only blanks may follow the closing quote before the delimiter.
+                while (p < e && *p == ' ' && *p != delimiter_) ++p;
+                if (p == e && !eof_) return Parse::Incomplete;
+                if (p < e && *p != delimiter_ && *p != '\r' && *p != '\n')
+                    throw BadFormat(file_, line_ + lines, "text follows a closing quote");
+            } else {
+                const char* q = p;
+                while (q < e && *q != delimiter_ && *q != '\n' && *q != '\r') ++q;
+                if (q == e && !eof_) return Parse::Incomplete;
+                const char* last = q;
+                if (blanksAround)
+                    while (last > p && last[-1] == ' ') --last;
+                cell.quoted = false;
+                cell.text.assign(p, size_t(last - p));
+                if (last > p || (!blanksAround && q > start)) any = true;
+                p = q;
             }
-            // Only blanks may follow the closing quote before the delimiter.
-            while (i < data.size() && data[i] == ' ') ++i;
-            if (i < data.size() && data[i] != delimiter && data[i] != '\r' && data[i] != '\n')
-                throw BadFormat(file, line, "text follows a closing quote");
-            continue;
+            if (p == e) {  // the end of the file
+                at_ = end_;
+                line_ += lines;
+                record.resize(used);
+                return any ? Parse::Record : Parse::None;
+            }
+            if (*p == delimiter_) {
+                any = true;
+                ++p;
+                continue;
+            }
+            if (*p == '\r') {
+                if (p + 1 == e && !eof_) return Parse::Incomplete;
+                if (p + 1 < e && p[1] == '\n') ++p;
+            }
+            ++p;
+            ++lines;
+            if (any) {
+                at_ = size_t(p - buffer_.data());
+                line_ += lines;
+                record.resize(used);
+                return Parse::Record;
+            }
+            // A line without content: the record starts again behind it.
+            at_ = size_t(p - buffer_.data());
+            line_ += lines;
+            lines = 0;
+            used = 0;
         }
-        if (c == delimiter) {
-            endCell();
-            any = true;
-        } else if (c == '\n' || c == '\r') {
-            endRecord();
-            if (c == '\r' && i + 1 < data.size() && data[i + 1] == '\n') ++i;
-            ++line;
-        } else {
-            cell.text += c;
-            if (c != ' ') any = true;
-        }
-        ++i;
     }
-    endRecord();
-    return records;
-}
+
+    std::ifstream in_;
+    std::string file_;
+    char delimiter_;
+    std::string buffer_;
+    size_t at_ = 0, end_ = 0;
+    bool eof_ = false;
+    int line_ = 1;
+};
 
 bool ParseLong(const std::string& s, int32_t& out) {
     if (s.empty()) return false;
@@ -115,10 +182,13 @@ bool ParseNumber(const std::string& s, double& out) {
     }
 }
 
-char DelimiterFor(const std::string& data, const std::string& path) {
+char DelimiterFor(const std::string& path) {
     std::string dot = path.substr(path.rfind('.') + 1);
     if (vb::UCase(dot) == "TAB") return '\t';
-    std::string first = data.substr(0, data.find('\n'));
+    std::ifstream in(path, std::ios::binary);
+    if (!in) FailToRead(path, errno);
+    std::string first;
+    std::getline(in, first);
     for (char c : {'\t', ';'})
         if (first.find(c) != std::string::npos && first.find(',') == std::string::npos) return c;
     return ',';
@@ -144,52 +214,60 @@ void FailToRead(const std::string& path, int err) {
                             err == EACCES || err == EPERM ? "you need permission to read it" : std::strerror(err)));
 }
 
-ImportedTable ReadDelimitedFile(const std::string& path, bool header, char delimiter) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) FailToRead(path, errno);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    std::string data = buffer.str();
-    // Text written on Windows is mostly in its ANSI code page, as Jet reads a text file: a file
-    // that is not valid UTF-8 is taken as Windows-1252 (without a byte-order mark it may have).
-    if (!IsValidUtf8(data))
-        data = CodePageToUtf8(std::string_view(data).substr(data.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0), kWindows1252);
-    std::vector<std::vector<Cell>> records = SplitRecords(data, delimiter ? delimiter : DelimiterFor(data, path), path);
+void ReadDelimitedFile(const std::string& path, bool header, char delimiter, TableSink& sink) {
+    if (!delimiter) delimiter = DelimiterFor(path);
 
-    size_t width = 0;
-    for (const auto& r : records) width = std::max(width, r.size());
-    std::vector<std::string> names(width);
-    size_t first = 0;
-    if (header && !records.empty()) {
-        first = 1;
-        for (size_t c = 0; c < records[0].size(); ++c) names[c] = records[0][c].text;
-    }
-    MakeFieldNamesUnique(names);
-
-    // Column types from every value: the narrowest type that reads all of them.
+    // The first pass: the names and, from every value, each column's narrowest type.
     enum Guess { Unknown, Long, Double, Date, Text };
-    std::vector<Guess> guess(width, Unknown);
-    std::vector<size_t> longest(width, 0);
-    for (size_t r = first; r < records.size(); ++r)
-        for (size_t c = 0; c < records[r].size(); ++c) {
-            const std::string& t = records[r][c].text;
-            longest[c] = std::max(longest[c], t.size());
-            if (t.empty() || guess[c] == Text) continue;
-            int32_t l;
-            double d;
-            Guess g = ParseLong(t, l)                  ? Long
-                      : ParseNumber(t, d)              ? Double
-                      : ParseStoredDate(t).has_value() ? Date
-                                                       : Text;
-            if (guess[c] == Unknown) guess[c] = g;
-            else if (guess[c] != g)
-                guess[c] = ((guess[c] == Long && g == Double) || (guess[c] == Double && g == Long)) ? Double : Text;
+    std::vector<std::string> names;
+    std::vector<Guess> guess;
+    std::vector<size_t> longest;
+    std::vector<Cell> record;
+    // Text written on Windows is mostly in its ANSI code page, as Jet reads a text file: a file
+    // that is not valid UTF-8 is read in Windows-1252. Delimiters, quotes and line ends are
+    // ASCII, which no UTF-8 sequence holds, so the cells' bytes decide it.
+    bool utf8 = true;
+    {
+        RecordReader records(path, delimiter);
+        bool first = header;
+        while (records.Next(record)) {
+            if (record.size() > names.size()) {
+                names.resize(record.size());
+                guess.resize(record.size(), Unknown);
+                longest.resize(record.size(), 0);
+            }
+            if (first) {
+                for (size_t c = 0; c < record.size(); ++c) {
+                    names[c] = record[c].text;
+                    utf8 = utf8 && IsValidUtf8(names[c]);
+                }
+                first = false;
+                continue;
+            }
+            for (size_t c = 0; c < record.size(); ++c) {
+                const std::string& t = record[c].text;
+                utf8 = utf8 && IsValidUtf8(t);
+                longest[c] = std::max(longest[c], t.size());
+                if (t.empty() || guess[c] == Text) continue;
+                int32_t l;
+                double d;
+                Guess g = ParseLong(t, l)                  ? Long
+                          : ParseNumber(t, d)              ? Double
+                          : ParseStoredDate(t).has_value() ? Date
+                                                           : Text;
+                if (guess[c] == Unknown) guess[c] = g;
+                else if (guess[c] != g)
+                    guess[c] = ((guess[c] == Long && g == Double) || (guess[c] == Double && g == Long)) ? Double : Text;
+            }
         }
-
-    ImportedTable table;
-    table.fields.resize(width);
+    }
+    if (!utf8)
+        for (std::string& n : names) n = CodePageToUtf8(n, kWindows1252);
+    MakeFieldNamesUnique(names);
+    const size_t width = names.size();
+    std::vector<Field> fields(width);
     for (size_t c = 0; c < width; ++c) {
-        Field& f = table.fields[c];
+        Field& f = fields[c];
         f.Name = names[c];
         // Texts of up to 255 characters are Text, as Jet's own text driver gives them; longer
         // ones Memo.
@@ -200,23 +278,28 @@ ImportedTable ReadDelimitedFile(const std::string& path, bool header, char delim
                                       : dbText;
         f.Size = f.Type == dbText ? 255 : 0;
     }
-    for (size_t r = first; r < records.size(); ++r) {
-        std::vector<Value> row(width);
-        for (size_t c = 0; c < width && c < records[r].size(); ++c) {
-            const std::string& t = records[r][c].text;
+    sink.Fields(fields);
+
+    // The second pass: the rows, each handed on as it is read.
+    RecordReader records(path, delimiter);
+    if (header) records.Next(record);
+    std::vector<Value> row(width);
+    while (records.Next(record)) {
+        std::fill(row.begin(), row.end(), Value());
+        for (size_t c = 0; c < width && c < record.size(); ++c) {
+            const std::string& t = record[c].text;
             if (t.empty()) continue;
             int32_t l;
             double d;
-            switch (table.fields[c].Type) {
+            switch (fields[c].Type) {
                 case dbLong: ParseLong(t, l), row[c] = Value(l); break;
                 case dbDouble: ParseNumber(t, d), row[c] = Value(d); break;
                 case dbDate: row[c] = Value(db::Date{*ParseStoredDate(t)}); break;
-                default: row[c] = Value(t);
+                default: row[c] = Value(utf8 ? t : CodePageToUtf8(t, kWindows1252));
             }
         }
-        table.rows.push_back(std::move(row));
+        sink.Row(row);
     }
-    return table;
 }
 
 }  // namespace db

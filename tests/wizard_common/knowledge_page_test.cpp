@@ -8,6 +8,7 @@
 #include <QStyleOptionViewItem>
 #include <QtTest/QTest>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "tests/support/qt/fake_services.h"
@@ -285,6 +286,48 @@ TEST_F(KnowledgePageTest, ImportEntersPairsThroughTheAddHandler) {
     EXPECT_EQ(page->lstfld[3]->currentRow(), 0);  // the refused pair was picked like the others
     // The refusal shows as it comes; the count is what the list gained.
     EXPECT_EQ(fake.prompts.Take(), (std::vector<Box>{Plain(kClassCause), Plain("2 relations were imported.")}));
+}
+
+// The import fills the lists in one go, but a refused pair's message shows over the lists as
+// the add button would leave them: the pairs before it listed, the refused pair picked.
+TEST_F(KnowledgePageTest, ImportShowsARefusalOverThePairsBeforeIt) {
+    struct SeenPrompts : testsupport::FakePrompts {
+        std::function<void()> onMessage;
+        void Message(QWidget* parent, const QString& text, const QString& title, wizard::Icon icon) override {
+            onMessage();
+            FakePrompts::Message(parent, text, title, icon);
+        }
+    } prompts;
+    model = std::make_unique<KnowledgeModel>(KnowledgeRules::Zorv);
+    page = std::make_unique<KnowledgePage>(*model, wizard::Services{prompts, fake.files, fake.shell, fake.printer},
+                                           "Title", imexPath);
+    page->Fill(kFields);
+    struct Seen {
+        QStringList pairs;
+        int selectedPair, cause, effect;
+        bool box;
+    };
+    std::vector<Seen> seen;
+    prompts.onMessage = [&] {
+        seen.push_back({Texts(page->lstrst[1]), page->lstrst[1]->currentRow(), page->lstfld[2]->currentRow(),
+                        page->lstfld[3]->currentRow(), page->chkce->isChecked()});
+    };
+    fake.files.answers = {WriteFile("refused.bif", "probability ( Sex | Age ) {\n}\n"
+                                                   "probability ( Class | Risk ) {\n}\n"
+                                                   "probability ( Risk | Age, Sex ) {\n}\n")};
+    page->cmdImport_Click();
+
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].pairs, QStringList{"Age  ->  Sex"});
+    EXPECT_EQ(seen[0].selectedPair, 0);
+    EXPECT_EQ(seen[0].cause, 3);   // Risk
+    EXPECT_EQ(seen[0].effect, 0);  // Class
+    EXPECT_TRUE(seen[0].box);
+    EXPECT_EQ(seen[1].pairs, QStringList({"Age  ->  Sex", "Age  ->  Risk", "Sex  ->  Risk"}));
+    EXPECT_EQ(seen[1].selectedPair, 2);
+    EXPECT_EQ(seen[1].cause, 2);
+    EXPECT_EQ(seen[1].effect, 3);
+    EXPECT_EQ(prompts.Take(), (std::vector<Box>{Plain(kClassCause), Plain("3 relations were imported.")}));
 }
 
 TEST_F(KnowledgePageTest, ImportOfAFileThatCannotBeRead) {

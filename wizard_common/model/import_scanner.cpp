@@ -65,12 +65,19 @@ bool Quoted(const std::string& upperName, const std::string& upperItem) {
            upperName.compare(1, upperItem.size(), upperItem) == 0;
 }
 
-// The first item whose text equals the name (ASCII letters in any case), or, with
+std::vector<std::string> Upper(const std::vector<std::string>& items) {
+    std::vector<std::string> upper;
+    upper.reserve(items.size());
+    for (const std::string& item : items) upper.push_back(vb::UCase(item));
+    return upper;
+}
+
+// The first item whose upper-cased text equals the name (ASCII letters in any case), or, with
 // `quotedToo`, whose text in double quotes equals it; -1 for none.
-int Find(const std::vector<std::string>& items, const std::string& name, bool quotedToo) {
+int Find(const std::vector<std::string>& upperItems, const std::string& name, bool quotedToo) {
     const std::string upper = vb::UCase(name);
-    for (size_t i = 0; i < items.size(); ++i) {
-        const std::string item = vb::UCase(items[i]);
+    for (size_t i = 0; i < upperItems.size(); ++i) {
+        const std::string& item = upperItems[i];
         if (item == upper || (quotedToo && Quoted(upper, item))) return int(i);
     }
     return -1;
@@ -78,8 +85,10 @@ int Find(const std::vector<std::string>& items, const std::string& name, bool qu
 
 class Scanner {
 public:
+    // The lists are upper-cased once: a network of a thousand nodes looks names up thousands
+    // of times.
     Scanner(const std::vector<std::string>& causes, const std::vector<std::string>& effects)
-        : causes_(causes), effects_(effects) {}
+        : causes_(Upper(causes)), effects_(Upper(effects)) {}
 
     // False when the line cannot be parsed (the scan stops there).
     bool Line(const std::string& L) {
@@ -156,7 +165,7 @@ private:
         const std::string P = S.substr(c + 1);
         const std::string upper = vb::UCase(name);
         for (size_t i = 0; i < effects_.size(); ++i) {
-            const std::string item = vb::UCase(effects_[i]);
+            const std::string& item = effects_[i];
             if (item == upper || Quoted(upper, item)) Choose(int(i));
         }
         if (child_ < 0) return;
@@ -174,8 +183,8 @@ private:
         child_ = -1;
     }
 
-    const std::vector<std::string>& causes_;
-    const std::vector<std::string>& effects_;
+    const std::vector<std::string> causes_;  // upper-cased
+    const std::vector<std::string> effects_;
     int child_ = -1;
 };
 

@@ -4,6 +4,9 @@
 // list empty.
 #include "wizard_common/model/knowledge_model.h"
 
+#include <algorithm>
+#include <bit>
+#include <cassert>
 #include <cstdint>
 #include <utility>
 
@@ -36,20 +39,56 @@ KnowledgeBox BoxOf(PairTab tab) {
 
 }  // namespace
 
+// ---- closure ----
+
+void Reachability::Reset(int n) {
+    n_ = n < 0 ? 0 : n;
+    words_ = (size_t(n_) + 63) / 64;
+    bits_.assign(size_t(n_) * words_, 0);
+}
+
+void Reachability::Recompute(const vb::Array<Integer>& rel, vb::Array<Integer>& clz) {
+    std::fill(bits_.begin(), bits_.end(), 0);
+    for (int i = 0; i < n_; ++i)
+        for (int j = 0; j < n_; ++j)
+            if (rel(i, j) != 0) row(i)[size_t(j) / 64] |= uint64_t(1) << (size_t(j) % 64);
+    // Warshall: after step k, row i holds what i reaches through fields 0..k.
+    for (int k = 0; k < n_; ++k) {
+        const uint64_t* through = row(k);
+        for (int i = 0; i < n_; ++i) {
+            if (!reaches(i, k)) continue;
+            uint64_t* r = row(i);
+            for (size_t w = 0; w < words_; ++w) r[w] |= through[w];
+        }
+    }
+    for (int i = 0; i < n_; ++i)
+        for (int j = 0; j < n_; ++j) clz(i, j) = reaches(i, j) ? 1 : 0;
+}
+
+void Reachability::Add(int a, int b, vb::Array<Integer>& clz) {
+    assert(a != b && !reaches(b, a));
+    // What a gains is b and b's row. Row b itself does not change (b does not reach a), so it
+    // is read while the other rows are written.
+    const uint64_t* gain = row(b);
+    const size_t bWord = size_t(b) / 64;
+    const uint64_t bBit = uint64_t(1) << (size_t(b) % 64);
+    for (int i = 0; i < n_; ++i) {
+        if (i != a && !reaches(i, a)) continue;
+        uint64_t* r = row(i);
+        for (size_t w = 0; w < words_; ++w) {
+            uint64_t fresh = (gain[w] | (w == bWord ? bBit : 0)) & ~r[w];
+            if (!fresh) continue;
+            r[w] |= fresh;
+            for (; fresh; fresh &= fresh - 1) clz(i, int(w * 64 + size_t(std::countr_zero(fresh)))) = 1;
+        }
+    }
+}
+
 void TransitiveClosure(const vb::Array<Integer>& rel, vb::Array<Integer>& clz, int n) {
     if (n <= 0) return;
-    const size_t N = size_t(n);
-    std::vector<uint8_t> w(N * N);
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) w[size_t(i) * N + size_t(j)] = rel(i, j) != 0;
-    // Warshall: after step k, w(i, j) says whether j is reachable from i through fields 0..k.
-    for (size_t k = 0; k < N; ++k)
-        for (size_t i = 0; i < N; ++i)
-            if (w[i * N + k])
-                for (size_t j = 0; j < N; ++j)
-                    if (w[k * N + j]) w[i * N + j] = 1;
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) clz(i, j) = w[size_t(i) * N + size_t(j)];
+    Reachability reach;
+    reach.Reset(n);
+    reach.Recompute(rel, clz);
 }
 
 KnowledgeModel::KnowledgeModel(KnowledgeRules rules) : rules_(rules) { Reset({}); }
@@ -59,6 +98,8 @@ void KnowledgeModel::Reset(std::vector<std::string> fieldNames) {
     const int n = fieldCount();
     for (Matrix* m : {&porel_, &cerel_, &flrel_, &poclz_, &ceclz_}) m->ReDim(vb::To(n), vb::To(n));
     for (Matrix* v : {&ordpos_, &rootflg_, &leafflg_}) v->ReDim(vb::To(n));
+    poReach_.Reset(n);
+    ceReach_.Reset(n);
     order_.resize(size_t(n));
     for (int r = 0; r < n; ++r) order_[size_t(r)] = r;
     for (auto& list : pairs_) list.clear();
@@ -147,8 +188,9 @@ PairEdit KnowledgeModel::AddPair(PairTab tab, int a, int b) {
     std::vector<PairRow>& list = pairs_[Index(tab)];
     list.push_back(PairRow{a, b, names_[size_t(a)] + Separator(tab) + names_[size_t(b)]});
     SetBox(BoxOf(tab), true);
-    if (tab == PairTab::PartialOrdering) TransitiveClosure(porel_, poclz_, n);
-    if (tab == PairTab::CausesEffects) TransitiveClosure(cerel_, ceclz_, n);
+    // The loop test above makes the new link one the closure can take in place.
+    if (tab == PairTab::PartialOrdering) poReach_.Add(a, b, poclz_);
+    if (tab == PairTab::CausesEffects) ceReach_.Add(a, b, ceclz_);
 
     out.what = PairEdit::What::Added;
     out.row = int(list.size()) - 1;
@@ -167,8 +209,10 @@ PairEdit KnowledgeModel::RemovePair(PairTab tab, int row) {
     if (tab == PairTab::ForbiddenLinks) flrel_(p.first, p.second) = flrel_(p.second, p.first) = 0;
     list.erase(list.begin() + row);
     if (list.empty()) SetBox(BoxOf(tab), false);
-    if (tab == PairTab::PartialOrdering) TransitiveClosure(porel_, poclz_, fieldCount());
-    if (tab == PairTab::CausesEffects) TransitiveClosure(cerel_, ceclz_, fieldCount());
+    // What else reached the removed link's effect may have done so only through it: the
+    // closure is worked out again.
+    if (tab == PairTab::PartialOrdering) poReach_.Recompute(porel_, poclz_);
+    if (tab == PairTab::CausesEffects) ceReach_.Recompute(cerel_, ceclz_);
 
     out.what = PairEdit::What::Removed;
     out.row = row;

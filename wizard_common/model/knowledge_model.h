@@ -19,6 +19,7 @@
 //     EngineKnowledge k = m.ForDataEngine();           // the learning run's arrays
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -108,6 +109,35 @@ struct EngineKnowledge {
     bool bpres = false;            // keep the cause-and-effect links in the result
 };
 
+// The transitive closure of a relation over n fields as bit rows: row i holds the fields
+// reachable from i, 64 to a word. An added link updates only the rows that reach its first
+// field, a word at a time (n * n / 64 at most, and usually far less, where a fresh closure
+// costs up to n * n * n / 64); a removed link has no such shortcut, and the closure is worked
+// out again from the relation.
+class Reachability {
+public:
+    // n fields, nothing reachable.
+    void Reset(int n);
+    int size() const { return n_; }
+    bool reaches(int i, int j) const { return (row(i)[size_t(j) / 64] >> (size_t(j) % 64)) & 1u; }
+
+    // The closure of `rel` over its cells 0..n-1 (n as Reset set it), by Warshall's algorithm;
+    // `clz` (cells 0..n-1) is rewritten to match.
+    void Recompute(const vb::Array<vb::Integer>& rel, vb::Array<vb::Integer>& clz);
+    // Adds the link a -> b, which closes no loop (a != b and b does not reach a): a and
+    // whatever reaches a now reach b and whatever b reaches. Only the cells of `clz` that
+    // become reachable are written, so a closure kept in step with these rows stays so.
+    void Add(int a, int b, vb::Array<vb::Integer>& clz);
+
+private:
+    uint64_t* row(int i) { return bits_.data() + size_t(i) * words_; }
+    const uint64_t* row(int i) const { return bits_.data() + size_t(i) * words_; }
+
+    int n_ = 0;
+    size_t words_ = 0;
+    std::vector<uint64_t> bits_;
+};
+
 class KnowledgeModel {
 public:
     using Matrix = vb::Array<vb::Integer>;
@@ -194,11 +224,13 @@ private:
     bool preserve_ = false;
     bool preserveEnabled_ = false;
     Matrix porel_, cerel_, flrel_, poclz_, ceclz_;
+    // `poclz` and `ceclz` as bit rows, which the adds update in place.
+    Reachability poReach_, ceReach_;
     Matrix ordpos_, rootflg_, leafflg_;
 };
 
 // The transitive closure of the n x n relation `rel` (cells 0..n-1) into `clz`, by Warshall's
-// algorithm; the diagonal of the closure is 1 only on a cycle.
+// algorithm; the diagonal of the closure is 1 only on a cycle. With n = 0 nothing is written.
 void TransitiveClosure(const vb::Array<vb::Integer>& rel, vb::Array<vb::Integer>& clz, int n);
 
 }  // namespace wizard::knowledge

@@ -96,6 +96,29 @@ TEST_F(TextImport, HonoursHeaderAndDelimiterOptionsAndRefusesBadFiles) {
     EXPECT_EQ(ErrorNumber([&] { db::DBEngine::OpenDatabase(dir_.Path("none"), false, false, "Text;"); }), 3044);
 }
 
+// The file is read through a buffer of a megabyte: records, quoted line breaks, doubled
+// quotes and a CR LF pair that fall across its end, and one cell longer than the buffer, read
+// as they would from a short file.
+TEST_F(TextImport, RecordsAcrossTheReadBufferReadWhole) {
+    std::string text = "id,note,n\r\n";
+    std::vector<Row> expected;
+    const std::string big(3 << 20, 'x');
+    for (int i = 0; text.size() < (5u << 20); ++i) {
+        std::string note = i % 3 == 0 ? "a \"\"q\"\"\nb" : i % 3 == 1 ? "plain" : "";
+        if (i == 20000) note = big;
+        text += std::to_string(i) + "," + (i % 3 == 0 ? "\"" + note + "\"" : note) + "," + std::to_string(i % 7) + "\r\n";
+        expected.push_back({Value(int32_t(i)), i % 3 == 0 ? Value("a \"q\"\nb") : note.empty() ? Value() : Value(note),
+                            Value(int32_t(i % 7))});
+    }
+    Write("big.csv", text);
+    auto db = db::DBEngine::OpenDatabase(dir_.path(), false, false, "Text;");
+    EXPECT_EQ(db->TableDefs("big").FieldByName("note").Type, db::dbMemo);
+    const std::vector<Row> rows =
+        RowsOf(db->OpenRecordset("select id, [note], n from big", db::dbOpenForwardOnly)->GetRows(int32_t(expected.size() + 1)));
+    ASSERT_EQ(rows.size(), expected.size());
+    for (size_t r = 0; r < rows.size(); ++r) ASSERT_EQ(rows[r], expected[r]) << "row " << r;
+}
+
 // A dBase III table: a 32-byte header, 32 bytes a field, the 0x0D end mark, then the rows.
 // `driver`: the language-driver byte, which names the code page of its texts.
 std::string DbfFile(const std::vector<std::tuple<std::string, char, int, int>>& fields,
