@@ -6,8 +6,6 @@
 //                          names; one Null cell for an empty sheet), a kField frame per
 //                          column (Jet type, size, no name), then a kRow frame per further row
 //
-// each ending with kEnd.
-//
 // A cell goes as the kind it has in the sheet (a number in a Text column stays a number), so
 // the layer writes it in its column's type with its own number and date texts.
 #pragma once
@@ -21,8 +19,8 @@
 
 namespace xls {
 
-// The file holds no workbook the reader can read, or is protected (`kind`) ; what() says why,
-// in words that follow the file's name.
+// The file holds no workbook the reader can read (kind kDamaged; `what` says why, in words
+// that follow the file's name), or the workbook is protected by a password (kEncrypted).
 struct Refused {
     db::frames::Failure kind;
     std::string what;
@@ -34,7 +32,7 @@ std::string WorkbookBytes(const std::string& file);
 
 using FrameOut = std::function<void(db::frames::Tag, const db::frames::Payload&)>;
 
-// The answers above. Throw Refused.
+// The answers above, each ending with its kEnd frame. Throw Refused.
 void SendBook(const std::string& file, const FrameOut& out);
 void SendSheet(const std::string& file, const std::string& index, const FrameOut& out);
 
