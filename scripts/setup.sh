@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   unixodbc-dev libsqliteodbc odbc-postgresql postgresql
   qt6-base-dev xvfb xauth fonts-dejavu-core
-  mdbtools-dev libfreexl-dev mdbtools
+  mdbtools-dev libgsf-1-dev mdbtools
 )
 
 missing=()

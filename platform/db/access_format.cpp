@@ -48,9 +48,7 @@ struct CatalogTable {
 // What the reader sent in place of an answer: the damaged-file error, or the one for a file
 // encrypted with a password that no password could open here.
 [[noreturn]] void ThrowFailure(const std::string& file, std::string_view payload) {
-    frames::Cursor c(payload);
-    const auto kind = c.Get<uint8_t>();
-    const std::string what = c.GetText();
+    const auto [kind, what] = reader::ReadRefusal(payload);
     if (kind == frames::kEncrypted)
         throw Error(errnum::kCannotOpenFile,
                     fmt::format("Cannot open '{}': the file is encrypted with a database password, and encrypted "
@@ -63,20 +61,6 @@ struct CatalogTable {
 reader::Limits LimitsFor(const std::string& file) {
     struct stat st {};
     return reader::LimitsFor(::stat(file.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0);
-}
-
-Value ReadCell(frames::Cursor& c) {
-    switch (c.Get<uint8_t>()) {
-        case frames::kNull: return Value();
-        case frames::kBoolean: return Value(c.Get<uint8_t>() != 0);
-        case frames::kInteger: return Value(c.Get<int16_t>());
-        case frames::kLong: return Value(c.Get<int32_t>());
-        case frames::kSingle: return Value(c.Get<float>());
-        case frames::kDouble: return Value(c.Get<double>());
-        case frames::kDate: return Value(Date{c.Get<double>()});  // days since 1899-12-30
-        case frames::kText: return Value(c.GetText());
-        default: throw std::out_of_range("unknown cell kind");
-    }
 }
 
 // The columns of a table that nobody here can decode, by upper-cased name: their type in words.
@@ -127,7 +111,7 @@ void ReadTable(const std::string& file, const std::string& name, TableSink& sink
                 row.clear();
                 ++rows;
                 for (size_t k = 0; k < fields.size(); ++k) {
-                    row.push_back(ReadCell(c));
+                    row.push_back(reader::ReadCell(c));
                     CheckDate(row.back(), file, name, fields[k], rows);
                 }
                 if (!c.AtEnd()) throw std::out_of_range("a row longer than its fields");

@@ -1,14 +1,16 @@
-// dBase III/IV/5 and FoxPro tables (.dbf) read whole into an imported table. The header gives
+// dBase III/IV/5 and FoxPro tables (.dbf), read a block of rows at a time. The header gives
 // the row count and the fixed-width fields; each row is a deletion flag and the fields' bytes.
-// Texts are taken as Latin-1, the usual code page of such files, and stored as UTF-8.
+// Texts are read in the code page the header's language-driver byte names (Latin-1 where it
+// names none) and stored as UTF-8.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
+#include "platform/db/code_pages.h"
 #include "platform/db/column_types.h"
 #include "platform/db/importers.h"
 #include "platform/vb/strings.h"
@@ -28,44 +30,33 @@ uint16_t U16(const unsigned char* p) { return uint16_t(p[0] | (p[1] << 8)); }
 
 }  // namespace
 
-std::string Latin1ToUtf8(const char* p, size_t n) {
-    std::string out;
-    out.reserve(n);
-    for (size_t i = 0; i < n; ++i) {
-        unsigned char c = static_cast<unsigned char>(p[i]);
-        if (c < 0x80) {
-            out += char(c);
-        } else {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 void ReadDbfFile(const std::string& path, TableSink& sink) {
     std::ifstream in(path, std::ios::binary);
     if (!in) FailToRead(path, errno);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    const std::string data = buffer.str();
     auto bad = [&](const std::string& what) {
         return Error(3274, fmt::format("External table isn't in the expected format: '{}' {}.", path, what));
     };
+    in.seekg(0, std::ios::end);
+    const uint64_t fileSize = uint64_t(std::max<std::streamoff>(in.tellg(), 0));
+    in.seekg(0);
+    std::string data(32, '\0');
+    if (fileSize < 33 || !in.read(data.data(), 32)) throw bad("is too short for a dBase table");
+    const size_t headerLength = U16(reinterpret_cast<const unsigned char*>(data.data()) + 8);
+    if (headerLength < 33 || headerLength > fileSize) throw bad("has a damaged header");
+    data.resize(headerLength);
+    if (!in.read(data.data() + 32, std::streamsize(headerLength - 32))) throw bad("has a damaged header");
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
-    if (data.size() < 33) throw bad("is too short for a dBase table");
     const unsigned char version = bytes[0];
     const bool visualFoxPro = version == 0x30 || version == 0x31 || version == 0x32;
     const uint32_t rows = U32(bytes + 4);
-    const size_t headerLength = U16(bytes + 8);
     const size_t recordLength = U16(bytes + 10);
-    if (headerLength < 33 || headerLength > data.size()) throw bad("has a damaged header");
+    const int codePage = DbaseCodePage(bytes[29]);
 
     std::vector<DbfField> fields;
     size_t width = 1;  // the deletion flag
     for (size_t at = 32; at + 32 <= headerLength && bytes[at] != 0x0D; at += 32) {
         DbfField f;
-        f.name = Latin1ToUtf8(data.data() + at, strnlen(data.data() + at, 11));
+        f.name = CodePageToUtf8(std::string_view(data.data() + at, strnlen(data.data() + at, 11)), codePage);
         f.type = char(bytes[at + 11]);
         f.length = bytes[at + 16];
         f.decimals = bytes[at + 17];
@@ -76,9 +67,9 @@ void ReadDbfFile(const std::string& path, TableSink& sink) {
     }
     if (fields.empty()) throw bad("has no fields");
     if (width != recordLength) throw bad("has fields that do not fill its rows");
-    if (headerLength + uint64_t(rows) * recordLength > data.size()) throw bad("is shorter than its header says");
+    if (headerLength + uint64_t(rows) * recordLength > fileSize) throw bad("is shorter than its header says");
 
-    std::vector<Field> tableFields;
+    std::vector<Field> columns;
     std::vector<std::string> names;
     for (const DbfField& f : fields) names.push_back(f.name);
     MakeFieldNamesUnique(names);
@@ -100,13 +91,20 @@ void ReadDbfFile(const std::string& path, TableSink& sink) {
             case 'P': out.Type = dbMemo; break;
             default: out.Type = dbText; out.Size = int32_t(f.length); break;
         }
-        tableFields.push_back(std::move(out));
+        columns.push_back(std::move(out));
     }
-    sink.Fields(tableFields);
+    sink.Fields(columns);
 
+    // Rows are fixed width: a block of them is one read.
+    const size_t perBlock = std::max<size_t>(1, (256u << 10) / recordLength);
+    std::string block;
     std::vector<Value> row;
     for (uint32_t r = 0; r < rows; ++r) {
-        const char* rec = data.data() + headerLength + size_t(r) * recordLength;
+        if (r % perBlock == 0) {
+            block.resize(std::min<size_t>(perBlock, rows - r) * recordLength);
+            if (!in.read(block.data(), std::streamsize(block.size()))) throw bad("is shorter than its header says");
+        }
+        const char* rec = block.data() + (r % perBlock) * recordLength;
         if (rec[0] == '*') continue;  // deleted
         row.clear();
         size_t at = 1;
@@ -127,7 +125,7 @@ void ReadDbfFile(const std::string& path, TableSink& sink) {
                         } catch (...) {
                             throw bad(fmt::format("holds '{}' in the number field {}", text, f.name));
                         }
-                        if (tableFields[c].Type == dbLong) {
+                        if (columns[c].Type == dbLong) {
                             // A field without decimals holds whole numbers; "1e99" or "2.5" there
                             // contradicts the header (and cannot be converted to a Long).
                             if (d != std::trunc(d) || d < -2147483648.0 || d > 2147483647.0)
@@ -186,7 +184,7 @@ void ReadDbfFile(const std::string& path, TableSink& sink) {
                     if (!text.empty()) {
                         size_t end = f.length;
                         while (end > 0 && (p[end - 1] == ' ' || p[end - 1] == '\0')) --end;
-                        v = Value(Latin1ToUtf8(p, end));
+                        v = Value(CodePageToUtf8(std::string_view(p, end), codePage));
                     }
             }
             row.push_back(std::move(v));

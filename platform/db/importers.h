@@ -2,7 +2,7 @@
 // folder is the database and each file of the format a table, named by its base name and read
 // the first time a query names it: Jet's "Text;" connect reads delimited text files (.txt,
 // .csv, .tab, .asc), "dBase III;", "dBase IV;", "dBase 5.0;" and the FoxPro connects read .dbf
-// files. An Access file (through libmdb) and an Excel workbook (through FreeXL) are each one
+// files. An Access file (through libmdb) and an Excel workbook (our BIFF reader) are each one
 // database of many tables. Internal to the layer: DBEngine::OpenDatabase routes here.
 #pragma once
 
@@ -23,8 +23,8 @@ public:
     virtual void Row(const std::vector<Value>& row) = 0;
 };
 
-// A table collected whole, for the small ones that are read as values (Access's system tables,
-// a plain Excel sheet) and for tests.
+// A table collected whole, for the small ones that are read as values (Access's system tables)
+// and for tests.
 struct ImportedTable : TableSink {
     std::vector<Field> fields;
     std::vector<std::vector<Value>> rows;
@@ -40,7 +40,8 @@ void Feed(const ImportedTable& table, TableSink& sink);
 // the first of tab and ";" that the first line holds without a ",", else ",". Column types from
 // all values: whole numbers Long, other numbers Double, "yyyy-mm-dd[ hh:nn[:ss]]" Date, else
 // Text (Memo beyond 255 characters); an empty value is Null. db::Error 3274 naming the file and
-// line for a quote that is not closed. The file is read twice, for the types and for the rows,
+// line for a quote that is not closed. A file that is not valid UTF-8 is read in Windows-1252
+// (a UTF-8 byte-order mark is skipped). The file is read twice, for the types and for the rows,
 // and never held whole.
 void ReadDelimitedFile(const std::string& path, bool header, char delimiter, TableSink& sink);
 
@@ -54,12 +55,10 @@ void MakeFieldNamesUnique(std::vector<std::string>& names);
 
 // A dBase III/IV/5 or FoxPro table: C Text, N and F Long (no decimals, up to 9 digits) or
 // Double, L Boolean, D Date, I Long, B Double; memo fields (kept in a separate file) read as
-// Null. Deleted rows are left out; field names are made unique as above. db::Error 3274 naming
-// the file when it is not such a table.
+// Null. Texts in the code page of the header's language driver (code_pages.h). Deleted rows
+// are left out; field names are made unique as above; the rows are read a block at a time.
+// db::Error 3274 naming the file when it is not such a table.
 void ReadDbfFile(const std::string& path, TableSink& sink);
-
-// Texts of older files (dBase tables, Excel 2.1 to 4.0 sheets), taken as Latin-1, in UTF-8.
-std::string Latin1ToUtf8(const char* p, size_t n);
 
 // The folder's files as a read-only database. The connect text may carry HDR=NO and
 // FMT=Delimited(c), TabDelimited or CSVDelimited for text. db::Error 3044 when the folder
@@ -85,8 +84,10 @@ std::shared_ptr<Database> OpenAccessDatabase(const std::string& file, const std:
 // the cells below give the types (whole numbers Long, other numbers Double, dates Date, texts
 // Text or Memo beyond 255 characters; a column of mixed kinds is Text) and values, an empty
 // cell is Null. A plain sheet file of Excel 2.1 to 4.0 is one table named by the file's base
-// name. 3024 for a missing file, 3274 naming it when it is not such a workbook, 3051
-// when it is protected by a password, 3170 for an .xlsx workbook.
+// name. Formula cells read as the result the workbook stored with them, Booleans as Yes/No
+// (mixed with other kinds: Text), error values as Null. Read in the file reader process. 3024
+// for a missing file, 3274 naming it when it is not such a workbook (or its compound file is
+// damaged), 3051 when it is protected by a password, 3170 for an .xlsx workbook.
 std::shared_ptr<Database> OpenExcelDatabase(const std::string& file, const std::string& connect);
 
 }  // namespace db

@@ -283,6 +283,26 @@ void Exchange(Child& child, const std::vector<std::string>& args, const Limits& 
 
 }  // namespace
 
+Refusal ReadRefusal(std::string_view payload) {
+    frames::Cursor c(payload);
+    const auto kind = frames::Failure(c.Get<uint8_t>());
+    return Refusal{kind, c.GetText()};
+}
+
+Value ReadCell(frames::Cursor& c) {
+    switch (c.Get<uint8_t>()) {
+        case frames::kNull: return Value();
+        case frames::kBoolean: return Value(c.Get<uint8_t>() != 0);
+        case frames::kInteger: return Value(c.Get<int16_t>());
+        case frames::kLong: return Value(c.Get<int32_t>());
+        case frames::kSingle: return Value(c.Get<float>());
+        case frames::kDouble: return Value(c.Get<double>());
+        case frames::kDate: return Value(Date{c.Get<double>()});  // days since 1899-12-30
+        case frames::kText: return Value(c.GetText());
+        default: throw std::out_of_range("unknown cell kind");
+    }
+}
+
 Limits LimitsFor(uint64_t fileSize) {
     using std::chrono::milliseconds;
     const uint64_t megabytes = fileSize >> 20;

@@ -62,6 +62,16 @@ Limits LimitsFor(uint64_t fileSize);
 // in use; a new reader is started from the path found first, looked for again when it is gone.
 std::string ReaderPath();
 
+// What a failure frame says: the Failure kind and the text saying what could not be read.
+struct Refusal {
+    frames::Failure kind;
+    std::string what;
+};
+Refusal ReadRefusal(std::string_view payload);
+
+// The next cell of a row frame as a value; std::out_of_range for a kind no reader writes.
+Value ReadCell(frames::Cursor& c);
+
 using FrameHandler = std::function<void(frames::Tag tag, std::string_view payload)>;
 
 // Asks the reader for `args` and hands every frame of its answer before the end frame to

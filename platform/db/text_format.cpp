@@ -1,6 +1,7 @@
 // Delimited text files streamed into an imported table: records split on the delimiter with
 // double-quoted cells (holding delimiters, doubled quotes and line breaks), the header line's
 // names made unique, and each column typed by the narrowest type that reads all its values.
+// A file is UTF-8, or Windows-1252 when it is not valid UTF-8.
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "platform/db/code_pages.h"
 #include "platform/db/column_types.h"
 #include "platform/db/imported_database.h"
 #include "platform/vb/strings.h"
@@ -302,6 +304,10 @@ void ReadDelimitedFile(const std::string& path, bool header, char delimiter, Tab
     std::vector<Guess> guess;
     std::vector<size_t> longest;
     std::vector<Cell> record;
+    // Text written on Windows is mostly in its ANSI code page, as Jet reads a text file: a file
+    // that is not valid UTF-8 is read in Windows-1252. Delimiters, quotes and line ends are
+    // ASCII, which no UTF-8 sequence holds, so the cells' bytes decide it.
+    bool utf8 = true;
     {
         RecordReader records(path, delimiter);
         bool first = header;
@@ -312,12 +318,16 @@ void ReadDelimitedFile(const std::string& path, bool header, char delimiter, Tab
                 longest.resize(record.size(), 0);
             }
             if (first) {
-                for (size_t c = 0; c < record.size(); ++c) names[c] = record[c].text;
+                for (size_t c = 0; c < record.size(); ++c) {
+                    names[c] = record[c].text;
+                    utf8 = utf8 && IsValidUtf8(names[c]);
+                }
                 first = false;
                 continue;
             }
             for (size_t c = 0; c < record.size(); ++c) {
                 const std::string_view t = record[c].text;
+                utf8 = utf8 && IsValidUtf8(t);
                 longest[c] = std::max(longest[c], t.size());
                 if (t.empty() || guess[c] == Text) continue;
                 int32_t l;
@@ -332,6 +342,8 @@ void ReadDelimitedFile(const std::string& path, bool header, char delimiter, Tab
             }
         }
     }
+    if (!utf8)
+        for (std::string& n : names) n = CodePageToUtf8(n, kWindows1252);
     MakeFieldNamesUnique(names);
     const size_t width = names.size();
     std::vector<Field> fields(width);
@@ -376,7 +388,7 @@ void ReadDelimitedFile(const std::string& path, bool header, char delimiter, Tab
                             case dbLong: ParseLong(t, l), row[c] = Value(l); break;
                             case dbDouble: ParseNumber(t, d), row[c] = Value(d); break;
                             case dbDate: row[c] = Value(db::Date{*ParseStoredDate(std::string(t))}); break;
-                            default: row[c] = Value(std::string(t));
+                            default: row[c] = Value(utf8 ? std::string(t) : CodePageToUtf8(t, kWindows1252));
                         }
                     }
                 }

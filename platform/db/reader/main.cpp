@@ -11,6 +11,8 @@
 //   access-catalog FILE        the tables (name, catalog flags), then the queries and the
 //                              linked tables
 //   access-table FILE TABLE    the table's fields, then its rows
+//   excel-book FILE            the workbook's sheets (reader/xls_file.h)
+//   excel-sheet FILE N         one sheet's first row, fields and rows
 //
 // Numbers and dates are taken from the row's bytes as they are stored (so a Single or a date
 // keeps every bit). Texts of Access 97 files as libmdb converts them from the file's code page
@@ -32,6 +34,7 @@
 
 #include "platform/db/reader/access_cells.h"
 #include "platform/db/reader/lifetime.h"
+#include "platform/db/reader/xls_file.h"
 #include "platform/db/reader_frames.h"
 // Last: it wraps glib, which includes C++ headers of its own, in extern "C"; included first,
 // they are already there.
@@ -362,6 +365,15 @@ bool ReadAll(char* at, size_t n) {
     return true;
 }
 
+void SendFrame(Tag tag, const Payload& p) { out.Frame(tag, p); }
+
+void SendFailure(Failure kind, const std::string& what) {
+    Payload p;
+    p.Put(uint8_t(kind));
+    p.PutText(what);
+    out.Frame(kFailed, p);
+}
+
 // The requests until standard input ends (the layer has closed its end, or ended).
 int Serve() {
     for (;;) {
@@ -384,13 +396,16 @@ int Serve() {
                 SendCatalog(args[1].c_str());
             else if (args.size() == 3 && args[0] == "access-table")
                 SendTable(args[1].c_str(), args[2]);
+            else if (args.size() == 2 && args[0] == "excel-book")
+                xls::SendBook(args[1], SendFrame);
+            else if (args.size() == 3 && args[0] == "excel-sheet")
+                xls::SendSheet(args[1], args[2], SendFrame);
             else
                 Fail(kDamaged, "the reader does not know the request");
         } catch (const Failed& f) {
-            Payload p;
-            p.Put(uint8_t(f.kind));
-            p.PutText(f.what);
-            out.Frame(kFailed, p);
+            SendFailure(f.kind, f.what);
+        } catch (const xls::Refused& f) {
+            SendFailure(f.kind, f.what);
         }
         out.Flush();
     }

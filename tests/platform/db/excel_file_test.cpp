@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/db_contract.h"
+#include "tests/support/fixtures.h"
 
 namespace {
 
@@ -103,6 +104,57 @@ TEST(ExcelFile, FilesThatCannotBeReadFailNamingThem) {
     }
     EXPECT_EQ(DbErrorNumber([&] { db::DBEngine::OpenDatabase(dir.path(), false, true, "Paradox 4.X;"); }), 3170);
     EXPECT_EQ(DbErrorNumber([&] { db::DBEngine::OpenDatabase(kXls + "excel8.xls", false, true, "Excel 12.0 Xml;"); }), 3170);
+}
+
+// Real workbooks through the layer: formula results as stored, error cells Null, Booleans
+// Yes/No where a column holds only them, every sheet listed, empty sheets without rows.
+TEST(ExcelFile, RealWorkbooksReadAsStored) {
+    BNS_USE_SHARED_FIXTURES(fixtures);
+    const std::string xls = fixtures + "xls/";
+    auto types = db::DBEngine::OpenDatabase(xls + "types.xls", false, true, "Excel 8.0;");
+    std::vector<std::pair<std::string, db::FieldType>> fields;
+    for (const db::Field& f : types->TableDefs("guess_me").Fields) fields.emplace_back(f.Name, f.Type);
+    EXPECT_EQ(fields, (std::vector<std::pair<std::string, db::FieldType>>{
+                          {"blank", db::dbText}, {"boolean", db::dbBoolean}, {"date", db::dbDate}, {"numeric", db::dbDouble}, {"text", db::dbText}}));
+    // A column of numbers, texts, Booleans, dates and errors is Text; a formula holds its result.
+    const auto smorgasbord = Query(*types, "select [hello world] from smorgasbord");
+    ASSERT_EQ(smorgasbord.size(), 19u);
+    EXPECT_EQ(smorgasbord[0][0], Value("HELLO WORLD"));
+    EXPECT_EQ(smorgasbord[4][0], Value("1.69"));   // =1.3*1.3
+    EXPECT_EQ(smorgasbord[7][0], Value("True"));   // a formula's Boolean
+    EXPECT_EQ(smorgasbord[9][0], Value("2016-02-26 00:00:00"));  // in the 1904 date system
+    EXPECT_EQ(smorgasbord[11][0], Value());        // #N/A
+    EXPECT_EQ(Query(*types, "select Count(*) from guess_me where boolean = True"), (std::vector<Row>{{Value(int32_t(2))}}));
+
+    auto missing = db::DBEngine::OpenDatabase(xls + "missing-values.xls", false, true, "Excel 8.0;");
+    EXPECT_EQ(Query(*missing, "select y from Sheet1"), (std::vector<Row>{{Value("NA")}, {Value("1")}, {Value("2")}}));
+
+    auto names = db::DBEngine::OpenDatabase(xls + "no-yes-col-names.xls", false, true, "Excel 8.0;");
+    EXPECT_EQ(names->TableDefNames(), (std::vector<std::string>{"empty-col-names", "no-col-names", "yes-col-names"}));
+    EXPECT_EQ(Query(*names, "select F1, F2 from [empty-col-names]"), (std::vector<Row>{{Value("a"), Value("b")}}));
+
+    auto mini = db::DBEngine::OpenDatabase(xls + "utf8-sheet-names.xls", false, true, "Excel 8.0;");
+    EXPECT_EQ(mini->TableDefNames(), (std::vector<std::string>{"\u00b5", "\u2202"}));
+
+    auto empty = db::DBEngine::OpenDatabase(xls + "empty-sheets.xls", false, true, "Excel 8.0;");
+    EXPECT_EQ(empty->TableDefs("Sheet2").Fields.size(), 1u);
+    EXPECT_TRUE(Query(*empty, "select * from Sheet3").empty());
+    EXPECT_EQ(Query(*empty, "select Count(*) from Sheet1"), (std::vector<Row>{{Value(int32_t(23))}}));
+}
+
+// A compound file whose sector chains are damaged is refused naming the file, in the reader
+// process (the program itself never parses it).
+TEST(ExcelFile, DamagedCompoundFileIsRefusedNamingIt) {
+    testsupport::TempDir dir;
+    std::string bytes = testsupport::ReadFile(kXls + "excel8.xls");
+    for (size_t at = 0x4C; at < 0x200 && at < bytes.size(); ++at) bytes[at] = char(0xFE);  // the first FAT sectors
+    testsupport::WriteFile(dir.Path("damaged.xls"), bytes);
+    testsupport::WriteFile(dir.Path("short.xls"), bytes.substr(0, 600));
+    for (const char* name : {"damaged.xls", "short.xls"}) {
+        std::string text;
+        EXPECT_EQ(DbErrorNumber([&] { db::DBEngine::OpenDatabase(dir.Path(name), false, true, "Excel 8.0;"); }, &text), 3274) << name;
+        EXPECT_NE(text.find(dir.Path(name)), std::string::npos) << text;
+    }
 }
 
 }  // namespace

@@ -64,6 +64,21 @@ TEST_F(TextImport, ReadsFilesAsTypedTables) {
     EXPECT_EQ(Query(*out, "select * from Scores"), Query(*db, "select * from scores"));
 }
 
+// A file that is not valid UTF-8 is read in Windows-1252, as text written on Windows mostly is;
+// a UTF-8 byte-order mark is not part of the first name.
+TEST_F(TextImport, ReadsTextThatIsNotUtf8InWindows1252) {
+    Write("ansi.csv", "Caf\xE9,Note\n\x80 5,\x93quoted\x94 \x85\n\x81\x8D,\xFF\n");
+    Write("utf8.csv", "\xEF\xBB\xBFName,Note\ncaf\xC3\xA9,\xE2\x82\xAC\n");
+    Write("split.csv", "Name\n\xC3\n\xA9\n");  // the halves of a character on two lines: not UTF-8
+    auto db = db::DBEngine::OpenDatabase(dir_.path(), false, false, "Text;");
+    EXPECT_EQ(db->TableDefs("ansi").Fields[0].Name, "Caf\u00e9");
+    EXPECT_EQ(Query(*db, "select * from ansi"),
+              (std::vector<Row>{{Value("\u20ac 5"), Value("\u201cquoted\u201d \u2026")}, {Value("\u0081\u008d"), Value("\u00ff")}}));
+    EXPECT_EQ(db->TableDefs("utf8").Fields[0].Name, "Name");
+    EXPECT_EQ(Query(*db, "select Name, Note from utf8"), (std::vector<Row>{{Value("caf\u00e9"), Value("\u20ac")}}));
+    EXPECT_EQ(Query(*db, "select * from split"), (std::vector<Row>{{Value("\u00c3")}, {Value("\u00a9")}}));
+}
+
 TEST_F(TextImport, HonoursHeaderAndDelimiterOptionsAndRefusesBadFiles) {
     Write("a.txt", "1;x\n2;y\n");
     auto db = db::DBEngine::OpenDatabase(dir_.path(), false, false, "Text;HDR=NO;FMT=Delimited(;)");
@@ -105,8 +120,9 @@ TEST_F(TextImport, RecordsAcrossTheReadBufferReadWhole) {
 }
 
 // A dBase III table: a 32-byte header, 32 bytes a field, the 0x0D end mark, then the rows.
+// `driver`: the language-driver byte, which names the code page of its texts.
 std::string DbfFile(const std::vector<std::tuple<std::string, char, int, int>>& fields,
-                    const std::vector<std::string>& records) {
+                    const std::vector<std::string>& records, uint8_t driver = 0) {
     int recordLength = 1;
     for (const auto& f : fields) recordLength += std::get<2>(f);
     const int headerLength = 32 + 32 * int(fields.size()) + 1;
@@ -117,6 +133,7 @@ std::string DbfFile(const std::vector<std::tuple<std::string, char, int, int>>& 
     out[9] = char(headerLength >> 8);
     out[10] = char(recordLength & 0xFF);
     out[11] = char(recordLength >> 8);
+    out[29] = char(driver);
     for (const auto& [name, type, length, decimals] : fields) {
         std::string d(32, '\0');
         d.replace(0, name.size(), name);
@@ -128,6 +145,31 @@ std::string DbfFile(const std::vector<std::tuple<std::string, char, int, int>>& 
     out += '\x0D';
     for (const std::string& r : records) out += r;
     return out + '\x1A';
+}
+
+// Texts and names in the code page the header names: the bytes 0x80, 0x92 and 0xE9 in each.
+TEST_F(TextImport, ReadsDbaseTextsInTheirCodePage) {
+    struct Case {
+        uint8_t driver;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0x00, "\u0080\u0092\u00e9"},  // none named: Latin-1
+        {0x03, "\u20ac\u2019\u00e9"}, {0x57, "\u20ac\u2019\u00e9"},  // Windows-1252
+        {0xC8, "\u20ac\u2019\u00e9"},  // Windows-1250
+        {0xC9, "\u0402\u2019\u0439"},  // Windows-1251
+        {0x01, "\u00c7\u00c6\u0398"},  // DOS 437
+        {0x02, "\u00c7\u00c6\u00da"},  // DOS 850
+        {0x65, "\u0410\u0422\u0449"},  // DOS 866
+    };
+    for (const Case& c : cases) {
+        testsupport::TempDir dir;
+        std::ofstream(dir.Path("t.dbf"), std::ios::binary) << DbfFile({{"N\xE9", 'C', 4, 0}}, {" \x80\x92\xE9 "}, c.driver);
+        auto db = db::DBEngine::OpenDatabase(dir.path(), false, false, "dBase IV;");
+        EXPECT_EQ(Query(*db, "select * from t"), (std::vector<Row>{{Value(c.text)}})) << int(c.driver);
+        EXPECT_EQ(db->TableDefs("t").Fields[0].Name, std::string("N") + std::string(c.text).substr(std::string(c.text).size() - 2))
+            << int(c.driver);
+    }
 }
 
 TEST_F(TextImport, ReadsDbaseTables) {
