@@ -262,6 +262,10 @@ public:
                          int64_t maxGroups, std::vector<int32_t>& codes, std::vector<double>& counts) override {
         return Timed([&] { return inner_->CountIndexed(fields, indexes, maxGroups, codes, counts); });
     }
+    Outcome CountKeys(const std::vector<int>& fields, int64_t maxGroups, std::vector<uint64_t>& keys,
+                      std::vector<double>& counts) override {
+        return Timed([&] { return inner_->CountKeys(fields, maxGroups, keys, counts); });
+    }
     bool Rows(int f, std::vector<uint32_t>& codes, const std::vector<db::Value>*& cells) override {
         return inner_->Rows(f, codes, cells);
     }

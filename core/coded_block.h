@@ -24,4 +24,14 @@ struct CodedBlock {
     std::vector<int32_t> countError;
 };
 
+// The groups of a count as one number each, where every grouped field's value index is its
+// counter's code plus one (a field's labels in the order its counter holds its values): the
+// indexes minus one in mixed radix over FF, the first field most significant, ascending down the
+// groups; and each group's count, a whole number. The statistics that read a configuration and
+// the pair's values off a group's number need no coded columns at all.
+struct KeyedBlock {
+    std::vector<uint64_t> key;
+    std::vector<double> count;
+};
+
 }  // namespace core

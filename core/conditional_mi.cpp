@@ -383,15 +383,21 @@ namespace {
 class OnePass {
 public:
     OnePass(Learner& L, CMIRoom& room, const CodedBlock& block, Integer k)
-        : L_(L), room_(room), block_(block), k_(k), width_(k + 2),
+        : L_(L), room_(room), block_(&block), k_(k), width_(k + 2),
           p_(ShapeOf(L.FF, L.QryFld(k + 1), L.QryFld(k + 2))),
           codes_(block.code.data()), stride_(size_t(block.width)) {}
+    // A pass over a keyed block (SumKeys) reads no coded rows.
+    OnePass(Learner& L, CMIRoom& room, Integer k)
+        : L_(L), room_(room), k_(k), width_(k + 2), p_(ShapeOf(L.FF, L.QryFld(k + 1), L.QryFld(k + 2))) {}
 
     // Sums a plain block whose rows ascend where it lies and returns true; false, with nothing
     // summed, when they do not ascend.
     bool SumAscending();
     // Sums any block: its coded rows sorted and merged, then one run of cells a configuration.
     void SumSorted(bool plain);
+    // Sums a keyed block (ascending keys, whole counts, one cell a group); false, with nothing
+    // summed, when its counts' sizes add up past the Long range.
+    bool SumKeys(const KeyedBlock& block);
     Single total() const { return total_; }
 
 private:
@@ -409,12 +415,12 @@ private:
 
     Learner& L_;
     CMIRoom& room_;
-    const CodedBlock& block_;
+    const CodedBlock* block_ = nullptr;
     const Integer k_;
     const int width_;
     const PairShape p_;
-    const int32_t* codes_;
-    size_t stride_;
+    const int32_t* codes_ = nullptr;
+    size_t stride_ = 0;
     Single total_ = 0;
     Long nz_ = 0;
 };
@@ -422,7 +428,6 @@ private:
 void OnePass::CloseRun() {
     Single S = 0;
     if (!p_.TooFew(nz_)) {
-        const Integer ka = Integer(k_ + 1), kb = Integer(k_ + 2);
         if (p_.Sparse(nz_)) {
             // Every cell's expected count enters once through the product sum; each row present
             // then replaces its cell's e / 2 by (c - e)^2 / (2e). A value counted nowhere adds
@@ -437,22 +442,22 @@ void OnePass::CloseRun() {
                 }
             }
             S = Single(counts::Div(double(sum), nz_) / 2.0);
-            for (const OnePassCell& cell : room_.cells) {
+            for (const RunCell& cell : room_.cells) {
                 const double c = cell.c;
                 if (c == 0) continue;
-                const Long nu = L_.CntA(Value(cell, ka));
-                const Long nv = L_.CntB(Value(cell, kb));
+                const Long nu = L_.CntA(cell.u);
+                const Long nv = L_.CntB(cell.v);
                 const Single e = Single(counts::Div(double(nu) * double(nv), nz_));
                 const Single d = Single(c - double(e));
                 const Single d2 = Single(double(d) * double(d));
                 S = Single(double(S) + counts::Div(double(d2) / 2.0, e) - double(e) / 2.0);
             }
         } else {
-            for (const OnePassCell& cell : room_.cells) {
+            for (const RunCell& cell : room_.cells) {
                 const double c = cell.c;
                 if (c == 0) continue;
-                const Long nu = L_.CntA(Value(cell, ka));
-                const Long nv = L_.CntB(Value(cell, kb));
+                const Long nu = L_.CntA(cell.u);
+                const Long nv = L_.CntB(cell.v);
                 const double ratio = counts::Div(counts::Div(c, nu), nv) * double(nz_);
                 S = Single(double(S) + c * counts::Ln(ratio));
             }
@@ -466,7 +471,7 @@ void OnePass::CloseRun() {
 }
 
 bool OnePass::MarkAscending() {
-    const int32_t rows = block_.rows;
+    const int32_t rows = block_->rows;
     std::vector<uint8_t>& differs = room_.differs;
     differs.resize(size_t(rows));
     differs[0] = 0;
@@ -506,26 +511,26 @@ bool OnePass::MarkAscending() {
 
 bool OnePass::SumAscending() {
     if (!MarkAscending()) return false;
-    const int32_t rows = block_.rows;
+    const int32_t rows = block_->rows;
     const std::vector<uint8_t>& differs = room_.differs;
-    std::vector<OnePassCell>& cells = room_.cells;
+    std::vector<RunCell>& cells = room_.cells;
     // A configuration's rows follow each other; one whose cases are too few to be evaluated
     // passes without its cells and value counts, which only the statistic reads.
     int32_t last = 0;
     for (int32_t r = 0; r < rows;) {
         int32_t end = r + 1;
-        Long cases = Long(block_.count[size_t(r)]);
-        for (; end < rows && differs[size_t(end)] >= k_; ++end) cases += Long(block_.count[size_t(end)]);
+        Long cases = Long(block_->count[size_t(r)]);
+        for (; end < rows && differs[size_t(end)] >= k_; ++end) cases += Long(block_->count[size_t(end)]);
         last = r;
         if (!p_.TooFew(cases)) {
             cells.clear();
             for (int32_t x = r; x < end; ++x) {
                 if (x > r && differs[size_t(x)] == width_)
-                    cells.back().c += block_.count[size_t(x)];
+                    cells.back().c += block_->count[size_t(x)];
                 else
-                    cells.push_back(OnePassCell{x, block_.count[size_t(x)]});
-                L_.CntA(Row(x)[k_]) += Long(block_.count[size_t(x)]);
-                L_.CntB(Row(x)[k_ + 1]) += Long(block_.count[size_t(x)]);
+                    cells.push_back(RunCell{Row(x)[k_], Row(x)[k_ + 1], block_->count[size_t(x)]});
+                L_.CntA(Row(x)[k_]) += Long(block_->count[size_t(x)]);
+                L_.CntB(Row(x)[k_ + 1]) += Long(block_->count[size_t(x)]);
             }
             nz_ = cases;
             CloseRun();
@@ -537,8 +542,66 @@ bool OnePass::SumAscending() {
     return true;
 }
 
+bool OnePass::SumKeys(const KeyedBlock& block) {
+    const size_t rows = block.key.size();
+    const double* count = block.count.data();
+    // As the checked reading requires of a plain block: whole counts whose sizes add up to at
+    // most the Long range, so that every running sum is plain addition.
+    if (!counts::WholeCounts(count, rows)) return false;
+    if (rows == 0) return true;
+    // A key is configuration x m + (u - 1) x FF(b) + (v - 1); the remainder's pair of values
+    // from a table of the m remainders.
+    const uint64_t m = uint64_t(p_.m);
+    std::vector<int32_t>& uOf = room_.uOf;
+    std::vector<int32_t>& vOf = room_.vOf;
+    uOf.resize(size_t(m));
+    vOf.resize(size_t(m));
+    for (uint64_t x = 0; x < m; ++x) {
+        uOf[size_t(x)] = int32_t(x / uint64_t(p_.fb)) + 1;
+        vOf[size_t(x)] = int32_t(x % uint64_t(p_.fb)) + 1;
+    }
+    const uint64_t* key = block.key.data();
+    // The quotient by m through a multiply by its rounded-up reciprocal, exact below 2^32.
+    const bool narrow = key[rows - 1] < (uint64_t(1) << 32);
+    const uint64_t inverse = UINT64_MAX / m + 1;
+    auto configurationOf = [&](uint64_t k) {
+        return narrow ? m == 1 ? k : uint64_t((static_cast<unsigned __int128>(inverse) * k) >> 64) : k / m;
+    };
+    std::vector<RunCell>& cells = room_.cells;
+    uint64_t lastConfiguration = 0;
+    for (size_t r = 0; r < rows;) {
+        const uint64_t conf = configurationOf(key[r]);
+        const uint64_t next = (conf + 1) * m;  // the first key of the next configuration
+        size_t end = r + 1;
+        Long cases = Long(count[r]);
+        for (; end < rows && key[end] < next; ++end) cases += Long(count[end]);
+        lastConfiguration = conf;
+        // One whose cases are too few to be evaluated passes without its cells and value counts.
+        if (!p_.TooFew(cases)) {
+            cells.clear();
+            for (size_t x = r; x < end; ++x) {
+                const size_t rest = size_t(key[x] - conf * m);
+                const int32_t u = uOf[rest], v = vOf[rest];
+                cells.push_back(RunCell{u, v, count[x]});
+                L_.CntA(Integer(u)) += Long(count[x]);
+                L_.CntB(Integer(v)) += Long(count[x]);
+            }
+            nz_ = cases;
+            CloseRun();
+        }
+        r = end;
+    }
+    // The configuration last summed, as the pass over every run leaves it.
+    for (Integer j = k_; j >= 1; --j) {
+        const Integer f = L_.FF(L_.QryFld(j));
+        L_.CurConf(j) = Integer(lastConfiguration % uint64_t(f) + 1);
+        lastConfiguration /= uint64_t(f);
+    }
+    return true;
+}
+
 void OnePass::SortAndMerge(bool plain) {
-    const int32_t rows = block_.rows;
+    const int32_t rows = block_->rows;
     const int width = width_;
     std::vector<int32_t>& code = room_.code;
     code.resize(size_t(rows) * size_t(width));
@@ -547,9 +610,9 @@ void OnePass::SortAndMerge(bool plain) {
     for (int32_t r = 0; r < rows; ++r) {
         for (int col = 1; col <= width; ++col)
             code[size_t(r) * width + size_t(col - 1)] =
-                plain ? block_.code[size_t(r) * stride_ + size_t(col - 1)]
-                      : counts::IndexOf(block_, col, r, L_.FF(L_.QryFld(col)));
-        count[size_t(r)] = plain ? block_.count[size_t(r)] : counts::CountOf(block_, r);
+                plain ? block_->code[size_t(r) * stride_ + size_t(col - 1)]
+                      : counts::IndexOf(*block_, col, r, L_.FF(L_.QryFld(col)));
+        count[size_t(r)] = plain ? block_->count[size_t(r)] : counts::CountOf(*block_, r);
     }
     codes_ = code.data();
     stride_ = size_t(width);
@@ -581,7 +644,7 @@ void OnePass::SortAndMerge(bool plain) {
 void OnePass::SumSorted(bool plain) {
     SortAndMerge(plain);
     const std::vector<OnePassCell>& merged = room_.merged;
-    std::vector<OnePassCell>& cells = room_.cells;
+    std::vector<RunCell>& cells = room_.cells;
     // One run of cells a configuration, its counts summed cell by cell in order.
     for (size_t r = 0; r < merged.size();) {
         size_t end = r + 1;
@@ -592,8 +655,10 @@ void OnePass::SumSorted(bool plain) {
         };
         while (end < merged.size() && sameConfiguration(end)) ++end;
         for (Integer j = 1; j <= k_; ++j) L_.CurConf(j) = Value(merged[r], j);
-        cells.assign(merged.begin() + std::ptrdiff_t(r), merged.begin() + std::ptrdiff_t(end));
-        for (const OnePassCell& cell : cells) {
+        cells.clear();
+        for (size_t x = r; x < end; ++x) {
+            const OnePassCell& cell = merged[x];
+            cells.push_back(RunCell{Value(cell, k_ + 1), Value(cell, k_ + 2), cell.c});
             counts::Add(nz_, cell.c);
             counts::Add(L_.CntA(Value(cell, k_ + 1)), cell.c);
             counts::Add(L_.CntB(Value(cell, k_ + 2)), cell.c);
@@ -610,6 +675,13 @@ Single Learner::OnePassCMI(const CodedBlock& block, Integer k, bool plain) {
     OnePass pass(*this, room_.cmi, block, k);
     if (!(plain && pass.SumAscending())) pass.SumSorted(plain);
     return counts::PerCase(pass.total(), NetTotal(NetIdx));
+}
+
+bool Learner::OnePassKeys(const KeyedBlock& block, Integer k, Single& result) {
+    OnePass pass(*this, room_.cmi, k);
+    if (!pass.SumKeys(block)) return false;
+    result = block.key.empty() ? 0 : counts::PerCase(pass.total(), NetTotal(NetIdx));
+    return true;
 }
 
 Single Learner::GetCMI(Integer a, Integer b, Integer k) {
@@ -637,9 +709,19 @@ Single Learner::GetCMI(Integer a, Integer b, Integer k) {
     if (k > settings_.maxCondSet || k + 2 > QryFld.UBound()) return 0;
 
     for (Integer i = 1; i <= k; ++i) QryFld(i) = CondSet(i);
-    const CodedBlock& block = CountCoded(fields, a, b);
     QryFld(k + 1) = a;
     QryFld(k + 2) = b;
+    // A set with no subsets to fill in needs only the one-pass sum, which reads a configuration
+    // and the pair's values off each group's key where the counter gives keys.
+    if (k == 0 || k > 4) {
+        Single result = 0;
+        if (const KeyedBlock* keyed = CountKeyed(fields, a, b); keyed && OnePassKeys(*keyed, k, result)) {
+            SetCache.Append(NetIdx, a, b, fields, result);
+            if (result < MIWork(NetIdx, a, b)) MIWork(NetIdx, a, b) = result;
+            return result;
+        }
+    }
+    const CodedBlock& block = CountCoded(fields, a, b);
 
     const bool plain = PlainReading(*this, block, k + 2);
 

@@ -90,6 +90,22 @@ inline double Ln(double x) {
     return std::log(x);
 }
 
+// Whether every count is a whole number and their sizes add up to at most the Long range, so
+// that every running sum of them, however the rows are grouped, is plain addition of Long(count).
+// Every count is read (no early exit), so the loop carries no branch.
+inline bool WholeCounts(const double* count, size_t rows) {
+    bool whole = true;
+    int64_t size = 0;
+    for (size_t r = 0; r < rows; ++r) {
+        const double c = count[r];
+        const bool fits = std::fabs(c) <= 2147483647.0;  // false for a NaN
+        const int32_t n = fits ? int32_t(c) : 0;
+        whole &= fits & (double(n) == c);
+        size += n < 0 ? -int64_t(n) : int64_t(n);
+    }
+    return whole && size <= 2147483647;
+}
+
 // Whether columns 1..width of a block can be read without the checks of IndexOf and CountOf:
 // no cell raises, every code of column col lies in 1..valueCount(col), and every count is a
 // whole number, with the sizes of all counts adding up to at most the Long range, so that every
@@ -139,17 +155,7 @@ bool Plain(const CodedBlock& block, int width, ValueCount valueCount) {
         const int32_t* at = codes + col;
         for (int32_t r = r0; r < rows; ++r) outOfRange |= uint32_t(uint32_t(at[size_t(r) * stride]) - 1u >= top);
     }
-    bool whole = true;
-    int64_t size = 0;
-    const double* count = block.count.data();
-    for (int32_t r = 0; r < rows; ++r) {
-        const double c = count[r];
-        const bool fits = std::fabs(c) <= 2147483647.0;  // false for a NaN
-        const int32_t n = fits ? int32_t(c) : 0;
-        whole &= fits & (double(n) == c);
-        size += n < 0 ? -int64_t(n) : int64_t(n);
-    }
-    return outOfRange == 0 && whole && size <= 2147483647;
+    return outOfRange == 0 && WholeCounts(block.count.data(), size_t(rows));
 }
 
 // A statistic summed over the cases, divided by the layer's total count and rounded to Single.

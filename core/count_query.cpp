@@ -212,6 +212,7 @@ struct Learner::DirectCounts {
     struct FieldMap {
         bool made = false;
         bool usable = false;  // every code has an index; otherwise the query text codes the field
+        bool shifted = false;  // usable, and every code's index is the code plus one
         std::vector<std::string> labels;
         std::vector<int32_t> index;  // by code
     };
@@ -227,8 +228,10 @@ struct Learner::DirectCounts {
     std::vector<Entry> entries;
     std::vector<int> fields;
     std::vector<std::span<const int32_t>> tables;  // per column of the block, its field's index by code
-    // The block of the last count, its room reused by the next.
+    bool allShifted = false;                       // every field of the last Tables is shifted
+    // The block of the last count, its room reused by the next; the same for keyed counts.
     CodedBlock block;
+    KeyedBlock keyed;
 
     // The entry of the learner's table, count and filter, its counter made over every field when
     // it is new or a field of the query has another name than the counter knows it by.
@@ -271,6 +274,7 @@ Learner::DirectCounts::Entry& Learner::DirectCounts::EntryFor(const Learner& L, 
 bool Learner::DirectCounts::Tables(const Learner& L, Entry& entry, const std::vector<Integer>& all) {
     fields.clear();
     tables.clear();
+    allShifted = true;
     for (Integer f : all) {
         FieldMap& map = entry.maps[size_t(f - 1)];
         const Integer labels = L.FF(f);
@@ -297,8 +301,11 @@ bool Learner::DirectCounts::Tables(const Learner& L, Entry& entry, const std::ve
                     map.index.push_back(index);
                 }
             }
+            map.shifted = map.usable && map.index.size() == size_t(labels);
+            for (size_t c = 0; map.shifted && c < map.index.size(); ++c) map.shifted = map.index[c] == int32_t(c + 1);
         }
         if (!map.usable) return false;
+        allShifted = allShifted && map.shifted;
         fields.push_back(int(f - 1));
         tables.emplace_back(map.index);
     }
@@ -339,6 +346,27 @@ const CodedBlock& Learner::CountCoded(const std::vector<Integer>& g, Integer a, 
     out.errors.clear();
     out.countError.clear();
     return out;
+}
+
+const KeyedBlock* Learner::CountKeyed(const std::vector<Integer>& g, Integer a, Integer b) {
+    if (!Db) return nullptr;
+    std::vector<Integer> all(g);
+    all.push_back(a);
+    all.push_back(b);
+    if (!direct_) direct_ = std::make_shared<DirectCounts>();
+    DirectCounts& d = *direct_;
+    DirectCounts::Entry& entry = d.EntryFor(*this, all);
+    if (!entry.counter || !d.Tables(*this, entry, all) || !d.allShifted) return nullptr;
+    KeyedBlock& out = d.keyed;
+    switch (entry.counter->CountKeys(d.fields, CountRows(g, a, b), out.key, out.count)) {
+        case db::GroupCounter::Outcome::Counted: break;
+        case db::GroupCounter::Outcome::Stale:
+            // The table changed: the next query makes a counter over it afresh.
+            d.entries.erase(d.entries.begin() + (&entry - d.entries.data()));
+            return nullptr;
+        case db::GroupCounter::Outcome::Declined: return nullptr;
+    }
+    return &out;
 }
 
 }  // namespace core

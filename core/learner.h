@@ -139,6 +139,11 @@ public:
     // answers, else through the query text. The same rows, counts and indexes either way. The
     // block is the learner's own, its room reused: it holds until the next CountCoded.
     const CodedBlock& CountCoded(const std::vector<Integer>& g, Integer a, Integer b);
+    // The groups of the same count as their keys (see KeyedBlock), where the database's counter
+    // gives them so: every field's value indexes its counter's codes plus one and the count is
+    // a Count(*). nullptr otherwise, and the caller counts through CountCoded. The block is the
+    // learner's own and holds until the next CountKeyed.
+    const KeyedBlock* CountKeyed(const std::vector<Integer>& g, Integer a, Integer b);
     // A count block after CodeRows over columns 1..m, read into a CodedBlock.
     static CodedBlock ReadCoded(const vb::Array<db::Value>& block, Integer m);
 
@@ -218,6 +223,11 @@ public:
     // configuration in one pass over the block's rows (k = 0 or k >= 4). `plain`: no cell of
     // the block raises and its counts are whole numbers with whole sums (GetCMI checks).
     Single OnePassCMI(const CodedBlock& block, Integer k, bool plain);
+    // The same over the keys of CountKeyed(CondSet(1..k), a, b), QryFld(1..k + 2) naming the
+    // fields: every count is whole, so a configuration is a run of keys with the same quotient
+    // by FF(a) x FF(b), and each group is one cell. Nothing (false) when the counts' sizes add
+    // up past the Long range, where the checked reading must sum them.
+    bool OnePassKeys(const KeyedBlock& block, Integer k, Single& result);
 
     // ---- domain knowledge and search matrices ----
     vb::Array<Integer> Reach, ReachInit, FL, CE, Adj;  // (0..numfld, 0..numfld)

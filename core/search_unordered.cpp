@@ -105,10 +105,20 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
         for (size_t w = 0; w < words; ++w)
             for (uint64_t bits = set[w]; bits; bits &= bits - 1) f(Integer(w * 64 + size_t(__builtin_ctzll(bits))));
     };
+    // No path enters a field without links.
+    const uint64_t* linked = links.Linked();
+    for (size_t w = 0; w < words; ++w) open[w] &= linked[w];
+    // Each new level's fields, as it is complete: their level, and the work of growing the next
+    // level out from them (their links).
+    size_t inFrontier = 0;
+    auto took = [&](const std::vector<uint64_t>& set, int lv) {
+        if (leveling) forEach(set, [&](Integer k) { level[size_t(k)] = lv; });
+        inFrontier = CountBits(set.data(), words);
+    };
     // Level 1: the fields linked to `from` (a and b among them, when linked).
     const uint64_t* first = links.Into(from);
     for (size_t w = 0; w < words; ++w) frontier[w] = first[w] & open[w];
-    if (leveling) forEach(frontier, [&](Integer k) { level[size_t(k)] = 1; });
+    took(frontier, 1);
     for (size_t w = 0; w < words; ++w) open[w] &= ~frontier[w];
     open[size_t(a) / 64] &= ~(uint64_t(1) << (a % 64));
     open[size_t(b) / 64] &= ~(uint64_t(1) << (b % 64));
@@ -118,11 +128,6 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
     // each level comes from the one before, and new levels take effect once it is complete.
     // A level is grown from the side with fewer fields: out from each field of the last level
     // (a row of its neighbours at once), or in to each open field (does it touch the last one?).
-    auto count = [&](const std::vector<uint64_t>& set) {
-        size_t c = 0;
-        for (size_t w = 0; w < words; ++w) c += size_t(__builtin_popcountll(set[w]));
-        return c;
-    };
     // The words from the first to the last that hold a field of the set.
     auto wordsHolding = [&](const std::vector<uint64_t>& set) {
         size_t lo = 0, hi = words;
@@ -130,17 +135,25 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
         while (hi > lo && set[hi - 1] == 0) --hi;
         return std::pair<size_t, size_t>(lo, hi);
     };
-    size_t inFrontier = count(frontier);
+    size_t stillOpen = CountBits(open.data(), words);
     for (int lv = 2; lv <= last; ++lv) {
-        const size_t stillOpen = count(open);
         if (stillOpen == 0) break;
         std::fill(next.begin(), next.end(), 0);
         if (inFrontier <= stillOpen) {
             // Only the words in which fields are still open can take a level.
             const auto [lo, hi] = wordsHolding(open);
+            uint64_t* __restrict into = next.data();
             forEach(frontier, [&](Integer m) {
-                const uint64_t* touching = links.Into(m);
-                for (size_t w = lo; w < hi; ++w) next[w] |= touching[w];
+                const uint64_t* __restrict touching = links.Into(m);
+                // Two words a step: the pairs of ors are independent, and the row stays apart
+                // from `next`, so the words need not be stored and read back one by one.
+                size_t w = lo;
+                for (; w + 2 <= hi; w += 2) {
+                    const uint64_t x = into[w] | touching[w], y = into[w + 1] | touching[w + 1];
+                    into[w] = x;
+                    into[w + 1] = y;
+                }
+                if (w < hi) into[w] |= touching[w];
             });
             for (size_t w = lo; w < hi; ++w) next[w] &= open[w];
         } else {
@@ -160,8 +173,8 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
             found = found || next[w] != 0;
         }
         if (!found) break;
-        inFrontier = count(next);
-        if (leveling) forEach(next, [&](Integer k) { level[size_t(k)] = lv; });
+        took(next, lv);
+        stillOpen -= inFrontier;
         if (stopAt != 0 && any(next, links.OutOf(stopAt))) return true;
         frontier.swap(next);
     }
@@ -195,7 +208,6 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
     const Integer n = numfld;
     const LinkBits& links = LinkRows();
     const SquareView adj(Adj, n), reach(Reach, n);
-    const size_t words = links.words();
     WalkRoom& room = room_.walk;
     room.Begin(n);
     // The candidates after a node of the path: `to` first when linked, then the neighbours that
@@ -207,18 +219,16 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
         room.listedIn[size_t(x)] = room.call;
         std::vector<int>& count = room.byLevel;
         count.assign(size_t(kMaxLevel), 0);
-        const uint64_t* row = links.OutOf(x);
+        const std::vector<Integer>& row = links.OutList(x);
         auto each = [&](auto&& f) {
-            for (size_t w = 0; w < words; ++w)
-                for (uint64_t bits = row[w]; bits; bits &= bits - 1) {
-                    const Integer c = Integer(w * 64 + size_t(__builtin_ctzll(bits)));
-                    if (c == to) {
-                        f(c, 0);
-                        continue;
-                    }
-                    const int lv = level[size_t(c)];
-                    if (c != from && lv >= 1 && lv <= kMaxLevel - 2) f(c, lv);
+            for (const Integer c : row) {
+                if (c == to) {
+                    f(c, 0);
+                    continue;
                 }
+                const int lv = level[size_t(c)];
+                if (c != from && lv >= 1 && lv <= kMaxLevel - 2) f(c, lv);
+            }
         };
         each([&](Integer, int lv) { ++count[size_t(lv)]; });
         int at = 0;
@@ -287,16 +297,13 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
     };
 
     std::vector<Integer> set;
-    const uint64_t* hops = links.OutOf(from);
-    for (size_t w = 0; w < words; ++w)
-        for (uint64_t bits = hops[w]; bits; bits &= bits - 1) {
-            const Integer h = Integer(w * 64 + size_t(__builtin_ctzll(bits)));
-            // The pair's own link is not a path between them.
-            if (h == to || h == from) continue;
-            const int lv = level[size_t(h)];
-            if (lv == 0 || lv >= kMaxLevel) continue;
-            if (pathFrom(h)) set.push_back(h);
-        }
+    for (const Integer h : links.OutList(from)) {
+        // The pair's own link is not a path between them.
+        if (h == to || h == from) continue;
+        const int lv = level[size_t(h)];
+        if (lv == 0 || lv >= kMaxLevel) continue;
+        if (pathFrom(h)) set.push_back(h);
+    }
     return set;
 }
 

@@ -2,6 +2,8 @@
 // pair, and paths and conditioning sets look at most kMaxLevel levels out from their start.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -32,9 +34,10 @@ private:
 };
 
 // The skeleton as bit rows beside Adj: Into(m) holds the fields k with Adj(k, m) = 1, OutOf(x)
-// the fields c with Adj(x, c) = 1 (bit f of word f / 64). A search over many fields expands a
-// whole level of its path searches with a few word operations a field instead of a scan of a
-// matrix column, and walks only the links a field has.
+// the fields c with Adj(x, c) = 1 (bit f of word f / 64), and the same sets as ascending lists of
+// fields. A search over many fields expands a whole level of its path searches with a few word
+// operations a field instead of a scan of a matrix column, and walks a field's links through its
+// list, which on a sparse skeleton is a few entries where the row is a word per 64 fields.
 class LinkBits {
 public:
     void Build(const vb::Array<vb::Integer>& adj, vb::Integer n) {
@@ -43,35 +46,55 @@ public:
         words_ = size_t(n) / 64 + 1;
         into_.assign((size_t(n) + 1) * words_, 0);
         outOf_.assign((size_t(n) + 1) * words_, 0);
+        linked_.assign(words_, 0);
+        intoList_.assign(size_t(n) + 1, {});
+        outList_.assign(size_t(n) + 1, {});
+        // x ascending outside, c inside: every list is filled in ascending order.
         for (vb::Integer x = 1; x <= n; ++x)
             for (vb::Integer c = 1; c <= n; ++c)
                 if (view(x, c) == 1) {
-                    Put(outOf_, x, c, true);
-                    Put(into_, c, x, true);
+                    Put(outOf_, outList_, x, c, true);
+                    Put(into_, intoList_, c, x, true);
                 }
     }
     // As Link(adj, a, b, value) leaves the two cells.
     void Set(vb::Integer a, vb::Integer b, vb::Integer value) {
         const bool on = value == 1;
-        Put(outOf_, a, b, on);
-        Put(into_, b, a, on);
-        Put(outOf_, b, a, on);
-        Put(into_, a, b, on);
+        Put(outOf_, outList_, a, b, on);
+        Put(into_, intoList_, b, a, on);
+        Put(outOf_, outList_, b, a, on);
+        Put(into_, intoList_, a, b, on);
     }
     vb::Integer fields() const { return n_; }
     size_t words() const { return words_; }
     const uint64_t* Into(vb::Integer m) const { return &into_[size_t(m) * words_]; }
     const uint64_t* OutOf(vb::Integer x) const { return &outOf_[size_t(x) * words_]; }
+    const std::vector<vb::Integer>& IntoList(vb::Integer m) const { return intoList_[size_t(m)]; }
+    const std::vector<vb::Integer>& OutList(vb::Integer x) const { return outList_[size_t(x)]; }
+    // The fields with a link out of them (a non-empty OutOf row): no path enters any other.
+    const uint64_t* Linked() const { return linked_.data(); }
 
 private:
-    void Put(std::vector<uint64_t>& rows, vb::Integer row, vb::Integer bit, bool on) {
+    void Put(std::vector<uint64_t>& rows, std::vector<std::vector<vb::Integer>>& lists, vb::Integer row,
+             vb::Integer bit, bool on) {
         uint64_t& w = rows[size_t(row) * words_ + size_t(bit) / 64];
         const uint64_t mask = uint64_t(1) << (size_t(bit) % 64);
-        w = on ? (w | mask) : (w & ~mask);
+        if (((w & mask) != 0) == on) return;
+        w ^= mask;
+        std::vector<vb::Integer>& list = lists[size_t(row)];
+        const auto at = std::lower_bound(list.begin(), list.end(), bit);
+        if (on) list.insert(at, bit);
+        else list.erase(at);
+        if (&lists == &outList_) {
+            const uint64_t self = uint64_t(1) << (size_t(row) % 64);
+            uint64_t& l = linked_[size_t(row) / 64];
+            l = list.empty() ? (l & ~self) : (l | self);
+        }
     }
     vb::Integer n_ = 0;
     size_t words_ = 0;
-    std::vector<uint64_t> into_, outOf_;
+    std::vector<uint64_t> into_, outOf_, linked_;
+    std::vector<std::vector<vb::Integer>> intoList_, outList_;
 };
 
 // The rows of Reach as bits (bit k of row x: x reaches k), in the layout of LinkBits, for a
@@ -93,6 +116,10 @@ private:
     size_t words_ = 0;
     std::vector<uint64_t> rows_;
 };
+
+// The number of bits set in words[0, n): the machine's popcount instruction where it has one,
+// chosen once at start as the count path's vector kernels are (bit_count.cpp).
+size_t CountBits(const uint64_t* words, size_t n);
 
 inline void Link(vb::Array<vb::Integer>& adj, vb::Integer a, vb::Integer b, vb::Integer value) {
     adj(a, b) = value;

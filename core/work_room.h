@@ -18,6 +18,12 @@ struct OnePassCell {
     double c;
 };
 
+// A cell of a configuration being summed: the pair's values and the count.
+struct RunCell {
+    int32_t u, v;
+    double c;
+};
+
 // The conditional MI's buffers (GetCMI, the tables of one to three conditioning fields, the
 // one-pass computation).
 struct CMIRoom {
@@ -47,7 +53,9 @@ struct CMIRoom {
     std::vector<int32_t> code;
     std::vector<double> count;
     std::vector<int32_t> next;
-    std::vector<OnePassCell> cells, merged;  // one configuration's cells; all of them
+    std::vector<RunCell> cells;        // one configuration's cells
+    std::vector<OnePassCell> merged;   // all of them, sorted and merged
+    std::vector<int32_t> uOf, vOf;     // a keyed block's pair values by the key's remainder
     std::vector<uint8_t> differs;
 };
 

@@ -37,6 +37,13 @@ public:
         CountSink sink(indexes, codes, counts);
         return Counted(fields, maxGroups, sink);
     }
+    Outcome CountKeys(const std::vector<int>& fields, int64_t maxGroups, std::vector<uint64_t>& keys,
+                      std::vector<double>& counts) override {
+        if (Stale()) return Outcome::Stale;
+        const Outcome o = store_->CountKeys(*prepared_, fields, maxGroups, keys, counts);
+        if (o == Outcome::Counted) ++stats_->counted;
+        return o;
+    }
     bool Rows(int f, std::vector<uint32_t>& codes, const std::vector<Value>*& cells) override {
         return !Stale() && store_->Rows(*prepared_, f, codes, cells);
     }

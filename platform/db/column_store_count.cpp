@@ -94,35 +94,9 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
     const std::vector<uint32_t>& rows = p.allRows ? allRows_ : *p.rows;
     const Item& it = p.count[0];
     uint64_t radix = 1;
-    for (int c : digits_) {
-        const uint64_t k = std::max<uint64_t>(columns_[size_t(c)].cells.size(), 1);
-        radix = radix > kNarrowRadix / k ? UINT64_MAX : radix * k;
-    }
-    const bool narrow = radix <= kNarrowRadix;
-    const bool plain = it.kind == ItemKind::Count;
     bool ranked = false;
-    if (plain && digits_.empty()) {
-        // No field: one group of every selected row, even of none, as the text's one row.
-        groups_.key.assign(1, 0);
-        groups_.count.assign(1, int64_t(rows.size()));
-    } else {
-        const size_t selected = rows.size();
-        // A plain count over a narrow range counts each block's keys while they are in the cache.
-        if (plain && narrow && radix > 1 && CountedInPlace(selected, radix)) {
-            const size_t range = size_t(radix), lanes = CountLanes(selected, range);
-            NarrowKeys(rows, digits_, CountRoom(range, lanes), range, lanes == 4);
-            ReadOffCounts(range, lanes);
-        } else {
-            if (plain && narrow) {
-                if (radix > 1) NarrowKeys(rows, digits_);  // radix 1: every row in one group, no key
-            } else {
-                ranked = GroupKeys(rows, digits_, radix);
-            }
-            if (!plain || ranked) return GeneralCount(p, rows, radix, ranked, maxGroups, out);
-            if (narrow) PlainGroups(narrowKeys_.data(), sortedNarrowKeys_, selected, radix);
-            else PlainGroups(keys_.data(), sortedKeys_, selected, radix);
-        }
-    }
+    if (!PlainCount(rows, it.kind == ItemKind::Count, radix, ranked))
+        return GeneralCount(p, rows, radix, ranked, maxGroups, out);
     const size_t n = maxGroups <= 0 ? 0 : size_t(std::min<uint64_t>(uint64_t(maxGroups), groups_.key.size()));
     double* counts = out.Size(n, fields.size());
     DecodeKeys(n, fields.size(), radix, out);
@@ -136,6 +110,58 @@ GroupCounter::Outcome ColumnStore::Count(const Prepared& p, const std::vector<in
     }
     for (size_t r = 0; r < n; ++r)
         if (!ReadCount(type, groupCount[r], counts[r])) return GroupCounter::Outcome::Declined;
+    return GroupCounter::Outcome::Counted;
+}
+
+bool ColumnStore::PlainCount(const std::vector<uint32_t>& rows, bool plain, uint64_t& radix, bool& ranked) {
+    radix = 1;
+    for (int c : digits_) {
+        const uint64_t k = std::max<uint64_t>(columns_[size_t(c)].cells.size(), 1);
+        radix = radix > kNarrowRadix / k ? UINT64_MAX : radix * k;
+    }
+    const bool narrow = radix <= kNarrowRadix;
+    ranked = false;
+    if (plain && digits_.empty()) {
+        // No field: one group of every selected row, even of none, as the text's one row.
+        groups_.key.assign(1, 0);
+        groups_.count.assign(1, int64_t(rows.size()));
+        return true;
+    }
+    const size_t selected = rows.size();
+    // A plain count over a narrow range counts each block's keys while they are in the cache.
+    if (plain && narrow && radix > 1 && CountedInPlace(selected, radix)) {
+        const size_t range = size_t(radix), lanes = CountLanes(selected, range);
+        NarrowKeys(rows, digits_, CountRoom(range, lanes), range, lanes == 4);
+        ReadOffCounts(range, lanes);
+        return true;
+    }
+    if (plain && narrow) {
+        if (radix > 1) NarrowKeys(rows, digits_);  // radix 1: every row in one group, no key
+    } else {
+        ranked = GroupKeys(rows, digits_, radix);
+    }
+    if (!plain || ranked) return false;
+    if (narrow) PlainGroups(narrowKeys_.data(), sortedNarrowKeys_, selected, radix);
+    else PlainGroups(keys_.data(), sortedKeys_, selected, radix);
+    return true;
+}
+
+GroupCounter::Outcome ColumnStore::CountKeys(const Prepared& p, const std::vector<int>& fields, int64_t maxGroups,
+                                             std::vector<uint64_t>& keys, std::vector<double>& counts) {
+    // Each field its own digit, in the order asked, and a Count(*) whose cells read as themselves.
+    if (!Digits(p, fields) || digits_.size() != fields.size()) return GroupCounter::Outcome::Declined;
+    const std::vector<uint32_t>& rows = p.allRows ? allRows_ : *p.rows;
+    const Item& it = p.count[0];
+    if (it.kind != ItemKind::Count || (it.typed && it.type != dbLong) || rows.size() > size_t(INT32_MAX))
+        return GroupCounter::Outcome::Declined;
+    uint64_t radix = 1;
+    bool ranked = false;
+    if (!PlainCount(rows, true, radix, ranked)) return GroupCounter::Outcome::Declined;
+    const size_t n = maxGroups <= 0 ? 0 : size_t(std::min<uint64_t>(uint64_t(maxGroups), groups_.key.size()));
+    keys.assign(groups_.key.begin(), groups_.key.begin() + std::ptrdiff_t(n));
+    counts.resize(n);
+    const int64_t* groupCount = groups_.count.data();
+    for (size_t r = 0; r < n; ++r) counts[r] = double(groupCount[r]);
     return GroupCounter::Outcome::Counted;
 }
 

@@ -305,6 +305,9 @@ public:
     std::unique_ptr<Prepared> Prepare(const sql::BoundSelect& q, std::string& why);
     GroupCounter::Outcome Count(const Prepared& p, const std::vector<int>& fields, int64_t maxGroups,
                                 CountSink& out);
+    // GroupCounter::CountKeys: the groups of a plain count as their keys, without decoding them.
+    GroupCounter::Outcome CountKeys(const Prepared& p, const std::vector<int>& fields, int64_t maxGroups,
+                                    std::vector<uint64_t>& keys, std::vector<double>& counts);
     const std::vector<Value>* Shown(const Prepared& p, int field) const;
     // GroupCounter::Rows over the prepared filter (column_store_rows.cpp).
     bool Rows(const Prepared& p, int field, std::vector<uint32_t>& codes, const std::vector<Value>*& cells) const;
@@ -395,6 +398,10 @@ private:
     // codes read back from its key into codes (n groups of m fields), and the general pass for
     // sums and ranked keys.
     bool Digits(const Prepared& p, const std::vector<int>& fields);
+    // The groups of a Count(*) (plain) over the digits into groups_, in key order, with the
+    // product of the digits' radixes; false when the general pass must count them instead (a
+    // sum, or keys ranked past 2^62, as `ranked` says).
+    bool PlainCount(const std::vector<uint32_t>& rows, bool plain, uint64_t& radix, bool& ranked);
     void DecodeKeys(size_t n, size_t m, uint64_t radix, CountSink& out);
     GroupCounter::Outcome GeneralCount(const Prepared& p, const std::vector<uint32_t>& rows, uint64_t radix,
                                        bool ranked, int64_t maxGroups, CountSink& out);

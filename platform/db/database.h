@@ -220,6 +220,14 @@ public:
     // declines. Both vectors are resized, their room reused from call to call.
     virtual Outcome CountIndexed(const std::vector<int>& fields, const std::vector<std::span<const int32_t>>& indexes,
                                  int64_t maxGroups, std::vector<int32_t>& codes, std::vector<double>& counts) = 0;
+    // The same groups of a Count(*) as one number each: the fields' codes in mixed radix, the
+    // first field most significant, each field's radix the number of its Values() (at least 1),
+    // ascending as the query text returns them; each group's count into `counts`. Declines (the
+    // default) where the groups are not a plain count of distinct fields.
+    virtual Outcome CountKeys(const std::vector<int>& /*fields*/, int64_t /*maxGroups*/,
+                              std::vector<uint64_t>& /*keys*/, std::vector<double>& /*counts*/) {
+        return Outcome::Declined;
+    }
     // Field f's cell (f as for Values) in every row the filter keeps, in the order "select *
     // from <table><where>" returns them: codes[r] is the index in *cells of the cell that
     // query reads in row r. False, with codes and cells left as they are, when the counter
