@@ -66,6 +66,12 @@ private:
         stmt_->Execute(query_.sql, query_.params);
         read_ = first_ = rows_ = 0;
         cells_.clear();
+        // A bit column's text is its raw byte with some drivers (MariaDB's gives "\x01" and ""),
+        // so it is read as a number. (The SQLite driver calls a declared BOOLEAN a bit, but a
+        // cell there may hold any text: its cells are read as texts, as the file's are.)
+        bits_.assign(types_.size(), false);
+        if (conn_->server() != Server::Sqlite)
+            for (size_t c = 0; c < types_.size(); ++c) bits_[c] = stmt_->ColumnType(int(c) + 1) == SQL_BIT;
     }
 
     // Replaces the block by the next rows of the statement. The statement is let go as soon as
@@ -78,6 +84,13 @@ private:
             for (size_t c = 0; c < types_.size(); ++c) {
                 const FieldType type = types_[c];
                 const int column = int(c) + 1;
+                if (bits_[c]) {
+                    const std::optional<int64_t> bit = stmt_->Integer(column);
+                    cells_.push_back(!bit                ? Value()
+                                     : type == dbBoolean ? Value(*bit != 0)
+                                                         : CellFromText(std::to_string(*bit), type));
+                    continue;
+                }
                 const bool binary = type == dbBinary || type == dbLongBinary;
                 std::optional<std::string> cell = binary ? stmt_->Bytes(column) : stmt_->Text(column);
                 cells_.push_back(!cell ? Value() : binary ? Value(std::move(*cell)) : CellFromText(*cell, type));
@@ -94,6 +107,7 @@ private:
     std::shared_ptr<const Connection> conn_;
     Rendered query_;
     std::vector<FieldType> types_;
+    std::vector<bool> bits_;           // the result columns the driver gives as bits
     std::unique_ptr<Statement> stmt_;  // null once the result has been read to its end
     std::vector<Value> cells_;         // the block's rows, row after row, column fastest
     int64_t first_ = 0;                // the block's first row

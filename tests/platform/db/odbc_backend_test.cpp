@@ -48,16 +48,19 @@ TEST(OdbcSources, ListTheDataSourcesAndDriversOfTheIniFiles) {
     testsupport::StartOdbcServers();
     for (int pass = 0; pass < 2; ++pass) {  // a second listing starts from the first entry again
         std::vector<db::OdbcDataSource> sources = db::OdbcDataSources();
-        ASSERT_EQ(sources.size(), 2u);
+        ASSERT_EQ(sources.size(), 3u);
         EXPECT_EQ(sources[0].name, "bns_sqlite");
         EXPECT_EQ(sources[0].driver, "SQLite3");
         EXPECT_EQ(sources[1].name, "bns_pg");
         EXPECT_EQ(sources[1].driver, "PostgreSQL Unicode");
+        EXPECT_EQ(sources[2].name, "bns_my");
+        EXPECT_EQ(sources[2].driver, "MariaDB Unicode");
     }
     std::vector<db::OdbcDriver> drivers = db::OdbcDrivers();
-    ASSERT_EQ(drivers.size(), 2u);
+    ASSERT_EQ(drivers.size(), 3u);
     EXPECT_EQ(drivers[0].name, "SQLite3");
     EXPECT_EQ(drivers[1].name, "PostgreSQL Unicode");
+    EXPECT_EQ(drivers[2].name, "MariaDB Unicode");
     bool named = false;
     for (const std::string& a : drivers[1].attributes) named = named || Contains(a, "psqlodbcw.so");
     EXPECT_TRUE(named) << "the driver's attributes name its library";
@@ -324,12 +327,10 @@ TEST_P(OdbcBackends, ReadsLongResultsBlockByBlock) {
     testsupport::SqliteFileFactory files;
     auto expected = files.Create({t});
     auto db = GetParam()->Create({});
-    const bool pg = GetParam()->Name() == "PostgresOdbc";
-    std::vector<std::string> fill = testsupport::NativeTableSql(pg, {t});
+    std::vector<std::string> fill = testsupport::NativeTableSql(testsupport::NativeServerOf(*GetParam()), {t});
     fill.insert(fill.begin(), "BEGIN");
     fill.push_back("COMMIT");
-    const auto* pgFactory = dynamic_cast<const testsupport::PostgresOdbcFactory*>(GetParam().get());
-    testsupport::RunNativeSql(pgFactory ? pgFactory->lastConnect() : db->Connect().substr(5), fill);
+    testsupport::RunNativeSql(testsupport::NativeConnect(*GetParam(), *db), fill);
     const std::vector<Row> want = Query(*expected, "select * from [Long] order by k");
     ASSERT_EQ(want.size(), size_t(kRows));
     const std::vector<Row> flaggedWant = Query(*expected, "select * from [Long] where b=yes order by k");
@@ -384,7 +385,8 @@ TEST_P(OdbcBackends, ReadsLongResultsBlockByBlock) {
 
 INSTANTIATE_TEST_SUITE_P(Drivers, OdbcBackends,
                          ::testing::Values(std::make_shared<testsupport::SqliteOdbcFactory>(),
-                                           std::make_shared<testsupport::PostgresOdbcFactory>()),
+                                           std::make_shared<testsupport::PostgresOdbcFactory>(),
+                                           std::make_shared<testsupport::MariaDbOdbcFactory>()),
                          [](const auto& info) { return info.param->Name(); });
 
 }  // namespace
