@@ -13,7 +13,8 @@
 #   pgdata/           the PostgreSQL cluster (owned by the server's user)
 #   socket/           the server's Unix socket; the server listens on no TCP address at all
 #   port              the port number that names the socket, free among all runs on the machine
-#   mydata/           the MariaDB server's data folder (owned by the server's user)
+#   mydata/           the MariaDB server's data folder, its temporary files too (owned by the
+#                     server's user)
 #   mysock/           the MariaDB server's Unix socket (mariadb.sock) and pid file (mariadb.pid)
 #   my_port           the MariaDB server's TCP port on 127.0.0.1, free among all runs likewise
 #   owner             the pid and start time of the run's process
@@ -304,7 +305,7 @@ start_mariadb() {
         echo "test_servers: mariadb-install-db failed in $dir/mydata" >&2
         return 1
     fi
-    as_user mysql "$my_server" "${my_options[@]}" --datadir="$dir/mydata" --socket="$sock" \
+    as_user mysql "$my_server" "${my_options[@]}" --datadir="$dir/mydata" --tmpdir="$dir/mydata" --socket="$sock" \
         --pid-file="$dir/mysock/mariadb.pid" --port="$my_port" --bind-address=127.0.0.1 \
         --log-error="$dir/my.log" </dev/null >/dev/null 2>&1 9>&- &
     local server=$!

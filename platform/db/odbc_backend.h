@@ -69,6 +69,8 @@ struct ParamTypes {
 class Connection;
 // The server's own names (for a server we know), or those its driver reports (SQLGetTypeInfo).
 ParamTypes ParamTypesOf(const Connection& conn);
+// The names the driver reports, whatever the server.
+ParamTypes DriverParamTypes(const Connection& conn);
 
 // One connection to a data source.
 class Connection {
@@ -127,6 +129,7 @@ public:
     std::optional<std::string> Text(int column);
     std::optional<std::string> Bytes(int column);
     std::optional<int64_t> Integer(int column);
+    std::optional<double> Real(int column);
 
 private:
     void Check(SQLRETURN rc) const;

@@ -550,6 +550,10 @@ ParamTypes ParamTypesOf(const Connection& conn) {
         case Server::MySql: return {"", "SIGNED", "SIGNED", "DOUBLE", "DOUBLE", "DATETIME", ""};
         case Server::Generic: break;
     }
+    return DriverParamTypes(conn);
+}
+
+ParamTypes DriverParamTypes(const Connection& conn) {
     ParamTypes t;
     t.integer = DriverTypeName(conn, SQL_SMALLINT);
     t.longInteger = DriverTypeName(conn, SQL_INTEGER);
@@ -610,6 +614,14 @@ std::optional<int64_t> Statement::Integer(int column) {
     Check(SQLGetData(stmt_, SQLUSMALLINT(column), SQL_C_SBIGINT, &v, sizeof v, &ind));
     if (ind == SQL_NULL_DATA) return std::nullopt;
     return int64_t(v);
+}
+
+std::optional<double> Statement::Real(int column) {
+    double v = 0;
+    SQLLEN ind = 0;
+    Check(SQLGetData(stmt_, SQLUSMALLINT(column), SQL_C_DOUBLE, &v, sizeof v, &ind));
+    if (ind == SQL_NULL_DATA) return std::nullopt;
+    return v;
 }
 
 Value CellFromText(const std::string& text, FieldType type) {
