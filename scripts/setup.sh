@@ -6,7 +6,7 @@ packages=(
   g++ cmake ninja-build pkg-config git ccache
   libsqlite3-dev sqlite3 libfmt-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  unixodbc-dev libsqliteodbc odbc-postgresql postgresql
+  unixodbc-dev libsqliteodbc odbc-postgresql postgresql mariadb-server odbc-mariadb
   qt6-base-dev xvfb xauth fonts-dejavu-core
   mdbtools-dev libgsf-1-dev mdbtools
 )

@@ -55,8 +55,22 @@ std::string DriverLibrary(const std::string& connect);
 // the string of any other driver.
 std::string WithServerCursor(const std::string& connect);
 
-// The servers whose SQL differs where the Jet rules need it; any other speaks plain SQL.
-enum class Server : uint8_t { Generic, PostgreSql, Sqlite };
+// The servers whose SQL differs where the Jet rules need it; any other speaks plain SQL, with
+// the type names its driver reports.
+enum class Server : uint8_t { Generic, PostgreSql, Sqlite, MariaDb, MySql };
+inline bool MySqlFamily(Server s) { return s == Server::MariaDb || s == Server::MySql; }
+
+// The type a literal's marker is cast to on the server, by the literal's kind ("" for a plain
+// "?": the driver's binding of the value says its type well enough there).
+struct ParamTypes {
+    std::string boolean, integer, longInteger, single, dbl, date, text;
+    const std::string& Of(Value::Kind kind) const;
+};
+class Connection;
+// The server's own names (for a server we know), or those its driver reports (SQLGetTypeInfo).
+ParamTypes ParamTypesOf(const Connection& conn);
+// The names the driver reports, whatever the server.
+ParamTypes DriverParamTypes(const Connection& conn);
 
 // One connection to a data source.
 class Connection {
@@ -72,9 +86,12 @@ public:
     // The connect string as the driver completed it.
     const std::string& completed() const { return completed_; }
     Server server() const { return server_; }
+    const ParamTypes& paramTypes() const { return paramTypes_; }
     // A name in the server's identifier quotes, an embedded quote doubled.
     std::string QuoteName(const std::string& name) const;
     void SetReadOnly();
+    // The connection's current database (catalog), "" where the driver names none.
+    std::string CurrentCatalog() const;
 
 private:
     std::string InfoText(SQLUSMALLINT info) const;
@@ -83,6 +100,7 @@ private:
     bool wide_ = true;
     std::string completed_;
     Server server_ = Server::Generic;
+    ParamTypes paramTypes_;
     std::string quote_ = "\"";
 };
 
@@ -96,16 +114,22 @@ public:
 
     // Runs the text with the values bound to its "?" markers in order.
     void Execute(const std::string& sql, const std::vector<Value>& params = {});
-    // The catalog's tables and views whose names match the pattern (SQLTables).
-    void Tables(const std::string& pattern);
-    // The catalog's columns of tables matching the patterns (SQLColumns; schema "": any).
-    void Columns(const std::string& schema, const std::string& table);
+    // The tables and views whose names match the pattern (SQLTables), in the catalog (database)
+    // given, or in any the driver lists for "".
+    void Tables(const std::string& catalog, const std::string& pattern);
+    // The columns of tables matching the patterns (SQLColumns; catalog or schema "": any).
+    void Columns(const std::string& catalog, const std::string& schema, const std::string& table);
+    // The types the driver's server has for the ODBC type (SQLGetTypeInfo).
+    void TypeInfo(SQLSMALLINT sqlType);
     bool Fetch();
     int ColumnCount() const;
+    // The ODBC type the driver gives the result column (SQLColAttribute's concise type).
+    SQLLEN ColumnType(int column) const;
     // The cell as text (Nothing for Null); binary cells as their bytes.
     std::optional<std::string> Text(int column);
     std::optional<std::string> Bytes(int column);
     std::optional<int64_t> Integer(int column);
+    std::optional<double> Real(int column);
 
 private:
     void Check(SQLRETURN rc) const;

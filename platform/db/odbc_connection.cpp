@@ -307,9 +307,14 @@ Connection::Connection(const std::string& given) : wide_(DriverIsWide(given)) {
         completed_ = found;
     }
 
+    // A MySQL server reached through the MariaDB driver, and the reverse, name the server itself.
     std::string dbms = vb::UCase(InfoText(SQL_DBMS_NAME));
     if (dbms.find("POSTGRES") != std::string::npos) server_ = Server::PostgreSql;
     else if (dbms.find("SQLITE") != std::string::npos) server_ = Server::Sqlite;
+    else if (dbms.find("MARIADB") != std::string::npos) server_ = Server::MariaDb;
+    else if (dbms.find("MYSQL") != std::string::npos)
+        server_ = vb::UCase(InfoText(SQL_DBMS_VER)).find("MARIADB") != std::string::npos ? Server::MariaDb : Server::MySql;
+    paramTypes_ = ParamTypesOf(*this);
     std::string quote = InfoText(SQL_IDENTIFIER_QUOTE_CHAR);
     quote_ = quote == " " ? "" : quote;  // a blank: the server has no quoted names
 }
@@ -332,6 +337,8 @@ std::string Connection::InfoText(SQLUSMALLINT info) const {
     if (!SQL_SUCCEEDED(SQLGetInfo(dbc_, info, buffer, sizeof buffer, &length))) return "";
     return std::string(buffer, std::min<size_t>(size_t(std::max<SQLSMALLINT>(length, 0)), 255));
 }
+
+std::string Connection::CurrentCatalog() const { return InfoText(SQL_DATABASE_NAME); }
 
 std::string Connection::QuoteName(const std::string& name) const {
     if (quote_.empty()) return name;
@@ -429,29 +436,132 @@ void Statement::Execute(const std::string& sql, const std::vector<Value>& params
     SQLFreeStmt(stmt_, SQL_RESET_PARAMS);
 }
 
-void Statement::Tables(const std::string& pattern) {
+namespace {
+
+// The catalog functions' arguments, in the width the driver is spoken to in; an empty text
+// is passed as a null pointer (any), a pattern or name as itself.
+template <typename Char>
+struct CatalogArgs {
+    std::vector<std::basic_string<Char>> texts;
+    Char* At(size_t i) { return texts[i].empty() ? nullptr : texts[i].data(); }
+    static SQLSMALLINT Length(const std::basic_string<Char>& t) { return t.empty() ? 0 : SQL_NTS; }
+    SQLSMALLINT LengthAt(size_t i) const { return Length(texts[i]); }
+};
+
+CatalogArgs<SQLWCHAR> WideArgs(std::initializer_list<std::string> texts) {
+    CatalogArgs<SQLWCHAR> out;
+    for (const std::string& t : texts) out.texts.push_back(Wide(t));
+    return out;
+}
+
+CatalogArgs<SQLCHAR> NarrowArgs(std::initializer_list<std::string> texts) {
+    CatalogArgs<SQLCHAR> out;
+    for (const std::string& t : texts) out.texts.emplace_back(t.begin(), t.end());
+    return out;
+}
+
+}  // namespace
+
+void Statement::Tables(const std::string& catalog, const std::string& pattern) {
     const std::string types = "TABLE,VIEW";
     if (wide_) {
-        WString p = Wide(pattern), t = Wide(types);
-        Check(SQLTablesW(stmt_, nullptr, 0, nullptr, 0, p.data(), SQL_NTS, t.data(), SQL_NTS));
+        auto a = WideArgs({catalog, pattern, types});
+        Check(SQLTablesW(stmt_, a.At(0), a.LengthAt(0), nullptr, 0, a.At(1), SQL_NTS, a.At(2), SQL_NTS));
     } else {
-        std::string p = pattern, t = types;
-        Check(SQLTables(stmt_, nullptr, 0, nullptr, 0, reinterpret_cast<SQLCHAR*>(p.data()), SQL_NTS,
-                        reinterpret_cast<SQLCHAR*>(t.data()), SQL_NTS));
+        auto a = NarrowArgs({catalog, pattern, types});
+        Check(SQLTables(stmt_, a.At(0), a.LengthAt(0), nullptr, 0, a.At(1), SQL_NTS, a.At(2), SQL_NTS));
     }
 }
 
-void Statement::Columns(const std::string& schema, const std::string& table) {
-    const SQLSMALLINT schemaLength = schema.empty() ? 0 : SQL_NTS;
+void Statement::Columns(const std::string& catalog, const std::string& schema, const std::string& table) {
     if (wide_) {
-        WString s = Wide(schema), t = Wide(table);
-        Check(SQLColumnsW(stmt_, nullptr, 0, schema.empty() ? nullptr : s.data(), schemaLength, t.data(), SQL_NTS,
-                          nullptr, 0));
+        auto a = WideArgs({catalog, schema, table});
+        Check(SQLColumnsW(stmt_, a.At(0), a.LengthAt(0), a.At(1), a.LengthAt(1), a.At(2), SQL_NTS, nullptr, 0));
     } else {
-        std::string s = schema, t = table;
-        Check(SQLColumns(stmt_, nullptr, 0, schema.empty() ? nullptr : reinterpret_cast<SQLCHAR*>(s.data()),
-                         schemaLength, reinterpret_cast<SQLCHAR*>(t.data()), SQL_NTS, nullptr, 0));
+        auto a = NarrowArgs({catalog, schema, table});
+        Check(SQLColumns(stmt_, a.At(0), a.LengthAt(0), a.At(1), a.LengthAt(1), a.At(2), SQL_NTS, nullptr, 0));
     }
+}
+
+void Statement::TypeInfo(SQLSMALLINT sqlType) {
+    Check(wide_ ? SQLGetTypeInfoW(stmt_, sqlType) : SQLGetTypeInfo(stmt_, sqlType));
+}
+
+SQLLEN Statement::ColumnType(int column) const {
+    SQLLEN type = SQL_UNKNOWN_TYPE;
+    const SQLRETURN rc = wide_ ? SQLColAttributeW(stmt_, SQLUSMALLINT(column), SQL_DESC_CONCISE_TYPE, nullptr, 0,
+                                                  nullptr, &type)
+                               : SQLColAttribute(stmt_, SQLUSMALLINT(column), SQL_DESC_CONCISE_TYPE, nullptr, 0,
+                                                 nullptr, &type);
+    Check(rc);
+    return type;
+}
+
+const std::string& ParamTypes::Of(Value::Kind kind) const {
+    static const std::string none;
+    switch (kind) {
+        case Value::Kind::Boolean: return boolean;
+        case Value::Kind::Integer: return integer;
+        case Value::Kind::Long: return longInteger;
+        case Value::Kind::Single: return single;
+        case Value::Kind::Double: return dbl;
+        case Value::Kind::Date: return date;
+        case Value::Kind::Text: return text;
+        case Value::Kind::Null: break;
+    }
+    return none;
+}
+
+namespace {
+
+// The first type the driver reports for the ODBC type that takes no size or precision and is
+// no counter of its own (an identity or auto-increment column); "" when there is none.
+std::string DriverTypeName(const Connection& conn, SQLSMALLINT sqlType) {
+    try {
+        Statement s(conn);
+        s.TypeInfo(sqlType);
+        while (s.Fetch()) {
+            std::string name = s.Text(1).value_or("");
+            const bool sized = !s.Text(6).value_or("").empty();
+            const bool counter = s.Integer(12).value_or(SQL_FALSE) == SQL_TRUE;
+            if (!name.empty() && !sized && !counter) return name;
+        }
+    } catch (const Error&) {
+        // a driver that cannot tell: the marker stays a plain "?"
+    }
+    return "";
+}
+
+}  // namespace
+
+ParamTypes ParamTypesOf(const Connection& conn) {
+    switch (conn.server()) {
+        // SQLite's binding is typed, and a cast there would change a column's affinity rules.
+        case Server::Sqlite: return {};
+        // PostgreSQL's driver sends parameters without a type and the server then takes the
+        // other side's: 2.5 compared with an integer column would be read as an integer and
+        // fail, a bound next to a real column would be rounded to real.
+        case Server::PostgreSql:
+            return {"BOOLEAN", "SMALLINT", "INTEGER", "REAL", "DOUBLE PRECISION", "TIMESTAMP", "VARCHAR"};
+        // CAST there knows SIGNED, DOUBLE, DECIMAL, DATETIME and CHAR, none of the standard's
+        // SMALLINT, REAL or TIMESTAMP. A Single goes in as the double it is exactly; a text
+        // keeps the connection's character set; a Boolean is bound as the number it is there.
+        case Server::MariaDb:
+        case Server::MySql: return {"", "SIGNED", "SIGNED", "DOUBLE", "DOUBLE", "DATETIME", ""};
+        case Server::Generic: break;
+    }
+    return DriverParamTypes(conn);
+}
+
+ParamTypes DriverParamTypes(const Connection& conn) {
+    ParamTypes t;
+    t.integer = DriverTypeName(conn, SQL_SMALLINT);
+    t.longInteger = DriverTypeName(conn, SQL_INTEGER);
+    t.single = DriverTypeName(conn, SQL_REAL);
+    t.dbl = DriverTypeName(conn, SQL_DOUBLE);
+    if (t.dbl.empty()) t.dbl = DriverTypeName(conn, SQL_FLOAT);
+    t.date = DriverTypeName(conn, SQL_TYPE_TIMESTAMP);
+    return t;
 }
 
 bool Statement::Fetch() {
@@ -504,6 +614,14 @@ std::optional<int64_t> Statement::Integer(int column) {
     Check(SQLGetData(stmt_, SQLUSMALLINT(column), SQL_C_SBIGINT, &v, sizeof v, &ind));
     if (ind == SQL_NULL_DATA) return std::nullopt;
     return int64_t(v);
+}
+
+std::optional<double> Statement::Real(int column) {
+    double v = 0;
+    SQLLEN ind = 0;
+    Check(SQLGetData(stmt_, SQLUSMALLINT(column), SQL_C_DOUBLE, &v, sizeof v, &ind));
+    if (ind == SQL_NULL_DATA) return std::nullopt;
+    return v;
 }
 
 Value CellFromText(const std::string& text, FieldType type) {

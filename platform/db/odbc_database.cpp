@@ -73,6 +73,7 @@ ColumnType MapColumnType(Server server, SQLSMALLINT dataType, const std::string&
 }
 
 struct CatalogEntry {
+    std::string catalog;  // "" where the driver names none
     std::string schema;
     std::string name;
 };
@@ -277,16 +278,22 @@ private:
         s.Execute(text, params);
     }
 
-    // The user's tables and views; the driver's own bookkeeping tables are left out.
+    // The user's tables and views of the connection's database; the driver's own bookkeeping
+    // tables, and the tables of the server's other databases (which a driver such as
+    // MariaDB's lists too, its own system tables among them), are left out.
     std::vector<CatalogEntry> Catalog() {
+        // The SQLite driver calls its one file "main" or names none: it has nothing else to list.
+        const std::string current = conn_->server() == Server::Sqlite ? "" : conn_->CurrentCatalog();
         Statement s(*conn_);
-        s.Tables("%");
+        s.Tables(MySqlFamily(conn_->server()) ? current : "", "%");
         std::vector<CatalogEntry> out;
         while (s.Fetch()) {
             CatalogEntry e;
+            e.catalog = s.Text(1).value_or("");
             e.schema = s.Text(2).value_or("");
             e.name = s.Text(3).value_or("");
             if (conn_->server() == Server::Sqlite && vb::UCase(e.name).rfind("SQLITE_", 0) == 0) continue;
+            if (!current.empty() && !e.catalog.empty() && e.catalog != current) continue;
             if (!e.name.empty()) out.push_back(std::move(e));
         }
         return out;
@@ -316,8 +323,9 @@ private:
             Statement s(*conn_);
             // Names are patterns here ("_" matches any character), so the rows are filtered by
             // the exact name below.
-            s.Columns(entry->schema, entry->name);
+            s.Columns(entry->catalog, entry->schema, entry->name);
             while (s.Fetch()) {
+                std::string catalogName = s.Text(1).value_or("");
                 std::string schemaName = s.Text(2).value_or("");
                 std::string tableName = s.Text(3).value_or("");
                 std::string column = s.Text(4).value_or("");
@@ -325,6 +333,7 @@ private:
                 std::string typeName = s.Text(6).value_or("");
                 auto size = int32_t(s.Integer(7).value_or(0));
                 if (tableName != entry->name || schemaName != entry->schema) continue;
+                if (!entry->catalog.empty() && !catalogName.empty() && catalogName != entry->catalog) continue;
                 ColumnType ct = MapColumnType(conn_->server(), dataType, typeName, size);
                 sql::ColumnInfo c;
                 c.name = column;
@@ -337,6 +346,13 @@ private:
                 t.extra.push_back({ct.nativeBoolean});
             }
         }
+        // A table the catalog lists but whose columns this user may not see (or the driver
+        // cannot report) would be read with an empty select list.
+        if (t.info.columns.empty())
+            throw Error(errnum::kOdbcCallFailed,
+                        fmt::format("ODBC--call failed. The fields of table '{}' cannot be read from the data source; "
+                                    "check that the user may read them.",
+                                    entry->name));
         for (sql::ColumnInfo& c : t.info.columns) {
             if (c.typed) continue;
             c.type = FirstValueType(t, c.name);

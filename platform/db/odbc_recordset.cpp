@@ -66,6 +66,19 @@ private:
         stmt_->Execute(query_.sql, query_.params);
         read_ = first_ = rows_ = 0;
         cells_.clear();
+        // A bit column's text is its raw byte with some drivers (MariaDB's gives "\x01" and ""),
+        // so it is read as a number; a floating-point column's text may be shortened (MariaDB
+        // writes a FLOAT with 6 digits), so it is read as a double, which holds it exactly. (The
+        // SQLite driver calls a declared BOOLEAN a bit, but a cell there may hold any text: its
+        // cells are read as texts, as the file's are.)
+        reads_.assign(types_.size(), Read::Text);
+        if (conn_->server() == Server::Sqlite) return;
+        for (size_t c = 0; c < types_.size(); ++c) {
+            const SQLLEN type = stmt_->ColumnType(int(c) + 1);
+            const bool number = types_[c] == dbSingle || types_[c] == dbDouble;
+            if (type == SQL_BIT) reads_[c] = Read::Bit;
+            else if (number && (type == SQL_REAL || type == SQL_FLOAT || type == SQL_DOUBLE)) reads_[c] = Read::Real;
+        }
     }
 
     // Replaces the block by the next rows of the statement. The statement is let go as soon as
@@ -78,6 +91,18 @@ private:
             for (size_t c = 0; c < types_.size(); ++c) {
                 const FieldType type = types_[c];
                 const int column = int(c) + 1;
+                if (reads_[c] == Read::Bit) {
+                    const std::optional<int64_t> bit = stmt_->Integer(column);
+                    cells_.push_back(!bit                ? Value()
+                                     : type == dbBoolean ? Value(*bit != 0)
+                                                         : CellFromText(std::to_string(*bit), type));
+                    continue;
+                }
+                if (reads_[c] == Read::Real) {
+                    const std::optional<double> d = stmt_->Real(column);
+                    cells_.push_back(!d ? Value() : type == dbSingle ? Value(float(*d)) : Value(*d));
+                    continue;
+                }
                 const bool binary = type == dbBinary || type == dbLongBinary;
                 std::optional<std::string> cell = binary ? stmt_->Bytes(column) : stmt_->Text(column);
                 cells_.push_back(!cell ? Value() : binary ? Value(std::move(*cell)) : CellFromText(*cell, type));
@@ -94,6 +119,8 @@ private:
     std::shared_ptr<const Connection> conn_;
     Rendered query_;
     std::vector<FieldType> types_;
+    enum class Read : uint8_t { Text, Bit, Real };
+    std::vector<Read> reads_;          // how each result column's cells are read
     std::unique_ptr<Statement> stmt_;  // null once the result has been read to its end
     std::vector<Value> cells_;         // the block's rows, row after row, column fastest
     int64_t first_ = 0;                // the block's first row

@@ -3,9 +3,14 @@
 // marked become constructs each server has, chosen so that the rows equal the file back end's:
 //  - case-insensitive texts: SQLite's NOCASE collation; on PostgreSQL lower(x COLLATE "C"),
 //    which folds ASCII letters only and orders by bytes, as NOCASE does (lower, not upper, so
-//    that "_" sorts before letters the same way);
+//    that "_" sorts before letters the same way); on MariaDB and MySQL the ASCII letters
+//    replaced one by one in the text under a binary collation without padding, since every
+//    collation there that ignores case also ignores accents, trailing blanks or both, and
+//    lower() folds letters beyond ASCII;
 //  - a case-insensitive group shows its smallest spelling in byte order: min(x COLLATE "C");
-//  - Null first in ascending order: SQLite does so by itself, PostgreSQL is told NULLS FIRST;
+//  - Null first in ascending order: SQLite and MariaDB do so by themselves, PostgreSQL is told
+//    NULLS FIRST;
+//  - literals' markers cast to the server's own type names (see ParamTypesOf);
 //  - Booleans as Jet's -1/0, a Null counting as No in comparisons: CASE over the column's truth,
 //    which is the column itself for a server Boolean and x<>0 for a number stored 1/0;
 //  - a Single compared at single precision, by bounds around the literal (see SingleCompare).
@@ -34,16 +39,27 @@ private:
         switch (server_) {
             case Server::Sqlite: return x + " COLLATE NOCASE";
             case Server::PostgreSql: return "lower(" + x + " COLLATE \"C\")";
+            case Server::MariaDb:
+            case Server::MySql: {
+                // REPLACE matches bytes under the binary collation, so only "A".."Z" change.
+                std::string out = Binary(x);
+                for (char c = 'A'; c <= 'Z'; ++c)
+                    out = "REPLACE(" + out + ",'" + c + "','" + char(c - 'A' + 'a') + "')";
+                return out;
+            }
             case Server::Generic: break;
         }
         return "lower(" + x + ")";
     }
 
-    // The text in byte order, for the spelling a case-insensitive group shows.
+    // The text in byte order, for the spelling a case-insensitive group shows; on MariaDB and
+    // MySQL also with trailing blanks counted, and in utf8mb4 whatever the column's own set.
     std::string Binary(const std::string& x) const override {
         switch (server_) {
             case Server::Sqlite: return x + " COLLATE BINARY";
             case Server::PostgreSql: return x + " COLLATE \"C\"";
+            case Server::MariaDb: return "CONVERT(" + x + " USING utf8mb4) COLLATE utf8mb4_nopad_bin";
+            case Server::MySql: return "CONVERT(" + x + " USING utf8mb4) COLLATE utf8mb4_0900_bin";
             case Server::Generic: break;
         }
         return x;
@@ -69,24 +85,12 @@ private:
 
     std::string BooleanKey(const BoundExpr& e) override { return JetBoolean(e, false); }
 
-    // A literal's marker. PostgreSQL's driver sends parameters without a type and the server
-    // then takes the other side's: 2.5 compared with an integer column would be read as an
-    // integer and fail, a bound next to a real column would be rounded to real. So the marker
-    // says its type itself wherever the server is not SQLite (whose binding is typed).
+    // A literal's marker, which says its type itself where the server would otherwise take the
+    // other side's type for it, in the server's own name for the type.
     std::string Param(const Value& v) override {
         params_.push_back(v);
-        if (server_ == Server::Sqlite) return "?";
-        switch (v.kind()) {
-            case Value::Kind::Boolean: return server_ == Server::PostgreSql ? "CAST(? AS BOOLEAN)" : "?";
-            case Value::Kind::Integer: return "CAST(? AS SMALLINT)";
-            case Value::Kind::Long: return "CAST(? AS INTEGER)";
-            case Value::Kind::Single: return "CAST(? AS REAL)";
-            case Value::Kind::Double: return "CAST(? AS DOUBLE PRECISION)";
-            case Value::Kind::Date: return "CAST(? AS TIMESTAMP)";
-            case Value::Kind::Text: return server_ == Server::PostgreSql ? "CAST(? AS VARCHAR)" : "?";
-            case Value::Kind::Null: break;
-        }
-        return "?";
+        const std::string& type = conn_.paramTypes().Of(v.kind());
+        return type.empty() ? "?" : "CAST(? AS " + type + ")";
     }
 
     std::string Aggregate(const BoundExpr& e) override {
@@ -108,6 +112,13 @@ private:
                            ") FILTER (WHERE " + a + " IS NOT NULL))[1]";
                 }
                 if (server_ == Server::Sqlite) return (max ? "max(" : "min(") + a + " COLLATE NOCASE)";
+                if (MySqlFamily(server_)) {
+                    // The extreme of folded text, a zero byte and the spelling, of which the
+                    // spelling is the second half: folding keeps the number of characters.
+                    const std::string m = std::string(max ? "max(" : "min(") + "CONCAT(" + Folded(a) +
+                                          ", CHAR(0 USING utf8mb4), " + Binary(a) + "))";
+                    return "SUBSTRING(" + m + ", (CHAR_LENGTH(" + m + ") - 1) DIV 2 + 2)";
+                }
                 return (max ? "max(" : "min(") + a + ")";
             }
         }
@@ -216,6 +227,25 @@ std::string RenderCondition(const Connection& conn, const OdbcTable& table, cons
 std::string ColumnTypeName(Server server, FieldType type, int32_t size) {
     const int32_t textSize = size > 0 ? size : 255;
     if (server == Server::Sqlite) return DeclaredTypeFor(type, size);  // the file back end's own names
+    if (MySqlFamily(server)) {
+        // A row holds at most 64 KB there, so a Memo is a TEXT type (kept outside the row); REAL
+        // would be a double and TIMESTAMP ends in 2038. Texts are utf8mb4 whatever the table's
+        // set, so that no character is lost.
+        switch (type) {
+            case dbBoolean: return "BIT(1)";
+            case dbByte: return "TINYINT UNSIGNED";
+            case dbInteger: return "SMALLINT";
+            case dbLong: return "INT";
+            case dbCurrency: return "DECIMAL(19,4)";
+            case dbSingle: return "FLOAT";
+            case dbDouble: return "DOUBLE";
+            case dbDate: return "DATETIME";
+            case dbText: return "VARCHAR(" + std::to_string(textSize) + ") CHARACTER SET utf8mb4";
+            case dbMemo: return "LONGTEXT CHARACTER SET utf8mb4";
+            case dbBinary: return "VARBINARY(" + std::to_string(textSize) + ")";
+            case dbLongBinary: return "LONGBLOB";
+        }
+    }
     const bool pg = server == Server::PostgreSql;
     switch (type) {
         case dbBoolean: return pg ? "boolean" : "BIT";

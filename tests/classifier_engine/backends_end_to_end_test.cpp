@@ -1,11 +1,13 @@
 // The classifier engine learns the same classifier from the same rows whichever back end holds
 // them: a SQLite file opened directly, the same kind of file through the SQLite ODBC driver's
-// data source, and a PostgreSQL database through its data source. The tables are made by each
-// back end's own means and hold what tells the database rules apart: texts spelled in two cases
-// (the class among them), a non-ASCII text, a Boolean field and a hold-out flag with Nulls,
+// data source, a PostgreSQL database and a MariaDB database through their data sources. The
+// tables are made by each back end's own means and hold what tells the database rules apart:
+// texts spelled in two cases (the class among them), a non-ASCII text, texts that differ from
+// another only by an accent or a trailing blank (one state each in the file, one state together
+// under MariaDB's default collation), a Boolean field and a hold-out flag with Nulls,
 // whole numbers whose text order differs from their numeric order, Double, Single and date
 // fields, a field name with a blank, a non-plain table name and a frequency field. Every run
-// must give the same statistics, graph, tables, files and test results on all three.
+// must give the same statistics, graph, tables, files and test results on all four.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
@@ -96,7 +98,9 @@ TableSpec TableOf(const testsupport::SampledTable& t, const std::string& name) {
                 v = db::Value(db::Date{v.AsText() == "D1" ? 45306.0 : v.AsText() == "D2" ? 45351.5 : 36525.0});
             else if (col == "Risk" && r % 7 == 3 && v.AsText() == "HIGH") v = db::Value("High");
             else if (col == "Blood Type" && r % 5 == 1 && v.AsText() == "AB") v = db::Value("ab");
+            else if (col == "Blood Type" && r % 5 == 3 && v.AsText() == "AB") v = db::Value("AB ");
             else if (col == "Colour" && r % 4 == 2 && v.AsText() == "GRÜN") v = db::Value("Grün");
+            else if (col == "Colour" && r % 4 == 1 && v.AsText() == "GRÜN") v = db::Value("GRUN");
             else if (col == "ZORV_HoldOut" && r % 41 == 5) v = db::Value();
         }
         table.rows.push_back(std::move(row));
@@ -335,8 +339,9 @@ protected:
                 const testsupport::OdbcServers& s = testsupport::StartOdbcServers();
                 testsupport::RunNativeSql(s.PgConnect(s.pgDatabase),
                                           {"DROP DATABASE IF EXISTS \"" + pgDatabase_ + "\" WITH (FORCE)"});
+                testsupport::RunNativeSql(s.MyConnect(s.myDatabase), {"DROP DATABASE IF EXISTS `" + pgDatabase_ + "`"});
             } catch (const std::exception&) {
-                // The cluster goes with the test servers; a database left costs only disk.
+                // The servers' data goes with the test servers; a database left costs only disk.
             }
         }
     }
@@ -344,7 +349,7 @@ protected:
     void SetUp() override {
         // The servers are part of the test: when they cannot start, every case fails with why.
         ASSERT_EQ(error_, "");
-        ASSERT_EQ(backends_.size(), 3u);
+        ASSERT_EQ(backends_.size(), 4u);
     }
 
     static void MakeBackends() {
@@ -381,15 +386,24 @@ protected:
         const testsupport::OdbcServers& s = testsupport::StartOdbcServers();
         Backend* sqlite = Add("SQLite ODBC");
         const std::string sqliteConnect = "DSN=" + s.sqliteDsn + ";Database=" + sqlite->dir.Path("learn.db") + ";";
-        testsupport::RunNativeSql(sqliteConnect, InOneTransaction(testsupport::NativeTableSql(false, tables)));
+        testsupport::RunNativeSql(sqliteConnect, InOneTransaction(testsupport::NativeTableSql(testsupport::NativeServer::Sqlite, tables)));
         sqlite->db = db::DBEngine::OpenDatabase("", false, false, "ODBC;" + sqliteConnect);
 
         Backend* pg = Add("PostgreSQL");
         pgDatabase_ = "bns_e2e_" + std::to_string(::getpid());
         testsupport::RunNativeSql(s.PgConnect(s.pgDatabase), {"CREATE DATABASE \"" + pgDatabase_ + "\""});
         const std::string pgConnect = "DSN=" + s.pgDsn + ";Database=" + pgDatabase_ + ";";
-        testsupport::RunNativeSql(pgConnect, InOneTransaction(testsupport::NativeTableSql(true, tables)));
+        testsupport::RunNativeSql(pgConnect,
+                                  InOneTransaction(testsupport::NativeTableSql(testsupport::NativeServer::Postgres, tables)));
         pg->db = db::DBEngine::OpenDatabase("", false, false, "ODBC;" + pgConnect);
+
+        // The same database name on the MariaDB server (its data source names another).
+        Backend* my = Add("MariaDB");
+        testsupport::RunNativeSql(s.MyConnect(s.myDatabase), {"CREATE DATABASE `" + pgDatabase_ + "`"});
+        const std::string myConnect = "DSN=" + s.myDsn + ";Database=" + pgDatabase_ + ";";
+        testsupport::RunNativeSql(myConnect, InOneTransaction(testsupport::NativeTableSql(
+                                                 testsupport::NativeServer::MariaDb, tables)));
+        my->db = db::DBEngine::OpenDatabase("", false, false, "ODBC;" + myConnect);
     }
 
     static Backend* Add(const std::string& name) {

@@ -16,13 +16,31 @@
 namespace testsupport {
 namespace {
 
-enum class Native { Sqlite, Postgres };
+using Native = NativeServer;
 
-// Both servers quote names the standard way, "..." with an embedded quote doubled.
+// SQLite and PostgreSQL quote names the standard way, "..." with an embedded quote doubled.
 std::string Quoted(const std::string& name) { return db::sqlite::QuoteName(name); }
+
+std::string MariaDbTypeName(const ColumnSpec& c) {
+    switch (c.type) {
+        case db::dbBoolean: return "bit(1)";
+        case db::dbByte: return "tinyint unsigned";
+        case db::dbInteger: return "smallint";
+        case db::dbLong: return "int";
+        case db::dbCurrency: return "decimal(19,4)";
+        case db::dbSingle: return "float";
+        case db::dbDouble: return "double";
+        case db::dbDate: return "datetime";
+        case db::dbMemo: return "longtext";
+        case db::dbBinary:
+        case db::dbLongBinary: return "longblob";
+        default: return "varchar(" + std::to_string(c.size > 0 ? c.size : 255) + ")";
+    }
+}
 
 std::string TypeName(Native server, const ColumnSpec& c) {
     const int32_t size = c.size > 0 ? c.size : 255;
+    if (server == Native::MariaDb) return MariaDbTypeName(c);
     const bool pg = server == Native::Postgres;
     switch (c.type) {
         case db::dbBoolean: return pg ? "boolean" : "BOOLEAN";
@@ -57,6 +75,7 @@ std::string Literal(Native server, const db::Value& v) {
             std::string out = "'";
             for (char c : v.AsText()) {
                 if (c == '\'') out += '\'';
+                if (c == '\\' && server == Native::MariaDb) out += '\\';  // an escape character there
                 out += c;
             }
             return out + "'";
@@ -68,15 +87,15 @@ std::string Literal(Native server, const db::Value& v) {
 std::vector<std::string> TableStatements(Native server, const std::vector<TableSpec>& tables) {
     std::vector<std::string> out;
     for (const TableSpec& t : tables) {
-        std::string ddl = "CREATE TABLE " + Quoted(t.name) + " (";
+        std::string ddl = "CREATE TABLE " + NativeName(server, t.name) + " (";
         for (size_t c = 0; c < t.columns.size(); ++c)
-            ddl += (c ? ", " : "") + Quoted(t.columns[c].name) + " " + TypeName(server, t.columns[c]);
+            ddl += (c ? ", " : "") + NativeName(server, t.columns[c].name) + " " + TypeName(server, t.columns[c]);
         out.push_back(ddl + ")");
         for (const auto& row : t.rows) {
             std::string values;
             for (size_t c = 0; c < t.columns.size(); ++c)
                 values += (c ? ", " : "") + Literal(server, c < row.size() ? row[c] : db::Value());
-            out.push_back("INSERT INTO " + Quoted(t.name) + " VALUES (" + values + ")");
+            out.push_back("INSERT INTO " + NativeName(server, t.name) + " VALUES (" + values + ")");
         }
     }
     return out;
@@ -108,6 +127,12 @@ void StopServersAtExit() {
 std::string OdbcServers::PgConnect(const std::string& database) const {
     return fmt::format("Driver={};Server={};Port={};Database={};UID={};PWD=;", pgDriver, socketDir, port, database,
                        pgUser);
+}
+
+std::string OdbcServers::MyConnect(const std::string& database, bool tcp) const {
+    const std::string where = tcp ? fmt::format("Server=127.0.0.1;Port={};", myPort)
+                                  : fmt::format("Server=localhost;Socket={};", mySocket);
+    return fmt::format("Driver={};{}Database={};UID={};PWD=;", myDriver, where, database, myUser);
 }
 
 std::string OdbcServers::SqliteConnect(const std::string& file) const {
@@ -158,6 +183,9 @@ const OdbcServers& StartOdbcServers() {
                                      output);
         s.port = std::atoi(ReadLine(s.dir + "/port").c_str());
         if (s.port <= 0) throw std::runtime_error("the ODBC test server's folder " + s.dir + " names no port");
+        s.myPort = std::atoi(ReadLine(s.dir + "/my_port").c_str());
+        if (s.myPort <= 0) throw std::runtime_error("the ODBC test server's folder " + s.dir + " names no MariaDB port");
+        s.mySocket = s.dir + "/mysock/mariadb.sock";
         // Under ctest the servers were started before this process and are stopped after the
         // last ODBC test; a binary run by hand cleans up what it started itself.
         if (owner == static_cast<long>(::getpid()) && output.find("started") != std::string::npos)
@@ -169,8 +197,15 @@ const OdbcServers& StartOdbcServers() {
     return servers;
 }
 
-std::vector<std::string> NativeTableSql(bool postgres, const std::vector<TableSpec>& tables) {
-    return TableStatements(postgres ? Native::Postgres : Native::Sqlite, tables);
+std::vector<std::string> NativeTableSql(NativeServer server, const std::vector<TableSpec>& tables) {
+    return TableStatements(server, tables);
+}
+
+std::string NativeName(NativeServer server, const std::string& name) {
+    if (server != Native::MariaDb) return Quoted(name);
+    std::string out = "`";
+    for (char c : name) out += c == '`' ? "``" : std::string(1, c);
+    return out + "`";
 }
 
 void RunNativeSql(const std::string& connect, const std::vector<std::string>& statements) {
@@ -214,6 +249,37 @@ std::shared_ptr<db::Database> PostgresOdbcFactory::Create(const std::vector<Tabl
             // The whole cluster goes when the servers stop; a database left here costs only disk.
         }
     });
+}
+
+std::shared_ptr<db::Database> MariaDbOdbcFactory::Create(const std::vector<TableSpec>& tables) {
+    const OdbcServers& s = StartOdbcServers();
+    static int made = 0;
+    const std::string name = fmt::format("bns_{}_{}", ::getpid(), ++made);
+    const std::string admin = s.MyConnect(s.myDatabase);
+    RunNativeSql(admin, {"CREATE DATABASE " + NativeName(Native::MariaDb, name)});
+    lastConnect_ = s.MyConnect(name);
+    RunNativeSql(lastConnect_, TableStatements(Native::MariaDb, tables));
+    std::shared_ptr<db::Database> db = db::DBEngine::OpenDatabase("", false, false, "ODBC;" + lastConnect_);
+    return std::shared_ptr<db::Database>(db.get(), [db, admin, name](db::Database*) mutable {
+        db.reset();
+        try {
+            RunNativeSql(admin, {"DROP DATABASE IF EXISTS " + NativeName(Native::MariaDb, name)});
+        } catch (const std::exception&) {
+            // The whole server goes when the servers stop; a database left here costs only disk.
+        }
+    });
+}
+
+NativeServer NativeServerOf(const BackendFactory& factory) {
+    if (dynamic_cast<const PostgresOdbcFactory*>(&factory)) return Native::Postgres;
+    if (dynamic_cast<const MariaDbOdbcFactory*>(&factory)) return Native::MariaDb;
+    return Native::Sqlite;
+}
+
+std::string NativeConnect(const BackendFactory& factory, db::Database& db) {
+    if (const auto* pg = dynamic_cast<const PostgresOdbcFactory*>(&factory)) return pg->lastConnect();
+    if (const auto* my = dynamic_cast<const MariaDbOdbcFactory*>(&factory)) return my->lastConnect();
+    return db.Connect().substr(5);  // the SQLite driver's file, without "ODBC;"
 }
 
 }  // namespace testsupport

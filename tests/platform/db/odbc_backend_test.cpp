@@ -48,16 +48,19 @@ TEST(OdbcSources, ListTheDataSourcesAndDriversOfTheIniFiles) {
     testsupport::StartOdbcServers();
     for (int pass = 0; pass < 2; ++pass) {  // a second listing starts from the first entry again
         std::vector<db::OdbcDataSource> sources = db::OdbcDataSources();
-        ASSERT_EQ(sources.size(), 2u);
+        ASSERT_EQ(sources.size(), 3u);
         EXPECT_EQ(sources[0].name, "bns_sqlite");
         EXPECT_EQ(sources[0].driver, "SQLite3");
         EXPECT_EQ(sources[1].name, "bns_pg");
         EXPECT_EQ(sources[1].driver, "PostgreSQL Unicode");
+        EXPECT_EQ(sources[2].name, "bns_my");
+        EXPECT_EQ(sources[2].driver, "MariaDB Unicode");
     }
     std::vector<db::OdbcDriver> drivers = db::OdbcDrivers();
-    ASSERT_EQ(drivers.size(), 2u);
+    ASSERT_EQ(drivers.size(), 3u);
     EXPECT_EQ(drivers[0].name, "SQLite3");
     EXPECT_EQ(drivers[1].name, "PostgreSQL Unicode");
+    EXPECT_EQ(drivers[2].name, "MariaDB Unicode");
     bool named = false;
     for (const std::string& a : drivers[1].attributes) named = named || Contains(a, "psqlodbcw.so");
     EXPECT_TRUE(named) << "the driver's attributes name its library";
@@ -69,6 +72,7 @@ TEST(OdbcConnect, OpensTheConnectStringsTheProgramsBuild) {
     const testsupport::OdbcServers& s = testsupport::StartOdbcServers();
     testsupport::RunNativeSql("DSN=" + s.pgDsn, {"CREATE TABLE IF NOT EXISTS wizard_probe (x integer)"});
     testsupport::RunNativeSql("DSN=" + s.sqliteDsn, {"CREATE TABLE IF NOT EXISTS wizard_probe (x INTEGER)"});
+    testsupport::RunNativeSql("DSN=" + s.myDsn, {"CREATE TABLE IF NOT EXISTS wizard_probe (x int)"});
     const std::string connects[] = {
         "ODBC;DSN=bns_pg;UID=bnstest;PWD=;",
         "ODBC;DSN=bns_pg;UID=bnstest;PWD=;Database=bnstest;",
@@ -77,6 +81,9 @@ TEST(OdbcConnect, OpensTheConnectStringsTheProgramsBuild) {
         "ODBC;DSN=bns_sqlite;UID=;PWD=;",
         "ODBC;Driver=SQLite3;Database=" + s.dir + "/sqlite/dsn.db;",
         "odbc;DSN=bns_sqlite",
+        "ODBC;DSN=bns_my;UID=bnstest;PWD=;",
+        "ODBC;Driver=MariaDB Unicode;Server=127.0.0.1;UID=bnstest;PWD=;Database=bnstest;Port=" +
+            std::to_string(s.myPort) + ";",
     };
     for (const std::string& connect : connects) {
         SCOPED_TRACE(connect);
@@ -147,37 +154,48 @@ TEST(OdbcCatalog, ServerTypesReadAsJetTypes) {
     struct TypeCase {
         const char* pg;
         const char* sqlite;
+        const char* my;
         const char* literal;
         db::FieldType type;
         Value value;
     };
     const TypeCase cases[] = {
-        {"boolean", "BOOLEAN", "TRUE", db::dbBoolean, B(true)},
-        {"smallint", "SMALLINT", "-7", db::dbInteger, Value(int16_t(-7))},
-        {"integer", "INTEGER", "70000", db::dbLong, L(70000)},
-        {"bigint", "BIGINT", "5000000000", db::dbLong, D(5e9)},  // beyond a Long: read as Double
-        {"real", "SINGLE", "0.25", db::dbSingle, Value(0.25f)},
-        {"double precision", "DOUBLE", "-2.5", db::dbDouble, D(-2.5)},
-        {"numeric(10,2)", "NUMERIC", "12.75", db::dbDouble, D(12.75)},
-        {"timestamp", "DATETIME", "'2024-01-01 12:00:00'", db::dbDate, W(45292.5)},
-        {"date", "DATE", "'2024-01-01'", db::dbDate, W(45292)},
-        {"time", "TIME", "'06:00:00'", db::dbDate, W(0.25)},
-        {"varchar(20)", "VARCHAR(20)", "'x''y'", db::dbText, T("x'y")},
-        {"text", "TEXT", "'Ünïcode'", db::dbText, T("Ünïcode")},
+        {"boolean", "BOOLEAN", "bit(1)", "TRUE", db::dbBoolean, B(true)},
+        {"smallint", "SMALLINT", "smallint", "-7", db::dbInteger, Value(int16_t(-7))},
+        {"integer", "INTEGER", "int", "70000", db::dbLong, L(70000)},
+        {"bigint", "BIGINT", "bigint", "5000000000", db::dbLong, D(5e9)},  // beyond a Long: read as Double
+        {"real", "SINGLE", "float", "0.25", db::dbSingle, Value(0.25f)},
+        {"double precision", "DOUBLE", "double", "-2.5", db::dbDouble, D(-2.5)},
+        {"numeric(10,2)", "NUMERIC", "decimal(10,2)", "12.75", db::dbDouble, D(12.75)},
+        {"timestamp", "DATETIME", "datetime", "'2024-01-01 12:00:00'", db::dbDate, W(45292.5)},
+        {"date", "DATE", "date", "'2024-01-01'", db::dbDate, W(45292)},
+        {"time", "TIME", "time", "'06:00:00'", db::dbDate, W(0.25)},
+        {"varchar(20)", "VARCHAR(20)", "varchar(20)", "'x''y'", db::dbText, T("x'y")},
+        {"text", "TEXT", "text", "'Ünïcode'", db::dbText, T("Ünïcode")},
+        {"boolean", "BOOLEAN", "bit(1)", "FALSE", db::dbBoolean, B(false)},  // a zero byte there
     };
-    for (bool pg : {true, false}) {
-        SCOPED_TRACE(pg ? "PostgreSQL" : "SQLite");
+    using testsupport::NativeServer;
+    for (NativeServer server : {NativeServer::Postgres, NativeServer::Sqlite, NativeServer::MariaDb}) {
+        const bool pg = server == NativeServer::Postgres;
+        SCOPED_TRACE(pg ? "PostgreSQL" : server == NativeServer::Sqlite ? "SQLite" : "MariaDB");
+        auto typeOf = [&](const TypeCase& c) { return pg ? c.pg : server == NativeServer::Sqlite ? c.sqlite : c.my; };
         std::string ddl = "CREATE TABLE Typed (", values;
         for (size_t i = 0; i < std::size(cases); ++i) {
-            const char* literal = !pg && std::string(cases[i].literal) == "TRUE" ? "1" : cases[i].literal;
-            ddl += (i ? ", " : "") + std::string("c") + std::to_string(i) + " " + (pg ? cases[i].pg : cases[i].sqlite);
-            values += (i ? ", " : "") + std::string(literal);
+            std::string literal = cases[i].literal;
+            if (!pg && literal == "TRUE") literal = "1";
+            if (!pg && literal == "FALSE") literal = "0";
+            ddl += (i ? ", " : "") + std::string("c") + std::to_string(i) + " " + typeOf(cases[i]);
+            values += (i ? ", " : "") + literal;
         }
         testsupport::PostgresOdbcFactory pgFactory;
         testsupport::SqliteOdbcFactory sqliteFactory;
-        std::shared_ptr<db::Database> db = pg ? pgFactory.Create({}) : sqliteFactory.Create({});
+        testsupport::MariaDbOdbcFactory myFactory;
+        testsupport::BackendFactory& factory = pg ? static_cast<testsupport::BackendFactory&>(pgFactory)
+                                               : server == NativeServer::Sqlite ? static_cast<testsupport::BackendFactory&>(sqliteFactory)
+                                                                                : myFactory;
+        std::shared_ptr<db::Database> db = factory.Create({});
         // Unquoted names: PostgreSQL folds them to lower case; Jet names still find them.
-        const std::string connect = pg ? pgFactory.lastConnect() : db->Connect().substr(5);
+        const std::string connect = testsupport::NativeConnect(factory, *db);
         testsupport::RunNativeSql(connect, {ddl + ")", "INSERT INTO Typed VALUES (" + values + ")",
                                             "INSERT INTO Typed (c0) VALUES (NULL)"});
         db::TableDef def = db->TableDefs("TYPED");
@@ -186,12 +204,60 @@ TEST(OdbcCatalog, ServerTypesReadAsJetTypes) {
         ASSERT_EQ(rows.size(), 2u);
         for (size_t i = 0; i < std::size(cases); ++i) {
             const TypeCase& c = cases[i];
-            EXPECT_EQ(def.FieldByName("C" + std::to_string(i)).Type, c.type) << (pg ? c.pg : c.sqlite);
-            EXPECT_EQ(rows[0][i], c.value) << (pg ? c.pg : c.sqlite);
-            EXPECT_EQ(rows[1][i], kNull) << (pg ? c.pg : c.sqlite);
+            EXPECT_EQ(def.FieldByName("C" + std::to_string(i)).Type, c.type) << typeOf(c);
+            EXPECT_EQ(rows[0][i], c.value) << typeOf(c);
+            EXPECT_EQ(rows[1][i], kNull) << typeOf(c);
         }
         EXPECT_EQ(def.FieldByName("c10").Size, 20);
+        // A Boolean groups as one: True before False, Null first.
+        EXPECT_EQ(Query(*db, "select count(*), c0 from [Typed] group by c0"),
+                  (std::vector<Row>{{L(1), kNull}, {L(1), B(true)}}));
+        EXPECT_EQ(Query(*db, "select count(*), c12 from [Typed] group by c12"),
+                  (std::vector<Row>{{L(1), kNull}, {L(1), B(false)}}));
         db->Close();
+    }
+}
+
+// The data source's database on a server with other databases (the server's own among them):
+// the list holds that database's tables only; a view whose fields cannot be read (its table
+// is gone) is refused with its name, not read with an empty select list.
+TEST(OdbcCatalog, MariaDbListsTheDataSourcesDatabaseOnly) {
+    const testsupport::OdbcServers& s = testsupport::StartOdbcServers();
+    testsupport::MariaDbOdbcFactory factory;
+    auto elsewhere = factory.Create({{"Not In The List", {{"a", db::dbLong}}, {}}});
+    testsupport::RunNativeSql("DSN=" + s.myDsn, {"CREATE TABLE IF NOT EXISTS `In The List` (a int)",
+                                                 "CREATE TABLE IF NOT EXISTS gone (a int)",
+                                                 "CREATE OR REPLACE VIEW `Broken View` AS SELECT a FROM gone",
+                                                 "DROP TABLE gone"});
+    auto db = db::DBEngine::OpenDatabase("", false, true, "ODBC;DSN=" + s.myDsn + ";");
+    const std::vector<std::string> names = db->TableNames();
+    auto has = [&](const char* n) { return std::find(names.begin(), names.end(), n) != names.end(); };
+    EXPECT_TRUE(has("In The List") && has("Broken View"));
+    EXPECT_FALSE(has("Not In The List"));
+    for (const char* system : {"user", "db", "proc", "innodb_table_stats", "global_priv"}) EXPECT_FALSE(has(system)) << system;
+    const db::Error e = ErrorOf([&] { Query(*db, "select * from [Broken View]"); });
+    EXPECT_EQ(e.number(), db::errnum::kOdbcCallFailed);
+    EXPECT_TRUE(Contains(e.description(), "'Broken View'")) << e.description();
+    db->Close();
+    elsewhere->Close();
+}
+
+// A server the layer knows no dialect of gets the type names its driver reports for the
+// literals' markers; on PostgreSQL, whose driver reports its own names, each of them casts.
+TEST(OdbcDialect, TheDriversTypeNamesCastLiterals) {
+    const testsupport::OdbcServers& s = testsupport::StartOdbcServers();
+    db::odbc::Connection conn(s.PgConnect(s.pgDatabase));
+    const db::odbc::ParamTypes t = db::odbc::DriverParamTypes(conn);
+    const std::pair<std::string, Value> casts[] = {
+        {t.integer, Value(int16_t(-7))}, {t.longInteger, L(70000)}, {t.single, Value(0.25f)},
+        {t.dbl, D(12.5)},                {t.date, W(45292.5)},
+    };
+    for (const auto& [type, value] : casts) {
+        ASSERT_FALSE(type.empty());
+        db::odbc::Statement st(conn);
+        st.Execute("SELECT CAST(CAST(? AS " + type + ") AS varchar)", {value});
+        ASSERT_TRUE(st.Fetch()) << type;
+        EXPECT_FALSE(st.Text(1).value_or("").empty()) << type;
     }
 }
 
@@ -203,20 +269,21 @@ class OdbcBackends : public ::testing::TestWithParam<std::shared_ptr<BackendFact
 TableSpec RuleTable() {
     TableSpec t;
     t.name = "X";
-    t.columns = {{"t", db::dbText, 20},   {"n", db::dbLong},  {"d", db::dbDouble},
-                 {"b", db::dbBoolean},    {"w", db::dbDate},  {"s", db::dbSingle}};
+    t.columns = {{"t", db::dbText, 20}, {"n", db::dbLong}, {"d", db::dbDouble}, {"b", db::dbBoolean},
+                 {"w", db::dbDate},      {"s", db::dbSingle}, {"i", db::dbInteger}};
+    const auto I = [](int v) { return Value(int16_t(v)); };
     t.rows = {
-        {T("a_"), L(1), D(1.5), B(true), W(45292), Value(0.1f)},
-        {T("aa"), L(2), D(-0.5), B(false), W(45292.5), Value(2.5f)},
-        {T("A_"), L(3), kNull, kNull, kNull, kNull},
-        {T("AA"), L(4), D(1.5), B(true), W(45000.25), Value(0.1f)},
-        {T("B"), L(5), D(2.25), B(false), W(45292), Value(1.5f)},
-        {T("b"), kNull, D(2.25), kNull, W(45500), kNull},
-        {T(""), L(7), D(0), B(false), W(45292), Value(2.5f)},
-        {kNull, L(8), D(1e10), B(true), kNull, Value(0.1f)},
-        {T("Ünï"), L(9), D(-0.5), B(false), W(45000.25), Value(1.5f)},
-        {T("ünï"), L(10), D(3), kNull, W(45292.5), kNull},
-        {T("say \"hi\" it's"), L(11), D(2.25), B(true), W(45500), Value(2.5f)},
+        {T("a_"), L(1), D(1.5), B(true), W(45292), Value(0.1f), I(1)},
+        {T("aa"), L(2), D(-0.5), B(false), W(45292.5), Value(2.5f), I(-7)},
+        {T("A_"), L(3), kNull, kNull, kNull, kNull, I(12)},
+        {T("AA"), L(4), D(1.5), B(true), W(45000.25), Value(0.1f), kNull},
+        {T("B"), L(5), D(2.25), B(false), W(45292), Value(1.5f), I(13)},
+        {T("b"), kNull, D(2.25), kNull, W(45500), kNull, I(1)},
+        {T(""), L(7), D(0), B(false), W(45292), Value(2.5f), I(0)},
+        {kNull, L(8), D(1e10), B(true), kNull, Value(0.1f), I(-7)},
+        {T("Ünï"), L(9), D(-0.5), B(false), W(45000.25), Value(1.5f), I(2)},
+        {T("ünï"), L(10), D(3), kNull, W(45292.5), kNull, I(30)},
+        {T("say \"hi\" it's"), L(11), D(2.25), B(true), W(45500), Value(2.5f), I(12)},
     };
     return t;
 }
@@ -245,6 +312,23 @@ TEST_P(OdbcBackends, ResultsEqualTheFileBackEnds) {
         "select count(*) from [X] where s > 0.1 And s <= 2.5",
         "select count(*) from [X] where s >= 0.1 And s < 1.5",
         "select count(t), count(*), max(n), min(d), sum(b) from [X] where t Is Not Null",
+        "select max(t), min(t) from [X]",
+        // Each kind of literal against each kind of column: whole numbers, fractions, negatives,
+        // dates as serials, Booleans, texts.
+        "select count(*) from [X] where n > 2.5",
+        "select count(*) from [X] where n = 3",
+        "select count(*) from [X] where n <= -1 Or n >= 70000",
+        "select count(*) from [X] where i > 12.5",
+        "select count(*) from [X] where i = -7",
+        "select count(*) from [X] where d > 1.25 And d < 2.5",
+        "select count(*) from [X] where d = -0.5",
+        "select count(*) from [X] where d >= 2",
+        "select count(*) from [X] where s > 1",
+        "select count(*) from [X] where w = 45292.5",
+        "select count(*) from [X] where w > 45292",
+        "select count(*) from [X] where w < 45292.25 And b = True",
+        "select count(*) from [X] where b = False",
+        "select count(*) from [X] where t > \"a\" And n < 10",
         "select * from [X]",
         "select * from [X] where b=yes",
     };
@@ -324,12 +408,10 @@ TEST_P(OdbcBackends, ReadsLongResultsBlockByBlock) {
     testsupport::SqliteFileFactory files;
     auto expected = files.Create({t});
     auto db = GetParam()->Create({});
-    const bool pg = GetParam()->Name() == "PostgresOdbc";
-    std::vector<std::string> fill = testsupport::NativeTableSql(pg, {t});
+    std::vector<std::string> fill = testsupport::NativeTableSql(testsupport::NativeServerOf(*GetParam()), {t});
     fill.insert(fill.begin(), "BEGIN");
     fill.push_back("COMMIT");
-    const auto* pgFactory = dynamic_cast<const testsupport::PostgresOdbcFactory*>(GetParam().get());
-    testsupport::RunNativeSql(pgFactory ? pgFactory->lastConnect() : db->Connect().substr(5), fill);
+    testsupport::RunNativeSql(testsupport::NativeConnect(*GetParam(), *db), fill);
     const std::vector<Row> want = Query(*expected, "select * from [Long] order by k");
     ASSERT_EQ(want.size(), size_t(kRows));
     const std::vector<Row> flaggedWant = Query(*expected, "select * from [Long] where b=yes order by k");
@@ -382,9 +464,81 @@ TEST_P(OdbcBackends, ReadsLongResultsBlockByBlock) {
     expected->Close();
 }
 
+// Texts that differ by case only are one group and equal; texts that differ by an accent, a
+// trailing blank, "ß" against "s" or "ss", or a letter beyond ASCII in case are not, as in the
+// file, whatever the server's collation makes of them (MariaDB's default ignores all of these).
+TEST_P(OdbcBackends, TextsDifferingOnlyInCaseAreOneAndNothingElse) {
+    TableSpec t;
+    t.name = "Words";
+    t.columns = {{"w", db::dbText, 30}, {"m", db::dbMemo}};
+    for (const char* w : {"Café", "café", "CAFE", "cafe", "cafe ", "a ", "A", "a", "Straße", "STRASSE", "strase",
+                          "ß", "s", "ss", "Ω", "ω", "x\\y", "x\\Y", "_", "", "Ünï", "ÜNÏ"})
+        t.rows.push_back({T(w), T(w)});
+    t.rows.push_back({kNull, kNull});
+    testsupport::SqliteFileFactory files;
+    auto expected = files.Create({t});
+    auto db = GetParam()->Create({t});
+    const char* queries[] = {
+        "select count(*), w from [Words] group by w",
+        "select count(*), m from [Words] group by m",
+        "select distinct w from [Words]",
+        "select count(*) from [Words] where w = 'cafe'",
+        "select count(*) from [Words] where w = 'café'",
+        "select count(*) from [Words] where m = 'CAFE '",
+        "select count(*) from [Words] where w = 'a'",
+        "select count(*) from [Words] where w = 'A '",
+        "select count(*) from [Words] where w = 'ß'",
+        "select count(*) from [Words] where w = 'STRASSE'",
+        "select count(*) from [Words] where w = 'x\\y'",
+        "select count(*) from [Words] where w <> 'cafe'",
+        "select count(*) from [Words] where w < 'b'",
+        "select max(w), min(w) from [Words]",
+        "select * from [Words] where w = 'ünï'",
+    };
+    for (const char* sql : queries) EXPECT_EQ(Query(*db, sql), Query(*expected, sql)) << sql;
+    db->Close();
+    expected->Close();
+}
+
+// A table made through the layer holds what a Jet table holds: several Memo fields in one row,
+// dates before 1970 and after 2038, texts beyond Latin-1.
+TEST_P(OdbcBackends, CreatesTablesThatHoldJetsValues) {
+    auto db = GetParam()->Create({});
+    db->Execute("CREATE TABLE [Notes] (A MEMO, B MEMO, C MEMO, D DATETIME, S SINGLE, T TEXT(10))");
+    const std::string longText(5000, 'x');
+    db->Execute("INSERT INTO [Notes] (A, B, C, D, S, T) VALUES ('" + longText + "', '" + longText + "', '" + longText +
+                "', 2, 0.1, 'Ωmega ✓')");  // 1900-01-01
+    db->Execute("INSERT INTO [Notes] (D) VALUES (73202.75)");                      // 2100-06-01 18:00
+    EXPECT_EQ(Query(*db, "select A, B, C, D, S, T from [Notes]"),
+              (std::vector<Row>{{T(longText.c_str()), T(longText.c_str()), T(longText.c_str()), W(2), Value(0.1f),
+                                 T("Ωmega ✓")},
+                                {kNull, kNull, kNull, W(73202.75), kNull, kNull}}));
+    EXPECT_EQ(Query(*db, "select count(*) from [Notes] where D < 25569"), (std::vector<Row>{{L(1)}}));  // 1970
+    EXPECT_EQ(Query(*db, "select count(*) from [Notes] where S = 0.1"), (std::vector<Row>{{L(1)}}));
+    db->Close();
+}
+
+// The table list holds the tables of the connection's database, not those of the server's
+// other databases (nor the server's own), and a table's fields are its own, not those of a
+// table of the same name elsewhere on the server.
+TEST_P(OdbcBackends, ListsTheTablesOfItsOwnDatabase) {
+    auto mine = GetParam()->Create({{"Shared Name", {{"a", db::dbLong}}, {{L(1)}}}, {"Only Here", {{"x", db::dbText, 5}}, {}}});
+    auto other = GetParam()->Create({{"Shared Name", {{"b", db::dbText, 5}, {"c", db::dbLong}}, {{T("z"), L(2)}}},
+                                     {"Elsewhere", {{"y", db::dbLong}}, {}}});
+    EXPECT_EQ(mine->TableNames(), (std::vector<std::string>{"Only Here", "Shared Name"}));
+    db::TableDef def = mine->TableDefs("Shared Name");
+    ASSERT_EQ(def.Fields.size(), 1u);
+    EXPECT_EQ(def.Fields[0].Name, "a");
+    EXPECT_EQ(Query(*mine, "select * from [Shared Name]"), (std::vector<Row>{{L(1)}}));
+    EXPECT_EQ(ErrorOf([&] { Query(*mine, "select * from [Elsewhere]"); }).number(), db::errnum::kNoSuchTable);
+    other->Close();
+    mine->Close();
+}
+
 INSTANTIATE_TEST_SUITE_P(Drivers, OdbcBackends,
                          ::testing::Values(std::make_shared<testsupport::SqliteOdbcFactory>(),
-                                           std::make_shared<testsupport::PostgresOdbcFactory>()),
+                                           std::make_shared<testsupport::PostgresOdbcFactory>(),
+                                           std::make_shared<testsupport::MariaDbOdbcFactory>()),
                          [](const auto& info) { return info.param->Name(); });
 
 }  // namespace
