@@ -426,6 +426,13 @@ private:
 };
 
 void OnePass::CloseRun() {
+    // The value counts are read through plain pointers: one check of their bounds here stands
+    // for the checks of every cell, the values of a run lying in 1..FF(a) and 1..FF(b).
+    for (const vb::Array<Long>* n : {&L_.CntA, &L_.CntB})
+        if (n->dims() != 1 || n->LBound() != 0) throw vb::RuntimeError::SubscriptOutOfRange();
+    if (L_.CntA.UBound() < p_.fa || L_.CntB.UBound() < p_.fb) throw vb::RuntimeError::SubscriptOutOfRange();
+    Long* const cntA = &L_.CntA(0);
+    Long* const cntB = &L_.CntB(0);
     Single S = 0;
     if (!p_.TooFew(nz_)) {
         if (p_.Sparse(nz_)) {
@@ -434,10 +441,10 @@ void OnePass::CloseRun() {
             // 0 to the sum, which leaves it as it is, so only values present are visited.
             Single sum = 0;
             for (int u = 1; u <= p_.fa; ++u) {
-                const Long nu = L_.CntA(u);
+                const Long nu = cntA[u];
                 if (nu == 0) continue;
                 for (int v = 1; v <= p_.fb; ++v) {
-                    const Long nv = L_.CntB(v);
+                    const Long nv = cntB[v];
                     if (nv != 0) sum = Single(double(sum) + double(nu) * double(nv));
                 }
             }
@@ -445,8 +452,8 @@ void OnePass::CloseRun() {
             for (const RunCell& cell : room_.cells) {
                 const double c = cell.c;
                 if (c == 0) continue;
-                const Long nu = L_.CntA(cell.u);
-                const Long nv = L_.CntB(cell.v);
+                const Long nu = cntA[cell.u];
+                const Long nv = cntB[cell.v];
                 const Single e = Single(counts::Div(double(nu) * double(nv), nz_));
                 const Single d = Single(c - double(e));
                 const Single d2 = Single(double(d) * double(d));
@@ -456,8 +463,8 @@ void OnePass::CloseRun() {
             for (const RunCell& cell : room_.cells) {
                 const double c = cell.c;
                 if (c == 0) continue;
-                const Long nu = L_.CntA(cell.u);
-                const Long nv = L_.CntB(cell.v);
+                const Long nu = cntA[cell.u];
+                const Long nv = cntB[cell.v];
                 const double ratio = counts::Div(counts::Div(c, nu), nv) * double(nz_);
                 S = Single(double(S) + c * counts::Ln(ratio));
             }
@@ -466,8 +473,8 @@ void OnePass::CloseRun() {
     }
     nz_ = 0;
     // Only the values of a and b were counted; the rest of CntA and CntB stays 0.
-    for (int u = 0; u <= p_.fa; ++u) L_.CntA(u) = 0;
-    for (int v = 0; v <= p_.fb; ++v) L_.CntB(v) = 0;
+    for (int u = 0; u <= p_.fa; ++u) cntA[u] = 0;
+    for (int v = 0; v <= p_.fb; ++v) cntB[v] = 0;
 }
 
 bool OnePass::MarkAscending() {
