@@ -13,6 +13,7 @@
 #include <cstring>
 #include <map>
 
+#include "platform/db/code_pages.h"
 #include "platform/db/column_types.h"
 #include "platform/db/odbc.h"
 #include "platform/db/odbc_backend.h"
@@ -23,24 +24,6 @@ namespace {
 
 constexpr SQLSMALLINT kMaxDiagnostics = 8;
 constexpr SQLINTEGER kLoginTimeoutSeconds = 15;
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
 
 bool ParseInteger(const std::string& text, int64_t& out) {
     if (text.empty()) return false;

@@ -3,7 +3,8 @@
 // U+0001 to U+00FF) and runs of UTF-16 units, each 0x00 byte switching from the one to the
 // other, starting with one byte per character. libmdb converts from UCS-2 and so turns every
 // character outside the Basic Multilingual Plane into "??"; these functions keep surrogate
-// pairs together. Header-only and free of libmdb, so that a unit test reaches it.
+// pairs together. Header-only and free of libmdb, so that a unit test reaches it (the reader
+// compiles code_pages.cpp in).
 #pragma once
 
 #include <cstddef>
@@ -12,26 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace db::access {
+#include "platform/db/code_pages.h"
 
-// The character as UTF-8 appended to `out`.
-inline void AppendUtf8(std::string& out, uint32_t c) {
-    if (c < 0x80) {
-        out.push_back(char(c));
-    } else if (c < 0x800) {
-        out.push_back(char(0xC0 | (c >> 6)));
-        out.push_back(char(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(char(0xE0 | (c >> 12)));
-        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(char(0xF0 | (c >> 18)));
-        out.push_back(char(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(char(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(char(0x80 | (c & 0x3F)));
-    }
-}
+namespace db::access {
 
 // UTF-16 units as UTF-8. A surrogate without its partner cannot be written as UTF-8: it reads
 // as U+FFFD, so that the cell still shows that a character stood there.
