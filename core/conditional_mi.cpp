@@ -6,6 +6,7 @@
 // SetCache, MIWork, QryFld, CntA, CntB and CurConf.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <initializer_list>
 #include <numeric>
 #include <type_traits>
@@ -58,23 +59,21 @@ PairShape ShapeOf(const vb::Array<Integer>& FF, Integer a, Integer b) {
     return p;
 }
 
-// The statistic of one configuration from its full 2-way table of a and b: cnt(u, v) with the
-// margins in row and column 0 and the configuration's total in (0, 0). Cells are visited u
-// outer, v inner, the running sum rounded to Single after every addition. Only the values `us`
-// of a and `vs` of b (ascending) are visited: a value that no row of the configuration holds
-// has only empty cells with an expected count of 0, which add nothing in either form.
-Single ConfigurationStatistic(const PairShape& p, const std::vector<Long>& cnt,
+// The statistic of one configuration from its 2-way table of a and b: cell(u, v), the margins
+// nu(u) and nv(v), and the configuration's nz cases. Cells are visited u outer, v inner, the
+// running sum rounded to Single after every addition. Only the values `us` of a and `vs` of b
+// (ascending) are visited: a value that no row of the configuration holds has only empty cells
+// with an expected count of 0, which add nothing in either form.
+template <class Cell, class RowTotal, class ColumnTotal>
+Single ConfigurationStatistic(const PairShape& p, Long nz, Cell cell, RowTotal nu, ColumnTotal nv,
                               const std::vector<int32_t>& us, const std::vector<int32_t>& vs) {
-    const int stride = p.fb + 1;
-    auto at = [&](int u, int v) { return cnt[size_t(u * stride + v)]; };
-    const Long nz = at(0, 0);
     Single S = 0;
     if (p.Sparse(nz)) {
         // Half Pearson's statistic; empty cells contribute through their expected count.
         for (int u : us) {
             for (int v : vs) {
-                const Single e = Single(counts::Div(double(at(u, 0)) * double(at(0, v)), nz));
-                const Single d = Single(double(at(u, v)) - double(e));
+                const Single e = Single(counts::Div(double(nu(u)) * double(nv(v)), nz));
+                const Single d = Single(double(cell(u, v)) - double(e));
                 const Single d2 = Single(double(d) * double(d));
                 if (d2 > 0) S = Single(double(S) + counts::Div(double(d2) / 2.0, e));
             }
@@ -83,14 +82,24 @@ Single ConfigurationStatistic(const PairShape& p, const std::vector<Long>& cnt,
         // Half the likelihood-ratio statistic.
         for (int u : us) {
             for (int v : vs) {
-                const Long n = at(u, v);
+                const Long n = cell(u, v);
                 if (n <= 0) continue;
-                const double ratio = counts::Div(counts::Div(n, at(u, 0)), at(0, v)) * double(nz);
+                const double ratio = counts::Div(counts::Div(n, nu(u)), nv(v)) * double(nz);
                 S = Single(double(S) + double(n) * counts::Ln(ratio));
             }
         }
     }
     return S;
+}
+
+// The same from a full table cnt(u, v) with the margins in row and column 0 and the total in
+// (0, 0).
+Single ConfigurationStatistic(const PairShape& p, const std::vector<Long>& cnt, const std::vector<int32_t>& us,
+                              const std::vector<int32_t>& vs) {
+    const int stride = p.fb + 1;
+    auto at = [&](int u, int v) { return cnt[size_t(u * stride + v)]; };
+    return ConfigurationStatistic(
+        p, at(0, 0), at, [&](int u) { return at(u, 0); }, [&](int v) { return at(0, v); }, us, vs);
 }
 
 // The values 1..ff in `present` (ascending), the marks cleared for the next configuration.
@@ -159,6 +168,100 @@ bool KeysOf(const CodedBlock& block, const CMISubset& s, bool plain, std::vector
             break;
     }
     return ascending;
+}
+
+// A plain block whose counts are all at least 1 summed through a flat table of every
+// configuration's cells, when the table is no larger than this many cells.
+constexpr int64_t kFlatCells = int64_t(1) << 16;
+
+// The sum over a plain block of positive counts: each row's count goes to its cell of the flat
+// table in one pass, then the configurations are visited in ascending order of their keys. The
+// counts are whole, so a cell's sum is the same in any order of the rows, and a value is
+// present in a configuration exactly when its margin is not 0.
+Single FlatCMISum(const Learner& L, CMIRoom& room, const CodedBlock& block, const CMISubset& s) {
+    const PairShape& p = s.p;
+    const int32_t rows = counts::RowCount(block);
+    if (room.pairCell.size() != size_t(rows) || room.caseCount.size() != size_t(rows)) throw vb::RuntimeError::SubscriptOutOfRange();
+    const size_t m = size_t(p.m), fb = size_t(p.fb), keys = size_t(s.keys);
+    std::vector<Long>& flat = room.flat;
+    if (flat.size() < keys * m) flat.resize(keys * m, 0);
+    std::vector<Long>& nzOf = room.nzOf;
+    nzOf.assign(keys, 0);
+    // A table of a few cells a row is cleared whole afterwards; a larger one cell by cell
+    // through the cells the rows were counted in.
+    const bool clearWhole = keys * m <= 2 * size_t(rows);
+    std::vector<uint32_t>& slot = room.slot;
+    if (!clearWhole) slot.resize(size_t(rows));
+    const int32_t* code = block.code.data();
+    const size_t width = size_t(block.width);
+    // Each row's cell within its configuration and its count, made once for the block's subsets.
+    const uint32_t* pairCell = room.pairCell.data();
+    const Long* caseCount = room.caseCount.data();
+    const Integer* z = s.zpos.begin();
+    const size_t c0 = size_t(z[0] - 1);
+    auto fill = [&](auto keyOf) {
+        auto pass = [&](auto remember) {
+            for (int32_t r = 0; r < rows; ++r) {
+                const int32_t* row = code + size_t(r) * width;
+                const size_t k = size_t(keyOf(row));
+                const Long c = caseCount[r];
+                const uint32_t cell = uint32_t(k * m + pairCell[r]);
+                flat[cell] += c;
+                nzOf[k] += c;
+                if constexpr (decltype(remember)::value) slot[size_t(r)] = cell;
+            }
+        };
+        if (clearWhole) pass(std::false_type());
+        else pass(std::true_type());
+    };
+    switch (s.zpos.size()) {
+        case 1: fill([&](const int32_t* row) { return row[c0]; }); break;
+        case 2: {
+            const size_t c1 = size_t(z[1] - 1);
+            const int64_t m1 = int64_t(s.fz[1]) + 1;
+            fill([&](const int32_t* row) { return int64_t(row[c0]) * m1 + row[c1]; });
+            break;
+        }
+        default: {
+            const size_t c1 = size_t(z[1] - 1), c2 = size_t(z[2] - 1);
+            const int64_t m1 = int64_t(s.fz[1]) + 1, m2 = int64_t(s.fz[2]) + 1;
+            fill([&](const int32_t* row) { return (int64_t(row[c0]) * m1 + row[c1]) * m2 + row[c2]; });
+            break;
+        }
+    }
+    std::vector<Long>& nu = room.cnt;  // a's margins at 1..FF(a), b's at FF(a) + 1 ..
+    nu.assign(size_t(p.fa + p.fb) + 1, 0);
+    Long* const nv = nu.data() + p.fa;
+    std::vector<int32_t>& us = room.us;
+    std::vector<int32_t>& vs = room.vs;
+    Single total = 0;
+    for (size_t k = 0; k < keys; ++k) {
+        const Long nz = nzOf[k];
+        if (nz == 0 || p.TooFew(nz)) continue;
+        const Long* cells = flat.data() + k * m;
+        for (int u = 1; u <= p.fa; ++u)
+            for (int v = 1; v <= p.fb; ++v) {
+                const Long c = cells[size_t(u - 1) * fb + size_t(v - 1)];
+                nu[size_t(u)] += c;
+                nv[v] += c;
+            }
+        us.clear();
+        vs.clear();
+        for (int u = 1; u <= p.fa; ++u)
+            if (nu[size_t(u)] != 0) us.push_back(u);
+        for (int v = 1; v <= p.fb; ++v)
+            if (nv[v] != 0) vs.push_back(v);
+        const Single S = ConfigurationStatistic(
+            p, nz, [&](int u, int v) { return cells[size_t(u - 1) * fb + size_t(v - 1)]; },
+            [&](int u) { return nu[size_t(u)]; }, [&](int v) { return nv[v]; }, us, vs);
+        if (L.AdmitsConfiguration(S, p.df)) total = Single(double(total) + double(S));
+        std::fill(nu.begin(), nu.end(), 0);
+    }
+    if (clearWhole)
+        std::memset(flat.data(), 0, keys * m * sizeof(Long));
+    else
+        for (int32_t r = 0; r < rows; ++r) flat[slot[size_t(r)]] = 0;
+    return total;
 }
 
 // The sum over a plain block: no cell can raise and every sum is whole, so a configuration's
@@ -340,7 +443,7 @@ static bool PlainReading(const Learner& L, const CodedBlock& block, int width) {
 // counts in cells; the configurations are visited in the same order (first conditioning field
 // outermost, values ascending) and every cell receives its counts in block row order, so the
 // sums and the Single rounding are those of the full table.
-Single Learner::CalcCMI(const CodedBlock& block, bool plain, std::initializer_list<Integer> zpos,
+Single Learner::CalcCMI(const CodedBlock& block, BlockReading reading, std::initializer_list<Integer> zpos,
                         Integer pa, Integer pb) {
     Learner& L = *this;
     Integer a = L.QryFld(pa);
@@ -365,7 +468,13 @@ Single Learner::CalcCMI(const CodedBlock& block, bool plain, std::initializer_li
         keys *= int64_t(fz[i]) + 1;
     }
     const CMISubset subset{zpos, fz, keys, p, pa, pb};
-    const Single total = plain ? PlainCMISum(L, scratch, block, subset) : CheckedCMISum(L, scratch, block, subset);
+    Single total;
+    if (reading == BlockReading::Positive && keys * int64_t(p.m) <= kFlatCells)
+        total = FlatCMISum(L, scratch, block, subset);
+    else if (reading != BlockReading::Checked)
+        total = PlainCMISum(L, scratch, block, subset);
+    else
+        total = CheckedCMISum(L, scratch, block, subset);
     const Single result = counts::PerCase(total, L.NetTotal(L.NetIdx));
     L.SetCache.Append(L.NetIdx, a, b, fields, result);
     if (result < L.MIWork(L.NetIdx, a, b)) L.MIWork(L.NetIdx, a, b) = result;
@@ -731,6 +840,21 @@ Single Learner::GetCMI(Integer a, Integer b, Integer k) {
     const CodedBlock& block = CountCoded(fields, a, b);
 
     const bool plain = PlainReading(*this, block, k + 2);
+    BlockReading reading = plain ? BlockReading::Plain : BlockReading::Checked;
+    if (plain && std::all_of(block.count.begin(), block.count.begin() + block.rows, [](double c) { return c >= 1; })) {
+        reading = BlockReading::Positive;
+        // The subsets' flat tables read each row's cell of the pair and its count from here.
+        CMIRoom& room = room_.cmi;
+        const int32_t rows = block.rows;
+        room.pairCell.resize(size_t(rows));
+        room.caseCount.resize(size_t(rows));
+        const size_t width = size_t(block.width), fb = size_t(FF(b));
+        for (int32_t r = 0; r < rows; ++r) {
+            const int32_t* row = block.code.data() + size_t(r) * width;
+            room.pairCell[size_t(r)] = uint32_t(size_t(row[k] - 1) * fb + size_t(row[k + 1] - 1));
+            room.caseCount[size_t(r)] = Long(block.count[size_t(r)]);
+        }
+    }
 
     // Subsets first, from the same block: triples, then pairs, then single fields, each in
     // lexicographic order of their positions.
@@ -738,17 +862,17 @@ Single Learner::GetCMI(Integer a, Integer b, Integer k) {
     if (k >= 3 && k <= 4)
         for (Integer i = 1; i <= k; ++i)
             for (Integer j = Integer(i + 1); j <= k; ++j)
-                for (Integer l = Integer(j + 1); l <= k; ++l) CalcCMI(block, plain, {i, j, l}, pa, pb);
+                for (Integer l = Integer(j + 1); l <= k; ++l) CalcCMI(block, reading, {i, j, l}, pa, pb);
     if (k >= 2 && k <= 4)
         for (Integer i = 1; i <= k; ++i)
-            for (Integer j = Integer(i + 1); j <= k; ++j) CalcCMI(block, plain, {i, j}, pa, pb);
+            for (Integer j = Integer(i + 1); j <= k; ++j) CalcCMI(block, reading, {i, j}, pa, pb);
     if (k >= 1 && k <= 4)
-        for (Integer i = 1; i <= k; ++i) CalcCMI(block, plain, {i}, pa, pb);
+        for (Integer i = 1; i <= k; ++i) CalcCMI(block, reading, {i}, pa, pb);
 
     switch (k) {
-        case 1: return CalcCMI(block, plain, {1}, 2, 3);
-        case 2: return CalcCMI(block, plain, {1, 2}, 3, 4);
-        case 3: return CalcCMI(block, plain, {1, 2, 3}, 4, 5);
+        case 1: return CalcCMI(block, reading, {1}, 2, 3);
+        case 2: return CalcCMI(block, reading, {1, 2}, 3, 4);
+        case 3: return CalcCMI(block, reading, {1, 2, 3}, 4, 5);
         default: break;
     }
     const Single result = OnePassCMI(block, k, plain);

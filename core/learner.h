@@ -341,9 +341,12 @@ protected:
 private:
     // The buffers the statistics and the path walks reuse from call to call.
     WorkRoom room_;
+    // How a block's rows may be read: through the checks of every cell, plainly (see
+    // counts::Plain), or plainly with every count at least 1.
+    enum class BlockReading { Checked, Plain, Positive };
     // The CMI of the pair at block positions pa, pb given the fields at positions zpos (one to
     // three, ascending), from the cache or the block's rows; cached and folded into MIWork.
-    Single CalcCMI(const CodedBlock& block, bool plain, std::initializer_list<Integer> zpos,
+    Single CalcCMI(const CodedBlock& block, BlockReading reading, std::initializer_list<Integer> zpos,
                    Integer pa, Integer pb);
     // The database's counters and each field's code-to-index table (count_query.cpp).
     struct DirectCounts;

@@ -47,6 +47,13 @@ struct CMIRoom {
     std::vector<vb::Long> nzOf;
     std::vector<Group> groups;
     std::vector<Case> cases;
+    // A plain block of positive counts summed into a flat table: cell (key, u, v) at
+    // key x FF(a) x FF(b) + (u - 1) x FF(b) + v - 1, kept all 0 between calls (each row's cell
+    // is remembered in `slot` and cleared after), and the cases of each key in nzOf.
+    std::vector<vb::Long> flat;
+    std::vector<uint32_t> slot;
+    std::vector<uint32_t> pairCell;  // each row's (u - 1) x FF(b) + v - 1
+    std::vector<vb::Long> caseCount;  // each row's count
     std::vector<uint8_t> seenA, seenB;  // the values of a and b a configuration's rows hold
     std::vector<int32_t> us, vs;        // the same as ascending lists
     // The one-pass computation's coded rows, counts and their order, and its cells.

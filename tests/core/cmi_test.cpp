@@ -3,6 +3,7 @@
 // reference.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <random>
@@ -394,6 +395,53 @@ TEST(ConditionalMI, SubsetsOfALargerBlockMatchTheirOwnBlocks) {
             dependent += slot.cmi > 0;
         }
         EXPECT_GE(dependent, 7) << "values " << c.values;
+    }
+}
+
+// Rows of weight 0 add no case to any cell, so every statistic stays as it was; they also move
+// the subsets' sums off the flat tables of positive counts onto the row-ordered sums, so the
+// two ways of summing a configuration are held to the same bits.
+TEST(ConditionalMI, RowsOfNoWeightChangeNoStatistic) {
+    const std::vector<std::string> cols{"Z1", "Z2", "Z3", "Z4", "Z5", "A", "B", "W"};
+    for (uint32_t seed : {4u, 5u, 6u}) {
+        std::mt19937 gen(seed);
+        std::vector<Row> rows;
+        for (int r = 0; r < 700; ++r) {
+            Row row;
+            int sum = 0;
+            for (int i = 0; i < 5; ++i) {
+                const int z = int(gen() % uint32_t(2 + i % 4));
+                sum += z;
+                row.emplace_back("V" + std::to_string(z));
+            }
+            const int a = int(gen() % 4);
+            row.emplace_back("A" + std::to_string(a));
+            row.emplace_back("B" + std::to_string(gen() % 3 == 0 ? int(gen() % 3) : (a + sum) % 3));
+            row.emplace_back(int32_t(1 + gen() % 3));
+            rows.push_back(row);
+        }
+        std::vector<Row> padded = rows;
+        for (size_t r = 0; r < rows.size(); r += 7) {
+            Row row = rows[(r * 13) % rows.size()];
+            row[5] = rows[r][5];  // an (A, B) pair the configuration may not hold
+            row.back() = db::Value(int32_t(0));
+            padded.push_back(row);
+        }
+        const std::vector<std::string> fields(cols.begin(), cols.end() - 1);
+        auto statistics = [&](const std::vector<Row>& table) {
+            StatsLearner L(Classifier());
+            L.Bind(MemoryTable("T", cols, table), fields, "W");
+            std::vector<float> out;
+            for (const std::vector<Integer>& set :
+                 std::vector<std::vector<Integer>>{{1, 2, 3, 4}, {2, 3, 5}, {1, 4}, {5}, {1, 2, 3, 4, 5}, {}}) {
+                out.push_back(CMI(L, set));
+                for (const core::CachedSet& slot : L.SetCache.Slots(0, 6, 7)) out.push_back(slot.cmi);
+            }
+            return out;
+        };
+        const std::vector<float> plain = statistics(rows);
+        EXPECT_EQ(statistics(padded), plain) << "seed " << seed;
+        EXPECT_GT(*std::max_element(plain.begin(), plain.end()), 0.0f);
     }
 }
 
