@@ -683,20 +683,39 @@ bool OnePass::SumKeys(const KeyedBlock& block) {
     auto configurationOf = [&](uint64_t k) {
         return narrow ? m == 1 ? k : uint64_t((static_cast<unsigned __int128>(inverse) * k) >> 64) : k / m;
     };
+    // Most configurations of a large set hold a row or two, so where one ends is as good as
+    // random: the rows' configurations, where their runs start and the running count of cases
+    // are made first without a branch a row, and only the runs are visited.
+    std::vector<uint64_t>& conf = room_.conf;
+    std::vector<uint32_t>& runStart = room_.runStart;
+    std::vector<int64_t>& casesBefore = room_.casesBefore;
+    conf.resize(rows);
+    runStart.resize(rows + 1);
+    casesBefore.resize(rows + 1);
+    for (size_t r = 0; r < rows; ++r) conf[r] = configurationOf(key[r]);
+    size_t runs = 1;
+    runStart[0] = 0;
+    for (size_t r = 1; r < rows; ++r) {
+        runStart[runs] = uint32_t(r);
+        runs += conf[r] != conf[r - 1];
+    }
+    runStart[runs] = uint32_t(rows);
+    int64_t cases = 0;
+    for (size_t r = 0; r < rows; ++r) {
+        casesBefore[r] = cases;
+        cases += Long(count[r]);
+    }
+    casesBefore[rows] = cases;
     std::vector<RunCell>& cells = room_.cells;
-    uint64_t lastConfiguration = 0;
-    for (size_t r = 0; r < rows;) {
-        const uint64_t conf = configurationOf(key[r]);
-        const uint64_t next = (conf + 1) * m;  // the first key of the next configuration
-        size_t end = r + 1;
-        Long cases = Long(count[r]);
-        for (; end < rows && key[end] < next; ++end) cases += Long(count[end]);
-        lastConfiguration = conf;
+    for (size_t run = 0; run < runs; ++run) {
+        const size_t r = runStart[run], end = runStart[run + 1];
+        const Long cases = Long(casesBefore[end] - casesBefore[r]);
         // One whose cases are too few to be evaluated passes without its cells and value counts.
         if (!p_.TooFew(cases)) {
+            const uint64_t base = conf[r] * m;
             cells.clear();
             for (size_t x = r; x < end; ++x) {
-                const size_t rest = size_t(key[x] - conf * m);
+                const size_t rest = size_t(key[x] - base);
                 const int32_t u = uOf[rest], v = vOf[rest];
                 cells.push_back(RunCell{u, v, count[x]});
                 L_.CntA(Integer(u)) += Long(count[x]);
@@ -705,8 +724,8 @@ bool OnePass::SumKeys(const KeyedBlock& block) {
             nz_ = cases;
             CloseRun();
         }
-        r = end;
     }
+    uint64_t lastConfiguration = conf[rows - 1];
     // The configuration last summed, as the pass over every run leaves it.
     for (Integer j = k_; j >= 1; --j) {
         const Integer f = L_.FF(L_.QryFld(j));

@@ -63,6 +63,9 @@ struct CMIRoom {
     std::vector<RunCell> cells;        // one configuration's cells
     std::vector<OnePassCell> merged;   // all of them, sorted and merged
     std::vector<int32_t> uOf, vOf;     // a keyed block's pair values by the key's remainder
+    std::vector<uint64_t> conf;        // a keyed block's configuration of each row
+    std::vector<uint32_t> runStart;    // where each configuration's rows start, and the end
+    std::vector<int64_t> casesBefore;  // the cases of the rows before each row
     std::vector<uint8_t> differs;
 };
 
