@@ -185,8 +185,11 @@ Single FlatCMISum(const Learner& L, CMIRoom& room, const CodedBlock& block, cons
     const size_t m = size_t(p.m), fb = size_t(p.fb), keys = size_t(s.keys);
     std::vector<Long>& flat = room.flat;
     if (flat.size() < keys * m) flat.resize(keys * m, 0);
+    // The cases of each key in four interleaved lanes (row r in lane r mod 4): neighbouring rows
+    // of the block mostly share their configuration, and one counter would make each row wait
+    // on the one before.
     std::vector<Long>& nzOf = room.nzOf;
-    nzOf.assign(keys, 0);
+    nzOf.assign(4 * keys, 0);
     // A table of a few cells a row is cleared whole afterwards; a larger one cell by cell
     // through the cells the rows were counted in.
     const bool clearWhole = keys * m <= 2 * size_t(rows);
@@ -207,7 +210,7 @@ Single FlatCMISum(const Learner& L, CMIRoom& room, const CodedBlock& block, cons
                 const Long c = caseCount[r];
                 const uint32_t cell = uint32_t(k * m + pairCell[r]);
                 flat[cell] += c;
-                nzOf[k] += c;
+                nzOf[(size_t(r) & 3) * keys + k] += c;
                 if constexpr (decltype(remember)::value) slot[size_t(r)] = cell;
             }
         };
@@ -236,7 +239,7 @@ Single FlatCMISum(const Learner& L, CMIRoom& room, const CodedBlock& block, cons
     std::vector<int32_t>& vs = room.vs;
     Single total = 0;
     for (size_t k = 0; k < keys; ++k) {
-        const Long nz = nzOf[k];
+        const Long nz = nzOf[k] + nzOf[keys + k] + nzOf[2 * keys + k] + nzOf[3 * keys + k];
         if (nz == 0 || p.TooFew(nz)) continue;
         const Long* cells = flat.data() + k * m;
         for (int u = 1; u <= p.fa; ++u)
