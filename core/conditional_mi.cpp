@@ -831,12 +831,12 @@ Single Learner::GetCMI(Integer a, Integer b, Integer k) {
             counts->ReDim(vb::To(MaxVlus));
     }
     if (a > b) std::swap(a, b);
-    for (Integer i = 1; i < k; ++i)
-        for (Integer j = Integer(i + 1); j <= k; ++j)
-            if (CondSet(i) > CondSet(j)) std::swap(CondSet(i), CondSet(j));
+    // The set in ascending order, sorted in place in CondSet too (callers read it so).
     std::vector<Integer>& fields = room_.cmi.set;
     fields.clear();
     for (Integer i = 1; i <= k; ++i) fields.push_back(CondSet(i));
+    std::sort(fields.begin(), fields.end());
+    for (Integer i = 1; i <= k; ++i) CondSet(i) = fields[size_t(i - 1)];
 
     if (const Single* hit = SetCache.Find(NetIdx, a, b, fields)) {
         if (MIWork(NetIdx, a, b) > *hit) MIWork(NetIdx, a, b) = *hit;
