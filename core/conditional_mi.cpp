@@ -551,13 +551,28 @@ void OnePass::CloseRun() {
             // Every cell's expected count enters once through the product sum; each row present
             // then replaces its cell's e / 2 by (c - e)^2 / (2e). A value counted nowhere adds
             // 0 to the sum, which leaves it as it is, so only values present are visited.
-            Single sum = 0;
+            // The products are whole numbers: while no partial sum can pass 2^24, every rounding
+            // to Single is exact and the sum is the product of the margins' totals.
+            int64_t totalA = 0, totalB = 0, sizeA = 0, sizeB = 0;
             for (int u = 1; u <= p_.fa; ++u) {
-                const Long nu = cntA[u];
-                if (nu == 0) continue;
-                for (int v = 1; v <= p_.fb; ++v) {
-                    const Long nv = cntB[v];
-                    if (nv != 0) sum = Single(double(sum) + double(nu) * double(nv));
+                totalA += cntA[u];
+                sizeA += cntA[u] < 0 ? -int64_t(cntA[u]) : int64_t(cntA[u]);
+            }
+            for (int v = 1; v <= p_.fb; ++v) {
+                totalB += cntB[v];
+                sizeB += cntB[v] < 0 ? -int64_t(cntB[v]) : int64_t(cntB[v]);
+            }
+            Single sum = 0;
+            if (sizeA * sizeB <= (int64_t(1) << 24)) {
+                sum = Single(double(totalA * totalB));
+            } else {
+                for (int u = 1; u <= p_.fa; ++u) {
+                    const Long nu = cntA[u];
+                    if (nu == 0) continue;
+                    for (int v = 1; v <= p_.fb; ++v) {
+                        const Long nv = cntB[v];
+                        if (nv != 0) sum = Single(double(sum) + double(nu) * double(nv));
+                    }
                 }
             }
             S = Single(counts::Div(double(sum), nz_) / 2.0);
