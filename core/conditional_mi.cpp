@@ -702,48 +702,49 @@ bool OnePass::SumKeys(const KeyedBlock& block) {
         return narrow ? m == 1 ? k : uint64_t((static_cast<unsigned __int128>(inverse) * k) >> 64) : k / m;
     };
     // Most configurations of a large set hold a row or two, so where one ends is as good as
-    // random: the rows' configurations, where their runs start and the running count of cases
-    // are made first without a branch a row, and only the runs are visited.
-    std::vector<uint64_t>& conf = room_.conf;
-    std::vector<uint32_t>& runStart = room_.runStart;
-    std::vector<int64_t>& casesBefore = room_.casesBefore;
-    conf.resize(rows);
-    runStart.resize(rows + 1);
-    casesBefore.resize(rows + 1);
-    for (size_t r = 0; r < rows; ++r) conf[r] = configurationOf(key[r]);
-    size_t runs = 1;
-    runStart[0] = 0;
-    for (size_t r = 1; r < rows; ++r) {
-        runStart[runs] = uint32_t(r);
-        runs += conf[r] != conf[r - 1];
-    }
-    runStart[runs] = uint32_t(rows);
-    int64_t cases = 0;
-    for (size_t r = 0; r < rows; ++r) {
-        casesBefore[r] = cases;
-        cases += Long(count[r]);
-    }
-    casesBefore[rows] = cases;
+    // random: a block of rows at a time, each row's configuration is worked out and the rows
+    // where a configuration starts are marked (with the cases before them) without a branch a
+    // row, and only the configurations are visited.
     std::vector<RunCell>& cells = room_.cells;
-    for (size_t run = 0; run < runs; ++run) {
-        const size_t r = runStart[run], end = runStart[run + 1];
-        const Long cases = Long(casesBefore[end] - casesBefore[r]);
+    auto close = [&](const KeyRun& run, size_t end, int64_t casesAtEnd) {
+        const Long cases = Long(casesAtEnd - run.casesBefore);
         // One whose cases are too few to be evaluated passes without its cells and value counts.
-        if (!p_.TooFew(cases)) {
-            const uint64_t base = conf[r] * m;
-            cells.clear();
-            for (size_t x = r; x < end; ++x) {
-                const size_t rest = size_t(key[x] - base);
-                const int32_t u = uOf[rest], v = vOf[rest];
-                cells.push_back(RunCell{u, v, count[x]});
-                L_.CntA(Integer(u)) += Long(count[x]);
-                L_.CntB(Integer(v)) += Long(count[x]);
-            }
-            nz_ = cases;
-            CloseRun();
+        if (p_.TooFew(cases)) return;
+        const uint64_t base = run.configuration * m;
+        cells.clear();
+        for (size_t x = run.start; x < end; ++x) {
+            const size_t rest = size_t(key[x] - base);
+            const int32_t u = uOf[rest], v = vOf[rest];
+            cells.push_back(RunCell{u, v, count[x]});
+            L_.CntA(Integer(u)) += Long(count[x]);
+            L_.CntB(Integer(v)) += Long(count[x]);
+        }
+        nz_ = cases;
+        CloseRun();
+    };
+    constexpr size_t kBlock = 4096;
+    std::vector<KeyRun>& marks = room_.runs;
+    marks.resize(kBlock);
+    KeyRun open{0, 0, configurationOf(key[0])};
+    uint64_t previous = open.configuration;
+    int64_t cases = 0;
+    for (size_t first = 0; first < rows; first += kBlock) {
+        const size_t last = std::min(rows, first + kBlock);
+        size_t n = 0;
+        for (size_t r = first; r < last; ++r) {
+            const uint64_t c = configurationOf(key[r]);
+            marks[n] = KeyRun{uint32_t(r), cases, c};
+            n += c != previous;
+            previous = c;
+            cases += Long(count[r]);
+        }
+        for (size_t i = 0; i < n; ++i) {
+            close(open, marks[i].start, marks[i].casesBefore);
+            open = marks[i];
         }
     }
-    uint64_t lastConfiguration = conf[rows - 1];
+    close(open, rows, cases);
+    uint64_t lastConfiguration = open.configuration;
     // The configuration last summed, as the pass over every run leaves it.
     for (Integer j = k_; j >= 1; --j) {
         const Integer f = L_.FF(L_.QryFld(j));

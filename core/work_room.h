@@ -24,6 +24,14 @@ struct RunCell {
     double c;
 };
 
+// A configuration's rows in a keyed block: where they start, the cases of the rows before
+// them, and the configuration.
+struct KeyRun {
+    uint32_t start;
+    int64_t casesBefore;
+    uint64_t configuration;
+};
+
 // The conditional MI's buffers (GetCMI, the tables of one to three conditioning fields, the
 // one-pass computation).
 struct CMIRoom {
@@ -63,9 +71,7 @@ struct CMIRoom {
     std::vector<RunCell> cells;        // one configuration's cells
     std::vector<OnePassCell> merged;   // all of them, sorted and merged
     std::vector<int32_t> uOf, vOf;     // a keyed block's pair values by the key's remainder
-    std::vector<uint64_t> conf;        // a keyed block's configuration of each row
-    std::vector<uint32_t> runStart;    // where each configuration's rows start, and the end
-    std::vector<int64_t> casesBefore;  // the cases of the rows before each row
+    std::vector<KeyRun> runs;          // the configurations starting in a block of keyed rows
     std::vector<uint8_t> differs;
 };
 
