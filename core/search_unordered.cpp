@@ -126,8 +126,8 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
     // A field gets the level after the one of the fields it touches. Only the last level can
     // touch a field still without one (a neighbour of an earlier level got its level then), so
     // each level comes from the one before, and new levels take effect once it is complete.
-    // A level is grown from the side with fewer fields: out from each field of the last level
-    // (a row of its neighbours at once), or in to each open field (does it touch the last one?).
+    // A level is grown from the cheaper side: out from each field of the last level (a row of
+    // its neighbours at once), or in to each open field (does it touch the last one?).
     // The words from the first to the last that hold a field of the set.
     auto wordsHolding = [&](const std::vector<uint64_t>& set) {
         size_t lo = 0, hi = words;
@@ -139,34 +139,15 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
     for (int lv = 2; lv <= last; ++lv) {
         if (stillOpen == 0) break;
         std::fill(next.begin(), next.end(), 0);
-        if (inFrontier <= stillOpen) {
-            // Only the words in which fields are still open can take a level.
-            const auto [lo, hi] = wordsHolding(open);
-            uint64_t* __restrict into = next.data();
-            forEach(frontier, [&](Integer m) {
-                const uint64_t* __restrict touching = links.Into(m);
-                // Two words a step: the pairs of ors are independent, and the row stays apart
-                // from `next`, so the words need not be stored and read back one by one.
-                size_t w = lo;
-                for (; w + 2 <= hi; w += 2) {
-                    const uint64_t x = into[w] | touching[w], y = into[w + 1] | touching[w + 1];
-                    into[w] = x;
-                    into[w + 1] = y;
-                }
-                if (w < hi) into[w] |= touching[w];
-            });
-            for (size_t w = lo; w < hi; ++w) next[w] &= open[w];
-        } else {
-            const auto [lo, hi] = wordsHolding(frontier);
-            forEach(open, [&](Integer k) {
-                const uint64_t* row = links.OutOf(k);
-                for (size_t w = lo; w < hi; ++w)
-                    if (frontier[w] & row[w]) {
-                        next[size_t(k) / 64] |= uint64_t(1) << (k % 64);
-                        break;
-                    }
-            });
-        }
+        const auto [lo, hi] = wordsHolding(open);
+        const auto [flo, fhi] = wordsHolding(frontier);
+        const RowSet fromSet{frontier.data(), flo, fhi};
+        // Outward reads a row's open words once for each field of the frontier; inward reads a
+        // row's frontier words and the frontier's own for each open field.
+        if (inFrontier * (hi - lo) <= 2 * stillOpen * (fhi - flo))
+            GrowOutward(links.Into(0), words, fromSet, open.data(), lo, hi, next.data());
+        else
+            GrowInward(links.OutOf(0), words, RowSet{open.data(), lo, hi}, fromSet, next.data());
         bool found = false;
         for (size_t w = 0; w < words; ++w) {
             open[w] &= ~next[w];
@@ -244,6 +225,7 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
         if (rowsLive) return ((reachRows_.Row(x)[size_t(c) / 64] >> (size_t(c) % 64)) & 1) != 0;
         return reach(x, c) != 0;
     };
+    auto linkedTo = [&](Integer x, Integer c) { return ((links.OutOf(x)[size_t(c) / 64] >> (size_t(c) % 64)) & 1) != 0; };
     auto entersCollider = [&](Integer x, Integer c) {
         return reaches(x, c) && adj(from, c) + adj(c, to) != 2;
     };
@@ -252,9 +234,20 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
     auto pathFrom = [&](Integer h) {
         frames.assign(1, {h, entersCollider(from, h), 0, 0});
         room.depthOf[size_t(h)] = 1;
+        auto found = [&] {
+            for (const WalkRoom::Frame& on : frames) room.depthOf[size_t(on.node)] = -1;
+            frames.clear();
+            return true;
+        };
         while (!frames.empty()) {
             WalkRoom::Frame& f = frames.back();
             const int depth = int(frames.size());
+            // `to`, the first candidate of a node linked to it, is tried before the node's list
+            // is made: most paths end there, and the rest of the list is then never read.
+            if (f.next == 0 && linkedTo(f.node, to)) {
+                f.next = 1;
+                if (!(f.collider && reaches(to, f.node))) return found();
+            }
             const std::vector<Integer>& list = candidatesOf(f.node);
             Integer enter = 0;
             bool enterCollider = false;
@@ -262,11 +255,7 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
                 const Integer c = list[f.next++];
                 // The flag first: it is cheaper than the Reach bit.
                 if (f.collider && reaches(c, f.node)) continue;
-                if (c == to) {
-                    for (const WalkRoom::Frame& on : frames) room.depthOf[size_t(on.node)] = -1;
-                    frames.clear();
-                    return true;
-                }
+                if (c == to) return found();
                 if (level[size_t(c)] >= kMaxLevel - depth) break;
                 if (const int e = room.depthOf[size_t(c)]; e >= 0) {
                     f.refused |= uint32_t(1) << e;
@@ -395,6 +384,11 @@ void Learner::ConstructNoOrd() {
         bool& live;
         ~EndLive() { live = false; }
     } endLive{linkBitsLive_};
+    // Nor does drafting write Reach: its path searches read Reach's bit rows too, until the
+    // orientation writes Reach.
+    reachRows_.Build(Reach, n);
+    reachRowsLive_ = true;
+    EndLive endReach{reachRowsLive_};
     auto marked = [&](Integer i, Integer j) { return CE(i, j) != 0 || CE(j, i) != 0; };
 
     // Drafting: the strongest pair first; a pair joins the skeleton when no path links its ends
@@ -416,14 +410,16 @@ void Learner::ConstructNoOrd() {
 
     if (settings_.orientAfterDrafting && !Cancel) {
         // Arcs found now shape the conditioning sets of the later phases.
+        reachRowsLive_ = false;
         OrientEdges();
     }
 
     if (Cancel) return;
     Phase = 2;
-    reachRows_.Build(Reach, n);
-    reachRowsLive_ = true;
-    EndLive endReach{reachRowsLive_};
+    if (!reachRowsLive_) {
+        reachRows_.Build(Reach, n);
+        reachRowsLive_ = true;
+    }
     const double factor = settings_.thickeningFactor;
     if (factor != 1.0) Threshold = Single(double(Threshold) * factor);
     // The budget over the listed pairs (equal to spreading eight times the budget over the
