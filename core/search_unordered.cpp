@@ -67,7 +67,7 @@ void Learner::SetLink(Integer a, Integer b, Integer value) {
 }
 
 bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
-                          std::vector<int>& level) {
+                          std::vector<int8_t>& level) {
     const Integer n = numfld;
     const LinkBits& links = LinkRows();
     const SquareView reach(Reach, n);
@@ -112,7 +112,7 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
     // level out from them (their links).
     size_t inFrontier = 0;
     auto took = [&](const std::vector<uint64_t>& set, int lv) {
-        if (leveling) forEach(set, [&](Integer k) { level[size_t(k)] = lv; });
+        if (leveling) forEach(set, [&](Integer k) { level[size_t(k)] = int8_t(lv); });
         inFrontier = CountBits(set.data(), words);
     };
     // Level 1: the fields linked to `from` (a and b among them, when linked).
@@ -147,7 +147,8 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
         if (inFrontier * (hi - lo) <= 2 * stillOpen * (fhi - flo))
             GrowOutward(links.Into(0), words, fromSet, open.data(), lo, hi, next.data());
         else
-            GrowInward(links.OutOf(0), words, RowSet{open.data(), lo, hi}, fromSet, next.data());
+            GrowInward(links.Symmetric() ? links.Into(0) : links.OutOf(0), words, RowSet{open.data(), lo, hi},
+                       fromSet, next.data());
         bool found = false;
         for (size_t w = 0; w < words; ++w) {
             open[w] &= ~next[w];
@@ -163,7 +164,7 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
 }
 
 bool Learner::HasPath(Integer a, Integer b) {
-    std::vector<int> unused;
+    std::vector<int8_t> unused;
     return LevelSearch(a, b, b, a, unused);
 }
 
@@ -185,7 +186,7 @@ bool Learner::HasPath(Integer a, Integer b) {
 // it fails at every depth from d on, whatever the path above: a deeper start only tightens the
 // levels, and another path above could only refuse more. Such a failure holds for the rest of
 // the call, across first hops; every other failure is tried again when met again.
-std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector<int>& level) {
+std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector<int8_t>& level) {
     const Integer n = numfld;
     const LinkBits& links = LinkRows();
     const SquareView adj(Adj, n), reach(Reach, n);
@@ -198,24 +199,28 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
         std::vector<Integer>& list = room.candidates[size_t(x)];
         if (room.listedIn[size_t(x)] == room.call) return list;
         room.listedIn[size_t(x)] = room.call;
+        // One read of the links and their levels, without a branch: `to` goes to bucket 0, a
+        // neighbour it admits to the bucket of its level, every other one to the last bucket,
+        // which is cut off the end of the list.
+        constexpr int kLeftOut = kMaxLevel - 1;
         std::vector<int>& count = room.byLevel;
         count.assign(size_t(kMaxLevel), 0);
         const std::vector<Integer>& row = links.OutList(x);
-        auto each = [&](auto&& f) {
-            for (const Integer c : row) {
-                if (c == to) {
-                    f(c, 0);
-                    continue;
-                }
-                const int lv = level[size_t(c)];
-                if (c != from && lv >= 1 && lv <= kMaxLevel - 2) f(c, lv);
-            }
-        };
-        each([&](Integer, int lv) { ++count[size_t(lv)]; });
+        std::vector<int8_t>& bucketOf = room.bucketOf;
+        bucketOf.resize(row.size());
+        for (size_t i = 0; i < row.size(); ++i) {
+            const Integer c = row[i];
+            const int lv = level[size_t(c)];
+            int bucket = c != from && lv >= 1 && lv <= kMaxLevel - 2 ? lv : kLeftOut;
+            bucket = c == to ? 0 : bucket;
+            bucketOf[i] = int8_t(bucket);
+            ++count[size_t(bucket)];
+        }
         int at = 0;
         for (int& k : count) at += std::exchange(k, at);
-        list.resize(size_t(at));  // every entry is written below; only a longer list grows
-        each([&](Integer c, int lv) { list[size_t(count[size_t(lv)]++)] = c; });
+        list.resize(row.size());  // every entry is written below; only a longer list grows
+        for (size_t i = 0; i < row.size(); ++i) list[size_t(count[size_t(bucketOf[i])]++)] = row[i];
+        list.resize(size_t(count[size_t(kLeftOut - 1)]));
         return list;
     };
     // Reach(x, c) from its bit rows while they are live (a row is a few cache lines, where the
@@ -225,7 +230,9 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
         if (rowsLive) return ((reachRows_.Row(x)[size_t(c) / 64] >> (size_t(c) % 64)) & 1) != 0;
         return reach(x, c) != 0;
     };
-    auto linkedTo = [&](Integer x, Integer c) { return ((links.OutOf(x)[size_t(c) / 64] >> (size_t(c) % 64)) & 1) != 0; };
+    // Is x linked to `to` (Adj(x, to) = 1)? One row, to's, answers it for every x.
+    const uint64_t* intoTo = links.Into(to);
+    auto linkedToTo = [&](Integer x) { return ((intoTo[size_t(x) / 64] >> (size_t(x) % 64)) & 1) != 0; };
     auto entersCollider = [&](Integer x, Integer c) {
         return reaches(x, c) && adj(from, c) + adj(c, to) != 2;
     };
@@ -244,7 +251,7 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
             const int depth = int(frames.size());
             // `to`, the first candidate of a node linked to it, is tried before the node's list
             // is made: most paths end there, and the rest of the list is then never read.
-            if (f.next == 0 && linkedTo(f.node, to)) {
+            if (f.next == 0 && linkedToTo(f.node)) {
                 f.next = 1;
                 if (!(f.collider && reaches(to, f.node))) return found();
             }
@@ -341,7 +348,7 @@ void Learner::TestEdge(Integer a, Integer b) {
     // Set 1: the first hops of the paths from a to b, without a's descendants (a's side of the
     // separator). Not built when a already comes before b.
     std::vector<Integer> set1, set2;
-    std::vector<int> level;
+    std::vector<int8_t>& level = room_.level;
     if (Reach(a, b) == 0) {
         LevelSearch(a, b, b, 0, level);
         set1 = CutSet(a, b, level);

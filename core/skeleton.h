@@ -56,8 +56,9 @@ public:
                     Put(outOf_, outList_, x, c, true);
                     Put(into_, intoList_, c, x, true);
                 }
+        symmetric_ = into_ == outOf_;
     }
-    // As Link(adj, a, b, value) leaves the two cells.
+    // As Link(adj, a, b, value) leaves the two cells (a symmetric skeleton stays symmetric).
     void Set(vb::Integer a, vb::Integer b, vb::Integer value) {
         const bool on = value == 1;
         Put(outOf_, outList_, a, b, on);
@@ -73,6 +74,9 @@ public:
     const std::vector<vb::Integer>& OutList(vb::Integer x) const { return outList_[size_t(x)]; }
     // The fields with a link out of them (a non-empty OutOf row): no path enters any other.
     const uint64_t* Linked() const { return linked_.data(); }
+    // Into(x) and OutOf(x) hold the same fields for every x (every link set both ways, as
+    // Link sets it): a search may read one array for both and keep half the rows in cache.
+    bool Symmetric() const { return symmetric_; }
 
 private:
     void Put(std::vector<uint64_t>& rows, std::vector<std::vector<vb::Integer>>& lists, vb::Integer row,
@@ -93,6 +97,7 @@ private:
     }
     vb::Integer n_ = 0;
     size_t words_ = 0;
+    bool symmetric_ = true;
     std::vector<uint64_t> into_, outOf_, linked_;
     std::vector<std::vector<vb::Integer>> intoList_, outList_;
 };
