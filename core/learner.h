@@ -366,9 +366,9 @@ private:
     // Levels of the breadth search out from `from`, avoiding common descendants of a and b, up to
     // kMaxLevel - 1 (the walk enters no field beyond); with stopAt the search returns true as
     // soon as a field linked to `stopAt` gets a level, up to kMaxLevel, and leaves `level` alone.
-    bool LevelSearch(Integer a, Integer b, Integer from, Integer stopAt, std::vector<int>& level);
+    bool LevelSearch(Integer a, Integer b, Integer from, Integer stopAt, std::vector<int8_t>& level);
     // The first hops of the admissible paths from `from` to `to` (set 1 or set 2 of TestEdge).
-    std::vector<Integer> CutSet(Integer from, Integer to, const std::vector<int>& level);
+    std::vector<Integer> CutSet(Integer from, Integer to, const std::vector<int8_t>& level);
     // Runs GetCMI on one set and its leave-one-out shrinkings; true when the pair separates.
     bool Separates(Integer a, Integer b, std::vector<Integer> set);
     Single CMIGiven(Integer a, Integer b, const std::vector<Integer>& set);

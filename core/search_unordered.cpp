@@ -67,7 +67,7 @@ void Learner::SetLink(Integer a, Integer b, Integer value) {
 }
 
 bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
-                          std::vector<int>& level) {
+                          std::vector<int8_t>& level) {
     const Integer n = numfld;
     const LinkBits& links = LinkRows();
     const SquareView reach(Reach, n);
@@ -112,7 +112,7 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
     // level out from them (their links).
     size_t inFrontier = 0;
     auto took = [&](const std::vector<uint64_t>& set, int lv) {
-        if (leveling) forEach(set, [&](Integer k) { level[size_t(k)] = lv; });
+        if (leveling) forEach(set, [&](Integer k) { level[size_t(k)] = int8_t(lv); });
         inFrontier = CountBits(set.data(), words);
     };
     // Level 1: the fields linked to `from` (a and b among them, when linked).
@@ -126,8 +126,8 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
     // A field gets the level after the one of the fields it touches. Only the last level can
     // touch a field still without one (a neighbour of an earlier level got its level then), so
     // each level comes from the one before, and new levels take effect once it is complete.
-    // A level is grown from the side with fewer fields: out from each field of the last level
-    // (a row of its neighbours at once), or in to each open field (does it touch the last one?).
+    // A level is grown from the cheaper side: out from each field of the last level (a row of
+    // its neighbours at once), or in to each open field (does it touch the last one?).
     // The words from the first to the last that hold a field of the set.
     auto wordsHolding = [&](const std::vector<uint64_t>& set) {
         size_t lo = 0, hi = words;
@@ -139,34 +139,16 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
     for (int lv = 2; lv <= last; ++lv) {
         if (stillOpen == 0) break;
         std::fill(next.begin(), next.end(), 0);
-        if (inFrontier <= stillOpen) {
-            // Only the words in which fields are still open can take a level.
-            const auto [lo, hi] = wordsHolding(open);
-            uint64_t* __restrict into = next.data();
-            forEach(frontier, [&](Integer m) {
-                const uint64_t* __restrict touching = links.Into(m);
-                // Two words a step: the pairs of ors are independent, and the row stays apart
-                // from `next`, so the words need not be stored and read back one by one.
-                size_t w = lo;
-                for (; w + 2 <= hi; w += 2) {
-                    const uint64_t x = into[w] | touching[w], y = into[w + 1] | touching[w + 1];
-                    into[w] = x;
-                    into[w + 1] = y;
-                }
-                if (w < hi) into[w] |= touching[w];
-            });
-            for (size_t w = lo; w < hi; ++w) next[w] &= open[w];
-        } else {
-            const auto [lo, hi] = wordsHolding(frontier);
-            forEach(open, [&](Integer k) {
-                const uint64_t* row = links.OutOf(k);
-                for (size_t w = lo; w < hi; ++w)
-                    if (frontier[w] & row[w]) {
-                        next[size_t(k) / 64] |= uint64_t(1) << (k % 64);
-                        break;
-                    }
-            });
-        }
+        const auto [lo, hi] = wordsHolding(open);
+        const auto [flo, fhi] = wordsHolding(frontier);
+        const RowSet fromSet{frontier.data(), flo, fhi};
+        // Outward reads a row's open words once for each field of the frontier; inward reads a
+        // row's frontier words and the frontier's own for each open field.
+        if (inFrontier * (hi - lo) <= 2 * stillOpen * (fhi - flo))
+            GrowOutward(links.Into(0), words, fromSet, open.data(), lo, hi, next.data());
+        else
+            GrowInward(links.Symmetric() ? links.Into(0) : links.OutOf(0), words, RowSet{open.data(), lo, hi},
+                       fromSet, next.data());
         bool found = false;
         for (size_t w = 0; w < words; ++w) {
             open[w] &= ~next[w];
@@ -182,7 +164,7 @@ bool Learner::LevelSearch(Integer a, Integer b, Integer from, Integer stopAt,
 }
 
 bool Learner::HasPath(Integer a, Integer b) {
-    std::vector<int> unused;
+    std::vector<int8_t> unused;
     return LevelSearch(a, b, b, a, unused);
 }
 
@@ -204,7 +186,7 @@ bool Learner::HasPath(Integer a, Integer b) {
 // it fails at every depth from d on, whatever the path above: a deeper start only tightens the
 // levels, and another path above could only refuse more. Such a failure holds for the rest of
 // the call, across first hops; every other failure is tried again when met again.
-std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector<int>& level) {
+std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector<int8_t>& level) {
     const Integer n = numfld;
     const LinkBits& links = LinkRows();
     const SquareView adj(Adj, n), reach(Reach, n);
@@ -217,24 +199,28 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
         std::vector<Integer>& list = room.candidates[size_t(x)];
         if (room.listedIn[size_t(x)] == room.call) return list;
         room.listedIn[size_t(x)] = room.call;
+        // One read of the links and their levels, without a branch: `to` goes to bucket 0, a
+        // neighbour it admits to the bucket of its level, every other one to the last bucket,
+        // which is cut off the end of the list.
+        constexpr int kLeftOut = kMaxLevel - 1;
         std::vector<int>& count = room.byLevel;
         count.assign(size_t(kMaxLevel), 0);
         const std::vector<Integer>& row = links.OutList(x);
-        auto each = [&](auto&& f) {
-            for (const Integer c : row) {
-                if (c == to) {
-                    f(c, 0);
-                    continue;
-                }
-                const int lv = level[size_t(c)];
-                if (c != from && lv >= 1 && lv <= kMaxLevel - 2) f(c, lv);
-            }
-        };
-        each([&](Integer, int lv) { ++count[size_t(lv)]; });
+        std::vector<int8_t>& bucketOf = room.bucketOf;
+        bucketOf.resize(row.size());
+        for (size_t i = 0; i < row.size(); ++i) {
+            const Integer c = row[i];
+            const int lv = level[size_t(c)];
+            int bucket = c != from && lv >= 1 && lv <= kMaxLevel - 2 ? lv : kLeftOut;
+            bucket = c == to ? 0 : bucket;
+            bucketOf[i] = int8_t(bucket);
+            ++count[size_t(bucket)];
+        }
         int at = 0;
         for (int& k : count) at += std::exchange(k, at);
-        list.resize(size_t(at));  // every entry is written below; only a longer list grows
-        each([&](Integer c, int lv) { list[size_t(count[size_t(lv)]++)] = c; });
+        list.resize(row.size());  // every entry is written below; only a longer list grows
+        for (size_t i = 0; i < row.size(); ++i) list[size_t(count[size_t(bucketOf[i])]++)] = row[i];
+        list.resize(size_t(count[size_t(kLeftOut - 1)]));
         return list;
     };
     // Reach(x, c) from its bit rows while they are live (a row is a few cache lines, where the
@@ -244,6 +230,9 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
         if (rowsLive) return ((reachRows_.Row(x)[size_t(c) / 64] >> (size_t(c) % 64)) & 1) != 0;
         return reach(x, c) != 0;
     };
+    // Is x linked to `to` (Adj(x, to) = 1)? One row, to's, answers it for every x.
+    const uint64_t* intoTo = links.Into(to);
+    auto linkedToTo = [&](Integer x) { return ((intoTo[size_t(x) / 64] >> (size_t(x) % 64)) & 1) != 0; };
     auto entersCollider = [&](Integer x, Integer c) {
         return reaches(x, c) && adj(from, c) + adj(c, to) != 2;
     };
@@ -252,9 +241,20 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
     auto pathFrom = [&](Integer h) {
         frames.assign(1, {h, entersCollider(from, h), 0, 0});
         room.depthOf[size_t(h)] = 1;
+        auto found = [&] {
+            for (const WalkRoom::Frame& on : frames) room.depthOf[size_t(on.node)] = -1;
+            frames.clear();
+            return true;
+        };
         while (!frames.empty()) {
             WalkRoom::Frame& f = frames.back();
             const int depth = int(frames.size());
+            // `to`, the first candidate of a node linked to it, is tried before the node's list
+            // is made: most paths end there, and the rest of the list is then never read.
+            if (f.next == 0 && linkedToTo(f.node)) {
+                f.next = 1;
+                if (!(f.collider && reaches(to, f.node))) return found();
+            }
             const std::vector<Integer>& list = candidatesOf(f.node);
             Integer enter = 0;
             bool enterCollider = false;
@@ -262,11 +262,7 @@ std::vector<Integer> Learner::CutSet(Integer from, Integer to, const std::vector
                 const Integer c = list[f.next++];
                 // The flag first: it is cheaper than the Reach bit.
                 if (f.collider && reaches(c, f.node)) continue;
-                if (c == to) {
-                    for (const WalkRoom::Frame& on : frames) room.depthOf[size_t(on.node)] = -1;
-                    frames.clear();
-                    return true;
-                }
+                if (c == to) return found();
                 if (level[size_t(c)] >= kMaxLevel - depth) break;
                 if (const int e = room.depthOf[size_t(c)]; e >= 0) {
                     f.refused |= uint32_t(1) << e;
@@ -352,7 +348,7 @@ void Learner::TestEdge(Integer a, Integer b) {
     // Set 1: the first hops of the paths from a to b, without a's descendants (a's side of the
     // separator). Not built when a already comes before b.
     std::vector<Integer> set1, set2;
-    std::vector<int> level;
+    std::vector<int8_t>& level = room_.level;
     if (Reach(a, b) == 0) {
         LevelSearch(a, b, b, 0, level);
         set1 = CutSet(a, b, level);
@@ -395,6 +391,11 @@ void Learner::ConstructNoOrd() {
         bool& live;
         ~EndLive() { live = false; }
     } endLive{linkBitsLive_};
+    // Nor does drafting write Reach: its path searches read Reach's bit rows too, until the
+    // orientation writes Reach.
+    reachRows_.Build(Reach, n);
+    reachRowsLive_ = true;
+    EndLive endReach{reachRowsLive_};
     auto marked = [&](Integer i, Integer j) { return CE(i, j) != 0 || CE(j, i) != 0; };
 
     // Drafting: the strongest pair first; a pair joins the skeleton when no path links its ends
@@ -416,14 +417,16 @@ void Learner::ConstructNoOrd() {
 
     if (settings_.orientAfterDrafting && !Cancel) {
         // Arcs found now shape the conditioning sets of the later phases.
+        reachRowsLive_ = false;
         OrientEdges();
     }
 
     if (Cancel) return;
     Phase = 2;
-    reachRows_.Build(Reach, n);
-    reachRowsLive_ = true;
-    EndLive endReach{reachRowsLive_};
+    if (!reachRowsLive_) {
+        reachRows_.Build(Reach, n);
+        reachRowsLive_ = true;
+    }
     const double factor = settings_.thickeningFactor;
     if (factor != 1.0) Threshold = Single(double(Threshold) * factor);
     // The budget over the listed pairs (equal to spreading eight times the budget over the

@@ -56,8 +56,9 @@ public:
                     Put(outOf_, outList_, x, c, true);
                     Put(into_, intoList_, c, x, true);
                 }
+        symmetric_ = into_ == outOf_;
     }
-    // As Link(adj, a, b, value) leaves the two cells.
+    // As Link(adj, a, b, value) leaves the two cells (a symmetric skeleton stays symmetric).
     void Set(vb::Integer a, vb::Integer b, vb::Integer value) {
         const bool on = value == 1;
         Put(outOf_, outList_, a, b, on);
@@ -73,6 +74,9 @@ public:
     const std::vector<vb::Integer>& OutList(vb::Integer x) const { return outList_[size_t(x)]; }
     // The fields with a link out of them (a non-empty OutOf row): no path enters any other.
     const uint64_t* Linked() const { return linked_.data(); }
+    // Into(x) and OutOf(x) hold the same fields for every x (every link set both ways, as
+    // Link sets it): a search may read one array for both and keep half the rows in cache.
+    bool Symmetric() const { return symmetric_; }
 
 private:
     void Put(std::vector<uint64_t>& rows, std::vector<std::vector<vb::Integer>>& lists, vb::Integer row,
@@ -93,6 +97,7 @@ private:
     }
     vb::Integer n_ = 0;
     size_t words_ = 0;
+    bool symmetric_ = true;
     std::vector<uint64_t> into_, outOf_, linked_;
     std::vector<std::vector<vb::Integer>> intoList_, outList_;
 };
@@ -117,9 +122,26 @@ private:
     std::vector<uint64_t> rows_;
 };
 
-// The number of bits set in words[0, n): the machine's popcount instruction where it has one,
-// chosen once at start as the count path's vector kernels are (bit_count.cpp).
+// The word loops below run the machine's popcount and wide vector instructions where it has
+// them, chosen once at start as the count path's vector kernels are (bit_count.cpp).
+
+// The number of bits set in words[0, n).
 size_t CountBits(const uint64_t* words, size_t n);
+
+// A set of fields as bits, with the words [lo, hi) outside which it holds none.
+struct RowSet {
+    const uint64_t* bits;
+    size_t lo, hi;
+};
+
+// One level of a breadth search over bit rows (row f at rows + f * stride, a field's
+// neighbours): next[w], for w in [lo, hi), gets the fields of `open` in the row of some field
+// of `frontier`. GrowOutward ors the frontier's rows, GrowInward looks into the row of each open
+// field (and writes only the words [open.lo, open.hi)); both give the same fields, at a cost
+// of the frontier's or the open set's size.
+void GrowOutward(const uint64_t* rows, size_t stride, const RowSet& frontier, const uint64_t* open, size_t lo,
+                 size_t hi, uint64_t* next);
+void GrowInward(const uint64_t* rows, size_t stride, const RowSet& open, const RowSet& frontier, uint64_t* next);
 
 inline void Link(vb::Array<vb::Integer>& adj, vb::Integer a, vb::Integer b, vb::Integer value) {
     adj(a, b) = value;

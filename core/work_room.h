@@ -90,6 +90,7 @@ struct WalkRoom {
     std::vector<uint8_t> failsFrom;  // (field, flag) -> the depth from which it is known to fail
     std::vector<Frame> frames;
     std::vector<int> byLevel;
+    std::vector<int8_t> bucketOf;  // the bucket of each link of the node being listed
     uint64_t call = 0;
 
     static constexpr uint8_t kUnknown = uint8_t(kMaxLevel + 1);
@@ -109,6 +110,7 @@ struct WorkRoom {
     CMIRoom cmi;
     std::vector<vb::Long> miCells;  // CalcMI's flat table
     std::vector<uint64_t> open, frontier, next;  // the level search's bit rows
+    std::vector<int8_t> level;                   // TestEdge's levels, a byte a field
     WalkRoom walk;
 };
 

@@ -496,14 +496,24 @@ Set LiteralCutSet(const ScriptedLearner& L, Integer from, Integer to, const std:
     return set;
 }
 
-TEST(PathSearches, TheFastWalksEqualTheLiteralOnesOnRandomSkeletons) {
-    std::mt19937 gen(20261211);
+// What a run over random skeletons met, for the checks that it meant something.
+struct WalkTally {
     int pairs = 0, paths = 0, deadHops = 0, withArcs = 0;
-    for (int graph = 0; graph < 500; ++graph) {
-        const Integer n = Integer(4 + gen() % 21);
-        // Links in percent: dense small skeletons, and larger ones of 1.5 to 4 links a field,
-        // whose long paths meet the level bound.
-        const unsigned density = n <= 12 ? 15 + gen() % 40 : (150 + gen() % 250) / unsigned(n);
+};
+
+// HasPath and TestEdge's sets against the literal forms on `graphs` random skeletons of
+// minFields to minFields + spread - 1 fields: every pair of a graph, or `sample` random ones.
+void CompareWalks(std::mt19937& gen, int graphs, Integer minFields, unsigned spread, int sample, WalkTally& t) {
+    for (int graph = 0; graph < graphs; ++graph) {
+        const Integer n = Integer(minFields + Integer(gen() % spread));
+        // Links: dense small skeletons (15 to 54 in 100 pairs), and larger ones of 1.5 to 4
+        // links a field (150 to 399 in 100 fields), whose long paths meet the level bound.
+        const unsigned drawn = n <= 12 ? 15 + gen() % 40 : 150 + gen() % 250;
+        auto draw = [&] {
+            if (n <= 12) return gen() % 100 < drawn;
+            if (n <= 24) return gen() % 100 < drawn / unsigned(n);
+            return gen() % (100 * unsigned(n)) < drawn;
+        };
         ScriptedLearner L = Search(Classifier(), n);
         L.cmiDefault = 1.0f;  // nothing separates: every set and its one shrinking round show
         // Arcs follow a random order of the fields, so Reach stays an order; up to every link
@@ -515,71 +525,93 @@ TEST(PathSearches, TheFastWalksEqualTheLiteralOnesOnRandomSkeletons) {
         for (Integer i = 0; i < n; ++i)
             for (Integer j = Integer(i + 1); j < n; ++j) {
                 const Integer p = order[size_t(i)], c = order[size_t(j)];
-                const bool link = gen() % 100 < density;
+                const bool link = draw();
                 if (link) L.Link(p, c);
                 if (gen() % 100 < (link ? arcs : arcs / 8)) L.UpdateReach(p, c);
             }
-        withArcs += !ScriptedLearner::Cells(L.Reach).empty();
-        for (Integer a = 1; a < n; ++a) {
-            for (Integer b = Integer(a + 1); b <= n; ++b) {
-                const std::string where = "graph " + std::to_string(graph) + " " + std::to_string(a) + "-" +
-                                          std::to_string(b);
-                const std::vector<int> fromB = LiteralLevels(L, a, b, b);
-                bool joined = false;
-                for (Integer k = 1; k <= n; ++k) joined = joined || (fromB[size_t(k)] != 0 && L.Adj(k, a) == 1);
-                ASSERT_EQ(L.HasPath(a, b), joined) << where;
-                paths += joined;
+        t.withArcs += !ScriptedLearner::Cells(L.Reach).empty();
+        std::vector<std::pair<Integer, Integer>> pairs;
+        for (Integer a = 1; a < n; ++a)
+            for (Integer b = Integer(a + 1); b <= n; ++b) pairs.emplace_back(a, b);
+        if (sample > 0) {
+            std::shuffle(pairs.begin(), pairs.end(), gen);
+            pairs.resize(std::min(pairs.size(), size_t(sample)));
+        }
+        for (const auto& [a, b] : pairs) {
+            const std::string where = "graph " + std::to_string(graph) + " " + std::to_string(a) + "-" +
+                                      std::to_string(b);
+            const std::vector<int> fromB = LiteralLevels(L, a, b, b);
+            bool joined = false;
+            for (Integer k = 1; k <= n; ++k) joined = joined || (fromB[size_t(k)] != 0 && L.Adj(k, a) == 1);
+            ASSERT_EQ(L.HasPath(a, b), joined) << where;
+            t.paths += joined;
 
-                // The sets of a pair that is not linked, as thickening and thinning test it.
-                const Integer saved = L.Adj(a, b);
-                L.Adj(a, b) = L.Adj(b, a) = 0;
-                std::vector<Set> sets;
-                bool untested = false;
-                if (L.Reach(a, b) == 0) {
-                    Set s = LiteralCutSet(L, a, b, LiteralLevels(L, a, b, b));
-                    for (Integer h = 1; h <= n; ++h) {
-                        const int lv = fromB[size_t(h)];
-                        deadHops += L.Adj(a, h) == 1 && h != b && lv > 0 && lv < 8 &&
-                                    std::find(s.begin(), s.end(), h) == s.end();
-                    }
-                    untested = s.empty();
-                    std::erase_if(s, [&](Integer m) { return L.Reach(a, m) != 0; });
-                    sets.push_back(s);
-                } else {
-                    sets.emplace_back();
+            // The sets of a pair that is not linked, as thickening and thinning test it.
+            const Integer saved = L.Adj(a, b);
+            L.Adj(a, b) = L.Adj(b, a) = 0;
+            std::vector<Set> sets;
+            bool untested = false;
+            if (L.Reach(a, b) == 0) {
+                Set s = LiteralCutSet(L, a, b, LiteralLevels(L, a, b, b));
+                for (Integer h = 1; h <= n; ++h) {
+                    const int lv = fromB[size_t(h)];
+                    t.deadHops += L.Adj(a, h) == 1 && h != b && lv > 0 && lv < 8 &&
+                                std::find(s.begin(), s.end(), h) == s.end();
                 }
-                if (L.Reach(b, a) == 0) {
-                    Set s = LiteralCutSet(L, b, a, LiteralLevels(L, a, b, a));
-                    std::erase_if(s, [&](Integer m) { return L.Reach(b, m) != 0; });
-                    sets.push_back(s);
-                }
-                if (sets.size() == 2 && sets[1].size() < sets[0].size()) std::swap(sets[0], sets[1]);
-                std::vector<Set> expected;
-                for (const Set& s : sets) {
-                    if (untested || s.empty()) continue;
-                    expected.push_back(s);
-                    for (size_t r = 0; s.size() >= 2 && r < s.size(); ++r) {
-                        Set without = s;
-                        without.erase(without.begin() + std::ptrdiff_t(r));
-                        expected.push_back(without);
-                    }
-                }
-                L.cmiCalls.clear();
-                L.SetMI(a, b, 10.0f);
-                L.TestEdge(a, b);
-                ASSERT_EQ(Sets(L), expected) << where;
-                L.Adj(a, b) = L.Adj(b, a) = saved;
-                ++pairs;
+                untested = s.empty();
+                std::erase_if(s, [&](Integer m) { return L.Reach(a, m) != 0; });
+                sets.push_back(s);
+            } else {
+                sets.emplace_back();
             }
+            if (L.Reach(b, a) == 0) {
+                Set s = LiteralCutSet(L, b, a, LiteralLevels(L, a, b, a));
+                std::erase_if(s, [&](Integer m) { return L.Reach(b, m) != 0; });
+                sets.push_back(s);
+            }
+            if (sets.size() == 2 && sets[1].size() < sets[0].size()) std::swap(sets[0], sets[1]);
+            std::vector<Set> expected;
+            for (const Set& s : sets) {
+                if (untested || s.empty()) continue;
+                expected.push_back(s);
+                for (size_t r = 0; s.size() >= 2 && r < s.size(); ++r) {
+                    Set without = s;
+                    without.erase(without.begin() + std::ptrdiff_t(r));
+                    expected.push_back(without);
+                }
+            }
+            L.cmiCalls.clear();
+            L.SetMI(a, b, 10.0f);
+            L.TestEdge(a, b);
+            ASSERT_EQ(Sets(L), expected) << where;
+            L.Adj(a, b) = L.Adj(b, a) = saved;
+            ++t.pairs;
         }
     }
+}
+
+TEST(PathSearches, TheFastWalksEqualTheLiteralOnesOnRandomSkeletons) {
+    std::mt19937 gen(20261211);
+    WalkTally t;
+    CompareWalks(gen, 500, 4, 21, 0, t);
     // Both answers of each search occur often enough for the comparison to mean something:
     // hops that have a level but no admissible path are the walk's dead ends.
-    EXPECT_GT(pairs, 10000);
-    EXPECT_GT(paths, 2000);
-    EXPECT_GT(pairs - paths, 2000);
-    EXPECT_GT(deadHops, 500);
-    EXPECT_GT(withArcs, 200);
+    EXPECT_GT(t.pairs, 10000);
+    EXPECT_GT(t.paths, 2000);
+    EXPECT_GT(t.pairs - t.paths, 2000);
+    EXPECT_GT(t.deadHops, 500);
+    EXPECT_GT(t.withArcs, 200);
+}
+
+TEST(PathSearches, RowsOfManyWordsWalkAsTheLiteralOnes) {
+    // 65 to 330 fields: rows of two to six words, grown four and eight words at a time and
+    // word by word at the ends, both outward and inward.
+    std::mt19937 gen(20261212);
+    WalkTally t;
+    CompareWalks(gen, 20, 65, 266, 25, t);
+    EXPECT_GT(t.paths, 250);
+    EXPECT_GT(t.pairs - t.paths, 100);
+    EXPECT_GT(t.deadHops, 60);
 }
 
 // ---- construction engine's variants ----
