@@ -209,16 +209,10 @@ std::optional<BenchTable> GenDenseTable(int rows, const std::string& dataDir) {
 // Passes every call to the database it wraps, counting the grouped count queries and the time
 // spent in them: opening and reading (SQLite does part of a grouping's work while the rows are
 // read, the in-memory path all of it at the open).
-class TimedDatabase : public db::Database {
+class TimedDatabase : public testsupport::ForwardingDatabase {
 public:
-    explicit TimedDatabase(std::shared_ptr<db::Database> inner) : inner_(std::move(inner)) {}
-    std::string Connect() const override { return inner_->Connect(); }
-    std::string Name() const override { return inner_->Name(); }
+    explicit TimedDatabase(std::shared_ptr<db::Database> inner) : ForwardingDatabase(std::move(inner)) {}
     std::unique_ptr<db::Recordset> OpenRecordset(const std::string& sql, int16_t type) override;
-    void Execute(const std::string& sql) override { inner_->Execute(sql); }
-    db::TableDef TableDefs(const std::string& table) override { return inner_->TableDefs(table); }
-    std::vector<std::string> TableNames() override { return inner_->TableNames(); }
-    void Close() override { inner_->Close(); }
     std::unique_ptr<db::GroupCounter> GroupCounts(const std::string& countExpr, const std::string& table,
                                                   const std::string& where,
                                                   const std::vector<std::string>& fields) override;
@@ -226,9 +220,6 @@ public:
     // Grouped counts, through a query text or a counter, and the time spent in them.
     int countQueries = 0;
     double countSeconds = 0;
-
-private:
-    std::shared_ptr<db::Database> inner_;
 };
 
 double Since(std::chrono::steady_clock::time_point start) {
@@ -250,24 +241,34 @@ private:
     double& seconds_;
 };
 
-// A counter that counts its counts and their time into the database's figures.
-class TimedCounter : public db::GroupCounter {
+// A counter that counts its counts and their time into the database's figures. A twin (counting
+// on a worker thread) keeps its own and adds them when it is destroyed, on the thread that made
+// it; its time is then the workers' time added up, not the wall time.
+class TimedCounter : public testsupport::ForwardingCounter {
 public:
-    TimedCounter(std::unique_ptr<db::GroupCounter> inner, TimedDatabase& db) : inner_(std::move(inner)), db_(db) {}
-    const std::vector<db::Value>* Values(int f) const override { return inner_->Values(f); }
+    TimedCounter(std::unique_ptr<db::GroupCounter> inner, TimedDatabase& db, bool twin = false)
+        : ForwardingCounter(std::move(inner)), db_(db), queries_(twin ? own_.queries : db.countQueries),
+          seconds_(twin ? own_.seconds : db.countSeconds) {}
+    ~TimedCounter() override {
+        if (&queries_ != &own_.queries) return;
+        db_.countQueries += own_.queries;
+        db_.countSeconds += own_.seconds;
+    }
+    std::unique_ptr<db::GroupCounter> Twin() override {
+        auto twin = inner().Twin();
+        if (!twin) return nullptr;
+        return std::make_unique<TimedCounter>(std::move(twin), db_, true);
+    }
     Outcome Count(const std::vector<int>& fields, int64_t maxGroups, db::GroupCountResult& out) override {
-        return Timed([&] { return inner_->Count(fields, maxGroups, out); });
+        return Timed([&] { return inner().Count(fields, maxGroups, out); });
     }
     Outcome CountIndexed(const std::vector<int>& fields, const std::vector<std::span<const int32_t>>& indexes,
                          int64_t maxGroups, std::vector<int32_t>& codes, std::vector<double>& counts) override {
-        return Timed([&] { return inner_->CountIndexed(fields, indexes, maxGroups, codes, counts); });
+        return Timed([&] { return inner().CountIndexed(fields, indexes, maxGroups, codes, counts); });
     }
     Outcome CountKeys(const std::vector<int>& fields, int64_t maxGroups, std::vector<uint64_t>& keys,
                       std::vector<double>& counts) override {
-        return Timed([&] { return inner_->CountKeys(fields, maxGroups, keys, counts); });
-    }
-    bool Rows(int f, std::vector<uint32_t>& codes, const std::vector<db::Value>*& cells) override {
-        return inner_->Rows(f, codes, cells);
+        return Timed([&] { return inner().CountKeys(fields, maxGroups, keys, counts); });
     }
 
 private:
@@ -276,27 +277,32 @@ private:
         const auto start = std::chrono::steady_clock::now();
         const Outcome o = count();
         if (o == Outcome::Counted) {
-            ++db_.countQueries;
-            db_.countSeconds += Since(start);
+            ++queries_;
+            seconds_ += Since(start);
         }
         return o;
     }
-    std::unique_ptr<db::GroupCounter> inner_;
     TimedDatabase& db_;
+    struct {
+        int queries = 0;
+        double seconds = 0;
+    } own_;
+    int& queries_;
+    double& seconds_;
 };
 
 std::unique_ptr<db::GroupCounter> TimedDatabase::GroupCounts(const std::string& countExpr, const std::string& table,
                                                              const std::string& where,
                                                              const std::vector<std::string>& fields) {
-    auto inner = inner_->GroupCounts(countExpr, table, where, fields);
+    auto inner = ForwardingDatabase::GroupCounts(countExpr, table, where, fields);
     if (!inner) return nullptr;
     return std::make_unique<TimedCounter>(std::move(inner), *this);
 }
 
 std::unique_ptr<db::Recordset> TimedDatabase::OpenRecordset(const std::string& sql, int16_t type) {
-    if (sql.find(" group by ") == std::string::npos) return inner_->OpenRecordset(sql, type);
+    if (sql.find(" group by ") == std::string::npos) return ForwardingDatabase::OpenRecordset(sql, type);
     const auto start = std::chrono::steady_clock::now();
-    auto rs = inner_->OpenRecordset(sql, type);
+    auto rs = ForwardingDatabase::OpenRecordset(sql, type);
     countSeconds += Since(start);
     ++countQueries;
     return std::make_unique<TimedRecordset>(std::move(rs), countSeconds);

@@ -239,7 +239,26 @@ struct Learner::DirectCounts {
     // Each queried field's code-to-index table into `fields` and `tables`, made again when its
     // labels changed; false when a field must be coded through the query text.
     bool Tables(const Learner& L, Entry& entry, const std::vector<Integer>& all);
+    // The learner's counts (made on first use), and the entry whose counter counts the fields
+    // g, a, b (into `all`), their tables made; nullptr where the query text must count them.
+    static DirectCounts& Of(Learner& L);
+    Entry* Counting(const Learner& L, const std::vector<Integer>& g, Integer a, Integer b, std::vector<Integer>& all);
 };
+
+Learner::DirectCounts& Learner::DirectCounts::Of(Learner& L) {
+    if (!L.direct_) L.direct_ = std::make_shared<DirectCounts>();
+    return *L.direct_;
+}
+
+Learner::DirectCounts::Entry* Learner::DirectCounts::Counting(const Learner& L, const std::vector<Integer>& g,
+                                                               Integer a, Integer b, std::vector<Integer>& all) {
+    all = g;
+    all.push_back(a);
+    all.push_back(b);
+    if (!L.Db) return nullptr;
+    Entry& entry = EntryFor(L, all);
+    return entry.counter && Tables(L, entry, all) ? &entry : nullptr;
+}
 
 Learner::DirectCounts::Entry& Learner::DirectCounts::EntryFor(const Learner& L, const std::vector<Integer>& all) {
     if (db != L.Db.get()) {
@@ -312,13 +331,23 @@ bool Learner::DirectCounts::Tables(const Learner& L, Entry& entry, const std::ve
     return true;
 }
 
+bool Learner::DirectCount(const std::vector<Integer>& g, Integer a, Integer b, DirectQuery& q) {
+    DirectCounts& d = DirectCounts::Of(*this);
+    std::vector<Integer> all;
+    const DirectCounts::Entry* entry = d.Counting(*this, g, a, b, all);
+    if (!entry) return false;
+    q.counter = entry->counter.get();
+    q.fields = d.fields;
+    q.tables = d.tables;
+    q.maxGroups = CountRows(g, a, b);
+    return true;
+}
+
 const CodedBlock& Learner::CountCoded(const std::vector<Integer>& g, Integer a, Integer b) {
-    std::vector<Integer> all(g);
-    all.push_back(a);
-    all.push_back(b);
+    DirectCounts& d = DirectCounts::Of(*this);
+    std::vector<Integer> all;
+    DirectCounts::Entry* entry = d.Counting(*this, g, a, b, all);
     const Integer m = Integer(all.size());
-    if (!direct_) direct_ = std::make_shared<DirectCounts>();
-    DirectCounts& d = *direct_;
     CodedBlock& out = d.block;
     auto byText = [&]() -> const CodedBlock& {
         vb::Array<db::Value> block = CountBlock(g, a, b);
@@ -328,16 +357,13 @@ const CodedBlock& Learner::CountCoded(const std::vector<Integer>& g, Integer a, 
         out = ReadCoded(block, m);
         return out;
     };
-    if (!Db) return byText();
-
-    DirectCounts::Entry& entry = d.EntryFor(*this, all);
-    if (!entry.counter || !d.Tables(*this, entry, all)) return byText();
+    if (!entry) return byText();
     // The counter writes each group's value indexes and count straight into the block.
-    switch (entry.counter->CountIndexed(d.fields, d.tables, CountRows(g, a, b), out.code, out.count)) {
+    switch (entry->counter->CountIndexed(d.fields, d.tables, CountRows(g, a, b), out.code, out.count)) {
         case db::GroupCounter::Outcome::Counted: break;
         case db::GroupCounter::Outcome::Stale:
             // The table changed: the next query makes a counter over it afresh.
-            d.entries.erase(d.entries.begin() + (&entry - d.entries.data()));
+            d.entries.erase(d.entries.begin() + (entry - d.entries.data()));
             return byText();
         case db::GroupCounter::Outcome::Declined: return byText();
     }
@@ -349,20 +375,16 @@ const CodedBlock& Learner::CountCoded(const std::vector<Integer>& g, Integer a, 
 }
 
 const KeyedBlock* Learner::CountKeyed(const std::vector<Integer>& g, Integer a, Integer b) {
-    if (!Db) return nullptr;
-    std::vector<Integer> all(g);
-    all.push_back(a);
-    all.push_back(b);
-    if (!direct_) direct_ = std::make_shared<DirectCounts>();
-    DirectCounts& d = *direct_;
-    DirectCounts::Entry& entry = d.EntryFor(*this, all);
-    if (!entry.counter || !d.Tables(*this, entry, all) || !d.allShifted) return nullptr;
+    DirectCounts& d = DirectCounts::Of(*this);
+    std::vector<Integer> all;
+    DirectCounts::Entry* entry = d.Counting(*this, g, a, b, all);
+    if (!entry || !d.allShifted) return nullptr;
     KeyedBlock& out = d.keyed;
-    switch (entry.counter->CountKeys(d.fields, CountRows(g, a, b), out.key, out.count)) {
+    switch (entry->counter->CountKeys(d.fields, CountRows(g, a, b), out.key, out.count)) {
         case db::GroupCounter::Outcome::Counted: break;
         case db::GroupCounter::Outcome::Stale:
             // The table changed: the next query makes a counter over it afresh.
-            d.entries.erase(d.entries.begin() + (&entry - d.entries.data()));
+            d.entries.erase(d.entries.begin() + (entry - d.entries.data()));
             return nullptr;
         case db::GroupCounter::Outcome::Declined: return nullptr;
     }

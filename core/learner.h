@@ -15,6 +15,7 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -216,6 +217,12 @@ public:
     // Computes and caches the MI of the fields QryFld(i), QryFld(j) from a coded count block;
     // `plain` as counts::Plain says of the block's fields QryFld(1..).
     Single CalcMI(const CodedBlock& block, Integer i, Integer j, bool plain);
+    // CalcMI's two steps, which read nothing of the learner: the table (0..fx, 0..fy) of the
+    // block's columns i, j, margins in row 0 and column 0, flat as u x (fy + 1) + v; and the
+    // MI of such a table over a layer of `total` cases.
+    static void PairCounts(const CodedBlock& block, Integer i, Integer j, bool plain, Integer fx, Integer fy,
+                           std::vector<Long>& flat);
+    static Single PairMI(const std::vector<Long>& flat, Integer fx, Integer fy, Long total);
     // Conditional MI of a, b given CondSet(1..k) in layer NetIdx (sorts CondSet in place).
     // Virtual so that search tests can script the results.
     virtual Single GetCMI(Integer a, Integer b, Integer k);
@@ -266,7 +273,14 @@ public:
     // The pairwise pass of layer NetIdx: MI of every pair FirstFld <= i < j <= numfld still
     // marked not computed, MI 0 for fields over the value limit, the hold-out filter, and for a
     // single net with tmpNoOrd the ordering by relevance to the class field. Progress per pair.
+    // Where the database's counter can share its counts out, the queries of many pairs are
+    // counted on worker threads (BNSUITE_THREADS of them when set, 1 for none; else the
+    // machine's cores, at most 8) and their results taken in the order GetMI would make them:
+    // every cell, draw and event the same as GetMI pair after pair.
     void InitStruBN();
+    // Off for a learner whose GetMI answers otherwise than from the counts (tests that script
+    // it): the pass then asks GetMI for every pair.
+    bool pairsOnThreads = true;
     // The pass for each per-class network k = 1..nc, with the layer's class filter.
     void InitStruMN();
     // The class field's values as the table holds them, in the order of its labels VluLbl(1, k)
@@ -351,6 +365,25 @@ private:
     // The database's counters and each field's code-to-index table (count_query.cpp).
     struct DirectCounts;
     std::shared_ptr<DirectCounts> direct_;
+    // The count CountCoded(g, a, b) would ask of the database's counter, for a count made
+    // elsewhere (a twin of the counter on a worker thread): the counter, the fields, their
+    // code-to-index tables (valid while the labels stay) and the most groups. False where
+    // CountCoded would go through the query text.
+    struct DirectQuery {
+        db::GroupCounter* counter = nullptr;
+        std::vector<int> fields;
+        std::vector<std::span<const int32_t>> tables;
+        Long maxGroups = 0;
+    };
+    bool DirectCount(const std::vector<Integer>& g, Integer a, Integer b, DirectQuery& q);
+    // GetMI's widening fields for the pair a < b (numfld - a > 3): three fields drawn from Rnd
+    // into `drawn` (drew: the draws were made), returning how many the query keeps, 3 or 0 (a
+    // drawn field over the value limit).
+    Integer Widening(Integer a, Integer b, Integer drawn[3], bool& drew) const;
+    // InitStruBN's pair loop from the pair (i, j) on worker threads (pairwise_pass.cpp): true
+    // when the host cancelled; otherwise (i, j) is where the pair-by-pair loop goes on (i =
+    // numfld when every pair is done), with the generator where GetMI would have left it.
+    bool ThreadedPairs(Single step, int threads, Integer& i, Integer& j);
     // Conditioning sets of TestEdge may hold every field: CondSet grows to 0..max(20, numfld).
     void EnsureCondSetRoom();
     // The bit rows of Adj: kept up to date by SetLink while ConstructNoOrd runs (the only

@@ -25,42 +25,45 @@ Integer DrawAfter(Integer base, Integer range) {
 
 }  // namespace
 
+Integer Learner::Widening(Integer a, Integer b, Integer drawn[3], bool& drew) const {
+    // Three more fields after a, drawn in a fixed order from the one process-wide generator, so
+    // a fresh process draws the same fields for the same calls.
+    const Integer n = numfld;
+    drew = n - a > 3;
+    if (!drew) return 0;
+    Integer first;
+    if (n - b > 2) {
+        first = DrawAfter(b, Integer(n - b));
+    } else {
+        do first = DrawAfter(a, Integer(n - a));
+        while (first == b);
+    }
+    Integer second;
+    do second = DrawAfter(a, Integer(n - a));
+    while (second == b || second == first);
+    Integer third;
+    do third = DrawAfter(a, Integer(n - a));
+    while (third == b || third == first || third == second);
+    drawn[0] = first;
+    drawn[1] = second;
+    drawn[2] = third;
+    // A field over the value limit has no labels and cannot be counted: one such draw cancels
+    // the widening altogether.
+    for (Integer i = 0; i < 3; ++i)
+        if (FF(drawn[i]) > MaxVlus) return 0;
+    return 3;
+}
+
 Single Learner::GetMI(Integer a, Integer b) {
     try {
         if (a > b) std::swap(a, b);
         if (MICache(NetIdx, a, b) != settings_.notComputed) return MICache(NetIdx, a, b);
 
-        // Widening: three more fields after a, drawn in a fixed order from the one process-wide
-        // generator, so a fresh process draws the same fields for the same calls.
-        const Integer n = numfld;
-        Integer k = 0;
-        if (n - a > 3) {
-            Integer first;
-            if (n - b > 2) {
-                first = DrawAfter(b, Integer(n - b));
-            } else {
-                do first = DrawAfter(a, Integer(n - a));
-                while (first == b);
-            }
-            Integer second;
-            do second = DrawAfter(a, Integer(n - a));
-            while (second == b || second == first);
-            Integer third;
-            do third = DrawAfter(a, Integer(n - a));
-            while (third == b || third == first || third == second);
-            CondSet(1) = first;
-            CondSet(2) = second;
-            CondSet(3) = third;
-            k = 3;
-        }
-        // A field over the value limit has no labels and cannot be counted: one such draw
-        // cancels the widening altogether.
-        for (Integer i = 1; i <= k; ++i) {
-            if (FF(CondSet(i)) > MaxVlus) {
-                k = 0;
-                break;
-            }
-        }
+        Integer drawn[3];
+        bool drew = false;
+        const Integer k = Widening(a, b, drawn, drew);
+        if (drew)
+            for (Integer i = 1; i <= 3; ++i) CondSet(i) = drawn[i - 1];
 
         std::vector<Integer> g;
         for (Integer i = 1; i <= k; ++i) {
@@ -93,10 +96,22 @@ Single Learner::CalcMI(const CodedBlock& block, Integer i, Integer j, bool plain
 
     const Integer fx = FF(x);
     const Integer fy = FF(y);
+    std::vector<Long>& flat = room_.miCells;
+    PairCounts(block, i, j, plain, fx, fy, flat);
+    const size_t stride = size_t(fy + 1);
+    for (Integer u = 1; u <= fx; ++u) VluCnt(NetIdx, x, u) = flat[size_t(u) * stride];
+    for (Integer v = 1; v <= fy; ++v) VluCnt(NetIdx, y, v) = flat[size_t(v)];
+    const Single mi = PairMI(flat, fx, fy, NetTotal(NetIdx));
+    MICache(NetIdx, x, y) = MICache(NetIdx, y, x) = mi;
+    MIWork(NetIdx, x, y) = MIWork(NetIdx, y, x) = mi;
+    return mi;
+}
+
+void Learner::PairCounts(const CodedBlock& block, Integer i, Integer j, bool plain, Integer fx, Integer fy,
+                         std::vector<Long>& flat) {
     // (0..fx, 0..fy); row 0 and column 0 hold the margins, cell (0, 0) the total, in a flat
     // table (u x (fy + 1) + v) either way.
     const size_t stride = size_t(fy + 1);
-    std::vector<Long>& flat = room_.miCells;
     flat.assign(size_t(fx + 1) * stride, 0);
     const int32_t rows = counts::RowCount(block);
     if (plain) {
@@ -123,9 +138,11 @@ Single Learner::CalcMI(const CodedBlock& block, Integer i, Integer j, bool plain
                 counts::Add(flat[cell], c);
         }
     }
+}
+
+Single Learner::PairMI(const std::vector<Long>& flat, Integer fx, Integer fy, Long total) {
+    const size_t stride = size_t(fy + 1);
     auto cnt = [&](Integer u, Integer v) { return flat[size_t(u) * stride + size_t(v)]; };
-    for (Integer u = 1; u <= fx; ++u) VluCnt(NetIdx, x, u) = cnt(u, 0);
-    for (Integer v = 1; v <= fy; ++v) VluCnt(NetIdx, y, v) = cnt(0, v);
 
     // Each term in double, the running sum rounded to Single after every addition: the order
     // of the cells (u outer, v inner) is part of the result.
@@ -140,10 +157,7 @@ Single Learner::CalcMI(const CodedBlock& block, Integer i, Integer j, bool plain
             }
         }
     }
-    const Single mi = counts::PerCase(S, NetTotal(NetIdx));
-    MICache(NetIdx, x, y) = MICache(NetIdx, y, x) = mi;
-    MIWork(NetIdx, x, y) = MIWork(NetIdx, y, x) = mi;
-    return mi;
+    return counts::PerCase(S, total);
 }
 
 }  // namespace core

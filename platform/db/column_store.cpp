@@ -47,6 +47,7 @@ public:
     bool Rows(int f, std::vector<uint32_t>& codes, const std::vector<Value>*& cells) override {
         return !Stale() && store_->Rows(*prepared_, f, codes, cells);
     }
+    std::unique_ptr<GroupCounter> Twin() override;
 
 private:
     // Whether the table changed since the counter was made; once it has, it stays so.
@@ -75,6 +76,48 @@ private:
     int64_t version_;
     bool stale_ = false;
 };
+
+// A StoreCounter's twin: the same prepared counts over a twin of its store. It checks nothing
+// and writes nothing shared while it counts; its counts go into the path's figures when it is
+// destroyed.
+class TwinCounter final : public GroupCounter {
+public:
+    TwinCounter(std::unique_ptr<ColumnStore> store, const ColumnStore::Prepared& prepared,
+                std::shared_ptr<CountingStats> stats)
+        : store_(std::move(store)), prepared_(prepared), stats_(std::move(stats)) {}
+    ~TwinCounter() override { stats_->counted += counted_; }
+
+    const std::vector<Value>* Values(int f) const override { return store_->Shown(prepared_, f); }
+    Outcome Count(const std::vector<int>& fields, int64_t maxGroups, GroupCountResult& out) override {
+        CountSink sink(out);
+        return Tallied(store_->Count(prepared_, fields, maxGroups, sink));
+    }
+    Outcome CountIndexed(const std::vector<int>& fields, const std::vector<std::span<const int32_t>>& indexes,
+                         int64_t maxGroups, std::vector<int32_t>& codes, std::vector<double>& counts) override {
+        if (indexes.size() != fields.size()) return Outcome::Declined;
+        CountSink sink(indexes, codes, counts);
+        return Tallied(store_->Count(prepared_, fields, maxGroups, sink));
+    }
+    Outcome CountKeys(const std::vector<int>& fields, int64_t maxGroups, std::vector<uint64_t>& keys,
+                      std::vector<double>& counts) override {
+        return Tallied(store_->CountKeys(prepared_, fields, maxGroups, keys, counts));
+    }
+
+private:
+    Outcome Tallied(Outcome o) {
+        if (o == Outcome::Counted) ++counted_;
+        return o;
+    }
+    std::unique_ptr<ColumnStore> store_;
+    ColumnStore::Prepared prepared_;
+    std::shared_ptr<CountingStats> stats_;
+    int64_t counted_ = 0;
+};
+
+std::unique_ptr<GroupCounter> StoreCounter::Twin() {
+    if (Stale()) return nullptr;
+    return std::make_unique<TwinCounter>(store_->Twin(), *prepared_, stats_);
+}
 
 }  // namespace
 

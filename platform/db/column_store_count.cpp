@@ -55,6 +55,10 @@ std::unique_ptr<ColumnStore::Prepared> ColumnStore::Prepare(const sql::BoundSele
     return p;
 }
 
+std::unique_ptr<ColumnStore> ColumnStore::Twin() const {
+    return std::unique_ptr<ColumnStore>(new ColumnStore(table_));
+}
+
 const std::vector<Value>* ColumnStore::Shown(const Prepared& p, int field) const {
     if (field < 0 || size_t(field) >= p.column.size() || p.column[size_t(field)] < 0) return nullptr;
     return &columns_[size_t(p.column[size_t(field)])].shown;

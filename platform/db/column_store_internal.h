@@ -295,8 +295,15 @@ private:
 
 class ColumnStore {
 public:
+    ColumnStore() = default;
+    ColumnStore(const ColumnStore&) = delete;
+    ColumnStore& operator=(const ColumnStore&) = delete;
     // Reads the table (SELECT only); nothing, with the reason, when it cannot be coded.
     static std::unique_ptr<ColumnStore> Load(Connection& conn, const sql::TableInfo& table, std::string& why);
+    // A store over the same coded table with counting room of its own: the two may count at the
+    // same time on different threads, since counting only reads the table. (Answer and Prepare
+    // keep to the store they were asked of.)
+    std::unique_ptr<ColumnStore> Twin() const;
     std::optional<std::vector<Value>> Answer(const sql::BoundSelect& q, std::string& why);
 
     struct Prepared;
@@ -416,10 +423,19 @@ private:
     std::optional<std::vector<Value>> Result(const Groups& groups, const std::vector<Item>& items,
                                              const std::vector<int>& digits, std::string& why) const;
 
-    size_t rows_ = 0;
-    bool visitOrderKnown_ = true;  // no index could make SQLite visit a group's rows in another order
-    std::vector<Column> columns_;
-    std::vector<uint32_t> allRows_;
+    // The coded table, shared by a store and its twins; written only while Load reads it.
+    struct Table {
+        size_t rows = 0;
+        bool visitOrderKnown = true;  // no index could make SQLite visit a group's rows in another order
+        std::vector<Column> columns;
+        std::vector<uint32_t> allRows;
+    };
+    explicit ColumnStore(std::shared_ptr<Table> table) : table_(std::move(table)) {}
+    std::shared_ptr<Table> table_ = std::make_shared<Table>();
+    size_t& rows_ = table_->rows;
+    bool& visitOrderKnown_ = table_->visitOrderKnown;
+    std::vector<Column>& columns_ = table_->columns;
+    std::vector<uint32_t>& allRows_ = table_->allRows;
     // Rows passing a WHERE, by its terms; shared with the counters that filter by it.
     std::map<std::string, std::shared_ptr<const std::vector<uint32_t>>> selections_;
     // Scratch of the counting pass, kept so that each query does not allocate it again.

@@ -235,6 +235,12 @@ public:
     virtual bool Rows(int /*f*/, std::vector<uint32_t>& /*codes*/, const std::vector<Value>*& /*cells*/) {
         return false;
     }
+    // A counter of the same counts with room of its own, which may count on another thread
+    // while this counter and its other twins count on theirs. A twin does not check whether the
+    // table changed: it is made (nullptr once this counter is stale) and used while the caller
+    // knows nothing writes, and destroyed on the thread that made it. nullptr (the default)
+    // where the counts cannot be shared out so.
+    virtual std::unique_ptr<GroupCounter> Twin() { return nullptr; }
 };
 
 class Database {

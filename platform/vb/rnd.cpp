@@ -55,4 +55,8 @@ void Randomize() {
 
 void ResetRnd() { state.store(kStart, std::memory_order_relaxed); }
 
+uint32_t RndState() { return state.load(std::memory_order_relaxed); }
+
+void SetRndState(uint32_t x) { state.store(x & kMask, std::memory_order_relaxed); }
+
 }  // namespace vb

@@ -24,4 +24,9 @@ void Randomize(double seed);
 // Puts the generator back to its start state (0x50000), as in a fresh process. For tests.
 void ResetRnd();
 
+// The generator's state, and putting a state back: a pass that draws ahead of the work it has
+// done can return the generator to where the work stopped.
+uint32_t RndState();
+void SetRndState(uint32_t x);
+
 }  // namespace vb

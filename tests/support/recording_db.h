@@ -51,6 +51,58 @@ private:
     std::unique_ptr<db::Recordset> inner_;
 };
 
+// A database that passes every call to the one it wraps, counters included; a wrapper that
+// notes or times some calls derives from it and overrides those.
+class ForwardingDatabase : public db::Database {
+public:
+    explicit ForwardingDatabase(std::shared_ptr<db::Database> inner) : inner_(std::move(inner)) {}
+    std::string Connect() const override { return inner_->Connect(); }
+    std::string Name() const override { return inner_->Name(); }
+    std::unique_ptr<db::Recordset> OpenRecordset(const std::string& sql, int16_t type) override {
+        return inner_->OpenRecordset(sql, type);
+    }
+    void Execute(const std::string& sql) override { inner_->Execute(sql); }
+    db::TableDef TableDefs(const std::string& table) override { return inner_->TableDefs(table); }
+    std::vector<std::string> TableNames() override { return inner_->TableNames(); }
+    void Close() override { inner_->Close(); }
+    std::unique_ptr<db::GroupCounter> GroupCounts(const std::string& countExpr, const std::string& table,
+                                                  const std::string& where,
+                                                  const std::vector<std::string>& fields) override {
+        return inner_->GroupCounts(countExpr, table, where, fields);
+    }
+
+private:
+    std::shared_ptr<db::Database> inner_;
+};
+
+// The same for a database's counter.
+class ForwardingCounter : public db::GroupCounter {
+public:
+    explicit ForwardingCounter(std::unique_ptr<db::GroupCounter> inner) : inner_(std::move(inner)) {}
+    const std::vector<db::Value>* Values(int f) const override { return inner_->Values(f); }
+    Outcome Count(const std::vector<int>& fields, int64_t maxGroups, db::GroupCountResult& out) override {
+        return inner_->Count(fields, maxGroups, out);
+    }
+    Outcome CountIndexed(const std::vector<int>& fields, const std::vector<std::span<const int32_t>>& indexes,
+                         int64_t maxGroups, std::vector<int32_t>& codes, std::vector<double>& counts) override {
+        return inner_->CountIndexed(fields, indexes, maxGroups, codes, counts);
+    }
+    Outcome CountKeys(const std::vector<int>& fields, int64_t maxGroups, std::vector<uint64_t>& keys,
+                      std::vector<double>& counts) override {
+        return inner_->CountKeys(fields, maxGroups, keys, counts);
+    }
+    bool Rows(int f, std::vector<uint32_t>& codes, const std::vector<db::Value>*& cells) override {
+        return inner_->Rows(f, codes, cells);
+    }
+    std::unique_ptr<db::GroupCounter> Twin() override { return inner_->Twin(); }
+
+protected:
+    db::GroupCounter& inner() { return *inner_; }
+
+private:
+    std::unique_ptr<db::GroupCounter> inner_;
+};
+
 // A scripted result: column names and rows of cells.
 struct Result {
     std::vector<std::string> columns;

@@ -7,6 +7,7 @@ namespace testsupport {
 
 ScriptedLearner::ScriptedLearner(core::CoreSettings settings, Integer fields, Integer classes)
     : core::Learner(settings) {
+    pairsOnThreads = false;  // GetMI is scripted: the pairwise pass must ask it for every pair
     numfld = fields;
     nc = classes;
     MaxVlus = settings.maxValues;
