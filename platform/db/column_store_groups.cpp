@@ -141,6 +141,10 @@ const ColumnStore::Groups& ColumnStore::CountGroups(const std::vector<uint32_t>&
     return out;
 }
 
+// Sorted keys up to this many are read off into groups without a branch a key; more keys
+// mostly make groups of many rows, which a loop over each group's run foresees.
+constexpr size_t kBranchFreeRuns = 1 << 16;
+
 // The groups of the engines' plain counts: only each group's key and size, in key order. A key
 // range no wider than a few times the rows is counted in place (in four interleaved arrays when
 // many rows share few keys, so that consecutive rows do not wait on the same counter) and read
@@ -217,20 +221,38 @@ void ColumnStore::PlainGroups(Key* keys, std::vector<Key>& scratch, size_t n, ui
     room(n);
     uint64_t* groupKey = out.key.data();
     int64_t* groupCount = out.count.data();
-    // The runs of equal keys found without a branch a key (most groups of a wide table's count
-    // hold one row, so where a run ends is as good as random): every key is written with its
-    // place into the next group's slot, which only a new key keeps; the counts are the
-    // distances between the runs' starts.
-    groupKey[0] = src[0];
-    groupCount[0] = 0;
-    g = 1;
-    for (size_t i = 1; i < n; ++i) {
-        groupKey[g] = src[i];
-        groupCount[g] = int64_t(i);
-        g += src[i] != src[i - 1];
+    if (n <= kBranchFreeRuns) {
+        // The runs of equal keys found without a branch a key (most groups of a wide table's
+        // count hold a row or two, so where a run ends is as good as random): every key is
+        // written with its place into the next group's slot, which only a new key keeps; the
+        // counts are the distances between the runs' starts.
+        groupKey[0] = src[0];
+        groupCount[0] = 0;
+        g = 1;
+        for (size_t i = 1; i < n; ++i) {
+            groupKey[g] = src[i];
+            groupCount[g] = int64_t(i);
+            g += src[i] != src[i - 1];
+        }
+        for (size_t j = 0; j + 1 < g; ++j) groupCount[j] = groupCount[j + 1] - groupCount[j];
+        groupCount[g - 1] = int64_t(n) - groupCount[g - 1];
+    } else {
+        // Many rows: groups of many rows each, whose runs a loop foresees.
+        Key key = src[0];
+        uint32_t c = 1;
+        for (size_t i = 1; i < n; ++i) {
+            if (src[i] == key) {
+                ++c;
+                continue;
+            }
+            groupKey[g] = key;
+            groupCount[g++] = c;
+            key = src[i];
+            c = 1;
+        }
+        groupKey[g] = key;
+        groupCount[g++] = c;
     }
-    for (size_t j = 0; j + 1 < g; ++j) groupCount[j] = groupCount[j + 1] - groupCount[j];
-    groupCount[g - 1] = int64_t(n) - groupCount[g - 1];
     out.key.resize(g);
     out.count.resize(g);
 }
